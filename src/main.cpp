@@ -1,0 +1,67 @@
+// Lumora: an automatic-study browser for one training site.
+
+#include "platform/qt_platform.h"
+#include "shell/main_window.h"
+#include "shell/state_file.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QStandardPaths>
+
+using namespace lumora;
+
+namespace {
+
+// Reads --site and --state-file; exits with a message on a bad site address.
+shell::AppConfig parseCommandLine(const QApplication& app)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Lumora automatic-study browser: logs in to a training site, opens its "
+                       "lessons one after another and keeps count of the minutes studied."));
+    parser.addHelpOption();
+    const QCommandLineOption site(
+        QStringLiteral("site"),
+        QStringLiteral("Address of the training site (default http://127.0.0.1:18080, the "
+                       "stand-in site). The login page is that host's "
+                       "/permission/loginAction.do?method=init."),
+        QStringLiteral("URL"), QStringLiteral("http://127.0.0.1:18080"));
+    const QCommandLineOption stateFile(
+        QStringLiteral("state-file"),
+        QStringLiteral("Where the user name, password and studied minutes are kept (default %1).")
+            .arg(QDir::toNativeSeparators(shell::defaultStateFilePath())),
+        QStringLiteral("PATH"));
+    parser.addOption(site);
+    parser.addOption(stateFile);
+    parser.process(app);
+
+    shell::AppConfig config;
+    config.site = QUrl::fromUserInput(parser.value(site));
+    if (!config.site.isValid() || config.site.host().isEmpty())
+        parser.showMessageAndExit(QCommandLineParser::MessageType::Error,
+                                  QStringLiteral("Not a site address: %1").arg(parser.value(site)),
+                                  2);
+    config.stateFilePath =
+        parser.isSet(stateFile) ? parser.value(stateFile) : shell::defaultStateFilePath();
+    return config;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Lumora"));
+    QApplication::setApplicationVersion(QStringLiteral("1.5"));
+
+    const shell::AppConfig config = parseCommandLine(app);
+
+    platform::QtPlatform platform(
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    shell::Form1 window(platform, config);
+    platform.qtDialogs().setParent(&window);
+    window.load();
+    window.show();
+    return QApplication::exec();
+}

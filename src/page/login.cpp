@@ -1,0 +1,48 @@
+// Site login: Command3_Click checks the boxes, fills and submits the site's form, and saves.
+
+#include "shell/main_window.h"
+
+#include <QLineEdit>
+
+namespace lumora::shell {
+
+void Form1::Command3_Click()
+{
+    // Blanks are content: only a box with no character at all is empty.
+    const auto refuse = [this](const QString& text) {
+        m_platform.dialogs().message(text, windowTitle(), platform::MessageIcon::None);
+    };
+    if (Text3->text().isEmpty())
+        return refuse(QStringLiteral("用户名不能为空！"));
+    if (Text2->text().isEmpty())
+        return refuse(QStringLiteral("密码不能为空！"));
+    if (Text1->text().isEmpty())
+        return refuse(QStringLiteral("验证码不能为空！"));
+
+    // A page that cannot be walked (no document yet) fills nothing; the save still runs.
+    page::guarded([this] { fillLoginForm(); });
+    Command11_Click();
+}
+
+void Form1::fillLoginForm()
+{
+    // One walk over every element of the top-level document, in document order: the three
+    // name tests are independent, and every image input is clicked when the walk reaches it,
+    // so a field after an image input is filled after the click.
+    using platform::Action;
+    platform::WalkRequest request;
+    request.frames = page::kTopDocument;
+    request.filter = {page::lowerCased(page::Field::TagName, QStringLiteral("input"))};
+    request.rules = {
+        {{page::lowerCased(page::Field::Name, QStringLiteral("userName"))}, Action::SetValue,
+         Text3->text()},
+        {{page::lowerCased(page::Field::Name, QStringLiteral("Password"))}, Action::SetValue,
+         Text2->text()},
+        {{page::lowerCased(page::Field::Name, QStringLiteral("randomCode"))}, Action::SetValue,
+         Text1->text()},
+        {{page::exactly(page::Field::Type, QStringLiteral("image"))}, Action::Click, {}},
+    };
+    mainPage().walk(request);
+}
+
+} // namespace lumora::shell

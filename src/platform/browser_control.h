@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/page_request.h"
+
+#include <QObject>
+#include <QUrl>
+#include <functional>
+
+class QWidget;
+
+namespace lumora::platform {
+
+// Document ready states as the window sees them; 4 means the page shown has finished loading.
+inline constexpr int kReadyStateComplete = 4;
+
+// One embedded browser. The engine behind it is either Qt WebEngine or, in unit tests,
+// an in-memory fake. Nothing outside src/platform/ sees the engine's own types.
+class BrowserControl : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~BrowserControl() override = default;
+
+    // The widget that shows the page; the window places, shows and hides it.
+    virtual QWidget* widget() = 0;
+
+    // Whether the control holds a document at all (false before the first page began to load).
+    virtual bool hasDocument() const = 0;
+    // 4 when the page now shown has finished loading; lower while it loads.
+    virtual int readyState() const = 0;
+    // Starts loading the URL; returns at once.
+    virtual void navigate(const QUrl& url) = 0;
+    // Reloads the page now shown; returns at once.
+    virtual void refresh() = 0;
+    // With silent on, pages never raise dialogs (alert, confirm, prompt, authentication ...).
+    virtual void setSilent(bool silent) = 0;
+    // The address of the page now shown.
+    virtual QUrl url() const = 0;
+
+    // Runs one walk in the page and waits for its result. Other handlers never run during the
+    // wait; events that arrive meanwhile are delivered after the caller returns. Never throws.
+    virtual WalkResult walk(const WalkRequest& request) = 0;
+    // Checks that the document at `frames` can be reached. One round trip, like walk().
+    virtual WalkResult resolve(const FramePath& frames) = 0;
+
+    // NewWindow2: asked synchronously when a page in this control opens a new window (script or
+    // link target). The handler returns the control that is to show the new window, or nullptr
+    // to refuse it.
+    using NewWindowHandler = std::function<BrowserControl*()>;
+    virtual void setNewWindowHandler(NewWindowHandler handler) = 0;
+
+signals:
+    // DocumentComplete: a document finished loading in this control, the top-level one or a frame's.
+    void documentComplete(const QUrl& url);
+    // WindowClosing: a page in this control closed its own window by script.
+    void windowClosing();
+};
+
+} // namespace lumora::platform

@@ -1,0 +1,81 @@
+#pragma once
+
+// Plain-data description of what a handler asks of a page, and what comes back.
+// A request is carried out inside the page in one go (one round trip), so that the
+// walk sees the live document exactly as a synchronous walk would.
+
+#include <QList>
+#include <QString>
+#include <vector>
+
+namespace lumora::platform {
+
+// Frames to descend from the top-level document: {} is the top-level document,
+// {3} the fourth frame's document, {3, 0} the first frame inside that one.
+using FramePath = QList<int>;
+
+// Element members a walk can read.
+enum class Field { TagName, Name, Type, Value, InnerText, OnClick };
+
+// How a member's text is compared with a constant.
+enum class Compare {
+    Exact,     // equal, case-sensitive
+    LowerCase, // equal after lower-casing both sides
+    Contains,  // the constant occurs in the text, case-sensitive; empty text never matches
+};
+
+struct ElementTest
+{
+    Field field = Field::TagName;
+    Compare compare = Compare::Exact;
+    QString text;
+};
+
+enum class Action {
+    Click,    // simulate a user's click; the walk goes on afterwards
+    SetValue, // write `value` into the element's value
+    Collect,  // append the element's position to the result
+};
+
+// One rule: when every test holds for the current element, do the action.
+struct WalkRule
+{
+    std::vector<ElementTest> when;
+    Action action = Action::Collect;
+    QString value; // for SetValue
+};
+
+// A walk over one collection of one document.
+//  - The collection's length is read once; item i is fetched afresh at step i.
+//  - Elements failing `filter` are passed over; the rules are tried in order on the others,
+//    each independently (a matching rule does not stop the later ones).
+//  - With `onlyIndex` set, the walk visits that single position, and a position at or past
+//    the end of the collection is a failure.
+struct WalkRequest
+{
+    FramePath frames;
+    QString tag; // element tag for getElementsByTagName; empty: every element of the document
+    std::vector<ElementTest> filter;
+    std::vector<WalkRule> rules;
+    int onlyIndex = -1;
+};
+
+enum class PageStatus {
+    Ok,
+    Missing,     // something was not there: no document, no such frame, no element at an index,
+                 // a cross-origin frame
+    NoAnswer,    // the page did not answer in time (a hung renderer)
+    PageGone,    // the page was destroyed or its renderer died while the call was pending
+};
+
+struct WalkResult
+{
+    PageStatus status = PageStatus::Ok;
+    QString error;         // what was missing, for logs and tests
+    int length = 0;        // the collection's length as read at the start
+    QList<int> positions;  // collected positions, in document order (partial on failure)
+    int clicks = 0;        // clicks made (partial on failure)
+    bool ok() const { return status == PageStatus::Ok; }
+};
+
+} // namespace lumora::platform

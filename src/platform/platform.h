@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/browser_control.h"
+#include "platform/browsing_data.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+
+#include <memory>
+
+class QWidget;
+
+namespace lumora::platform {
+
+// Everything the window needs from the machine, handed to it at construction.
+// The real set is built by QtPlatform; unit tests hand in fakes.
+class Platform
+{
+public:
+    virtual ~Platform() = default;
+    // Creates one of the two browser controls; its widget gets `parent`.
+    virtual std::unique_ptr<BrowserControl> createBrowser(QWidget* parent) = 0;
+    virtual std::unique_ptr<Timer> createTimer() = 0;
+    virtual Clock& clock() = 0;
+    virtual Dialogs& dialogs() = 0;
+    virtual BrowsingData& browsingData() = 0;
+    // Whether another copy of the program was already running at start.
+    virtual bool anotherCopyRunning() const = 0;
+};
+
+} // namespace lumora::platform

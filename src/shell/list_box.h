@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class QListWidget;
+
+namespace lumora::page {
+class EventGate;
+}
+
+namespace lumora::shell {
+
+// A list box with the window's list semantics. Entries are texts; at most one is selected.
+// Whenever an entry becomes selected, by the user or from code, the list's click procedure
+// runs: a selection made from code runs it to its end before select() returns; a user's
+// selection enters through the event gate like any other event.
+class ListBox final : public QObject
+{
+    Q_OBJECT
+public:
+    ListBox(QListWidget* widget, page::EventGate& gate);
+
+    QListWidget* widget() const { return m_widget; }
+
+    void addItem(const QString& text);
+    // Removes every entry; afterwards no entry is selected. Runs no click procedure.
+    void clear();
+    int count() const;
+    // The entry's text; empty for a position outside the list.
+    QString text(int index) const;
+    // Replaces the text of an existing entry; false when there is none at `index`.
+    bool setText(int index, const QString& text);
+
+    // Position of the selected entry, -1 when none is.
+    int listIndex() const;
+    // Selects the entry at `index` and runs the click procedure; nothing for a position outside
+    // the list.
+    void select(int index);
+    // Selects the first entry whose text equals `text` (exact); when none does, nothing is
+    // selected and no click procedure runs.
+    void selectByText(const QString& text);
+
+    // The list's click procedure.
+    std::function<void()> onClick;
+
+private:
+    void userChangedRow(int row);
+
+    QListWidget* m_widget;
+    page::EventGate& m_gate;
+};
+
+} // namespace lumora::shell

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "study/progress.h"
+
+#include <QWidget>
+
+class QLabel;
+class QProgressBar;
+
+namespace lumora::study {
+
+// The study panel in the window's status bar: where a run stands, updated every tick.
+class StudyStatus final : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit StudyStatus(QWidget* parent = nullptr);
+
+    void display(const StudySnapshot& snapshot);
+    void setSaveFailed(bool failed);
+
+    // The texts shown, for tests and accessibility.
+    QString summaryText() const;
+    int progressValue() const;
+    int progressMaximum() const;
+    bool saveFailureVisible() const;
+
+private:
+    QLabel* m_where;
+    QProgressBar* m_lesson;
+    QLabel* m_done;
+    QLabel* m_left;
+    QLabel* m_saveFailed;
+};
+
+// "3 小时 5 分" style rendering of a number of minutes.
+QString formatDuration(int minutes);
+
+} // namespace lumora::study

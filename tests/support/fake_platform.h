@@ -1,0 +1,98 @@
+#pragma once
+
+// Fakes of the platform for unit tests: no real waits, no real browser.
+
+#include "fake_browser.h"
+#include "platform/platform.h"
+
+#include <QStringList>
+#include <functional>
+
+namespace lumora::testing {
+
+// Time moves only when a handler waits; a wait jumps straight to its deadline.
+class FakeClock final : public platform::Clock
+{
+public:
+    std::chrono::milliseconds now() const override { return m_now; }
+    void processEventsUntil(std::chrono::milliseconds deadline) override;
+    void advance(std::chrono::milliseconds by) { m_now += by; }
+
+    // Runs inside each wait, as the events that a real wait would deliver.
+    std::function<void()> duringWait;
+    int waits = 0;
+
+private:
+    std::chrono::milliseconds m_now{1000};
+};
+
+class FakeTimer final : public platform::Timer
+{
+public:
+    void setInterval(int milliseconds) override { m_interval = milliseconds; }
+    int interval() const override { return m_interval; }
+    void setEnabled(bool enabled) override { m_enabled = enabled; }
+    bool isEnabled() const override { return m_enabled; }
+    // A tick as the platform would deliver it: only while enabled.
+    void fire()
+    {
+        if (m_enabled && onTick)
+            onTick();
+    }
+
+private:
+    int m_interval = 0;
+    bool m_enabled = false;
+};
+
+class FakeDialogs final : public platform::Dialogs
+{
+public:
+    struct Shown
+    {
+        QString text;
+        QString title;
+        platform::MessageIcon icon;
+    };
+    void message(const QString& text, const QString& title, platform::MessageIcon icon) override
+    {
+        shown.append({text, title, icon});
+        if (whileOpen)
+            whileOpen();
+    }
+    QStringList texts() const;
+
+    QList<Shown> shown;
+    // Runs while a box is open (events arriving while the user reads it).
+    std::function<void()> whileOpen;
+};
+
+class FakeBrowsingData final : public platform::BrowsingData
+{
+public:
+    void clearCache() override { ++cacheClears; }
+    void clearEverything() override { ++fullClears; }
+    int cacheClears = 0;
+    int fullClears = 0;
+};
+
+class FakePlatform final : public platform::Platform
+{
+public:
+    std::unique_ptr<platform::BrowserControl> createBrowser(QWidget* parent) override;
+    std::unique_ptr<platform::Timer> createTimer() override;
+    platform::Clock& clock() override { return fakeClock; }
+    platform::Dialogs& dialogs() override { return fakeDialogs; }
+    platform::BrowsingData& browsingData() override { return fakeData; }
+    bool anotherCopyRunning() const override { return anotherCopy; }
+
+    // The controls handed out, in order: the main view first, then the player view.
+    QList<FakeBrowser*> browsers;
+    FakeTimer* timer = nullptr;
+    FakeClock fakeClock;
+    FakeDialogs fakeDialogs;
+    FakeBrowsingData fakeData;
+    bool anotherCopy = false;
+};
+
+} // namespace lumora::testing
