@@ -16,7 +16,11 @@ namespace lumora::page {
 class EventGate
 {
 public:
-    enum class Kind { Ordinary, TimerTick };
+    enum class Kind
+    {
+        Ordinary,
+        TimerTick
+    };
 
     // Runs `handler` now when no handler is running, else holds it.
     void dispatch(std::function<void()> handler, Kind kind = Kind::Ordinary);

@@ -34,11 +34,14 @@ void Form1::fillLoginForm()
     request.frames = page::kTopDocument;
     request.filter = {page::lowerCased(page::Field::TagName, QStringLiteral("input"))};
     request.rules = {
-        {{page::lowerCased(page::Field::Name, QStringLiteral("userName"))}, Action::SetValue,
+        {{page::lowerCased(page::Field::Name, QStringLiteral("userName"))},
+         Action::SetValue,
          Text3->text()},
-        {{page::lowerCased(page::Field::Name, QStringLiteral("Password"))}, Action::SetValue,
+        {{page::lowerCased(page::Field::Name, QStringLiteral("Password"))},
+         Action::SetValue,
          Text2->text()},
-        {{page::lowerCased(page::Field::Name, QStringLiteral("randomCode"))}, Action::SetValue,
+        {{page::lowerCased(page::Field::Name, QStringLiteral("randomCode"))},
+         Action::SetValue,
          Text1->text()},
         {{page::exactly(page::Field::Type, QStringLiteral("image"))}, Action::Click, {}},
     };

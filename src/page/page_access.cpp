@@ -74,8 +74,7 @@ void PageAccess::clickAt(const FramePath& frames, const QString& tag, int positi
     walk(request);
 }
 
-int PageAccess::clickEachMatch(const FramePath& frames, const QString& tag,
-                               const ElementTest& test)
+int PageAccess::clickEachMatch(const FramePath& frames, const QString& tag, const ElementTest& test)
 {
     platform::WalkRequest request;
     request.frames = frames;

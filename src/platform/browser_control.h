@@ -51,7 +51,8 @@ public:
     virtual void setNewWindowHandler(NewWindowHandler handler) = 0;
 
 signals:
-    // DocumentComplete: a document finished loading in this control, the top-level one or a frame's.
+    // DocumentComplete: a document finished loading in this control, the top-level one or a
+    // frame's.
     void documentComplete(const QUrl& url);
     // WindowClosing: a page in this control closed its own window by script.
     void windowClosing();

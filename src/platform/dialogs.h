@@ -4,7 +4,11 @@
 
 namespace lumora::platform {
 
-enum class MessageIcon { None, Information };
+enum class MessageIcon
+{
+    None,
+    Information
+};
 
 // Modal message boxes with one OK button. The window's handlers wait until it is closed.
 class Dialogs

@@ -10,7 +10,11 @@ namespace lumora::platform {
 std::optional<QByteArray> readWholeFile(const QString& path);
 
 // Where an atomic write may be cut short on purpose; used by tests to stand in for a crash.
-enum class WriteInterruption { None, BeforeReplace };
+enum class WriteInterruption
+{
+    None,
+    BeforeReplace
+};
 
 // Writes `data` to a new file beside `path` and then replaces `path` with it, so that a crash,
 // a kill or a full disk never leaves `path` empty or truncated. On POSIX systems the file is

@@ -15,10 +15,19 @@ namespace lumora::platform {
 using FramePath = QList<int>;
 
 // Element members a walk can read.
-enum class Field { TagName, Name, Type, Value, InnerText, OnClick };
+enum class Field
+{
+    TagName,
+    Name,
+    Type,
+    Value,
+    InnerText,
+    OnClick
+};
 
 // How a member's text is compared with a constant.
-enum class Compare {
+enum class Compare
+{
     Exact,     // equal, case-sensitive
     LowerCase, // equal after lower-casing both sides
     Contains,  // the constant occurs in the text, case-sensitive; empty text never matches
@@ -31,7 +40,8 @@ struct ElementTest
     QString text;
 };
 
-enum class Action {
+enum class Action
+{
     Click,    // simulate a user's click; the walk goes on afterwards
     SetValue, // write `value` into the element's value
     Collect,  // append the element's position to the result
@@ -60,21 +70,22 @@ struct WalkRequest
     int onlyIndex = -1;
 };
 
-enum class PageStatus {
+enum class PageStatus
+{
     Ok,
-    Missing,     // something was not there: no document, no such frame, no element at an index,
-                 // a cross-origin frame
-    NoAnswer,    // the page did not answer in time (a hung renderer)
-    PageGone,    // the page was destroyed or its renderer died while the call was pending
+    Missing,  // something was not there: no document, no such frame, no element at an index,
+              // a cross-origin frame
+    NoAnswer, // the page did not answer in time (a hung renderer)
+    PageGone, // the page was destroyed or its renderer died while the call was pending
 };
 
 struct WalkResult
 {
     PageStatus status = PageStatus::Ok;
-    QString error;         // what was missing, for logs and tests
-    int length = 0;        // the collection's length as read at the start
-    QList<int> positions;  // collected positions, in document order (partial on failure)
-    int clicks = 0;        // clicks made (partial on failure)
+    QString error;        // what was missing, for logs and tests
+    int length = 0;       // the collection's length as read at the start
+    QList<int> positions; // collected positions, in document order (partial on failure)
+    int clicks = 0;       // clicks made (partial on failure)
     bool ok() const { return status == PageStatus::Ok; }
 };
 

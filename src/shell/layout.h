@@ -11,7 +11,14 @@ inline constexpr float kColumnReserve = 200.0f; // with Frame1's width, left bes
 inline constexpr float kHeightReserve = 600.0f; // taken from the window's outer height
 inline constexpr float kColumnOffset = 130.0f;  // from the browser's width to the column's left
 
-enum class ColumnControl { Frame1, Frame2, Frame3, Command2, Command16 };
+enum class ColumnControl
+{
+    Frame1,
+    Frame2,
+    Frame3,
+    Command2,
+    Command16
+};
 
 // The window as the layout sees it. A setter returns false when the control refuses the value
 // (a negative width or height); the value then stays as it was. Getters read back what the
@@ -41,7 +48,8 @@ public:
     virtual void repaint() = 0;
 };
 
-enum class LayoutPolicy {
+enum class LayoutPolicy
+{
     StepOver, // a failing step is skipped (resize)
     Guarded,  // the first failing step ends the layout (activation)
 };

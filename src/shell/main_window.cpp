@@ -63,10 +63,7 @@ public:
     explicit WindowLayoutTarget(Form1& form) : m_form(form) {}
 
     float innerWidth() const override { return m_form.centralWidget()->width() * kTwipsPerPixel; }
-    float outerHeight() const override
-    {
-        return m_form.frameGeometry().height() * kTwipsPerPixel;
-    }
+    float outerHeight() const override { return m_form.frameGeometry().height() * kTwipsPerPixel; }
     float frame1Width() const override { return m_form.Frame1->width() * kTwipsPerPixel; }
 
     bool setBrowserWidth(float width) override { return resize(browser(), width, true); }

@@ -60,9 +60,9 @@ public:
     QLabel* Label9 = nullptr;
     QLineEdit* Text2 = nullptr; // site password
     QLabel* Label8 = nullptr;
-    QLineEdit* Text1 = nullptr;      // verification code, hidden, always "ok"
-    QPushButton* Command3 = nullptr; // "登录"
-    QPushButton* Command2 = nullptr; // "连续学习"
+    QLineEdit* Text1 = nullptr;       // verification code, hidden, always "ok"
+    QPushButton* Command3 = nullptr;  // "登录"
+    QPushButton* Command2 = nullptr;  // "连续学习"
     QPushButton* Command16 = nullptr; // "退出课件"
     QGroupBox* Frame3 = nullptr;      // "学习进度"
     std::unique_ptr<ListBox> List3;   // categories

@@ -53,9 +53,9 @@ std::optional<LoadedState> readStateFile(const QString& path)
 QByteArray formatStateFile(const SavedState& state)
 {
     QByteArray bytes;
-    for (const QString* value : {&state.userName, &state.password, &state.studiedRecords[0],
-                                 &state.studiedRecords[1], &state.studiedRecords[2],
-                                 &state.studiedRecords[3]}) {
+    for (const QString* value :
+         {&state.userName, &state.password, &state.studiedRecords[0], &state.studiedRecords[1],
+          &state.studiedRecords[2], &state.studiedRecords[3]}) {
         bytes += platform::toSystemCodePage(*value);
         bytes += "\r\n";
     }

@@ -11,9 +11,9 @@ void Form1::Command16_Click()
     if (page.complete()) {
         // A failing walk still lets the run end below.
         page::guarded([&] {
-            const int clicked = page.clickEachMatch(page::kTopDocument, QStringLiteral("input"),
-                                                    page::exactly(page::Field::Value,
-                                                                  QStringLiteral("退出课件")));
+            const int clicked =
+                page.clickEachMatch(page::kTopDocument, QStringLiteral("input"),
+                                    page::exactly(page::Field::Value, QStringLiteral("退出课件")));
             // The views are switched after each click; switching is idempotent, so once is the
             // same as once per click.
             if (clicked > 0) {

@@ -60,8 +60,7 @@ StudySnapshot makeSnapshot(bool running, int categoryIndex, int selectedLesson,
         snapshot.lesson = selectedLesson + 1;
         snapshot.required = static_cast<int>(wholePart(required.at(selectedLesson)).value_or(0));
         if (selectedLesson < studied.size())
-            snapshot.studied =
-                static_cast<int>(wholePart(studied.at(selectedLesson)).value_or(0));
+            snapshot.studied = static_cast<int>(wholePart(studied.at(selectedLesson)).value_or(0));
     }
     for (qsizetype i = 0; i < required.size() && i < studied.size(); ++i) {
         if (wholePart(studied.at(i)).value_or(0) > wholePart(required.at(i)).value_or(0))

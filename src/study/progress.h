@@ -36,8 +36,8 @@ struct StudySnapshot
     int lessonCount = 0;
     int studied = 0;
     int required = 0;
-    int lessonsDone = 0;    // lessons of the category whose studied minutes exceed required
-    int minutesLeft = 0;    // this category from now on and all later ones
+    int lessonsDone = 0; // lessons of the category whose studied minutes exceed required
+    int minutesLeft = 0; // this category from now on and all later ones
 };
 
 // Figures for the study panel. `required` and `studied` are the current category's lists;

@@ -50,9 +50,9 @@ void StudyStatus::display(const StudySnapshot& s)
         return;
     }
     const QString state = s.running ? QStringLiteral("正在学习") : QStringLiteral("未在学习");
-    m_where->setText(s.lesson > 0
-                         ? QStringLiteral("%1：%2 第 %3 课").arg(state, s.categoryName).arg(s.lesson)
-                         : QStringLiteral("%1：%2").arg(state, s.categoryName));
+    m_where->setText(
+        s.lesson > 0 ? QStringLiteral("%1：%2 第 %3 课").arg(state, s.categoryName).arg(s.lesson)
+                     : QStringLiteral("%1：%2").arg(state, s.categoryName));
     // A lesson is done one minute past its requirement.
     const int target = qMax(1, s.required + 1);
     m_lesson->setRange(0, target);

@@ -261,12 +261,11 @@ WalkResult FakeBrowser::walk(const platform::WalkRequest& request)
                 element->value = rule.value;
                 break;
             case Action::Click: {
-                clickLog.append(!element->id.isEmpty()
-                                    ? element->id
-                                    : QStringLiteral("%1#%2@%3")
-                                          .arg(element->tag)
-                                          .arg(i)
-                                          .arg(framesText(request.frames)));
+                clickLog.append(!element->id.isEmpty() ? element->id
+                                                       : QStringLiteral("%1#%2@%3")
+                                                             .arg(element->tag)
+                                                             .arg(i)
+                                                             .arg(framesText(request.frames)));
                 ++result.clicks;
                 // The reaction may change the document, so it runs on a copy of the handler.
                 const auto reaction = element->onClick;

@@ -98,7 +98,10 @@ public:
     QUrl url() const override;
     platform::WalkResult walk(const platform::WalkRequest& request) override;
     platform::WalkResult resolve(const platform::FramePath& frames) override;
-    void setNewWindowHandler(NewWindowHandler handler) override { m_newWindow = std::move(handler); }
+    void setNewWindowHandler(NewWindowHandler handler) override
+    {
+        m_newWindow = std::move(handler);
+    }
 
 private:
     FakeDocument* documentAt(const platform::FramePath& frames, QString& error) const;

@@ -1,0 +1,165 @@
+// Page-side half of walk() and resolve(). Installed once per document in the application's
+// isolated world: the page's own scripts can neither see these functions nor replace the DOM
+// methods they call. Every call answers with one plain-data envelope
+// {ok, error, length, positions, clicks}.
+(function () {
+    'use strict';
+
+    function text(value) {
+        return value === undefined || value === null ? '' : String(value);
+    }
+
+    const readers = {
+        tagName: (el) => text(el.tagName),
+        name: (el) => text(el.getAttribute('name')),
+        // The attribute as written, so "IMAGE" stays upper-case.
+        type: (el) => text(el.getAttribute('type')),
+        // The live property, not the attribute.
+        value: (el) => text(el.value),
+        innerText: (el) => text(el.innerText),
+        // The inline handler's source text.
+        onclick: (el) => text(el.getAttribute('onclick')),
+    };
+
+    function compileTest(test) {
+        const read = readers[test.field];
+        if (!read)
+            throw new Error('unknown field ' + test.field);
+        const wanted = test.text;
+        switch (test.compare) {
+        case 'exact':
+            return (el) => read(el) === wanted;
+        case 'lower': {
+            const lower = wanted.toLowerCase();
+            return (el) => read(el).toLowerCase() === lower;
+        }
+        case 'contains':
+            return (el) => {
+                const have = read(el);
+                return have !== '' && have.indexOf(wanted) !== -1;
+            };
+        }
+        throw new Error('unknown comparison ' + test.compare);
+    }
+
+    function allOf(tests) {
+        const compiled = tests.map(compileTest);
+        const count = compiled.length;
+        if (count === 0)
+            return () => true;
+        if (count === 1)
+            return compiled[0];
+        return (el) => {
+            for (let k = 0; k < count; ++k) {
+                if (!compiled[k](el))
+                    return false;
+            }
+            return true;
+        };
+    }
+
+    function click(el) {
+        if (typeof el.click === 'function') {
+            el.click();
+            return;
+        }
+        // Elements outside HTML (SVG ...) have no click(); send the event itself.
+        const view = el.ownerDocument ? el.ownerDocument.defaultView : null;
+        el.dispatchEvent(new MouseEvent('click', { bubbles: true, cancelable: true, view: view }));
+    }
+
+    function failure(error, length, positions, clicks) {
+        return { ok: false, error: error, length: length, positions: positions, clicks: clicks };
+    }
+
+    // The document at `path` below the top-level one, through each window's frames in order.
+    function reach(path) {
+        let doc = document;
+        for (let depth = 0; depth < path.length; ++depth) {
+            const where = 'frame ' + path.slice(0, depth + 1).join('/');
+            const win = doc.defaultView;
+            if (!win)
+                return { error: where + ': the enclosing document has no window' };
+            const index = path[depth];
+            if (!(index >= 0 && index < win.length))
+                return { error: where + ': no such frame' };
+            let next = null;
+            try {
+                next = win[index].document;
+            } catch (e) {
+                // A cross-origin frame throws SecurityError.
+                return { error: where + ': not reachable (' + (e && e.name ? e.name : e) + ')' };
+            }
+            if (!next)
+                return { error: where + ': no document' };
+            doc = next;
+        }
+        return { doc: doc };
+    }
+
+    function walk(request) {
+        const found = reach(request.frames);
+        if (!found.doc)
+            return failure(found.error, 0, [], 0);
+
+        // A live collection: a click that changes the document is seen by later steps.
+        const items = found.doc.getElementsByTagName(request.tag === '' ? '*' : request.tag);
+        const length = items.length;
+        const filter = allOf(request.filter);
+        const rules = request.rules.map((rule) => ({
+            test: allOf(rule.when),
+            action: rule.action,
+            value: rule.value,
+        }));
+        const ruleCount = rules.length;
+        const positions = [];
+        let clicks = 0;
+
+        let first = 0;
+        let end = length;
+        if (request.onlyIndex >= 0) {
+            if (request.onlyIndex >= length) {
+                return failure('no element at ' + request.onlyIndex + ' (length ' + length + ')',
+                               length, positions, clicks);
+            }
+            first = request.onlyIndex;
+            end = first + 1;
+        }
+
+        for (let i = first; i < end; ++i) {
+            const el = items[i];
+            if (!el)
+                return failure('no element at ' + i + ' (length now ' + items.length + ')',
+                               length, positions, clicks);
+            try {
+                if (!filter(el))
+                    continue;
+                for (let r = 0; r < ruleCount; ++r) {
+                    const rule = rules[r];
+                    if (!rule.test(el))
+                        continue;
+                    if (rule.action === 'collect') {
+                        positions.push(i);
+                    } else if (rule.action === 'click') {
+                        click(el);
+                        ++clicks;
+                    } else if (rule.action === 'set') {
+                        el.value = rule.value;
+                    }
+                }
+            } catch (e) {
+                return failure('element ' + i + ': ' + text(e), length, positions, clicks);
+            }
+        }
+        return { ok: true, error: '', length: length, positions: positions, clicks: clicks };
+    }
+
+    function resolve(path) {
+        const found = reach(path);
+        if (!found.doc)
+            return failure(found.error, 0, [], 0);
+        return { ok: true, error: '', length: 0, positions: [], clicks: 0 };
+    }
+
+    globalThis.lumora = Object.freeze({ walk: walk, resolve: resolve });
+})();

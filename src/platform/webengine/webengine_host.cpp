@@ -1,0 +1,302 @@
+#include "platform/webengine/webengine_host.h"
+
+#include "platform/webengine/script_call.h"
+#include "platform/webengine/webengine_browser.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSaveFile>
+#include <QWebEngineCookieStore>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+namespace lumora::platform::webengine {
+
+namespace {
+
+// How long a retired profile is kept after its pages were deleted, and how long after that its
+// directory is removed: the engine finishes tearing down and flushing in the background.
+constexpr int kRetireProfileDelayMs = 500;
+constexpr int kRemoveDirectoryDelayMs = 1500;
+// How often a full clear retries while a view is busy (waiting for a page or in a handler).
+constexpr int kSwapRetryMs = 20;
+
+const QString kGenerationFile = QStringLiteral("generation");
+const QString kGenerationPrefix = QStringLiteral("gen-");
+
+QString readResource(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+QString randomTag()
+{
+    QByteArray bytes(16, Qt::Uninitialized);
+    QRandomGenerator::system()->generate(bytes.begin(), bytes.end());
+    return QStringLiteral("lumora:") + QString::fromLatin1(bytes.toHex());
+}
+
+QWebEngineScript makeScript(const char* name, const QString& source,
+                            QWebEngineScript::ScriptWorldId world, bool subFrames)
+{
+    QWebEngineScript script;
+    script.setName(QLatin1String(name));
+    script.setSourceCode(source);
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(world);
+    script.setRunsOnSubFrames(subFrames);
+    return script;
+}
+
+int readGeneration(const QString& root)
+{
+    QFile file(QDir(root).filePath(kGenerationFile));
+    if (!file.open(QIODevice::ReadOnly))
+        return 1;
+    bool ok = false;
+    const int generation = QString::fromLatin1(file.readAll()).trimmed().toInt(&ok);
+    return ok && generation > 0 ? generation : 1;
+}
+
+bool writeGeneration(const QString& root, int generation)
+{
+    QSaveFile file(QDir(root).filePath(kGenerationFile));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(QByteArray::number(generation));
+    return file.commit();
+}
+
+QString generationPath(const QString& root, int generation)
+{
+    return QDir(root).filePath(kGenerationPrefix + QString::number(generation));
+}
+
+// Deletes every generation directory but `keep`; failures are left for the next start.
+void removeOtherGenerations(const QString& root, int keep)
+{
+    const QDir dir(root);
+    const QString kept = kGenerationPrefix + QString::number(keep);
+    const QStringList entries =
+        dir.entryList({kGenerationPrefix + QLatin1Char('*')}, QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        if (entry != kept)
+            QDir(dir.filePath(entry)).removeRecursively();
+    }
+}
+
+} // namespace
+
+struct WebEngineHost::Impl
+{
+    WebEngineHost* q = nullptr;
+    QString root;
+    QString nameStem; // unique per storage root, so two hosts never share a profile name
+    std::shared_ptr<BrowserEnvironment> env = std::make_shared<BrowserEnvironment>();
+    QString frameEventsSource;
+    QString windowCloseSource;
+    int generation = 1;
+    QWebEngineProfile* profile = nullptr;
+    QList<QPointer<WebEngineBrowser>> browsers;
+    QList<QPointer<QWebEngineProfile>> retiring;
+    bool swapPending = false;
+
+    QWebEngineProfile* makeProfile(int gen)
+    {
+        const QString path = generationPath(root, gen);
+        QDir().mkpath(path);
+        auto* created = new QWebEngineProfile(nameStem + QString::number(gen), q);
+        created->setPersistentStoragePath(QDir(path).filePath(QStringLiteral("storage")));
+        created->setCachePath(QDir(path).filePath(QStringLiteral("cache")));
+        created->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
+        created->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
+
+        QWebEngineSettings* settings = created->settings();
+        // Pop-ups come from synthetic clicks and script; no user gesture is ever present.
+        settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+        settings->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
+        settings->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
+
+        created->scripts()->insert(makeScript(kWalkScriptName, env->walkSource,
+                                              QWebEngineScript::ApplicationWorld, false));
+        created->scripts()->insert(makeScript(kFrameEventsScriptName, frameEventsSource,
+                                              QWebEngineScript::ApplicationWorld, true));
+        created->scripts()->insert(makeScript(kWindowCloseScriptName, windowCloseSource,
+                                              QWebEngineScript::MainWorld, false));
+        return created;
+    }
+
+    QList<WebEngineBrowser*> liveBrowsers()
+    {
+        browsers.removeAll(QPointer<WebEngineBrowser>());
+        QList<WebEngineBrowser*> out;
+        for (const auto& browser : std::as_const(browsers))
+            out.append(browser.data());
+        return out;
+    }
+
+    void scheduleSwap()
+    {
+        if (swapPending)
+            return;
+        swapPending = true;
+        QTimer::singleShot(0, q, [this] { swapProfile(); });
+    }
+
+    // Moves every view to a fresh profile generation and retires the old one. Pages may only
+    // be deleted when no view is inside a wait or a handler (those run inside page signals).
+    void swapProfile()
+    {
+        if (env->busy > 0) {
+            QTimer::singleShot(kSwapRetryMs, q, [this] { swapProfile(); });
+            return;
+        }
+        swapPending = false;
+
+        QWebEngineProfile* old = profile;
+        const int oldGeneration = generation;
+        ++generation;
+        QDir(generationPath(root, generation)).removeRecursively();
+        writeGeneration(root, generation); // on failure the next start goes back; ignored
+        profile = makeProfile(generation);
+
+        for (WebEngineBrowser* browser : liveBrowsers()) {
+            // Visible views show their page again; hidden ones stay empty.
+            const QUrl previous = browser->url();
+            const bool showAgain = browser->viewVisible() && previous.isValid() &&
+                                   !previous.isEmpty() &&
+                                   previous.scheme() != QLatin1String("about");
+            browser->attachPage(new BrowserPage(profile, browser));
+            if (showAgain)
+                browser->navigate(previous);
+        }
+        retire(old, oldGeneration);
+        emit q->everythingCleared();
+    }
+
+    void retire(QWebEngineProfile* old, int oldGeneration)
+    {
+        retiring.append(old);
+        const QPointer<QWebEngineProfile> guard(old);
+        const QString path = generationPath(root, oldGeneration);
+        QTimer::singleShot(kRetireProfileDelayMs, q, [this, guard, path] {
+            retiring.removeAll(guard);
+            delete guard.data();
+            QTimer::singleShot(kRemoveDirectoryDelayMs, q,
+                               [path] { QDir(path).removeRecursively(); });
+        });
+    }
+};
+
+WebEngineHost::WebEngineHost(const QString& storageRoot, int scriptTimeoutMs)
+    : d(std::make_unique<Impl>())
+{
+    d->q = this;
+    d->root = QDir(storageRoot).absolutePath();
+    QDir().mkpath(d->root);
+    d->nameStem =
+        QStringLiteral("lumora-") +
+        QString::fromLatin1(
+            QCryptographicHash::hash(d->root.toUtf8(), QCryptographicHash::Sha1).toHex().left(12)) +
+        QStringLiteral("-gen");
+
+    d->env->scriptTimeoutMs = std::max(1, scriptTimeoutMs);
+    d->env->frameEventTag = randomTag();
+    d->env->windowCloseTag = randomTag();
+    d->env->walkSource = readResource(QStringLiteral(":/lumora/js/walk.js"));
+    // The injected scripts are function expressions; the tag goes in as an escaped literal.
+    d->frameEventsSource = readResource(QStringLiteral(":/lumora/js/frame_events.js")).trimmed() +
+                           QLatin1Char('(') + scriptLiteral(d->env->frameEventTag) +
+                           QStringLiteral(");");
+    d->windowCloseSource = readResource(QStringLiteral(":/lumora/js/window_close.js")).trimmed() +
+                           QLatin1Char('(') + scriptLiteral(d->env->windowCloseTag) +
+                           QStringLiteral(");");
+
+    d->generation = readGeneration(d->root);
+    removeOtherGenerations(d->root, d->generation);
+    writeGeneration(d->root, d->generation);
+    d->profile = d->makeProfile(d->generation);
+}
+
+WebEngineHost::~WebEngineHost()
+{
+    // Pages first: a profile must outlive its pages.
+    for (WebEngineBrowser* browser : d->liveBrowsers())
+        browser->detachPage();
+    delete d->profile;
+    for (const auto& old : std::as_const(d->retiring))
+        delete old.data();
+}
+
+void WebEngineHost::prepareProcess()
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    for (const char* flag : {"--disable-background-timer-throttling",
+                             "--disable-renderer-backgrounding",
+                             "--disable-backgrounding-occluded-windows"}) {
+        if (!flags.contains(flag))
+            flags += (flags.isEmpty() ? "" : " ") + QByteArray(flag);
+    }
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+}
+
+std::unique_ptr<BrowserControl> WebEngineHost::createBrowser(QWidget* parent)
+{
+    auto* view = new QWebEngineView(parent);
+    auto browser = std::make_unique<WebEngineBrowser>(d->env, view);
+    browser->attachPage(new BrowserPage(d->profile, browser.get()));
+    d->browsers.append(browser.get());
+    return browser;
+}
+
+void WebEngineHost::clearCache()
+{
+    d->profile->clearHttpCache();
+}
+
+void WebEngineHost::clearEverything()
+{
+    // What the engine can clear in place goes at once; site storage (local storage, IndexedDB,
+    // service workers) only goes with the profile's directory, hence the new generation.
+    d->profile->clearHttpCache();
+    d->profile->cookieStore()->deleteAllCookies();
+    d->profile->clearAllVisitedLinks();
+    d->scheduleSwap();
+}
+
+int WebEngineHost::scriptTimeoutMs() const
+{
+    return d->env->scriptTimeoutMs;
+}
+
+QString WebEngineHost::profilePath() const
+{
+    return generationPath(d->root, d->generation);
+}
+
+qint64 WebEngineHost::rendererProcessId(const BrowserControl& control)
+{
+    const auto* browser = qobject_cast<const WebEngineBrowser*>(&control);
+    return browser ? browser->rendererProcessId() : 0;
+}
+
+std::optional<QString> WebEngineHost::runScriptForText(BrowserControl& control,
+                                                      const QString& script)
+{
+    auto* browser = qobject_cast<WebEngineBrowser*>(&control);
+    if (!browser)
+        return std::nullopt;
+    return browser->evaluateText(script);
+}
+
+} // namespace lumora::platform::webengine

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/browser_control.h"
+#include "platform/browsing_data.h"
+
+#include <QObject>
+#include <QString>
+#include <memory>
+#include <optional>
+
+class QWidget;
+
+namespace lumora::platform::webengine {
+
+// Owns the one on-disk browser profile shared by every view, creates the views, and clears
+// the profile's data. Storage lives under `storageRoot` and is kept between runs.
+//
+// Layout: <storageRoot>/generation names the profile generation in use, whose data is in
+// <storageRoot>/gen-<N>/. A full clear moves to a new generation; older ones are deleted (at
+// once when possible, else at the next start).
+class WebEngineHost : public QObject, public BrowsingData
+{
+    Q_OBJECT
+public:
+    explicit WebEngineHost(const QString& storageRoot, int scriptTimeoutMs = 5000);
+    ~WebEngineHost() override;
+
+    // To be called before the QApplication is constructed: sets what the engine needs from
+    // the application (shared OpenGL contexts) and adds Chromium switches that keep hidden
+    // views' timers and media running at full rate, unless QTWEBENGINE_CHROMIUM_FLAGS
+    // already names them.
+    static void prepareProcess();
+
+    // A new view on the shared profile; its widget gets `parent`.
+    std::unique_ptr<BrowserControl> createBrowser(QWidget* parent);
+
+    void clearCache() override;
+    void clearEverything() override;
+
+    int scriptTimeoutMs() const;
+    // The directory of the profile generation now in use.
+    QString profilePath() const;
+    // The operating-system id of the renderer process showing `control`'s page; 0 when there
+    // is none or `control` is not one of this layer's.
+    static qint64 rendererProcessId(const BrowserControl& control);
+    // Runs `script` as it is in the page's isolated world and waits for it like walk() does;
+    // its value if it is a string. For measurements and diagnostics, not for handlers.
+    static std::optional<QString> runScriptForText(BrowserControl& control, const QString& script);
+
+signals:
+    // A full clear has moved the views to a fresh profile.
+    void everythingCleared();
+
+private:
+    friend class WebEngineBrowser;
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace lumora::platform::webengine
