@@ -8,6 +8,8 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QStandardPaths>
+#include <cstdio>
+#include <cstdlib>
 
 using namespace lumora;
 
@@ -38,10 +40,11 @@ shell::AppConfig parseCommandLine(const QApplication& app)
 
     shell::AppConfig config;
     config.site = QUrl::fromUserInput(parser.value(site));
-    if (!config.site.isValid() || config.site.host().isEmpty())
-        parser.showMessageAndExit(QCommandLineParser::MessageType::Error,
-                                  QStringLiteral("Not a site address: %1").arg(parser.value(site)),
-                                  2);
+    if (!config.site.isValid() || config.site.host().isEmpty()) {
+        std::fprintf(stderr, "lumora: not a site address: %s\n",
+                     qPrintable(parser.value(site)));
+        std::exit(2);
+    }
     config.stateFilePath =
         parser.isSet(stateFile) ? parser.value(stateFile) : shell::defaultStateFilePath();
     return config;
@@ -51,6 +54,7 @@ shell::AppConfig parseCommandLine(const QApplication& app)
 
 int main(int argc, char* argv[])
 {
+    platform::QtPlatform::prepareProcess();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumora"));
     QApplication::setApplicationVersion(QStringLiteral("1.5"));

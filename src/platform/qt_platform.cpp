@@ -9,11 +9,16 @@ namespace lumora::platform {
 QtPlatform::QtPlatform(const QString& dataFolder)
     : m_instance(QDir(dataFolder).filePath(QStringLiteral("lumora.lock"))),
       m_engine(
-          std::make_unique<WebEngineHost>(QDir(dataFolder).filePath(QStringLiteral("browser"))))
+          std::make_unique<webengine::WebEngineHost>(QDir(dataFolder).filePath(QStringLiteral("browser"))))
 {
 }
 
 QtPlatform::~QtPlatform() = default;
+
+void QtPlatform::prepareProcess()
+{
+    webengine::WebEngineHost::prepareProcess();
+}
 
 std::unique_ptr<BrowserControl> QtPlatform::createBrowser(QWidget* parent)
 {

@@ -8,7 +8,9 @@
 
 namespace lumora::platform {
 
+namespace webengine {
 class WebEngineHost;
+}
 
 // The real platform: Qt WebEngine views on one on-disk profile, Qt's clock, timers and boxes.
 class QtPlatform final : public Platform
@@ -16,6 +18,8 @@ class QtPlatform final : public Platform
 public:
     // `dataFolder` holds the browser profile and the single-instance lock.
     explicit QtPlatform(const QString& dataFolder);
+    // Call before the QApplication is created: the engine's needs from the process.
+    static void prepareProcess();
     ~QtPlatform() override;
 
     std::unique_ptr<BrowserControl> createBrowser(QWidget* parent) override;
@@ -29,7 +33,7 @@ public:
 
 private:
     SingleInstance m_instance;
-    std::unique_ptr<WebEngineHost> m_engine;
+    std::unique_ptr<webengine::WebEngineHost> m_engine;
     QtClock m_clock;
     QtDialogs m_dialogs;
 };

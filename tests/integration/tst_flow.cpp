@@ -1,0 +1,320 @@
+// The whole window on the real engine (offscreen) against the stand-in site on loopback:
+// login, housekeeping, the catalogue and a study run across a category boundary.
+// Every wait is on a condition with a generous timeout; ticks are fired by hand.
+
+#include "engine_fixture.h"
+#include "shell/main_window.h"
+#include "shell/state_file.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUrlQuery>
+
+using namespace lumora;
+using namespace lumora::testing;
+
+namespace {
+
+constexpr int kPageTimeoutMs = 30000;
+
+bool isLoginPage(const QUrl& url)
+{
+    return url.path() == QStringLiteral("/permission/loginAction.do");
+}
+
+} // namespace
+
+class FlowTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void login_wrongPassword_staysOnSiteErrorPage();
+    void login_demo_unlocksStudyAndSavesCredentials();
+    void popups_blankTargetAndWindowOpenLandInPlayerView();
+    void fullClear_dropsSessionCookieAndLocalStorage();
+    void catalogue_categoryCourseMenuScanAndLesson();
+    void study_crossesIntoNextCategory_thenExits();
+    void pageClosingItsWindow_endsTheProgramOnce();
+
+private:
+    void startWindow();
+    void loginAsDemo();
+    // Runs a handler the way an event does: through the window's gate.
+    void run(void (shell::Form1::*handler)())
+    {
+        form->gate().dispatch([this, handler] { (form.get()->*handler)(); });
+    }
+    bool scanFinds(int categoryLinks, int lessons);
+    bool playerOpened(int category, int lesson) const;
+    QString text(const QString& script) const;
+
+    std::unique_ptr<SiteFixture> site;
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<EnginePlatform> platform;
+    std::unique_ptr<shell::Form1> form;
+};
+
+void FlowTest::initTestCase()
+{
+    site = std::make_unique<SiteFixture>();
+}
+
+void FlowTest::init()
+{
+    site->server.resetRecord();
+    dir = std::make_unique<QTemporaryDir>();
+    platform = std::make_unique<EnginePlatform>(dir->filePath("browser"));
+}
+
+void FlowTest::cleanup()
+{
+    form.reset();
+    platform.reset();
+    dir.reset();
+}
+
+void FlowTest::startWindow()
+{
+    shell::AppConfig config;
+    config.site = site->url();
+    config.stateFilePath = dir->filePath("boot.txt");
+    form = std::make_unique<shell::Form1>(*platform, config);
+    form->load();
+    form->resize(1440, 900);
+    form->show();
+    QTRY_VERIFY_WITH_TIMEOUT(isLoginPage(form->WebBrowser1->url()) &&
+                                 form->WebBrowser1->readyState() == 4,
+                             kPageTimeoutMs);
+}
+
+void FlowTest::loginAsDemo()
+{
+    form->Text3->setText("demo");
+    form->Text2->setText("demo123");
+    form->Command3->click();
+    QTRY_VERIFY_WITH_TIMEOUT(form->Command2->isEnabled(), kPageTimeoutMs);
+}
+
+bool FlowTest::scanFinds(int categoryLinks, int lessons)
+{
+    run(&shell::Form1::Command15_Click);
+    return form->List1->count() == categoryLinks && form->List2->count() == lessons;
+}
+
+bool FlowTest::playerOpened(int category, int lesson) const
+{
+    for (const QJsonObject& e : site->events("player-open")) {
+        if (e.value("category").toInt() == category && e.value("lesson").toInt() == lesson)
+            return true;
+    }
+    return false;
+}
+
+QString FlowTest::text(const QString& script) const
+{
+    return platform::webengine::WebEngineHost::runScriptForText(*form->WebBrowser1, script)
+        .value_or(QString());
+}
+
+void FlowTest::login_wrongPassword_staysOnSiteErrorPage()
+{
+    startWindow();
+    form->Text3->setText("demo");
+    form->Text2->setText("wrong,pass");
+    form->Command3->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!site->events("login").isEmpty(), kPageTimeoutMs);
+    const QJsonObject login = site->events("login").first();
+    QVERIFY(!login.value("ok").toBool());
+    QCOMPARE(login.value("fields").toObject().value("Password").toString(), QString("wrong,pass"));
+    QCOMPARE(login.value("fields").toObject().value("randomCode").toString(), QString("ok"));
+    QTRY_VERIFY_WITH_TIMEOUT(form->WebBrowser1->readyState() == 4, kPageTimeoutMs);
+    QVERIFY(form->Command3->isEnabled());
+    QVERIFY(!form->Command2->isEnabled());
+    const std::optional<shell::LoadedState> saved = shell::readStateFile(dir->filePath("boot.txt"));
+    QVERIFY(saved && saved->complete());
+    QCOMPARE(saved->values.password, QString("wrong,pass"));
+}
+
+void FlowTest::login_demo_unlocksStudyAndSavesCredentials()
+{
+    startWindow();
+    loginAsDemo();
+    QVERIFY(!form->Command3->isEnabled());
+    QVERIFY(form->List3->widget()->isEnabled());
+    const QJsonObject login = site->events("login").first();
+    QVERIFY(login.value("ok").toBool());
+    QCOMPARE(login.value("fields").toObject().value("userName").toString(), QString("demo"));
+    QCOMPARE(login.value("fields").toObject().value("Password").toString(), QString("demo123"));
+    QCOMPARE(login.value("fields").toObject().value("randomCode").toString(), QString("ok"));
+
+    // The next start fills the boxes from the state file.
+    form.reset();
+    startWindow();
+    QCOMPARE(form->Text3->text(), QString("demo"));
+    QCOMPARE(form->Text2->text(), QString("demo123"));
+}
+
+void FlowTest::popups_blankTargetAndWindowOpenLandInPlayerView()
+{
+    startWindow();
+    form->WebBrowser1->navigate(site->url("/test/blank-link"));
+    QTRY_VERIFY_WITH_TIMEOUT(form->WebBrowser1->url().path() == "/test/blank-link" &&
+                                 form->WebBrowser1->readyState() == 4,
+                             kPageTimeoutMs);
+    const auto clickWhoseTextHas = [this](const QString& tag, const QString& words) {
+        form->gate().dispatch([this, tag, words] {
+            page::PageAccess(*form->WebBrowser1)
+                .clickEachMatch(page::kTopDocument, tag,
+                                page::containing(page::Field::InnerText, words));
+        });
+    };
+    const auto popupVia = [this] {
+        return QUrlQuery(form->WebBrowser2->url()).queryItemValue("via");
+    };
+    clickWhoseTextHas("a", "在新窗口打开"); // target="_blank"
+    QTRY_COMPARE_WITH_TIMEOUT(popupVia(), QString("blank"), kPageTimeoutMs);
+    clickWhoseTextHas("button", "用脚本打开"); // window.open
+    QTRY_COMPARE_WITH_TIMEOUT(popupVia(), QString("script"), kPageTimeoutMs);
+    // The main view keeps its page; routing does not show the player view.
+    QCOMPARE(form->WebBrowser1->url().path(), QString("/test/blank-link"));
+    QVERIFY(!form->WebBrowser2->widget()->isVisible());
+}
+
+void FlowTest::fullClear_dropsSessionCookieAndLocalStorage()
+{
+    startWindow();
+    loginAsDemo();
+    const QUrl coursePage = site->url("/course/main");
+    QTRY_VERIFY_WITH_TIMEOUT(text("document.getElementById('visits').textContent")
+                                 .endsWith(QString("1")),
+                             kPageTimeoutMs);
+    form->WebBrowser1->navigate(coursePage); // a second visit counts 2
+    QTRY_VERIFY_WITH_TIMEOUT(text("document.getElementById('visits').textContent")
+                                 .endsWith(QString("2")),
+                             kPageTimeoutMs);
+
+    form->clearhc->trigger();
+    form->clearhc->trigger(); // twice in a row is harmless
+
+    // Without its cookie the course page answers with the login page.
+    QTRY_VERIFY_WITH_TIMEOUT(form->WebBrowser1->readyState() == 4, kPageTimeoutMs);
+    form->WebBrowser1->navigate(coursePage);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        form->WebBrowser1->readyState() == 4 &&
+            text("String(!!document.querySelector('input[name=userName]'))") == "true",
+        kPageTimeoutMs);
+    // Logging in again starts the count afresh: local storage is gone too.
+    form->Text3->setText("demo");
+    form->Text2->setText("demo123");
+    form->Command3->click();
+    QTRY_VERIFY_WITH_TIMEOUT(text("(document.getElementById('visits') || {}).textContent || ''")
+                                 .endsWith(QString("1")),
+                             kPageTimeoutMs);
+}
+
+void FlowTest::catalogue_categoryCourseMenuScanAndLesson()
+{
+    startWindow();
+    loginAsDemo();
+    // A first scan finds the four category links (the site shows category 0's lessons).
+    QTRY_VERIFY_WITH_TIMEOUT(scanFinds(4, 21), kPageTimeoutMs);
+    QCOMPARE(form->List1->text(3), QString("11"));
+
+    form->List3->widget()->setCurrentRow(2); // the user picks "基础理论"
+    QCOMPARE(form->categoryIndex, qint16(2));
+    QTRY_VERIFY_WITH_TIMEOUT(!site->events("category").isEmpty(), kPageTimeoutMs);
+    QCOMPARE(site->events("category").last().value("category").toInt(), 2);
+
+    run(&shell::Form1::Command17_Click);
+    QTRY_VERIFY_WITH_TIMEOUT(scanFinds(4, 7), kPageTimeoutMs);
+    QCOMPARE(form->List7->count(), 1);
+
+    form->WebBrowser1->widget()->setGeometry(8, 8, 1000, 700);
+    form->List2->widget()->setCurrentRow(0); // the first lesson
+    QTRY_VERIFY_WITH_TIMEOUT(playerOpened(2, 1), kPageTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(form->WebBrowser2->url().path().startsWith("/player"),
+                             kPageTimeoutMs);
+    QCOMPARE(form->WebBrowser2->widget()->geometry(), QRect(8, 8, 1000, 700));
+}
+
+void FlowTest::study_crossesIntoNextCategory_thenExits()
+{
+    // Every lesson of "基础理论" needs one more minute; "学校教育" is untouched.
+    const QByteArray record = "1.45.2.47.3.50.4.43.5.44.6.47.7.53.";
+    QFile state(dir->filePath("boot.txt"));
+    QVERIFY(state.open(QIODevice::WriteOnly));
+    state.write("demo\r\ndemo123\r\n\r\n\r\n" + record + "\r\n\r\n");
+    state.close();
+
+    startWindow();
+    loginAsDemo();
+    QTRY_VERIFY_WITH_TIMEOUT(scanFinds(4, 21), kPageTimeoutMs);
+    form->List3->widget()->setCurrentRow(2);
+    QTRY_VERIFY_WITH_TIMEOUT(!site->events("category").isEmpty(), kPageTimeoutMs);
+
+    form->Command2->click(); // waits three seconds inside, as the program always does
+    QVERIFY(form->WebBrowser2->widget()->isVisible());
+    QVERIFY(platform->timer->isEnabled());
+    QCOMPARE(form->List2->count(), 7);
+    QTRY_VERIFY_WITH_TIMEOUT(playerOpened(2, 1), kPageTimeoutMs);
+
+    // Tick until the driver has moved into the next category and opened its first lesson.
+    for (int tick = 0; tick < 40 && form->categoryIndex == 2; ++tick) {
+        platform->timer->fire();
+        if (form->categoryIndex == 2)
+            QTRY_VERIFY_WITH_TIMEOUT(playerOpened(2, form->lessonIndex + 1), kPageTimeoutMs);
+    }
+    QCOMPARE(form->categoryIndex, qint16(3));
+    QTRY_VERIFY_WITH_TIMEOUT(playerOpened(3, 1), kPageTimeoutMs);
+
+    // The site saw every lesson's player in order, then the category switch.
+    QList<int> order;
+    for (const QJsonObject& e : site->events("player-open")) {
+        if (order.isEmpty() || order.last() != e.value("category").toInt() * 100 + e.value("lesson").toInt())
+            order.append(e.value("category").toInt() * 100 + e.value("lesson").toInt());
+    }
+    QCOMPARE(order, (QList<int>{201, 202, 203, 204, 205, 206, 207, 301}));
+    QCOMPARE(site->events("category").last().value("category").toInt(), 3);
+
+    form->Command16->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!site->events("exit").isEmpty(), kPageTimeoutMs);
+    QVERIFY(!platform->timer->isEnabled());
+    QVERIFY(!form->WebBrowser2->widget()->isVisible());
+
+    // A restart finds the credited minutes.
+    form.reset();
+    startWindow();
+    QCOMPARE(form->studiedMinutesRecord[2], QString("1.46.2.48.3.51.4.44.5.45.6.48.7.54."));
+}
+
+void FlowTest::pageClosingItsWindow_endsTheProgramOnce()
+{
+    startWindow();
+    QSignalSpy unloaded(form.get(), &shell::Form1::unloadedSignal);
+    form->WebBrowser1->navigate(site->url("/test/close-self"));
+    QTRY_COMPARE_WITH_TIMEOUT(unloaded.count(), 1, kPageTimeoutMs);
+    QVERIFY(!form->isVisible());
+    // A second request, if the page made one, changes nothing.
+    emit form->WebBrowser1->windowClosing();
+    QCOMPARE(unloaded.count(), 1);
+}
+
+int main(int argc, char* argv[])
+{
+    platform::webengine::WebEngineHost::prepareProcess();
+    QApplication app(argc, argv);
+    // The window closing by a page's request must not end the test run.
+    QApplication::setQuitOnLastWindowClosed(false);
+    FlowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_flow.moc"
