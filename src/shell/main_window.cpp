@@ -180,9 +180,13 @@ void Form1::buildControls()
                                   "软件只是学习的辅助工具，请您仍然认真观看每一节课程。"));
     place(Label6, 120, 840, 2535, 2295);
     Label6->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    auto* list7 = named(new QListWidget(Frame2), "List7");
-    list7->hide();
-    List7 = std::make_unique<ListBox>(list7, m_gate);
+    // Lists the user sees carry an accessible name; the hidden ones only hold data.
+    const auto list = [this](QWidget* parent, const char* name, const QString& accessible = {}) {
+        auto* widget = named(new QListWidget(parent), name, accessible);
+        widget->setVisible(!accessible.isEmpty());
+        return std::make_unique<ListBox>(widget, m_gate);
+    };
+    List7 = list(Frame2, "List7");
 
     Command2 = button(client, "Command2", QStringLiteral("连续学习"));
     place(Command2, 18480, 6720, 2775, 615);
@@ -212,23 +216,15 @@ void Form1::buildControls()
 
     Frame3 = frame(client, "Frame3", QStringLiteral("学习进度"));
     place(Frame3, 18480, 10200, 2775, 2415);
-    auto* list3 = named(new QListWidget(Frame3), "List3", QStringLiteral("课程类别"));
-    place(list3, 120, 240, 1215, 2055);
-    list3->setEnabled(false);
-    List3 = std::make_unique<ListBox>(list3, m_gate);
-    auto* list2 = named(new QListWidget(Frame3), "List2", QStringLiteral("课程列表"));
-    place(list2, 1395, 240, 735, 2055);
-    List2 = std::make_unique<ListBox>(list2, m_gate);
-    auto* list1 = named(new QListWidget(Frame3), "List1", QStringLiteral("类别链接"));
-    place(list1, 2190, 240, 465, 2055);
-    List1 = std::make_unique<ListBox>(list1, m_gate);
-
-    auto* list4 = named(new QListWidget(client), "List4");
-    list4->hide();
-    List4 = std::make_unique<ListBox>(list4, m_gate);
-    auto* list5 = named(new QListWidget(client), "List5");
-    list5->hide();
-    List5 = std::make_unique<ListBox>(list5, m_gate);
+    List3 = list(Frame3, "List3", QStringLiteral("课程类别"));
+    place(List3->widget(), 120, 240, 1215, 2055);
+    List3->widget()->setEnabled(false);
+    List2 = list(Frame3, "List2", QStringLiteral("课程列表"));
+    place(List2->widget(), 1395, 240, 735, 2055);
+    List1 = list(Frame3, "List1", QStringLiteral("类别链接"));
+    place(List1->widget(), 2190, 240, 465, 2055);
+    List4 = list(client, "List4");
+    List5 = list(client, "List5");
 
     Timer1 = m_platform.createTimer();
     Timer1->setInterval(kStudyTickMs);
