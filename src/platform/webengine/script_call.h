@@ -43,8 +43,7 @@ inline bool isScriptFunctionName(const QString& name)
 
 // "name(arg1,arg2,...)" with every argument as an escaped JSON literal. A name that is not a
 // plain identifier path gives an empty string, which callers treat as a failed call.
-template <typename... Args>
-QString assembleCall(const QString& functionName, const Args&... args)
+template <typename... Args> QString assembleCall(const QString& functionName, const Args&... args)
 {
     if (!isScriptFunctionName(functionName))
         return {};

@@ -11,6 +11,11 @@
 #include <QWebEngineScript>
 #include <QWebEngineView>
 #include <algorithm>
+#include <utility>
+
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#endif
 
 namespace lumora::platform::webengine {
 
@@ -118,6 +123,10 @@ QStringList BrowserPage::chooseFiles(FileSelectionMode mode, const QStringList& 
 struct WebEngineBrowser::PendingCall
 {
     bool finished = false;
+    // Sent to a document still loading, or before a later load started: such a call may
+    // have gone with the document it was sent to.
+    int loadsStarted = 0;
+    bool sentWhileLoading = false;
     PageStatus status = PageStatus::NoAnswer;
     QString text;
     QString error;
@@ -181,6 +190,12 @@ bool WebEngineBrowser::viewVisible() const
     return m_view && m_view->isVisible();
 }
 
+QUrl WebEngineBrowser::shownOrRequestedUrl() const
+{
+    const QUrl shown = url();
+    return shown.isEmpty() ? m_requestedUrl : shown;
+}
+
 qint64 WebEngineBrowser::rendererProcessId() const
 {
     return m_page ? m_page->renderProcessPid() : 0;
@@ -197,6 +212,10 @@ void WebEngineBrowser::attachPage(BrowserPage* page)
     m_startTimeout.stop();
     m_rendererGone = false;
     m_crashReloads = 0;
+    m_unresponsive = false;
+    m_reloadScheduled = false;
+    m_navigationAfterCrash = QUrl();
+    m_requestedUrl = QUrl();
     m_closeReported = false;
 
     if (page) {
@@ -248,10 +267,18 @@ void WebEngineBrowser::navigate(const QUrl& url)
 {
     if (!m_page)
         return;
+    m_env->profileInUse = true;
+    m_requestedUrl = url;
     m_hasDocument = true;
     m_readyState = 1;
     m_awaitingStart = true;
     m_startTimeout.start();
+    if (m_rendererGone && m_reloadScheduled) {
+        m_navigationAfterCrash = url; // the pending reload loads this instead
+        return;
+    }
+    if (endUnresponsiveRenderer(url))
+        return;
     m_page->load(url);
 }
 
@@ -263,7 +290,29 @@ void WebEngineBrowser::refresh()
     m_readyState = 1;
     m_awaitingStart = true;
     m_startTimeout.start();
+    if ((m_rendererGone && m_reloadScheduled) || endUnresponsiveRenderer(m_page->url()))
+        return;
     m_page->triggerAction(QWebEnginePage::Reload);
+}
+
+// WORKAROUND: Qt 6.4 has no call that ends a hung renderer, and a navigation away from a page
+// whose script never returns waits on that renderer indefinitely. End the process ourselves,
+// as a browser's "kill page" does; the termination handler then loads `next`.
+bool WebEngineBrowser::endUnresponsiveRenderer(const QUrl& next)
+{
+    if (!m_unresponsive || !m_page)
+        return false;
+    m_unresponsive = false;
+#ifdef Q_OS_UNIX
+    const qint64 pid = m_page->renderProcessPid();
+    if (pid <= 0 || ::kill(static_cast<pid_t>(pid), SIGKILL) != 0)
+        return false;
+    m_navigationAfterCrash = next;
+    return true;
+#else
+    Q_UNUSED(next);
+    return false;
+#endif
 }
 
 QUrl WebEngineBrowser::url() const
@@ -324,12 +373,15 @@ WebEngineBrowser::ScriptAnswer WebEngineBrowser::evaluate(const QString& script)
     const QPointer<WebEngineBrowser> self(this);
     const BusyScope busy(m_env);
     auto pending = std::make_shared<PendingCall>();
+    pending->loadsStarted = m_loadsStarted;
+    pending->sentWhileLoading = m_readyState != kReadyStateComplete;
     m_pending.push_back(pending);
 
     QEventLoop loop;
     pending->loop = &loop;
     QTimer timeout;
     timeout.setSingleShot(true);
+    timeout.setTimerType(Qt::PreciseTimer); // a coarse timer may fire up to 5% early
     const int timeoutMs = m_env->scriptTimeoutMs;
     connect(&timeout, &QTimer::timeout, &loop, [pending, timeoutMs] {
         pending->finish(PageStatus::NoAnswer, {},
@@ -356,6 +408,12 @@ WebEngineBrowser::ScriptAnswer WebEngineBrowser::evaluate(const QString& script)
     }
     if (!self && pending->status == PageStatus::Ok)
         return {PageStatus::PageGone, {}, QStringLiteral("the view was destroyed")};
+    if (self && m_page) {
+        if (pending->status == PageStatus::NoAnswer)
+            m_unresponsive = true;
+        else if (pending->status == PageStatus::Ok)
+            m_unresponsive = false;
+    }
     return {pending->status, pending->text, pending->error};
 }
 
@@ -381,11 +439,14 @@ void WebEngineBrowser::failPending(PageStatus status, const QString& error)
 
 void WebEngineBrowser::onLoadStarted()
 {
+    m_env->profileInUse = true;
+    ++m_loadsStarted;
     m_hasDocument = true;
     m_readyState = 1;
     m_awaitingStart = false;
     m_startTimeout.stop();
     m_rendererGone = false;
+    m_unresponsive = false;
     m_closeReported = false;
 }
 
@@ -398,6 +459,16 @@ void WebEngineBrowser::onLoadFinished(bool ok)
     m_readyState = kReadyStateComplete;
     if (ok)
         m_crashReloads = 0;
+    // WORKAROUND: a script sent while the top document was being replaced can go with the old
+    // document without the engine ever calling back; by the time the new one has loaded, any
+    // answer would have come. Fail such calls now rather than let them wait out the timeout.
+    const auto pending = m_pending;
+    for (const auto& weak : pending) {
+        const auto call = weak.lock();
+        if (call && (call->sentWhileLoading || call->loadsStarted < m_loadsStarted))
+            call->finish(PageStatus::PageGone, {},
+                         QStringLiteral("the document was replaced before answering"));
+    }
     const QUrl url = m_page->url();
     post([this, url] { emit documentComplete(url); });
 }
@@ -405,20 +476,32 @@ void WebEngineBrowser::onLoadFinished(bool ok)
 void WebEngineBrowser::onRendererTerminated()
 {
     m_rendererGone = true;
+    m_unresponsive = false;
     m_readyState = 1;
     failPending(PageStatus::PageGone, QStringLiteral("the page's renderer has terminated"));
-    if (m_crashReloads >= kMaxCrashReloads)
-        return;
-    ++m_crashReloads;
+    if (m_navigationAfterCrash.isEmpty()) {
+        if (m_crashReloads >= kMaxCrashReloads)
+            return;
+        ++m_crashReloads;
+    }
     // Reloading directly from the termination handler is not supported; defer it.
+    m_reloadScheduled = true;
     QTimer::singleShot(0, this, &WebEngineBrowser::reloadAfterCrash);
 }
 
 void WebEngineBrowser::reloadAfterCrash()
 {
+    m_reloadScheduled = false;
     if (!m_page || !m_rendererGone)
         return;
-    m_page->triggerAction(QWebEnginePage::Reload);
+    const QUrl next = std::exchange(m_navigationAfterCrash, QUrl());
+    if (next.isEmpty()) {
+        m_page->triggerAction(QWebEnginePage::Reload);
+        return;
+    }
+    m_awaitingStart = true;
+    m_startTimeout.start();
+    m_page->load(next);
 }
 
 void WebEngineBrowser::reportWindowClosing()

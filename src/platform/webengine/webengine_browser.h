@@ -29,6 +29,8 @@ struct BrowserEnvironment
     // Above zero while some view waits for a page or runs outside code (a handler connected
     // to its signals); pages must not be deleted then.
     int busy = 0;
+    // Whether a page of the current profile has started loading anything yet.
+    bool profileInUse = false;
 };
 
 inline constexpr auto kWalkScriptName = "lumora-walk";
@@ -86,6 +88,8 @@ public:
     BrowserPage* page() const { return m_page; }
     bool silent() const { return m_silent; }
     bool viewVisible() const;
+    // The page shown, or the one navigate() asked for while it has not appeared yet.
+    QUrl shownOrRequestedUrl() const;
     qint64 rendererProcessId() const;
     // One raw round trip of `script` in the isolated world; its value when it is a string.
     std::optional<QString> evaluateText(const QString& script);
@@ -108,6 +112,8 @@ private:
     void onLoadFinished(bool ok);
     void onRendererTerminated();
     void reloadAfterCrash();
+    // Ends the page's renderer when it stopped answering; true when it was ended.
+    bool endUnresponsiveRenderer(const QUrl& next);
     void reportWindowClosing();
     void reportFrameLoaded(const QUrl& url);
     // Runs `emission` from the event loop, never from inside an engine callback.
@@ -125,10 +131,15 @@ private:
     QTimer m_startTimeout;
     bool m_hasDocument = false;
     int m_readyState = 0;
+    int m_loadsStarted = 0;
+    QUrl m_requestedUrl;
     bool m_awaitingStart = false;
     bool m_silent = false;
     bool m_rendererGone = false;
     int m_crashReloads = 0;
+    bool m_reloadScheduled = false;
+    bool m_unresponsive = false; // the last call got no answer
+    QUrl m_navigationAfterCrash; // loaded instead of reloading once the renderer is gone
     bool m_closeReported = false;
 };
 

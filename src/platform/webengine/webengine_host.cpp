@@ -28,6 +28,8 @@ constexpr int kRemoveDirectoryDelayMs = 1500;
 constexpr int kSwapRetryMs = 20;
 
 const QString kGenerationFile = QStringLiteral("generation");
+// Present when a cache clear was asked for while the cache was in use: done at the next start.
+const QString kClearCacheMarker = QStringLiteral("clear-cache-at-start");
 const QString kGenerationPrefix = QStringLiteral("gen-");
 
 QString readResource(const QString& path)
@@ -114,9 +116,15 @@ struct WebEngineHost::Impl
     {
         const QString path = generationPath(root, gen);
         QDir().mkpath(path);
+        const QString cachePath = QDir(path).filePath(QStringLiteral("cache"));
+        if (QFile::exists(QDir(root).filePath(kClearCacheMarker))) {
+            QDir(cachePath).removeRecursively();
+            QFile::remove(QDir(root).filePath(kClearCacheMarker));
+        }
+        env->profileInUse = false;
         auto* created = new QWebEngineProfile(nameStem + QString::number(gen), q);
         created->setPersistentStoragePath(QDir(path).filePath(QStringLiteral("storage")));
-        created->setCachePath(QDir(path).filePath(QStringLiteral("cache")));
+        created->setCachePath(cachePath);
         created->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
         created->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
 
@@ -144,12 +152,14 @@ struct WebEngineHost::Impl
         return out;
     }
 
-    void scheduleSwap()
+    // Swaps at once when no view is busy, so that what the caller does next already meets the
+    // new profile; otherwise as soon as the views are free.
+    void requestSwap()
     {
         if (swapPending)
             return;
         swapPending = true;
-        QTimer::singleShot(0, q, [this] { swapProfile(); });
+        swapProfile();
     }
 
     // Moves every view to a fresh profile generation and retires the old one. Pages may only
@@ -171,7 +181,7 @@ struct WebEngineHost::Impl
 
         for (WebEngineBrowser* browser : liveBrowsers()) {
             // Visible views show their page again; hidden ones stay empty.
-            const QUrl previous = browser->url();
+            const QUrl previous = browser->shownOrRequestedUrl();
             const bool showAgain = browser->viewVisible() && previous.isValid() &&
                                    !previous.isEmpty() &&
                                    previous.scheme() != QLatin1String("about");
@@ -241,9 +251,9 @@ void WebEngineHost::prepareProcess()
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    for (const char* flag : {"--disable-background-timer-throttling",
-                             "--disable-renderer-backgrounding",
-                             "--disable-backgrounding-occluded-windows"}) {
+    for (const char* flag :
+         {"--disable-background-timer-throttling", "--disable-renderer-backgrounding",
+          "--disable-backgrounding-occluded-windows"}) {
         if (!flags.contains(flag))
             flags += (flags.isEmpty() ? "" : " ") + QByteArray(flag);
     }
@@ -259,19 +269,28 @@ std::unique_ptr<BrowserControl> WebEngineHost::createBrowser(QWidget* parent)
     return browser;
 }
 
+// WORKAROUND: on Qt 6.4.2 QWebEngineProfile::clearHttpCache() can leave every later load of
+// the profile waiting forever (seen when called before the first load, and on a second call).
+// The cache is a plain directory that the engine opens on first use: before that it is simply
+// deleted; once in use, the deletion waits for the next start.
 void WebEngineHost::clearCache()
 {
-    d->profile->clearHttpCache();
+    if (!d->env->profileInUse) {
+        QDir(d->profile->cachePath()).removeRecursively();
+        return;
+    }
+    QFile marker(QDir(d->root).filePath(kClearCacheMarker));
+    if (marker.open(QIODevice::WriteOnly))
+        marker.close();
 }
 
 void WebEngineHost::clearEverything()
 {
-    // What the engine can clear in place goes at once; site storage (local storage, IndexedDB,
-    // service workers) only goes with the profile's directory, hence the new generation.
-    d->profile->clearHttpCache();
+    // Cookies and visited links go at once; site storage (local storage, IndexedDB, service
+    // workers) and the cache only go with the profile's directory, hence the new generation.
     d->profile->cookieStore()->deleteAllCookies();
     d->profile->clearAllVisitedLinks();
-    d->scheduleSwap();
+    d->requestSwap();
 }
 
 int WebEngineHost::scriptTimeoutMs() const
@@ -291,7 +310,7 @@ qint64 WebEngineHost::rendererProcessId(const BrowserControl& control)
 }
 
 std::optional<QString> WebEngineHost::runScriptForText(BrowserControl& control,
-                                                      const QString& script)
+                                                       const QString& script)
 {
     auto* browser = qobject_cast<WebEngineBrowser*>(&control);
     if (!browser)

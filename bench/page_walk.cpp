@@ -1,0 +1,161 @@
+// How much a walk through the layer costs compared with the same loop written directly as a
+// page script. Page: 10,000 links; walk: Contains test on onclick, Collect positions.
+// The last line printed is "ratio: X" (layer time / raw round trip of the equivalent loop).
+
+#include "platform/webengine/webengine_host.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+#include <vector>
+
+using namespace lumora::platform;
+using namespace lumora::platform::webengine;
+
+namespace {
+
+constexpr int kLinks = 10000;
+constexpr int kRounds = 15;
+
+// Processes events until `done` holds or `timeoutMs` passed.
+template <typename Condition> bool waitFor(Condition done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    return true;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+QByteArray pageWithLinks()
+{
+    QByteArray html = "<html><body>";
+    for (int i = 0; i < kLinks; ++i) {
+        const char* kind = i % 10 == 0 ? "lesson" : "news";
+        html += "<a href='#' onclick=\"play('" + QByteArray(kind) + "-" + QByteArray::number(i) +
+                "')\">link " + QByteArray::number(i) + "</a>\n";
+    }
+    return html + "</body></html>";
+}
+
+// The same walk as an ordinary page script, timing itself with performance.now().
+const char* kInPageLoop = "(function () {"
+                          "  const t0 = performance.now();"
+                          "  const items = document.getElementsByTagName('a');"
+                          "  const length = items.length;"
+                          "  const positions = [];"
+                          "  for (let i = 0; i < length; ++i) {"
+                          "    const el = items[i];"
+                          "    const text = el.getAttribute('onclick') || '';"
+                          "    if (text !== '' && text.indexOf('lesson') !== -1) positions.push(i);"
+                          "  }"
+                          "  return JSON.stringify({ms: performance.now() - t0, length: length,"
+                          "                         positions: positions});"
+                          "})()";
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --disable-background-networking");
+    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    WebEngineHost::prepareProcess();
+    QApplication app(argc, argv);
+
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+    const QString pagePath = dir.filePath(QStringLiteral("links.html"));
+    {
+        QFile file(pagePath);
+        if (!file.open(QIODevice::WriteOnly) || file.write(pageWithLinks()) < 0)
+            return 1;
+    }
+
+    WebEngineHost host(dir.filePath(QStringLiteral("profile")), 30000);
+    QWidget window;
+    auto browser = host.createBrowser(&window);
+    browser->widget()->resize(400, 300);
+    window.show();
+    browser->navigate(QUrl::fromLocalFile(pagePath));
+    if (!waitFor([&] { return browser->readyState() == kReadyStateComplete; }, 60000)) {
+        std::fprintf(stderr, "page did not load\n");
+        return 1;
+    }
+
+    WalkRequest request;
+    request.tag = QStringLiteral("a");
+    request.rules.push_back(
+        WalkRule{{ElementTest{Field::OnClick, Compare::Contains, QStringLiteral("lesson")}},
+                 Action::Collect,
+                 {}});
+    const QString inPageLoop = QString::fromLatin1(kInPageLoop);
+
+    std::vector<double> layerMs, rawMs, inPageMs, trivialMs;
+    for (int round = -2; round < kRounds; ++round) { // two warm-up rounds
+        QElapsedTimer clock;
+        clock.start();
+        const WalkResult walked = browser->walk(request);
+        const double layer = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+
+        clock.restart();
+        const std::optional<QString> raw = WebEngineHost::runScriptForText(*browser, inPageLoop);
+        const double rawTrip = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+
+        clock.restart();
+        const std::optional<QString> trivial =
+            WebEngineHost::runScriptForText(*browser, QStringLiteral("'x'"));
+        const double trivialTrip = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+
+        if (!walked.ok() || !raw || !trivial) {
+            std::fprintf(stderr, "a call failed: %s\n", qPrintable(walked.error));
+            return 1;
+        }
+        const QJsonObject inPage = QJsonDocument::fromJson(raw->toUtf8()).object();
+        if (walked.length != kLinks || walked.positions.size() != kLinks / 10 ||
+            inPage.value(QStringLiteral("positions")).toArray().size() != kLinks / 10) {
+            std::fprintf(stderr, "the walks disagree\n");
+            return 1;
+        }
+        if (round < 0)
+            continue;
+        layerMs.push_back(layer);
+        rawMs.push_back(rawTrip);
+        inPageMs.push_back(inPage.value(QStringLiteral("ms")).toDouble());
+        trivialMs.push_back(trivialTrip);
+    }
+
+    const double layer = median(layerMs);
+    const double raw = median(rawMs);
+    std::printf("page: %d links, walk collects %d (median of %d rounds)\n", kLinks, kLinks / 10,
+                kRounds);
+    std::printf("layer walk (one round trip):        %8.2f ms\n", layer);
+    std::printf("plain script, raw round trip:       %8.2f ms\n", raw);
+    std::printf("plain script, in-page (perf.now):   %8.2f ms\n", median(inPageMs));
+    std::printf("trivial call round trip:            %8.2f ms\n", median(trivialMs));
+    std::printf("ratio: %.2f\n", raw > 0 ? layer / raw : 0.0);
+    return 0;
+}
