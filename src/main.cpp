@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QStandardPaths>
 #include <cstdio>
 #include <cstdlib>
@@ -41,8 +43,7 @@ shell::AppConfig parseCommandLine(const QApplication& app)
     shell::AppConfig config;
     config.site = QUrl::fromUserInput(parser.value(site));
     if (!config.site.isValid() || config.site.host().isEmpty()) {
-        std::fprintf(stderr, "lumora: not a site address: %s\n",
-                     qPrintable(parser.value(site)));
+        std::fprintf(stderr, "lumora: not a site address: %s\n", qPrintable(parser.value(site)));
         std::exit(2);
     }
     config.stateFilePath =
@@ -66,6 +67,14 @@ int main(int argc, char* argv[])
     shell::Form1 window(platform, config);
     platform.qtDialogs().setParent(&window);
     window.load();
-    window.show();
+    // The controls are laid out for a screen of 1440 x 900 or more; smaller screens get the
+    // window maximised.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    if (screen.width() >= 1440 && screen.height() >= 900) {
+        window.resize(1440, 900);
+        window.show();
+    } else {
+        window.showMaximized();
+    }
     return QApplication::exec();
 }

@@ -52,6 +52,7 @@ StudySnapshot makeSnapshot(bool running, int categoryIndex, int selectedLesson,
 {
     StudySnapshot snapshot;
     snapshot.running = running;
+    snapshot.finished = categoryIndex >= kCategoryCount;
     if (!isCategory(categoryIndex))
         return snapshot;
     snapshot.categoryName = categoryNames().at(categoryIndex);

@@ -31,8 +31,9 @@ int minutesStillNeeded(const QStringList& required, const QStringList& studied);
 struct StudySnapshot
 {
     bool running = false;
-    QString categoryName; // empty past the last category
-    int lesson = 0;       // 1-based position of the selected lesson; 0 when none
+    bool finished = false; // past the last category
+    QString categoryName;  // empty before a run and past the last category
+    int lesson = 0;        // 1-based position of the selected lesson; 0 when none
     int lessonCount = 0;
     int studied = 0;
     int required = 0;

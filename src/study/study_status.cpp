@@ -42,9 +42,8 @@ StudyStatus::StudyStatus(QWidget* parent)
 void StudyStatus::display(const StudySnapshot& s)
 {
     if (s.categoryName.isEmpty()) {
-        m_where->setText(s.running ? QStringLiteral("学习已结束") : QStringLiteral("未在学习"));
-        m_lesson->setRange(0, 1);
-        m_lesson->setValue(0);
+        m_where->setText(s.finished ? QStringLiteral("学习已结束") : QStringLiteral("未在学习"));
+        m_lesson->hide();
         m_done->clear();
         m_left->clear();
         return;
@@ -55,6 +54,7 @@ void StudyStatus::display(const StudySnapshot& s)
                      : QStringLiteral("%1：%2").arg(state, s.categoryName));
     // A lesson is done one minute past its requirement.
     const int target = qMax(1, s.required + 1);
+    m_lesson->show();
     m_lesson->setRange(0, target);
     m_lesson->setValue(qBound(0, s.studied, target));
     m_done->setText(QStringLiteral("已完成 %1/%2 课").arg(s.lessonsDone).arg(s.lessonCount));

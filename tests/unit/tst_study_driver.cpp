@@ -300,6 +300,7 @@ void StudyDriverTest::pastLastCategory_messageOnceAndRunEnds()
     QCOMPARE(f->readState(), beforeEnd);
     tick();
     QCOMPARE(f->platform.fakeDialogs.texts().count("学习已结束!"), 1);
+    QVERIFY(f->form->studyStatus()->summaryText().contains("学习已结束"));
 }
 
 void StudyDriverTest::exit_loadingPage_stillStopsAndSwitches()
