@@ -1,7 +1,9 @@
 // Start-up, the window's controls and the save, on the fake platform.
 
 #include "form_fixture.h"
+#include "shell/state_file.h"
 #include "study/study_status.h"
+#include "study/timetable.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -33,6 +35,8 @@ private slots:
     void secondCopy_isToldAndStartsAnyway();
     void save_writesTheWholeFile();
     void save_failure_keepsRunningAndTellsOnce();
+    void saveStudiedMinutes_fillsDefaults_data();
+    void saveStudiedMinutes_fillsDefaults();
     void resize_laysOutColumnAndCoversBrowser();
 };
 
@@ -181,6 +185,40 @@ void StartupTest::save_failure_keepsRunningAndTellsOnce()
     f.form->Command11_Click();
     QVERIFY(!f.form->lastSaveFailed());
     QVERIFY(!f.form->studyStatus()->saveFailureVisible());
+}
+
+void StartupTest::saveStudiedMinutes_fillsDefaults_data()
+{
+    QTest::addColumn<int>("category");
+    QTest::addColumn<bool>("emptyList");
+    QTest::addColumn<QString>("expected"); // the current category's record afterwards
+    QTest::newRow("category 1, minutes listed")
+        << 1 << false << "1.3.2.0.3.0.4.0.5.0.6.0.7.0.8.0.9.0.";
+    QTest::newRow("category 1, empty List4") << 1 << true << "";
+    QTest::newRow("past the last category") << 4 << false << "";
+}
+
+void StartupTest::saveStudiedMinutes_fillsDefaults()
+{
+    QFETCH(int, category);
+    QFETCH(bool, emptyList);
+    QFETCH(QString, expected);
+    FormFixture f;
+    f.start();
+    f.form->categoryIndex = 1;
+    f.form->Command12_Click();
+    f.form->List4->setText(0, "3");
+    if (emptyList)
+        f.form->List4->clear();
+    f.form->categoryIndex = static_cast<qint16>(category);
+    f.form->saveStudiedMinutes();
+
+    const std::optional<shell::LoadedState> saved = shell::readStateFile(f.statePath());
+    QVERIFY(saved && saved->complete()); // the file is written in every case
+    for (int c = 0; c < 4; ++c) {
+        const QString record = saved->values.studiedRecords[c];
+        QCOMPARE(record, c == category ? expected : study::defaultStudiedRecords()[c]);
+    }
 }
 
 void StartupTest::resize_laysOutColumnAndCoversBrowser()
