@@ -8,8 +8,8 @@ namespace lumora::platform {
 
 QtPlatform::QtPlatform(const QString& dataFolder)
     : m_instance(QDir(dataFolder).filePath(QStringLiteral("lumora.lock"))),
-      m_engine(
-          std::make_unique<webengine::WebEngineHost>(QDir(dataFolder).filePath(QStringLiteral("browser"))))
+      m_engine(std::make_unique<webengine::WebEngineHost>(
+          QDir(dataFolder).filePath(QStringLiteral("browser"))))
 {
 }
 

@@ -38,7 +38,8 @@ QUrl SiteFixture::url(const QString& pathAndQuery) const
 
 QList<QJsonObject> SiteFixture::events(const QString& kind) const
 {
-    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(server.eventsJson()));
+    const QJsonDocument doc =
+        QJsonDocument::fromJson(QByteArray::fromStdString(server.eventsJson()));
     QList<QJsonObject> found;
     for (const QJsonValue& v : doc.object().value(QStringLiteral("events")).toArray()) {
         const QJsonObject event = v.toObject();
