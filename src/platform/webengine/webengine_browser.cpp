@@ -279,7 +279,13 @@ void WebEngineBrowser::navigate(const QUrl& url)
     }
     if (endUnresponsiveRenderer(url))
         return;
+    // WORKAROUND: the engine reports no start for a load begun while another one is still
+    // running (a frame still loading, a reload after a crash), only its end; such a load
+    // counts as started at once, or that end would be taken for a stale one and ignored.
+    const bool wasLoading = m_page->isLoading();
     m_page->load(url);
+    if (wasLoading)
+        onLoadStarted();
 }
 
 void WebEngineBrowser::refresh()
@@ -292,7 +298,10 @@ void WebEngineBrowser::refresh()
     m_startTimeout.start();
     if ((m_rendererGone && m_reloadScheduled) || endUnresponsiveRenderer(m_page->url()))
         return;
+    const bool wasLoading = m_page->isLoading(); // see navigate()
     m_page->triggerAction(QWebEnginePage::Reload);
+    if (wasLoading)
+        onLoadStarted();
 }
 
 // WORKAROUND: Qt 6.4 has no call that ends a hung renderer, and a navigation away from a page
