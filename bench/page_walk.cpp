@@ -2,6 +2,7 @@
 // page script. Page: 10,000 links; walk: Contains test on onclick, Collect positions.
 // The last line printed is "ratio: X" (layer time / raw round trip of the equivalent loop).
 
+#include "headless_engine.h"
 #include "platform/webengine/webengine_host.h"
 
 #include <QApplication>
@@ -16,7 +17,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <unistd.h>
 #include <vector>
 
 using namespace lumora::platform;
@@ -76,13 +76,7 @@ const char* kInPageLoop = "(function () {"
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --disable-background-networking");
-    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    WebEngineHost::prepareProcess();
+    lumora::testing::prepareHeadlessEngine();
     QApplication app(argc, argv);
 
     QTemporaryDir dir;

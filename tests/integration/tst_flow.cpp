@@ -4,6 +4,7 @@
 
 #include "engine_fixture.h"
 #include "event_wait.h"
+#include "headless_engine.h"
 #include "shell/main_window.h"
 #include "shell/state_file.h"
 
@@ -303,7 +304,7 @@ void FlowTest::pageClosingItsWindow_endsTheProgramOnce()
 
 int main(int argc, char* argv[])
 {
-    platform::webengine::WebEngineHost::prepareProcess();
+    prepareHeadlessEngine();
     QApplication app(argc, argv);
     // The window closing by a page's request must not end the test run.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -2,6 +2,7 @@
 // HTTP server, the views run offscreen.
 
 #include "event_wait.h"
+#include "headless_engine.h"
 #include "page/event_gate.h"
 #include "platform/webengine/script_call.h"
 #include "platform/webengine/webengine_host.h"
@@ -656,13 +657,7 @@ void TestWebEngineBrowser::storageIsKeptAndCacheClearedBetweenRuns()
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --disable-background-networking");
-    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    WebEngineHost::prepareProcess();
+    lumora::testing::prepareHeadlessEngine();
     QApplication app(argc, argv);
     TestWebEngineBrowser test;
     return QTest::qExec(&test, argc, argv);
