@@ -95,7 +95,7 @@ int main(int argc, char** argv)
     browser->widget()->resize(400, 300);
     window.show();
     browser->navigate(QUrl::fromLocalFile(pagePath));
-    if (!waitFor([&] { return browser->readyState() == kReadyStateComplete; }, 60000)) {
+    if (!waitFor([&] { return browser->readyState() == ReadyState::Complete; }, 60000)) {
         std::fprintf(stderr, "page did not load\n");
         return 1;
     }

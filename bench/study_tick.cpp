@@ -22,7 +22,7 @@ int main(int argc, char* argv[])
     f.start();
     const CoursePage site = makeCoursePage();
     f.main().setDocument(site.top);
-    f.main().setReadyState(4);
+    f.main().setReadyState(lumora::platform::ReadyState::Complete);
     f.form->gate().dispatch([&] { f.form->Command2_Click(); });
 
     std::vector<double> ms;

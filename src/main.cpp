@@ -41,11 +41,12 @@ shell::AppConfig parseCommandLine(const QApplication& app)
     parser.process(app);
 
     shell::AppConfig config;
-    config.site = QUrl::fromUserInput(parser.value(site));
-    if (!config.site.isValid() || config.site.host().isEmpty()) {
-        std::fprintf(stderr, "lumora: not a site address: %s\n", qPrintable(parser.value(site)));
+    const shell::SiteAddress address = shell::parseSiteAddress(parser.value(site));
+    if (!address.error.isEmpty()) {
+        std::fprintf(stderr, "lumora: %s\n", qPrintable(address.error));
         std::exit(2);
     }
+    config.site = address.url;
     config.stateFilePath =
         parser.isSet(stateFile) ? parser.value(stateFile) : shell::defaultStateFilePath();
     return config;
@@ -60,10 +61,10 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Lumora"));
     QApplication::setApplicationVersion(QStringLiteral("1.5"));
 
-    const shell::AppConfig config = parseCommandLine(app);
+    shell::AppConfig config = parseCommandLine(app);
+    config.dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
 
-    platform::QtPlatform platform(
-        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    platform::QtPlatform platform(config.dataFolder);
     shell::Form1 window(platform, config);
     platform.qtDialogs().setParent(&window);
     window.load();

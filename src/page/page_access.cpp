@@ -24,7 +24,7 @@ bool guarded(const std::function<void()>& body)
 
 bool PageAccess::complete() const
 {
-    return m_browser.readyState() == platform::kReadyStateComplete;
+    return m_browser.readyState() == platform::ReadyState::Complete;
 }
 
 void PageAccess::refreshUnlessComplete()

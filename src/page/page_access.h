@@ -7,8 +7,7 @@
 // kept beyond one call. A walk reads its collection's length once and fetches each item by
 // index at its own step. Anything that is not there (a frame, a document, an element) raises
 // NotThere; handlers choose a failure policy:
-//   guarded    - the first failure ends the handler quietly:   guarded([&] { ... });
-//   step-over  - each failing step is skipped:                 stepOver([&] { step(); });
+//   guarded    - the first failure ends the handler quietly: guarded([&] { ... });
 //   unguarded  - no handling of its own: the failure ends the handler at the event gate,
 //                quietly, with the program running and the state file untouched.
 
@@ -16,7 +15,6 @@
 
 #include <QString>
 #include <functional>
-#include <stdexcept>
 
 namespace lumora::page {
 
@@ -24,13 +22,7 @@ using platform::Compare;
 using platform::ElementTest;
 using platform::Field;
 using platform::FramePath;
-
-// Something the page was expected to have is not there.
-class NotThere : public std::runtime_error
-{
-public:
-    using std::runtime_error::runtime_error;
-};
+using platform::NotThere;
 
 // The site's frame layout.
 inline const FramePath kTopDocument{};
@@ -53,11 +45,6 @@ inline ElementTest containing(Field field, const QString& text)
 
 // Runs `body`; a NotThere ends it quietly. Returns whether it ran to its end.
 bool guarded(const std::function<void()>& body);
-// The same, for one step of a step-over handler.
-inline bool stepOver(const std::function<void()>& step)
-{
-    return guarded(step);
-}
 
 class PageAccess
 {

@@ -10,8 +10,34 @@ class QWidget;
 
 namespace lumora::platform {
 
-// Document ready states as the window sees them; 4 means the page shown has finished loading.
-inline constexpr int kReadyStateComplete = 4;
+// Document ready states as the window sees them. Only Complete (4) is ever tested; the values
+// are those the site's pages and the window's handlers have always used.
+enum class ReadyState
+{
+    Uninitialized = 0, // no document yet
+    Loading = 1,       // a page is loading (or reloading after a renderer crash)
+    Interactive = 3,   // the document is parsed; its frames and images may still load
+    Complete = 4,      // the page now shown has finished loading
+};
+
+// How the last top-level load of a control ended, as far as the engine tells.
+enum class LoadOutcome
+{
+    NotLoaded,    // nothing was loaded yet
+    Loading,      // a load is under way
+    Succeeded,    // the page arrived with a success status
+    NetworkError, // no answer: connection refused, host not found, timed out, aborted ...
+    HttpError,    // the server answered with an error status (4xx, 5xx)
+    RendererGone, // the page's renderer crashed or was killed after the load
+};
+
+struct LoadInfo
+{
+    LoadOutcome outcome = LoadOutcome::NotLoaded;
+    int httpStatus = 0; // the HTTP status when the engine reported one
+    QString error;      // the engine's words, for logs
+    QUrl url;           // the address the load was for
+};
 
 // One embedded browser. The engine behind it is either Qt WebEngine or, in unit tests,
 // an in-memory fake. Nothing outside src/platform/ sees the engine's own types.
@@ -27,8 +53,10 @@ public:
 
     // Whether the control holds a document at all (false before the first page began to load).
     virtual bool hasDocument() const = 0;
-    // 4 when the page now shown has finished loading; lower while it loads.
-    virtual int readyState() const = 0;
+    // Complete when the page now shown has finished loading.
+    virtual ReadyState readyState() const = 0;
+    // How the last top-level load ended; a renderer crash since then counts as RendererGone.
+    virtual LoadInfo lastLoad() const = 0;
     // Starts loading the URL; returns at once.
     virtual void navigate(const QUrl& url) = 0;
     // Reloads the page now shown; returns at once.

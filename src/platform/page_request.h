@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QString>
+#include <stdexcept>
 #include <vector>
 
 namespace lumora::platform {
@@ -77,6 +78,14 @@ enum class PageStatus
               // a cross-origin frame
     NoAnswer, // the page did not answer in time (a hung renderer)
     PageGone, // the page was destroyed or its renderer died while the call was pending
+};
+
+// Something a handler expected of a page is not there: a frame, a document, an element. Raised
+// by the page-access layer; the handlers' failure policies decide what it ends.
+class NotThere : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
 };
 
 struct WalkResult

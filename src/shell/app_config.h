@@ -10,12 +10,23 @@ struct AppConfig
 {
     QUrl site = QUrl(QStringLiteral("http://127.0.0.1:18080"));
     QString stateFilePath;
+    // Where the program keeps its own files besides the state file (the run record).
+    QString dataFolder;
 
-    // The site's login page: the site's host with the fixed path and query.
+    // The site's login page: the site's scheme and host with the fixed path and query.
     QUrl loginPage() const;
 };
 
 inline constexpr const char* kLoginPath = "/permission/loginAction.do";
 inline constexpr const char* kLoginQuery = "method=init";
+
+// The site address as given on the command line, or why it cannot be used: only http and https
+// sites with a host are taken; a bare host name means http.
+struct SiteAddress
+{
+    QUrl url;
+    QString error; // empty when `url` can be used
+};
+SiteAddress parseSiteAddress(const QString& text);
 
 } // namespace lumora::shell

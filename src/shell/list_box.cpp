@@ -1,13 +1,13 @@
 #include "shell/list_box.h"
 
-#include "page/event_gate.h"
+#include "shell/event_gate.h"
 
 #include <QListWidget>
 #include <QSignalBlocker>
 
 namespace lumora::shell {
 
-ListBox::ListBox(QListWidget* widget, page::EventGate& gate)
+ListBox::ListBox(QListWidget* widget, EventGate& gate)
     : QObject(widget), m_widget(widget), m_gate(gate)
 {
     m_widget->setSelectionMode(QAbstractItemView::SingleSelection);

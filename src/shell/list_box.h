@@ -6,11 +6,9 @@
 
 class QListWidget;
 
-namespace lumora::page {
-class EventGate;
-}
-
 namespace lumora::shell {
+
+class EventGate;
 
 // A list box with the window's list semantics. Entries are texts; at most one is selected.
 // Whenever an entry becomes selected, by the user or from code, the list's click procedure
@@ -20,7 +18,7 @@ class ListBox final : public QObject
 {
     Q_OBJECT
 public:
-    ListBox(QListWidget* widget, page::EventGate& gate);
+    ListBox(QListWidget* widget, EventGate& gate);
 
     QListWidget* widget() const { return m_widget; }
 
@@ -49,7 +47,7 @@ private:
     void userChangedRow(int row);
 
     QListWidget* m_widget;
-    page::EventGate& m_gate;
+    EventGate& m_gate;
 };
 
 } // namespace lumora::shell

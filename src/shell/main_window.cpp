@@ -249,7 +249,7 @@ void Form1::connectEvents()
     List2->onClick = [this] { List2_Click(); };
 
     Timer1->onTick = [this] {
-        m_gate.dispatch([this] { Timer1_Timer(); }, page::EventGate::Kind::TimerTick);
+        m_gate.dispatch([this] { Timer1_Timer(); }, EventGate::Kind::TimerTick);
     };
 
     connect(WebBrowser1.get(), &platform::BrowserControl::documentComplete, this,

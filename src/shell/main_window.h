@@ -14,10 +14,10 @@
 // on. Events from outside (buttons, user selections, ticks, browser events) enter through one
 // EventGate, so no handler ever runs inside another except during TimeDelay.
 
-#include "page/event_gate.h"
 #include "page/page_access.h"
 #include "platform/platform.h"
 #include "shell/app_config.h"
+#include "shell/event_gate.h"
 #include "shell/list_box.h"
 
 #include <QMainWindow>
@@ -33,7 +33,9 @@ class QPushButton;
 
 namespace lumora::study {
 class StudyStatus;
-}
+struct StudySnapshot;
+struct RunEvent;
+} // namespace lumora::study
 
 namespace lumora::shell {
 
@@ -116,7 +118,7 @@ public:
 
     // --- For tests and the study panel ---
     const AppConfig& config() const { return m_config; }
-    page::EventGate& gate() { return m_gate; }
+    EventGate& gate() { return m_gate; }
     // Whether the last save of the state file failed.
     bool lastSaveFailed() const { return m_lastSaveFailed; }
     bool unloaded() const { return m_unloaded; }
@@ -125,6 +127,10 @@ public:
 signals:
     // The window was unloaded: the program is ending.
     void unloadedSignal();
+    // Something happened in a study run (for the run record and the tray).
+    void runEvent(const lumora::study::RunEvent& event);
+    // The study panel's figures changed.
+    void progressChanged(const lumora::study::StudySnapshot& snapshot);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -145,7 +151,7 @@ private:
 
     platform::Platform& m_platform;
     AppConfig m_config;
-    page::EventGate m_gate;
+    EventGate m_gate;
     study::StudyStatus* m_studyStatus = nullptr;
     bool m_lastSaveFailed = false;
     bool m_saveFailureShown = false;

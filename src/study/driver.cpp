@@ -107,9 +107,11 @@ void Form1::updateStudyStatus()
         required.append(List5->text(i));
     for (int i = 0; i < List4->count(); ++i)
         studied.append(List4->text(i));
-    m_studyStatus->display(study::makeSnapshot(Timer1->isEnabled(), categoryIndex,
-                                               List2->listIndex(), required, studied,
-                                               requiredMinutesTable, studiedMinutesRecord));
+    const study::StudySnapshot snapshot =
+        study::makeSnapshot(Timer1->isEnabled(), categoryIndex, List2->listIndex(), required,
+                            studied, requiredMinutesTable, studiedMinutesRecord);
+    m_studyStatus->display(snapshot);
+    emit progressChanged(snapshot);
 }
 
 } // namespace lumora::shell

@@ -91,7 +91,8 @@ void FlowTest::startWindow()
     form->load();
     form->resize(1440, 900);
     form->show();
-    WAIT_VERIFY(isLoginPage(form->WebBrowser1->url()) && form->WebBrowser1->readyState() == 4);
+    WAIT_VERIFY(isLoginPage(form->WebBrowser1->url()) &&
+                form->WebBrowser1->readyState() == platform::ReadyState::Complete);
 }
 
 void FlowTest::loginAsDemo()
@@ -105,7 +106,7 @@ void FlowTest::loginAsDemo()
 bool FlowTest::scanFinds(int categoryLinks, int lessons)
 {
     // The scan reloads a page that is still loading; polling it then would reload forever.
-    if (form->WebBrowser1->readyState() != 4)
+    if (form->WebBrowser1->readyState() != platform::ReadyState::Complete)
         return false;
     run(&shell::Form1::Command15_Click);
     return form->List1->count() == categoryLinks &&
@@ -139,7 +140,7 @@ void FlowTest::login_wrongPassword_staysOnSiteErrorPage()
     QVERIFY(!login.value("ok").toBool());
     QCOMPARE(login.value("fields").toObject().value("Password").toString(), QString("wrong,pass"));
     QCOMPARE(login.value("fields").toObject().value("randomCode").toString(), QString("ok"));
-    WAIT_VERIFY(form->WebBrowser1->readyState() == 4);
+    WAIT_VERIFY(form->WebBrowser1->readyState() == platform::ReadyState::Complete);
     QVERIFY(form->Command3->isEnabled());
     QVERIFY(!form->Command2->isEnabled());
     const std::optional<shell::LoadedState> saved = shell::readStateFile(dir->filePath("boot.txt"));
@@ -171,7 +172,7 @@ void FlowTest::popups_blankTargetAndWindowOpenLandInPlayerView()
     startWindow();
     form->WebBrowser1->navigate(site->url("/test/blank-link"));
     WAIT_VERIFY(form->WebBrowser1->url().path() == "/test/blank-link" &&
-                form->WebBrowser1->readyState() == 4);
+                form->WebBrowser1->readyState() == platform::ReadyState::Complete);
     const auto clickWhoseTextHas = [this](const QString& tag, const QString& words) {
         form->gate().dispatch([this, tag, words] {
             page::PageAccess(*form->WebBrowser1)
@@ -204,9 +205,9 @@ void FlowTest::fullClear_dropsSessionCookieAndLocalStorage()
     form->clearhc->trigger(); // twice in a row is harmless
 
     // Without its cookie the course page answers with the login page.
-    WAIT_VERIFY(form->WebBrowser1->readyState() == 4);
+    WAIT_VERIFY(form->WebBrowser1->readyState() == platform::ReadyState::Complete);
     form->WebBrowser1->navigate(coursePage);
-    WAIT_VERIFY(form->WebBrowser1->readyState() == 4 &&
+    WAIT_VERIFY(form->WebBrowser1->readyState() == platform::ReadyState::Complete &&
                 text("String(!!document.querySelector('input[name=userName]'))") == "true");
     // Logging in again starts the count afresh: local storage is gone too. (The login button
     // stays disabled once the course page was seen, so the handler is run directly.)

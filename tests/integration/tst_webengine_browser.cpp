@@ -3,9 +3,9 @@
 
 #include "event_wait.h"
 #include "headless_engine.h"
-#include "page/event_gate.h"
 #include "platform/webengine/script_call.h"
 #include "platform/webengine/webengine_host.h"
+#include "shell/event_gate.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -157,9 +157,9 @@ bool load(BrowserControl& browser, const QUrl& url)
     QSignalSpy spy(&browser, &BrowserControl::documentComplete);
     browser.navigate(url);
     // navigate() starts the load at once: the old state never looks complete in between.
-    const bool started = browser.hasDocument() && browser.readyState() != kReadyStateComplete;
+    const bool started = browser.hasDocument() && browser.readyState() != ReadyState::Complete;
     return started && waitUntil([&] {
-               return browser.readyState() == kReadyStateComplete &&
+               return browser.readyState() == ReadyState::Complete &&
                       spy.contains(QVariantList{url});
            });
 }
@@ -413,7 +413,7 @@ void TestWebEngineBrowser::documentCompleteForEveryFrame()
     // The frames' messages never stand for the top document as well.
     QCOMPARE(spy.count(QVariantList{top}), 1);
     QVERIFY(!spy.contains(QVariantList{QUrl(QStringLiteral("http://forged.invalid/"))}));
-    QCOMPARE(m_main->readyState(), kReadyStateComplete);
+    QCOMPARE(m_main->readyState(), ReadyState::Complete);
 
     // A load begun while another still runs (here: for a frame that never gets an answer) is
     // reported too, by navigate() and by refresh(); the page's third serving has no such frame.
@@ -428,14 +428,14 @@ void TestWebEngineBrowser::documentCompleteForEveryFrame()
         m_main->navigate(held);
         return waitUntil(
                    [&] { return found(*m_main, "p", {textIs("held")}) == QList<int>({0}); }) &&
-               m_main->readyState() != kReadyStateComplete;
+               m_main->readyState() != ReadyState::Complete;
     };
     QVERIFY(startHeld());
     QVERIFY(loadMain("/plain.html"));
     QVERIFY(startHeld());
     spy.clear();
     m_main->refresh();
-    WAIT_VERIFY(spy.contains(QVariantList{held}) && m_main->readyState() == kReadyStateComplete);
+    WAIT_VERIFY(spy.contains(QVariantList{held}) && m_main->readyState() == ReadyState::Complete);
     QCOMPARE(found(*m_main, "p", {textIs("done")}), QList<int>({0}));
 }
 
@@ -476,7 +476,7 @@ void TestWebEngineBrowser::windowsOpenAndClose()
         VERIFY_OK(walkMain(clickText("a", via)));
         WAIT_VERIFY(secondComplete.contains(QVariantList{popup}));
         QCOMPARE(m_second->url(), popup);
-        QCOMPARE(m_second->readyState(), kReadyStateComplete);
+        QCOMPARE(m_second->readyState(), ReadyState::Complete);
         QCOMPARE(m_main->url(), opener);
         // The adopted page answers walks like any other.
         QCOMPARE(found(*m_second, "p", {}), QList<int>({0}));
@@ -531,7 +531,7 @@ void TestWebEngineBrowser::timerTickWaitsForTheWalk()
                                  " while (Date.now() - t < 500) {}'>busy</button>"});
     QVERIFY(loadMain("/busy.html"));
 
-    lumora::page::EventGate gate;
+    lumora::shell::EventGate gate;
     QStringList order;
     bool tickCameDuringWalk = false;
     QTimer::singleShot(0, this, [&] {
@@ -540,7 +540,7 @@ void TestWebEngineBrowser::timerTickWaitsForTheWalk()
             QTimer::singleShot(50, this, [&] {
                 tickCameDuringWalk = gate.handlerRunning();
                 gate.dispatch([&] { order << QStringLiteral("tick"); },
-                              lumora::page::EventGate::Kind::TimerTick);
+                              lumora::shell::EventGate::Kind::TimerTick);
             });
             const bool ok = walkMain(clickText("button", "busy")).ok();
             order << (ok ? QStringLiteral("answer") : QStringLiteral("failed"));
@@ -605,7 +605,7 @@ void TestWebEngineBrowser::clearEverythingRemovesCookiesAndStorage()
 
     // The visible view shows its page again, now without cookie or stored value.
     WAIT_VERIFY(reloaded.contains(QVariantList{store}) &&
-                m_main->readyState() == kReadyStateComplete);
+                m_main->readyState() == ReadyState::Complete);
     QCOMPARE(found(*m_main, "div", {textIs("nocookie none")}), QList<int>({0}));
     WAIT_VERIFY(!QDir(oldProfile).exists());
 

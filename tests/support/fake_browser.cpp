@@ -84,7 +84,7 @@ void FakeBrowser::setNoDocument()
     m_document.reset();
 }
 
-void FakeBrowser::setReadyState(int state)
+void FakeBrowser::setReadyState(platform::ReadyState state)
 {
     m_readyState = state;
 }
@@ -106,11 +106,18 @@ bool FakeBrowser::hasDocument() const
     return m_document != nullptr;
 }
 
-int FakeBrowser::readyState() const
+platform::ReadyState FakeBrowser::readyState() const
 {
     if (!m_readyState)
         qFatal("FakeBrowser: the test never set the ready state");
     return *m_readyState;
+}
+
+platform::LoadInfo FakeBrowser::lastLoad() const
+{
+    if (!m_lastLoad)
+        qFatal("FakeBrowser: the test never set how the last load ended");
+    return *m_lastLoad;
 }
 
 void FakeBrowser::navigate(const QUrl& url)

@@ -68,7 +68,8 @@ public:
     // --- State a test sets ---
     void setDocument(std::shared_ptr<FakeDocument> document);
     void setNoDocument();
-    void setReadyState(int state);
+    void setReadyState(platform::ReadyState state);
+    void setLastLoad(platform::LoadInfo load) { m_lastLoad = std::move(load); }
     std::shared_ptr<FakeDocument> document() const;
 
     // Runs inside the next walks, as events that arrive while a real walk waits would.
@@ -91,7 +92,8 @@ public:
     // --- BrowserControl ---
     QWidget* widget() override { return m_widget; }
     bool hasDocument() const override;
-    int readyState() const override;
+    platform::ReadyState readyState() const override;
+    platform::LoadInfo lastLoad() const override;
     void navigate(const QUrl& url) override;
     void refresh() override { ++refreshCount; }
     void setSilent(bool value) override { silent = value; }
@@ -109,7 +111,8 @@ private:
     QWidget* m_widget;
     bool m_documentSet = false;
     std::shared_ptr<FakeDocument> m_document;
-    std::optional<int> m_readyState;
+    std::optional<platform::ReadyState> m_readyState;
+    std::optional<platform::LoadInfo> m_lastLoad;
     NewWindowHandler m_newWindow;
 };
 

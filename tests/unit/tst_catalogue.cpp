@@ -41,7 +41,7 @@ void CatalogueTest::init()
     f->start();
     site = makeCoursePage();
     f->main().setDocument(site.top);
-    f->main().setReadyState(4);
+    f->main().setReadyState(platform::ReadyState::Complete);
 }
 
 void CatalogueTest::detection_enablesStudyOnceCourseFrameHasCategoryLink()
@@ -111,7 +111,7 @@ void CatalogueTest::scan_loadingPage_refreshesBeforeEachScan()
     f->form->Command17_Click();
     const int refreshesBefore = f->main().refreshCount;
     QCOMPARE(refreshesBefore, 0);
-    f->main().setReadyState(3);
+    f->main().setReadyState(platform::ReadyState::Interactive);
     f->form->Command15_Click();
     QCOMPARE(f->main().refreshCount, 3);
     QCOMPARE(f->form->List2->count(), 21); // the scans still ran on the page shown
@@ -195,7 +195,7 @@ void CatalogueTest::lesson_loadingPage_noClick_playerStillPlaced()
     f->form->Command17_Click();
     f->form->Command15_Click();
     f->main().clickLog.clear();
-    f->main().setReadyState(1);
+    f->main().setReadyState(platform::ReadyState::Loading);
     f->form->List2->select(0);
     QVERIFY(f->main().clickLog.isEmpty());
     QCOMPARE(f->main().refreshCount, 0);

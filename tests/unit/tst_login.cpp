@@ -53,7 +53,7 @@ void LoginTest::init()
     f = std::make_unique<FormFixture>();
     f->start();
     f->main().setDocument(loginPage());
-    f->main().setReadyState(4);
+    f->main().setReadyState(platform::ReadyState::Complete);
     f->form->Text3->setText("demo");
     f->form->Text2->setText("demo123");
 }

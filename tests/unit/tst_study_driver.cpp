@@ -69,7 +69,7 @@ void StudyDriverTest::init()
     f->start();
     site = makeCoursePage();
     f->main().setDocument(site.top);
-    f->main().setReadyState(4);
+    f->main().setReadyState(platform::ReadyState::Complete);
     f->main().completeDocument();
     // A scan has run before (List1 holds the category links), so a category choice opens its
     // link on the site; on the very first run the site shows the first category anyway.
@@ -307,7 +307,7 @@ void StudyDriverTest::exit_loadingPage_stillStopsAndSwitches()
 {
     site.top->input("", "button", "退出课件").id = "exit";
     pressStudy();
-    f->main().setReadyState(1);
+    f->main().setReadyState(platform::ReadyState::Loading);
     f->main().clickLog.clear();
     f->form->Command16->click();
     QVERIFY(f->main().clickLog.isEmpty());

@@ -1,5 +1,6 @@
 #include "platform/webengine/webengine_browser.h"
 
+#include "platform/logging.h"
 #include "platform/webengine/script_call.h"
 #include "platform/webengine/walk_codec.h"
 
@@ -169,7 +170,7 @@ WebEngineBrowser::WebEngineBrowser(std::shared_ptr<BrowserEnvironment> environme
             return;
         m_awaitingStart = false;
         if (m_page && !m_page->isLoading())
-            m_readyState = kReadyStateComplete;
+            m_readyState = ReadyState::Complete;
     });
 }
 
@@ -207,7 +208,7 @@ void WebEngineBrowser::attachPage(BrowserPage* page)
     m_page = page;
     failPending(PageStatus::PageGone, QStringLiteral("the page was replaced"));
     m_hasDocument = false;
-    m_readyState = 0;
+    m_readyState = ReadyState::Uninitialized;
     m_awaitingStart = false;
     m_startTimeout.stop();
     m_rendererGone = false;
@@ -216,12 +217,14 @@ void WebEngineBrowser::attachPage(BrowserPage* page)
     m_reloadScheduled = false;
     m_navigationAfterCrash = QUrl();
     m_requestedUrl = QUrl();
+    m_lastLoad = LoadInfo();
     m_closeReported = false;
 
     if (page) {
         page->setParent(this);
         connect(page, &QWebEnginePage::loadStarted, this, &WebEngineBrowser::onLoadStarted);
         connect(page, &QWebEnginePage::loadFinished, this, &WebEngineBrowser::onLoadFinished);
+        connect(page, &QWebEnginePage::loadingChanged, this, &WebEngineBrowser::onLoadingChanged);
         connect(page, &QWebEnginePage::renderProcessTerminated, this,
                 &WebEngineBrowser::onRendererTerminated);
         connect(page, &QWebEnginePage::windowCloseRequested, this,
@@ -270,7 +273,7 @@ void WebEngineBrowser::navigate(const QUrl& url)
     m_env->profileInUse = true;
     m_requestedUrl = url;
     m_hasDocument = true;
-    m_readyState = 1;
+    m_readyState = ReadyState::Loading;
     m_awaitingStart = true;
     m_startTimeout.start();
     if (m_rendererGone && m_reloadScheduled) {
@@ -293,7 +296,7 @@ void WebEngineBrowser::refresh()
     if (!m_page || m_page->url().isEmpty())
         return;
     m_hasDocument = true;
-    m_readyState = 1;
+    m_readyState = ReadyState::Loading;
     m_awaitingStart = true;
     m_startTimeout.start();
     if ((m_rendererGone && m_reloadScheduled) || endUnresponsiveRenderer(m_page->url()))
@@ -316,6 +319,7 @@ bool WebEngineBrowser::endUnresponsiveRenderer(const QUrl& next)
     const qint64 pid = m_page->renderProcessPid();
     if (pid <= 0 || ::kill(static_cast<pid_t>(pid), SIGKILL) != 0)
         return false;
+    qCWarning(lcEngine) << "ended the unresponsive renderer of" << url().toDisplayString();
     m_navigationAfterCrash = next;
     return true;
 #else
@@ -383,7 +387,7 @@ WebEngineBrowser::ScriptAnswer WebEngineBrowser::evaluate(const QString& script)
     const BusyScope busy(m_env);
     auto pending = std::make_shared<PendingCall>();
     pending->loadsStarted = m_loadsStarted;
-    pending->sentWhileLoading = m_readyState != kReadyStateComplete;
+    pending->sentWhileLoading = m_readyState != ReadyState::Complete;
     m_pending.push_back(pending);
 
     QEventLoop loop;
@@ -451,7 +455,7 @@ void WebEngineBrowser::onLoadStarted()
     m_env->profileInUse = true;
     ++m_loadsStarted;
     m_hasDocument = true;
-    m_readyState = 1;
+    m_readyState = ReadyState::Loading;
     m_awaitingStart = false;
     m_startTimeout.stop();
     m_rendererGone = false;
@@ -465,7 +469,7 @@ void WebEngineBrowser::onLoadFinished(bool ok)
         return; // a load that ended before the one navigate() asked for began
     if (!ok && m_page->isLoading())
         return; // superseded by a newer load
-    m_readyState = kReadyStateComplete;
+    m_readyState = ReadyState::Complete;
     if (ok)
         m_crashReloads = 0;
     // WORKAROUND: a script sent while the top document was being replaced can go with the old
@@ -482,11 +486,38 @@ void WebEngineBrowser::onLoadFinished(bool ok)
     post([this, url] { emit documentComplete(url); });
 }
 
+void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info)
+{
+    using Info = QWebEngineLoadingInfo;
+    const bool statusDomain = info.errorDomain() == Info::HttpStatusCodeDomain;
+    switch (info.status()) {
+    case Info::LoadStartedStatus:
+        m_lastLoad = {LoadOutcome::Loading, 0, {}, info.url()};
+        return;
+    case Info::LoadSucceededStatus:
+        m_lastLoad = {LoadOutcome::Succeeded, statusDomain ? info.errorCode() : 0, {}, info.url()};
+        return;
+    case Info::LoadStoppedStatus:
+    case Info::LoadFailedStatus:
+        if (m_page && m_page->isLoading())
+            return; // superseded by a newer load, which reports for itself
+        if (statusDomain && info.errorCode() >= 400)
+            m_lastLoad = {LoadOutcome::HttpError, info.errorCode(), info.errorString(), info.url()};
+        else
+            m_lastLoad = {LoadOutcome::NetworkError, 0, info.errorString(), info.url()};
+        qCWarning(lcEngine).nospace() << "load failed: " << info.url().toDisplayString() << ": "
+                                      << info.errorString() << " (" << info.errorCode() << ")";
+        return;
+    }
+}
+
 void WebEngineBrowser::onRendererTerminated()
 {
+    qCWarning(lcEngine) << "renderer terminated:" << url().toDisplayString();
+    m_lastLoad.outcome = LoadOutcome::RendererGone;
     m_rendererGone = true;
     m_unresponsive = false;
-    m_readyState = 1;
+    m_readyState = ReadyState::Loading;
     failPending(PageStatus::PageGone, QStringLiteral("the page's renderer has terminated"));
     if (m_navigationAfterCrash.isEmpty()) {
         if (m_crashReloads >= kMaxCrashReloads)
@@ -562,11 +593,12 @@ QWebEnginePage* WebEngineBrowser::pageForNewWindow()
     // The new window replaces whatever the target showed.
     target->failPending(PageStatus::PageGone, QStringLiteral("replaced by a new window"));
     target->m_hasDocument = true;
-    target->m_readyState = 1;
+    target->m_readyState = ReadyState::Loading;
     target->m_awaitingStart = false;
     target->m_startTimeout.stop();
     target->m_rendererGone = false;
     target->m_closeReported = false;
+    target->m_lastLoad = {LoadOutcome::Loading, 0, {}, {}};
     return target->m_page;
 }
 

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QVariant>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <memory>
 #include <optional>
@@ -71,7 +72,8 @@ public:
 
     QWidget* widget() override;
     bool hasDocument() const override { return m_hasDocument; }
-    int readyState() const override { return m_readyState; }
+    ReadyState readyState() const override { return m_readyState; }
+    LoadInfo lastLoad() const override { return m_lastLoad; }
     void navigate(const QUrl& url) override;
     void refresh() override;
     void setSilent(bool silent) override { m_silent = silent; }
@@ -110,6 +112,7 @@ private:
 
     void onLoadStarted();
     void onLoadFinished(bool ok);
+    void onLoadingChanged(const QWebEngineLoadingInfo& info);
     void onRendererTerminated();
     void reloadAfterCrash();
     // Ends the page's renderer when it stopped answering; true when it was ended.
@@ -130,7 +133,8 @@ private:
     std::vector<std::weak_ptr<PendingCall>> m_pending;
     QTimer m_startTimeout;
     bool m_hasDocument = false;
-    int m_readyState = 0;
+    ReadyState m_readyState = ReadyState::Uninitialized;
+    LoadInfo m_lastLoad;
     int m_loadsStarted = 0;
     QUrl m_requestedUrl;
     bool m_awaitingStart = false;

@@ -1,8 +1,11 @@
-#include "page/event_gate.h"
+#include "shell/event_gate.h"
+
+#include "platform/logging.h"
+#include "platform/page_request.h"
 
 #include <algorithm>
 
-namespace lumora::page {
+namespace lumora::shell {
 
 void EventGate::dispatch(std::function<void()> handler, Kind kind)
 {
@@ -33,8 +36,12 @@ void EventGate::runNow(const std::function<void()>& handler)
     m_running = true;
     try {
         handler();
+    } catch (const platform::NotThere& missing) {
+        qCDebug(lcPage) << "handler ended: page not there:" << missing.what();
+    } catch (const std::exception& fault) {
+        qCCritical(lcPage) << "handler failed:" << fault.what();
     } catch (...) {
-        // A handler's failure ends that handler only; the program keeps running.
+        qCCritical(lcPage) << "handler failed with an unknown exception";
     }
     m_running = false;
 }
@@ -48,4 +55,4 @@ void EventGate::deliverHeld()
     }
 }
 
-} // namespace lumora::page
+} // namespace lumora::shell

@@ -4,7 +4,7 @@
 #include <deque>
 #include <functional>
 
-namespace lumora::page {
+namespace lumora::shell {
 
 // Keeps the window's handlers from running inside one another.
 //
@@ -13,6 +13,10 @@ namespace lumora::page {
 // waits for a page script's answer, events that arrive are held and delivered in order after
 // it returns. The one exception is waitWithEventsOpen(), the window's one-second wait: inside
 // it held and new events run at once. Timer ticks are coalesced: at most one waits.
+//
+// A handler that fails ends there and the program goes on: a page that is not there
+// (platform::NotThere) ends it quietly, as the handlers' failure policies expect; anything else
+// is a fault and is logged at critical level.
 class EventGate
 {
 public:
@@ -45,4 +49,4 @@ private:
     bool m_running = false;
 };
 
-} // namespace lumora::page
+} // namespace lumora::shell
