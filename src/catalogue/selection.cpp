@@ -36,6 +36,7 @@ void Form1::List2_Click()
         if (page.complete()) {
             const int position = catalogue::positionFromText(List2->text(List2->listIndex()));
             page.clickAt(page::kLessonFrame, QStringLiteral("a"), position);
+            report(study::RunEventKind::LessonOpened, List2->listIndex());
         }
         // The player view lies exactly over the main view, clicked or not.
         QWidget* player = WebBrowser2->widget();

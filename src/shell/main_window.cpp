@@ -274,6 +274,8 @@ void Form1::showPlayer(bool visible)
 
 void Form1::reportSaveResult(bool saved)
 {
+    if (!saved && !m_lastSaveFailed)
+        report(study::RunEventKind::SaveFailed, -1, 0, m_config.stateFilePath);
     m_lastSaveFailed = !saved;
     m_studyStatus->setSaveFailed(!saved);
     if (!saved && !m_saveFailureShown) {

@@ -19,6 +19,7 @@
 #include "shell/app_config.h"
 #include "shell/event_gate.h"
 #include "shell/list_box.h"
+#include "study/run_event.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -34,7 +35,6 @@ class QPushButton;
 namespace lumora::study {
 class StudyStatus;
 struct StudySnapshot;
-struct RunEvent;
 } // namespace lumora::study
 
 namespace lumora::shell {
@@ -148,6 +148,8 @@ private:
     void creditOneMinute();
     void endStudyRun();
     void updateStudyStatus();
+    void report(study::RunEventKind kind, int lesson = -1, int minutes = 0,
+                const QString& detail = {});
 
     platform::Platform& m_platform;
     AppConfig m_config;
@@ -157,6 +159,7 @@ private:
     bool m_saveFailureShown = false;
     bool m_unloaded = false;
     bool m_activatedOnce = false;
+    int m_runMinutes = 0; // minutes credited since the run started
 
     friend class WindowLayoutTarget;
 };

@@ -43,7 +43,12 @@ void Form1::Command2_Click()
                                      platform::MessageIcon::None);
         return;
     }
+    if (!Timer1->isEnabled()) {
+        m_runMinutes = 0;
+        report(study::RunEventKind::RunStarted);
+    }
     List3->selectByText(List3->text(categoryIndex));
+    report(study::RunEventKind::CategoryOpened);
     TimeDelay(1);
     Command17_Click();
     TimeDelay(1);
@@ -59,14 +64,18 @@ void Form1::Command2_Click()
 void Form1::Timer1_Timer()
 {
     if (checkLessonProgress() == study::kNextCategory) {
+        report(study::RunEventKind::LessonDone, List2->listIndex());
+        report(study::RunEventKind::CategoryFinished);
         categoryIndex += 1;
         Command2_Click();
     }
     if (checkLessonProgress() == study::kNextLesson) {
+        report(study::RunEventKind::LessonDone, List2->listIndex());
         if (lessonIndex < List2->count() - 1) {
             lessonIndex += 1;
             List2->selectByText(List2->text(lessonIndex));
         } else {
+            report(study::RunEventKind::CategoryFinished);
             categoryIndex += 1;
             Command2_Click();
         }
@@ -87,16 +96,26 @@ void Form1::creditOneMinute()
     const int lesson = List2->listIndex() < 0 ? 0 : List2->listIndex();
     const std::optional<long long> studied = study::wholePart(List4->text(lesson));
     // A lesson the timetable does not list has nowhere to keep its minute.
-    if (lesson < List4->count() && studied)
+    if (lesson < List4->count() && studied) {
         List4->setText(lesson, QString::number(*studied + 1));
+        ++m_runMinutes;
+        report(study::RunEventKind::MinuteCredited, lesson, static_cast<int>(*studied + 1));
+    }
 }
 
 void Form1::endStudyRun()
 {
+    if (Timer1->isEnabled())
+        report(study::RunEventKind::RunEnded, -1, m_runMinutes);
     Timer1->setEnabled(false);
     showPlayer(false);
     WebBrowser1->widget()->show();
     updateStudyStatus();
+}
+
+void Form1::report(study::RunEventKind kind, int lesson, int minutes, const QString& detail)
+{
+    emit runEvent({kind, categoryIndex, lesson, minutes, detail});
 }
 
 void Form1::updateStudyStatus()
