@@ -27,16 +27,18 @@ using page::Field;
 void Form1::WebBrowser1_DocumentComplete()
 {
     // Runs for every document that completes, frames included. A course frame with a category
-    // link means the user is logged in; nothing ever reverses what this enables.
-    page::guarded([this] {
-        mainPage().forEachMatch(page::kCourseFrame, QStringLiteral("a"),
-                                page::containing(Field::InnerText, catalogue::categoryLinkText()),
-                                [this](int) {
-                                    Command2->setEnabled(true);
-                                    List3->widget()->setEnabled(true);
-                                    Command3->setEnabled(false);
-                                });
-    });
+    // link means the user is logged in.
+    ++m_mainPageLoads;
+    if (coursePageShown()) {
+        Command2->setEnabled(true);
+        List3->widget()->setEnabled(true);
+        Command3->setEnabled(false);
+        return;
+    }
+    // Outside a run, the site's login page back in place of the course page (an ended session,
+    // a cleared profile) makes "登录" usable again; during a run the study tick logs in itself.
+    if (!Command3->isEnabled() && !Timer1->isEnabled() && page::showsLoginPage(*WebBrowser1))
+        Command3->setEnabled(true);
 }
 
 void Form1::Command17_Click()

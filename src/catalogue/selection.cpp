@@ -35,7 +35,10 @@ void Form1::List2_Click()
         page.requireDocument(page::kLessonFrame);
         if (page.complete()) {
             const int position = catalogue::positionFromText(List2->text(List2->listIndex()));
+            // The player that opens after this click is this lesson's (honest minutes).
+            m_playerWindowsAtClick = m_playerWindows;
             page.clickAt(page::kLessonFrame, QStringLiteral("a"), position);
+            m_playerWatch.lessonClicked();
             report(study::RunEventKind::LessonOpened, List2->listIndex());
         }
         // The player view lies exactly over the main view, clicked or not.

@@ -1,8 +1,32 @@
 // Site login: Command3_Click checks the boxes, fills and submits the site's form, and saves.
 
+#include "page/page_access.h"
 #include "shell/main_window.h"
 
 #include <QLineEdit>
+
+namespace lumora::page {
+
+namespace {
+// The names of the site's login form inputs, compared lower-cased.
+const QString kUserNameInput = QStringLiteral("userName");
+const QString kPasswordInput = QStringLiteral("Password");
+const QString kCodeInput = QStringLiteral("randomCode");
+} // namespace
+
+bool showsLoginPage(platform::BrowserControl& browser)
+{
+    bool shown = false;
+    guarded([&] {
+        PageAccess page(browser);
+        const QString input = QStringLiteral("input");
+        shown = page.contains(kTopDocument, input, lowerCased(Field::Name, kUserNameInput)) &&
+                page.contains(kTopDocument, input, lowerCased(Field::Name, kPasswordInput));
+    });
+    return shown;
+}
+
+} // namespace lumora::page
 
 namespace lumora::shell {
 
@@ -34,15 +58,9 @@ void Form1::fillLoginForm()
     request.frames = page::kTopDocument;
     request.filter = {page::lowerCased(page::Field::TagName, QStringLiteral("input"))};
     request.rules = {
-        {{page::lowerCased(page::Field::Name, QStringLiteral("userName"))},
-         Action::SetValue,
-         Text3->text()},
-        {{page::lowerCased(page::Field::Name, QStringLiteral("Password"))},
-         Action::SetValue,
-         Text2->text()},
-        {{page::lowerCased(page::Field::Name, QStringLiteral("randomCode"))},
-         Action::SetValue,
-         Text1->text()},
+        {{page::lowerCased(page::Field::Name, page::kUserNameInput)}, Action::SetValue, Text3->text()},
+        {{page::lowerCased(page::Field::Name, page::kPasswordInput)}, Action::SetValue, Text2->text()},
+        {{page::lowerCased(page::Field::Name, page::kCodeInput)}, Action::SetValue, Text1->text()},
         {{page::exactly(page::Field::Type, QStringLiteral("image"))}, Action::Click, {}},
     };
     mainPage().walk(request);

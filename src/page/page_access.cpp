@@ -74,6 +74,15 @@ void PageAccess::clickAt(const FramePath& frames, const QString& tag, int positi
     walk(request);
 }
 
+bool PageAccess::contains(const FramePath& frames, const QString& tag, const ElementTest& test)
+{
+    platform::WalkRequest request;
+    request.frames = frames;
+    request.tag = tag;
+    request.rules = {{{test}, platform::Action::Collect, {}}};
+    return !walk(request).positions.isEmpty();
+}
+
 int PageAccess::clickEachMatch(const FramePath& frames, const QString& tag, const ElementTest& test)
 {
     platform::WalkRequest request;

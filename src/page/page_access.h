@@ -46,6 +46,11 @@ inline ElementTest containing(Field field, const QString& text)
 // Runs `body`; a NotThere ends it quietly. Returns whether it ran to its end.
 bool guarded(const std::function<void()>& body);
 
+// Whether `browser` shows the site's login page: a top-level document with input elements
+// named userName and Password (compared lower-cased, as the log-in fill finds them). A page
+// that cannot be read is not the login page.
+bool showsLoginPage(platform::BrowserControl& browser);
+
 class PageAccess
 {
 public:
@@ -71,6 +76,10 @@ public:
     // Clicks every `tag` element for which `test` holds, in document order, walking on after
     // each click. Returns how many were clicked.
     int clickEachMatch(const FramePath& frames, const QString& tag, const ElementTest& test);
+
+    // Whether some `tag` element of the document at `frames` passes `test`; NotThere when the
+    // document cannot be walked.
+    bool contains(const FramePath& frames, const QString& tag, const ElementTest& test);
 
     // Runs any walk; NotThere when it fails. The result holds what was done.
     platform::WalkResult walk(const platform::WalkRequest& request);

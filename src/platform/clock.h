@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QObject>
 #include <chrono>
-#include <functional>
 
 namespace lumora::platform {
 
@@ -18,17 +18,23 @@ public:
     virtual void processEventsUntil(std::chrono::milliseconds deadline) = 0;
 };
 
-// A repeating timer with an enabled flag and an interval, like the window's study clock.
-class Timer
+// A repeating timer with an enabled flag and an interval, like the window's study clock. Like a
+// QTimer, it never ticks again while a handler of its own tick still runs (also when that handler
+// waits, shows a box or processes events).
+class Timer : public QObject
 {
+    Q_OBJECT
 public:
-    virtual ~Timer() = default;
+    using QObject::QObject;
+    ~Timer() override = default;
     virtual void setInterval(int milliseconds) = 0;
     virtual int interval() const = 0;
     virtual void setEnabled(bool enabled) = 0;
     virtual bool isEnabled() const = 0;
-    // Called on every tick while enabled.
-    std::function<void()> onTick;
+
+signals:
+    // Every interval while enabled.
+    void tick();
 };
 
 } // namespace lumora::platform

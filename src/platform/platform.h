@@ -4,6 +4,7 @@
 #include "platform/browsing_data.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/site_probe.h"
 
 #include <memory>
 
@@ -23,6 +24,7 @@ public:
     virtual Clock& clock() = 0;
     virtual Dialogs& dialogs() = 0;
     virtual BrowsingData& browsingData() = 0;
+    virtual SiteProbe& siteProbe() = 0;
     // Whether another copy of the program was already running at start.
     virtual bool anotherCopyRunning() const = 0;
 };

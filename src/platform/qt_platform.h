@@ -27,6 +27,7 @@ public:
     Clock& clock() override { return m_clock; }
     Dialogs& dialogs() override { return m_dialogs; }
     BrowsingData& browsingData() override;
+    SiteProbe& siteProbe() override { return m_probe; }
     bool anotherCopyRunning() const override { return m_instance.anotherCopyRunning(); }
 
     QtDialogs& qtDialogs() { return m_dialogs; }
@@ -36,6 +37,7 @@ private:
     std::unique_ptr<webengine::WebEngineHost> m_engine;
     QtClock m_clock;
     QtDialogs m_dialogs;
+    QtSiteProbe m_probe;
 };
 
 } // namespace lumora::platform

@@ -1,7 +1,11 @@
 #include "platform/qt_services.h"
 
+#include "platform/logging.h"
+
 #include <QEventLoop>
 #include <QMessageBox>
+#include <QNetworkProxyFactory>
+#include <QNetworkReply>
 
 namespace lumora::platform {
 
@@ -28,10 +32,8 @@ void QtClock::processEventsUntil(std::chrono::milliseconds deadline)
 
 QtTimer::QtTimer()
 {
-    QObject::connect(&m_timer, &QTimer::timeout, [this] {
-        if (onTick)
-            onTick();
-    });
+    // QTimer does not fire again while its timeout handler runs, nested event loops included.
+    connect(&m_timer, &QTimer::timeout, this, &Timer::tick);
 }
 
 void QtTimer::setEnabled(bool enabled)
@@ -41,6 +43,35 @@ void QtTimer::setEnabled(bool enabled)
         m_timer.start();
     else if (!enabled)
         m_timer.stop();
+}
+
+namespace {
+constexpr int kProbeTimeoutMs = 15000;
+}
+
+QtSiteProbe::QtSiteProbe()
+{
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
+}
+
+void QtSiteProbe::check(const QUrl& url)
+{
+    if (m_reply)
+        m_reply->abort(); // counts as unanswered: finished() runs now
+    QNetworkRequest request(url);
+    request.setTransferTimeout(kProbeTimeoutMs);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
+    QNetworkReply* reply = m_network.head(request);
+    m_reply = reply;
+    QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply] {
+        // Any HTTP status, an error status included, means the site is there.
+        const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+        if (!answered && m_last != Answer::Unreachable)
+            qCInfo(lcStudy) << "the site does not answer:" << reply->errorString();
+        m_last = answered ? Answer::Reachable : Answer::Unreachable;
+        reply->deleteLater();
+    });
 }
 
 void QtDialogs::message(const QString& text, const QString& title, MessageIcon icon)

@@ -4,9 +4,14 @@
 
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/site_probe.h"
 
 #include <QElapsedTimer>
+#include <QNetworkAccessManager>
+#include <QPointer>
 #include <QTimer>
+
+class QNetworkReply;
 
 class QWidget;
 
@@ -34,6 +39,20 @@ public:
 
 private:
     QTimer m_timer;
+};
+
+// Checks the site with a HEAD request through the system's proxy settings, as the engine reaches it.
+class QtSiteProbe final : public SiteProbe
+{
+public:
+    QtSiteProbe();
+    void check(const QUrl& url) override;
+    Answer lastAnswer() const override { return m_last; }
+
+private:
+    QNetworkAccessManager m_network;
+    QPointer<QNetworkReply> m_reply;
+    Answer m_last = Answer::Unknown;
 };
 
 class QtDialogs final : public Dialogs

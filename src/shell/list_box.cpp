@@ -62,8 +62,7 @@ void ListBox::select(int index)
         const QSignalBlocker quiet(m_widget);
         m_widget->setCurrentRow(index);
     }
-    if (onClick)
-        onClick();
+    emit clicked();
 }
 
 void ListBox::selectByText(const QString& text)
@@ -80,12 +79,9 @@ void ListBox::selectByText(const QString& text)
 
 void ListBox::userChangedRow(int row)
 {
-    if (row < 0 || !onClick)
+    if (row < 0)
         return;
-    m_gate.dispatch([this] {
-        if (onClick)
-            onClick();
-    });
+    m_gate.dispatch([this] { emit clicked(); });
 }
 
 } // namespace lumora::shell

@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QString>
-#include <functional>
 
 class QListWidget;
 
@@ -40,8 +39,10 @@ public:
     // selected and no click procedure runs.
     void selectByText(const QString& text);
 
-    // The list's click procedure.
-    std::function<void()> onClick;
+signals:
+    // The list's click procedure: whenever an entry becomes selected. Connect directly: a
+    // selection made from code runs it to its end before select() returns.
+    void clicked();
 
 private:
     void userChangedRow(int row);

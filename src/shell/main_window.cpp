@@ -146,7 +146,7 @@ Form1::~Form1()
 {
     // The timer's tick must not reach a half-destroyed window.
     if (Timer1)
-        Timer1->onTick = nullptr;
+        Timer1->disconnect(this);
 }
 
 void Form1::buildControls()
@@ -244,13 +244,20 @@ void Form1::connectEvents()
     connect(Command16, &QPushButton::clicked, this, through(&Form1::Command16_Click));
     connect(clearhc, &QAction::triggered, this, through(&Form1::clearhc_Click));
 
-    List3->onClick = [this] { List3_Click(); };
-    List1->onClick = [this] { List1_Click(); };
-    List2->onClick = [this] { List2_Click(); };
+    connect(List3.get(), &ListBox::clicked, this, &Form1::List3_Click);
+    connect(List1.get(), &ListBox::clicked, this, &Form1::List1_Click);
+    connect(List2.get(), &ListBox::clicked, this, &Form1::List2_Click);
 
-    Timer1->onTick = [this] {
-        m_gate.dispatch([this] { Timer1_Timer(); }, EventGate::Kind::TimerTick);
-    };
+    // A tick held at the gate while another handler ran is dropped if the timer was stopped
+    // meanwhile (exit courseware during a walk): a stopped study clock never ticks.
+    connect(Timer1.get(), &platform::Timer::tick, this, [this] {
+        m_gate.dispatch(
+            [this] {
+                if (Timer1->isEnabled())
+                    Timer1_Timer();
+            },
+            EventGate::Kind::TimerTick);
+    });
 
     connect(WebBrowser1.get(), &platform::BrowserControl::documentComplete, this,
             through(&Form1::WebBrowser1_DocumentComplete));

@@ -19,11 +19,14 @@
 #include "shell/app_config.h"
 #include "shell/event_gate.h"
 #include "shell/list_box.h"
+#include "study/player_watch.h"
+#include "study/progress.h"
 #include "study/run_event.h"
 
 #include <QMainWindow>
 #include <QString>
 #include <array>
+#include <chrono>
 #include <memory>
 
 class QAction;
@@ -34,7 +37,6 @@ class QPushButton;
 
 namespace lumora::study {
 class StudyStatus;
-struct StudySnapshot;
 } // namespace lumora::study
 
 namespace lumora::shell {
@@ -112,7 +114,7 @@ public:
     void saveStudiedMinutes();
     void Command2_Click();
     void Timer1_Timer();
-    QString checkLessonProgress();
+    study::LessonProgress checkLessonProgress();
     void TimeDelay(float seconds);
     void Command16_Click();
 
@@ -122,6 +124,8 @@ public:
     // Whether the last save of the state file failed.
     bool lastSaveFailed() const { return m_lastSaveFailed; }
     bool unloaded() const { return m_unloaded; }
+    // A run is logging in again after the site's session ended.
+    bool recovering() const { return m_recovery.step != Recovery::Step::Idle; }
     study::StudyStatus* studyStatus() const { return m_studyStatus; }
 
 signals:
@@ -150,6 +154,24 @@ private:
     void updateStudyStatus();
     void report(study::RunEventKind kind, int lesson = -1, int minutes = 0,
                 const QString& detail = {});
+    // Command2_Click's steps after the notice: opens the category and the lesson at `lesson`.
+    void openCategoryAt(int lesson);
+    // The next lesson of the category, or the next category after its last lesson.
+    void goToNextLesson();
+    // Honest minutes: what the tick found of the player, and what came of it.
+    study::PlayerState observePlayer();
+    study::TickVerdict watchPlayer();
+    void reopenLesson(study::PlayerState state);
+    void skipLesson();
+    // Session recovery: logging in again with the saved credentials, then resuming.
+    void beginRecovery();
+    void continueRecovery();
+    void submitSavedLogin();
+    void retryRecoveryLater(const QString& why);
+    void resumeRun();
+    void pauseRun(const QString& why);
+    bool coursePageShown();
+    void setStudyNotice(const QString& text);
 
     platform::Platform& m_platform;
     AppConfig m_config;
@@ -160,6 +182,28 @@ private:
     bool m_unloaded = false;
     bool m_activatedOnce = false;
     int m_runMinutes = 0; // minutes credited since the run started
+
+    // Keeping a long run honest.
+    struct Recovery
+    {
+        enum class Step
+        {
+            Idle,
+            Attempt,          // at the next tick whose time has come: log in
+            OpeningLoginPage, // the main view was sent to the login page
+            LoginSubmitted,   // the saved credentials were submitted
+        };
+        Step step = Step::Idle;
+        int failedAttempts = 0;
+        std::chrono::milliseconds nextAttemptAt{0};
+        int mainLoadsAtStep = 0; // WebBrowser1's completed documents when the step began
+        int ticksInStep = 0;
+    };
+    study::PlayerWatch m_playerWatch;
+    Recovery m_recovery;
+    int m_playerWindows = 0;        // windows routed into WebBrowser2 so far
+    int m_playerWindowsAtClick = 0; // ... when a lesson's link was last clicked
+    int m_mainPageLoads = 0;        // documents completed in WebBrowser1 so far
 
     friend class WindowLayoutTarget;
 };

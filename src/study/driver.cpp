@@ -1,22 +1,29 @@
 // The study driver: Command2_Click starts a run (and moves to the next category), Timer1_Timer
 // does the bookkeeping every 20 seconds, checkLessonProgress tests the selected lesson, and
 // TimeDelay waits while letting other events run.
+//
+// A tick credits its minute only while the lesson's player is really open (PlayerWatch); a
+// player that is not open is opened again, and one that keeps failing is skipped for the run.
+// When the site's session ends, the run logs in again by itself (session_recovery.cpp).
 
+#include "page/page_access.h"
+#include "platform/logging.h"
 #include "shell/main_window.h"
-#include "study/progress.h"
 #include "study/study_status.h"
 
 #include <chrono>
 
 namespace lumora::shell {
 
-QString Form1::checkLessonProgress()
+using study::PlayerState;
+
+study::LessonProgress Form1::checkLessonProgress()
 {
     const int selected = List2->listIndex();
     if (selected < 0 || selected >= List5->count() || selected >= List4->count())
-        return {};
-    return study::lessonProgressCode(selected, List2->count(), List5->text(selected),
-                                     List4->text(selected));
+        return study::LessonProgress::Unknown;
+    return study::lessonProgress(selected, List2->count(), List5->text(selected),
+                                 List4->text(selected));
 }
 
 void Form1::TimeDelay(float seconds)
@@ -45,8 +52,15 @@ void Form1::Command2_Click()
     }
     if (!Timer1->isEnabled()) {
         m_runMinutes = 0;
+        m_playerWatch.reset();
         report(study::RunEventKind::RunStarted);
     }
+    m_recovery = {};
+    openCategoryAt(0);
+}
+
+void Form1::openCategoryAt(int lesson)
+{
     List3->selectByText(List3->text(categoryIndex));
     report(study::RunEventKind::CategoryOpened);
     TimeDelay(1);
@@ -54,7 +68,7 @@ void Form1::Command2_Click()
     TimeDelay(1);
     Command15_Click();
     TimeDelay(1);
-    lessonIndex = 0;
+    lessonIndex = static_cast<qint16>(lesson);
     List2->selectByText(List2->text(lessonIndex));
     showPlayer(true);
     Timer1->setEnabled(true);
@@ -63,31 +77,117 @@ void Form1::Command2_Click()
 
 void Form1::Timer1_Timer()
 {
-    if (checkLessonProgress() == study::kNextCategory) {
-        report(study::RunEventKind::LessonDone, List2->listIndex());
-        report(study::RunEventKind::CategoryFinished);
-        categoryIndex += 1;
-        Command2_Click();
-    }
-    if (checkLessonProgress() == study::kNextLesson) {
-        report(study::RunEventKind::LessonDone, List2->listIndex());
-        if (lessonIndex < List2->count() - 1) {
-            lessonIndex += 1;
-            List2->selectByText(List2->text(lessonIndex));
-        } else {
+    study::TickVerdict verdict;
+    if (recovering()) {
+        // No progress and no minutes while the program logs in again.
+        continueRecovery();
+    } else {
+        if (checkLessonProgress() == study::LessonProgress::NextCategory) {
+            report(study::RunEventKind::LessonDone, List2->listIndex());
             report(study::RunEventKind::CategoryFinished);
             categoryIndex += 1;
             Command2_Click();
         }
+        if (checkLessonProgress() == study::LessonProgress::NextLesson) {
+            report(study::RunEventKind::LessonDone, List2->listIndex());
+            if (lessonIndex >= List2->count() - 1)
+                report(study::RunEventKind::CategoryFinished);
+            goToNextLesson();
+        }
+        verdict = watchPlayer();
     }
     tickCount += 1;
     Command12_Click();
     if (tickCount % 3 == 0) {
         tickCount = 0;
-        creditOneMinute();
+        if (verdict.credit)
+            creditOneMinute();
+        else
+            qCInfo(lcStudy) << "minute not credited: the lesson's player is not open";
     }
     saveStudiedMinutes();
+    // The answer is read at the next tick.
+    if (Timer1->isEnabled() && !recovering())
+        m_platform.siteProbe().check(m_config.loginPage());
     updateStudyStatus();
+}
+
+void Form1::goToNextLesson()
+{
+    if (lessonIndex < List2->count() - 1) {
+        lessonIndex += 1;
+        List2->selectByText(List2->text(lessonIndex));
+    } else {
+        categoryIndex += 1;
+        Command2_Click();
+    }
+}
+
+PlayerState Form1::observePlayer()
+{
+    if (page::showsLoginPage(*WebBrowser1))
+        return PlayerState::LoginPage;
+    if (m_playerWindows == m_playerWindowsAtClick)
+        return PlayerState::NotOpened;
+    switch (WebBrowser2->lastLoad().outcome) {
+    case platform::LoadOutcome::NotLoaded:
+    case platform::LoadOutcome::Loading:
+        return PlayerState::Loading;
+    case platform::LoadOutcome::NetworkError:
+        return PlayerState::SiteDown;
+    case platform::LoadOutcome::HttpError:
+    case platform::LoadOutcome::RendererGone:
+        return PlayerState::Failed;
+    case platform::LoadOutcome::Succeeded:
+        break;
+    }
+    return page::showsLoginPage(*WebBrowser2) ? PlayerState::LoginPage : PlayerState::Open;
+}
+
+study::TickVerdict Form1::watchPlayer()
+{
+    const PlayerState state = observePlayer();
+    const study::TickVerdict verdict = m_playerWatch.judge(
+        categoryIndex * 1000 + List2->listIndex(), state, m_platform.siteProbe().lastAnswer());
+    if (verdict.sessionEnded)
+        beginRecovery();
+    else if (verdict.skip)
+        skipLesson();
+    else if (verdict.reopen)
+        reopenLesson(state);
+    else if (verdict.credit)
+        setStudyNotice({});
+    return verdict;
+}
+
+void Form1::reopenLesson(PlayerState state)
+{
+    const int lesson = List2->listIndex();
+    const QString why = state == PlayerState::SiteDown ? QStringLiteral("the site is unreachable")
+                        : state == PlayerState::Open
+                            ? QStringLiteral("the site check found no site")
+                            : QStringLiteral("the player did not open");
+    qCInfo(lcStudy).nospace() << "opening lesson " << lesson + 1 << " of category "
+                              << categoryIndex << " again: " << why;
+    report(study::RunEventKind::PageFailed, lesson, 0, why);
+    setStudyNotice(state == PlayerState::SiteDown || state == PlayerState::Open
+                       ? QStringLiteral("无法连接培训网站，本分钟不计学习时间，正在重新打开课程页面")
+                       : QStringLiteral("课程页面没有打开，正在重新打开"));
+    // A lesson list the scan missed (the site was slow) is found by opening the category again.
+    if (lesson < 0 || lesson >= List2->count())
+        openCategoryAt(lessonIndex);
+    else
+        List2->select(lesson);
+}
+
+void Form1::skipLesson()
+{
+    const int lesson = List2->listIndex();
+    qCWarning(lcStudy).nospace() << "skipping lesson " << lesson + 1 << " of category "
+                                 << categoryIndex << " for this run: its player kept failing";
+    report(study::RunEventKind::LessonSkipped, lesson);
+    setStudyNotice(QStringLiteral("第 %1 课的页面多次无法打开，本次学习跳过该课").arg(lesson + 1));
+    goToNextLesson();
 }
 
 void Form1::creditOneMinute()
@@ -108,14 +208,21 @@ void Form1::endStudyRun()
     if (Timer1->isEnabled())
         report(study::RunEventKind::RunEnded, -1, m_runMinutes);
     Timer1->setEnabled(false);
+    m_recovery = {};
     showPlayer(false);
     WebBrowser1->widget()->show();
+    setStudyNotice({});
     updateStudyStatus();
 }
 
 void Form1::report(study::RunEventKind kind, int lesson, int minutes, const QString& detail)
 {
     emit runEvent({kind, categoryIndex, lesson, minutes, detail});
+}
+
+void Form1::setStudyNotice(const QString& text)
+{
+    m_studyStatus->setNotice(text);
 }
 
 void Form1::updateStudyStatus()

@@ -15,22 +15,37 @@ std::optional<long long> wholePart(const QString& text)
     return static_cast<long long>(std::floor(value));
 }
 
-QString lessonProgressCode(int selected, int lessonCount, const QString& required,
-                           const QString& studied)
+QString progressCode(LessonProgress progress)
+{
+    switch (progress) {
+    case LessonProgress::StillStudying:
+        return QStringLiteral("qjx");
+    case LessonProgress::NextCategory:
+        return QStringLiteral("xyx");
+    case LessonProgress::NextLesson:
+        return QStringLiteral("qqh");
+    case LessonProgress::Unknown:
+        break;
+    }
+    return {};
+}
+
+LessonProgress lessonProgress(int selected, int lessonCount, const QString& required,
+                              const QString& studied)
 {
     if (selected < 0)
-        return {};
+        return LessonProgress::Unknown;
     const std::optional<long long> r = wholePart(required);
     const std::optional<long long> s = wholePart(studied);
     if (!r || !s)
-        return {};
+        return LessonProgress::Unknown;
     if (*r > *s)
-        return kStillStudying;
+        return LessonProgress::StillStudying;
     if (selected == lessonCount - 1 && *r < *s)
-        return kNextCategory;
+        return LessonProgress::NextCategory;
     if (*r < *s)
-        return kNextLesson;
-    return {};
+        return LessonProgress::NextLesson;
+    return LessonProgress::Unknown;
 }
 
 int minutesStillNeeded(const QStringList& required, const QStringList& studied)

@@ -10,20 +10,26 @@
 
 namespace lumora::study {
 
-// Progress codes.
-inline const QString kStillStudying = QStringLiteral("qjx"); // required > studied
-inline const QString kNextCategory = QStringLiteral("xyx");  // last lesson done
-inline const QString kNextLesson = QStringLiteral("qqh");    // a lesson before the last done
+// Where the selected lesson stands. A lesson is done only when studied exceeds required.
+enum class LessonProgress
+{
+    Unknown,        // studied equals required, or a value cannot be read: the tick does nothing
+    StillStudying,  // required > studied
+    NextCategory,   // the last lesson of the category is done
+    NextLesson,     // a lesson before the last is done
+};
+
+// The progress codes the program has always written in its logs: "qjx", "xyx", "qqh", "".
+QString progressCode(LessonProgress progress);
 
 // The whole part of a number written as text (the largest whole number not above it);
 // nothing when the text is not a number.
 std::optional<long long> wholePart(const QString& text);
 
-// The progress code of the lesson at `selected` among `lessonCount` listed lessons, from its
-// required and studied minutes. A lesson is done only when studied exceeds required. Any value
-// that cannot be read gives the empty code.
-QString lessonProgressCode(int selected, int lessonCount, const QString& required,
-                           const QString& studied);
+// The progress of the lesson at `selected` among `lessonCount` listed lessons, from its
+// required and studied minutes. Any value that cannot be read gives Unknown.
+LessonProgress lessonProgress(int selected, int lessonCount, const QString& required,
+                              const QString& studied);
 
 // Study still needed in whole minutes: every lesson needs its required minutes plus one.
 int minutesStillNeeded(const QStringList& required, const QStringList& studied);

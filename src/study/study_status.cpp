@@ -15,7 +15,8 @@ QString formatDuration(int minutes)
 
 StudyStatus::StudyStatus(QWidget* parent)
     : QWidget(parent), m_where(new QLabel(this)), m_lesson(new QProgressBar(this)),
-      m_done(new QLabel(this)), m_left(new QLabel(this)), m_saveFailed(new QLabel(this))
+      m_done(new QLabel(this)), m_left(new QLabel(this)), m_saveFailed(new QLabel(this)),
+      m_notice(new QLabel(this))
 {
     setObjectName(QStringLiteral("StudyStatus"));
     setAccessibleName(QStringLiteral("学习状态"));
@@ -33,6 +34,7 @@ StudyStatus::StudyStatus(QWidget* parent)
     row->addWidget(m_lesson);
     row->addWidget(m_done);
     row->addWidget(m_left);
+    row->addWidget(m_notice);
     row->addStretch(1);
     row->addWidget(m_saveFailed);
 
@@ -59,6 +61,16 @@ void StudyStatus::display(const StudySnapshot& s)
     m_lesson->setValue(qBound(0, s.studied, target));
     m_done->setText(QStringLiteral("已完成 %1/%2 课").arg(s.lessonsDone).arg(s.lessonCount));
     m_left->setText(QStringLiteral("预计剩余 %1").arg(formatDuration(s.minutesLeft)));
+}
+
+void StudyStatus::setNotice(const QString& text)
+{
+    m_notice->setText(text);
+}
+
+QString StudyStatus::notice() const
+{
+    return m_notice->text();
 }
 
 void StudyStatus::setSaveFailed(bool failed)

@@ -18,6 +18,9 @@ public:
 
     void display(const StudySnapshot& snapshot);
     void setSaveFailed(bool failed);
+    // A line about what the run is doing besides studying (empty: none).
+    void setNotice(const QString& text);
+    QString notice() const;
 
     // The texts shown, for tests and accessibility.
     QString summaryText() const;
@@ -31,6 +34,7 @@ private:
     QLabel* m_done;
     QLabel* m_left;
     QLabel* m_saveFailed;
+    QLabel* m_notice;
 };
 
 // "3 小时 5 分" style rendering of a number of minutes.

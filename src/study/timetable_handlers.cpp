@@ -12,9 +12,10 @@ void Form1::Command12_Click()
         m_platform.dialogs().message(QStringLiteral("学习已结束!"),
                                      QStringLiteral("欢迎免费合作订制各类自动学习软件"),
                                      platform::MessageIcon::Information);
-        // Past the last category there is nothing left to study: end the run here, once,
-        // instead of repeating the message on every tick.
-        endStudyRun();
+        // Past the last category there is nothing left to study: end the run here, once, as
+        // exit courseware ends it (the site's exit button too, so that the last player stops
+        // reporting), instead of repeating the message on every tick.
+        Command16_Click();
         return;
     }
     const study::LessonMinutes lessons = study::loadLessonMinutes(

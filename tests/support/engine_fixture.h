@@ -29,11 +29,13 @@ public:
     platform::Clock& clock() override { return realClock; }
     platform::Dialogs& dialogs() override { return recordedDialogs; }
     platform::BrowsingData& browsingData() override { return host; }
+    platform::SiteProbe& siteProbe() override { return probe; }
     bool anotherCopyRunning() const override { return false; }
 
     platform::webengine::WebEngineHost host;
     platform::QtClock realClock;
     FakeDialogs recordedDialogs;
+    platform::QtSiteProbe probe;
     FakeTimer* timer = nullptr;
 };
 

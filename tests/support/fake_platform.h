@@ -33,16 +33,21 @@ public:
     int interval() const override { return m_interval; }
     void setEnabled(bool enabled) override { m_enabled = enabled; }
     bool isEnabled() const override { return m_enabled; }
-    // A tick as the platform would deliver it: only while enabled.
+    // A tick as the platform would deliver it: only while enabled, and, as with a QTimer, not
+    // while the handler of a tick of this timer still runs.
     void fire()
     {
-        if (m_enabled && onTick)
-            onTick();
+        if (!m_enabled || m_firing)
+            return;
+        m_firing = true;
+        emit tick();
+        m_firing = false;
     }
 
 private:
     int m_interval = 0;
     bool m_enabled = false;
+    bool m_firing = false;
 };
 
 class FakeDialogs final : public platform::Dialogs
@@ -76,6 +81,21 @@ public:
     int fullClears = 0;
 };
 
+// The site answers as the test says; checks are counted.
+class FakeSiteProbe final : public platform::SiteProbe
+{
+public:
+    void check(const QUrl& url) override
+    {
+        ++checks;
+        lastUrl = url;
+    }
+    Answer lastAnswer() const override { return answer; }
+    Answer answer = Answer::Reachable;
+    int checks = 0;
+    QUrl lastUrl;
+};
+
 class FakePlatform final : public platform::Platform
 {
 public:
@@ -84,6 +104,7 @@ public:
     platform::Clock& clock() override { return fakeClock; }
     platform::Dialogs& dialogs() override { return fakeDialogs; }
     platform::BrowsingData& browsingData() override { return fakeData; }
+    platform::SiteProbe& siteProbe() override { return fakeProbe; }
     bool anotherCopyRunning() const override { return anotherCopy; }
 
     // The controls handed out, in order: the main view first, then the player view.
@@ -92,6 +113,7 @@ public:
     FakeClock fakeClock;
     FakeDialogs fakeDialogs;
     FakeBrowsingData fakeData;
+    FakeSiteProbe fakeProbe;
     bool anotherCopy = false;
 };
 

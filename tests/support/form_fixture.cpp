@@ -4,11 +4,15 @@
 
 namespace lumora::testing {
 
+using platform::LoadOutcome;
+using platform::ReadyState;
+
 FormFixture::FormFixture()
 {
     shell::AppConfig config;
     config.site = QUrl(QStringLiteral("http://training.example:8080/"));
     config.stateFilePath = statePath();
+    config.dataFolder = dir.path();
     form = std::make_unique<shell::Form1>(platform, config);
 }
 
@@ -17,6 +21,28 @@ FormFixture::~FormFixture() = default;
 void FormFixture::start()
 {
     form->load();
+}
+
+void FormFixture::showInMain(std::shared_ptr<FakeDocument> document)
+{
+    main().setDocument(std::move(document));
+    main().setReadyState(ReadyState::Complete);
+    main().setLastLoad({LoadOutcome::Succeeded, 200, {}, {}});
+    main().completeDocument();
+}
+
+void FormFixture::showCoursePage(CoursePage& page)
+{
+    // As the site does: the link asks for a new window, which the window routes into a view.
+    *page.openPlayer = [this](int, int) {
+        if (main().requestNewWindow() != &player())
+            return;
+        ++playersOpened;
+        player().setDocument(playerDocument);
+        player().setReadyState(ReadyState::Complete);
+        player().setLastLoad({playerLoad, playerLoad == LoadOutcome::HttpError ? 500 : 200, {}, {}});
+    };
+    showInMain(page.top);
 }
 
 void FormFixture::writeState(const QByteArray& bytes) const
@@ -42,23 +68,15 @@ QStringList FormFixture::entries(const shell::ListBox& list) const
     return texts;
 }
 
-namespace {
-
-void fillLessons(FakeDocument& lessons, int category, int count)
+std::shared_ptr<FakeDocument> makeLoginPage()
 {
-    lessons.elements().clear();
-    for (int lesson = 1; lesson <= count; ++lesson) {
-        lessons.link(QStringLiteral("简介"));
-        FakeElement& link =
-            lessons.link(QStringLiteral("第%1课").arg(lesson),
-                         QStringLiteral("openMax('/player?cat=%1&lesson=%2');return false;")
-                             .arg(category)
-                             .arg(lesson));
-        link.id = QStringLiteral("lesson-%1-%2").arg(category).arg(lesson);
-    }
+    auto page = std::make_shared<FakeDocument>();
+    page->input(QStringLiteral("userName"), QStringLiteral("text"));
+    page->input(QStringLiteral("Password"), QStringLiteral("password"));
+    page->input(QStringLiteral("randomCode"), QStringLiteral("text"));
+    page->input({}, QStringLiteral("image")).id = QStringLiteral("login-submit");
+    return page;
 }
-
-} // namespace
 
 CoursePage makeCoursePage(QList<int> lessonCounts)
 {
@@ -67,6 +85,7 @@ CoursePage makeCoursePage(QList<int> lessonCounts)
     page.course = std::make_shared<FakeDocument>();
     page.course->frames().append(page.lessons);
     page.top = framedPage(page.course);
+    page.openPlayer = std::make_shared<std::function<void(int, int)>>();
 
     auto selected = std::make_shared<int>(0);
     const QStringList names = {QStringLiteral("个体辅导"), QStringLiteral("团体训练"),
@@ -84,9 +103,25 @@ CoursePage makeCoursePage(QList<int> lessonCounts)
     FakeElement& menu = course.listItem(QStringLiteral("课程学习"));
     menu.id = QStringLiteral("course-menu");
     std::weak_ptr<FakeDocument> lessonsDoc = page.lessons;
-    menu.onClick = [selected, lessonsDoc, lessonCounts](FakeDocument&) {
-        if (auto doc = lessonsDoc.lock())
-            fillLessons(*doc, *selected, lessonCounts.value(*selected));
+    const auto opener = page.openPlayer;
+    menu.onClick = [selected, lessonsDoc, lessonCounts, opener](FakeDocument&) {
+        const auto doc = lessonsDoc.lock();
+        if (!doc)
+            return;
+        const int category = *selected;
+        doc->elements().clear();
+        for (int lesson = 1; lesson <= lessonCounts.value(category); ++lesson) {
+            doc->link(QStringLiteral("简介"));
+            FakeElement& link = doc->link(QStringLiteral("第%1课").arg(lesson),
+                                          QStringLiteral("openMax('/player?cat=%1&lesson=%2')")
+                                              .arg(category)
+                                              .arg(lesson));
+            link.id = QStringLiteral("lesson-%1-%2").arg(category).arg(lesson);
+            link.onClick = [opener, category, lesson](FakeDocument&) {
+                if (*opener)
+                    (*opener)(category, lesson);
+            };
+        }
     };
     course.listItem(QStringLiteral("个人信息"));
     return page;

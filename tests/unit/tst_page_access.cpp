@@ -279,7 +279,8 @@ void PageAccessTest::list_selectionFromCode_runsClickToItsEnd()
     QListWidget widget;
     shell::ListBox list(&widget, gate);
     QStringList log;
-    list.onClick = [&] { log << QString("click %1").arg(list.listIndex()); };
+    QObject::connect(&list, &shell::ListBox::clicked,
+                     [&] { log << QString("click %1").arg(list.listIndex()); });
     for (const QString t : {"2", "5", "8", "5"})
         list.addItem(t);
     QCOMPARE(list.listIndex(), -1);
@@ -307,7 +308,8 @@ void PageAccessTest::list_userSelection_entersThroughTheGate()
     QListWidget widget;
     shell::ListBox list(&widget, gate);
     QStringList log;
-    list.onClick = [&] { log << QString("user picked %1").arg(list.listIndex()); };
+    QObject::connect(&list, &shell::ListBox::clicked,
+                     [&] { log << QString("user picked %1").arg(list.listIndex()); });
     list.addItem("a");
     list.addItem("b");
     gate.dispatch([&] {

@@ -1,0 +1,61 @@
+#include "study/player_watch.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace lumora::study {
+
+TickVerdict PlayerWatch::judge(int lesson, PlayerState player, platform::SiteProbe::Answer site)
+{
+    if (lesson != m_lesson) {
+        m_lesson = lesson;
+        m_failures = 0;
+    }
+    const bool justClicked = std::exchange(m_justClicked, false);
+    m_loadingTicks = player == PlayerState::Loading ? m_loadingTicks + 1 : 0;
+
+    switch (player) {
+    case PlayerState::LoginPage:
+        return {.sessionEnded = true};
+    case PlayerState::SiteDown:
+        // Not the lesson's fault: open it again until the site is back, without counting.
+        return {.reopen = true};
+    case PlayerState::Loading:
+        if (m_loadingTicks < kFailuresBeforeSkip)
+            return {}; // a slow page is not a failed one, for a while
+        m_loadingTicks = 0;
+        break;
+    case PlayerState::NotOpened:
+        if (justClicked)
+            return {}; // asked for during this tick or just before: give it one tick
+        break;
+    case PlayerState::Failed:
+        break;
+    case PlayerState::Open:
+        m_failures = 0;
+        if (site == platform::SiteProbe::Answer::Unreachable && !m_siteCheckDistrusted) {
+            // The page may have loaded before the site went down: load it again to see. A
+            // lesson that keeps loading while the check keeps finding no site means that the
+            // engine reaches the site where the check cannot (a proxy of its own, say).
+            if (++m_openWhileUnreachable < kFailuresBeforeSkip)
+                return {.reopen = true};
+            m_siteCheckDistrusted = true;
+        }
+        m_openWhileUnreachable = 0;
+        return {.credit = true};
+    }
+    if (++m_failures >= kFailuresBeforeSkip) {
+        m_failures = 0;
+        return {.skip = true};
+    }
+    return {.reopen = true};
+}
+
+std::chrono::milliseconds loginRetryDelay(int failedAttempts)
+{
+    using namespace std::chrono_literals;
+    const int doublings = std::clamp(failedAttempts - 1, 0, 5);
+    return std::min<std::chrono::milliseconds>(30s * (1 << doublings), 10min);
+}
+
+} // namespace lumora::study

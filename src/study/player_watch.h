@@ -1,0 +1,63 @@
+#pragma once
+
+// Honest minutes: a tick credits its minute only while the lesson's player is really open, and
+// a player that keeps failing is given up for the run rather than stalling it. Pure logic: the
+// window observes the views and the site, this decides.
+
+#include "platform/site_probe.h"
+
+#include <chrono>
+
+namespace lumora::study {
+
+// What a tick found of the current lesson's player.
+enum class PlayerState
+{
+    Open,      // a window opened for the lesson, loaded, and is not the site's login page
+    Loading,   // the lesson's window is still loading
+    NotOpened, // no window has opened since the lesson's link was clicked
+    Failed,    // the load ended with an HTTP error, or the page's renderer died
+    SiteDown,  // the site could not be reached
+    LoginPage, // the site's login page shows (in the player or the main view): the session ended
+};
+
+struct TickVerdict
+{
+    bool credit = false;       // this tick's minute may be credited
+    bool reopen = false;       // open the lesson again
+    bool skip = false;         // give the lesson up for this run and go on with the next
+    bool sessionEnded = false; // log in again before anything else
+};
+
+class PlayerWatch
+{
+public:
+    static constexpr int kFailuresBeforeSkip = 3;
+
+    // A new run: forget everything.
+    void reset() { *this = PlayerWatch(); }
+    // The lesson's link was clicked (opened or reopened): its window may still be on its way.
+    void lessonClicked() { m_justClicked = true; }
+
+    // Judges one tick. `lesson` names the current lesson (any number that changes with it).
+    TickVerdict judge(int lesson, PlayerState player, platform::SiteProbe::Answer site);
+
+    int failuresInARow() const { return m_failures; }
+    // The site check said "unreachable" while the engine kept loading the site's pages: from
+    // then on in this run only the engine's word counts.
+    bool siteCheckDistrusted() const { return m_siteCheckDistrusted; }
+
+private:
+    int m_lesson = -1;
+    int m_failures = 0;
+    int m_loadingTicks = 0;
+    bool m_justClicked = false;
+    int m_openWhileUnreachable = 0;
+    bool m_siteCheckDistrusted = false;
+};
+
+// How long to wait before the next attempt to log in again after `failedAttempts` failed ones:
+// 30 s, 1 min, 2 min, 4 min ... at most 10 min.
+std::chrono::milliseconds loginRetryDelay(int failedAttempts);
+
+} // namespace lumora::study
