@@ -33,6 +33,7 @@ class QLineEdit;
 class QPushButton;
 
 namespace lumora::study {
+class RecordWindow;
 class StudyStatus;
 struct StudySnapshot;
 } // namespace lumora::study
@@ -78,7 +79,8 @@ public:
     std::unique_ptr<ListBox> List4; // studied minutes per lesson, hidden
     std::unique_ptr<ListBox> List5; // required minutes per lesson, hidden
     std::unique_ptr<platform::Timer> Timer1;
-    QAction* clearhc = nullptr; // menu item "清除缓存"
+    QAction* clearhc = nullptr;     // menu item "清除缓存"
+    QAction* studyRecord = nullptr; // menu item "学习记录"
 
     // --- Shared state ---
     qint16 categoryIndex = 0;
@@ -123,6 +125,9 @@ public:
     bool lastSaveFailed() const { return m_lastSaveFailed; }
     bool unloaded() const { return m_unloaded; }
     study::StudyStatus* studyStatus() const { return m_studyStatus; }
+    // The "学习记录" window: opened by its menu item, created the first time.
+    void openStudyRecord();
+    study::RecordWindow* recordWindow() const { return m_recordWindow; }
 
 signals:
     // The window was unloaded: the program is ending.
@@ -155,6 +160,7 @@ private:
     AppConfig m_config;
     EventGate m_gate;
     study::StudyStatus* m_studyStatus = nullptr;
+    study::RecordWindow* m_recordWindow = nullptr;
     bool m_lastSaveFailed = false;
     bool m_saveFailureShown = false;
     bool m_unloaded = false;
