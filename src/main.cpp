@@ -3,6 +3,7 @@
 #include "platform/qt_platform.h"
 #include "shell/main_window.h"
 #include "shell/state_file.h"
+#include "shell/tray_icon.h"
 #include "study/study_log.h"
 
 #include <QApplication>
@@ -71,6 +72,7 @@ int main(int argc, char* argv[])
     platform.qtDialogs().setParent(&window);
     QObject::connect(&window, &shell::Form1::runEvent, &window,
                      [&studyLog](const study::RunEvent& event) { studyLog.record(event); });
+    shell::TrayIcon tray(window);
     window.load();
     // The controls are laid out for a screen of 1440 x 900 or more; smaller screens get the
     // window maximised.
