@@ -9,6 +9,7 @@ FormFixture::FormFixture()
     shell::AppConfig config;
     config.site = QUrl(QStringLiteral("http://training.example:8080/"));
     config.stateFilePath = statePath();
+    config.dataFolder = dir.path();
     form = std::make_unique<shell::Form1>(platform, config);
 }
 
