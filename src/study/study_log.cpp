@@ -125,6 +125,10 @@ bool StudyLog::append(const QByteArray& line)
         bytes.prepend('\n');
     if (rotateIfFull(bytes.size()))
         bytes = line; // a new file has nothing to finish
+    // A new file starts with a byte-order mark: Notepad before Windows 10 1903 would otherwise
+    // read the Chinese text in the ANSI code page.
+    if (QFileInfo(path()).size() == 0)
+        bytes.prepend("\xEF\xBB\xBF");
     QFile file(path());
     // Unbuffered: the whole line goes to the file in one write, at once, so a kill leaves
     // either the line or nothing.

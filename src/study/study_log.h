@@ -1,8 +1,8 @@
 #pragma once
 
-// The run record: one line of plain text per run event, with the local date and time, appended
-// to study-log.txt in the data folder. The learner reads it in the "学习记录" window or with any
-// text editor.
+// The run record: one line of plain text (UTF-8) per run event, with the local date and time,
+// appended to study-log.txt in the data folder. The learner reads it in the "学习记录" window or
+// with any text editor.
 
 #include "study/run_event.h"
 
