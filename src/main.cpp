@@ -3,6 +3,8 @@
 #include "platform/qt_platform.h"
 #include "shell/main_window.h"
 #include "shell/state_file.h"
+#include "shell/tray_icon.h"
+#include "study/study_log.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -65,8 +67,12 @@ int main(int argc, char* argv[])
     config.dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
 
     platform::QtPlatform platform(config.dataFolder);
+    study::StudyLog studyLog(config.dataFolder);
     shell::Form1 window(platform, config);
     platform.qtDialogs().setParent(&window);
+    QObject::connect(&window, &shell::Form1::runEvent, &window,
+                     [&studyLog](const study::RunEvent& event) { studyLog.record(event); });
+    shell::TrayIcon tray(window);
     window.load();
     // The controls are laid out for a screen of 1440 x 900 or more; smaller screens get the
     // window maximised.

@@ -1,6 +1,8 @@
 #include "shell/main_window.h"
 
 #include "shell/layout.h"
+#include "study/record_window.h"
+#include "study/study_log.h"
 #include "study/study_status.h"
 
 #include <QAction>
@@ -159,6 +161,8 @@ void Form1::buildControls()
 
     clearhc = menuBar()->addAction(QStringLiteral("清除缓存"));
     clearhc->setObjectName(QStringLiteral("clearhc"));
+    studyRecord = menuBar()->addAction(QStringLiteral("学习记录"));
+    studyRecord->setObjectName(QStringLiteral("studyRecord"));
 
     WebBrowser1 = m_platform.createBrowser(client);
     named(WebBrowser1->widget(), "WebBrowser1", QStringLiteral("网页"));
@@ -243,6 +247,8 @@ void Form1::connectEvents()
     connect(Command3, &QPushButton::clicked, this, through(&Form1::Command3_Click));
     connect(Command16, &QPushButton::clicked, this, through(&Form1::Command16_Click));
     connect(clearhc, &QAction::triggered, this, through(&Form1::clearhc_Click));
+    // Only shows a window: nothing for the gate to hold back.
+    connect(studyRecord, &QAction::triggered, this, &Form1::openStudyRecord);
 
     connect(List3.get(), &ListBox::clicked, this, &Form1::List3_Click);
     connect(List1.get(), &ListBox::clicked, this, &Form1::List1_Click);
@@ -270,6 +276,21 @@ void Form1::connectEvents()
 void Form1::load()
 {
     m_gate.dispatch([this] { Form_Load(); });
+}
+
+void Form1::openStudyRecord()
+{
+    if (!m_recordWindow) {
+        m_recordWindow = new study::RecordWindow(
+            study::StudyLog::pathIn(m_config.dataFolder),
+            [this] { return study::summarizeStudy(requiredMinutesTable, studiedMinutesRecord); },
+            this);
+        connect(this, &Form1::runEvent, m_recordWindow, &study::RecordWindow::followRun);
+        connect(this, &Form1::progressChanged, m_recordWindow, &study::RecordWindow::followRun);
+    }
+    m_recordWindow->show();
+    m_recordWindow->raise();
+    m_recordWindow->activateWindow();
 }
 
 void Form1::showPlayer(bool visible)

@@ -36,6 +36,7 @@ class QLineEdit;
 class QPushButton;
 
 namespace lumora::study {
+class RecordWindow;
 class StudyStatus;
 } // namespace lumora::study
 
@@ -80,7 +81,8 @@ public:
     std::unique_ptr<ListBox> List4; // studied minutes per lesson, hidden
     std::unique_ptr<ListBox> List5; // required minutes per lesson, hidden
     std::unique_ptr<platform::Timer> Timer1;
-    QAction* clearhc = nullptr; // menu item "清除缓存"
+    QAction* clearhc = nullptr;     // menu item "清除缓存"
+    QAction* studyRecord = nullptr; // menu item "学习记录"
 
     // --- Shared state ---
     qint16 categoryIndex = 0;
@@ -127,6 +129,9 @@ public:
     // A run is logging in again after the site's session ended.
     bool recovering() const { return m_recovery.step != Recovery::Step::Idle; }
     study::StudyStatus* studyStatus() const { return m_studyStatus; }
+    // The "学习记录" window: opened by its menu item, created the first time.
+    void openStudyRecord();
+    study::RecordWindow* recordWindow() const { return m_recordWindow; }
 
 signals:
     // The window was unloaded: the program is ending.
@@ -177,6 +182,7 @@ private:
     AppConfig m_config;
     EventGate m_gate;
     study::StudyStatus* m_studyStatus = nullptr;
+    study::RecordWindow* m_recordWindow = nullptr;
     bool m_lastSaveFailed = false;
     bool m_saveFailureShown = false;
     bool m_unloaded = false;

@@ -1,0 +1,149 @@
+// The run record on the fake engine, its rotation and failures, the "学习记录" window's summary
+// and the tray without a system tray (offscreen).
+
+#include "form_fixture.h"
+#include "platform/files.h"
+#include "shell/tray_icon.h"
+#include "study/record_window.h"
+#include "study/study_log.h"
+
+#include <QFile>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+
+using namespace lumora;
+using namespace lumora::testing;
+
+namespace {
+
+// The record's lines without their date and time (a line without them is marked); the line
+// end of the last line leaves an empty last entry.
+QStringList recordLines(const QString& path)
+{
+    const QRegularExpression stamp(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d  )");
+    QStringList lines;
+    const QString text = QString::fromUtf8(platform::readWholeFile(path).value_or(""));
+    for (const QString& line : text.split('\n')) {
+        const QRegularExpressionMatch m = stamp.match(line);
+        lines << (m.hasMatch() || line.isEmpty() ? line.mid(m.capturedLength())
+                                                 : "unstamped: " + line);
+    }
+    return lines;
+}
+
+} // namespace
+
+class StudyLogTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void run_recordsCreditLessonChangeAndEnd();
+    void rotation_atTheLimitKeepsOneOlderFile();
+    void unwritableFolder_loggedOnceThenRecordsAgain();
+    void summary_countsDoneLessonsAndMinutes();
+    void tray_notifiesCategoryEndRunEndAndPause();
+};
+
+void StudyLogTest::run_recordsCreditLessonChangeAndEnd()
+{
+    FormFixture f;
+    f.writeState("demo\r\ndemo123\r\n\r\n\r\n\r\n\r\n");
+    f.start();
+    const CoursePage site = makeCoursePage();
+    f.main().setDocument(site.top);
+    f.main().setReadyState(platform::ReadyState::Complete);
+    f.main().completeDocument();
+    f.form->Command15_Click();
+    study::StudyLog log(f.form->config().dataFolder);
+    QObject::connect(f.form.get(), &shell::Form1::runEvent,
+                     [&log](const study::RunEvent& event) { log.record(event); });
+    const shell::TrayIcon tray(*f.form);
+    QVERIFY(!tray.shown()); // offscreen there is no tray, and the run below is unaffected
+
+    f.form->openStudyRecord(); // open during the run: it follows the record
+    f.form->categoryIndex = 3;
+    f.form->studiedMinutesRecord[3] = study::buildStudiedRecord({"44", "0", "0"});
+    f.form->gate().dispatch([&f] { f.form->Command2_Click(); });
+    QCoreApplication::processEvents();
+    for (int i = 0; i < 4; ++i) // the third credits lesson 1 past its 44; the fourth moves on
+        f.timer().fire();
+    f.form->Command16->click();
+    QCOMPARE(recordLines(log.path()),
+             (QStringList{
+                 "开始连续学习：学校教育", "打开类别：学校教育", "打开课程：学校教育 第 1 课",
+                 "记入 1 分钟：学校教育 第 1 课，本课已学 45 分钟", "本课学完：学校教育 第 1 课",
+                 "打开课程：学校教育 第 2 课", "学习结束，本次共学习 1 分钟", ""}));
+    const QString file = QString::fromUtf8(platform::readWholeFile(log.path()).value_or(""));
+    for (int reopen = 0; reopen < 2; ++reopen) { // followed, then read again on reopening
+        QCoreApplication::processEvents();
+        QCOMPARE(f.form->recordWindow()->recordText() + '\n', file);
+        f.form->recordWindow()->hide();
+        f.form->openStudyRecord();
+    }
+}
+
+void StudyLogTest::rotation_atTheLimitKeepsOneOlderFile()
+{
+    QTemporaryDir dir;
+    study::StudyLog log(dir.path());
+    const study::RunEvent ended{study::RunEventKind::RunEnded, 4, -1, 7, {}};
+    const qint64 lineBytes = 22 + study::describeRunEvent(ended).toUtf8().size();
+    // A last line cut short (no line end) gets one before the next line.
+    QByteArray full(study::StudyLog::kRotateBytes - lineBytes - 1, 'x');
+    QVERIFY(platform::writeFileAtomically(log.previousPath(), "oldest\n"));
+    QVERIFY(platform::writeFileAtomically(log.path(), full));
+    log.record(ended); // fills the file exactly: no rotation
+    QCOMPARE(QFile(log.path()).size(), study::StudyLog::kRotateBytes);
+    QCOMPARE(recordLines(log.path()).mid(1), (QStringList{"学习结束，本次共学习 7 分钟", ""}));
+    log.record(ended); // would pass the limit: rotates first
+    QCOMPARE(recordLines(log.path()), (QStringList{"学习结束，本次共学习 7 分钟", ""}));
+    QCOMPARE(QFile(log.previousPath()).size(), study::StudyLog::kRotateBytes);
+}
+
+void StudyLogTest::unwritableFolder_loggedOnceThenRecordsAgain()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("data");
+    QVERIFY(platform::writeFileAtomically(folder, "a file where the folder should be"));
+    study::StudyLog log(folder);
+    const study::RunEvent paused{study::RunEventKind::RunPaused, 0, -1, 0,
+                                 "密码错误\r\n请\x1b重新输入"};
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot write the run record"));
+    QTest::failOnWarning(QRegularExpression("cannot write the run record"));
+    log.record(paused);
+    log.record(paused);
+    QVERIFY(QFile::remove(folder));
+    log.record(paused);
+    QCOMPARE(recordLines(log.path()), (QStringList{"学习暂停（密码错误 请 重新输入）", ""}));
+}
+
+void StudyLogTest::summary_countsDoneLessonsAndMinutes()
+{
+    // Done only past the requirement; unreadable minutes count 0; fields past the table ignored.
+    const std::array<QString, 4> tables = {"1.10.2.20", "1.5", "", "1.3.2.4"};
+    const std::array<QString, 4> records = {"1.11.2.20", "1.x", "1.9", "1.4.2.5.3.9"};
+    QList<QList<long long>> figures;
+    for (const study::CategorySummary& s : study::summarizeStudy(tables, records))
+        figures.append({s.lessonsDone, s.lessonCount, s.minutesStudied, s.minutesRequired});
+    QCOMPARE(figures,
+             (QList<QList<long long>>{{1, 2, 31, 30}, {0, 1, 0, 5}, {0, 0, 0, 0}, {2, 2, 9, 7}}));
+}
+
+void StudyLogTest::tray_notifiesCategoryEndRunEndAndPause()
+{
+    using Kind = study::RunEventKind;
+    const QList<std::pair<study::RunEvent, QString>> cases = {
+        {{Kind::CategoryFinished, 2, -1, 0, {}}, "类别已学完|基础理论的课程已全部学完。"},
+        {{Kind::RunEnded, 1, -1, 5, {}}, "学习已结束|本次共学习 5 分钟。"},
+        {{Kind::RunEnded, 4, -1, 5, {}}, "学习已结束|全部课程已学完，本次共学习 5 分钟。"},
+        {{Kind::RunPaused, 0, -1, 0, "密码错误"}, "学习已暂停|密码错误\n请回到窗口处理。"},
+        {{Kind::LessonDone, 0, 3, 0, {}}, ""}};
+    for (const auto& [event, expected] : cases) {
+        const std::optional<shell::TrayNotification> note = shell::trayNotificationFor(event);
+        QCOMPARE(note ? note->title + '|' + note->text : QString(), expected);
+    }
+}
+
+QTEST_MAIN(StudyLogTest)
+#include "tst_study_log.moc"
