@@ -58,8 +58,12 @@ void Form1::fillLoginForm()
     request.frames = page::kTopDocument;
     request.filter = {page::lowerCased(page::Field::TagName, QStringLiteral("input"))};
     request.rules = {
-        {{page::lowerCased(page::Field::Name, page::kUserNameInput)}, Action::SetValue, Text3->text()},
-        {{page::lowerCased(page::Field::Name, page::kPasswordInput)}, Action::SetValue, Text2->text()},
+        {{page::lowerCased(page::Field::Name, page::kUserNameInput)},
+         Action::SetValue,
+         Text3->text()},
+        {{page::lowerCased(page::Field::Name, page::kPasswordInput)},
+         Action::SetValue,
+         Text2->text()},
         {{page::lowerCased(page::Field::Name, page::kCodeInput)}, Action::SetValue, Text1->text()},
         {{page::exactly(page::Field::Type, QStringLiteral("image"))}, Action::Click, {}},
     };

@@ -41,7 +41,8 @@ private:
     QTimer m_timer;
 };
 
-// Checks the site with a HEAD request through the system's proxy settings, as the engine reaches it.
+// Checks the site with a HEAD request through the system's proxy settings, as the engine reaches
+// it.
 class QtSiteProbe final : public SiteProbe
 {
 public:

@@ -167,12 +167,13 @@ void Form1::reopenLesson(PlayerState state)
                         : state == PlayerState::Open
                             ? QStringLiteral("the site check found no site")
                             : QStringLiteral("the player did not open");
-    qCInfo(lcStudy).nospace() << "opening lesson " << lesson + 1 << " of category "
-                              << categoryIndex << " again: " << why;
+    qCInfo(lcStudy).nospace() << "opening lesson " << lesson + 1 << " of category " << categoryIndex
+                              << " again: " << why;
     report(study::RunEventKind::PageFailed, lesson, 0, why);
-    setStudyNotice(state == PlayerState::SiteDown || state == PlayerState::Open
-                       ? QStringLiteral("无法连接培训网站，本分钟不计学习时间，正在重新打开课程页面")
-                       : QStringLiteral("课程页面没有打开，正在重新打开"));
+    setStudyNotice(
+        state == PlayerState::SiteDown || state == PlayerState::Open
+            ? QStringLiteral("无法连接培训网站，本分钟不计学习时间，正在重新打开课程页面")
+            : QStringLiteral("课程页面没有打开，正在重新打开"));
     // A lesson list the scan missed (the site was slow) is found by opening the category again.
     if (lesson < 0 || lesson >= List2->count())
         openCategoryAt(lessonIndex);

@@ -13,10 +13,10 @@ namespace lumora::study {
 // Where the selected lesson stands. A lesson is done only when studied exceeds required.
 enum class LessonProgress
 {
-    Unknown,        // studied equals required, or a value cannot be read: the tick does nothing
-    StillStudying,  // required > studied
-    NextCategory,   // the last lesson of the category is done
-    NextLesson,     // a lesson before the last is done
+    Unknown,       // studied equals required, or a value cannot be read: the tick does nothing
+    StillStudying, // required > studied
+    NextCategory,  // the last lesson of the category is done
+    NextLesson,    // a lesson before the last is done
 };
 
 // The progress codes the program has always written in its logs: "qjx", "xyx", "qqh", "".

@@ -27,10 +27,10 @@ bool Form1::coursePageShown()
 {
     bool found = false;
     page::guarded([&] {
-        mainPage().forEachMatch(page::kCourseFrame, QStringLiteral("a"),
-                                page::containing(page::Field::InnerText,
-                                                 catalogue::categoryLinkText()),
-                                [&](int) { found = true; });
+        mainPage().forEachMatch(
+            page::kCourseFrame, QStringLiteral("a"),
+            page::containing(page::Field::InnerText, catalogue::categoryLinkText()),
+            [&](int) { found = true; });
     });
     return found;
 }

@@ -40,7 +40,8 @@ void FormFixture::showCoursePage(CoursePage& page)
         ++playersOpened;
         player().setDocument(playerDocument);
         player().setReadyState(ReadyState::Complete);
-        player().setLastLoad({playerLoad, playerLoad == LoadOutcome::HttpError ? 500 : 200, {}, {}});
+        player().setLastLoad(
+            {playerLoad, playerLoad == LoadOutcome::HttpError ? 500 : 200, {}, {}});
     };
     showInMain(page.top);
 }
@@ -112,10 +113,9 @@ CoursePage makeCoursePage(QList<int> lessonCounts)
         doc->elements().clear();
         for (int lesson = 1; lesson <= lessonCounts.value(category); ++lesson) {
             doc->link(QStringLiteral("简介"));
-            FakeElement& link = doc->link(QStringLiteral("第%1课").arg(lesson),
-                                          QStringLiteral("openMax('/player?cat=%1&lesson=%2')")
-                                              .arg(category)
-                                              .arg(lesson));
+            FakeElement& link = doc->link(
+                QStringLiteral("第%1课").arg(lesson),
+                QStringLiteral("openMax('/player?cat=%1&lesson=%2')").arg(category).arg(lesson));
             link.id = QStringLiteral("lesson-%1-%2").arg(category).arg(lesson);
             link.onClick = [opener, category, lesson](FakeDocument&) {
                 if (*opener)

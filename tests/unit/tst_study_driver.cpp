@@ -291,7 +291,8 @@ void StudyDriverTest::pastLastCategory_endsTheRunOnceAsExitDoes()
     tick(); // the last lesson is done: past the last category
     QCOMPARE(f->form->categoryIndex, qint16(4));
     QCOMPARE(f->platform.fakeDialogs.texts().count("学习已结束!"), 1);
-    QCOMPARE(f->platform.fakeDialogs.shown.last().title, QString("欢迎免费合作订制各类自动学习软件"));
+    QCOMPARE(f->platform.fakeDialogs.shown.last().title,
+             QString("欢迎免费合作订制各类自动学习软件"));
     QVERIFY(!f->timer().isEnabled());
     QCOMPARE(f->main().clickLog.last(), QString("exit")); // the site's players stop reporting
     QVERIFY(!f->player().widget()->isVisibleTo(f->form.get()));
@@ -430,7 +431,7 @@ void StudyDriverTest::session_ended_logsInAgainAndResumesTheSameLesson()
     QCOMPARE(f->form->lessonIndex, qint16(1));
     QVERIFY(f->player().widget()->isVisibleTo(f->form.get()));
     QCOMPARE(f->platform.fakeDialogs.shown.size(), 1); // the first-run notice only once
-    QCOMPARE(f->form->List4->text(1), studiedBefore); // the time lost is not credited
+    QCOMPARE(f->form->List4->text(1), studiedBefore);  // the time lost is not credited
     QVERIFY(kinds().contains(RunEventKind::SessionRecovered));
     QCOMPARE(minute(), 1);
 }

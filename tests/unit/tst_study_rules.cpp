@@ -76,14 +76,30 @@ void StudyRulesTest::progress_data()
     QTest::addColumn<QString>("required");
     QTest::addColumn<QString>("studied");
     QTest::addColumn<QString>("code");
-    QTest::newRow("still studying") << 0 << "50" << "49" << "qjx";
-    QTest::newRow("equal is not done") << 0 << "50" << "50" << "";
-    QTest::newRow("one past: next lesson") << 0 << "50" << "51" << "qqh";
-    QTest::newRow("last lesson done: next category") << 6 << "53" << "54" << "xyx";
-    QTest::newRow("last lesson equal") << 6 << "53" << "53" << "";
-    QTest::newRow("whole part of a fraction") << 0 << "50.9" << "50.2" << "";
-    QTest::newRow("nothing selected") << -1 << "50" << "60" << "";
-    QTest::newRow("not a number") << 0 << "50" << "abc" << "";
+    QTest::newRow("still studying") << 0 << "50"
+                                    << "49"
+                                    << "qjx";
+    QTest::newRow("equal is not done") << 0 << "50"
+                                       << "50"
+                                       << "";
+    QTest::newRow("one past: next lesson") << 0 << "50"
+                                           << "51"
+                                           << "qqh";
+    QTest::newRow("last lesson done: next category") << 6 << "53"
+                                                     << "54"
+                                                     << "xyx";
+    QTest::newRow("last lesson equal") << 6 << "53"
+                                       << "53"
+                                       << "";
+    QTest::newRow("whole part of a fraction") << 0 << "50.9"
+                                              << "50.2"
+                                              << "";
+    QTest::newRow("nothing selected") << -1 << "50"
+                                      << "60"
+                                      << "";
+    QTest::newRow("not a number") << 0 << "50"
+                                  << "abc"
+                                  << "";
 }
 
 void StudyRulesTest::progress()
@@ -120,15 +136,24 @@ void StudyRulesTest::playerWatch_verdicts_data()
 {
     QTest::addColumn<QString>("ticks");
     QTest::addColumn<QString>("verdicts");
-    QTest::newRow("open player counts") << "O O" << "cc";
-    QTest::newRow("three failures skip") << "F F F" << "rrs";
-    QTest::newRow("an open tick resets the count") << "F F O F F" << "rrcrr";
-    QTest::newRow("no window: one tick of grace after a click") << "*N N *N N N" << "-r-rs";
-    QTest::newRow("slow loading is waited for, then fails") << "L L L F F" << "--rrs";
-    QTest::newRow("site down never skips") << "D D D D O" << "rrrrc";
-    QTest::newRow("login page ends the session") << "O P" << "ce";
-    QTest::newRow("site check: reopen until the site answers") << "!O D !O O" << "rrrc";
-    QTest::newRow("site check wrong three times: engine wins") << "!O !O !O !O" << "rrcc";
+    QTest::newRow("open player counts") << "O O"
+                                        << "cc";
+    QTest::newRow("three failures skip") << "F F F"
+                                         << "rrs";
+    QTest::newRow("an open tick resets the count") << "F F O F F"
+                                                   << "rrcrr";
+    QTest::newRow("no window: one tick of grace after a click") << "*N N *N N N"
+                                                                << "-r-rs";
+    QTest::newRow("slow loading is waited for, then fails") << "L L L F F"
+                                                            << "--rrs";
+    QTest::newRow("site down never skips") << "D D D D O"
+                                           << "rrrrc";
+    QTest::newRow("login page ends the session") << "O P"
+                                                 << "ce";
+    QTest::newRow("site check: reopen until the site answers") << "!O D !O O"
+                                                               << "rrrc";
+    QTest::newRow("site check wrong three times: engine wins") << "!O !O !O !O"
+                                                               << "rrcc";
 }
 
 void StudyRulesTest::playerWatch_verdicts()
