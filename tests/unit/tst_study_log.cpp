@@ -50,10 +50,8 @@ void StudyLogTest::run_recordsCreditLessonChangeAndEnd()
     FormFixture f;
     f.writeState("demo\r\ndemo123\r\n\r\n\r\n\r\n\r\n");
     f.start();
-    const CoursePage site = makeCoursePage();
-    f.main().setDocument(site.top);
-    f.main().setReadyState(platform::ReadyState::Complete);
-    f.main().completeDocument();
+    CoursePage site = makeCoursePage();
+    f.showCoursePage(site);
     f.form->Command15_Click();
     study::StudyLog log(f.form->config().dataFolder);
     QObject::connect(f.form.get(), &shell::Form1::runEvent,
