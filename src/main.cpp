@@ -1,8 +1,8 @@
 // Lumora: an automatic-study browser for one training site.
 
 #include "platform/qt_platform.h"
+#include "platform/user_folders.h"
 #include "shell/main_window.h"
-#include "shell/state_file.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -20,6 +20,7 @@ namespace {
 // Reads --site and --state-file; exits with a message on a bad site address.
 shell::AppConfig parseCommandLine(const QApplication& app)
 {
+    const platform::StateFilePlaces defaultPlaces = platform::defaultStateFilePlaces();
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Lumora automatic-study browser: logs in to a training site, opens its "
@@ -33,8 +34,13 @@ shell::AppConfig parseCommandLine(const QApplication& app)
         QStringLiteral("URL"), QStringLiteral("http://127.0.0.1:18080"));
     const QCommandLineOption stateFile(
         QStringLiteral("state-file"),
-        QStringLiteral("Where the user name, password and studied minutes are kept (default %1).")
-            .arg(QDir::toNativeSeparators(shell::defaultStateFilePath())),
+        QStringLiteral("Where the user name, password and studied minutes are kept, with no "
+                       "other place tried (default %1%2).")
+            .arg(QDir::toNativeSeparators(defaultPlaces.preferred),
+                 defaultPlaces.fallback.isEmpty()
+                     ? QString()
+                     : QStringLiteral(", or %1 when that cannot be written")
+                           .arg(QDir::toNativeSeparators(defaultPlaces.fallback))),
         QStringLiteral("PATH"));
     parser.addOption(site);
     parser.addOption(stateFile);
@@ -47,8 +53,13 @@ shell::AppConfig parseCommandLine(const QApplication& app)
         std::exit(2);
     }
     config.site = address.url;
-    config.stateFilePath =
-        parser.isSet(stateFile) ? parser.value(stateFile) : shell::defaultStateFilePath();
+    if (parser.isSet(stateFile)) {
+        config.stateFilePath = parser.value(stateFile);
+    } else {
+        config.stateFilePath = defaultPlaces.preferred;
+        config.stateFileFallback = defaultPlaces.fallback;
+        config.olderStateFiles = defaultPlaces.olderCopies;
+    }
     return config;
 }
 

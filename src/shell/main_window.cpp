@@ -4,6 +4,7 @@
 #include "study/study_status.h"
 
 #include <QAction>
+#include <QDir>
 #include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -134,7 +135,8 @@ private:
 };
 
 Form1::Form1(platform::Platform& platform, AppConfig config, QWidget* parent)
-    : QMainWindow(parent), m_platform(platform), m_config(std::move(config))
+    : QMainWindow(parent), m_platform(platform), m_config(std::move(config)),
+      m_stateFile(m_config.stateFilePath, m_config.stateFileFallback, m_config.olderStateFiles)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromUtf8(kCaption));
@@ -275,14 +277,14 @@ void Form1::showPlayer(bool visible)
 void Form1::reportSaveResult(bool saved)
 {
     if (!saved && !m_lastSaveFailed)
-        report(study::RunEventKind::SaveFailed, -1, 0, m_config.stateFilePath);
+        report(study::RunEventKind::SaveFailed, -1, 0, m_stateFile.savePath());
     m_lastSaveFailed = !saved;
     m_studyStatus->setSaveFailed(!saved);
     if (!saved && !m_saveFailureShown) {
         // Once per run, without a modal box: the save is retried on every tick.
         m_saveFailureShown = true;
-        statusBar()->showMessage(
-            QStringLiteral("无法保存学习记录：%1").arg(m_config.stateFilePath));
+        statusBar()->showMessage(QStringLiteral("无法保存学习记录：%1")
+                                     .arg(QDir::toNativeSeparators(m_stateFile.savePath())));
     }
 }
 
