@@ -64,7 +64,7 @@ public:
     explicit WindowLayoutTarget(Form1& form) : m_form(form) {}
 
     float innerWidth() const override { return m_form.centralWidget()->width() * kTwipsPerPixel; }
-    float outerHeight() const override { return m_form.frameGeometry().height() * kTwipsPerPixel; }
+    float innerHeight() const override { return m_form.centralWidget()->height() * kTwipsPerPixel; }
     float frame1Width() const override { return m_form.Frame1->width() * kTwipsPerPixel; }
 
     bool setBrowserWidth(float width) override { return resize(browser(), width, true); }
@@ -206,6 +206,8 @@ void Form1::buildControls()
     place(Label9, 120, 780, 900, 255);
     Text2 = named(new QLineEdit(Frame1), "Text2", QStringLiteral("密  码"));
     Text2->setEchoMode(QLineEdit::Password);
+    // One "*" per character, whatever the style's own mask.
+    Text2->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     place(Text2, 1080, 720, 1455, 375);
     Label8 = label(Frame1, "Label8", QStringLiteral("验证码"));
     place(Label8, 120, 1260, 900, 255);
