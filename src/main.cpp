@@ -1,5 +1,6 @@
 // Lumora: an automatic-study browser for one training site.
 
+#include "platform/console.h"
 #include "platform/qt_platform.h"
 #include "platform/user_folders.h"
 #include "shell/main_window.h"
@@ -10,7 +11,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStandardPaths>
-#include <cstdio>
 #include <cstdlib>
 
 using namespace lumora;
@@ -49,7 +49,7 @@ shell::AppConfig parseCommandLine(const QApplication& app)
     shell::AppConfig config;
     const shell::SiteAddress address = shell::parseSiteAddress(parser.value(site));
     if (!address.error.isEmpty()) {
-        std::fprintf(stderr, "lumora: %s\n", qPrintable(address.error));
+        platform::showStartupError(address.error);
         std::exit(2);
     }
     config.site = address.url;
