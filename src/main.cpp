@@ -1,8 +1,9 @@
 // Lumora: an automatic-study browser for one training site.
 
+#include "platform/console.h"
 #include "platform/qt_platform.h"
+#include "platform/user_folders.h"
 #include "shell/main_window.h"
-#include "shell/state_file.h"
 #include "shell/tray_icon.h"
 #include "study/study_log.h"
 
@@ -12,7 +13,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStandardPaths>
-#include <cstdio>
 #include <cstdlib>
 
 using namespace lumora;
@@ -22,6 +22,7 @@ namespace {
 // Reads --site and --state-file; exits with a message on a bad site address.
 shell::AppConfig parseCommandLine(const QApplication& app)
 {
+    const platform::StateFilePlaces defaultPlaces = platform::defaultStateFilePlaces();
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Lumora automatic-study browser: logs in to a training site, opens its "
@@ -35,8 +36,13 @@ shell::AppConfig parseCommandLine(const QApplication& app)
         QStringLiteral("URL"), QStringLiteral("http://127.0.0.1:18080"));
     const QCommandLineOption stateFile(
         QStringLiteral("state-file"),
-        QStringLiteral("Where the user name, password and studied minutes are kept (default %1).")
-            .arg(QDir::toNativeSeparators(shell::defaultStateFilePath())),
+        QStringLiteral("Where the user name, password and studied minutes are kept, with no "
+                       "other place tried (default %1%2).")
+            .arg(QDir::toNativeSeparators(defaultPlaces.preferred),
+                 defaultPlaces.fallback.isEmpty()
+                     ? QString()
+                     : QStringLiteral(", or %1 when that cannot be written")
+                           .arg(QDir::toNativeSeparators(defaultPlaces.fallback))),
         QStringLiteral("PATH"));
     parser.addOption(site);
     parser.addOption(stateFile);
@@ -45,12 +51,17 @@ shell::AppConfig parseCommandLine(const QApplication& app)
     shell::AppConfig config;
     const shell::SiteAddress address = shell::parseSiteAddress(parser.value(site));
     if (!address.error.isEmpty()) {
-        std::fprintf(stderr, "lumora: %s\n", qPrintable(address.error));
+        platform::showStartupError(address.error);
         std::exit(2);
     }
     config.site = address.url;
-    config.stateFilePath =
-        parser.isSet(stateFile) ? parser.value(stateFile) : shell::defaultStateFilePath();
+    if (parser.isSet(stateFile)) {
+        config.stateFilePath = parser.value(stateFile);
+    } else {
+        config.stateFilePath = defaultPlaces.preferred;
+        config.stateFileFallback = defaultPlaces.fallback;
+        config.olderStateFiles = defaultPlaces.olderCopies;
+    }
     return config;
 }
 

@@ -1,11 +1,39 @@
 #include "platform/files.h"
 
+#include "platform/logging.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTemporaryFile>
+#include <QThread>
 
 namespace lumora::platform {
+
+namespace {
+
+constexpr int kReplaceAttempts = 4;
+constexpr unsigned long kReplacePauseMs = 50;
+
+// Asked after a write failed: whether this user lacks the right to create or replace `path`,
+// rather than meeting a passing obstacle. A new file in the folder is the step the write could
+// not take; trying it is the one check that holds for POSIX modes and Windows ACLs alike.
+bool refusedToThisUser(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.exists() && !info.isDir() && !info.isWritable())
+        return true;
+    QTemporaryFile probe(info.absolutePath() + QStringLiteral("/.lumora-probe-XXXXXX"));
+    return !probe.open();
+}
+
+WriteResult failure(const QString& path, const QString& reason)
+{
+    return {refusedToThisUser(path) ? WriteStatus::Refused : WriteStatus::Failed, reason};
+}
+
+} // namespace
 
 std::optional<QByteArray> readWholeFile(const QString& path)
 {
@@ -15,27 +43,33 @@ std::optional<QByteArray> readWholeFile(const QString& path)
     return file.readAll();
 }
 
-bool writeFileAtomically(const QString& path, const QByteArray& data,
-                         WriteInterruption interruption)
+WriteResult writeFileAtomically(const QString& path, const QByteArray& data)
 {
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath()))
-        return false;
+        return failure(path, QStringLiteral("cannot make the folder %1").arg(info.absolutePath()));
 
-    QSaveFile file(path);
-    // Never fall back to writing the target in place: that is what could tear it.
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    // The file holds a password: owner only. Set on the new file before it replaces the old one.
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
-        return false;
+    for (int attempt = 1;; ++attempt) {
+        QSaveFile file(path);
+        // Never fall back to writing the target in place: that is what could tear it.
+        file.setDirectWriteFallback(false);
+        if (!file.open(QIODevice::WriteOnly))
+            return failure(path, file.errorString());
+        // The file holds a password: owner only. Set on the new file before it replaces the old.
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        if (file.write(data) != data.size()) {
+            const QString reason = file.errorString();
+            file.cancelWriting();
+            return {WriteStatus::Failed, reason};
+        }
+        if (file.commit())
+            return {WriteStatus::Written, {}};
+        if (attempt == kReplaceAttempts)
+            return failure(path, file.errorString());
+        qCDebug(lcState).noquote() << QStringLiteral("replacing %1 failed (%2); trying again")
+                                          .arg(QDir::toNativeSeparators(path), file.errorString());
+        QThread::msleep(kReplacePauseMs);
     }
-    if (interruption == WriteInterruption::BeforeReplace)
-        return false; // the unfinished new file is discarded with `file`
-    return file.commit();
 }
 
 QByteArray toSystemCodePage(const QString& text)

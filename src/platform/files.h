@@ -9,19 +9,30 @@ namespace lumora::platform {
 // Reads a whole file; nothing when it is missing or unreadable.
 std::optional<QByteArray> readWholeFile(const QString& path);
 
-// Where an atomic write may be cut short on purpose; used by tests to stand in for a crash.
-enum class WriteInterruption
+enum class WriteStatus
 {
-    None,
-    BeforeReplace
+    Written,
+    // The place does not let this user create the file or replace the one there: its folder
+    // takes no new file (or cannot be made), or the file is read-only.
+    Refused,
+    // Anything else: a full disk, a folder standing at the path, a replace that another program
+    // kept blocked through every retry.
+    Failed,
+};
+
+struct WriteResult
+{
+    WriteStatus status = WriteStatus::Failed;
+    QString reason; // the system's words, for the log; empty when written
+    bool written() const { return status == WriteStatus::Written; }
 };
 
 // Writes `data` to a new file beside `path` and then replaces `path` with it, so that a crash,
-// a kill or a full disk never leaves `path` empty or truncated. On POSIX systems the file is
-// readable and writable by its owner only. Returns false (and leaves the old file whole) when
-// any step fails.
-bool writeFileAtomically(const QString& path, const QByteArray& data,
-                         WriteInterruption interruption = WriteInterruption::None);
+// a kill or a full disk never leaves `path` empty or truncated. Windows refuses to replace a file
+// another program holds open (an editor, a virus scanner, a backup), so a failed replace is tried
+// again a few times, 50 ms apart; the caller is blocked meanwhile. On POSIX systems the file is
+// readable and writable by its owner only. On failure the old file stays whole.
+WriteResult writeFileAtomically(const QString& path, const QByteArray& data);
 
 // Text in the system's 8-bit code page (UTF-8 on Linux).
 QByteArray toSystemCodePage(const QString& text);

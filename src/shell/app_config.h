@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 namespace lumora::shell {
@@ -9,7 +10,12 @@ namespace lumora::shell {
 struct AppConfig
 {
     QUrl site = QUrl(QStringLiteral("http://127.0.0.1:18080"));
+    // The state file: saves go to `stateFilePath` first and, once it refuses this user, to
+    // `stateFileFallback` (empty: nowhere else); `olderStateFiles` are read at start-up as well,
+    // when newer than the others.
     QString stateFilePath;
+    QString stateFileFallback;
+    QStringList olderStateFiles;
     // Where the program keeps its own files besides the state file (the run record).
     QString dataFolder;
 

@@ -14,7 +14,7 @@ bool runLayout(LayoutTarget& t, LayoutPolicy policy)
     };
     const std::initializer_list<std::function<bool()>> steps = {
         [&t] { return t.setBrowserWidth(t.innerWidth() - t.frame1Width() - kColumnReserve); },
-        [&t] { return t.setBrowserHeight(t.outerHeight() - kHeightReserve); },
+        [&t] { return t.setBrowserHeight(t.innerHeight() - t.browserTop() - kBottomMargin); },
         columnAt(ColumnControl::Frame1),
         columnAt(ColumnControl::Frame2),
         columnAt(ColumnControl::Frame3),

@@ -1,14 +1,15 @@
 #pragma once
 
 // Fits the window's two areas to its size: the browser takes the width the right-hand column
-// leaves, the column sits against the right edge, and the pop-up browser lies exactly over the
-// main one. Lengths are twips (15 to a pixel at 96 dpi), carried as float.
+// leaves and the height between the menu bar and the status bar, the column sits against the
+// right edge, and the pop-up browser lies exactly over the main one. Lengths are twips (15 to a
+// pixel at 96 dpi), carried as float.
 
 namespace lumora::shell {
 
 inline constexpr float kTwipsPerPixel = 15.0f;
 inline constexpr float kColumnReserve = 200.0f; // with Frame1's width, left beside the browser
-inline constexpr float kHeightReserve = 600.0f; // taken from the window's outer height
+inline constexpr float kBottomMargin = 120.0f;  // under the browser, as above and beside it
 inline constexpr float kColumnOffset = 130.0f;  // from the browser's width to the column's left
 
 enum class ColumnControl
@@ -28,7 +29,8 @@ class LayoutTarget
 public:
     virtual ~LayoutTarget() = default;
     virtual float innerWidth() const = 0;
-    virtual float outerHeight() const = 0;
+    // The client area's height: between the menu bar and the status bar.
+    virtual float innerHeight() const = 0;
     virtual float frame1Width() const = 0;
 
     virtual bool setBrowserWidth(float width) = 0;

@@ -6,6 +6,7 @@
 #include "study/study_status.h"
 
 #include <QAction>
+#include <QDir>
 #include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -65,7 +66,7 @@ public:
     explicit WindowLayoutTarget(Form1& form) : m_form(form) {}
 
     float innerWidth() const override { return m_form.centralWidget()->width() * kTwipsPerPixel; }
-    float outerHeight() const override { return m_form.frameGeometry().height() * kTwipsPerPixel; }
+    float innerHeight() const override { return m_form.centralWidget()->height() * kTwipsPerPixel; }
     float frame1Width() const override { return m_form.Frame1->width() * kTwipsPerPixel; }
 
     bool setBrowserWidth(float width) override { return resize(browser(), width, true); }
@@ -136,7 +137,8 @@ private:
 };
 
 Form1::Form1(platform::Platform& platform, AppConfig config, QWidget* parent)
-    : QMainWindow(parent), m_platform(platform), m_config(std::move(config))
+    : QMainWindow(parent), m_platform(platform), m_config(std::move(config)),
+      m_stateFile(m_config.stateFilePath, m_config.stateFileFallback, m_config.olderStateFiles)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromUtf8(kCaption));
@@ -208,6 +210,8 @@ void Form1::buildControls()
     place(Label9, 120, 780, 900, 255);
     Text2 = named(new QLineEdit(Frame1), "Text2", QStringLiteral("密  码"));
     Text2->setEchoMode(QLineEdit::Password);
+    // One "*" per character, whatever the style's own mask.
+    Text2->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     place(Text2, 1080, 720, 1455, 375);
     Label8 = label(Frame1, "Label8", QStringLiteral("验证码"));
     place(Label8, 120, 1260, 900, 255);
@@ -303,14 +307,14 @@ void Form1::showPlayer(bool visible)
 void Form1::reportSaveResult(bool saved)
 {
     if (!saved && !m_lastSaveFailed)
-        report(study::RunEventKind::SaveFailed, -1, 0, m_config.stateFilePath);
+        report(study::RunEventKind::SaveFailed, -1, 0, m_stateFile.savePath());
     m_lastSaveFailed = !saved;
     m_studyStatus->setSaveFailed(!saved);
     if (!saved && !m_saveFailureShown) {
         // Once per run, without a modal box: the save is retried on every tick.
         m_saveFailureShown = true;
-        statusBar()->showMessage(
-            QStringLiteral("无法保存学习记录：%1").arg(m_config.stateFilePath));
+        statusBar()->showMessage(QStringLiteral("无法保存学习记录：%1")
+                                     .arg(QDir::toNativeSeparators(m_stateFile.savePath())));
     }
 }
 

@@ -19,6 +19,7 @@
 #include "shell/app_config.h"
 #include "shell/event_gate.h"
 #include "shell/list_box.h"
+#include "shell/state_file.h"
 #include "study/player_watch.h"
 #include "study/progress.h"
 #include "study/run_event.h"
@@ -180,6 +181,7 @@ private:
 
     platform::Platform& m_platform;
     AppConfig m_config;
+    StateFileStore m_stateFile;
     EventGate m_gate;
     study::StudyStatus* m_studyStatus = nullptr;
     study::RecordWindow* m_recordWindow = nullptr;

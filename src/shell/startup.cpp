@@ -4,7 +4,9 @@
 #include "shell/state_file.h"
 #include "study/timetable.h"
 
+#include <QDir>
 #include <QLineEdit>
+#include <QStatusBar>
 
 namespace lumora::shell {
 
@@ -27,7 +29,7 @@ void Form1::Form_Load()
 
     // A missing or short file ends start-up here, quietly: what was read stays, the rest stays
     // empty, and the timetable is not loaded.
-    const std::optional<LoadedState> loaded = readStateFile(m_config.stateFilePath);
+    const std::optional<LoadedState> loaded = m_stateFile.load();
     if (!loaded)
         return;
     const int lines = loaded->linesRead;
@@ -49,7 +51,12 @@ void Form1::Command11_Click()
     state.userName = Text3->text();
     state.password = Text2->text();
     state.studiedRecords = studiedMinutesRecord;
-    reportSaveResult(writeStateFile(m_config.stateFilePath, state));
+    const StateFileStore::SaveResult result = m_stateFile.save(state);
+    if (result.movedToFallback) {
+        statusBar()->showMessage(QStringLiteral("学习记录改存于：%1")
+                                     .arg(QDir::toNativeSeparators(m_stateFile.savePath())));
+    }
+    reportSaveResult(result.saved);
 }
 
 } // namespace lumora::shell

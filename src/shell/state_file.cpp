@@ -1,9 +1,11 @@
 #include "shell/state_file.h"
 
-#include "platform/files.h"
+#include "platform/logging.h"
 
 #include <QDir>
-#include <QStandardPaths>
+#include <QFileInfo>
+#include <algorithm>
+#include <utility>
 
 namespace lumora::shell {
 
@@ -62,19 +64,85 @@ QByteArray formatStateFile(const SavedState& state)
     return bytes;
 }
 
-bool writeStateFile(const QString& path, const SavedState& state)
+platform::WriteResult writeStateFile(const QString& path, const SavedState& state)
 {
     return platform::writeFileAtomically(path, formatStateFile(state));
 }
 
-QString defaultStateFilePath()
+namespace {
+
+QString shown(const QString& path)
 {
-#ifdef Q_OS_WIN
-    return QStringLiteral("c:\\boot.txt");
-#else
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    return QDir(folder).filePath(QStringLiteral("boot.txt"));
-#endif
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+StateFileStore::StateFileStore(QString preferred, QString fallback, QStringList olderCopies)
+    : m_savePath(std::move(preferred)), m_fallback(std::move(fallback))
+{
+    m_readPlaces.append(m_savePath);
+    if (!m_fallback.isEmpty())
+        m_readPlaces.append(m_fallback);
+    m_readPlaces.append(olderCopies);
+}
+
+std::optional<LoadedState> StateFileStore::load() const
+{
+    QList<QFileInfo> found;
+    for (const QString& place : m_readPlaces) {
+        const QFileInfo info(place);
+        if (info.isFile())
+            found.append(info);
+    }
+    // Newest first; the stable sort keeps the order of preference on a tie.
+    std::stable_sort(found.begin(), found.end(), [](const QFileInfo& a, const QFileInfo& b) {
+        return a.lastModified() > b.lastModified();
+    });
+    for (const QFileInfo& info : found) {
+        if (std::optional<LoadedState> loaded = readStateFile(info.filePath())) {
+            qCInfo(lcState).noquote()
+                << QStringLiteral("state read from %1 (written %2)")
+                       .arg(shown(info.filePath()), info.lastModified().toString(Qt::ISODate));
+            return loaded;
+        }
+        qCWarning(lcState).noquote() << "cannot read the state file" << shown(info.filePath());
+    }
+    qCInfo(lcState).noquote() << "no state file at"
+                              << shown(m_readPlaces.join(QStringLiteral(", ")));
+    return std::nullopt;
+}
+
+StateFileStore::SaveResult StateFileStore::save(const SavedState& state)
+{
+    platform::WriteResult result = writeStateFile(m_savePath, state);
+    if (result.status == platform::WriteStatus::Refused && !m_fallback.isEmpty()) {
+        const platform::WriteResult moved = writeStateFile(m_fallback, state);
+        if (moved.written()) {
+            qCWarning(lcState).noquote()
+                << QStringLiteral("%1 cannot be written by this user (%2); progress is kept in "
+                                  "%3 from now on")
+                       .arg(shown(m_savePath), result.reason, shown(m_fallback));
+            m_savePath = std::exchange(m_fallback, QString());
+            m_lastSaveFailed = false;
+            return {true, true};
+        }
+        result.reason += QStringLiteral("; nor in %1: %2").arg(shown(m_fallback), moved.reason);
+    }
+    if (!result.written()) {
+        // Saves are retried on every tick: the first failure in a row is the news.
+        if (m_lastSaveFailed)
+            qCDebug(lcState).noquote() << "still cannot save the state to" << shown(m_savePath);
+        else
+            qCWarning(lcState).noquote() << QStringLiteral("cannot save the state to %1: %2")
+                                                .arg(shown(m_savePath), result.reason);
+        m_lastSaveFailed = true;
+        return {false, false};
+    }
+    if (m_lastSaveFailed)
+        qCInfo(lcState).noquote() << "state saved again to" << shown(m_savePath);
+    m_lastSaveFailed = false;
+    return {true, false};
 }
 
 } // namespace lumora::shell

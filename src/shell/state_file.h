@@ -3,7 +3,10 @@
 // The state file: six lines, each ending in CR LF, in the system's 8-bit code page:
 // user name, password, then the studied-minutes records of categories 0 to 3.
 
+#include "platform/files.h"
+
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <optional>
 
@@ -34,10 +37,35 @@ std::optional<LoadedState> readStateFile(const QString& path);
 QByteArray formatStateFile(const SavedState& state);
 LoadedState parseStateFile(const QByteArray& bytes);
 
-// Rewrites the whole file atomically; false when it could not be written (the old file stays).
-bool writeStateFile(const QString& path, const SavedState& state);
+// Rewrites the whole file atomically; when it cannot be written the old file stays.
+platform::WriteResult writeStateFile(const QString& path, const SavedState& state);
 
-// `c:\boot.txt` on Windows; elsewhere boot.txt in the application data folder.
-QString defaultStateFilePath();
+// Where the state is read from and saved to. Saves go to the preferred file while it can be
+// written; once it refuses this user they go to the fallback, for the rest of the run.
+class StateFileStore
+{
+public:
+    explicit StateFileStore(QString preferred, QString fallback = {}, QStringList olderCopies = {});
+
+    // Reads whichever of the files exists and was written last (the preferred one on a tie);
+    // nothing when none can be read.
+    std::optional<LoadedState> load() const;
+
+    struct SaveResult
+    {
+        bool saved = false;
+        bool movedToFallback = false; // this save was the first to go to the fallback
+    };
+    SaveResult save(const SavedState& state);
+
+    // Where saves go now.
+    const QString& savePath() const { return m_savePath; }
+
+private:
+    QString m_savePath;
+    QString m_fallback; // empty once moved, or when there is none
+    QStringList m_readPlaces;
+    bool m_lastSaveFailed = false;
+};
 
 } // namespace lumora::shell

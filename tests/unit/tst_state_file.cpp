@@ -1,33 +1,56 @@
-// The state file: format, tolerance of damaged files, and saves that never tear it.
+// The state file: format, damaged files, saves that never tear it, and where it is kept.
 
-#include "platform/files.h"
 #include "shell/state_file.h"
 
 #include <QDir>
-#include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 
+#ifdef Q_OS_LINUX
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 using namespace lumora;
-using shell::LoadedState;
-using shell::SavedState;
+using shell::StateFileStore;
 
 namespace {
 
-QByteArray readBytes(const QString& path)
+shell::SavedState sample(const QString& userName = "demo 007")
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return {userName, "pa,ss\"word", {"", "1.3.2.0.", "1.0.2.0.3.0", ""}};
 }
 
-SavedState sample()
+QString userOf(const std::optional<shell::LoadedState>& loaded)
 {
-    SavedState s;
-    s.userName = "学员 007";
-    s.password = "pa,ss\"word";
-    s.studiedRecords = {"", "1.3.2.0.3.0.4.0.5.0.6.0.7.0.8.0.9.0.", "1.0.2.0.3.0.4.0.5.0.6.0.7.0",
-                        ""};
-    return s;
+    return loaded ? loaded->values.userName : QString();
+}
+
+// Writes the sample with `userName` to `path`, last changed `minutesAgo`.
+void writeAged(const QString& path, const QString& userName, int minutesAgo)
+{
+    QFile f(path);
+    const QByteArray bytes = shell::formatStateFile(sample(userName));
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()) && f.open(QIODevice::WriteOnly));
+    QVERIFY(f.write(bytes) == bytes.size() && f.flush());
+    static const QDateTime now = QDateTime::currentDateTime(); // equal ages give equal times
+    QVERIFY(f.setFileTime(now.addSecs(-60 * minutesAgo), QFileDevice::FileModificationTime));
+}
+
+// Root writes through folder modes: this test thread gives that up for the rest of its run.
+void dropFolderModeOverride()
+{
+#ifdef Q_OS_LINUX
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct caps[2] = {};
+    if (syscall(SYS_capget, &header, caps) == 0) {
+        caps[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
+        syscall(SYS_capset, &header, caps);
+    }
+#endif
 }
 
 } // namespace
@@ -36,139 +59,106 @@ class StateFileTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void format_sixLinesCrLfInSystemCodePage();
-    void saveThenLoad_roundTrip_commaInPassword();
-    void load_missingFile_givesNothing();
-    void load_shortFile_countsLinesRead_data();
-    void load_shortFile_countsLinesRead();
-    void load_quotedValueLosesItsQuotes();
-    void load_lfOnlyLines();
-    void save_interruptedBeforeReplace_keepsOldFile();
-    void save_createsOwnerOnlyFile();
-    void save_unwritableLocation_failsAndKeepsOldFile();
+    void parse_damagedFiles_data();
+    void parse_damagedFiles();
+    void save_sixCrLfLines_ownerOnly_nothingLeftBehind();
+    void load_newestCopyWins_data();
+    void load_newestCopyWins();
+    void save_refusedFolder_movesToFallbackOnce();
 };
 
-void StateFileTest::format_sixLinesCrLfInSystemCodePage()
-{
-    const QByteArray bytes = shell::formatStateFile(sample());
-    QCOMPARE(bytes.count("\r\n"), 6);
-    QVERIFY(bytes.endsWith("\r\n"));
-    QCOMPARE(bytes.count('\n'), 6); // no bare line feeds
-    // The system code page is UTF-8 on Linux.
-    QVERIFY(bytes.startsWith(QString("学员 007\r\n").toUtf8()));
-    // Empty records are empty lines.
-    QVERIFY(bytes.endsWith("1.0.2.0.3.0.4.0.5.0.6.0.7.0\r\n\r\n"));
-}
-
-void StateFileTest::saveThenLoad_roundTrip_commaInPassword()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("boot.txt");
-    QVERIFY(shell::writeStateFile(path, sample()));
-    const std::optional<LoadedState> loaded = shell::readStateFile(path);
-    QVERIFY(loaded);
-    QVERIFY(loaded->complete());
-    QCOMPARE(loaded->values.userName, sample().userName);
-    // Each line is read whole: the comma no longer shifts the records down a line.
-    QCOMPARE(loaded->values.password, sample().password);
-    QCOMPARE(loaded->values.studiedRecords, sample().studiedRecords);
-}
-
-void StateFileTest::load_missingFile_givesNothing()
-{
-    QTemporaryDir dir;
-    QVERIFY(!shell::readStateFile(dir.filePath("absent.txt")));
-}
-
-void StateFileTest::load_shortFile_countsLinesRead_data()
+void StateFileTest::parse_damagedFiles_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("lines");
     QTest::addColumn<QString>("password");
-    QTest::newRow("empty file") << QByteArray() << 0 << "";
-    QTest::newRow("user only") << QByteArray("demo\r\n") << 1 << "";
-    QTest::newRow("last line without break") << QByteArray("demo\r\nsecret") << 2 << "secret";
-    QTest::newRow("five lines") << QByteArray("a\r\nb\r\n\r\n\r\n\r\n") << 5 << "b";
-    QTest::newRow("seven lines: extra ignored")
-        << QByteArray("a\r\nb\r\n\r\n\r\n\r\n\r\nx\r\n") << 6 << "b";
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<QString>("lastRecord");
+    QTest::newRow("empty") << QByteArray() << "" << 0 << "";
+    QTest::newRow("no final break") << QByteArray("demo\r\nsecret") << "secret" << 2 << "";
+    QTest::newRow("quoted") << QByteArray("\n\"o,p\"x\r\n\r\n\r\n\r\n\"4\r\n") << "o,p" << 6 << "4";
+    QTest::newRow("LF only, seven lines")
+        << QByteArray("u\np\n\n\n\n2.2.\nx\n") << "p" << 6 << "2.2.";
 }
 
-void StateFileTest::load_shortFile_countsLinesRead()
+void StateFileTest::parse_damagedFiles()
 {
     QFETCH(QByteArray, bytes);
-    QFETCH(int, lines);
-    QFETCH(QString, password);
-    const LoadedState loaded = shell::parseStateFile(bytes);
-    QCOMPARE(loaded.linesRead, lines);
-    QCOMPARE(loaded.complete(), lines == 6);
-    QCOMPARE(loaded.values.password, password);
+    const shell::LoadedState loaded = shell::parseStateFile(bytes);
+    QTEST(loaded.linesRead, "lines");
+    QTEST(loaded.values.password, "password");
+    QTEST(loaded.values.studiedRecords[3], "lastRecord");
 }
 
-void StateFileTest::load_quotedValueLosesItsQuotes()
-{
-    const LoadedState loaded =
-        shell::parseStateFile("\"demo, user\"\r\n\"open\r\n  1.2.\r\n\r\n\r\n\r\n");
-    QCOMPARE(loaded.values.userName, QString("demo, user"));
-    QCOMPARE(loaded.values.password, QString("open"));
-    QCOMPARE(loaded.values.studiedRecords[0], QString("  1.2."));
-}
-
-void StateFileTest::load_lfOnlyLines()
-{
-    const LoadedState loaded = shell::parseStateFile("u\np\n1.1.\n\n\n2.2.\n");
-    QVERIFY(loaded.complete());
-    QCOMPARE(loaded.values.studiedRecords[3], QString("2.2."));
-}
-
-void StateFileTest::save_interruptedBeforeReplace_keepsOldFile()
+void StateFileTest::save_sixCrLfLines_ownerOnly_nothingLeftBehind()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("boot.txt");
-    QVERIFY(shell::writeStateFile(path, sample()));
-    const QByteArray before = readBytes(path);
-
-    QVERIFY(!platform::writeFileAtomically(path, QByteArray("torn"),
-                                           platform::WriteInterruption::BeforeReplace));
-    QCOMPARE(readBytes(path), before);
-    // The unfinished new file is gone too.
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"boot.txt"});
-}
-
-void StateFileTest::save_createsOwnerOnlyFile()
-{
+    QVERIFY(shell::writeStateFile(path, sample()).written());
+    QCOMPARE(platform::readWholeFile(path).value_or(""),
+             "demo 007\r\npa,ss\"word\r\n\r\n1.3.2.0.\r\n1.0.2.0.3.0\r\n\r\n");
 #ifdef Q_OS_UNIX
-    QTemporaryDir dir;
-    const QString path = dir.filePath("boot.txt");
-    QVERIFY(shell::writeStateFile(path, sample()));
-    const QFileDevice::Permissions mode = QFile::permissions(path);
-    QVERIFY(mode.testFlags(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
-                                            QFileDevice::ReadOther | QFileDevice::WriteOther;
-    QCOMPARE(mode & others, QFileDevice::Permissions());
-    // An existing file that others could read is tightened on the next save.
-    QVERIFY(QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ReadOther));
-    QVERIFY(shell::writeStateFile(path, sample()));
-    QCOMPARE(QFile::permissions(path) & QFileDevice::ReadOther, QFileDevice::Permissions());
-#else
-    QSKIP("owner-only modes are a POSIX matter");
+    QCOMPARE(QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+             QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 #endif
+    // A folder where the file should be: not a matter of permission, and nothing is left behind.
+    QVERIFY(QDir(dir.path()).mkpath("folder/inside"));
+    QCOMPARE(shell::writeStateFile(dir.filePath("folder"), sample()).status,
+             platform::WriteStatus::Failed);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             QStringList({"boot.txt", "folder"}));
+    const QString name = "学员 007";
+    if (platform::fromSystemCodePage(platform::toSystemCodePage(name)) != name)
+        QSKIP("the system code page cannot hold Chinese text");
+    QVERIFY(shell::writeStateFile(path, sample(name)).written());
+    QCOMPARE(userOf(shell::readStateFile(path)), name);
 }
 
-void StateFileTest::save_unwritableLocation_failsAndKeepsOldFile()
+void StateFileTest::load_newestCopyWins_data()
+{
+    QTest::addColumn<QList<int>>("ages"); // minutes since c:\boot.txt, the local copy and the old
+    QTest::addColumn<QString>("read");    // program's copy were written (-1: absent)
+    QTest::newRow("local copy newer") << QList<int>{5, 1, -1} << "local";
+    QTest::newRow("preferred newer") << QList<int>{1, 5, 9} << "c";
+    QTest::newRow("old program's copy newest") << QList<int>{9, -1, 1} << "VirtualStore";
+    QTest::newRow("a tie keeps the preferred") << QList<int>{3, 3, 3} << "c";
+}
+
+void StateFileTest::load_newestCopyWins()
+{
+    QFETCH(QList<int>, ages);
+    QTemporaryDir dir;
+    const QStringList folders = {"c", "local", "VirtualStore"};
+    const auto at = [&dir](const QString& folder) { return dir.filePath(folder + "/boot.txt"); };
+    for (int i = 0; i < 3; ++i)
+        if (ages[i] >= 0)
+            writeAged(at(folders[i]), folders[i], ages[i]);
+    QTEST(userOf(StateFileStore(at("c"), at("local"), {at("VirtualStore")}).load()), "read");
+}
+
+void StateFileTest::save_refusedFolder_movesToFallbackOnce()
 {
     QTemporaryDir dir;
-    // A folder where the file should be: no save can replace it, whoever runs the test.
-    const QString blocked = dir.filePath("blocked");
-    QVERIFY(QDir().mkpath(blocked + "/inside"));
-    QVERIFY(!shell::writeStateFile(blocked, sample()));
-    QVERIFY(QFileInfo(blocked + "/inside").isDir());
-    // A parent that is a file.
-    QFile plain(dir.filePath("plain"));
-    QVERIFY(plain.open(QIODevice::WriteOnly));
-    plain.write("keep");
-    plain.close();
-    QVERIFY(!shell::writeStateFile(dir.filePath("plain/boot.txt"), sample()));
-    QCOMPARE(readBytes(dir.filePath("plain")), QByteArray("keep"));
+    const QString folder = dir.filePath("c"), preferred = folder + "/boot.txt";
+    const QString fallback = dir.filePath("local/Lumora/boot.txt");
+    writeAged(preferred, "old", 60);
+    // A folder that takes no new file stands in for c:\ under a standard user.
+    QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    dropFolderModeOverride();
+    const auto restore = qScopeGuard([&] {
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
+    if (QTemporaryFile(folder + "/probe-XXXXXX").open())
+        QSKIP("this user may create files in a folder without write permission");
+    // A file given explicitly has no fallback: refused, and the file stays.
+    QCOMPARE(shell::writeStateFile(preferred, sample()).status, platform::WriteStatus::Refused);
+    QVERIFY(!StateFileStore(preferred).save(sample()).saved);
+    StateFileStore store(preferred, fallback);
+    QCOMPARE(userOf(store.load()), QString("old"));
+    QVERIFY(store.save(sample("new")).movedToFallback); // only ever true for a save that worked
+    QCOMPARE(store.savePath(), fallback);
+    QCOMPARE(userOf(shell::readStateFile(preferred)), QString("old"));
+    // The next start reads the newer copy.
+    QCOMPARE(userOf(StateFileStore(preferred, fallback).load()), QString("new"));
 }
 
 QTEST_GUILESS_MAIN(StateFileTest)

@@ -89,8 +89,8 @@ void StudyLogTest::rotation_atTheLimitKeepsOneOlderFile()
     const qint64 lineBytes = 22 + study::describeRunEvent(ended).toUtf8().size();
     // A last line cut short (no line end) gets one before the next line.
     QByteArray full(study::StudyLog::kRotateBytes - lineBytes - 1, 'x');
-    QVERIFY(platform::writeFileAtomically(log.previousPath(), "oldest\n"));
-    QVERIFY(platform::writeFileAtomically(log.path(), full));
+    QVERIFY(platform::writeFileAtomically(log.previousPath(), "oldest\n").written());
+    QVERIFY(platform::writeFileAtomically(log.path(), full).written());
     log.record(ended); // fills the file exactly: no rotation
     QCOMPARE(QFile(log.path()).size(), study::StudyLog::kRotateBytes);
     QCOMPARE(recordLines(log.path()).mid(1), (QStringList{"学习结束，本次共学习 7 分钟", ""}));
@@ -103,7 +103,7 @@ void StudyLogTest::unwritableFolder_loggedOnceThenRecordsAgain()
 {
     QTemporaryDir dir;
     const QString folder = dir.filePath("data");
-    QVERIFY(platform::writeFileAtomically(folder, "a file where the folder should be"));
+    QVERIFY(platform::writeFileAtomically(folder, "a file where the folder should be").written());
     study::StudyLog log(folder);
     const study::RunEvent paused{study::RunEventKind::RunPaused, 0, -1, 0,
                                  "密码错误\r\n请\x1b重新输入"};
