@@ -35,8 +35,9 @@ void Form1::List2_Click()
         page.requireDocument(page::kLessonFrame);
         if (page.complete()) {
             const int position = catalogue::positionFromText(List2->text(List2->listIndex()));
-            // The player that opens after this click is this lesson's (honest minutes).
-            m_playerWindowsAtClick = m_playerWindows;
+            // The player loaded after this click is this lesson's (honest minutes). The site
+            // may open a new window or load into the one it opened before (a named window).
+            m_playerLoadAtClick = WebBrowser2->lastLoad().serial;
             page.clickAt(page::kLessonFrame, QStringLiteral("a"), position);
             m_playerWatch.lessonClicked();
             report(study::RunEventKind::LessonOpened, List2->listIndex());

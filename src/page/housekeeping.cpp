@@ -17,7 +17,6 @@ void Form1::clearhc_Click()
 platform::BrowserControl* Form1::WebBrowser1_NewWindow2()
 {
     // Every new window of the main view, whatever its address, opens in the player view.
-    ++m_playerWindows;
     return WebBrowser2.get();
 }
 

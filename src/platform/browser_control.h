@@ -37,6 +37,7 @@ struct LoadInfo
     int httpStatus = 0; // the HTTP status when the engine reported one
     QString error;      // the engine's words, for logs
     QUrl url;           // the address the load was for
+    int serial = 0;     // counts the control's top-level loads: a later load has a higher one
 };
 
 // One embedded browser. The engine behind it is either Qt WebEngine or, in unit tests,

@@ -57,7 +57,7 @@ QtSiteProbe::QtSiteProbe()
 void QtSiteProbe::check(const QUrl& url)
 {
     if (m_reply)
-        m_reply->abort(); // counts as unanswered: finished() runs now
+        return; // still waiting: its answer (or its timeout) comes first
     QNetworkRequest request(url);
     request.setTransferTimeout(kProbeTimeoutMs);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,

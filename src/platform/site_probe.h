@@ -17,8 +17,8 @@ public:
     };
 
     virtual ~SiteProbe() = default;
-    // Starts one check of `url` and returns at once; a check still running is abandoned as
-    // unanswered.
+    // Starts one check of `url` and returns at once; while a check still runs (it gives up
+    // after 15 s), nothing new is started.
     virtual void check(const QUrl& url) = 0;
     // What the last finished check found.
     virtual Answer lastAnswer() const = 0;

@@ -209,9 +209,8 @@ private:
     };
     study::PlayerWatch m_playerWatch;
     Recovery m_recovery;
-    int m_playerWindows = 0;        // windows routed into WebBrowser2 so far
-    int m_playerWindowsAtClick = 0; // ... when a lesson's link was last clicked
-    int m_mainPageLoads = 0;        // documents completed in WebBrowser1 so far
+    int m_playerLoadAtClick = 0; // WebBrowser2's last load when a lesson's link was clicked
+    int m_mainPageLoads = 0;     // documents completed in WebBrowser1 so far
 
     friend class WindowLayoutTarget;
 };

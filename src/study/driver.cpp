@@ -127,9 +127,10 @@ PlayerState Form1::observePlayer()
 {
     if (page::showsLoginPage(*WebBrowser1))
         return PlayerState::LoginPage;
-    if (m_playerWindows == m_playerWindowsAtClick)
+    const platform::LoadInfo load = WebBrowser2->lastLoad();
+    if (load.serial == m_playerLoadAtClick)
         return PlayerState::NotOpened;
-    switch (WebBrowser2->lastLoad().outcome) {
+    switch (load.outcome) {
     case platform::LoadOutcome::NotLoaded:
     case platform::LoadOutcome::Loading:
         return PlayerState::Loading;
@@ -167,8 +168,11 @@ void Form1::reopenLesson(PlayerState state)
                         : state == PlayerState::Open
                             ? QStringLiteral("the site check found no site")
                             : QStringLiteral("the player did not open");
+    const platform::LoadInfo load = WebBrowser2->lastLoad();
     qCInfo(lcStudy).nospace() << "opening lesson " << lesson + 1 << " of category " << categoryIndex
-                              << " again: " << why;
+                              << " again: " << why << " (player state " << int(state)
+                              << ", last load " << int(load.outcome) << " " << load.httpStatus
+                              << " " << load.error << ")";
     report(study::RunEventKind::PageFailed, lesson, 0, why);
     setStudyNotice(
         state == PlayerState::SiteDown || state == PlayerState::Open

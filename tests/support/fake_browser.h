@@ -69,7 +69,12 @@ public:
     void setDocument(std::shared_ptr<FakeDocument> document);
     void setNoDocument();
     void setReadyState(platform::ReadyState state);
-    void setLastLoad(platform::LoadInfo load) { m_lastLoad = std::move(load); }
+    // A load of the page now shown; each call is a new load (a higher serial).
+    void setLastLoad(platform::LoadInfo load)
+    {
+        load.serial = ++m_loads;
+        m_lastLoad = std::move(load);
+    }
     std::shared_ptr<FakeDocument> document() const;
 
     // Runs inside the next walks, as events that arrive while a real walk waits would.
@@ -113,6 +118,7 @@ private:
     std::shared_ptr<FakeDocument> m_document;
     std::optional<platform::ReadyState> m_readyState;
     std::optional<platform::LoadInfo> m_lastLoad;
+    int m_loads = 0;
     NewWindowHandler m_newWindow;
 };
 

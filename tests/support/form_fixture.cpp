@@ -21,6 +21,7 @@ FormFixture::~FormFixture() = default;
 void FormFixture::start()
 {
     form->load();
+    player().setLastLoad({LoadOutcome::NotLoaded, 0, {}, {}}); // an empty view
 }
 
 void FormFixture::showInMain(std::shared_ptr<FakeDocument> document)

@@ -492,19 +492,22 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info)
     const bool statusDomain = info.errorDomain() == Info::HttpStatusCodeDomain;
     switch (info.status()) {
     case Info::LoadStartedStatus:
-        m_lastLoad = {LoadOutcome::Loading, 0, {}, info.url()};
+        m_lastLoad = {LoadOutcome::Loading, 0, {}, info.url(), ++m_loadSerial};
         return;
     case Info::LoadSucceededStatus:
-        m_lastLoad = {LoadOutcome::Succeeded, statusDomain ? info.errorCode() : 0, {}, info.url()};
+        m_lastLoad.outcome = LoadOutcome::Succeeded;
+        m_lastLoad.httpStatus = statusDomain ? info.errorCode() : 0;
+        m_lastLoad.url = info.url();
         return;
     case Info::LoadStoppedStatus:
     case Info::LoadFailedStatus:
         if (m_page && m_page->isLoading())
             return; // superseded by a newer load, which reports for itself
-        if (statusDomain && info.errorCode() >= 400)
-            m_lastLoad = {LoadOutcome::HttpError, info.errorCode(), info.errorString(), info.url()};
-        else
-            m_lastLoad = {LoadOutcome::NetworkError, 0, info.errorString(), info.url()};
+        m_lastLoad.outcome = statusDomain && info.errorCode() >= 400 ? LoadOutcome::HttpError
+                                                                     : LoadOutcome::NetworkError;
+        m_lastLoad.httpStatus = statusDomain ? info.errorCode() : 0;
+        m_lastLoad.error = info.errorString();
+        m_lastLoad.url = info.url();
         qCWarning(lcEngine).nospace() << "load failed: " << info.url().toDisplayString() << ": "
                                       << info.errorString() << " (" << info.errorCode() << ")";
         return;
@@ -598,7 +601,7 @@ QWebEnginePage* WebEngineBrowser::pageForNewWindow()
     target->m_startTimeout.stop();
     target->m_rendererGone = false;
     target->m_closeReported = false;
-    target->m_lastLoad = {LoadOutcome::Loading, 0, {}, {}};
+    target->m_lastLoad = {LoadOutcome::Loading, 0, {}, {}, ++target->m_loadSerial};
     return target->m_page;
 }
 

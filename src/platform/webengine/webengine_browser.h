@@ -135,6 +135,7 @@ private:
     bool m_hasDocument = false;
     ReadyState m_readyState = ReadyState::Uninitialized;
     LoadInfo m_lastLoad;
+    int m_loadSerial = 0;
     int m_loadsStarted = 0;
     QUrl m_requestedUrl;
     bool m_awaitingStart = false;
