@@ -20,9 +20,8 @@ int main(int argc, char* argv[])
     FormFixture f;
     f.writeState("demo\r\ndemo123\r\n\r\n\r\n\r\n\r\n");
     f.start();
-    const CoursePage site = makeCoursePage();
-    f.main().setDocument(site.top);
-    f.main().setReadyState(lumora::platform::ReadyState::Complete);
+    CoursePage site = makeCoursePage();
+    f.showCoursePage(site);
     f.form->gate().dispatch([&] { f.form->Command2_Click(); });
 
     std::vector<double> ms;

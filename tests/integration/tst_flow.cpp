@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
 #include <QUrlQuery>
 
@@ -43,6 +44,10 @@ private slots:
     void catalogue_categoryCourseMenuScanAndLesson();
     void study_crossesIntoNextCategory_thenExits();
     void pageClosingItsWindow_endsTheProgramOnce();
+    void honest_failedPlayerLoad_noMinuteAndOpenedAgain();
+    void recovery_endedSession_loggedInAgain_sameLessonResumes();
+    void recovery_refusedCredentials_pauseTheRun();
+    void loginButton_comesBackWhenTheLoginPageReplacesTheCoursePage();
 
 private:
     void startWindow();
@@ -55,6 +60,14 @@ private:
     // Runs the discovery scan; whether it listed that many links (lessons -1: any number).
     bool scanFinds(int categoryLinks, int lessons);
     bool playerOpened(int category, int lesson) const;
+    // Logs in and starts study at `category` with that category's studied record saved.
+    void startStudy(int category, const QByteArray& record);
+    // One study tick, then the page loads it started (ticks are 20 s apart in a real run).
+    void tickAndSettle();
+    bool showsLoginPage(platform::BrowserControl& view) const
+    {
+        return isLoginPage(view.url()) && view.readyState() == platform::ReadyState::Complete;
+    }
     QString text(const QString& script) const;
 
     std::unique_ptr<SiteFixture> site;
@@ -71,6 +84,7 @@ void FlowTest::initTestCase()
 void FlowTest::init()
 {
     site->server.resetRecord();
+    site->server.setSessionLifetimeMs(0);
     dir = std::make_unique<QTemporaryDir>();
     platform = std::make_unique<EnginePlatform>(dir->filePath("browser"));
 }
@@ -301,6 +315,102 @@ void FlowTest::pageClosingItsWindow_endsTheProgramOnce()
     // A second request, if the page made one, changes nothing.
     emit form->WebBrowser1->windowClosing();
     QCOMPARE(unloaded.count(), 1);
+}
+
+
+void FlowTest::startStudy(int category, const QByteArray& record)
+{
+    QByteArray lines = "demo\r\ndemo123\r\n";
+    for (int c = 0; c < 4; ++c)
+        lines += (c == category ? record : QByteArray()) + "\r\n";
+    QFile state(dir->filePath("boot.txt"));
+    QVERIFY(state.open(QIODevice::WriteOnly) && state.write(lines) == lines.size());
+    state.close();
+    startWindow();
+    loginAsDemo();
+    WAIT_VERIFY(scanFinds(4, -1));
+    form->List3->widget()->setCurrentRow(category);
+    WAIT_VERIFY(!site->events("category").isEmpty());
+    form->Command2->click(); // waits three seconds inside, as the program always does
+    WAIT_VERIFY(playerOpened(category, 0) || !site->events("player-failed").isEmpty());
+}
+
+void FlowTest::tickAndSettle()
+{
+    platform->timer->fire();
+    WAIT_VERIFY(form->WebBrowser1->readyState() == platform::ReadyState::Complete &&
+                form->WebBrowser2->lastLoad().outcome != platform::LoadOutcome::Loading);
+}
+
+void FlowTest::honest_failedPlayerLoad_noMinuteAndOpenedAgain()
+{
+    site->server.failNextPlayerLoads(1);
+    startStudy(2, {});
+    WAIT_VERIFY(form->WebBrowser2->lastLoad().outcome == platform::LoadOutcome::HttpError);
+    form->tickCount = 2; // the next tick is the one that credits
+    tickAndSettle();
+    QCOMPARE(form->List4->text(0), QString("0"));
+    WAIT_VERIFY(playerOpened(2, 0)); // opened again, and this time served
+    QCOMPARE(form->WebBrowser2->lastLoad().outcome, platform::LoadOutcome::Succeeded);
+    for (int i = 0; i < 3; ++i)
+        tickAndSettle();
+    QCOMPARE(form->List4->text(0), QString("1"));
+}
+
+void FlowTest::recovery_endedSession_loggedInAgain_sameLessonResumes()
+{
+    startStudy(2, "1.46.2.0.3.0.4.0.5.0.6.0.7.0.");
+    tickAndSettle(); // lesson 1 is done: on to lesson 2
+    QCOMPARE(form->lessonIndex, qint16(1));
+    WAIT_VERIFY(playerOpened(2, 1));
+    const QString studied = form->List4->text(1);
+
+    // The site ends the session; the player's next report sends it to the login page.
+    site->server.setSessionLifetimeMs(1);
+    WAIT_VERIFY(showsLoginPage(*form->WebBrowser2));
+    site->server.setSessionLifetimeMs(0);
+    tickAndSettle(); // the main view goes to the login page
+    WAIT_VERIFY(showsLoginPage(*form->WebBrowser1));
+    QVERIFY(form->recovering());
+    tickAndSettle(); // submits the saved user name and password
+    WAIT_VERIFY(site->events("login").size() == 2 && form->Command2->isEnabled());
+    site->server.resetRecord();
+    tickAndSettle(); // the course page is back: the run resumes where it was
+    QVERIFY(!form->recovering());
+    WAIT_VERIFY(playerOpened(2, 1));
+    QVERIFY(!playerOpened(2, 0));
+    QCOMPARE(form->lessonIndex, qint16(1));
+    QCOMPARE(form->List4->text(1), studied); // the time lost is not credited
+    QCOMPARE(platform->recordedDialogs.shown.size(), 1); // the first-run notice, once
+}
+
+void FlowTest::recovery_refusedCredentials_pauseTheRun()
+{
+    startStudy(1, {});
+    form->Text2->setText("changed-on-the-site"); // what the program would submit now
+    site->server.setSessionLifetimeMs(1);
+    WAIT_VERIFY(showsLoginPage(*form->WebBrowser2));
+    tickAndSettle();
+    WAIT_VERIFY(showsLoginPage(*form->WebBrowser1));
+    tickAndSettle();
+    WAIT_VERIFY(site->events("login").size() == 2 && showsLoginPage(*form->WebBrowser1));
+    QVERIFY(!site->events("login").last().value("ok").toBool());
+    tickAndSettle();
+    QVERIFY(!platform->timer->isEnabled());
+    QVERIFY(form->Command3->isEnabled());
+    QVERIFY(form->statusBar()->currentMessage().contains("拒绝"));
+    QCOMPARE(site->events("login").size(), 2); // no retries against a refusing site
+}
+
+void FlowTest::loginButton_comesBackWhenTheLoginPageReplacesTheCoursePage()
+{
+    startWindow();
+    loginAsDemo();
+    QVERIFY(!form->Command3->isEnabled());
+    site->server.setSessionLifetimeMs(1);
+    form->WebBrowser1->refresh();
+    WAIT_VERIFY(form->Command3->isEnabled());
+    QVERIFY(showsLoginPage(*form->WebBrowser1));
 }
 
 int main(int argc, char* argv[])
