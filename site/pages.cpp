@@ -67,6 +67,13 @@ QString script(const QString& name)
     return QString::fromUtf8(pages::resource(name));
 }
 
+// A page script for the document's head, so that the functions the page's links call exist
+// before any link does.
+QString headScript(const QString& name)
+{
+    return fill(u"head_script.html"_s, {{"SCRIPT", script(name)}});
+}
+
 QString frame(const QString& name, const QString& cssClass, const QString& src)
 {
     return fill(u"frame.html"_s, {{"NAME", name}, {"CLASS", cssClass}, {"SRC", src}});
@@ -218,9 +225,8 @@ QString courseFrame(const QByteArray& charset, int selected)
                     fill(u"course_frame.html"_s, {{"BAR_LINKS", bar},
                                                   {"CELLS", cells},
                                                   {"MENU", menu.join(QString())},
-                                                  {"FRAMES", frames},
-                                                  {"SCRIPT", script(u"course_frame.js"_s)}}),
-                    u"frame"_s);
+                                                  {"FRAMES", frames}}),
+                    u"frame"_s, headScript(u"course_frame.js"_s));
 }
 
 QString info(const QByteArray& charset, const QString& heading)
@@ -277,9 +283,8 @@ QString lessonList(const QByteArray& charset, int category)
                                              {"K", QString::number(category)},
                                              {"NAME", categoryName(category)},
                                              {"COUNT", QString::number(count)},
-                                             {"ROWS", rows},
-                                             {"SCRIPT", script(u"lessons.js"_s)}}),
-                    u"frame"_s);
+                                             {"ROWS", rows}}),
+                    u"frame"_s, headScript(u"lessons.js"_s));
 }
 
 QString lessonIntro(const QByteArray& charset, int category, int lesson)
