@@ -152,7 +152,8 @@ struct SiteServer::Impl
     mutable std::mutex mutex; // guards the members below
     std::unique_ptr<httplib::Server> server;
     std::thread thread;
-    // The server an outage stopped, until its last connections are done.
+    // The server an outage stopped. Its thread ends once its last connections are done; it is
+    // joined at the next outage or at stop(), so that ending an outage never waits for it.
     std::unique_ptr<httplib::Server> retiredServer;
     std::thread retiredThread;
     int port = -1;
@@ -598,6 +599,7 @@ int SiteServer::Impl::listenLocked(int wantedPort)
     return bound;
 }
 
+// Stops the running server (if any) and keeps it as the retired one, joining the one before.
 void SiteServer::Impl::retireLocked()
 {
     if (retiredThread.joinable()) {
@@ -717,7 +719,8 @@ bool SiteServer::endOutage()
     if (d.port <= 0 || !d.outage) {
         return false;
     }
-    d.retireLocked(); // waits for the old server's last connections
+    // The old server may still finish a request on a connection opened before the outage; the
+    // port is free once its listening socket closed, so listening again need not wait for it.
     d.outage = false;
     if (d.listenLocked(d.port) < 0) {
         d.outage = true;
