@@ -31,11 +31,18 @@ bool hasLesson(int category, int lesson)
            lesson < static_cast<int>(all[static_cast<std::size_t>(category)].topics.size());
 }
 
-std::string lessonTitle(int category, int lesson)
+QString categoryName(int category)
 {
-    const auto& topic =
+    const std::string_view name = catalogue()[static_cast<std::size_t>(category)].name;
+    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+}
+
+QString lessonTitle(int category, int lesson)
+{
+    const std::string_view topic =
         catalogue()[static_cast<std::size_t>(category)].topics[static_cast<std::size_t>(lesson)];
-    return "第" + std::to_string(lesson + 1) + "课 " + std::string(topic);
+    return QStringLiteral("第%1课 ").arg(lesson + 1) +
+           QString::fromUtf8(topic.data(), static_cast<qsizetype>(topic.size()));
 }
 
 int lessonMinutes(int category, int lesson)

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <string>
+#include <QString>
+
 #include <string_view>
 #include <vector>
 
@@ -9,7 +10,7 @@ namespace lumora::site {
 
 struct Category
 {
-    std::string_view name;
+    std::string_view name;                // UTF-8
     std::vector<std::string_view> topics; // one per lesson, in lesson order
 };
 
@@ -18,8 +19,11 @@ const std::vector<Category>& catalogue();
 // Whether category `category` exists and has a lesson `lesson` (both counted from 0).
 bool hasLesson(int category, int lesson);
 
+// The name of an existing category: "基础理论" for 2.
+QString categoryName(int category);
+
 // "第3课 倾听技术" for category 0, lesson 2.
-std::string lessonTitle(int category, int lesson);
+QString lessonTitle(int category, int lesson);
 
 // Nominal length of a lesson in minutes, shown in the lesson list.
 int lessonMinutes(int category, int lesson);

@@ -3,94 +3,153 @@
 #include "site_server.h"
 #include "text_codec.h"
 
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <cmath>
 #include <csignal>
-#include <cstdio>
+#include <functional>
 #include <iostream>
-#include <string>
+#include <optional>
+#include <thread>
 
 namespace {
 
-constexpr const char* kUsage = R"(Usage: lumora-site [options]
-Serves the stand-in training site (demo account: demo / demo123).
+using namespace Qt::StringLiterals;
 
-  --bind ADDR          address to listen on (default 127.0.0.1)
-  --port N             port (default 18080; 0 picks a free port)
-  --users FILE         extra accounts, one name:password a line
-  --charset gbk|utf-8  page encoding (default gbk)
-  --heartbeat-ms N     how often an open lesson player reports (default 10000)
-  --help               show this text
+constexpr int kUsageError = 2;
 
-The first line printed is "lumora-site listening on http://ADDR:PORT".
-)";
-
-bool parseInt(const std::string& text, int low, int high, int& out)
+struct Option
 {
-    try {
-        std::size_t used = 0;
-        const long value = std::stol(text, &used);
-        if (used != text.size() || value < low || value > high) {
-            return false;
-        }
-        out = static_cast<int>(value);
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
+    const char* name;
+    const char* valueName;
+    const char* help;
+};
+constexpr Option kOptions[] = {
+    {"bind", "ADDR", "address to listen on (default 127.0.0.1)"},
+    {"port", "N", "port (default 18080; 0 picks a free port)"},
+    {"users", "FILE", "extra accounts, one name:password a line"},
+    {"charset", "gbk|utf-8", "page encoding (default gbk)"},
+    {"heartbeat-ms", "N", "how often an open lesson player reports (default 10000)"},
+    {"session-lifetime-ms", "N", "sessions end N ms after their login (default 0: never)"},
+    {"player-fail-rate", "F", "answer this fraction of player loads with 500 (0..1)"},
+    {"player-fail-seed", "N", "seed of the player failures drawn at random (default 1)"},
+    {"player-fail-next", "N", "answer the first N player loads with 500"},
+    {"outage-at", "SECONDS", "refuse connections from SECONDS after the start ..."},
+    {"outage-for", "SECONDS", "... for SECONDS"},
+};
+
+int usageError(const QString& message)
+{
+    std::cerr << "lumora-site: " << message.toStdString() << "\nTry 'lumora-site --help'.\n";
+    return kUsageError;
 }
 
-int usageError(const std::string& message)
+// The option's value as a number in [low, high], or nullopt (also when absent).
+std::optional<double> number(const QCommandLineParser& parser, const char* name, double low,
+                             double high, bool whole)
 {
-    std::cerr << "lumora-site: " << message << "\n" << kUsage;
-    return 2;
+    bool ok = false;
+    const double value = parser.value(QLatin1StringView(name)).toDouble(&ok);
+    if (!ok || value < low || value > high || (whole && value != std::floor(value))) {
+        return std::nullopt;
+    }
+    return value;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    lumora::site::SiteOptions options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            std::cout << kUsage;
-            return 0;
-        }
-        if (arg != "--bind" && arg != "--port" && arg != "--users" && arg != "--charset" &&
-            arg != "--heartbeat-ms") {
-            return usageError("unknown option " + arg);
-        }
-        if (i + 1 >= argc) {
-            return usageError(arg + " needs a value");
-        }
-        const std::string value = argv[++i];
-        if (arg == "--bind") {
-            options.bind = value;
-        } else if (arg == "--port") {
-            if (!parseInt(value, 0, 65535, options.port)) {
-                return usageError("bad port " + value);
-            }
-        } else if (arg == "--users") {
-            std::string error;
-            if (!lumora::site::loadUsersFile(value, options.extraUsers, error)) {
-                return usageError(error);
-            }
-        } else if (arg == "--charset") {
-            if (!lumora::site::normalizeCharset(value)) {
-                return usageError("bad charset " + value + " (use gbk or utf-8)");
-            }
-            options.charset = value;
-        } else if (!parseInt(value, 50, 3600000, options.heartbeatMs)) {
-            return usageError("bad heartbeat interval " + value + " (50..3600000 ms)");
-        }
-    }
-
+#ifdef Q_OS_UNIX
     // Block the stop signals before any thread starts, so that every thread inherits the mask
-    // and only sigwait() below receives them.
+    // and only the waiting thread below receives them.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+#endif
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(u"lumora-site"_s);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        u"Serves the stand-in training site (demo account: demo / demo123).\n"
+        "The first line printed is \"lumora-site listening on http://ADDR:PORT\"."_s);
+    const QCommandLineOption help = parser.addHelpOption();
+    for (const Option& option : kOptions) {
+        parser.addOption(QCommandLineOption(QString::fromLatin1(option.name),
+                                            QString::fromUtf8(option.help),
+                                            QString::fromLatin1(option.valueName)));
+    }
+    if (!parser.parse(app.arguments())) {
+        return usageError(parser.errorText());
+    }
+    if (parser.isSet(help)) {
+        std::cout << parser.helpText().toStdString();
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        return usageError(u"unexpected argument "_s + parser.positionalArguments().first());
+    }
+
+    lumora::site::SiteOptions options;
+    const auto set = [&](const char* name) { return parser.isSet(QLatin1StringView(name)); };
+    if (set("bind")) {
+        options.bind = parser.value(u"bind"_s).toStdString();
+    }
+    if (set("users")) {
+        std::string error;
+        if (!lumora::site::loadUsersFile(parser.value(u"users"_s).toStdString(), options.extraUsers,
+                                         error)) {
+            return usageError(QString::fromStdString(error));
+        }
+    }
+    if (set("charset")) {
+        if (!lumora::site::normalizeCharset(parser.value(u"charset"_s).toUtf8())) {
+            return usageError(
+                u"bad charset %1 (use gbk or utf-8)"_s.arg(parser.value(u"charset"_s)));
+        }
+        options.charset = parser.value(u"charset"_s).toStdString();
+    }
+    // Numeric options: name, range, whole number or not, where it goes.
+    std::optional<double> outageAt;
+    std::optional<double> outageFor;
+    const struct
+    {
+        const char* name;
+        double low;
+        double high;
+        bool whole;
+        std::function<void(double)> store;
+    } numbers[] = {
+        {"port", 0, 65535, true, [&](double v) { options.port = int(v); }},
+        {"heartbeat-ms", 50, 3600000, true, [&](double v) { options.heartbeatMs = int(v); }},
+        {"session-lifetime-ms", 0, 1e12, true,
+         [&](double v) { options.sessionLifetimeMs = std::int64_t(v); }},
+        {"player-fail-rate", 0, 1, false, [&](double v) { options.playerFailureRate = v; }},
+        {"player-fail-seed", 0, 9e15, true,
+         [&](double v) { options.playerFailureSeed = std::uint64_t(v); }},
+        {"player-fail-next", 0, 1e9, true, [&](double v) { options.failNextPlayerLoads = int(v); }},
+        {"outage-at", 0, 1e6, false, [&](double v) { outageAt = v; }},
+        {"outage-for", 0.001, 1e6, false, [&](double v) { outageFor = v; }},
+    };
+    for (const auto& n : numbers) {
+        if (!set(n.name)) {
+            continue;
+        }
+        const auto value = number(parser, n.name, n.low, n.high, n.whole);
+        if (!value) {
+            return usageError(u"bad value %1 for --%2"_s.arg(
+                parser.value(QLatin1StringView(n.name)), QLatin1StringView(n.name)));
+        }
+        n.store(*value);
+    }
+    if (outageAt.has_value() != outageFor.has_value()) {
+        return usageError(u"--outage-at and --outage-for go together"_s);
+    }
 
     lumora::site::SiteServer server(options);
     if (server.start() < 0) {
@@ -99,9 +158,33 @@ int main(int argc, char** argv)
     }
     std::cout << "lumora-site listening on " << server.baseUrl() << std::endl;
 
+    if (outageAt) {
+        QTimer::singleShot(std::chrono::milliseconds(std::llround(*outageAt * 1000)), &app, [&] {
+            server.beginOutage();
+            std::cerr << "lumora-site: outage begins, connections are refused\n";
+            QTimer::singleShot(std::chrono::milliseconds(std::llround(*outageFor * 1000)), &app,
+                               [&] {
+                                   if (server.endOutage()) {
+                                       std::cerr << "lumora-site: outage ends\n";
+                                   } else {
+                                       std::cerr << "lumora-site: " << server.lastError() << "\n";
+                                   }
+                               });
+        });
+    }
+
+#ifdef Q_OS_UNIX
     int received = 0;
-    sigwait(&stopSignals, &received);
+    std::thread waiter([&] {
+        sigwait(&stopSignals, &received);
+        QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
+    });
+    app.exec();
+    waiter.join();
     server.stop();
     std::cerr << "lumora-site: stopped on signal " << received << "\n";
+#else
+    app.exec(); // ends when the console closes the process
+#endif
     return 0;
 }

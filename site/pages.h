@@ -2,45 +2,42 @@
 
 #include "site_state.h"
 
+#include <QByteArray>
+#include <QString>
+
 #include <cstdint>
 #include <map>
-#include <string>
 #include <vector>
 
-// The site's documents, built as UTF-8; the server encodes them in the page charset.
-// `charset` is the name the document declares in its <meta charset> ("GBK" or "UTF-8").
+// The site's documents, built from the page templates in the site's resources (pages/). The
+// server encodes them in the page charset; `charset` is the name a document declares in its
+// <meta charset> ("GBK" or "UTF-8").
 namespace lumora::site::pages {
 
-std::string login(const std::string& charset, const std::string& userName,
-                  const std::string& error);
-std::string coursePage(const std::string& charset, const std::string& user);
-std::string headerFrame(const std::string& charset, const std::string& user);
-std::string noticeFrame(const std::string& charset);
-std::string newsFrame(const std::string& charset);
+// A whole document around the body template `resource`, filled with `values` (see fill()).
+QString simple(const QByteArray& charset, const QString& title, const QString& resource,
+               const QString& bodyClass = {});
+
+QString login(const QByteArray& charset, const QString& userName, const QString& error);
+QString coursePage(const QByteArray& charset, const QString& user);
+QString headerFrame(const QByteArray& charset, const QString& user);
 // The course frame; `selected` is the session's category (-1 for none yet).
-std::string courseFrame(const std::string& charset, int selected);
-std::string welcome(const std::string& charset);
-std::string info(const std::string& charset, const std::string& heading);
-std::string records(const std::string& charset, const std::string& user,
-                    const std::map<std::string, std::int64_t>& lessonMs);
-std::string lessonList(const std::string& charset, int category);
-std::string lessonIntro(const std::string& charset, int category, int lesson);
-std::string player(const std::string& charset, int category, int lesson,
-                   const std::string& playerId, int heartbeatMs);
-
-std::string closeSelf(const std::string& charset);
-std::string blankLink(const std::string& charset);
-std::string popupTarget(const std::string& charset, const std::string& via);
-std::string alertPage(const std::string& charset);
-
-std::string error(const std::string& charset, int status, const std::string& message);
+QString courseFrame(const QByteArray& charset, int selected);
+QString info(const QByteArray& charset, const QString& heading);
+QString records(const QByteArray& charset, const QString& user,
+                const std::map<QString, qint64>& lessonMs);
+QString lessonList(const QByteArray& charset, int category);
+QString lessonIntro(const QByteArray& charset, int category, int lesson);
+QString player(const QByteArray& charset, int category, int lesson, const QString& playerId,
+               int heartbeatMs);
+QString popupTarget(const QByteArray& charset, const QString& via);
+QString error(const QByteArray& charset, int status, const QString& message);
 
 // The watcher's page under /_site/, always UTF-8.
-std::string admin(const std::vector<RecordedEvent>& events,
-                  const std::map<std::string, std::map<std::string, std::int64_t>>& studyMs);
+QString admin(const std::vector<RecordedEvent>& events,
+              const std::map<QString, std::map<QString, qint64>>& studyMs);
 
-std::string styleSheet();
-std::string loginButtonSvg();
-std::string randomCodeSvg();
+// A file of the site's resources as it is stored (style sheet, images).
+QByteArray resource(const QString& name);
 
 } // namespace lumora::site::pages

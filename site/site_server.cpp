@@ -5,43 +5,36 @@
 #include "site_state.h"
 #include "text_codec.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <httplib.h>
 
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <fstream>
 #include <map>
 #include <mutex>
 #include <optional>
-#include <sys/socket.h>
 #include <thread>
 
 namespace lumora::site {
 
 namespace {
 
-constexpr std::string_view kSessionCookie = "JSESSIONID";
-constexpr const char* kCoursePath = "/course/main";
+using namespace Qt::StringLiterals;
+
+constexpr char kSessionCookie[] = "JSESSIONID";
+constexpr char kCoursePath[] = "/course/main";
 constexpr std::size_t kMaxPayload = 64 * 1024;
 constexpr int kWorkerThreads = 16;
 
-using Fields = std::vector<std::pair<std::string, std::string>>;
+using Fields = QList<std::pair<QString, QString>>;
+using Request = httplib::Request;
+using Response = httplib::Response;
 
-std::string lowerTrimmed(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    std::string out;
-    for (char c : text) {
-        out += static_cast<char>((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
-    }
-    return out;
-}
-
-std::string fieldValue(const Fields& fields, std::string_view name)
+QString fieldValue(const Fields& fields, QLatin1StringView name)
 {
     for (auto it = fields.rbegin(); it != fields.rend(); ++it) {
         if (it->first == name) {
@@ -51,37 +44,66 @@ std::string fieldValue(const Fields& fields, std::string_view name)
     return {};
 }
 
-std::string sessionCookie(const httplib::Request& req)
+QString sessionCookie(const Request& req)
 {
     const std::size_t count = req.get_header_value_count("Cookie");
     for (std::size_t i = 0; i < count; ++i) {
-        const std::string header = req.get_header_value("Cookie", i);
-        std::string_view rest = header;
-        while (!rest.empty()) {
-            const std::size_t semi = rest.find(';');
-            std::string_view item = rest.substr(0, semi);
-            rest = semi == std::string_view::npos ? std::string_view() : rest.substr(semi + 1);
-            while (!item.empty() && item.front() == ' ') {
-                item.remove_prefix(1);
-            }
-            if (item.size() > kSessionCookie.size() &&
-                item.substr(0, kSessionCookie.size()) == kSessionCookie &&
-                item[kSessionCookie.size()] == '=') {
-                return std::string(item.substr(kSessionCookie.size() + 1));
+        for (const QByteArray& item :
+             QByteArray::fromStdString(req.get_header_value("Cookie", i)).split(';')) {
+            const QByteArray pair = item.trimmed();
+            if (pair.startsWith(QByteArray(kSessionCookie) + '=') &&
+                pair.size() > qsizetype(sizeof kSessionCookie)) {
+                return QString::fromLatin1(pair.mid(sizeof kSessionCookie));
             }
         }
     }
     return {};
 }
 
-std::string infoHeading(const std::string& page)
+QString infoHeading(const QString& page)
 {
-    static const std::map<std::string, std::string> headings = {
-        {"profile", "个人中心"}, {"notice", "通知公告"},   {"exam", "在线考试"},
-        {"archive", "学习档案"}, {"practice", "在线练习"}, {"material", "参考资料"}};
+    static const std::map<QString, QString> headings = {
+        {u"profile"_s, u"个人中心"_s},  {u"notice"_s, u"通知公告"_s},
+        {u"exam"_s, u"在线考试"_s},     {u"archive"_s, u"学习档案"_s},
+        {u"practice"_s, u"在线练习"_s}, {u"material"_s, u"参考资料"_s}};
     const auto it = headings.find(page);
-    return it == headings.end() ? std::string("栏目") : it->second;
+    return it == headings.end() ? u"栏目"_s : it->second;
 }
+
+// What the player says it sees with a heartbeat (a JSON body); null for what it left out or
+// sent with the wrong type.
+QJsonObject playerReport(const std::string& body)
+{
+    const QJsonObject sent = QJsonDocument::fromJson(QByteArray::fromStdString(body)).object();
+    const auto typed = [&](const char* key, QJsonValue::Type type) {
+        const QJsonValue value = sent.value(QLatin1StringView(key));
+        return value.type() == type ? value : QJsonValue(QJsonValue::Null);
+    };
+    const QJsonValue visibility = typed("visibility", QJsonValue::String);
+    const QJsonValue time = typed("videoTime", QJsonValue::Double);
+    return {{u"visibility"_s, visibility.isNull() ? visibility : visibility.toString().left(20)},
+            {u"focus"_s, typed("focus", QJsonValue::Bool)},
+            {u"videoPlaying"_s, typed("videoPlaying", QJsonValue::Bool)},
+            {u"videoTime"_s, std::isfinite(time.toDouble()) ? time : QJsonValue::Null}};
+}
+
+// Pages whose body is a template without values.
+struct StaticPage
+{
+    const char* path;
+    const char* title;
+    const char* resource;
+    const char* bodyClass;
+    bool needsSession;
+};
+constexpr StaticPage kStaticPages[] = {
+    {"/course/frame/notice", "通知公告", "notice.html", "frame", true},
+    {"/course/frame/news", "培训动态", "news.html", "frame", true},
+    {"/course/welcome", "欢迎", "welcome.html", "frame", true},
+    {"/test/close-self", "自动关闭", "close_self.html", "", false},
+    {"/test/blank-link", "新窗口链接", "blank_link.html", "", false},
+    {"/test/alert", "对话框", "alert.html", "", false},
+};
 
 } // namespace
 
@@ -92,57 +114,74 @@ struct SiteServer::Impl
     // What a handler of a page behind the login gets.
     struct Visit
     {
-        std::string sessionId;
+        QString sessionId;
         SessionInfo session;
     };
-    using SessionHandler =
-        std::function<void(const httplib::Request&, httplib::Response&, const Visit&)>;
+    using SessionHandler = std::function<void(const Request&, Response&, const Visit&)>;
 
     void routes(httplib::Server& server);
     httplib::Server::Handler page(SessionHandler handler);
     httplib::Server::Handler api(SessionHandler handler);
-    std::optional<Visit> visit(const httplib::Request& req) const;
+    std::optional<Visit> visit(const Request& req) const;
 
-    Fields decodedFields(std::string_view raw) const;
-    Fields query(const httplib::Request& req) const;
-    // Reads a category (and lesson when `lesson` is given) from the query; answers the request
-    // itself with 400/404 when they are missing, malformed or out of range.
-    bool lessonParams(const httplib::Request& req, httplib::Response& res, bool json, int& category,
+    Fields query(const Request& req) const;
+    // A valid category and lesson from the query ("lesson" read only when `withLesson`).
+    static std::optional<std::pair<int, int>> lessonOf(const Fields& query, bool withLesson);
+    // Like lessonOf, but answers the request itself with 400/404 when they are missing,
+    // malformed or out of range.
+    bool lessonParams(const Request& req, Response& res, bool json, int& category,
                       int* lesson) const;
 
-    void sendHtml(httplib::Response& res, const std::string& html, int status = 200) const;
-    void sendError(httplib::Response& res, int status, const std::string& message) const;
-    static void sendJson(httplib::Response& res, const std::string& json, int status = 200);
+    void sendHtml(Response& res, const QString& html, int status = 200) const;
+    void sendError(Response& res, int status, const QString& message) const;
+    static void sendJson(Response& res, const QJsonObject& json, int status = 200);
 
-    void login(const httplib::Request& req, httplib::Response& res);
+    void login(const Request& req, Response& res);
+    void heartbeat(const Request& req, Response& res);
+
+    // Creates a server on `port` (0: any) and serves it on `thread`; the bound port or -1.
+    int listenLocked(int port);
+    void retireLocked();
 
     SiteOptions options;
-    std::string charset;
+    QByteArray charset;
     int heartbeatMs = 10000;
     std::unique_ptr<SiteState> state;
+    std::atomic<bool> outage = false;
 
     mutable std::mutex mutex; // guards the members below
     std::unique_ptr<httplib::Server> server;
     std::thread thread;
+    // The server an outage stopped. Its thread ends once its last connections are done; it is
+    // joined at the next outage or at stop(), so that ending an outage never waits for it.
+    std::unique_ptr<httplib::Server> retiredServer;
+    std::thread retiredThread;
     int port = -1;
     std::string error;
 };
 
 SiteServer::Impl::Impl(SiteOptions opts) : options(std::move(opts))
 {
-    charset = normalizeCharset(options.charset).value_or(std::string());
+    charset = normalizeCharset(QByteArray::fromStdString(options.charset)).value_or(QByteArray());
     heartbeatMs = std::clamp(options.heartbeatMs, 50, 3600000);
-    std::map<std::string, std::string> users = {{"demo", "demo123"}};
+    std::map<QString, QString> users = {{u"demo"_s, u"demo123"_s}};
     for (const auto& [name, password] : options.extraUsers) {
-        users[name] = password;
+        users[QString::fromStdString(name)] = QString::fromStdString(password);
     }
-    state = std::make_unique<SiteState>(std::move(users), options.clockMs);
+    SiteState::Clock clock;
+    if (options.clockMs) {
+        clock = options.clockMs;
+    }
+    state = std::make_unique<SiteState>(std::move(users), std::move(clock));
+    state->setSessionLifetimeMs(options.sessionLifetimeMs);
+    state->setPlayerFailureRate(options.playerFailureRate, options.playerFailureSeed);
+    state->failNextPlayerLoads(options.failNextPlayerLoads);
 }
 
-std::optional<SiteServer::Impl::Visit> SiteServer::Impl::visit(const httplib::Request& req) const
+std::optional<SiteServer::Impl::Visit> SiteServer::Impl::visit(const Request& req) const
 {
-    const std::string id = sessionCookie(req);
-    if (id.empty()) {
+    const QString id = sessionCookie(req);
+    if (id.isEmpty()) {
         return std::nullopt;
     }
     auto info = state->session(id);
@@ -154,349 +193,424 @@ std::optional<SiteServer::Impl::Visit> SiteServer::Impl::visit(const httplib::Re
 
 httplib::Server::Handler SiteServer::Impl::page(SessionHandler handler)
 {
-    // Without a session every course page answers with the login page, as the real site does.
-    return
-        [this, handler = std::move(handler)](const httplib::Request& req, httplib::Response& res) {
-            if (auto v = visit(req)) {
-                handler(req, res, *v);
-            } else {
-                sendHtml(res, pages::login(charset, "", ""));
-            }
-        };
+    // Without a valid session every course page answers with the login page, as the real
+    // site does.
+    return [this, handler = std::move(handler)](const Request& req, Response& res) {
+        if (auto v = visit(req)) {
+            handler(req, res, *v);
+        } else {
+            sendHtml(res, pages::login(charset, {}, {}));
+        }
+    };
 }
 
 httplib::Server::Handler SiteServer::Impl::api(SessionHandler handler)
 {
-    return
-        [this, handler = std::move(handler)](const httplib::Request& req, httplib::Response& res) {
-            if (auto v = visit(req)) {
-                handler(req, res, *v);
-            } else {
-                sendJson(res, R"({"ok":false,"error":"login required"})", 401);
-            }
-        };
+    return [this, handler = std::move(handler)](const Request& req, Response& res) {
+        if (auto v = visit(req)) {
+            handler(req, res, *v);
+        } else {
+            sendJson(res, {{u"ok"_s, false}, {u"error"_s, u"login required"_s}}, 401);
+        }
+    };
 }
 
-Fields SiteServer::Impl::decodedFields(std::string_view raw) const
+Fields SiteServer::Impl::query(const Request& req) const
 {
-    // Browsers encode form fields and query values of a page in the page's charset.
-    Fields fields = parseFormBytes(raw);
-    for (auto& [name, value] : fields) {
-        name = decodeToUtf8(name, charset);
-        value = decodeToUtf8(value, charset);
+    // Browsers encode query values and form fields of a page in the page's charset.
+    const std::size_t mark = req.target.find('?');
+    Fields fields;
+    if (mark != std::string::npos) {
+        for (const auto& [name, value] :
+             parseFormBytes(QByteArray::fromStdString(req.target.substr(mark + 1)))) {
+            fields.emplace_back(decodeText(name, charset), decodeText(value, charset));
+        }
     }
     return fields;
 }
 
-Fields SiteServer::Impl::query(const httplib::Request& req) const
+std::optional<std::pair<int, int>> SiteServer::Impl::lessonOf(const Fields& query, bool withLesson)
 {
-    const std::size_t mark = req.target.find('?');
-    if (mark == std::string::npos) {
-        return {};
+    const auto category = parseIndex(fieldValue(query, "cat"_L1));
+    const auto lesson = withLesson ? parseIndex(fieldValue(query, "lesson"_L1)) : 0;
+    if (!category || !lesson || !hasLesson(*category, *lesson)) {
+        return std::nullopt;
     }
-    return decodedFields(std::string_view(req.target).substr(mark + 1));
+    return std::pair{*category, *lesson};
 }
 
-bool SiteServer::Impl::lessonParams(const httplib::Request& req, httplib::Response& res, bool json,
-                                    int& category, int* lesson) const
+bool SiteServer::Impl::lessonParams(const Request& req, Response& res, bool json, int& category,
+                                    int* lesson) const
 {
     const Fields q = query(req);
-    const auto cat = parseIndex(fieldValue(q, "cat"));
-    const auto les = lesson ? parseIndex(fieldValue(q, "lesson")) : std::optional<int>(0);
-    auto fail = [&](int status, const std::string& message) {
+    const auto found = lessonOf(q, lesson != nullptr);
+    if (!found) {
+        const bool wellFormed = parseIndex(fieldValue(q, "cat"_L1)) &&
+                                (!lesson || parseIndex(fieldValue(q, "lesson"_L1)));
+        const int status = wellFormed ? 404 : 400;
+        const QString message = wellFormed ? u"课程不存在"_s : u"请求参数无效"_s;
         if (json) {
-            sendJson(res, "{\"ok\":false,\"error\":" + jsonString(message) + "}", status);
+            sendJson(res, {{u"ok"_s, false}, {u"error"_s, message}}, status);
         } else {
             sendError(res, status, message);
         }
         return false;
-    };
-    if (!cat || !les) {
-        return fail(400, "请求参数无效");
     }
-    if (!hasLesson(*cat, lesson ? *les : 0)) {
-        return fail(404, "课程不存在");
-    }
-    category = *cat;
+    category = found->first;
     if (lesson) {
-        *lesson = *les;
+        *lesson = found->second;
     }
     return true;
 }
 
-void SiteServer::Impl::sendHtml(httplib::Response& res, const std::string& html, int status) const
+void SiteServer::Impl::sendHtml(Response& res, const QString& html, int status) const
 {
     res.status = status;
     res.set_header("Cache-Control", "no-store");
-    const std::string type =
-        charset == "UTF-8" ? "text/html; charset=utf-8" : "text/html; charset=" + charset;
-    res.set_content(encodeFromUtf8(html, charset), type.c_str());
+    const QByteArray type = "text/html; charset=" + (charset == "UTF-8" ? "utf-8" : charset);
+    res.set_content(encodeText(html, charset).toStdString(), type.constData());
 }
 
-void SiteServer::Impl::sendError(httplib::Response& res, int status,
-                                 const std::string& message) const
+void SiteServer::Impl::sendError(Response& res, int status, const QString& message) const
 {
     sendHtml(res, pages::error(charset, status, message), status);
 }
 
-void SiteServer::Impl::sendJson(httplib::Response& res, const std::string& json, int status)
+void SiteServer::Impl::sendJson(Response& res, const QJsonObject& json, int status)
 {
     res.status = status;
     res.set_header("Cache-Control", "no-store");
-    res.set_content(json, "application/json; charset=utf-8");
+    res.set_content(QJsonDocument(json).toJson(QJsonDocument::Compact).toStdString(),
+                    "application/json; charset=utf-8");
 }
 
-void SiteServer::Impl::login(const httplib::Request& req, httplib::Response& res)
+void SiteServer::Impl::login(const Request& req, Response& res)
 {
-    if (fieldValue(query(req), "method") != "login") {
-        sendError(res, 400, "请求参数无效");
+    if (fieldValue(query(req), "method"_L1) != "login"_L1) {
+        sendError(res, 400, u"请求参数无效"_s);
         return;
     }
-    const Fields fields = decodedFields(req.body);
-    // Keep one value per name (the last), in the order the names first appeared.
-    Fields unique;
-    for (const auto& [name, value] : fields) {
-        auto it = std::find_if(unique.begin(), unique.end(),
-                               [&](const auto& field) { return field.first == name; });
-        if (it == unique.end()) {
-            unique.emplace_back(name, value);
-        } else {
-            it->second = value;
-        }
+    QJsonObject submitted; // a repeated name keeps its last value
+    for (const auto& [name, value] : parseFormBytes(QByteArray::fromStdString(req.body))) {
+        submitted.insert(decodeText(name, charset), decodeText(value, charset));
     }
-    const std::string user = fieldValue(unique, "userName");
-    const std::string password = fieldValue(unique, "Password");
-    const std::string code = fieldValue(unique, "randomCode");
+    const QString user = submitted.value("userName"_L1).toString();
+    const QString password = submitted.value("Password"_L1).toString();
+    const QString code = submitted.value("randomCode"_L1).toString().trimmed().toLower();
 
-    std::string reason;
-    std::string message;
-    if (user.empty()) {
-        reason = "missing-user";
-        message = "请输入用户名";
-    } else if (lowerTrimmed(code) != "ok") {
-        reason = "bad-code";
-        message = "验证码错误，请重新输入";
+    QString reason;
+    QString message;
+    if (user.isEmpty()) {
+        reason = u"missing-user"_s;
+        message = u"请输入用户名"_s;
+    } else if (code != "ok"_L1) {
+        reason = u"bad-code"_s;
+        message = u"验证码错误，请重新输入"_s;
     } else if (!state->checkPassword(user, password)) {
-        reason = "bad-credentials";
-        message = "用户名或密码错误";
+        reason = u"bad-credentials"_s;
+        message = u"用户名或密码错误"_s;
     }
+    QJsonObject event{{u"fields"_s, submitted}, {u"ok"_s, reason.isEmpty()}};
+    if (!reason.isEmpty()) {
+        event.insert(u"reason"_s, reason);
+    }
+    state->record(u"login"_s, user, event);
 
-    JsonFields submitted;
-    for (const auto& [name, value] : unique) {
-        submitted.addString(name, value);
-    }
-    JsonFields event;
-    event.addRaw("fields", "{" + submitted.text() + "}").addBool("ok", reason.empty());
-    if (!reason.empty()) {
-        event.addString("reason", reason);
-    }
-    state->record("login", user, event);
-
-    if (!reason.empty()) {
+    if (!reason.isEmpty()) {
         sendHtml(res, pages::login(charset, user, message));
         return;
     }
-    const std::string id = state->createSession(user);
-    res.set_header("Set-Cookie", std::string(kSessionCookie) + "=" + id + "; Path=/; HttpOnly");
+    const QString id = state->createSession(user);
+    res.set_header("Set-Cookie",
+                   std::string(kSessionCookie) + "=" + id.toStdString() + "; Path=/; HttpOnly");
     res.set_header("Location", kCoursePath);
-    sendHtml(res, pages::info(charset, "登录成功"), 303);
+    sendHtml(res, pages::info(charset, u"登录成功"_s), 303);
+}
+
+void SiteServer::Impl::heartbeat(const Request& req, Response& res)
+{
+    const Fields q = query(req);
+    const QString player = fieldValue(q, "player"_L1);
+    const QJsonObject seen = playerReport(req.body);
+    const auto v = visit(req);
+    if (!v) {
+        // Recorded, so that a watcher sees the player go on reporting after its session ended.
+        if (const auto lesson = lessonOf(q, true)) {
+            state->heartbeatWithoutSession(player, lesson->first, lesson->second, seen);
+        }
+        sendJson(res, {{u"ok"_s, false}, {u"error"_s, u"login required"_s}}, 401);
+        return;
+    }
+    int category = 0;
+    int lesson = 0;
+    if (!lessonParams(req, res, true, category, &lesson)) {
+        return;
+    }
+    const SiteState::Beat beat = state->heartbeat(v->session.user, player, category, lesson, seen);
+    switch (beat.status) {
+    case SiteState::BeatStatus::Counted:
+        sendJson(res, {{u"ok"_s, true},
+                       {u"seconds"_s, qint64(beat.lessonSeconds)},
+                       {u"creditedMs"_s, qint64(beat.creditedMs)}});
+        break;
+    case SiteState::BeatStatus::Ended:
+        sendJson(
+            res,
+            {{u"ok"_s, false}, {u"ended"_s, true}, {u"seconds"_s, qint64(beat.lessonSeconds)}});
+        break;
+    case SiteState::BeatStatus::Unknown:
+        sendJson(res, {{u"ok"_s, false}, {u"error"_s, u"unknown player"_s}}, 404);
+        break;
+    }
 }
 
 // Route patterns are regular expressions matched against the whole path.
 void SiteServer::Impl::routes(httplib::Server& server)
 {
-    const auto loginPage = [this](const httplib::Request&, httplib::Response& res) {
-        sendHtml(res, pages::login(charset, "", ""));
+    const auto loginPage = [this](const Request&, Response& res) {
+        sendHtml(res, pages::login(charset, {}, {}));
     };
     server.Get("/", loginPage);
-    server.Get(R"(/permission/loginAction\.do)",
-               [this](const httplib::Request& req, httplib::Response& res) {
-                   if (fieldValue(query(req), "method") == "logout") {
-                       const std::string id = sessionCookie(req);
-                       if (!id.empty()) {
-                           state->endSession(id);
-                       }
-                       res.set_header("Set-Cookie", std::string(kSessionCookie) +
-                                                        "=; Path=/; Max-Age=0; HttpOnly");
-                   }
-                   sendHtml(res, pages::login(charset, "", ""));
-               });
+    server.Get(R"(/permission/loginAction\.do)", [this](const Request& req, Response& res) {
+        if (fieldValue(query(req), "method"_L1) == "logout"_L1) {
+            const QString id = sessionCookie(req);
+            if (!id.isEmpty()) {
+                state->endSession(id);
+            }
+            res.set_header("Set-Cookie",
+                           std::string(kSessionCookie) + "=; Path=/; Max-Age=0; HttpOnly");
+        }
+        sendHtml(res, pages::login(charset, {}, {}));
+    });
     server.Post(R"(/permission/loginAction\.do)",
-                [this](const httplib::Request& req, httplib::Response& res) { login(req, res); });
-    server.Get(R"(/permission/randomCode\.do)",
-               [](const httplib::Request&, httplib::Response& res) {
-                   res.set_content(pages::randomCodeSvg(), "image/svg+xml");
-               });
-    server.Get(R"(/images/login\.svg)", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content(pages::loginButtonSvg(), "image/svg+xml");
-    });
-    server.Get(R"(/css/site\.css)", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content(pages::styleSheet(), "text/css; charset=utf-8");
-    });
-    server.Get(R"(/favicon\.ico)",
-               [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
+                [this](const Request& req, Response& res) { login(req, res); });
+    for (const auto& [path, file, type] :
+         {std::tuple{R"(/permission/randomCode\.do)", "random_code.svg", "image/svg+xml"},
+          {R"(/images/login\.svg)", "login.svg", "image/svg+xml"},
+          {R"(/css/site\.css)", "site.css", "text/css; charset=utf-8"}}) {
+        server.Get(path, [file, type](const Request&, Response& res) {
+            res.set_content(pages::resource(QLatin1StringView(file)).toStdString(), type);
+        });
+    }
+    server.Get(R"(/favicon\.ico)", [](const Request&, Response& res) { res.status = 204; });
+    for (const StaticPage& p : kStaticPages) {
+        const auto send = [this, p](const Request&, Response& res) {
+            sendHtml(res,
+                     pages::simple(charset, QString::fromUtf8(p.title),
+                                   QLatin1StringView(p.resource), QLatin1StringView(p.bodyClass)));
+        };
+        server.Get(p.path, p.needsSession ? page([send](const Request& req, Response& res,
+                                                        const Visit&) { send(req, res); })
+                                          : httplib::Server::Handler(send));
+    }
 
     // The course page and its frames.
-    server.Get(kCoursePath, page([this](const auto&, auto& res, const Visit& v) {
+    server.Get(kCoursePath, page([this](const Request&, Response& res, const Visit& v) {
                    sendHtml(res, pages::coursePage(charset, v.session.user));
                }));
-    server.Get("/course/frame/header", page([this](const auto&, auto& res, const Visit& v) {
+    server.Get("/course/frame/header", page([this](const Request&, Response& res, const Visit& v) {
                    sendHtml(res, pages::headerFrame(charset, v.session.user));
                }));
-    server.Get("/course/frame/notice", page([this](const auto&, auto& res, const Visit&) {
-                   sendHtml(res, pages::noticeFrame(charset));
-               }));
-    server.Get("/course/frame/news", page([this](const auto&, auto& res, const Visit&) {
-                   sendHtml(res, pages::newsFrame(charset));
-               }));
-    server.Get("/course/frame/course", page([this](const auto&, auto& res, const Visit& v) {
+    server.Get("/course/frame/course", page([this](const Request&, Response& res, const Visit& v) {
                    sendHtml(res, pages::courseFrame(charset, v.session.category));
                }));
-    server.Get("/course/welcome", page([this](const auto&, auto& res, const Visit&) {
-                   sendHtml(res, pages::welcome(charset));
-               }));
-    server.Get("/course/info", page([this](const httplib::Request& req, auto& res, const Visit&) {
+    server.Get("/course/info", page([this](const Request& req, Response& res, const Visit&) {
                    const Fields q = query(req);
-                   std::string heading = infoHeading(fieldValue(q, "page"));
-                   const auto cat = parseIndex(fieldValue(q, "cat"));
-                   if (cat && hasLesson(*cat, 0)) {
-                       heading = std::string(catalogue()[static_cast<std::size_t>(*cat)].name) +
-                                 " · " + heading;
+                   QString heading = infoHeading(fieldValue(q, "page"_L1));
+                   if (const auto category = lessonOf(q, false)) {
+                       heading = categoryName(category->first) + u" · "_s + heading;
                    }
                    sendHtml(res, pages::info(charset, heading));
                }));
-    server.Get("/course/records", page([this](const auto&, auto& res, const Visit& v) {
+    server.Get("/course/records", page([this](const Request&, Response& res, const Visit& v) {
                    const auto all = state->studyMilliseconds();
                    const auto it = all.find(v.session.user);
-                   sendHtml(res,
-                            pages::records(charset, v.session.user,
-                                           it == all.end() ? std::map<std::string, std::int64_t>()
-                                                           : it->second));
+                   sendHtml(res, pages::records(charset, v.session.user,
+                                                it == all.end() ? std::map<QString, qint64>()
+                                                                : it->second));
                }));
-    server.Get(
-        "/course/lessons", page([this](const httplib::Request& req, auto& res, const Visit& v) {
-            // An explicit ?cat= shows that category; otherwise the session's selection,
-            // or the first category before any selection.
-            int category = v.session.category < 0 ? 0 : v.session.category;
-            if (!fieldValue(query(req), "cat").empty() &&
-                !lessonParams(req, res, false, category, nullptr)) {
-                return;
-            }
-            if (req.method != "HEAD") {
-                state->record(
-                    "course-menu", v.session.user,
-                    JsonFields()
-                        .addInt("category", category)
-                        .addString("name", catalogue()[static_cast<std::size_t>(category)].name));
-            }
-            sendHtml(res, pages::lessonList(charset, category));
-        }));
-    server.Get("/course/intro", page([this](const httplib::Request& req, auto& res, const Visit&) {
+    server.Get("/course/lessons", page([this](const Request& req, Response& res, const Visit& v) {
+                   // An explicit ?cat= shows that category; otherwise the session's selection,
+                   // or the first category before any selection.
+                   int category = std::max(v.session.category, 0);
+                   if (!fieldValue(query(req), "cat"_L1).isEmpty() &&
+                       !lessonParams(req, res, false, category, nullptr)) {
+                       return;
+                   }
+                   if (req.method != "HEAD") {
+                       state->record(
+                           u"course-menu"_s, v.session.user,
+                           {{u"category"_s, category}, {u"name"_s, categoryName(category)}});
+                   }
+                   sendHtml(res, pages::lessonList(charset, category));
+               }));
+    server.Get("/course/intro", page([this](const Request& req, Response& res, const Visit&) {
                    int category = 0;
                    int lesson = 0;
                    if (lessonParams(req, res, false, category, &lesson)) {
                        sendHtml(res, pages::lessonIntro(charset, category, lesson));
                    }
                }));
-    server.Post(
-        "/course/select", api([this](const httplib::Request& req, auto& res, const Visit& v) {
-            int category = 0;
-            if (!lessonParams(req, res, true, category, nullptr)) {
-                return;
-            }
-            state->selectCategory(v.sessionId, category);
-            sendJson(res, "{" +
-                              JsonFields()
-                                  .addBool("ok", true)
-                                  .addInt("category", category)
-                                  .addString("name",
-                                             catalogue()[static_cast<std::size_t>(category)].name)
-                                  .text() +
-                              "}");
-        }));
-    server.Post("/course/exit", api([this](const auto&, auto& res, const Visit& v) {
+    server.Post("/course/select", api([this](const Request& req, Response& res, const Visit& v) {
+                    int category = 0;
+                    if (lessonParams(req, res, true, category, nullptr)) {
+                        state->selectCategory(v.sessionId, category);
+                        sendJson(res, {{u"ok"_s, true},
+                                       {u"category"_s, category},
+                                       {u"name"_s, categoryName(category)}});
+                    }
+                }));
+    server.Post("/course/exit", api([this](const Request&, Response& res, const Visit& v) {
                     const SiteState::Exit exit = state->exitCourse(v.session.user);
-                    sendJson(res, "{" +
-                                      JsonFields()
-                                          .addBool("ok", true)
-                                          .addInt("category", exit.category)
-                                          .addInt("lesson", exit.lesson)
-                                          .addInt("endedPlayers", exit.endedPlayers)
-                                          .text() +
-                                      "}");
+                    sendJson(res, {{u"ok"_s, true},
+                                   {u"category"_s, exit.category},
+                                   {u"lesson"_s, exit.lesson},
+                                   {u"endedPlayers"_s, exit.endedPlayers}});
                 }));
 
     // The lesson player and its reports.
-    server.Get("/player/play", page([this](const httplib::Request& req, auto& res, const Visit& v) {
+    server.Get("/player/play", page([this](const Request& req, Response& res, const Visit& v) {
                    int category = 0;
                    int lesson = 0;
                    if (!lessonParams(req, res, false, category, &lesson)) {
                        return;
                    }
-                   const std::string id = req.method == "HEAD"
-                                              ? std::string()
-                                              : state->openPlayer(v.session.user, category, lesson);
-                   sendHtml(res, pages::player(charset, category, lesson, id, heartbeatMs));
+                   if (req.method == "HEAD") {
+                       sendHtml(res, pages::player(charset, category, lesson, {}, heartbeatMs));
+                   } else if (const auto id = state->openPlayer(v.session.user, category, lesson)) {
+                       sendHtml(res, pages::player(charset, category, lesson, *id, heartbeatMs));
+                   } else {
+                       sendHtml(res,
+                                pages::simple(charset, u"课件加载失败"_s, u"player_failed.html"_s),
+                                500);
+                   }
                }));
-    const auto heartbeat = api([this](const httplib::Request& req, auto& res, const Visit& v) {
-        int category = 0;
-        int lesson = 0;
-        if (!lessonParams(req, res, true, category, &lesson)) {
-            return;
-        }
-        const std::string player = fieldValue(query(req), "player");
-        const SiteState::Beat beat = state->heartbeat(v.session.user, player, category, lesson);
-        switch (beat.status) {
-        case SiteState::BeatStatus::Counted:
-            sendJson(res, "{\"ok\":true,\"seconds\":" + std::to_string(beat.lessonSeconds) +
-                              ",\"creditedMs\":" + std::to_string(beat.creditedMs) + "}");
-            break;
-        case SiteState::BeatStatus::Ended:
-            sendJson(res, "{\"ok\":false,\"ended\":true,\"seconds\":" +
-                              std::to_string(beat.lessonSeconds) + "}");
-            break;
-        case SiteState::BeatStatus::Unknown:
-            sendJson(res, R"({"ok":false,"error":"unknown player"})", 404);
-            break;
-        }
-    });
-    server.Get("/player/heartbeat", heartbeat);
-    server.Post("/player/heartbeat", heartbeat);
-    server.Post(
-        "/player/close", api([this](const httplib::Request& req, auto& res, const Visit& v) {
-            const bool known = state->closePlayer(v.session.user, fieldValue(query(req), "player"));
-            sendJson(res, known ? R"({"ok":true})" : R"({"ok":false})", known ? 200 : 404);
-        }));
-
-    // Housekeeping pages for the browser's own checks; no login needed.
-    server.Get("/test/close-self", [this](const httplib::Request&, httplib::Response& res) {
-        sendHtml(res, pages::closeSelf(charset));
-    });
-    server.Get("/test/blank-link", [this](const httplib::Request&, httplib::Response& res) {
-        sendHtml(res, pages::blankLink(charset));
-    });
-    server.Get("/test/popup-target", [this](const httplib::Request& req, httplib::Response& res) {
-        sendHtml(res, pages::popupTarget(charset, fieldValue(query(req), "via")));
-    });
-    server.Get("/test/alert", [this](const httplib::Request&, httplib::Response& res) {
-        sendHtml(res, pages::alertPage(charset));
+    const auto beat = [this](const Request& req, Response& res) { heartbeat(req, res); };
+    server.Get("/player/heartbeat", beat);
+    server.Post("/player/heartbeat", beat);
+    server.Post("/player/close", api([this](const Request& req, Response& res, const Visit& v) {
+                    const bool known =
+                        state->closePlayer(v.session.user, fieldValue(query(req), "player"_L1));
+                    sendJson(res, {{u"ok"_s, known}}, known ? 200 : 404);
+                }));
+    server.Get("/test/popup-target", [this](const Request& req, Response& res) {
+        sendHtml(res, pages::popupTarget(charset, fieldValue(query(req), "via"_L1)));
     });
 
     // The record, for tests and whoever watches the demo.
-    const auto adminPage = [this](const httplib::Request&, httplib::Response& res) {
+    const auto adminPage = [this](const Request&, Response& res) {
         res.set_header("Cache-Control", "no-store");
-        res.set_content(pages::admin(state->events(), state->studyMilliseconds()),
+        res.set_content(pages::admin(state->events(), state->studyMilliseconds()).toStdString(),
                         "text/html; charset=utf-8");
     };
     server.Get("/_site", adminPage);
     server.Get("/_site/", adminPage);
-    server.Get("/_site/events", [this](const httplib::Request&, httplib::Response& res) {
-        sendJson(res, state->eventsJson());
+    server.Get("/_site/events", [this](const Request&, Response& res) {
+        res.set_header("Cache-Control", "no-store");
+        res.set_content(state->eventsJson().toStdString(), "application/json; charset=utf-8");
     });
-    server.Post("/_site/reset", [this](const httplib::Request&, httplib::Response& res) {
+    server.Post("/_site/reset", [this](const Request&, Response& res) {
         state->reset();
-        sendJson(res, R"({"ok":true})");
+        sendJson(res, {{u"ok"_s, true}});
     });
+}
+
+int SiteServer::Impl::listenLocked(int wantedPort)
+{
+    auto created = std::make_unique<httplib::Server>();
+    created->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
+    created->set_socket_options([](socket_t sock) {
+#ifdef _WIN32
+        // Windows shares a port bound with SO_REUSEADDR; exclusive use is the safe choice.
+        BOOL yes = TRUE;
+        setsockopt(sock, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&yes),
+                   sizeof yes);
+#else
+        // Plain SO_REUSEADDR (no SO_REUSEPORT): a port another server holds fails to bind
+        // rather than being shared, and the port can be bound again right after an outage.
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+#endif
+    });
+    created->set_payload_max_length(kMaxPayload);
+    created->set_keep_alive_max_count(100);
+    created->set_keep_alive_timeout(1);
+    created->set_read_timeout(5);
+    created->set_write_timeout(5);
+    created->set_pre_routing_handler([this](const Request& req, Response& res) {
+        if (outage) {
+            // A request on a connection opened before the outage: the site is down.
+            res.status = 503;
+            res.set_header("Connection", "close");
+            res.set_content("site down\n", "text/plain");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        if (req.path.rfind("/_site", 0) == 0 && !isLoopbackAddress(req.remote_addr)) {
+            res.status = 403;
+            res.set_content("forbidden\n", "text/plain");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+    created->set_error_handler(
+        httplib::Server::HandlerWithResponse([this](const Request&, Response& res) {
+            if (!res.body.empty()) {
+                return httplib::Server::HandlerResponse::Unhandled;
+            }
+            static const std::map<int, QString> messages = {
+                {404, u"页面不存在"_s}, {413, u"请求内容过大"_s}, {414, u"请求地址过长"_s}};
+            const auto it = messages.find(res.status);
+            sendError(res, res.status,
+                      it != messages.end() ? it->second
+                      : res.status >= 500  ? u"服务器内部错误"_s
+                                           : u"请求错误"_s);
+            return httplib::Server::HandlerResponse::Handled;
+        }));
+    created->set_exception_handler([this](const Request&, Response& res, std::exception_ptr) {
+        sendError(res, 500, u"服务器内部错误"_s);
+    });
+    routes(*created);
+
+    int bound = -1;
+    if (wantedPort == 0) {
+        bound = created->bind_to_any_port(options.bind);
+    } else if (created->bind_to_port(options.bind, wantedPort)) {
+        bound = wantedPort;
+    }
+    if (bound <= 0) {
+        error = "cannot listen on " + options.bind + ":" + std::to_string(wantedPort);
+        return -1;
+    }
+    httplib::Server* raw = created.get();
+    thread = std::thread([raw] { raw->listen_after_bind(); });
+    // The socket already queues connections; wait until the accept loop runs too, so that
+    // stop() (which only acts on a running server) always works.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!raw->is_running() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (!raw->is_running()) {
+        thread.join(); // listen_after_bind returned early
+        error = "server thread did not start";
+        return -1;
+    }
+    server = std::move(created);
+    error.clear();
+    return bound;
+}
+
+// Stops the running server (if any) and keeps it as the retired one, joining the one before.
+void SiteServer::Impl::retireLocked()
+{
+    if (retiredThread.joinable()) {
+        retiredThread.join();
+    }
+    retiredServer.reset();
+    if (server) {
+        server->stop(); // closes the listening socket at once; workers finish their requests
+        retiredServer = std::move(server);
+        retiredThread = std::move(thread);
+    }
 }
 
 SiteServer::SiteServer(SiteOptions options) : m_impl(std::make_unique<Impl>(std::move(options))) {}
@@ -510,10 +624,10 @@ int SiteServer::start()
 {
     Impl& d = *m_impl;
     std::lock_guard lock(d.mutex);
-    if (d.server) {
+    if (d.port > 0) {
         return d.port;
     }
-    if (d.charset.empty()) {
+    if (d.charset.isEmpty()) {
         d.error = "unknown charset \"" + d.options.charset + "\" (use gbk or utf-8)";
         return -1;
     }
@@ -521,95 +635,17 @@ int SiteServer::start()
         d.error = "port out of range: " + std::to_string(d.options.port);
         return -1;
     }
-
-    auto server = std::make_unique<httplib::Server>();
-    server->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
-    // Plain SO_REUSEADDR: a port another server holds must fail to bind rather than be shared.
-    server->set_socket_options([](socket_t sock) {
-        int yes = 1;
-        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
-    });
-    server->set_payload_max_length(kMaxPayload);
-    server->set_keep_alive_max_count(100);
-    server->set_keep_alive_timeout(2);
-    server->set_read_timeout(5);
-    server->set_write_timeout(5);
-    server->set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
-        if (req.path.rfind("/_site", 0) == 0 && !isLoopbackAddress(req.remote_addr)) {
-            res.status = 403;
-            res.set_content("forbidden\n", "text/plain");
-            return httplib::Server::HandlerResponse::Handled;
-        }
-        return httplib::Server::HandlerResponse::Unhandled;
-    });
-    server->set_error_handler(
-        httplib::Server::HandlerWithResponse([&d](const httplib::Request&, httplib::Response& res) {
-            if (!res.body.empty()) {
-                return httplib::Server::HandlerResponse::Unhandled;
-            }
-            const int status = res.status;
-            std::string message = "请求错误";
-            if (status == 404) {
-                message = "页面不存在";
-            } else if (status == 413) {
-                message = "请求内容过大";
-            } else if (status == 414) {
-                message = "请求地址过长";
-            } else if (status >= 500) {
-                message = "服务器内部错误";
-            }
-            d.sendError(res, status, message);
-            return httplib::Server::HandlerResponse::Handled;
-        }));
-    server->set_exception_handler(
-        [&d](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
-            d.sendError(res, 500, "服务器内部错误");
-        });
-    d.routes(*server);
-
-    int port = -1;
-    if (d.options.port == 0) {
-        port = server->bind_to_any_port(d.options.bind);
-    } else if (server->bind_to_port(d.options.bind, d.options.port)) {
-        port = d.options.port;
-    }
-    if (port <= 0) {
-        d.error = "cannot listen on " + d.options.bind + ":" + std::to_string(d.options.port);
-        return -1;
-    }
-
-    httplib::Server* raw = server.get();
-    d.thread = std::thread([raw] { raw->listen_after_bind(); });
-    // The socket already queues connections; wait until the accept loop runs too, so that
-    // stop() (which only acts on a running server) always works.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!raw->is_running() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    if (!raw->is_running()) {
-        // listen_after_bind returned early: the thread is done or about to be.
-        d.thread.join();
-        d.error = "server thread did not start";
-        return -1;
-    }
-    d.server = std::move(server);
-    d.port = port;
-    d.error.clear();
-    return port;
+    d.port = d.listenLocked(d.options.port);
+    return d.port;
 }
 
 void SiteServer::stop()
 {
     Impl& d = *m_impl;
     std::lock_guard lock(d.mutex);
-    if (!d.server) {
-        return;
-    }
-    d.server->stop();
-    if (d.thread.joinable()) {
-        d.thread.join();
-    }
-    d.server.reset();
+    d.retireLocked();
+    d.retireLocked(); // joins what the first call retired
+    d.outage = false;
     d.port = -1;
 }
 
@@ -629,7 +665,7 @@ std::string SiteServer::baseUrl() const
 
 std::string SiteServer::eventsJson() const
 {
-    return m_impl->state->eventsJson();
+    return m_impl->state->eventsJson().toStdString();
 }
 
 void SiteServer::resetRecord()
@@ -641,6 +677,73 @@ std::string SiteServer::lastError() const
 {
     std::lock_guard lock(m_impl->mutex);
     return m_impl->error;
+}
+
+void SiteServer::setSessionLifetimeMs(std::int64_t ms)
+{
+    m_impl->state->setSessionLifetimeMs(ms);
+    m_impl->state->record(u"fault"_s, {}, {{u"sessionLifetimeMs"_s, qint64(ms)}});
+}
+
+void SiteServer::setPlayerFailureRate(double fraction, std::uint64_t seed)
+{
+    m_impl->state->setPlayerFailureRate(fraction, seed);
+    m_impl->state->record(
+        u"fault"_s, {},
+        {{u"playerFailureRate"_s, fraction}, {u"playerFailureSeed"_s, QString::number(seed)}});
+}
+
+void SiteServer::failNextPlayerLoads(int count)
+{
+    m_impl->state->failNextPlayerLoads(count);
+    m_impl->state->record(u"fault"_s, {}, {{u"failNextPlayerLoads"_s, count}});
+}
+
+bool SiteServer::beginOutage()
+{
+    Impl& d = *m_impl;
+    std::lock_guard lock(d.mutex);
+    if (d.port <= 0 || d.outage) {
+        return false;
+    }
+    d.outage = true;
+    d.retireLocked();
+    d.state->record(u"outage-begin"_s, {});
+    return true;
+}
+
+bool SiteServer::endOutage()
+{
+    Impl& d = *m_impl;
+    std::lock_guard lock(d.mutex);
+    if (d.port <= 0 || !d.outage) {
+        return false;
+    }
+    // The old server may still finish a request on a connection opened before the outage; the
+    // port is free once its listening socket closed, so listening again need not wait for it.
+    d.outage = false;
+    if (d.listenLocked(d.port) < 0) {
+        d.outage = true;
+        return false;
+    }
+    d.state->record(u"outage-end"_s, {});
+    return true;
+}
+
+bool SiteServer::inOutage() const
+{
+    return m_impl->outage;
+}
+
+std::int64_t SiteServer::clockMs() const
+{
+    return m_impl->state->nowMs();
+}
+
+std::int64_t SiteServer::lastCountedHeartbeatMs(const std::string& user, int category,
+                                                int lesson) const
+{
+    return m_impl->state->lastCountedMs(QString::fromStdString(user), category, lesson);
 }
 
 bool loadUsersFile(const std::string& path, std::vector<std::pair<std::string, std::string>>& out,

@@ -8,7 +8,8 @@
 #include <vector>
 
 // The stand-in training site: login, course page with frames, lesson lists, lesson player,
-// housekeeping test pages and a record of what visitors did, served over HTTP.
+// housekeeping test pages and a record of what visitors did, served over HTTP; with fault
+// modes (sessions that end, player loads that fail, outages) for recovery tests.
 namespace lumora::site {
 
 struct SiteOptions
@@ -18,10 +19,16 @@ struct SiteOptions
     std::string charset = "GBK"; // "GBK" or "utf-8" (any case; "utf8" too)
     int heartbeatMs = 10000;     // how often an open player reports; clamped to 50..3600000
     // Accounts besides demo/demo123 (name, password); a repeated name replaces the password.
-    std::vector<std::pair<std::string, std::string>> extraUsers;
-    // Monotonic milliseconds for study time and event stamps; empty = the steady clock.
-    // Tests set it to control time.
-    std::function<std::int64_t()> clockMs;
+    std::vector<std::pair<std::string, std::string>> extraUsers{};
+    // Monotonic milliseconds for study time, session lifetimes and event stamps: the site
+    // clock. Empty = std::chrono::steady_clock. Tests set it to control time.
+    std::function<std::int64_t()> clockMs{};
+
+    // Fault modes, also settable while the server runs (see SiteServer).
+    std::int64_t sessionLifetimeMs = 0; // sessions end this long after login; 0: never
+    double playerFailureRate = 0;       // fraction of player loads answered with 500
+    std::uint64_t playerFailureSeed = 1;
+    int failNextPlayerLoads = 0; // the first N player loads are answered with 500
 };
 
 class SiteServer
@@ -35,14 +42,39 @@ public:
     // Binds and serves on a background thread. Returns the bound port once connections are
     // accepted, or -1 (see lastError()). Calling it while running returns the current port.
     int start();
-    // Stops serving and joins the thread; the record is kept. Safe to call more than once.
+    // Stops serving (ending an outage) and joins the thread; the record is kept. Safe to call
+    // more than once.
     void stop();
 
-    int port() const;
+    int port() const;               // while started (in an outage too), else -1
     std::string baseUrl() const;    // "http://127.0.0.1:PORT"
     std::string eventsJson() const; // same as GET /_site/events
     void resetRecord();             // same as POST /_site/reset
     std::string lastError() const;
+
+    // Fault modes. Each is safe to call from any thread while the server runs, and is
+    // recorded in the event record.
+    //
+    // Sessions end `ms` after their login (site clock); 0 or less: only on logout. Applies to
+    // sessions already open too.
+    void setSessionLifetimeMs(std::int64_t ms);
+    // Answers a `fraction` (0..1) of player loads with 500, drawn from a generator seeded
+    // with `seed`: the same seed fails the same loads.
+    void setPlayerFailureRate(double fraction, std::uint64_t seed);
+    // Answers the next `count` player loads with 500.
+    void failNextPlayerLoads(int count);
+    // Stops listening: connections to the port are refused until endOutage(). Returns false
+    // when the server is not started or already in an outage.
+    bool beginOutage();
+    // Listens again on the same port. Returns false (see lastError()) when the port cannot
+    // be bound again; the outage then goes on.
+    bool endOutage();
+    bool inOutage() const;
+
+    // The site clock now, and when it last counted a heartbeat of `user` for that lesson
+    // (-1 if never since the start or the last reset).
+    std::int64_t clockMs() const;
+    std::int64_t lastCountedHeartbeatMs(const std::string& user, int category, int lesson) const;
 
 private:
     struct Impl;

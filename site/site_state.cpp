@@ -1,7 +1,8 @@
 #include "site_state.h"
 
 #include "catalogue.h"
-#include "text_codec.h"
+
+#include <QJsonDocument>
 
 #include <algorithm>
 #include <chrono>
@@ -15,89 +16,68 @@ constexpr std::size_t kMaxEvents = 50000;
 constexpr std::size_t kMaxSessions = 2000;
 constexpr std::size_t kMaxPlayers = 2000;
 
-std::string lessonKey(int category, int lesson)
+QString lessonKey(int category, int lesson)
 {
-    return std::to_string(category) + "-" + std::to_string(lesson);
+    return QStringLiteral("%1-%2").arg(category).arg(lesson);
+}
+
+QJsonObject lessonFields(int category, int lesson)
+{
+    return {{QStringLiteral("category"), category}, {QStringLiteral("lesson"), lesson}};
+}
+
+QJsonObject heartbeatFields(QJsonObject seen, int category, int lesson, const QString& player,
+                            bool session, qint64 creditedMs, qint64 lessonSeconds)
+{
+    seen.insert(QStringLiteral("category"), category);
+    seen.insert(QStringLiteral("lesson"), lesson);
+    seen.insert(QStringLiteral("player"), player);
+    seen.insert(QStringLiteral("session"), session);
+    seen.insert(QStringLiteral("creditedMs"), creditedMs);
+    seen.insert(QStringLiteral("lessonSeconds"), lessonSeconds);
+    return seen;
+}
+
+qint64 steadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 } // namespace
 
-JsonFields& JsonFields::addString(std::string_view key, std::string_view value)
-{
-    return addRaw(key, jsonString(sanitizeUtf8(value)));
-}
-
-JsonFields& JsonFields::addInt(std::string_view key, std::int64_t value)
-{
-    return addRaw(key, std::to_string(value));
-}
-
-JsonFields& JsonFields::addBool(std::string_view key, bool value)
-{
-    return addRaw(key, value ? "true" : "false");
-}
-
-JsonFields& JsonFields::addRaw(std::string_view key, std::string_view json)
-{
-    addKey(key);
-    m_text += json;
-    return *this;
-}
-
-void JsonFields::addKey(std::string_view key)
-{
-    if (!m_text.empty()) {
-        m_text += ',';
-    }
-    m_text += jsonString(key);
-    m_text += ':';
-}
-
-SiteState::SiteState(std::map<std::string, std::string> users, Clock clock)
-    : m_users(std::move(users)), m_clock(clock ? std::move(clock) : Clock([] {
-          return std::chrono::duration_cast<std::chrono::milliseconds>(
-                     std::chrono::steady_clock::now().time_since_epoch())
-              .count();
-      })),
+SiteState::SiteState(std::map<QString, QString> users, Clock clock)
+    : m_users(std::move(users)), m_clock(clock ? std::move(clock) : Clock(steadyMs)),
       m_startMs(m_clock()), m_random(std::random_device{}())
 {
 }
 
-std::int64_t SiteState::nowMs() const
+qint64 SiteState::nowMs() const
 {
     return m_clock();
 }
 
-bool SiteState::checkPassword(const std::string& user, const std::string& password) const
+bool SiteState::checkPassword(const QString& user, const QString& password) const
 {
     const auto it = m_users.find(user);
     return it != m_users.end() && it->second == password;
 }
 
-bool SiteState::hasUser(const std::string& user) const
+QString SiteState::randomHex(int bytes)
 {
-    return m_users.count(user) != 0;
-}
-
-std::string SiteState::randomHex(std::size_t bytes)
-{
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
+    QString out;
     while (out.size() < bytes * 2) {
-        std::uint64_t value = m_random();
-        for (int i = 0; i < 16 && out.size() < bytes * 2; ++i) {
-            out += kHex[value & 0xF];
-            value >>= 4;
-        }
+        out += QStringLiteral("%1").arg(m_random(), 16, 16, QLatin1Char('0')).toUpper();
     }
-    return out;
+    return out.left(bytes * 2);
 }
 
-std::string SiteState::createSession(const std::string& user)
+QString SiteState::createSession(const QString& user)
 {
     std::lock_guard lock(m_mutex);
-    std::string id = randomHex(16);
-    m_sessions[id] = SessionInfo{user, -1};
+    QString id = randomHex(16);
+    m_sessions[id] = SessionInfo{user, -1, nowMs()};
     m_sessionOrder.push_back(id);
     while (m_sessionOrder.size() > kMaxSessions) {
         m_sessions.erase(m_sessionOrder.front());
@@ -106,30 +86,35 @@ std::string SiteState::createSession(const std::string& user)
     return id;
 }
 
-std::optional<SessionInfo> SiteState::session(const std::string& id) const
+std::optional<SessionInfo> SiteState::session(const QString& id)
 {
     std::lock_guard lock(m_mutex);
     const auto it = m_sessions.find(id);
     if (it == m_sessions.end()) {
         return std::nullopt;
     }
+    if (m_sessionLifetimeMs > 0 && nowMs() - it->second.loginMs >= m_sessionLifetimeMs) {
+        recordLocked(QStringLiteral("session-expired"), it->second.user, {});
+        m_sessions.erase(it);
+        std::erase(m_sessionOrder, id);
+        return std::nullopt;
+    }
     return it->second;
 }
 
-void SiteState::endSession(const std::string& id)
+void SiteState::endSession(const QString& id)
 {
     std::lock_guard lock(m_mutex);
     const auto it = m_sessions.find(id);
     if (it == m_sessions.end()) {
         return;
     }
-    recordLocked("logout", it->second.user, JsonFields());
+    recordLocked(QStringLiteral("logout"), it->second.user, {});
     m_sessions.erase(it);
-    m_sessionOrder.erase(std::remove(m_sessionOrder.begin(), m_sessionOrder.end(), id),
-                         m_sessionOrder.end());
+    std::erase(m_sessionOrder, id);
 }
 
-void SiteState::selectCategory(const std::string& sessionId, int category)
+void SiteState::selectCategory(const QString& sessionId, int category)
 {
     std::lock_guard lock(m_mutex);
     const auto it = m_sessions.find(sessionId);
@@ -137,36 +122,84 @@ void SiteState::selectCategory(const std::string& sessionId, int category)
         return;
     }
     it->second.category = category;
-    recordLocked("category", it->second.user,
-                 JsonFields()
-                     .addInt("category", category)
-                     .addString("name", catalogue()[static_cast<std::size_t>(category)].name));
+    recordLocked(
+        QStringLiteral("category"), it->second.user,
+        {{QStringLiteral("category"), category}, {QStringLiteral("name"), categoryName(category)}});
 }
 
-std::string SiteState::openPlayer(const std::string& user, int category, int lesson)
+void SiteState::setSessionLifetimeMs(qint64 ms)
 {
     std::lock_guard lock(m_mutex);
+    m_sessionLifetimeMs = ms;
+}
+
+void SiteState::setPlayerFailureRate(double fraction, std::uint64_t seed)
+{
+    std::lock_guard lock(m_mutex);
+    m_failureRate = std::clamp(fraction, 0.0, 1.0);
+    m_failureRandom.seed(seed);
+}
+
+void SiteState::failNextPlayerLoads(int count)
+{
+    std::lock_guard lock(m_mutex);
+    m_failNextLoads = std::max(count, 0);
+}
+
+bool SiteState::nextLoadFailsLocked(QString& cause)
+{
+    if (m_failNextLoads > 0) {
+        --m_failNextLoads;
+        cause = QStringLiteral("next");
+        return true;
+    }
+    if (m_failureRate <= 0) {
+        return false;
+    }
+    // 53 random bits as a fraction in [0, 1): the same on every standard library.
+    const double draw = static_cast<double>(m_failureRandom() >> 11) * 0x1.0p-53;
+    cause = QStringLiteral("rate");
+    return draw < m_failureRate;
+}
+
+std::optional<QString> SiteState::openPlayer(const QString& user, int category, int lesson)
+{
+    std::lock_guard lock(m_mutex);
+    QString cause;
+    if (nextLoadFailsLocked(cause)) {
+        QJsonObject fields = lessonFields(category, lesson);
+        fields.insert(QStringLiteral("cause"), cause);
+        recordLocked(QStringLiteral("player-failed"), user, fields);
+        return std::nullopt;
+    }
     if (m_players.size() >= kMaxPlayers) {
-        const auto oldest =
+        m_players.erase(
             std::min_element(m_players.begin(), m_players.end(), [](const auto& a, const auto& b) {
                 return a.second.lastSeenMs < b.second.lastSeenMs;
-            });
-        m_players.erase(oldest);
+            }));
     }
-    std::string id = randomHex(8);
-    const std::int64_t now = nowMs();
+    QString id = randomHex(8);
+    const qint64 now = nowMs();
     m_players[id] = Player{user, category, lesson, now, now, false};
-    recordLocked("player-open", user,
-                 JsonFields()
-                     .addInt("category", category)
-                     .addInt("lesson", lesson)
-                     .addString("title", lessonTitle(category, lesson))
-                     .addString("player", id));
+    QJsonObject fields = lessonFields(category, lesson);
+    fields.insert(QStringLiteral("title"), lessonTitle(category, lesson));
+    fields.insert(QStringLiteral("player"), id);
+    recordLocked(QStringLiteral("player-open"), user, fields);
     return id;
 }
 
-SiteState::Beat SiteState::heartbeat(const std::string& user, const std::string& playerId,
-                                     int category, int lesson)
+qint64 SiteState::totalLocked(const QString& user, const QString& key) const
+{
+    const auto userIt = m_studyMs.find(user);
+    if (userIt == m_studyMs.end()) {
+        return 0;
+    }
+    const auto it = userIt->second.find(key);
+    return it == userIt->second.end() ? 0 : it->second;
+}
+
+SiteState::Beat SiteState::heartbeat(const QString& user, const QString& playerId, int category,
+                                     int lesson, const QJsonObject& seen)
 {
     std::lock_guard lock(m_mutex);
     const auto it = m_players.find(playerId);
@@ -175,51 +208,62 @@ SiteState::Beat SiteState::heartbeat(const std::string& user, const std::string&
         return Beat{BeatStatus::Unknown, 0, 0};
     }
     Player& player = it->second;
-    const std::string key = lessonKey(category, lesson);
+    const QString key = lessonKey(category, lesson);
     if (player.ended) {
-        const auto userIt = m_studyMs.find(user);
-        std::int64_t total = 0;
-        if (userIt != m_studyMs.end() && userIt->second.count(key) != 0) {
-            total = userIt->second.at(key);
-        }
-        return Beat{BeatStatus::Ended, 0, total / 1000};
+        return Beat{BeatStatus::Ended, 0, totalLocked(user, key) / 1000};
     }
-    const std::int64_t now = nowMs();
-    const std::int64_t credited = std::max<std::int64_t>(0, now - player.lastSeenMs);
+    const qint64 now = nowMs();
+    const qint64 credited = std::max<qint64>(0, now - player.lastSeenMs);
     player.lastSeenMs = now;
-    std::int64_t& total = m_studyMs[user][key];
+    qint64& total = m_studyMs[user][key];
     total += credited;
-    recordLocked("heartbeat", user,
-                 JsonFields()
-                     .addInt("category", category)
-                     .addInt("lesson", lesson)
-                     .addString("player", playerId)
-                     .addInt("creditedMs", credited)
-                     .addInt("lessonSeconds", total / 1000));
+    m_lastCountedMs[user][key] = now;
+    recordLocked(QStringLiteral("heartbeat"), user,
+                 heartbeatFields(seen, category, lesson, playerId, true, credited, total / 1000));
     return Beat{BeatStatus::Counted, credited, total / 1000};
 }
 
-bool SiteState::closePlayer(const std::string& user, const std::string& playerId)
+void SiteState::heartbeatWithoutSession(const QString& playerId, int category, int lesson,
+                                        const QJsonObject& seen)
+{
+    std::lock_guard lock(m_mutex);
+    const auto it = m_players.find(playerId);
+    const QString user = it == m_players.end() ? QString() : it->second.user;
+    recordLocked(QStringLiteral("heartbeat"), user,
+                 heartbeatFields(seen, category, lesson, playerId, false, 0,
+                                 totalLocked(user, lessonKey(category, lesson)) / 1000));
+}
+
+qint64 SiteState::lastCountedMs(const QString& user, int category, int lesson) const
+{
+    std::lock_guard lock(m_mutex);
+    const auto userIt = m_lastCountedMs.find(user);
+    if (userIt == m_lastCountedMs.end()) {
+        return -1;
+    }
+    const auto it = userIt->second.find(lessonKey(category, lesson));
+    return it == userIt->second.end() ? -1 : it->second;
+}
+
+bool SiteState::closePlayer(const QString& user, const QString& playerId)
 {
     std::lock_guard lock(m_mutex);
     const auto it = m_players.find(playerId);
     if (it == m_players.end() || it->second.user != user) {
         return false;
     }
-    recordLocked("player-close", user,
-                 JsonFields()
-                     .addInt("category", it->second.category)
-                     .addInt("lesson", it->second.lesson)
-                     .addString("player", playerId));
+    QJsonObject fields = lessonFields(it->second.category, it->second.lesson);
+    fields.insert(QStringLiteral("player"), playerId);
+    recordLocked(QStringLiteral("player-close"), user, fields);
     m_players.erase(it);
     return true;
 }
 
-SiteState::Exit SiteState::exitCourse(const std::string& user)
+SiteState::Exit SiteState::exitCourse(const QString& user)
 {
     std::lock_guard lock(m_mutex);
     Exit exit;
-    std::int64_t latestOpen = -1;
+    qint64 latestOpen = -1;
     for (auto& [id, player] : m_players) {
         if (player.user != user || player.ended) {
             continue;
@@ -232,67 +276,62 @@ SiteState::Exit SiteState::exitCourse(const std::string& user)
             exit.lesson = player.lesson;
         }
     }
-    recordLocked("exit", user,
-                 JsonFields()
-                     .addInt("category", exit.category)
-                     .addInt("lesson", exit.lesson)
-                     .addInt("endedPlayers", exit.endedPlayers));
+    QJsonObject fields = lessonFields(exit.category, exit.lesson);
+    fields.insert(QStringLiteral("endedPlayers"), exit.endedPlayers);
+    recordLocked(QStringLiteral("exit"), user, fields);
     return exit;
 }
 
-void SiteState::record(std::string_view kind, const std::string& user, const JsonFields& fields)
+void SiteState::record(const QString& kind, const QString& user, const QJsonObject& fields)
 {
     std::lock_guard lock(m_mutex);
     recordLocked(kind, user, fields);
 }
 
-void SiteState::recordLocked(std::string_view kind, const std::string& user,
-                             const JsonFields& fields)
+void SiteState::recordLocked(const QString& kind, const QString& user, QJsonObject fields)
 {
-    RecordedEvent event;
-    event.seq = m_nextSeq++;
-    event.kind = std::string(kind);
-    event.user = sanitizeUtf8(user);
-    JsonFields head;
-    head.addInt("seq", event.seq)
-        .addInt("ms", nowMs() - m_startMs)
-        .addString("kind", kind)
-        .addString("user", event.user);
-    event.json = "{" + head.text() + (fields.text().empty() ? "" : ",") + fields.text() + "}";
+    RecordedEvent event{m_nextSeq++, kind, user, {}};
+    fields.insert(QStringLiteral("seq"), event.seq);
+    fields.insert(QStringLiteral("ms"), nowMs() - m_startMs);
+    fields.insert(QStringLiteral("kind"), kind);
+    fields.insert(QStringLiteral("user"), user);
+    event.json = QJsonDocument(fields).toJson(QJsonDocument::Compact);
     m_events.push_back(std::move(event));
     while (m_events.size() > kMaxEvents) {
         m_events.pop_front();
     }
 }
 
-std::string SiteState::eventsJson() const
+QByteArray SiteState::eventsJson() const
 {
     std::lock_guard lock(m_mutex);
-    std::string out = "{\"events\":[";
-    bool first = true;
-    for (const auto& event : m_events) {
-        if (!first) {
-            out += ',';
+    QJsonObject seconds;
+    QJsonObject milliseconds;
+    for (const auto& [user, lessons] : m_studyMs) {
+        QJsonObject s;
+        QJsonObject ms;
+        for (const auto& [key, total] : lessons) {
+            s.insert(key, total / 1000);
+            ms.insert(key, total);
         }
-        first = false;
+        seconds.insert(user, s);
+        milliseconds.insert(user, ms);
+    }
+    // The events are kept serialised; the totals object is spliced in after them.
+    const QByteArray totals =
+        QJsonDocument(QJsonObject{{QStringLiteral("studySeconds"), seconds},
+                                  {QStringLiteral("studyMilliseconds"), milliseconds}})
+            .toJson(QJsonDocument::Compact);
+    QByteArray out = "{\"events\":[";
+    for (const RecordedEvent& event : m_events) {
         out += event.json;
+        out += ',';
     }
-    out += "]";
-    for (const bool seconds : {true, false}) {
-        out += seconds ? ",\"studySeconds\":{" : ",\"studyMilliseconds\":{";
-        bool firstUser = true;
-        for (const auto& [user, lessons] : m_studyMs) {
-            out += firstUser ? "" : ",";
-            firstUser = false;
-            JsonFields perLesson;
-            for (const auto& [key, ms] : lessons) {
-                perLesson.addInt(key, seconds ? ms / 1000 : ms);
-            }
-            out += jsonString(sanitizeUtf8(user)) + ":{" + perLesson.text() + "}";
-        }
-        out += "}";
+    if (!m_events.empty()) {
+        out.chop(1);
     }
-    out += "}";
+    out += "],";
+    out += totals.mid(1);
     return out;
 }
 
@@ -302,7 +341,7 @@ std::vector<RecordedEvent> SiteState::events() const
     return {m_events.begin(), m_events.end()};
 }
 
-std::map<std::string, std::map<std::string, std::int64_t>> SiteState::studyMilliseconds() const
+std::map<QString, std::map<QString, qint64>> SiteState::studyMilliseconds() const
 {
     std::lock_guard lock(m_mutex);
     return m_studyMs;
@@ -314,8 +353,9 @@ void SiteState::reset()
     m_events.clear();
     m_nextSeq = 1;
     m_studyMs.clear();
+    m_lastCountedMs.clear();
     // Open players start counting afresh, so no time from before the reset is credited.
-    const std::int64_t now = nowMs();
+    const qint64 now = nowMs();
     for (auto& [id, player] : m_players) {
         player.lastSeenMs = now;
     }

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -7,67 +11,62 @@
 #include <mutex>
 #include <optional>
 #include <random>
-#include <string>
-#include <string_view>
-#include <utility>
 #include <vector>
 
 namespace lumora::site {
 
-// Builds the members of a JSON object, `"key":value,...`, without the braces.
-class JsonFields
-{
-public:
-    JsonFields& addString(std::string_view key, std::string_view value);
-    JsonFields& addInt(std::string_view key, std::int64_t value);
-    JsonFields& addBool(std::string_view key, bool value);
-    JsonFields& addRaw(std::string_view key, std::string_view json);
-    const std::string& text() const { return m_text; }
-
-private:
-    void addKey(std::string_view key);
-    std::string m_text;
-};
-
 struct SessionInfo
 {
-    std::string user;
+    QString user;
     int category = -1; // selected category, -1 before the first selection
+    qint64 loginMs = 0;
 };
 
 struct RecordedEvent
 {
-    std::int64_t seq = 0;
-    std::string kind;
-    std::string user;
-    std::string json; // the whole event object
+    qint64 seq = 0;
+    QString kind;
+    QString user;
+    QByteArray json; // the whole event object, compact
 };
 
-// Everything the site remembers: accounts, sessions, open players, study time and the event
-// record. All members are safe to call from the server's worker threads.
+// Everything the site remembers: accounts, sessions, open players, study time, the fault
+// modes and the event record. Every member is safe to call from any thread.
 //
 // Study time rule: a player instance is created when its page is served. Each heartbeat of
-// that instance credits the wall time since the previous heartbeat (or since the page was
-// served, for the first one) to its user and lesson. Heartbeats of an instance ended by the
-// exit button, or of an unknown instance, credit nothing.
+// that instance with a valid session credits the time since the previous heartbeat (or since
+// the page was served, for the first one) to its user and lesson. Heartbeats of an instance
+// ended by the exit button, of an unknown instance, or without a valid session credit nothing.
 class SiteState
 {
 public:
-    using Clock = std::function<std::int64_t()>; // monotonic milliseconds
+    using Clock = std::function<qint64()>; // monotonic milliseconds
 
-    SiteState(std::map<std::string, std::string> users, Clock clock);
+    SiteState(std::map<QString, QString> users, Clock clock);
 
-    bool checkPassword(const std::string& user, const std::string& password) const;
-    bool hasUser(const std::string& user) const;
+    qint64 nowMs() const; // the site clock
+    bool checkPassword(const QString& user, const QString& password) const;
 
-    std::string createSession(const std::string& user);
-    std::optional<SessionInfo> session(const std::string& id) const;
-    void endSession(const std::string& id);
+    QString createSession(const QString& user);
+    // The session, or nullopt when unknown or ended. A session past its lifetime ends here
+    // and is recorded as "session-expired".
+    std::optional<SessionInfo> session(const QString& id);
+    // Ends the session (recorded as "logout"); unknown ids are ignored.
+    void endSession(const QString& id);
     // Selects a category for the session and records a "category" event.
-    void selectCategory(const std::string& sessionId, int category);
+    void selectCategory(const QString& sessionId, int category);
 
-    // Creates a player instance, records "player-open" and returns the instance id.
-    std::string openPlayer(const std::string& user, int category, int lesson);
+    // Sessions end `ms` after their login; 0 or less: only on logout.
+    void setSessionLifetimeMs(qint64 ms);
+    // Each player load fails with probability `fraction` (0..1), drawn from a generator
+    // seeded with `seed`, so a run with the same seed fails the same loads.
+    void setPlayerFailureRate(double fraction, std::uint64_t seed);
+    // The next `count` player loads fail, before any drawn at random.
+    void failNextPlayerLoads(int count);
+
+    // Creates a player instance, records "player-open" and returns its id; when the load is
+    // to fail, records "player-failed" instead and returns nullopt.
+    std::optional<QString> openPlayer(const QString& user, int category, int lesson);
 
     enum class BeatStatus
     {
@@ -78,13 +77,20 @@ public:
     struct Beat
     {
         BeatStatus status = BeatStatus::Unknown;
-        std::int64_t creditedMs = 0;
-        std::int64_t lessonSeconds = 0; // the user's total for the lesson afterwards
+        qint64 creditedMs = 0;
+        qint64 lessonSeconds = 0; // the user's total for the lesson afterwards
     };
-    Beat heartbeat(const std::string& user, const std::string& playerId, int category, int lesson);
+    // `seen` is what the player reported; a counted heartbeat is recorded with it.
+    Beat heartbeat(const QString& user, const QString& playerId, int category, int lesson,
+                   const QJsonObject& seen);
+    // Records a heartbeat that came without a valid session; it credits nothing.
+    void heartbeatWithoutSession(const QString& playerId, int category, int lesson,
+                                 const QJsonObject& seen);
+    // The site clock when a heartbeat of that user and lesson was last counted, or -1.
+    qint64 lastCountedMs(const QString& user, int category, int lesson) const;
 
     // Records "player-close" for a known instance of `user`; returns whether it was known.
-    bool closePlayer(const std::string& user, const std::string& playerId);
+    bool closePlayer(const QString& user, const QString& playerId);
 
     struct Exit
     {
@@ -93,44 +99,52 @@ public:
         int endedPlayers = 0;
     };
     // Ends every active player of `user` and records "exit".
-    Exit exitCourse(const std::string& user);
+    Exit exitCourse(const QString& user);
 
-    void record(std::string_view kind, const std::string& user, const JsonFields& fields);
+    void record(const QString& kind, const QString& user, const QJsonObject& fields = {});
 
-    std::string eventsJson() const;
+    // The record as GET /_site/events answers it.
+    QByteArray eventsJson() const;
     std::vector<RecordedEvent> events() const;
     // user -> "category-lesson" -> milliseconds
-    std::map<std::string, std::map<std::string, std::int64_t>> studyMilliseconds() const;
+    std::map<QString, std::map<QString, qint64>> studyMilliseconds() const;
     // Forgets events and study time; sessions and open players stay.
     void reset();
 
 private:
     struct Player
     {
-        std::string user;
+        QString user;
         int category = 0;
         int lesson = 0;
-        std::int64_t openedMs = 0;
-        std::int64_t lastSeenMs = 0;
+        qint64 openedMs = 0;
+        qint64 lastSeenMs = 0;
         bool ended = false;
     };
 
-    void recordLocked(std::string_view kind, const std::string& user, const JsonFields& fields);
-    std::string randomHex(std::size_t bytes);
-    std::int64_t nowMs() const;
+    void recordLocked(const QString& kind, const QString& user, QJsonObject fields);
+    bool nextLoadFailsLocked(QString& cause);
+    qint64 totalLocked(const QString& user, const QString& key) const;
+    QString randomHex(int bytes);
 
-    const std::map<std::string, std::string> m_users;
+    const std::map<QString, QString> m_users;
     const Clock m_clock;
-    const std::int64_t m_startMs;
+    const qint64 m_startMs;
 
     mutable std::mutex m_mutex;
     std::mt19937_64 m_random;
-    std::map<std::string, SessionInfo> m_sessions;
-    std::deque<std::string> m_sessionOrder;
-    std::map<std::string, Player> m_players;
+    std::map<QString, SessionInfo> m_sessions;
+    std::deque<QString> m_sessionOrder;
+    std::map<QString, Player> m_players;
     std::deque<RecordedEvent> m_events;
-    std::int64_t m_nextSeq = 1;
-    std::map<std::string, std::map<std::string, std::int64_t>> m_studyMs;
+    qint64 m_nextSeq = 1;
+    std::map<QString, std::map<QString, qint64>> m_studyMs;
+    std::map<QString, std::map<QString, qint64>> m_lastCountedMs;
+
+    qint64 m_sessionLifetimeMs = 0;
+    int m_failNextLoads = 0;
+    double m_failureRate = 0;
+    std::mt19937_64 m_failureRandom;
 };
 
 } // namespace lumora::site

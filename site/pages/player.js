@@ -1,0 +1,98 @@
+// The lesson player: a canvas animation, shown through a muted, autoplaying <video> fed by
+// the canvas's capture stream, and a heartbeat that reports what the page sees: whether it is
+// visible and focused, and whether its video plays and how far.
+(function () {
+  'use strict';
+  var LOGIN_PAGE = '/permission/loginAction.do?method=init';
+  var box = document.getElementById('player');
+  var beatUrl = '/player/heartbeat?cat=' + box.dataset.category + '&lesson=' + box.dataset.lesson +
+                '&player=' + encodeURIComponent(box.dataset.player);
+  var title = document.getElementById('lessonTitle').textContent;
+  var canvas = document.getElementById('screen');
+  var video = document.getElementById('video');
+  var stopped = false;
+  var started = performance.now();
+
+  function clockText(seconds) {
+    var m = Math.floor(seconds / 60), s = Math.floor(seconds % 60);
+    return (m < 10 ? '0' : '') + m + ':' + (s < 10 ? '0' : '') + s;
+  }
+
+  function draw(now) {
+    var ctx = canvas.getContext('2d');
+    var w = canvas.width, h = canvas.height, t = (now - started) / 1000;
+    var sky = ctx.createLinearGradient(0, 0, w, h);
+    sky.addColorStop(0, 'hsl(' + ((t * 12) % 360) + ', 55%, 32%)');
+    sky.addColorStop(1, 'hsl(' + ((t * 12 + 140) % 360) + ', 55%, 22%)');
+    ctx.fillStyle = sky;
+    ctx.fillRect(0, 0, w, h);
+    for (var i = 0; i < 6; i++) {
+      var x = w / 2 + Math.cos(t * (0.6 + i * 0.17) + i) * w * 0.36;
+      var y = h / 2 + Math.sin(t * (0.9 + i * 0.13) + i * 2) * h * 0.32;
+      ctx.beginPath();
+      ctx.arc(x, y, 16 + i * 5, 0, Math.PI * 2);
+      ctx.fillStyle = 'rgba(255, 255, 255, ' + (0.12 + i * 0.06) + ')';
+      ctx.fill();
+    }
+    ctx.fillStyle = '#fff';
+    ctx.textAlign = 'center';
+    ctx.font = '30px sans-serif';
+    ctx.fillText(title, w / 2, h / 2);
+    ctx.font = '16px sans-serif';
+    ctx.fillText(stopped ? '课件已退出' : '播放中 ' + clockText(t), w / 2, h - 26);
+    ctx.fillStyle = 'rgba(255, 255, 255, 0.8)';
+    ctx.fillRect(0, h - 6, w * ((t % 60) / 60), 6);
+    if (!stopped) { requestAnimationFrame(draw); }
+  }
+  requestAnimationFrame(draw);
+
+  // The video plays what the canvas draws; a hidden page stops both, as with a real lesson.
+  if (canvas.captureStream) {
+    video.srcObject = canvas.captureStream(25);
+    video.play().catch(function () {});
+  }
+
+  function seen() {
+    return {
+      visibility: document.visibilityState,
+      focus: document.hasFocus(),
+      videoPlaying: !video.paused && !video.ended && video.readyState >= 2,
+      videoTime: video.currentTime
+    };
+  }
+
+  function stop(text) {
+    stopped = true;
+    clearInterval(timer);
+    video.pause();
+    document.getElementById('state').textContent = text;
+  }
+
+  function heartbeat() {
+    fetch(beatUrl, {
+      method: 'POST', credentials: 'same-origin', cache: 'no-store',
+      headers: { 'Content-Type': 'application/json' }, body: JSON.stringify(seen())
+    })
+      .then(function (r) {
+        // The session has ended: this window goes to the login page, as the real site does.
+        if (r.status === 401) {
+          stop('登录已失效');
+          window.location.href = LOGIN_PAGE;
+          return {};
+        }
+        return r.json();
+      })
+      .then(function (j) {
+        if (j.ended) { stop('课件已退出'); return; }
+        if (j.ok) {
+          document.getElementById('studied').textContent = '已记录学习时长：' + j.seconds + ' 秒';
+        }
+      })
+      .catch(function () {});
+  }
+  var timer = setInterval(heartbeat, parseInt(box.dataset.heartbeatMs, 10));
+
+  window.addEventListener('pagehide', function () {
+    navigator.sendBeacon('/player/close?player=' + encodeURIComponent(box.dataset.player));
+  });
+})();
