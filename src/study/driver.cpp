@@ -103,7 +103,8 @@ void Form1::Timer1_Timer()
         if (verdict.credit)
             creditOneMinute();
         else
-            qCInfo(lcStudy) << "minute not credited: the lesson's player is not open";
+            qCInfo(lcStudy) << "minute not credited:"
+                            << (recovering() ? "logging in again" : "the lesson's player is not open");
     }
     saveStudiedMinutes();
     // The answer is read at the next tick.

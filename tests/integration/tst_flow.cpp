@@ -5,6 +5,7 @@
 #include "engine_fixture.h"
 #include "event_wait.h"
 #include "headless_engine.h"
+#include "page/page_access.h"
 #include "shell/main_window.h"
 #include "shell/state_file.h"
 
@@ -373,7 +374,9 @@ void FlowTest::recovery_endedSession_loggedInAgain_sameLessonResumes()
     WAIT_VERIFY(showsLoginPage(*form->WebBrowser1));
     QVERIFY(form->recovering());
     tickAndSettle(); // submits the saved user name and password
-    WAIT_VERIFY(site->events("login").size() == 2 && form->Command2->isEnabled());
+    WAIT_VERIFY(site->events("login").size() == 2 &&
+                form->WebBrowser1->url().path() == "/course/main" &&
+                form->WebBrowser1->readyState() == platform::ReadyState::Complete);
     site->server.resetRecord();
     tickAndSettle(); // the course page is back: the run resumes where it was
     QVERIFY(!form->recovering());
@@ -410,7 +413,7 @@ void FlowTest::loginButton_comesBackWhenTheLoginPageReplacesTheCoursePage()
     site->server.setSessionLifetimeMs(1);
     form->WebBrowser1->refresh();
     WAIT_VERIFY(form->Command3->isEnabled());
-    QVERIFY(showsLoginPage(*form->WebBrowser1));
+    QVERIFY(page::showsLoginPage(*form->WebBrowser1));
 }
 
 int main(int argc, char* argv[])
