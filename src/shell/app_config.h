@@ -1,5 +1,7 @@
 #pragma once
 
+#include "lumora_config.h"
+
 #include <QString>
 #include <QUrl>
 
@@ -8,7 +10,7 @@ namespace lumora::shell {
 // What the program is told on its command line.
 struct AppConfig
 {
-    QUrl site = QUrl(QStringLiteral("http://127.0.0.1:18080"));
+    QUrl site = QUrl(QStringLiteral(LUMORA_DEFAULT_SITE));
     QString stateFilePath;
     // Where the program keeps its own files besides the state file (the run record).
     QString dataFolder;
