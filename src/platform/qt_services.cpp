@@ -28,7 +28,7 @@ void QtClock::processEventsUntil(std::chrono::milliseconds deadline)
 
 QtTimer::QtTimer()
 {
-    QObject::connect(&m_timer, &QTimer::timeout, [this] {
+    QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
         if (onTick)
             onTick();
     });
