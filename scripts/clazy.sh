@@ -10,17 +10,11 @@ if [ ! -f "$build/compile_commands.json" ]; then
   echo "clazy.sh: $build/compile_commands.json is missing: configure and build first" >&2
   exit 2
 fi
-command -v clazy-standalone >/dev/null || scripts/setup-deps.sh
+scripts/setup-deps.sh checks
 
 # The translation units of src/ (not Qt's generated code in the build tree).
-mapfile -t files < <(python3 - "$build" "$PWD/src/" <<'PY'
-import json, os, sys
-build, src = sys.argv[1], sys.argv[2]
-files = {os.path.normpath(os.path.join(e["directory"], e["file"]))
-         for e in json.load(open(os.path.join(build, "compile_commands.json")))}
-print("\n".join(sorted(f for f in files if f.startswith(src))))
-PY
-)
+mapfile -t files < <(sed -n 's/^ *"file": "\(.*\)",\{0,1\}$/\1/p' "$build/compile_commands.json" |
+  grep "^$PWD/src/" | sort -u)
 [ ${#files[@]} -gt 0 ] || { echo "clazy.sh: no src/ files in $build" >&2; exit 2; }
 
 log="$build/clazy.log"

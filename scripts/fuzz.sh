@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/setup-deps.sh
+scripts/setup-deps.sh checks
 cmake --preset linux-fuzz >/dev/null
 cmake --build --preset linux-fuzz -j2
 

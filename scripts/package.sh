@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/setup-deps.sh
+scripts/setup-deps.sh package
 
 cmake --preset default >/dev/null
 
