@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 scripts/setup-deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default --target lumora lumora-site
+cmake --build --preset default -j2 --target lumora lumora-site
 
 port="${LUMORA_SITE_PORT:-18080}"
 build/lumora-site --port "$port" &

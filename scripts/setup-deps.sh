@@ -1,5 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Lumora needs to build, test and run, when any is missing.
+# Installs the Debian 12 packages Lumora needs, when any is missing.
+# Usage: scripts/setup-deps.sh [package|checks|ci]
+#   (none)   build, run and test
+#   package  and the Debian package with its checks (scripts/package.sh)
+#   checks   and clazy, AddressSanitizer and the fuzz targets (clang's runtimes)
+#   ci       all of the above (.ci/run)
 set -euo pipefail
 
 packages=(
@@ -10,6 +15,21 @@ packages=(
   fonts-wqy-microhei    # Chinese text in the window and the pages
   clang-format
 )
+package_tools=(
+  dpkg-dev file         # dpkg-shlibdeps for CPack's dependency list
+  lintian desktop-file-utils appstream
+)
+check_tools=(
+  clazy
+  clang libclang-rt-14-dev   # libFuzzer and the sanitizer runtimes for clang
+)
+case "${1:-}" in
+  "") ;;
+  package) packages+=("${package_tools[@]}") ;;
+  checks) packages+=("${check_tools[@]}") ;;
+  ci) packages+=("${package_tools[@]}" "${check_tools[@]}") ;;
+  *) echo "usage: $0 [package|checks|ci]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,5 +1,6 @@
 // Lumora: an automatic-study browser for one training site.
 
+#include "lumora_config.h"
 #include "platform/console.h"
 #include "platform/qt_platform.h"
 #include "platform/user_folders.h"
@@ -11,6 +12,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QScreen>
 #include <QStandardPaths>
 #include <cstdlib>
@@ -28,12 +30,13 @@ shell::AppConfig parseCommandLine(const QApplication& app)
         QStringLiteral("Lumora automatic-study browser: logs in to a training site, opens its "
                        "lessons one after another and keeps count of the minutes studied."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption site(
         QStringLiteral("site"),
-        QStringLiteral("Address of the training site (default http://127.0.0.1:18080, the "
-                       "stand-in site). The login page is that host's "
-                       "/permission/loginAction.do?method=init."),
-        QStringLiteral("URL"), QStringLiteral("http://127.0.0.1:18080"));
+        QStringLiteral("Address of the training site (default %1, the stand-in site). The login "
+                       "page is that host's /permission/loginAction.do?method=init.")
+            .arg(QStringLiteral(LUMORA_DEFAULT_SITE)),
+        QStringLiteral("URL"), QStringLiteral(LUMORA_DEFAULT_SITE));
     const QCommandLineOption stateFile(
         QStringLiteral("state-file"),
         QStringLiteral("Where the user name, password and studied minutes are kept, with no "
@@ -72,7 +75,13 @@ int main(int argc, char* argv[])
     platform::QtPlatform::prepareProcess();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumora"));
-    QApplication::setApplicationVersion(QStringLiteral("1.5"));
+    QApplication::setApplicationVersion(QStringLiteral(LUMORA_VERSION));
+    // The installed icon has the desktop entry's name; Wayland finds it through that name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(LUMORA_APP_ID));
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/lumora/lumora-48.png"));
+    icon.addFile(QStringLiteral(":/lumora/lumora-256.png"));
+    QApplication::setWindowIcon(icon);
 
     shell::AppConfig config = parseCommandLine(app);
     config.dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);

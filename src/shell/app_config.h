@@ -1,5 +1,7 @@
 #pragma once
 
+#include "lumora_config.h"
+
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -9,7 +11,7 @@ namespace lumora::shell {
 // What the program is told on its command line.
 struct AppConfig
 {
-    QUrl site = QUrl(QStringLiteral("http://127.0.0.1:18080"));
+    QUrl site = QUrl(QStringLiteral(LUMORA_DEFAULT_SITE));
     // The state file: saves go to `stateFilePath` first and, once it refuses this user, to
     // `stateFileFallback` (empty: nowhere else); `olderStateFiles` are read at start-up as well,
     // when newer than the others.

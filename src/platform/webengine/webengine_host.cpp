@@ -27,10 +27,10 @@ constexpr int kRemoveDirectoryDelayMs = 1500;
 // How often a full clear retries while a view is busy (waiting for a page or in a handler).
 constexpr int kSwapRetryMs = 20;
 
-const QString kGenerationFile = QStringLiteral("generation");
+constexpr QLatin1String kGenerationFile("generation");
 // Present when a cache clear was asked for while the cache was in use: done at the next start.
-const QString kClearCacheMarker = QStringLiteral("clear-cache-at-start");
-const QString kGenerationPrefix = QStringLiteral("gen-");
+constexpr QLatin1String kClearCacheMarker("clear-cache-at-start");
+constexpr QLatin1String kGenerationPrefix("gen-");
 
 QString readResource(const QString& path)
 {

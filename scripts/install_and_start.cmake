@@ -1,0 +1,37 @@
+# Installs the build into a staging folder (DESTDIR) and starts the installed programs with
+# --help: each must exit 0 and print its usage. Run by ctest (test install_and_start) as
+#   cmake -D BUILD_DIR=... -D STAGING_DIR=... -D PREFIX=... -D BINDIR=... -D WITH_SITE=ON|OFF
+#         -P install_and_start.cmake
+
+file(REMOVE_RECURSE "${STAGING_DIR}")
+set(ENV{DESTDIR} "${STAGING_DIR}")
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}"
+  RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed (${result}):\n${output}")
+endif()
+
+set(bin "${STAGING_DIR}${PREFIX}/${BINDIR}")
+
+# lumora_expect_usage(PROGRAM TEXT): PROGRAM --help exits 0 and prints TEXT.
+function(lumora_expect_usage program text)
+  if(NOT EXISTS "${bin}/${program}")
+    message(FATAL_ERROR "${program} was not installed into ${bin}")
+  endif()
+  execute_process(COMMAND "${bin}/${program}" --help
+    RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE errors TIMEOUT 60)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "${program} --help exited with ${result}:\n${output}${errors}")
+  endif()
+  string(FIND "${output}" "${text}" at)
+  if(at LESS 0)
+    message(FATAL_ERROR "${program} --help did not print \"${text}\":\n${output}${errors}")
+  endif()
+  message(STATUS "${bin}/${program} --help: exit 0, usage printed")
+endfunction()
+
+lumora_expect_usage(lumora "Usage: ${bin}/lumora [options]")
+lumora_expect_usage(lumora "--site <URL>")
+if(WITH_SITE)
+  lumora_expect_usage(lumora-site "--heartbeat-ms <N>")
+endif()
