@@ -11,7 +11,7 @@ TickVerdict PlayerWatch::judge(int lesson, PlayerState player, platform::SitePro
         m_lesson = lesson;
         m_failures = 0;
     }
-    const bool justClicked = std::exchange(m_justClicked, false);
+    m_ticksSinceClick = std::min(m_ticksSinceClick + 1, kTicksToOpen + 1);
     m_loadingTicks = player == PlayerState::Loading ? m_loadingTicks + 1 : 0;
 
     switch (player) {
@@ -21,13 +21,13 @@ TickVerdict PlayerWatch::judge(int lesson, PlayerState player, platform::SitePro
         // Not the lesson's fault: open it again until the site is back, without counting.
         return {.reopen = true};
     case PlayerState::Loading:
-        if (m_loadingTicks < kFailuresBeforeSkip)
+        if (m_loadingTicks < kTicksToLoad)
             return {}; // a slow page is not a failed one, for a while
         m_loadingTicks = 0;
         break;
     case PlayerState::NotOpened:
-        if (justClicked)
-            return {}; // asked for during this tick or just before: give it one tick
+        if (m_ticksSinceClick <= kTicksToOpen)
+            return {}; // the click's window may be on its way
         break;
     case PlayerState::Failed:
         break;

@@ -33,11 +33,15 @@ class PlayerWatch
 {
 public:
     static constexpr int kFailuresBeforeSkip = 3;
+    // Ticks a clicked lesson's window may take to start loading, and ticks a load may take
+    // before it counts as failed (a page that never finishes: about three minutes).
+    static constexpr int kTicksToOpen = 2;
+    static constexpr int kTicksToLoad = 10;
 
     // A new run: forget everything.
     void reset() { *this = PlayerWatch(); }
     // The lesson's link was clicked (opened or reopened): its window may still be on its way.
-    void lessonClicked() { m_justClicked = true; }
+    void lessonClicked() { m_ticksSinceClick = 0; }
 
     // Judges one tick. `lesson` names the current lesson (any number that changes with it).
     TickVerdict judge(int lesson, PlayerState player, platform::SiteProbe::Answer site);
@@ -51,7 +55,7 @@ private:
     int m_lesson = -1;
     int m_failures = 0;
     int m_loadingTicks = 0;
-    bool m_justClicked = false;
+    int m_ticksSinceClick = kTicksToOpen;
     int m_openWhileUnreachable = 0;
     bool m_siteCheckDistrusted = false;
 };

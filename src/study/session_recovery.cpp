@@ -18,8 +18,8 @@ namespace lumora::shell {
 
 namespace {
 
-// Ticks to wait for a page after a step before the attempt counts as failed.
-constexpr int kPatienceTicks = 3;
+// Ticks to wait for a page after a step before the attempt counts as failed (about 3 minutes).
+constexpr int kPatienceTicks = 10;
 
 } // namespace
 
@@ -41,6 +41,7 @@ void Form1::beginRecovery()
                                  << ", lesson " << lessonIndex + 1 << ": logging in again";
     m_recovery = {};
     m_recovery.step = Recovery::Step::Attempt;
+    m_recovery.mainLoadsAtStep = m_mainPageLoads;
     showPlayer(false);
     WebBrowser1->widget()->show();
     setStudyNotice(QStringLiteral("登录已失效，正在重新登录"));
@@ -60,6 +61,9 @@ void Form1::continueRecovery()
     page::PageAccess main = mainPage();
 
     if (r.step == Recovery::Step::Attempt) {
+        // A page that came after an earlier attempt gave up may be the course page already.
+        if (main.complete() && m_mainPageLoads > r.mainLoadsAtStep && coursePageShown())
+            return resumeRun();
         if (main.complete() && page::showsLoginPage(*WebBrowser1))
             return submitSavedLogin();
         stepTo(Recovery::Step::OpeningLoginPage);

@@ -461,6 +461,7 @@ void StudyDriverTest::session_siteUnreachable_retriesBackOff()
     QList<std::chrono::milliseconds> attempts;
     const auto attempted = [&] {
         attempts.append(f->platform.fakeClock.now());
+        f->main().setDocument(std::make_shared<FakeDocument>()); // the engine's error page
         f->main().setLastLoad({LoadOutcome::NetworkError, 0, "refused", {}});
         f->main().completeDocument();
     };

@@ -142,10 +142,9 @@ void StudyRulesTest::playerWatch_verdicts_data()
                                          << "rrs";
     QTest::newRow("an open tick resets the count") << "F F O F F"
                                                    << "rrcrr";
-    QTest::newRow("no window: one tick of grace after a click") << "*N N *N N N"
-                                                                << "-r-rs";
-    QTest::newRow("slow loading is waited for, then fails") << "L L L F F"
-                                                            << "--rrs";
+    QTest::newRow("no window: two ticks of grace after a click") << "*N N N *N N N" << "--r--r";
+    QTest::newRow("slow loading is waited for") << "L L L L L L O" << "------c";
+    QTest::newRow("a load that never ends fails") << "L L L L L L L L L L" << "---------r";
     QTest::newRow("site down never skips") << "D D D D O"
                                            << "rrrrc";
     QTest::newRow("login page ends the session") << "O P"
