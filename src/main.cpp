@@ -1,6 +1,6 @@
 // Lumora: an automatic-study browser for one training site.
 
-#include "platform/qt_platform.h"
+#include "platform/webengine/qt_platform.h"
 #include "shell/main_window.h"
 #include "shell/state_file.h"
 

@@ -1,4 +1,4 @@
-#include "platform/qt_platform.h"
+#include "platform/webengine/qt_platform.h"
 
 #include "platform/webengine/webengine_host.h"
 
