@@ -1,5 +1,6 @@
 #include "platform/webengine/webengine_host.h"
 
+#include "platform/webengine/browser_page.h"
 #include "platform/webengine/script_call.h"
 #include "platform/webengine/webengine_browser.h"
 
@@ -106,6 +107,7 @@ struct WebEngineHost::Impl
     std::shared_ptr<BrowserEnvironment> env = std::make_shared<BrowserEnvironment>();
     QString frameEventsSource;
     QString windowCloseSource;
+    QString foregroundSource;
     int generation = 1;
     QWebEngineProfile* profile = nullptr;
     QList<QPointer<WebEngineBrowser>> browsers;
@@ -140,6 +142,8 @@ struct WebEngineHost::Impl
                                               QWebEngineScript::ApplicationWorld, true));
         created->scripts()->insert(makeScript(kWindowCloseScriptName, windowCloseSource,
                                               QWebEngineScript::MainWorld, false));
+        created->scripts()->insert(
+            makeScript(kForegroundScriptName, foregroundSource, QWebEngineScript::MainWorld, true));
         return created;
     }
 
@@ -230,6 +234,7 @@ WebEngineHost::WebEngineHost(const QString& storageRoot, int scriptTimeoutMs)
     d->windowCloseSource = readResource(QStringLiteral(":/lumora/js/window_close.js")).trimmed() +
                            QLatin1Char('(') + scriptLiteral(d->env->windowCloseTag) +
                            QStringLiteral(");");
+    d->foregroundSource = readResource(QStringLiteral(":/lumora/js/foreground.js"));
 
     d->generation = readGeneration(d->root);
     removeOtherGenerations(d->root, d->generation);
@@ -251,11 +256,26 @@ void WebEngineHost::prepareProcess()
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    const auto add = [&flags](const QByteArray& flag) {
+        flags += (flags.isEmpty() ? "" : " ") + flag;
+    };
+    // Hidden pages' timers at full rate, renderers at normal priority, covered windows not
+    // treated as hidden.
     for (const char* flag :
          {"--disable-background-timer-throttling", "--disable-renderer-backgrounding",
           "--disable-backgrounding-occluded-windows"}) {
         if (!flags.contains(flag))
-            flags += (flags.isEmpty() ? "" : " ") + QByteArray(flag);
+            add(flag);
+    }
+    // A video without sound (or muted) is paused as soon as its page is hidden, even for a
+    // moment; the Chromium feature doing it goes, merged into a --disable-features list given.
+    const QByteArray feature = "BackgroundVideoPauseOptimization";
+    const QByteArray disable = "--disable-features=";
+    if (!flags.contains(feature)) {
+        if (flags.contains(disable))
+            flags.replace(disable, disable + feature + ',');
+        else
+            add(disable + feature);
     }
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }

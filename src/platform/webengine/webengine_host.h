@@ -26,9 +26,9 @@ public:
     ~WebEngineHost() override;
 
     // To be called before the QApplication is constructed: sets what the engine needs from
-    // the application (shared OpenGL contexts) and adds Chromium switches that keep hidden
-    // views' timers and media running at full rate, unless QTWEBENGINE_CHROMIUM_FLAGS
-    // already names them.
+    // the application (shared OpenGL contexts) and adds to QTWEBENGINE_CHROMIUM_FLAGS the
+    // Chromium switches that keep pages' timers and media running at full rate while the
+    // window is in the background.
     static void prepareProcess();
 
     // A new view on the shared profile; its widget gets `parent`.
