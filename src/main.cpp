@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <cstdio>
 #include <cstdlib>
 
@@ -64,10 +65,16 @@ int main(int argc, char* argv[])
     shell::AppConfig config = parseCommandLine(app);
     config.dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
 
-    platform::QtPlatform platform(config.dataFolder);
+    platform::QtPlatform platform;
     shell::Form1 window(platform, config);
     platform.qtDialogs().setParent(&window);
     window.load();
+    // MP4 courses need H.264, which not every build of the engine plays.
+    platform.checkH264Playback([&window](bool canPlay) {
+        if (!canPlay)
+            window.statusBar()->showMessage(QStringLiteral(
+                "此浏览器引擎不能播放 H.264 (MP4) 视频，MP4 格式的课程将无法播放。"));
+    });
     // The controls are laid out for a screen of 1440 x 900 or more; smaller screens get the
     // window maximised.
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();

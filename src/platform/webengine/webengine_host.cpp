@@ -1,5 +1,6 @@
 #include "platform/webengine/webengine_host.h"
 
+#include "platform/logging.h"
 #include "platform/webengine/browser_page.h"
 #include "platform/webengine/script_call.h"
 #include "platform/webengine/webengine_browser.h"
@@ -16,6 +17,7 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <utility>
 
 namespace lumora::platform::webengine {
 
@@ -27,6 +29,8 @@ constexpr int kRetireProfileDelayMs = 500;
 constexpr int kRemoveDirectoryDelayMs = 1500;
 // How often a full clear retries while a view is busy (waiting for a page or in a handler).
 constexpr int kSwapRetryMs = 20;
+// How long a canPlayType() question may take, start of a renderer included.
+constexpr int kProbeTimeoutMs = 30000;
 
 const QString kGenerationFile = QStringLiteral("generation");
 // Present when a cache clear was asked for while the cache was in use: done at the next start.
@@ -112,6 +116,7 @@ struct WebEngineHost::Impl
     QWebEngineProfile* profile = nullptr;
     QList<QPointer<WebEngineBrowser>> browsers;
     QList<QPointer<QWebEngineProfile>> retiring;
+    QList<QPointer<QWebEnginePage>> probes; // canPlayType() pages; they go before their profile
     bool swapPending = false;
 
     QWebEngineProfile* makeProfile(int gen)
@@ -176,6 +181,7 @@ struct WebEngineHost::Impl
         }
         swapPending = false;
 
+        endProbes();
         QWebEngineProfile* old = profile;
         const int oldGeneration = generation;
         ++generation;
@@ -195,6 +201,13 @@ struct WebEngineHost::Impl
         }
         retire(old, oldGeneration);
         emit q->everythingCleared();
+    }
+
+    void endProbes()
+    {
+        for (const auto& probe : std::as_const(probes))
+            delete probe.data();
+        probes.clear();
     }
 
     void retire(QWebEngineProfile* old, int oldGeneration)
@@ -247,6 +260,7 @@ WebEngineHost::~WebEngineHost()
     // Pages first: a profile must outlive its pages.
     for (WebEngineBrowser* browser : d->liveBrowsers())
         browser->detachPage();
+    d->endProbes();
     delete d->profile;
     for (const auto& old : std::as_const(d->retiring))
         delete old.data();
@@ -289,10 +303,38 @@ std::unique_ptr<BrowserControl> WebEngineHost::createBrowser(QWidget* parent)
     return browser;
 }
 
-// WORKAROUND: on Qt 6.4.2 QWebEngineProfile::clearHttpCache() can leave every later load of
-// the profile waiting forever (seen when called before the first load, and on a second call).
-// The cache is a plain directory that the engine opens on first use: before that it is simply
-// deleted; once in use, the deletion waits for the next start.
+void WebEngineHost::canPlayType(const QString& mimeType, std::function<void(bool)> done)
+{
+    auto* page = new QWebEnginePage(d->profile, this);
+    d->probes.removeAll(QPointer<QWebEnginePage>());
+    d->probes.append(page);
+    const QString question = QStringLiteral("document.createElement('video').canPlayType(%1)")
+                                 .arg(scriptLiteral(mimeType));
+    auto* timeout = new QTimer(page);
+    timeout->setSingleShot(true);
+    connect(timeout, &QTimer::timeout, page, [page, mimeType] {
+        qCWarning(lcEngine) << "no answer whether the engine plays" << mimeType;
+        page->deleteLater();
+    });
+    connect(page, &QWebEnginePage::loadFinished, page, [page, question, mimeType, done] {
+        page->runJavaScript(question, QWebEngineScript::ApplicationWorld,
+                            [page, mimeType, done](const QVariant& answer) {
+                                if (answer.typeId() != QMetaType::QString)
+                                    return; // the page went first
+                                qCInfo(lcEngine).nospace()
+                                    << "canPlayType(" << mimeType << "): " << answer.toString();
+                                page->deleteLater();
+                                done(!answer.toString().isEmpty());
+                            });
+    });
+    timeout->start(kProbeTimeoutMs);
+    page->setHtml(QStringLiteral("<title>probe</title>"));
+}
+
+// WORKAROUND (Qt 6.4.2, re-check on upgrade): QWebEngineProfile::clearHttpCache() can leave
+// every later load of the profile waiting forever (seen when called before the first load, and
+// on a second call). The cache is a plain directory that the engine opens on first use: before
+// that it is simply deleted; once in use, the deletion waits for the next start.
 void WebEngineHost::clearCache()
 {
     if (!d->env->profileInUse) {
@@ -306,8 +348,9 @@ void WebEngineHost::clearCache()
 
 void WebEngineHost::clearEverything()
 {
-    // Cookies and visited links go at once; site storage (local storage, IndexedDB, service
-    // workers) and the cache only go with the profile's directory, hence the new generation.
+    // Cookies and visited links go at once. WORKAROUND (Qt 6.4.2): Qt has no call that drops
+    // site storage (local storage, IndexedDB, service workers), which only goes with the
+    // profile's directory, hence the new generation.
     d->profile->cookieStore()->deleteAllCookies();
     d->profile->clearAllVisitedLinks();
     d->requestSwap();

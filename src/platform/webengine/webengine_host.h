@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -33,6 +34,11 @@ public:
 
     // A new view on the shared profile; its widget gets `parent`.
     std::unique_ptr<BrowserControl> createBrowser(QWidget* parent);
+
+    // Asks a page of the profile whether it can play `mimeType` (HTMLMediaElement.canPlayType):
+    // `done` gets true for "probably" or "maybe", false for no. It is not called at all when the
+    // engine gives no answer (logged on lcEngine).
+    void canPlayType(const QString& mimeType, std::function<void(bool)> done);
 
     void clearCache() override;
     void clearEverything() override;
