@@ -42,6 +42,7 @@ public:
     }
     // Keeps the first `count` elements.
     void resize(qsizetype count) { m_items.resize(std::min(count, size())); }
+    void removeAt(qsizetype i) { m_items.removeAt(i); }
     void clear() { m_items.clear(); }
     std::shared_ptr<FakeElement> hold(qsizetype i) const { return m_items.at(i); }
 
