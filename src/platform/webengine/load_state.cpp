@@ -36,6 +36,8 @@ bool LoadState::loadFinished(const LoadInfo& outcome, bool engineStillLoading)
         m_beforeRequest = outcome; // still shown if the load asked for never starts
         return false;
     }
+    if (m_rendererGone)
+        return false; // the load the renderer died in; the reload reports for itself
     if (outcome.outcome != LoadOutcome::Succeeded && engineStillLoading)
         return false;
     m_readyState = ReadyState::Complete;

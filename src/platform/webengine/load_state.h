@@ -41,7 +41,8 @@ public:
     // The engine began a top-level load, asked for or begun by the page itself.
     void loadStarted(const QUrl& url);
     // The engine ended a top-level load with `outcome`. False when the report is to be ignored:
-    // it ends a load older than the one asked for, or one superseded by a load still running.
+    // it ends a load older than the one asked for, one superseded by a load still running, or
+    // the load the renderer died in.
     bool loadFinished(const LoadInfo& outcome, bool engineStillLoading);
     // The load asked for never reported its start (a navigation within the same document, a
     // load the engine dropped): the page shown stays as it was.

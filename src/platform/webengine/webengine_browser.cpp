@@ -7,6 +7,7 @@
 
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineView>
 #include <utility>
 
@@ -339,6 +340,12 @@ void WebEngineBrowser::reloadAfterCrash()
     const std::optional<QUrl> next = m_load.reloadDue();
     if (!next || !m_page)
         return;
+    // WORKAROUND (Qt 6.4.2): the renderer started after a crash now and then misses the page's
+    // scripts for good (3 of 20 reloads here); inserting them anew first makes it rarer (3 of
+    // 100), not impossible. The walk installs its own functions where they are missing.
+    const QList<QWebEngineScript> scripts = m_page->scripts().toList();
+    m_page->scripts().clear();
+    m_page->scripts().insert(scripts);
     if (next->isEmpty()) {
         m_page->triggerAction(QWebEnginePage::Reload);
         return;

@@ -141,15 +141,25 @@ struct WebEngineHost::Impl
         settings->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
         settings->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
 
-        created->scripts()->insert(makeScript(kWalkScriptName, env->walkSource,
-                                              QWebEngineScript::ApplicationWorld, false));
-        created->scripts()->insert(makeScript(kFrameEventsScriptName, frameEventsSource,
-                                              QWebEngineScript::ApplicationWorld, true));
-        created->scripts()->insert(makeScript(kWindowCloseScriptName, windowCloseSource,
-                                              QWebEngineScript::MainWorld, false));
-        created->scripts()->insert(
-            makeScript(kForegroundScriptName, foregroundSource, QWebEngineScript::MainWorld, true));
         return created;
+    }
+
+    // A page of the current profile for `browser`, with the layer's scripts.
+    // WORKAROUND (Qt 6.4.2, re-check on upgrade): a page whose renderer crashed or was killed
+    // no longer gets the profile's scripts in any later document, whatever it loads; the
+    // page's own scripts it keeps. Hence the scripts go to every page, not to the profile.
+    BrowserPage* makePage(WebEngineBrowser* browser)
+    {
+        auto* page = new BrowserPage(profile, browser);
+        page->scripts().insert({makeScript(kWalkScriptName, env->walkSource,
+                                           QWebEngineScript::ApplicationWorld, false),
+                                makeScript(kFrameEventsScriptName, frameEventsSource,
+                                           QWebEngineScript::ApplicationWorld, true),
+                                makeScript(kWindowCloseScriptName, windowCloseSource,
+                                           QWebEngineScript::MainWorld, false),
+                                makeScript(kForegroundScriptName, foregroundSource,
+                                           QWebEngineScript::MainWorld, true)});
+        return page;
     }
 
     QList<WebEngineBrowser*> liveBrowsers()
@@ -195,7 +205,7 @@ struct WebEngineHost::Impl
             const bool showAgain = browser->viewVisible() && previous.isValid() &&
                                    !previous.isEmpty() &&
                                    previous.scheme() != QLatin1String("about");
-            browser->attachPage(new BrowserPage(profile, browser));
+            browser->attachPage(makePage(browser));
             if (showAgain)
                 browser->navigate(previous);
         }
@@ -298,7 +308,7 @@ std::unique_ptr<BrowserControl> WebEngineHost::createBrowser(QWidget* parent)
 {
     auto* view = new QWebEngineView(parent);
     auto browser = std::make_unique<WebEngineBrowser>(d->env, view);
-    browser->attachPage(new BrowserPage(d->profile, browser.get()));
+    browser->attachPage(d->makePage(browser.get()));
     d->browsers.append(browser.get());
     return browser;
 }
