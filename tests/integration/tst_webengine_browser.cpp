@@ -5,7 +5,6 @@
 #include "fake_browser.h"
 #include "headless_engine.h"
 #include "platform/webengine/qt_platform.h"
-#include "platform/webengine/script_call.h"
 #include "platform/webengine/walk_codec.h"
 #include "platform/webengine/webengine_host.h"
 

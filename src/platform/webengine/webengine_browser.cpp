@@ -255,9 +255,9 @@ WalkResult WebEngineBrowser::call(const QString& expression)
         return failed(answer.status, answer.error);
     DecodedAnswer decoded = decodeWalkAnswer(answer.text);
     if (decoded.scriptMissing && self) {
-        // WORKAROUND (Qt 6.4.2): a safety net for a document the injection at its creation
-        // missed. Not seen on 6.4.2 for error pages, script-written pop-ups or about:blank, which
-        // all get it. Install the page-side functions and make the call in one go.
+        // WORKAROUND (Qt 6.4.2): a document the injection at its creation missed, as happens
+        // now and then in a renderer started after a crash (error pages, script-written pop-ups
+        // and about:blank do get it). Install the page-side functions and call in one go.
         qCInfo(lcPage) << "page script missing in" << url().toDisplayString() << "- installing";
         answer = evaluate(env->walkSource + QLatin1Char('\n') + script);
         if (answer.status != PageStatus::Ok)
