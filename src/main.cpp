@@ -2,8 +2,8 @@
 
 #include "lumora_config.h"
 #include "platform/console.h"
-#include "platform/qt_platform.h"
 #include "platform/user_folders.h"
+#include "platform/webengine/qt_platform.h"
 #include "shell/main_window.h"
 #include "shell/tray_icon.h"
 #include "study/study_log.h"
@@ -15,6 +15,8 @@
 #include <QIcon>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QStatusBar>
+#include <cstdio>
 #include <cstdlib>
 
 using namespace lumora;
@@ -84,9 +86,9 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(icon);
 
     shell::AppConfig config = parseCommandLine(app);
-    config.dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    config.dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
 
-    platform::QtPlatform platform(config.dataFolder);
+    platform::QtPlatform platform;
     study::StudyLog studyLog(config.dataFolder);
     shell::Form1 window(platform, config);
     platform.qtDialogs().setParent(&window);
@@ -94,6 +96,12 @@ int main(int argc, char* argv[])
                      [&studyLog](const study::RunEvent& event) { studyLog.record(event); });
     shell::TrayIcon tray(window);
     window.load();
+    // MP4 courses need H.264, which not every build of the engine plays.
+    platform.checkH264Playback([&window](bool canPlay) {
+        if (!canPlay)
+            window.statusBar()->showMessage(QStringLiteral(
+                "此浏览器引擎不能播放 H.264 (MP4) 视频，MP4 格式的课程将无法播放。"));
+    });
     // The controls are laid out for a screen of 1440 x 900 or more; smaller screens get the
     // window maximised.
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();

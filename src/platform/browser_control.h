@@ -42,6 +42,9 @@ struct LoadInfo
 
 // One embedded browser. The engine behind it is either Qt WebEngine or, in unit tests,
 // an in-memory fake. Nothing outside src/platform/ sees the engine's own types.
+// The control tells what happens in its pages through Qt signals, queued, never from inside an
+// engine callback. The one exception is the new-window question (setNewWindowHandler): the
+// engine needs its answer before the callback returns, so it is asked synchronously.
 class BrowserControl : public QObject
 {
     Q_OBJECT
@@ -56,7 +59,10 @@ public:
     virtual bool hasDocument() const = 0;
     // Complete when the page now shown has finished loading.
     virtual ReadyState readyState() const = 0;
-    // How the last top-level load ended; a renderer crash since then counts as RendererGone.
+    // How the last top-level load ended: Loading from navigate() or refresh() on, and from the
+    // moment a page begins a load of its own or a new window is routed in; a load superseded
+    // by a newer one never reports. A renderer crash since the end counts as RendererGone,
+    // until the reload after it starts.
     virtual LoadInfo lastLoad() const = 0;
     // Starts loading the URL; returns at once.
     virtual void navigate(const QUrl& url) = 0;

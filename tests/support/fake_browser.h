@@ -1,8 +1,8 @@
 #pragma once
 
 // An in-memory browser control for unit tests: documents with frames and elements, scriptable
-// reactions to clicks, and a ready state. It fails loudly (qFatal) when a handler reads state
-// the test never set, so a test cannot pass by accident on a default.
+// reactions to clicks, a ready state. It fails loudly (qFatal) when a handler reads state the
+// test never set. Its walks keep js/walk.js's contract (tst_walk_contract runs both).
 
 #include "platform/browser_control.h"
 
@@ -14,44 +14,70 @@
 
 namespace lumora::testing {
 
+using platform::LoadInfo;
+using platform::ReadyState;
+using platform::WalkResult;
 class FakeDocument;
 
 struct FakeElement
 {
     QString tag; // lower-case, e.g. "a", "input"; tagName reads it upper-case like HTML
-    QString name;
-    QString type;
-    QString value;
-    QString innerText;
-    QString onclick;
+    QString name, type, value, innerText, onclick;
     QString id; // for the click log
     // What the page does when the element is clicked; may change the document.
     std::function<void(FakeDocument&)> onClick;
 };
 
+// Elements in document order, each at a stable address: a walk holds the element of its step
+// while a click's reaction inserts or removes others, as a page script holds a DOM node.
+class FakeElements
+{
+public:
+    FakeElement& operator[](qsizetype i) const { return *m_items.at(i); }
+    qsizetype size() const { return m_items.size(); }
+    FakeElement& insert(qsizetype i, FakeElement e)
+    {
+        m_items.insert(i, std::make_shared<FakeElement>(std::move(e)));
+        return *m_items.at(i);
+    }
+    // Keeps the first `count` elements.
+    void resize(qsizetype count) { m_items.resize(std::min(count, size())); }
+    void removeAt(qsizetype i) { m_items.removeAt(i); }
+    void clear() { m_items.clear(); }
+    std::shared_ptr<FakeElement> hold(qsizetype i) const { return m_items.at(i); }
+
+private:
+    QList<std::shared_ptr<FakeElement>> m_items;
+};
+
 class FakeDocument
 {
 public:
-    // Appends an element in document order and returns its index among all elements.
-    FakeElement& add(FakeElement element);
-    FakeElement& link(const QString& text, const QString& onclick = {});
-    FakeElement& input(const QString& name, const QString& type = {}, const QString& value = {});
-    FakeElement& listItem(const QString& text);
+    // Appends an element in document order.
+    FakeElement& add(FakeElement element)
+    {
+        return m_elements.insert(m_elements.size(), std::move(element));
+    }
+    FakeElement& link(const QString& text, const QString& onclick = {})
+    {
+        return add({QStringLiteral("a"), {}, {}, {}, text, onclick, {}, {}});
+    }
+    FakeElement& input(const QString& name, const QString& type = {}, const QString& value = {})
+    {
+        return add({QStringLiteral("input"), name, type, value, {}, {}, {}, {}});
+    }
+    FakeElement& listItem(const QString& text)
+    {
+        return add({QStringLiteral("li"), {}, {}, {}, text, {}, {}, {}});
+    }
 
-    // Elements of one tag (case-insensitive), or all of them for an empty tag, as indexes
-    // into elements(), in document order.
-    QList<int> collection(const QString& tag) const;
-
-    QList<FakeElement>& elements() { return m_elements; }
-    const QList<FakeElement>& elements() const { return m_elements; }
+    FakeElements& elements() { return m_elements; }
+    const FakeElements& elements() const { return m_elements; }
     // Frames in document order; a null frame is a frame without a document.
     QList<std::shared_ptr<FakeDocument>>& frames() { return m_frames; }
 
-    // The first element with this id; fatal when there is none.
-    FakeElement& byId(const QString& id);
-
 private:
-    QList<FakeElement> m_elements;
+    FakeElements m_elements;
     QList<std::shared_ptr<FakeDocument>> m_frames;
 };
 
@@ -62,20 +88,19 @@ class FakeBrowser final : public platform::BrowserControl
 {
     Q_OBJECT
 public:
-    explicit FakeBrowser(QWidget* parent = nullptr);
-    ~FakeBrowser() override;
+    explicit FakeBrowser(QWidget* parent = nullptr) : m_widget(new QWidget(parent)) {}
 
     // --- State a test sets ---
-    void setDocument(std::shared_ptr<FakeDocument> document);
-    void setNoDocument();
-    void setReadyState(platform::ReadyState state);
+    void setDocument(std::shared_ptr<FakeDocument> document) { m_document = std::move(document); }
+    void setNoDocument() { m_document = nullptr; }
+    void setReadyState(ReadyState state) { m_readyState = state; }
     // A load of the page now shown; each call is a new load (a higher serial).
-    void setLastLoad(platform::LoadInfo load)
+    void setLastLoad(LoadInfo load)
     {
         load.serial = ++m_loads;
         m_lastLoad = std::move(load);
     }
-    std::shared_ptr<FakeDocument> document() const;
+    std::shared_ptr<FakeDocument> document() const { return m_document.value_or(nullptr); }
 
     // Runs inside the next walks, as events that arrive while a real walk waits would.
     std::function<void()> duringWalk;
@@ -92,32 +117,41 @@ public:
     void completeDocument() { emit documentComplete(QUrl(QStringLiteral("about:fake"))); }
     void closeWindowByScript() { emit windowClosing(); }
     // A page asks for a new window; returns the control that the handler chose.
-    BrowserControl* requestNewWindow();
+    BrowserControl* requestNewWindow() { return m_newWindow ? m_newWindow() : nullptr; }
 
-    // --- BrowserControl ---
     QWidget* widget() override { return m_widget; }
-    bool hasDocument() const override;
-    platform::ReadyState readyState() const override;
-    platform::LoadInfo lastLoad() const override;
-    void navigate(const QUrl& url) override;
+    bool hasDocument() const override
+    {
+        return required(m_document, "a document (setDocument or setNoDocument)") != nullptr;
+    }
+    ReadyState readyState() const override { return required(m_readyState, "the ready state"); }
+    LoadInfo lastLoad() const override { return required(m_lastLoad, "how the last load ended"); }
+    void navigate(const QUrl& url) override { navigations.append(url); }
     void refresh() override { ++refreshCount; }
     void setSilent(bool value) override { silent = value; }
-    QUrl url() const override;
-    platform::WalkResult walk(const platform::WalkRequest& request) override;
-    platform::WalkResult resolve(const platform::FramePath& frames) override;
+    QUrl url() const override { return navigations.isEmpty() ? QUrl() : navigations.last(); }
+    WalkResult walk(const platform::WalkRequest& request) override;
+    WalkResult resolve(const platform::FramePath& frames) override;
     void setNewWindowHandler(NewWindowHandler handler) override
     {
         m_newWindow = std::move(handler);
     }
 
 private:
-    FakeDocument* documentAt(const platform::FramePath& frames, QString& error) const;
+    std::shared_ptr<FakeDocument> documentAt(const platform::FramePath& frames,
+                                             QString& error) const;
+    // The value a test set; fatal when it set none.
+    template <typename T> static T required(const std::optional<T>& value, const char* what)
+    {
+        if (!value)
+            qFatal("FakeBrowser: the test never set %s", what);
+        return *value;
+    }
 
     QWidget* m_widget;
-    bool m_documentSet = false;
-    std::shared_ptr<FakeDocument> m_document;
-    std::optional<platform::ReadyState> m_readyState;
-    std::optional<platform::LoadInfo> m_lastLoad;
+    std::optional<std::shared_ptr<FakeDocument>> m_document;
+    std::optional<ReadyState> m_readyState;
+    std::optional<LoadInfo> m_lastLoad;
     int m_loads = 0;
     NewWindowHandler m_newWindow;
 };

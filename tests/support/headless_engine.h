@@ -1,13 +1,15 @@
 #pragma once
 
 // Process set-up for programs that run the real engine without a display: offscreen, no GPU,
-// no background networking, and no sandbox when run as root. Values already set are kept.
+// no background networking, and no sandbox when run as root (POSIX). Values already set are kept.
 // Call before the QApplication is created.
 
 #include "platform/webengine/webengine_host.h"
 
 #include <QtGlobal>
+#ifdef Q_OS_UNIX
 #include <unistd.h>
+#endif
 
 namespace lumora::testing {
 
@@ -17,8 +19,11 @@ inline void prepareHeadlessEngine()
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --disable-background-networking");
+#ifdef Q_OS_UNIX
+    // The sandbox refuses to run as root.
     if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+#endif
     platform::webengine::WebEngineHost::prepareProcess();
 }
 

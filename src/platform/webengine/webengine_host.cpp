@@ -1,5 +1,7 @@
 #include "platform/webengine/webengine_host.h"
 
+#include "platform/logging.h"
+#include "platform/webengine/browser_page.h"
 #include "platform/webengine/script_call.h"
 #include "platform/webengine/webengine_browser.h"
 
@@ -15,6 +17,7 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <utility>
 
 namespace lumora::platform::webengine {
 
@@ -26,6 +29,8 @@ constexpr int kRetireProfileDelayMs = 500;
 constexpr int kRemoveDirectoryDelayMs = 1500;
 // How often a full clear retries while a view is busy (waiting for a page or in a handler).
 constexpr int kSwapRetryMs = 20;
+// How long a canPlayType() question may take, start of a renderer included.
+constexpr int kProbeTimeoutMs = 30000;
 
 constexpr QLatin1String kGenerationFile("generation");
 // Present when a cache clear was asked for while the cache was in use: done at the next start.
@@ -106,10 +111,12 @@ struct WebEngineHost::Impl
     std::shared_ptr<BrowserEnvironment> env = std::make_shared<BrowserEnvironment>();
     QString frameEventsSource;
     QString windowCloseSource;
+    QString foregroundSource;
     int generation = 1;
     QWebEngineProfile* profile = nullptr;
     QList<QPointer<WebEngineBrowser>> browsers;
     QList<QPointer<QWebEngineProfile>> retiring;
+    QList<QPointer<QWebEnginePage>> probes; // canPlayType() pages; they go before their profile
     bool swapPending = false;
 
     QWebEngineProfile* makeProfile(int gen)
@@ -134,13 +141,25 @@ struct WebEngineHost::Impl
         settings->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
         settings->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
 
-        created->scripts()->insert(makeScript(kWalkScriptName, env->walkSource,
-                                              QWebEngineScript::ApplicationWorld, false));
-        created->scripts()->insert(makeScript(kFrameEventsScriptName, frameEventsSource,
-                                              QWebEngineScript::ApplicationWorld, true));
-        created->scripts()->insert(makeScript(kWindowCloseScriptName, windowCloseSource,
-                                              QWebEngineScript::MainWorld, false));
         return created;
+    }
+
+    // A page of the current profile for `browser`, with the layer's scripts.
+    // WORKAROUND (Qt 6.4.2, re-check on upgrade): a page whose renderer crashed or was killed
+    // no longer gets the profile's scripts in any later document, whatever it loads; the
+    // page's own scripts it keeps. Hence the scripts go to every page, not to the profile.
+    BrowserPage* makePage(WebEngineBrowser* browser)
+    {
+        auto* page = new BrowserPage(profile, browser);
+        page->scripts().insert({makeScript(kWalkScriptName, env->walkSource,
+                                           QWebEngineScript::ApplicationWorld, false),
+                                makeScript(kFrameEventsScriptName, frameEventsSource,
+                                           QWebEngineScript::ApplicationWorld, true),
+                                makeScript(kWindowCloseScriptName, windowCloseSource,
+                                           QWebEngineScript::MainWorld, false),
+                                makeScript(kForegroundScriptName, foregroundSource,
+                                           QWebEngineScript::MainWorld, true)});
+        return page;
     }
 
     QList<WebEngineBrowser*> liveBrowsers()
@@ -172,6 +191,7 @@ struct WebEngineHost::Impl
         }
         swapPending = false;
 
+        endProbes();
         QWebEngineProfile* old = profile;
         const int oldGeneration = generation;
         ++generation;
@@ -185,12 +205,19 @@ struct WebEngineHost::Impl
             const bool showAgain = browser->viewVisible() && previous.isValid() &&
                                    !previous.isEmpty() &&
                                    previous.scheme() != QLatin1String("about");
-            browser->attachPage(new BrowserPage(profile, browser));
+            browser->attachPage(makePage(browser));
             if (showAgain)
                 browser->navigate(previous);
         }
         retire(old, oldGeneration);
         emit q->everythingCleared();
+    }
+
+    void endProbes()
+    {
+        for (const auto& probe : std::as_const(probes))
+            delete probe.data();
+        probes.clear();
     }
 
     void retire(QWebEngineProfile* old, int oldGeneration)
@@ -230,6 +257,7 @@ WebEngineHost::WebEngineHost(const QString& storageRoot, int scriptTimeoutMs)
     d->windowCloseSource = readResource(QStringLiteral(":/lumora/js/window_close.js")).trimmed() +
                            QLatin1Char('(') + scriptLiteral(d->env->windowCloseTag) +
                            QStringLiteral(");");
+    d->foregroundSource = readResource(QStringLiteral(":/lumora/js/foreground.js"));
 
     d->generation = readGeneration(d->root);
     removeOtherGenerations(d->root, d->generation);
@@ -242,6 +270,7 @@ WebEngineHost::~WebEngineHost()
     // Pages first: a profile must outlive its pages.
     for (WebEngineBrowser* browser : d->liveBrowsers())
         browser->detachPage();
+    d->endProbes();
     delete d->profile;
     for (const auto& old : std::as_const(d->retiring))
         delete old.data();
@@ -251,11 +280,26 @@ void WebEngineHost::prepareProcess()
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    const auto add = [&flags](const QByteArray& flag) {
+        flags += (flags.isEmpty() ? "" : " ") + flag;
+    };
+    // Hidden pages' timers at full rate, renderers at normal priority, covered windows not
+    // treated as hidden.
     for (const char* flag :
          {"--disable-background-timer-throttling", "--disable-renderer-backgrounding",
           "--disable-backgrounding-occluded-windows"}) {
         if (!flags.contains(flag))
-            flags += (flags.isEmpty() ? "" : " ") + QByteArray(flag);
+            add(flag);
+    }
+    // A video without sound (or muted) is paused as soon as its page is hidden, even for a
+    // moment; the Chromium feature doing it goes, merged into a --disable-features list given.
+    const QByteArray feature = "BackgroundVideoPauseOptimization";
+    const QByteArray disable = "--disable-features=";
+    if (!flags.contains(feature)) {
+        if (flags.contains(disable))
+            flags.replace(disable, disable + feature + ',');
+        else
+            add(disable + feature);
     }
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }
@@ -264,15 +308,43 @@ std::unique_ptr<BrowserControl> WebEngineHost::createBrowser(QWidget* parent)
 {
     auto* view = new QWebEngineView(parent);
     auto browser = std::make_unique<WebEngineBrowser>(d->env, view);
-    browser->attachPage(new BrowserPage(d->profile, browser.get()));
+    browser->attachPage(d->makePage(browser.get()));
     d->browsers.append(browser.get());
     return browser;
 }
 
-// WORKAROUND: on Qt 6.4.2 QWebEngineProfile::clearHttpCache() can leave every later load of
-// the profile waiting forever (seen when called before the first load, and on a second call).
-// The cache is a plain directory that the engine opens on first use: before that it is simply
-// deleted; once in use, the deletion waits for the next start.
+void WebEngineHost::canPlayType(const QString& mimeType, std::function<void(bool)> done)
+{
+    auto* page = new QWebEnginePage(d->profile, this);
+    d->probes.removeAll(QPointer<QWebEnginePage>());
+    d->probes.append(page);
+    const QString question = QStringLiteral("document.createElement('video').canPlayType(%1)")
+                                 .arg(scriptLiteral(mimeType));
+    auto* timeout = new QTimer(page);
+    timeout->setSingleShot(true);
+    connect(timeout, &QTimer::timeout, page, [page, mimeType] {
+        qCWarning(lcEngine) << "no answer whether the engine plays" << mimeType;
+        page->deleteLater();
+    });
+    connect(page, &QWebEnginePage::loadFinished, page, [page, question, mimeType, done] {
+        page->runJavaScript(question, QWebEngineScript::ApplicationWorld,
+                            [page, mimeType, done](const QVariant& answer) {
+                                if (answer.typeId() != QMetaType::QString)
+                                    return; // the page went first
+                                qCInfo(lcEngine).nospace()
+                                    << "canPlayType(" << mimeType << "): " << answer.toString();
+                                page->deleteLater();
+                                done(!answer.toString().isEmpty());
+                            });
+    });
+    timeout->start(kProbeTimeoutMs);
+    page->setHtml(QStringLiteral("<title>probe</title>"));
+}
+
+// WORKAROUND (Qt 6.4.2, re-check on upgrade): QWebEngineProfile::clearHttpCache() can leave
+// every later load of the profile waiting forever (seen when called before the first load, and
+// on a second call). The cache is a plain directory that the engine opens on first use: before
+// that it is simply deleted; once in use, the deletion waits for the next start.
 void WebEngineHost::clearCache()
 {
     if (!d->env->profileInUse) {
@@ -286,8 +358,9 @@ void WebEngineHost::clearCache()
 
 void WebEngineHost::clearEverything()
 {
-    // Cookies and visited links go at once; site storage (local storage, IndexedDB, service
-    // workers) and the cache only go with the profile's directory, hence the new generation.
+    // Cookies and visited links go at once. WORKAROUND (Qt 6.4.2): Qt has no call that drops
+    // site storage (local storage, IndexedDB, service workers), which only goes with the
+    // profile's directory, hence the new generation.
     d->profile->cookieStore()->deleteAllCookies();
     d->profile->clearAllVisitedLinks();
     d->requestSwap();

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -26,13 +27,18 @@ public:
     ~WebEngineHost() override;
 
     // To be called before the QApplication is constructed: sets what the engine needs from
-    // the application (shared OpenGL contexts) and adds Chromium switches that keep hidden
-    // views' timers and media running at full rate, unless QTWEBENGINE_CHROMIUM_FLAGS
-    // already names them.
+    // the application (shared OpenGL contexts) and adds to QTWEBENGINE_CHROMIUM_FLAGS the
+    // Chromium switches that keep pages' timers and media running at full rate while the
+    // window is in the background.
     static void prepareProcess();
 
     // A new view on the shared profile; its widget gets `parent`.
     std::unique_ptr<BrowserControl> createBrowser(QWidget* parent);
+
+    // Asks a page of the profile whether it can play `mimeType` (HTMLMediaElement.canPlayType):
+    // `done` gets true for "probably" or "maybe", false for no. It is not called at all when the
+    // engine gives no answer (logged on lcEngine).
+    void canPlayType(const QString& mimeType, std::function<void(bool)> done);
 
     void clearCache() override;
     void clearEverything() override;

@@ -4,6 +4,7 @@
 #include "platform/qt_services.h"
 #include "platform/single_instance.h"
 
+#include <functional>
 #include <memory>
 
 namespace lumora::platform {
@@ -12,12 +13,26 @@ namespace webengine {
 class WebEngineHost;
 }
 
+// Where the browser profile (with its cache) and the single-instance lock are kept.
+struct EngineFolders
+{
+    // Machine-local data: on Windows it stays on the machine instead of roaming with the user's
+    // profile (AppLocalDataLocation).
+    QString local;
+    // Where earlier versions kept them (AppDataLocation); the same folder on Linux and macOS.
+    QString legacy;
+    static EngineFolders standard();
+};
+
+// The folder to keep the browser profile in: `local`, after moving there a profile found only
+// in `legacy`. When that move fails, `legacy`, so that nothing stored is lost (logged).
+QString settleProfileFolder(const EngineFolders& folders);
+
 // The real platform: Qt WebEngine views on one on-disk profile, Qt's clock, timers and boxes.
 class QtPlatform final : public Platform
 {
 public:
-    // `dataFolder` holds the browser profile and the single-instance lock.
-    explicit QtPlatform(const QString& dataFolder);
+    explicit QtPlatform(const EngineFolders& folders = EngineFolders::standard());
     // Call before the QApplication is created: the engine's needs from the process.
     static void prepareProcess();
     ~QtPlatform() override;
@@ -31,6 +46,9 @@ public:
     bool anotherCopyRunning() const override { return m_instance.anotherCopyRunning(); }
 
     QtDialogs& qtDialogs() { return m_dialogs; }
+    // Asks the engine whether it plays H.264 video (MP4 courses); `done` gets the answer once,
+    // later, from the event loop. Not called when the engine gives none (logged).
+    void checkH264Playback(std::function<void(bool canPlay)> done);
 
 private:
     SingleInstance m_instance;
