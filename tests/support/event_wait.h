@@ -21,8 +21,15 @@ template <typename Condition> bool waitUntil(Condition condition, int timeoutMs 
     QEventLoop loop;
     QTimer poll;
     poll.setInterval(5);
+    // A condition that waits for a page runs the event loop itself; the poll must not run it
+    // again inside (the inner answer could end the wait while the outer one says otherwise).
+    bool evaluating = false;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (evaluating)
+            return;
+        evaluating = true;
         holds = condition();
+        evaluating = false;
         if (holds)
             loop.quit();
     });
