@@ -126,8 +126,21 @@ public:
     platform::QtSiteProbe probe;
 };
 
-// Proportional set size of this process and all its descendants (the engine's processes), kB.
-long long treePssKb()
+long long pssKb(int pid)
+{
+    QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+    if (!rollup.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : rollup.readAll().split('\n')) {
+        if (line.startsWith("Pss:"))
+            return line.mid(4).trimmed().split(' ').first().toLongLong();
+    }
+    return 0;
+}
+
+// Proportional set size of this process and all its descendants (the engine's processes), kB;
+// `detail` gets one "pid: kB" entry per process.
+long long treePssKb(QStringList* detail = nullptr)
 {
     std::map<int, std::vector<int>> children;
     for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
@@ -146,13 +159,10 @@ long long treePssKb()
     while (!pending.empty()) {
         const int pid = pending.back();
         pending.pop_back();
-        QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
-        if (rollup.open(QIODevice::ReadOnly)) {
-            for (const QByteArray& line : rollup.readAll().split('\n')) {
-                if (line.startsWith("Pss:"))
-                    total += line.mid(4).trimmed().split(' ').first().toLongLong();
-            }
-        }
+        const long long pss = pssKb(pid);
+        total += pss;
+        if (detail)
+            detail->append(QStringLiteral("%1: %2 kB").arg(pid).arg(pss));
         for (int child : children[pid])
             pending.push_back(child);
     }
@@ -220,6 +230,8 @@ int main(int argc, char* argv[])
     int pageFailures = 0;
     bool ended = false;
     long long pssAfterFirstLesson = 0;
+    QStringList pssFirstDetail;
+    QStringList pssEndDetail;
     std::int64_t lastProgressMs = simulatedNowMs();
     std::int64_t longestStretchMs = 0;
     const auto progressed = [&] {
@@ -245,7 +257,7 @@ int main(int argc, char* argv[])
             break;
         case study::RunEventKind::LessonDone:
             if (pssAfterFirstLesson == 0)
-                pssAfterFirstLesson = treePssKb();
+                pssAfterFirstLesson = treePssKb(&pssFirstDetail);
             break;
         case study::RunEventKind::RunEnded:
         case study::RunEventKind::RunPaused:
@@ -286,10 +298,20 @@ int main(int argc, char* argv[])
         }
     });
     outage.start();
+    // The memory of the process tree every four simulated hours, to tell growth from warm-up.
+    QStringList pssSeries;
+    QTimer sampler;
+    sampler.setInterval(static_cast<int>(4 * kHour / kSpeedup));
+    QObject::connect(&sampler, &QTimer::timeout, &sampler, [&] {
+        pssSeries.append(QStringLiteral("%1 h: %2 MB")
+                             .arg((simulatedNowMs() - startMs) / kHour)
+                             .arg(treePssKb() / 1024));
+    });
+    sampler.start();
 
     waitFor([&] { return ended; }, kGiveUpRealMinutes * 60 * 1000);
     progressed();
-    const long long pssAtEnd = treePssKb();
+    const long long pssAtEnd = treePssKb(&pssEndDetail);
     const std::int64_t runMs = simulatedNowMs() - startMs;
 
     // Lessons done: studied minutes past required, from the records the program keeps.
@@ -343,6 +365,9 @@ int main(int argc, char* argv[])
                 static_cast<double>(longestStretchMs) / kMinute);
     std::printf("pss after the first lesson: %lld kB, at the end: %lld kB\n", pssAfterFirstLesson,
                 pssAtEnd);
+    std::printf("pss by process after the first lesson: %s\n", qPrintable(pssFirstDetail.join(", ")));
+    std::printf("pss by process at the end: %s\n", qPrintable(pssEndDetail.join(", ")));
+    std::printf("pss over the run: %s\n", qPrintable(pssSeries.join(", ")));
     std::printf("run %s\n", ended ? "ended" : "did not end in time");
     std::printf("soak: completed %d/%d, over-credited %d min, pss growth %.1f%%\n", completed,
                 lessons, overCredited, growth);

@@ -26,7 +26,8 @@ void QtClock::processEventsUntil(std::chrono::milliseconds deadline)
         return;
     // Sleeps in the event loop instead of spinning; every event is delivered meanwhile.
     QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(remaining), &loop, &QEventLoop::quit);
+    // A coarse timer may fire up to 5% late: 50 ms on each one-second wait of a run's start.
+    QTimer::singleShot(static_cast<int>(remaining), Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
 }
 

@@ -313,6 +313,8 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info)
     if (outcome.outcome != LoadOutcome::Succeeded)
         qCWarning(lcEngine).nospace()
             << "load failed: " << outcome.url.toDisplayString() << ": " << outcome.error;
+    else
+        qCDebug(lcEngine) << "loaded" << outcome.url.toDisplayString();
     // WORKAROUND (Qt 6.4.2): a script sent while the top document was being replaced can go
     // with the old document without the engine ever calling back; by the time the new one has
     // loaded, any answer would have come. Fail such calls now rather than let them wait out the

@@ -291,13 +291,17 @@ void WebEngineHost::prepareProcess()
         if (!flags.contains(flag))
             add(flag);
     }
-    // A video without sound (or muted) is paused as soon as its page is hidden, even for a
-    // moment; the Chromium feature doing it goes, merged into a --disable-features list given.
-    const QByteArray feature = "BackgroundVideoPauseOptimization";
+    // Chromium features that go, merged into a --disable-features list given:
+    //  - a video without sound (or muted) is paused as soon as its page is hidden, even for a
+    //    moment;
+    //  - pages left behind are kept alive for going back, which the program never does: over a
+    //    long run every player it left would hold on to memory.
     const QByteArray disable = "--disable-features=";
-    if (!flags.contains(feature)) {
+    for (const char* feature : {"BackgroundVideoPauseOptimization", "BackForwardCache"}) {
+        if (flags.contains(feature))
+            continue;
         if (flags.contains(disable))
-            flags.replace(disable, disable + feature + ',');
+            flags.replace(disable, disable + QByteArray(feature) + ',');
         else
             add(disable + feature);
     }
