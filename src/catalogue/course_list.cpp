@@ -24,6 +24,19 @@ namespace lumora::shell {
 
 using page::Field;
 
+// Whether WebBrowser1 shows the site's course page: its course frame has a category link.
+bool Form1::coursePageShown()
+{
+    bool found = false;
+    page::guarded([&] {
+        mainPage().forEachMatch(
+            page::kCourseFrame, QStringLiteral("a"),
+            page::containing(page::Field::InnerText, catalogue::categoryLinkText()),
+            [&](int) { found = true; });
+    });
+    return found;
+}
+
 void Form1::WebBrowser1_DocumentComplete()
 {
     // Runs for every document that completes, frames included. A course frame with a category

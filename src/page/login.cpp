@@ -9,9 +9,9 @@ namespace lumora::page {
 
 namespace {
 // The names of the site's login form inputs, compared lower-cased.
-const QString kUserNameInput = QStringLiteral("userName");
-const QString kPasswordInput = QStringLiteral("Password");
-const QString kCodeInput = QStringLiteral("randomCode");
+constexpr QLatin1String kUserNameInput("userName");
+constexpr QLatin1String kPasswordInput("Password");
+constexpr QLatin1String kCodeInput("randomCode");
 } // namespace
 
 bool showsLoginPage(platform::BrowserControl& browser)

@@ -4,7 +4,6 @@
 // and lesson. Attempts that fail back off (30 s, 1 min, 2 min ... 10 min); credentials the site
 // refuses pause the run instead. Driven by the study ticks; no minute is credited meanwhile.
 
-#include "catalogue/catalogue.h"
 #include "page/page_access.h"
 #include "platform/logging.h"
 #include "shell/main_window.h"
@@ -22,18 +21,6 @@ namespace {
 constexpr int kPatienceTicks = 10;
 
 } // namespace
-
-bool Form1::coursePageShown()
-{
-    bool found = false;
-    page::guarded([&] {
-        mainPage().forEachMatch(
-            page::kCourseFrame, QStringLiteral("a"),
-            page::containing(page::Field::InnerText, catalogue::categoryLinkText()),
-            [&](int) { found = true; });
-    });
-    return found;
-}
 
 void Form1::beginRecovery()
 {

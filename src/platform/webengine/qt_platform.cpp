@@ -11,7 +11,7 @@ namespace lumora::platform {
 
 namespace {
 
-const QString kProfileFolder = QStringLiteral("browser");
+constexpr QLatin1String kProfileFolder("browser");
 
 QString absolute(const QString& folder)
 {
