@@ -161,7 +161,6 @@ void CatalogueTest::lesson_clicksItsLink_playerCoversMainView()
     f->form->List2->select(1);
     QTEST(f->main().clickLog, "clicks");
     QCOMPARE(f->player().widget()->geometry(), placed ? QRect(8, 8, 900, 600) : before);
-    QVERIFY(f->platform.fakeDialogs.shown.isEmpty());
 }
 
 QTEST_MAIN(CatalogueTest)
