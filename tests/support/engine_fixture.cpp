@@ -5,26 +5,8 @@
 
 namespace lumora::testing {
 
-std::unique_ptr<platform::Timer> EnginePlatform::createTimer()
-{
-    auto created = std::make_unique<FakeTimer>();
-    timer = created.get();
-    return created;
-}
-
-namespace {
-
-site::SiteOptions siteOptions()
-{
-    site::SiteOptions options;
-    options.port = 0;
-    options.heartbeatMs = 500;
-    return options;
-}
-
-} // namespace
-
-SiteFixture::SiteFixture() : server(siteOptions())
+// A free port, and players that report twice a second.
+SiteFixture::SiteFixture() : server(site::SiteOptions{.port = 0, .heartbeatMs = 500})
 {
     port = server.start();
     if (port <= 0)

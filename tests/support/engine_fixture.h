@@ -16,7 +16,8 @@
 
 namespace lumora::testing {
 
-class EnginePlatform final : public platform::Platform
+// The fake platform with the real engine, clock and site check in it.
+class EnginePlatform final : public FakePlatform
 {
 public:
     explicit EnginePlatform(const QString& storageRoot) : host(storageRoot) {}
@@ -25,18 +26,14 @@ public:
     {
         return host.createBrowser(parent);
     }
-    std::unique_ptr<platform::Timer> createTimer() override;
     platform::Clock& clock() override { return realClock; }
-    platform::Dialogs& dialogs() override { return recordedDialogs; }
     platform::BrowsingData& browsingData() override { return host; }
     platform::SiteProbe& siteProbe() override { return probe; }
-    bool anotherCopyRunning() const override { return false; }
 
     platform::webengine::WebEngineHost host;
     platform::QtClock realClock;
-    FakeDialogs recordedDialogs;
     platform::QtSiteProbe probe;
-    FakeTimer* timer = nullptr;
+    FakeDialogs& recordedDialogs = fakeDialogs; // the message boxes, recorded, never blocking
 };
 
 class SiteFixture

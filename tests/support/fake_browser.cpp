@@ -7,36 +7,9 @@ namespace lumora::testing {
 
 using namespace platform;
 
-std::shared_ptr<FakeDocument> framedPage(std::shared_ptr<FakeDocument> course, int count)
-{
-    auto top = std::make_shared<FakeDocument>();
-    for (int i = 0; i < count; ++i)
-        top->frames().append(i == 3 ? course : std::make_shared<FakeDocument>());
-    return top;
-}
-
-std::shared_ptr<FakeDocument> FakeBrowser::documentAt(const platform::FramePath& frames,
-                                                      QString& error) const
-{
-    std::shared_ptr<FakeDocument> doc = hasDocument() ? *m_document : nullptr;
-    if (!doc)
-        error = QStringLiteral("no document");
-    for (qsizetype depth = 0; doc && depth < frames.size(); ++depth) {
-        const int index = frames.at(depth);
-        if (index < 0 || index >= doc->frames().size()) {
-            error = QStringLiteral("frame %1: no such frame").arg(index);
-            return nullptr;
-        }
-        doc = doc->frames().at(index);
-        if (!doc)
-            error = QStringLiteral("frame %1: no document").arg(index);
-    }
-    return doc;
-}
-
 namespace {
 
-QString read(const FakeElement& e, Field field)
+bool holdsAll(const FakeElement& e, const std::vector<platform::ElementTest>& tests)
 {
     static const std::map<Field, QString FakeElement::*> members = {
         {Field::Name, &FakeElement::name},
@@ -44,84 +17,57 @@ QString read(const FakeElement& e, Field field)
         {Field::Value, &FakeElement::value},
         {Field::InnerText, &FakeElement::innerText},
         {Field::OnClick, &FakeElement::onclick}};
-    return field == Field::TagName ? e.tag.toUpper() : e.*members.at(field);
-}
-
-bool holdsAll(const FakeElement& e, const std::vector<platform::ElementTest>& tests)
-{
     return std::all_of(tests.begin(), tests.end(), [&e](const platform::ElementTest& test) {
-        const QString text = read(e, test.field);
-        switch (test.compare) {
-        case Compare::Exact:
-            return text == test.text;
-        case Compare::LowerCase:
-            return text.toLower() == test.text.toLower();
-        case Compare::Contains:
+        const QString text =
+            test.field == Field::TagName ? e.tag.toUpper() : e.*members.at(test.field);
+        if (test.compare == Compare::Contains)
             return !text.isEmpty() && text.contains(test.text);
-        }
-        return false;
+        return test.compare == Compare::Exact ? text == test.text
+                                              : text.toLower() == test.text.toLower();
     });
 }
 
-// Where the document's `tag` elements (all for an empty tag) are, in document order.
-QList<qsizetype> collection(const FakeDocument& doc, const QString& tag)
+WalkResult missing(WalkResult result, const QString& why)
 {
-    QList<qsizetype> indexes;
-    for (qsizetype i = 0; i < doc.elements().size(); ++i) {
-        if (tag.isEmpty() || doc.elements()[i].tag.compare(tag, Qt::CaseInsensitive) == 0)
-            indexes.append(i);
-    }
-    return indexes;
-}
-
-QString clickName(const FakeElement& e, int position, const platform::FramePath& frames)
-{
-    if (!e.id.isEmpty())
-        return e.id;
-    QStringList path;
-    for (const int f : frames)
-        path.append(QString::number(f));
-    return QStringLiteral("%1#%2@[%3]").arg(e.tag).arg(position).arg(path.join(QLatin1Char(',')));
+    result.status = PageStatus::Missing;
+    result.error = why;
+    return result;
 }
 
 } // namespace
 
-WalkResult FakeBrowser::resolve(const platform::FramePath& frames)
+// As a round trip does, lets in the events that arrived meanwhile, then finds the document.
+std::shared_ptr<FakeDocument> FakeBrowser::reach(const platform::FramePath& frames)
 {
-    ++walkCount;
     if (duringWalk)
         duringWalk();
-    WalkResult result;
-    if (!documentAt(frames, result.error))
-        result.status = PageStatus::Missing;
-    return result;
+    std::shared_ptr<FakeDocument> doc = hasDocument() ? *m_document : nullptr;
+    for (const int index : frames)
+        doc = doc && index >= 0 && index < doc->frames().size() ? doc->frames().at(index) : nullptr;
+    return doc;
+}
+
+WalkResult FakeBrowser::resolve(const platform::FramePath& frames)
+{
+    return reach(frames) ? WalkResult() : missing({}, QStringLiteral("no such document"));
 }
 
 // As js/walk.js: the length is read once; each step fetches its element from the live
 // collection once and holds it through every rule, whatever a click does to the document.
 WalkResult FakeBrowser::walk(const platform::WalkRequest& request)
 {
-    ++walkCount;
-    if (duringWalk)
-        duringWalk();
-    WalkResult result;
-    const auto fail = [&result](const QString& why) {
-        result.status = PageStatus::Missing;
-        result.error = why;
-        return result;
-    };
-    const std::shared_ptr<FakeDocument> doc = documentAt(request.frames, result.error);
+    const std::shared_ptr<FakeDocument> doc = reach(request.frames);
     if (!doc)
-        return fail(result.error);
-
-    result.length = static_cast<int>(collection(*doc, request.tag).size());
+        return missing({}, QStringLiteral("no such document"));
+    WalkResult result;
+    result.length = static_cast<int>(doc->elements().withTag(request.tag).size());
     const int first = std::max(request.onlyIndex, 0);
     const int end = request.onlyIndex >= 0 ? first + 1 : result.length;
     for (int i = first; i < end; ++i) {
-        const QList<qsizetype> live = collection(*doc, request.tag);
+        const QList<std::shared_ptr<FakeElement>> live = doc->elements().withTag(request.tag);
         if (i >= live.size())
-            return fail(QStringLiteral("no element at %1").arg(i));
-        const std::shared_ptr<FakeElement> element = doc->elements().hold(live.at(i));
+            return missing(result, QStringLiteral("no element at %1").arg(i));
+        const std::shared_ptr<FakeElement> element = live.at(i);
         if (!holdsAll(*element, request.filter))
             continue;
         for (const platform::WalkRule& rule : request.rules) {
@@ -132,7 +78,8 @@ WalkResult FakeBrowser::walk(const platform::WalkRequest& request)
             } else if (rule.action == Action::SetValue) {
                 element->value = rule.value;
             } else {
-                clickLog.append(clickName(*element, i, request.frames));
+                clickLog << (element->id.isEmpty() ? element->tag + '#' + QString::number(i)
+                                                   : element->id);
                 ++result.clicks;
                 // A copy: the reaction may replace the element's own handler.
                 if (const auto reaction = element->onClick)

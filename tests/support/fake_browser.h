@@ -2,7 +2,7 @@
 
 // An in-memory browser control for unit tests: documents with frames and elements, scriptable
 // reactions to clicks, a ready state. It fails loudly (qFatal) when a handler reads state the
-// test never set. Its walks keep js/walk.js's contract (tst_walk_contract runs both).
+// test never set. Its walks keep js/walk.js's contract (tst_webengine_browser runs both).
 
 #include "platform/browser_control.h"
 
@@ -37,14 +37,19 @@ public:
     qsizetype size() const { return m_items.size(); }
     FakeElement& insert(qsizetype i, FakeElement e)
     {
-        m_items.insert(i, std::make_shared<FakeElement>(std::move(e)));
-        return *m_items.at(i);
+        return **m_items.emplace(i, std::make_shared<FakeElement>(std::move(e)));
     }
-    // Keeps the first `count` elements.
-    void resize(qsizetype count) { m_items.resize(std::min(count, size())); }
     void removeAt(qsizetype i) { m_items.removeAt(i); }
     void clear() { m_items.clear(); }
-    std::shared_ptr<FakeElement> hold(qsizetype i) const { return m_items.at(i); }
+    // The `tag` elements (all for an empty tag) in document order, held as a walk holds them.
+    QList<std::shared_ptr<FakeElement>> withTag(const QString& tag) const
+    {
+        QList<std::shared_ptr<FakeElement>> found;
+        for (const std::shared_ptr<FakeElement>& e : m_items)
+            if (tag.isEmpty() || e->tag.compare(tag, Qt::CaseInsensitive) == 0)
+                found.append(e);
+        return found;
+    }
 
 private:
     QList<std::shared_ptr<FakeElement>> m_items;
@@ -54,10 +59,7 @@ class FakeDocument
 {
 public:
     // Appends an element in document order.
-    FakeElement& add(FakeElement element)
-    {
-        return m_elements.insert(m_elements.size(), std::move(element));
-    }
+    FakeElement& add(FakeElement e) { return m_elements.insert(m_elements.size(), std::move(e)); }
     FakeElement& link(const QString& text, const QString& onclick = {})
     {
         return add({QStringLiteral("a"), {}, {}, {}, text, onclick, {}, {}});
@@ -66,13 +68,8 @@ public:
     {
         return add({QStringLiteral("input"), name, type, value, {}, {}, {}, {}});
     }
-    FakeElement& listItem(const QString& text)
-    {
-        return add({QStringLiteral("li"), {}, {}, {}, text, {}, {}, {}});
-    }
 
     FakeElements& elements() { return m_elements; }
-    const FakeElements& elements() const { return m_elements; }
     // Frames in document order; a null frame is a frame without a document.
     QList<std::shared_ptr<FakeDocument>>& frames() { return m_frames; }
 
@@ -80,9 +77,6 @@ private:
     FakeElements m_elements;
     QList<std::shared_ptr<FakeDocument>> m_frames;
 };
-
-// A document with `count` frames, the fourth being `course`, as the site's pages are built.
-std::shared_ptr<FakeDocument> framedPage(std::shared_ptr<FakeDocument> course, int count = 4);
 
 class FakeBrowser final : public platform::BrowserControl
 {
@@ -100,7 +94,6 @@ public:
         load.serial = ++m_loads;
         m_lastLoad = std::move(load);
     }
-    std::shared_ptr<FakeDocument> document() const { return m_document.value_or(nullptr); }
 
     // Runs inside the next walks, as events that arrive while a real walk waits would.
     std::function<void()> duringWalk;
@@ -109,21 +102,16 @@ public:
     QList<QUrl> navigations;
     int refreshCount = 0;
     std::optional<bool> silent;
-    int walkCount = 0;
-    // One entry per click: "<tag>#<position in its collection>@<frames>" or the element's id.
+    // One entry per click: the element's id, else "<tag>#<position in its collection>".
     QStringList clickLog;
 
     // --- Raising the control's events ---
     void completeDocument() { emit documentComplete(QUrl(QStringLiteral("about:fake"))); }
-    void closeWindowByScript() { emit windowClosing(); }
     // A page asks for a new window; returns the control that the handler chose.
     BrowserControl* requestNewWindow() { return m_newWindow ? m_newWindow() : nullptr; }
 
     QWidget* widget() override { return m_widget; }
-    bool hasDocument() const override
-    {
-        return required(m_document, "a document (setDocument or setNoDocument)") != nullptr;
-    }
+    bool hasDocument() const override { return required(m_document, "a document") != nullptr; }
     ReadyState readyState() const override { return required(m_readyState, "the ready state"); }
     LoadInfo lastLoad() const override { return required(m_lastLoad, "how the last load ended"); }
     void navigate(const QUrl& url) override { navigations.append(url); }
@@ -132,14 +120,11 @@ public:
     QUrl url() const override { return navigations.isEmpty() ? QUrl() : navigations.last(); }
     WalkResult walk(const platform::WalkRequest& request) override;
     WalkResult resolve(const platform::FramePath& frames) override;
-    void setNewWindowHandler(NewWindowHandler handler) override
-    {
-        m_newWindow = std::move(handler);
-    }
+    void setNewWindowHandler(NewWindowHandler handler) override { m_newWindow = handler; }
 
 private:
-    std::shared_ptr<FakeDocument> documentAt(const platform::FramePath& frames,
-                                             QString& error) const;
+    // The document at `frames`; null when there is none.
+    std::shared_ptr<FakeDocument> reach(const platform::FramePath& frames);
     // The value a test set; fatal when it set none.
     template <typename T> static T required(const std::optional<T>& value, const char* what)
     {

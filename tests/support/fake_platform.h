@@ -15,7 +15,14 @@ class FakeClock final : public platform::Clock
 {
 public:
     std::chrono::milliseconds now() const override { return m_now; }
-    void processEventsUntil(std::chrono::milliseconds deadline) override;
+    void processEventsUntil(std::chrono::milliseconds deadline) override
+    {
+        ++waits;
+        if (duringWait)
+            duringWait();
+        if (m_now < deadline)
+            m_now = deadline;
+    }
     void advance(std::chrono::milliseconds by) { m_now += by; }
 
     // Runs inside each wait, as the events that a real wait would deliver.
@@ -46,8 +53,7 @@ public:
 
 private:
     int m_interval = 0;
-    bool m_enabled = false;
-    bool m_firing = false;
+    bool m_enabled = false, m_firing = false;
 };
 
 class FakeDialogs final : public platform::Dialogs
@@ -55,8 +61,7 @@ class FakeDialogs final : public platform::Dialogs
 public:
     struct Shown
     {
-        QString text;
-        QString title;
+        QString text, title;
         platform::MessageIcon icon;
     };
     void message(const QString& text, const QString& title, platform::MessageIcon icon) override
@@ -65,7 +70,13 @@ public:
         if (whileOpen)
             whileOpen();
     }
-    QStringList texts() const;
+    QStringList texts() const
+    {
+        QStringList all;
+        for (const Shown& s : shown)
+            all.append(s.text);
+        return all;
+    }
 
     QList<Shown> shown;
     // Runs while a box is open (events arriving while the user reads it).
@@ -77,8 +88,7 @@ class FakeBrowsingData final : public platform::BrowsingData
 public:
     void clearCache() override { ++cacheClears; }
     void clearEverything() override { ++fullClears; }
-    int cacheClears = 0;
-    int fullClears = 0;
+    int cacheClears = 0, fullClears = 0;
 };
 
 // The site answers as the test says; checks are counted.
@@ -96,7 +106,7 @@ public:
     QUrl lastUrl;
 };
 
-class FakePlatform final : public platform::Platform
+class FakePlatform : public platform::Platform
 {
 public:
     std::unique_ptr<platform::BrowserControl> createBrowser(QWidget* parent) override;

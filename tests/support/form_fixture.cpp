@@ -1,36 +1,9 @@
 #include "form_fixture.h"
 
-#include <QFile>
-
 namespace lumora::testing {
 
 using platform::LoadOutcome;
 using platform::ReadyState;
-
-FormFixture::FormFixture()
-{
-    shell::AppConfig config;
-    config.site = QUrl(QStringLiteral("http://training.example:8080/"));
-    config.stateFilePath = statePath();
-    config.dataFolder = dir.path();
-    form = std::make_unique<shell::Form1>(platform, config);
-}
-
-FormFixture::~FormFixture() = default;
-
-void FormFixture::start()
-{
-    form->load();
-    player().setLastLoad({LoadOutcome::NotLoaded, 0, {}, {}}); // an empty view
-}
-
-void FormFixture::showInMain(std::shared_ptr<FakeDocument> document)
-{
-    main().setDocument(std::move(document));
-    main().setReadyState(ReadyState::Complete);
-    main().setLastLoad({LoadOutcome::Succeeded, 200, {}, {}});
-    main().completeDocument();
-}
 
 void FormFixture::showCoursePage(CoursePage& page)
 {
@@ -47,35 +20,26 @@ void FormFixture::showCoursePage(CoursePage& page)
     showInMain(page.top);
 }
 
-void FormFixture::writeState(const QByteArray& bytes) const
+std::shared_ptr<FakeDocument> framedPage(std::shared_ptr<FakeDocument> inner, int count, int at)
 {
-    QFile file(statePath());
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("FormFixture: cannot write the state file");
+    auto outer = std::make_shared<FakeDocument>();
+    for (int i = 0; i < count; ++i)
+        outer->frames().append(i == at ? inner : std::make_shared<FakeDocument>());
+    return outer;
 }
 
-QByteArray FormFixture::readState() const
+// Appends plain `tag` elements until the next one will be at `position` among them.
+static void padTo(FakeDocument& doc, const QString& tag, int position)
 {
-    QFile file(statePath());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-QStringList FormFixture::entries(const shell::ListBox& list) const
-{
-    QStringList texts;
-    for (int i = 0; i < list.count(); ++i)
-        texts.append(list.text(i));
-    return texts;
+    for (qsizetype count = doc.elements().withTag(tag).size(); count < position; ++count)
+        doc.add({tag, {}, {}, {}, QStringLiteral("首页"), {}, {}, {}});
 }
 
 std::shared_ptr<FakeDocument> makeLoginPage()
 {
     auto page = std::make_shared<FakeDocument>();
-    page->input(QStringLiteral("userName"), QStringLiteral("text"));
-    page->input(QStringLiteral("Password"), QStringLiteral("password"));
-    page->input(QStringLiteral("randomCode"), QStringLiteral("text"));
+    for (const char* name : {"userName", "Password", "randomCode"})
+        page->input(QString::fromLatin1(name), QStringLiteral("text"));
     page->input({}, QStringLiteral("image")).id = QStringLiteral("login-submit");
     return page;
 }
@@ -84,47 +48,35 @@ CoursePage makeCoursePage(QList<int> lessonCounts)
 {
     CoursePage page;
     page.lessons = std::make_shared<FakeDocument>();
-    page.course = std::make_shared<FakeDocument>();
-    page.course->frames().append(page.lessons);
+    page.course = framedPage(page.lessons, structure::kLessonFrame + 1, structure::kLessonFrame);
     page.top = framedPage(page.course);
     page.openPlayer = std::make_shared<std::function<void(int, int)>>();
 
-    auto selected = std::make_shared<int>(0);
-    const QStringList names = {QStringLiteral("个体辅导"), QStringLiteral("团体训练"),
-                               QStringLiteral("基础理论"), QStringLiteral("学校教育")};
     FakeDocument& course = *page.course;
-    for (int category = 0; category < 4; ++category) {
-        course.link(QStringLiteral("首页"));
-        course.link(QStringLiteral("帮助"));
-        FakeElement& link = course.link(names.at(category) + QStringLiteral("学习课程"));
+    auto selected = std::make_shared<int>(0);
+    for (int category = 0; category < int(structure::kCategoryLinks.size()); ++category) {
+        padTo(course, QStringLiteral("a"), structure::kCategoryLinks.at(category));
+        FakeElement& link = course.link(QStringLiteral("类别%1学习课程").arg(category));
         link.id = QStringLiteral("category-%1").arg(category);
         link.onClick = [selected, category](FakeDocument&) { *selected = category; };
     }
-    course.listItem(QStringLiteral("首页"));
-    course.listItem(QStringLiteral("通知"));
-    FakeElement& menu = course.listItem(QStringLiteral("课程学习"));
-    menu.id = QStringLiteral("course-menu");
-    std::weak_ptr<FakeDocument> lessonsDoc = page.lessons;
-    const auto opener = page.openPlayer;
-    menu.onClick = [selected, lessonsDoc, lessonCounts, opener](FakeDocument&) {
-        const auto doc = lessonsDoc.lock();
-        if (!doc)
-            return;
+    padTo(course, QStringLiteral("li"), structure::kCourseMenuItem);
+    FakeElement& menu = course.add({"li", {}, {}, {}, "课程学习", {}, "course-menu", {}});
+    menu.onClick = [selected, doc = page.lessons, lessonCounts,
+                    opener = page.openPlayer](FakeDocument&) {
         const int category = *selected;
         doc->elements().clear();
-        for (int lesson = 1; lesson <= lessonCounts.value(category); ++lesson) {
-            doc->link(QStringLiteral("简介"));
-            FakeElement& link = doc->link(
-                QStringLiteral("第%1课").arg(lesson),
-                QStringLiteral("openMax('/player?cat=%1&lesson=%2')").arg(category).arg(lesson));
-            link.id = QStringLiteral("lesson-%1-%2").arg(category).arg(lesson);
+        for (int lesson = 0; lesson < lessonCounts.value(category); ++lesson) {
+            padTo(*doc, QStringLiteral("a"), structure::lessonLink(lesson));
+            FakeElement& link =
+                doc->link(QStringLiteral("第%1课").arg(lesson + 1), "openMax(this)");
+            link.id = QStringLiteral("lesson-%1-%2").arg(category).arg(lesson + 1);
             link.onClick = [opener, category, lesson](FakeDocument&) {
                 if (*opener)
-                    (*opener)(category, lesson);
+                    (*opener)(category, lesson + 1);
             };
         }
     };
-    course.listItem(QStringLiteral("个人信息"));
     return page;
 }
 

@@ -1,21 +1,31 @@
 #pragma once
 
-// A Form1 on the fake platform, with its state file in a fresh temporary folder, and a course
-// page shaped like the site's whose lesson links open the player as the site does.
+// A Form1 on the fake platform, with its state file in a fresh temporary folder, and the site's
+// pages as the program sees them, built from the stand-in site's own structure.
 
 #include "fake_platform.h"
+#include "platform/files.h"
 #include "shell/main_window.h"
+#include "site_structure.h"
 
 #include <QTemporaryDir>
 #include <memory>
 
 namespace lumora::testing {
 
-// The site's course page as the program sees it: four frames, the fourth being the course
-// frame with category links at positions 2, 5, 8 and 11 and the course-menu item at list
-// position 2; the course frame's first frame is the lesson frame. Clicking a category link and
-// then the course-menu item fills the lesson frame with that category's lessons, a plain link
-// before each lesson; a lesson link calls `openPlayer(category, lesson)` (1-based lesson).
+namespace structure = site::structure;
+
+// A document with `count` frames, frame `at` being `inner`; by default the site's top-level
+// page around its course frame.
+std::shared_ptr<FakeDocument> framedPage(std::shared_ptr<FakeDocument> inner,
+                                         int count = structure::kCourseFrame + 1,
+                                         int at = structure::kCourseFrame);
+
+// The site's course page: the course frame holds the four category links and the course-menu
+// item where site_structure.h puts them, and the lesson frame. Clicking a category link and
+// then the course-menu item fills the lesson frame with that category's lessons, each link at
+// its place (plain links between); lesson M's link (M from 0) calls `openPlayer(category, M + 1)`.
+// Clicks are logged as "category-K", "course-menu" and "lesson-K-N" (N counted from 1).
 struct CoursePage
 {
     std::shared_ptr<FakeDocument> top;
@@ -25,34 +35,57 @@ struct CoursePage
 };
 CoursePage makeCoursePage(QList<int> lessonCounts = {21, 9, 7, 8});
 
-// The site's login page: the three inputs and the image button.
+// The site's login page: the three inputs and the image button ("login-submit").
 std::shared_ptr<FakeDocument> makeLoginPage();
 
 struct FormFixture
 {
-    FormFixture();
-    ~FormFixture();
-
     // Starts the window as the program does.
-    void start();
+    void start()
+    {
+        form->load();
+        player().setLastLoad({platform::LoadOutcome::NotLoaded, 0, {}, {}}); // an empty view
+    }
     // The main view shows `page`, complete, and its lesson links open players that load with
     // `playerLoad`; the document completes.
     void showCoursePage(CoursePage& page);
     // The main view shows `document`, complete and loaded, and the document completes.
-    void showInMain(std::shared_ptr<FakeDocument> document);
+    void showInMain(std::shared_ptr<FakeDocument> document)
+    {
+        main().setDocument(std::move(document));
+        main().setReadyState(ReadyState::Complete);
+        main().setLastLoad({platform::LoadOutcome::Succeeded, 200, {}, {}});
+        main().completeDocument();
+    }
 
     QString statePath() const { return dir.filePath(QStringLiteral("boot.txt")); }
-    void writeState(const QByteArray& bytes) const;
-    QByteArray readState() const;
+    void writeState(const QByteArray& bytes) const
+    {
+        if (!platform::writeFileAtomically(statePath(), bytes).written())
+            qFatal("FormFixture: cannot write the state file");
+    }
+    // The state file's bytes; empty when there is none.
+    QByteArray readState() const { return platform::readWholeFile(statePath()).value_or(""); }
 
     FakeBrowser& main() const { return *platform.browsers.at(0); }
     FakeBrowser& player() const { return *platform.browsers.at(1); }
     FakeTimer& timer() const { return *platform.timer; }
-    QStringList entries(const shell::ListBox& list) const;
+    QStringList entries(const shell::ListBox& list) const
+    {
+        QStringList texts;
+        for (int i = 0; i < list.count(); ++i)
+            texts.append(list.text(i));
+        return texts;
+    }
 
     QTemporaryDir dir;
     FakePlatform platform;
-    std::unique_ptr<shell::Form1> form;
+    std::unique_ptr<shell::Form1> form = std::make_unique<shell::Form1>(
+        platform, shell::AppConfig{.site = QUrl(QStringLiteral("http://training.example:8080/")),
+                                   .stateFilePath = statePath(),
+                                   .stateFileFallback = {},
+                                   .olderStateFiles = {},
+                                   .dataFolder = dir.path()});
     // How the next players load, and what they show (a plain player page by default).
     platform::LoadOutcome playerLoad = platform::LoadOutcome::Succeeded;
     std::shared_ptr<FakeDocument> playerDocument = std::make_shared<FakeDocument>();

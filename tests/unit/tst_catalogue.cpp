@@ -1,4 +1,5 @@
-// Course-page detection, the discovery scan and the selection handlers, on the fake engine.
+// Course-page detection, the discovery scan and the selection handlers, on the fake engine,
+// against pages laid out as the stand-in site lays out its own (site_structure.h).
 
 #include "form_fixture.h"
 
@@ -8,27 +9,34 @@
 
 using namespace lumora;
 using namespace lumora::testing;
+using platform::ReadyState;
+
+namespace {
+
+// The site's category links, or its first `lessons` lesson links, as list texts.
+QStringList linkPositions(int lessons = -1)
+{
+    QStringList texts;
+    for (int i = 0; i < (lessons < 0 ? 4 : lessons); ++i)
+        texts << QString::number(lessons < 0 ? structure::kCategoryLinks.at(i)
+                                             : structure::lessonLink(i));
+    return texts;
+}
+
+} // namespace
 
 class CatalogueTest : public QObject
 {
     Q_OBJECT
 private slots:
     void init();
-    void detection_enablesStudyOnceCourseFrameHasCategoryLink();
-    void detection_fewerThanFourFrames_changesNothing();
-    void detection_onALaterFrameCompletion();
-    void scan_listsPositionsAsText();
-    void scan_noMatch_leavesOnlyItsListEmpty();
-    void scan_loadingPage_refreshesBeforeEachScan();
-    void scan_withoutLessonFrame_leavesListsAsTheyWere();
-    void courseMenu_clicksThirdListItem();
-    void category_opensItsLinkThroughTheTable();
-    void category_listOneTooShort_loadsTimetableOnly_data();
-    void category_listOneTooShort_loadsTimetableOnly();
-    void categoryLinks_userClickUsesCategoryIndex();
-    void lesson_clicksItsLinkAndCoversMainView();
-    void lesson_loadingPage_noClick_playerStillPlaced();
-    void lesson_positionWithoutElement_nothingClickedNoMessage();
+    void detection_courseFrameWithCategoryLinkUnlocksStudy();
+    void scan_fillsListsWithPositions_data();
+    void scan_fillsListsWithPositions();
+    void category_opensItsLinkWhenListed_data();
+    void category_opensItsLinkWhenListed();
+    void lesson_clicksItsLink_playerCoversMainView_data();
+    void lesson_clicksItsLink_playerCoversMainView();
 
 private:
     std::unique_ptr<FormFixture> f;
@@ -41,177 +49,118 @@ void CatalogueTest::init()
     f->start();
     site = makeCoursePage();
     f->main().setDocument(site.top);
-    f->main().setReadyState(platform::ReadyState::Complete);
+    f->main().setReadyState(ReadyState::Complete);
 }
 
-void CatalogueTest::detection_enablesStudyOnceCourseFrameHasCategoryLink()
+void CatalogueTest::detection_courseFrameWithCategoryLinkUnlocksStudy()
 {
-    QVERIFY(!f->form->Command2->isEnabled());
-    f->main().completeDocument();
-    QVERIFY(f->form->Command2->isEnabled());
-    QVERIFY(f->form->List3->widget()->isEnabled());
-    QVERIFY(!f->form->Command3->isEnabled());
-    // Nothing reverses it, not even a page without the link.
-    f->main().setDocument(framedPage(std::make_shared<FakeDocument>()));
-    f->main().completeDocument();
-    QVERIFY(f->form->Command2->isEnabled());
-    QVERIFY(!f->form->Command3->isEnabled());
-}
-
-void CatalogueTest::detection_fewerThanFourFrames_changesNothing()
-{
+    shell::Form1& w = *f->form;
     auto course = std::make_shared<FakeDocument>();
     course->link("个体辅导学习课程");
-    f->main().setDocument(framedPage(course, 3));
-    f->main().completeDocument();
-    QVERIFY(!f->form->Command2->isEnabled());
-    QVERIFY(!f->form->List3->widget()->isEnabled());
-    QVERIFY(f->form->Command3->isEnabled());
-    QVERIFY(f->platform.fakeDialogs.shown.isEmpty());
-}
-
-void CatalogueTest::detection_onALaterFrameCompletion()
-{
-    auto course = std::make_shared<FakeDocument>();
-    f->main().setDocument(framedPage(course));
-    f->main().completeDocument(); // the top document: the frame is still empty
-    QVERIFY(!f->form->Command2->isEnabled());
+    f->showInMain(framedPage(course, structure::kCourseFrame)); // one frame short
+    QVERIFY(!w.Command2->isEnabled() && !w.List3->widget()->isEnabled());
+    course->elements().clear();
+    f->showInMain(framedPage(course)); // the top document: the course frame is still empty
+    QVERIFY(!w.Command2->isEnabled() && w.Command3->isEnabled());
     course->link("[团体训练学习课程]"); // text around the words still counts
     f->main().completeDocument();       // the course frame's own completion
-    QVERIFY(f->form->Command2->isEnabled());
+    QVERIFY(w.Command2->isEnabled() && w.List3->widget()->isEnabled() && !w.Command3->isEnabled());
+    // Nothing takes it back, not even a page without the link; the login page brings "登录" back.
+    f->showInMain(framedPage(std::make_shared<FakeDocument>()));
+    QVERIFY(w.Command2->isEnabled() && !w.Command3->isEnabled());
+    f->showInMain(makeLoginPage());
+    QVERIFY(w.Command2->isEnabled() && w.Command3->isEnabled());
 }
 
-void CatalogueTest::scan_listsPositionsAsText()
+void CatalogueTest::scan_fillsListsWithPositions_data()
 {
-    f->form->Command17_Click();
-    f->form->Command15_Click();
-    QCOMPARE(f->entries(*f->form->List1), (QStringList{"2", "5", "8", "11"}));
-    QCOMPARE(f->entries(*f->form->List7), QStringList{"2"});
-    QCOMPARE(f->form->List2->count(), 21);
-    QCOMPARE(f->form->List2->text(0), QString("1"));
-    QCOMPARE(f->form->List2->text(2), QString("5"));
-    QCOMPARE(f->form->List2->text(20), QString("41"));
-    QCOMPARE(f->main().refreshCount, 0);
+    QTest::addColumn<ReadyState>("state");
+    QTest::addColumn<int>("lessonFrame"); // 0: the site's; 1: empty; 2: none
+    QTest::addColumn<int>("refreshes");
+    QTest::newRow("complete page") << ReadyState::Complete << 0 << 0;
+    QTest::newRow("loading page: reloaded before each step") << ReadyState::Interactive << 0 << 4;
+    QTest::newRow("no lessons: only their list empty") << ReadyState::Complete << 1 << 0;
+    QTest::newRow("no lesson frame: the lists stay") << ReadyState::Complete << 2 << 0;
 }
 
-void CatalogueTest::scan_noMatch_leavesOnlyItsListEmpty()
+void CatalogueTest::scan_fillsListsWithPositions()
 {
-    f->form->List2->addItem("stale");
-    // The lesson frame holds links without the script: List2 ends empty, the others fill.
-    site.lessons->link("简介");
-    site.lessons->link("第1课", "play(1)");
-    f->form->Command15_Click();
-    QCOMPARE(f->form->List2->count(), 0);
-    QCOMPARE(f->form->List1->count(), 4);
-    QCOMPARE(f->form->List7->count(), 1);
-}
-
-void CatalogueTest::scan_loadingPage_refreshesBeforeEachScan()
-{
-    f->form->Command17_Click();
-    const int refreshesBefore = f->main().refreshCount;
-    QCOMPARE(refreshesBefore, 0);
-    f->main().setReadyState(platform::ReadyState::Interactive);
-    f->form->Command15_Click();
-    QCOMPARE(f->main().refreshCount, 3);
-    QCOMPARE(f->form->List2->count(), 21); // the scans still ran on the page shown
-    f->form->Command17_Click();
-    QCOMPARE(f->main().refreshCount, 4);
-}
-
-void CatalogueTest::scan_withoutLessonFrame_leavesListsAsTheyWere()
-{
-    f->form->Command17_Click();
-    f->form->Command15_Click();
-    site.course->frames().clear();
-    f->form->gate().dispatch([this] { f->form->Command15_Click(); });
-    QCOMPARE(f->form->List2->count(), 21);
-    QCOMPARE(f->form->List1->count(), 4);
-}
-
-void CatalogueTest::courseMenu_clicksThirdListItem()
-{
-    f->form->Command17_Click();
+    QFETCH(ReadyState, state);
+    QFETCH(int, lessonFrame);
+    f->main().setReadyState(state);
+    f->form->Command17_Click(); // the course menu: the site lists the first category's lessons
     QCOMPARE(f->main().clickLog, QStringList{"course-menu"});
+    if (lessonFrame == 1)
+        site.lessons->elements().clear();
+    if (lessonFrame == 2)
+        site.course->frames().clear();
+    for (shell::ListBox* list : {f->form->List1.get(), f->form->List2.get(), f->form->List7.get()})
+        list->addItem("stale");
+    f->form->gate().dispatch([this] { f->form->Command15_Click(); });
+    const QStringList stale{"stale"}, menuItem{QString::number(structure::kCourseMenuItem)};
+    QCOMPARE(f->entries(*f->form->List1), lessonFrame == 2 ? stale : linkPositions());
+    QCOMPARE(f->entries(*f->form->List7), lessonFrame == 2 ? stale : menuItem);
+    QCOMPARE(f->entries(*f->form->List2),
+             lessonFrame == 2 ? stale : linkPositions(lessonFrame ? 0 : 21));
+    QTEST(f->main().refreshCount, "refreshes");
 }
 
-void CatalogueTest::category_opensItsLinkThroughTheTable()
+void CatalogueTest::category_opensItsLinkWhenListed_data()
 {
-    f->form->Command15_Click();
-    f->main().clickLog.clear();
-    f->form->List3->select(2);
-    QCOMPARE(f->form->categoryIndex, qint16(2));
-    QCOMPARE(f->form->List5->count(), 7); // the category's timetable
-    QCOMPARE(f->form->List5->text(2), QString("50"));
-    QCOMPARE(f->main().clickLog, QStringList{"category-2"});
-    QCOMPARE(f->entries(*f->form->List1), (QStringList{"2", "5", "8", "11"}));
-    QCOMPARE(f->form->List1->listIndex(), -1);
-    // The site now lists that category's lessons.
-    f->form->Command17_Click();
-    f->form->Command15_Click();
-    QCOMPARE(f->form->List2->count(), 7);
+    QTest::addColumn<QStringList>("list1"); // the category links as scanned
+    QTest::addColumn<int>("category");
+    QTest::newRow("links scanned") << linkPositions() << 2;
+    QTest::newRow("no links scanned") << QStringList() << 3;
+    QTest::newRow("its link not scanned") << linkPositions().mid(0, 3) << 3;
 }
 
-void CatalogueTest::category_listOneTooShort_loadsTimetableOnly_data()
-{
-    QTest::addColumn<QStringList>("list1");
-    QTest::newRow("empty") << QStringList{};
-    QTest::newRow("three entries for position 3") << QStringList{"2", "5", "8"};
-}
-
-void CatalogueTest::category_listOneTooShort_loadsTimetableOnly()
+void CatalogueTest::category_opensItsLinkWhenListed()
 {
     QFETCH(QStringList, list1);
+    QFETCH(int, category);
+    const QStringList itsLink = {QString("category-%1").arg(category)};
     for (const QString& entry : list1)
         f->form->List1->addItem(entry);
-    f->form->List3->select(3);
-    QCOMPARE(f->form->categoryIndex, qint16(3));
-    QCOMPARE(f->form->List5->count(), 8);
-    QVERIFY(f->main().clickLog.isEmpty());
+    f->form->List3->select(category);
+    QCOMPARE(f->main().clickLog, list1.size() > category ? itsLink : QStringList());
+    // List1's click lays the program's own positions out again.
     QCOMPARE(f->entries(*f->form->List1), list1);
-}
-
-void CatalogueTest::categoryLinks_userClickUsesCategoryIndex()
-{
-    f->form->Command15_Click();
-    f->form->categoryIndex = 1;
-    f->form->List1->widget()->setCurrentRow(3); // the user picks "11"
-    QCOMPARE(f->main().clickLog, QStringList{"category-1"});
-}
-
-void CatalogueTest::lesson_clicksItsLinkAndCoversMainView()
-{
-    f->form->Command17_Click();
-    f->form->Command15_Click();
+    // Whichever entry the user picks, the link opened is the current category's.
     f->main().clickLog.clear();
+    f->form->List1->widget()->setCurrentRow(0);
+    QCOMPARE(f->main().clickLog, list1.isEmpty() ? QStringList() : itsLink);
+}
+
+void CatalogueTest::lesson_clicksItsLink_playerCoversMainView_data()
+{
+    QTest::addColumn<ReadyState>("state");
+    QTest::addColumn<QString>("entry"); // List2's second entry
+    QTest::addColumn<QStringList>("clicks");
+    QTest::addColumn<bool>("placed"); // the player view now lies exactly over the main view
+    const QString second = QString::number(structure::lessonLink(1));
+    QTest::newRow("complete page")
+        << ReadyState::Complete << second << QStringList{"lesson-0-2"} << true;
+    QTest::newRow("loading page: no click")
+        << ReadyState::Loading << second << QStringList() << true;
+    QTest::newRow("no link there") << ReadyState::Complete << "99" << QStringList() << false;
+    QTest::newRow("not a position") << ReadyState::Complete << "x" << QStringList() << false;
+}
+
+void CatalogueTest::lesson_clicksItsLink_playerCoversMainView()
+{
+    QFETCH(ReadyState, state);
+    QFETCH(QString, entry);
+    QFETCH(bool, placed);
+    f->form->Command17_Click(); // the site lists the lessons
+    for (const QString& position : {QString::number(structure::lessonLink(0)), entry})
+        f->form->List2->addItem(position);
+    f->main().clickLog.clear();
+    f->main().setReadyState(state);
     f->main().widget()->setGeometry(8, 8, 900, 600);
-    f->form->List2->select(1);
-    QCOMPARE(f->main().clickLog, QStringList{"lesson-0-2"});
-    QCOMPARE(f->player().widget()->geometry(), QRect(8, 8, 900, 600));
-}
-
-void CatalogueTest::lesson_loadingPage_noClick_playerStillPlaced()
-{
-    f->form->Command17_Click();
-    f->form->Command15_Click();
-    f->main().clickLog.clear();
-    f->main().setReadyState(platform::ReadyState::Loading);
-    f->form->List2->select(0);
-    QVERIFY(f->main().clickLog.isEmpty());
-    QCOMPARE(f->main().refreshCount, 0);
-    QCOMPARE(f->player().widget()->geometry(), f->main().widget()->geometry());
-}
-
-void CatalogueTest::lesson_positionWithoutElement_nothingClickedNoMessage()
-{
     const QRect before = f->player().widget()->geometry();
-    f->form->List2->addItem("99");
-    f->form->List2->addItem("x");
-    f->form->List2->select(0);
     f->form->List2->select(1);
-    QVERIFY(f->main().clickLog.isEmpty());
-    QVERIFY(f->platform.fakeDialogs.shown.isEmpty());
-    QCOMPARE(f->player().widget()->geometry(), before);
+    QTEST(f->main().clickLog, "clicks");
+    QCOMPARE(f->player().widget()->geometry(), placed ? QRect(8, 8, 900, 600) : before);
 }
 
 QTEST_MAIN(CatalogueTest)

@@ -1,19 +1,17 @@
-// The run record on the fake engine, its rotation and failures, the "学习记录" window's summary
-// and the tray without a system tray (offscreen).
+// The run record on the fake engine, its rotation and failures, and the "学习记录" window.
 
 #include "form_fixture.h"
 #include "platform/files.h"
-#include "shell/tray_icon.h"
 #include "study/record_window.h"
 #include "study/study_log.h"
 
 #include <QFile>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 
 using namespace lumora;
 using namespace lumora::testing;
+using Kind = study::RunEventKind;
 
 namespace {
 
@@ -38,17 +36,14 @@ class StudyLogTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void run_recordsCreditLessonChangeAndEnd();
-    void rotation_atTheLimitKeepsOneOlderFile();
-    void unwritableFolder_loggedOnceThenRecordsAgain();
+    void run_recordsCreditLessonChangeAndEnd_windowFollows();
+    void record_rotatesAtTheLimit_survivesAnUnwritableFolder();
     void summary_countsDoneLessonsAndMinutes();
-    void tray_notifiesCategoryEndRunEndAndPause();
 };
 
-void StudyLogTest::run_recordsCreditLessonChangeAndEnd()
+void StudyLogTest::run_recordsCreditLessonChangeAndEnd_windowFollows()
 {
     FormFixture f;
-    f.writeState("demo\r\ndemo123\r\n\r\n\r\n\r\n\r\n");
     f.start();
     CoursePage site = makeCoursePage();
     f.showCoursePage(site);
@@ -56,17 +51,14 @@ void StudyLogTest::run_recordsCreditLessonChangeAndEnd()
     study::StudyLog log(f.form->config().dataFolder);
     QObject::connect(f.form.get(), &shell::Form1::runEvent,
                      [&log](const study::RunEvent& event) { log.record(event); });
-    const shell::TrayIcon tray(*f.form);
-    QVERIFY(!tray.shown()); // offscreen there is no tray, and the run below is unaffected
-
     f.form->openStudyRecord(); // open during the run: it follows the record
     f.form->categoryIndex = 3;
     f.form->studiedMinutesRecord[3] = study::buildStudiedRecord({"44", "0", "0"});
     f.form->gate().dispatch([&f] { f.form->Command2_Click(); });
-    QCoreApplication::processEvents();
+    QCoreApplication::processEvents(); // the window shows the start, then follows again
     for (int i = 0; i < 4; ++i) // the third credits lesson 1 past its 44; the fourth moves on
         f.timer().fire();
-    f.form->Command16->click();
+    f.form->Command16_Click();
     QCOMPARE(recordLines(log.path()),
              (QStringList{
                  "开始连续学习：学校教育", "打开类别：学校教育", "打开课程：学校教育 第 1 课",
@@ -81,11 +73,11 @@ void StudyLogTest::run_recordsCreditLessonChangeAndEnd()
     }
 }
 
-void StudyLogTest::rotation_atTheLimitKeepsOneOlderFile()
+void StudyLogTest::record_rotatesAtTheLimit_survivesAnUnwritableFolder()
 {
     QTemporaryDir dir;
     study::StudyLog log(dir.path());
-    const study::RunEvent ended{study::RunEventKind::RunEnded, 4, -1, 7, {}};
+    const study::RunEvent ended{Kind::RunEnded, 4, -1, 7, {}};
     const qint64 lineBytes = 22 + study::describeRunEvent(ended).toUtf8().size();
     // A last line cut short (no line end) gets one before the next line.
     QByteArray full(study::StudyLog::kRotateBytes - lineBytes - 1, 'x');
@@ -97,23 +89,19 @@ void StudyLogTest::rotation_atTheLimitKeepsOneOlderFile()
     log.record(ended); // would pass the limit: rotates first
     QCOMPARE(recordLines(log.path()), (QStringList{"学习结束，本次共学习 7 分钟", ""}));
     QCOMPARE(QFile(log.previousPath()).size(), study::StudyLog::kRotateBytes);
-}
 
-void StudyLogTest::unwritableFolder_loggedOnceThenRecordsAgain()
-{
-    QTemporaryDir dir;
+    // A file where the folder should be: told once; once it is gone the record goes on.
     const QString folder = dir.filePath("data");
     QVERIFY(platform::writeFileAtomically(folder, "a file where the folder should be").written());
-    study::StudyLog log(folder);
-    const study::RunEvent paused{study::RunEventKind::RunPaused, 0, -1, 0,
-                                 "密码错误\r\n请\x1b重新输入"};
+    study::StudyLog elsewhere(folder);
+    const study::RunEvent paused{Kind::RunPaused, 0, -1, 0, "密码错误\r\n请\x1b重新输入"};
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot write the run record"));
     QTest::failOnWarning(QRegularExpression("cannot write the run record"));
-    log.record(paused);
-    log.record(paused);
+    elsewhere.record(paused);
+    elsewhere.record(paused);
     QVERIFY(QFile::remove(folder));
-    log.record(paused);
-    QCOMPARE(recordLines(log.path()), (QStringList{"学习暂停（密码错误 请 重新输入）", ""}));
+    elsewhere.record(paused);
+    QCOMPARE(recordLines(elsewhere.path()), (QStringList{"学习暂停（密码错误 请 重新输入）", ""}));
 }
 
 void StudyLogTest::summary_countsDoneLessonsAndMinutes()
@@ -126,21 +114,6 @@ void StudyLogTest::summary_countsDoneLessonsAndMinutes()
         figures.append({s.lessonsDone, s.lessonCount, s.minutesStudied, s.minutesRequired});
     QCOMPARE(figures,
              (QList<QList<long long>>{{1, 2, 31, 30}, {0, 1, 0, 5}, {0, 0, 0, 0}, {2, 2, 9, 7}}));
-}
-
-void StudyLogTest::tray_notifiesCategoryEndRunEndAndPause()
-{
-    using Kind = study::RunEventKind;
-    const QList<std::pair<study::RunEvent, QString>> cases = {
-        {{Kind::CategoryFinished, 2, -1, 0, {}}, "类别已学完|基础理论的课程已全部学完。"},
-        {{Kind::RunEnded, 1, -1, 5, {}}, "学习已结束|本次共学习 5 分钟。"},
-        {{Kind::RunEnded, 4, -1, 5, {}}, "学习已结束|全部课程已学完，本次共学习 5 分钟。"},
-        {{Kind::RunPaused, 0, -1, 0, "密码错误"}, "学习已暂停|密码错误\n请回到窗口处理。"},
-        {{Kind::LessonDone, 0, 3, 0, {}}, ""}};
-    for (const auto& [event, expected] : cases) {
-        const std::optional<shell::TrayNotification> note = shell::trayNotificationFor(event);
-        QCOMPARE(note ? note->title + '|' + note->text : QString(), expected);
-    }
 }
 
 QTEST_MAIN(StudyLogTest)
