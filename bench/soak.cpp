@@ -218,7 +218,7 @@ struct Credit
 int main(int argc, char* argv[])
 {
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
-             qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") + " --js-flags=--expose-gc");
+            qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") + " --js-flags=--expose-gc");
     if (!qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").contains("--disable-gpu"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") +
                                                   " --disable-gpu --disable-background-networking");
@@ -400,13 +400,15 @@ int main(int argc, char* argv[])
     const qsizetype recordedEvents = record.value(QStringLiteral("events")).toArray().size();
     site.resetRecord();
     const long long pssAtEnd = settledPssKb(form, &pssEndDetail);
-    const double growth = pssAfterFirstLesson > 0 ? 100.0 * static_cast<double>(pssAtEnd - pssAfterFirstLesson) /
-                                                        static_cast<double>(pssAfterFirstLesson)
-                                                  : 0.0;
+    const double growth = pssAfterFirstLesson > 0
+                              ? 100.0 * static_cast<double>(pssAtEnd - pssAfterFirstLesson) /
+                                    static_cast<double>(pssAfterFirstLesson)
+                              : 0.0;
     std::printf("simulated time: %.1f h in %.1f min of real time (x%lld)\n",
                 static_cast<double>(runMs) / kHour, static_cast<double>(wall.elapsed()) / 60000.0,
                 static_cast<long long>(kSpeedup));
-    std::printf("lessons completed: %d/%d (skipped for the run: %d)\n", completed, lessons, skipped);
+    std::printf("lessons completed: %d/%d (skipped for the run: %d)\n", completed, lessons,
+                skipped);
     std::printf("minutes credited: %zu\n", credits.size());
     std::printf("minutes credited while the site saw no live player: %d\n", overCredited);
     std::printf("players that failed and were opened again: %d\n", pageFailures);
@@ -415,7 +417,8 @@ int main(int argc, char* argv[])
                 static_cast<double>(longestStretchMs) / kMinute);
     std::printf("pss after the first lesson: %lld kB, at the end: %lld kB\n", pssAfterFirstLesson,
                 pssAtEnd);
-    std::printf("pss by process after the first lesson: %s\n", qPrintable(pssFirstDetail.join(", ")));
+    std::printf("pss by process after the first lesson: %s\n",
+                qPrintable(pssFirstDetail.join(", ")));
     std::printf("pss by process at the end: %s\n", qPrintable(pssEndDetail.join(", ")));
     std::printf("pss over the run: %s\n", qPrintable(pssSeries.join(", ")));
     std::printf("events in the site's record: %lld\n", static_cast<long long>(recordedEvents));

@@ -132,14 +132,17 @@ int main(int argc, char* argv[])
     for (int round = 0; round <= kRounds; ++round) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-        environment.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
-        environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("lumora.engine.debug=true"));
-        const Sample program = measure(
-            folder + QStringLiteral("/lumora"),
-            {QStringLiteral("--site"), QString::fromStdString(site.baseUrl()),
-             QStringLiteral("--state-file"), home.filePath(QStringLiteral("boot.txt"))},
-            environment, "lumora.engine: loaded \"" + login.toUtf8());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                           home.filePath(QStringLiteral("config")));
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"),
+                           home.filePath(QStringLiteral("cache")));
+        environment.insert(QStringLiteral("QT_LOGGING_RULES"),
+                           QStringLiteral("lumora.engine.debug=true"));
+        const Sample program =
+            measure(folder + QStringLiteral("/lumora"),
+                    {QStringLiteral("--site"), QString::fromStdString(site.baseUrl()),
+                     QStringLiteral("--state-file"), home.filePath(QStringLiteral("boot.txt"))},
+                    environment, "lumora.engine: loaded \"" + login.toUtf8());
         const Sample bare =
             measure(folder + QStringLiteral("/bare_view"), {login}, environment, "loaded ok");
         if (program.ms < 0 || bare.ms < 0)

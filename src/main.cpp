@@ -100,15 +100,16 @@ int main(int argc, char* argv[])
     // MP4 courses need H.264, which not every build of the engine plays. Asked once the first
     // page has loaded: the question needs a page of its own, which would slow the start.
     auto askedH264 = std::make_shared<QMetaObject::Connection>();
-    *askedH264 = QObject::connect(window.WebBrowser1.get(), &platform::BrowserControl::documentComplete,
-                                  &window, [&platform, &window, askedH264] {
-                                      QObject::disconnect(*askedH264);
-                                      platform.checkH264Playback([&window](bool canPlay) {
-                                          if (!canPlay)
-                                              window.statusBar()->showMessage(QStringLiteral(
-                                                  "此浏览器引擎不能播放 H.264 (MP4) 视频，MP4 格式的课程将无法播放。"));
-                                      });
-                                  });
+    *askedH264 = QObject::connect(
+        window.WebBrowser1.get(), &platform::BrowserControl::documentComplete, &window,
+        [&platform, &window, askedH264] {
+            QObject::disconnect(*askedH264);
+            platform.checkH264Playback([&window](bool canPlay) {
+                if (!canPlay)
+                    window.statusBar()->showMessage(QStringLiteral(
+                        "此浏览器引擎不能播放 H.264 (MP4) 视频，MP4 格式的课程将无法播放。"));
+            });
+        });
     // The controls are laid out for a screen of 1440 x 900 or more; smaller screens get the
     // window maximised.
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();

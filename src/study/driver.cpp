@@ -104,7 +104,8 @@ void Form1::Timer1_Timer()
             creditOneMinute();
         else
             qCInfo(lcStudy) << "minute not credited:"
-                            << (recovering() ? "logging in again" : "the lesson's player is not open");
+                            << (recovering() ? "logging in again"
+                                             : "the lesson's player is not open");
     }
     saveStudiedMinutes();
     // The answer is read at the next tick.

@@ -171,11 +171,13 @@ void FlowTest::login_refusedThenAccepted_unlocksStudyAndSavesCredentials()
     login("wrong,pass");
     const QJsonObject refused = site->events("login").first();
     QVERIFY(!refused.value("ok").toBool());
-    QCOMPARE(refused.value("fields").toObject().value("Password").toString(), QString("wrong,pass"));
+    QCOMPARE(refused.value("fields").toObject().value("Password").toString(),
+             QString("wrong,pass"));
     QCOMPARE(refused.value("fields").toObject().value("randomCode").toString(), QString("ok"));
     QVERIFY(form->Command3->isEnabled());
     QVERIFY(!form->Command2->isEnabled());
-    QCOMPARE(shell::readStateFile(dir->filePath("boot.txt"))->values.password, QString("wrong,pass"));
+    QCOMPARE(shell::readStateFile(dir->filePath("boot.txt"))->values.password,
+             QString("wrong,pass"));
 
     login("demo123");
     WAIT_VERIFY(form->Command2->isEnabled());
@@ -296,7 +298,7 @@ void FlowTest::recovery_endedSession_loggedInAgain_sameLessonResumes()
     WAIT_VERIFY(playerOpened(2, 1));
     QVERIFY(!playerOpened(2, 0));
     QCOMPARE(form->lessonIndex, qint16(1));
-    QCOMPARE(form->List4->text(1), studied); // the time lost is not credited
+    QCOMPARE(form->List4->text(1), studied);             // the time lost is not credited
     QCOMPARE(platform->recordedDialogs.shown.size(), 1); // the first-run notice, once
 }
 

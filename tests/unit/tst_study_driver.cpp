@@ -128,7 +128,8 @@ void StudyDriverTest::start_runsItsStepsInOrder()
     QCOMPARE(f->form->List2->count(), 7);
     QVERIFY(f->player().widget()->isVisibleTo(f->form.get()));
     QVERIFY(f->timer().isEnabled());
-    QCOMPARE(f->platform.fakeDialogs.texts(), QStringList{"学习结束后自己查询学习时间是否已达到要求！"});
+    QCOMPARE(f->platform.fakeDialogs.texts(),
+             QStringList{"学习结束后自己查询学习时间是否已达到要求！"});
     QCOMPARE(kinds(), (QList<RunEventKind>{RunEventKind::RunStarted, RunEventKind::CategoryOpened,
                                            RunEventKind::LessonOpened}));
 }
