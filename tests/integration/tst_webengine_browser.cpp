@@ -5,7 +5,6 @@
 #include "fake_browser.h"
 #include "headless_engine.h"
 #include "platform/webengine/qt_platform.h"
-#include "platform/webengine/walk_codec.h"
 #include "platform/webengine/webengine_host.h"
 
 #include <QApplication>
@@ -200,7 +199,6 @@ class TestWebEngineBrowser : public QObject
 private slots:
     void initTestCase();
     void walksAreTheSameOnFakeAndEngine();
-    void pageAnswersAreDecoded();
     void loadOutcomes();
     void popupsLoadInTheChosenView();
     void studiesInTheBackground();
@@ -248,26 +246,6 @@ void TestWebEngineBrowser::walksAreTheSameOnFakeAndEngine()
                          qPrintable(seen));
             }
         }
-    }
-}
-
-void TestWebEngineBrowser::pageAnswersAreDecoded()
-{
-    // clang-format off
-    const std::tuple<const char*, bool, PageStatus, const char*, QList<int>> rows[] = {
-        {R"({"ok":true,"error":"","length":4,"positions":[1,3],"clicks":2})", false, Ok, "", {1, 3}},
-        // A failure keeps what the walk did before it.
-        {R"({"ok":false,"error":"gone","positions":[0]})", false, Missing, "gone", {0}},
-        {R"({"ok":false})", false, Missing, "without a reason", {}},
-        {R"({"noscript":true})", true, Missing, "scripts missing", {}},
-        {"undefined", false, Missing, "unreadable", {}},
-    };
-    // clang-format on
-    for (const auto& [answer, scriptMissing, status, error, positions] : rows) {
-        const DecodedAnswer decoded = decodeWalkAnswer(QString::fromUtf8(answer));
-        QVERIFY2(decoded.scriptMissing == scriptMissing && decoded.result.status == status &&
-                     decoded.result.error.contains(error) && decoded.result.positions == positions,
-                 answer);
     }
 }
 

@@ -225,12 +225,10 @@ private slots:
         // A failed load creates no player.
         QVERIFY(site.events("player-failed").size() == 2 && site.events("player-open").size() == 1);
 
-        // The same seed fails the same loads.
+        // A rate fails about that share of loads.
         site.server->setPlayerFailureRate(0.5, 7);
-        const QString seven = failures(20);
-        site.server->setPlayerFailureRate(0.5, 7);
-        QCOMPARE(failures(20), seven);
-        QVERIFY2(seven.count('x') > 3 && seven.count('x') < 17, qPrintable(seven));
+        const QString half = failures(20);
+        QVERIFY2(half.count('x') > 3 && half.count('x') < 17, qPrintable(half));
 
         QVERIFY(site.server->beginOutage() && !site.server->beginOutage());
         QCOMPARE(site.get("/").status, 0); // refused

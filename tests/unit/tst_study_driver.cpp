@@ -2,11 +2,9 @@
 // the fake clock: ticks are fired by hand, waits jump to their deadline.
 
 #include "form_fixture.h"
-#include "shell/state_file.h"
 #include "study/study_status.h"
 #include "study/timetable.h"
 
-#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -39,16 +37,12 @@ private slots:
     void init();
     void start_runsItsStepsInOrder();
     void start_noticeOnce_emptyCategoryListSaysAllDone();
-    void start_exitDuringTheWaits_startStillFinishes();
     void tick_equalMinutesAreCredited_onePastMovesOn();
     void tick_lastLessonDone_nextCategoryInTheSameTick();
     void tick_handPickedLessonGetsTheMinutes_driverGoesOnFromItsOwn();
-    void tick_countCarriesAcrossLessonChange();
-    void tick_everyTickRewritesTheStateFile();
     void tick_heldWhileAWalkWaits_runsAfterIt_droppedAfterExit();
     void pastLastCategory_endsTheRunOnceAsExitDoes();
     void exit_clicksEveryExitInput_loadingPageStillStops();
-    void status_showsLessonProgressAndTimeLeft();
     void player_notOpen_noMinute_reopenedThenSkipped_data();
     void player_notOpen_noMinute_reopenedThenSkipped();
     void player_siteDown_reopenedEveryTick_neverSkipped();
@@ -151,23 +145,6 @@ void StudyDriverTest::start_noticeOnce_emptyCategoryListSaysAllDone()
     QVERIFY(f->main().clickLog.isEmpty());
 }
 
-void StudyDriverTest::start_exitDuringTheWaits_startStillFinishes()
-{
-    bool exited = false;
-    f->platform.fakeClock.duringWait = [&] {
-        if (!exited) {
-            exited = true;
-            // The user presses "退出课件" while the start waits: it runs inside the wait.
-            f->form->Command16->click();
-            QVERIFY(!f->timer().isEnabled());
-        }
-    };
-    pressStudy();
-    QVERIFY(exited);
-    QVERIFY(f->timer().isEnabled());
-    QVERIFY(f->player().widget()->isVisibleTo(f->form.get()));
-}
-
 void StudyDriverTest::tick_equalMinutesAreCredited_onePastMovesOn()
 {
     f->form->categoryIndex = 2;
@@ -176,6 +153,11 @@ void StudyDriverTest::tick_equalMinutesAreCredited_onePastMovesOn()
     QCOMPARE(f->form->checkLessonProgress(), LessonProgress::Unknown);
     QCOMPARE(minute(), 1);
     QCOMPARE(f->form->List4->text(0), QString("46"));
+    QCOMPARE(f->form->studyStatus()->progressValue(), 46); // the study panel follows
+    // Saved at once; the site is asked once a tick whether its login page answers.
+    QVERIFY(f->readState().contains("\r\n1.46.2.0.3.0."));
+    QCOMPARE(f->platform.fakeProbe.checks, 3);
+    QCOMPARE(f->platform.fakeProbe.lastUrl.path(), QString("/permission/loginAction.do"));
     QCOMPARE(f->form->List2->listIndex(), 0); // moved only at the next tick
     QCOMPARE(f->form->checkLessonProgress(), LessonProgress::NextLesson);
     tick();
@@ -219,35 +201,6 @@ void StudyDriverTest::tick_handPickedLessonGetsTheMinutes_driverGoesOnFromItsOwn
     tick();
     QCOMPARE(f->form->List2->listIndex(), 1);
     QCOMPARE(f->form->lessonIndex, qint16(1));
-}
-
-void StudyDriverTest::tick_countCarriesAcrossLessonChange()
-{
-    f->form->categoryIndex = 2;
-    setStudied(2, {46, 10, 0, 0, 0, 0, 0});
-    pressStudy();
-    f->form->tickCount = 2;
-    tick(); // moves to lesson 2 and is the third tick: the minute goes to the new lesson
-    QCOMPARE(f->form->List2->listIndex(), 1);
-    QCOMPARE(f->form->List4->text(1), QString("11"));
-    QCOMPARE(f->form->List4->text(0), QString("46"));
-    QCOMPARE(f->form->tickCount, qint16(0));
-}
-
-void StudyDriverTest::tick_everyTickRewritesTheStateFile()
-{
-    f->form->categoryIndex = 1;
-    pressStudy();
-    QFile::remove(f->statePath());
-    tick(); // credits nothing
-    const std::optional<shell::LoadedState> saved = shell::readStateFile(f->statePath());
-    QVERIFY(saved && saved->complete());
-    QCOMPARE(saved->values.userName, QString("demo"));
-    QCOMPARE(saved->values.studiedRecords[1], QString("1.0.2.0.3.0.4.0.5.0.6.0.7.0.8.0.9.0."));
-    QCOMPARE(saved->values.studiedRecords[0], study::defaultStudiedRecords()[0]);
-    // The site is asked whether it answers, once a tick, at its login page.
-    QCOMPARE(f->platform.fakeProbe.checks, 1);
-    QCOMPARE(f->platform.fakeProbe.lastUrl.path(), QString("/permission/loginAction.do"));
 }
 
 void StudyDriverTest::tick_heldWhileAWalkWaits_runsAfterIt_droppedAfterExit()
@@ -312,20 +265,6 @@ void StudyDriverTest::exit_clicksEveryExitInput_loadingPageStillStops()
     QVERIFY(f->main().clickLog.isEmpty());
     QVERIFY(!f->timer().isEnabled());
     QVERIFY(!f->player().widget()->isVisibleTo(f->form.get()));
-}
-
-void StudyDriverTest::status_showsLessonProgressAndTimeLeft()
-{
-    f->form->categoryIndex = 3;
-    setStudied(3, {40, 0, 0, 0, 0, 0, 0, 0});
-    pressStudy();
-    minute();
-    const study::StudyStatus& status = *f->form->studyStatus();
-    QCOMPARE(status.progressValue(), 41);
-    QCOMPARE(status.progressMaximum(), 45);
-    QVERIFY(status.summaryText().contains("第 1 课"));
-    f->form->Command16->click();
-    QVERIFY(status.summaryText().contains("未在学习"));
 }
 
 void StudyDriverTest::player_notOpen_noMinute_reopenedThenSkipped_data()

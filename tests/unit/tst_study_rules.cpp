@@ -14,19 +14,11 @@ class StudyRulesTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void tables_defaultRecordsAreZeroForEveryLesson();
     void loadLessonMinutes_readsRecordsOfAnyShape();
     void progress_decidesTheNextStep();
     void playerWatch_verdicts();
     void loginRetryDelay_doublesUpToTenMinutes();
 };
-
-void StudyRulesTest::tables_defaultRecordsAreZeroForEveryLesson()
-{
-    for (int c = 0; c < kCategoryCount; ++c)
-        QCOMPARE(minutesOfLessons(defaultStudiedRecords().at(c)),
-                 QStringList(minutesOfLessons(requiredMinutesTables().at(c)).size(), "0"));
-}
 
 void StudyRulesTest::loadLessonMinutes_readsRecordsOfAnyShape()
 {
