@@ -1,6 +1,7 @@
-// The event gate and the lists' selection semantics. What a walk itself does is the walk contract's, which tst_webengine_browser runs on
-// FakeBrowser and on the real engine alike; the page-access layer's failures (no frame, no
-// element) are met through the catalogue's handlers in tst_catalogue.
+// The event gate and the lists' selection semantics. What a walk itself does is the walk
+// contract's, which tst_webengine_browser runs on FakeBrowser and on the real engine alike; the
+// page-access layer's failures (no frame, no element) are met through the catalogue's handlers in
+// tst_catalogue.
 
 #include "form_fixture.h"
 #include "page/page_access.h"
