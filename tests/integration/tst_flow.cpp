@@ -1,7 +1,7 @@
 // The whole window on the real engine (offscreen) against the stand-in site on loopback: login,
-// housekeeping, the catalogue, a study run across a category boundary and session recovery.
-// Every wait is on a condition with a generous timeout; study ticks are fired by hand. What the
-// engine does for a minimised window is tst_webengine_browser's.
+// housekeeping, the catalogue, a study run across a category boundary, honest minutes, session
+// recovery and study with the window minimised. Every wait is on a condition with a generous
+// timeout; study ticks are fired by hand.
 
 #include "engine_fixture.h"
 #include "event_wait.h"
@@ -15,6 +15,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
 
 using namespace lumora;
@@ -34,7 +35,10 @@ private slots:
     void fullClear_dropsSessionCookieAndLocalStorage_loginComesBack();
     void study_crossesIntoNextCategory_thenExits();
     void pageClosingItsWindow_endsTheProgramOnce();
+    void honest_failedPlayerLoad_noMinuteAndOpenedAgain();
     void recovery_endedSession_loggedInAgain_sameLessonResumes();
+    void recovery_refusedCredentials_pauseTheRun();
+    void background_minimisedWindowStudiesOn();
 
 private:
     void startWindow();
@@ -252,6 +256,21 @@ void FlowTest::pageClosingItsWindow_endsTheProgramOnce()
     QCOMPARE(unloaded.count(), 1);
 }
 
+void FlowTest::honest_failedPlayerLoad_noMinuteAndOpenedAgain()
+{
+    site->server.failNextPlayerLoads(1);
+    startStudy(2, {});
+    WAIT_VERIFY(form->WebBrowser2->lastLoad().outcome == LoadOutcome::HttpError);
+    form->tickCount = 2; // the next tick is the one that credits
+    tickAndSettle();
+    QCOMPARE(form->List4->text(0), QString("0"));
+    WAIT_VERIFY(playerOpened(2, 0)); // opened again, and this time served
+    QCOMPARE(form->WebBrowser2->lastLoad().outcome, LoadOutcome::Succeeded);
+    for (int i = 0; i < 3; ++i)
+        tickAndSettle();
+    QCOMPARE(form->List4->text(0), QString("1"));
+}
+
 void FlowTest::recovery_endedSession_loggedInAgain_sameLessonResumes()
 {
     startStudy(2, "1.46.2.0.3.0.4.0.5.0.6.0.7.0.");
@@ -277,6 +296,44 @@ void FlowTest::recovery_endedSession_loggedInAgain_sameLessonResumes()
     QCOMPARE(form->lessonIndex, qint16(1));
     QCOMPARE(form->List4->text(1), studied);             // the time lost is not credited
     QCOMPARE(platform->recordedDialogs.shown.size(), 1); // the first-run notice, once
+}
+
+void FlowTest::recovery_refusedCredentials_pauseTheRun()
+{
+    startStudy(1, {});
+    form->Text2->setText("changed-on-the-site"); // what the program would submit now
+    site->server.setSessionLifetimeMs(1);
+    WAIT_VERIFY(showsLoginPage(*form->WebBrowser2));
+    tickAndSettle();
+    WAIT_VERIFY(showsLoginPage(*form->WebBrowser1));
+    tickAndSettle();
+    WAIT_VERIFY(site->events("login").size() == 2 && showsLoginPage(*form->WebBrowser1));
+    QVERIFY(!site->events("login").last().value("ok").toBool());
+    tickAndSettle();
+    QVERIFY(!platform->timer->isEnabled());
+    QVERIFY(form->Command3->isEnabled());
+    QVERIFY(form->statusBar()->currentMessage().contains("拒绝"));
+    QCOMPARE(site->events("login").size(), 2); // no retries against a refusing site
+}
+
+void FlowTest::background_minimisedWindowStudiesOn()
+{
+    startStudy(3, {});
+    const auto beats = [this] { return site->events("heartbeat"); };
+    WAIT_VERIFY(!beats().isEmpty());
+    form->showMinimized();
+    const qsizetype before = beats().size();
+    WAIT_VERIFY(beats().size() >= before + 4);
+    // The first report after minimising may have been sent before it.
+    double videoTime = -1;
+    for (const QJsonObject& beat : beats().mid(before + 1)) {
+        QCOMPARE(beat.value("visibility").toString(), QString("visible"));
+        QVERIFY(beat.value("focus").toBool());
+        QVERIFY(beat.value("videoPlaying").toBool());
+        QVERIFY2(beat.value("videoTime").toDouble() > videoTime, "the video stood still");
+        videoTime = beat.value("videoTime").toDouble();
+    }
+    form->showNormal();
 }
 
 int main(int argc, char* argv[])

@@ -5,6 +5,7 @@
 #include "fake_browser.h"
 #include "headless_engine.h"
 #include "platform/webengine/qt_platform.h"
+#include "platform/webengine/walk_codec.h"
 #include "platform/webengine/webengine_host.h"
 
 #include <QApplication>
@@ -199,6 +200,7 @@ class TestWebEngineBrowser : public QObject
 private slots:
     void initTestCase();
     void walksAreTheSameOnFakeAndEngine();
+    void pageAnswersAreDecoded();
     void loadOutcomes();
     void popupsLoadInTheChosenView();
     void studiesInTheBackground();
@@ -246,6 +248,23 @@ void TestWebEngineBrowser::walksAreTheSameOnFakeAndEngine()
                          qPrintable(seen));
             }
         }
+    }
+}
+
+void TestWebEngineBrowser::pageAnswersAreDecoded()
+{
+    // A page's answer, then the status, part of the error and the positions decoded; a failure
+    // keeps what the walk did before it.
+    const std::tuple<const char*, PageStatus, const char*, QList<int>> rows[] = {
+        {R"({"ok":true,"error":"","length":4,"positions":[1,3],"clicks":2})", Ok, "", {1, 3}},
+        {R"({"ok":false,"error":"gone","positions":[0]})", Missing, "gone", {0}},
+        {R"({"ok":false})", Missing, "without a reason", {}},
+        {R"({"noscript":true})", Missing, "scripts missing", {}},
+        {"undefined", Missing, "unreadable", {}},
+    };
+    for (const auto& [answer, status, error, positions] : rows) {
+        const WalkResult r = decodeWalkAnswer(QString::fromUtf8(answer)).result;
+        QVERIFY2(r.status == status && r.error.contains(error) && r.positions == positions, answer);
     }
 }
 

@@ -1,4 +1,4 @@
-// The study driver, honest minutes, session recovery and exit courseware on the fake engine and
+// The study driver, honest minutes, login retries and exit courseware on the fake engine and
 // the fake clock: ticks are fired by hand, waits jump to their deadline.
 
 #include "form_fixture.h"
@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QTest>
 
 using namespace lumora;
@@ -46,8 +45,6 @@ private slots:
     void player_notOpen_noMinute_reopenedThenSkipped_data();
     void player_notOpen_noMinute_reopenedThenSkipped();
     void player_siteDown_reopenedEveryTick_neverSkipped();
-    void session_ended_logsInAgainAndResumesTheSameLesson();
-    void session_refusedCredentials_pauseTheRun();
     void session_siteUnreachable_retriesBackOff();
 
 private:
@@ -324,58 +321,6 @@ void StudyDriverTest::player_siteDown_reopenedEveryTick_neverSkipped()
     tick();
     QCOMPARE(minute(), 1);
     QCOMPARE(f->form->lessonIndex, qint16(0));
-}
-
-void StudyDriverTest::session_ended_logsInAgainAndResumesTheSameLesson()
-{
-    f->form->categoryIndex = 2;
-    setStudied(2, {46, 10, 0, 0, 0, 0, 0});
-    pressStudy();
-    tick();
-    QCOMPARE(f->form->lessonIndex, qint16(1));
-    // The session ends: the player shows the site's login page.
-    f->player().setDocument(makeLoginPage());
-    const QString studiedBefore = f->form->List4->text(1);
-    tick();
-    QVERIFY(f->form->recovering());
-    QCOMPARE(f->main().navigations.last(), f->form->config().loginPage());
-    QVERIFY(!f->player().widget()->isVisibleTo(f->form.get()));
-    // The login page arrives; the next tick fills and submits it.
-    auto login = makeLoginPage();
-    f->showInMain(login);
-    tick();
-    QCOMPARE(login->elements()[0].value, QString("demo"));
-    QCOMPARE(login->elements()[1].value, QString("demo123"));
-    QCOMPARE(f->main().clickLog.last(), QString("login-submit"));
-    // The site answers with the course page: the run resumes at the same lesson, not lesson 1.
-    CoursePage after = makeCoursePage();
-    f->showCoursePage(after);
-    f->main().clickLog.clear();
-    tick();
-    QVERIFY(!f->form->recovering());
-    QCOMPARE(f->main().clickLog, (QStringList{"category-2", "course-menu", "lesson-2-2"}));
-    QCOMPARE(f->form->lessonIndex, qint16(1));
-    QVERIFY(f->player().widget()->isVisibleTo(f->form.get()));
-    QCOMPARE(f->platform.fakeDialogs.shown.size(), 1); // the first-run notice only once
-    QCOMPARE(f->form->List4->text(1), studiedBefore);  // the time lost is not credited
-    QVERIFY(kinds().contains(RunEventKind::SessionRecovered));
-    QCOMPARE(minute(), 1);
-}
-
-void StudyDriverTest::session_refusedCredentials_pauseTheRun()
-{
-    pressStudy();
-    f->showInMain(makeLoginPage()); // the session ended in the main view
-    tick();                         // submits the saved credentials at once
-    QCOMPARE(f->main().clickLog.last(), QString("login-submit"));
-    f->showInMain(makeLoginPage()); // the site answers with its login page again
-    tick();
-    QVERIFY(!f->form->recovering());
-    QVERIFY(!f->timer().isEnabled());
-    QVERIFY(f->form->Command3->isEnabled());
-    QVERIFY(f->form->statusBar()->currentMessage().contains("拒绝"));
-    QVERIFY(kinds().contains(RunEventKind::RunPaused));
-    QCOMPARE(f->main().clickLog.count("login-submit"), 1);
 }
 
 void StudyDriverTest::session_siteUnreachable_retriesBackOff()
