@@ -22,6 +22,7 @@
 #include "headless_engine.h"
 #include "platform/qt_services.h"
 #include "platform/webengine/webengine_host.h"
+#include "process_memory.h"
 #include "shell/main_window.h"
 #include "site_server.h"
 #include "study/timetable.h"
@@ -132,49 +133,6 @@ public:
     platform::QtSiteProbe probe;
 };
 
-long long pssKb(int pid)
-{
-    QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
-    if (!rollup.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : rollup.readAll().split('\n')) {
-        if (line.startsWith("Pss:"))
-            return line.mid(4).trimmed().split(' ').first().toLongLong();
-    }
-    return 0;
-}
-
-// Proportional set size of this process and all its descendants (the engine's processes), kB;
-// `detail` gets one "pid: kB" entry per process.
-long long treePssKb(QStringList* detail = nullptr)
-{
-    std::map<int, std::vector<int>> children;
-    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool numeric = false;
-        const int pid = entry.toInt(&numeric);
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!numeric || !stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray text = stat.readAll();
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1)
-            children[fields.at(1).toInt()].push_back(pid);
-    }
-    long long total = 0;
-    std::vector<int> pending{static_cast<int>(QCoreApplication::applicationPid())};
-    while (!pending.empty()) {
-        const int pid = pending.back();
-        pending.pop_back();
-        const long long pss = pssKb(pid);
-        total += pss;
-        if (detail)
-            detail->append(QStringLiteral("%1: %2 kB").arg(pid).arg(pss));
-        for (int child : children[pid])
-            pending.push_back(child);
-    }
-    return total;
-}
-
 // The process tree's memory once the pages' garbage is collected: the least of five samples.
 long long settledPssKb(shell::Form1& form, QStringList* detail)
 {
@@ -188,7 +146,7 @@ long long settledPssKb(shell::Form1& form, QStringList* detail)
         QTimer::singleShot(200, &pause, &QEventLoop::quit);
         pause.exec();
         QStringList processes;
-        const long long pss = treePssKb(&processes);
+        const long long pss = bench::treePssKb(QCoreApplication::applicationPid(), &processes);
         if (least == 0 || pss < least) {
             least = pss;
             *detail = processes;
@@ -339,7 +297,7 @@ int main(int argc, char* argv[])
     QObject::connect(&sampler, &QTimer::timeout, &sampler, [&] {
         pssSeries.append(QStringLiteral("%1 h: %2 MB")
                              .arg((simulatedNowMs() - startMs) / kHour)
-                             .arg(treePssKb() / 1024));
+                             .arg(bench::treePssKb(QCoreApplication::applicationPid()) / 1024));
     });
     sampler.start();
 

@@ -7,6 +7,7 @@
 // Last line: "startup: time ratio T, memory ratio M" (program / bare view, medians).
 
 #include "headless_engine.h"
+#include "process_memory.h"
 #include "site_server.h"
 
 #include <QCoreApplication>
@@ -25,45 +26,6 @@ namespace {
 
 constexpr int kRounds = 6;
 constexpr int kSettleMs = 3000;
-
-long long pssKb(qint64 pid)
-{
-    QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
-    if (!rollup.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : rollup.readAll().split('\n')) {
-        if (line.startsWith("Pss:"))
-            return line.mid(4).trimmed().split(' ').first().toLongLong();
-    }
-    return 0;
-}
-
-// The process and all its descendants.
-long long treePssKb(qint64 root)
-{
-    std::map<qint64, std::vector<qint64>> children;
-    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool numeric = false;
-        const qint64 pid = entry.toLongLong(&numeric);
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!numeric || !stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray text = stat.readAll();
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1)
-            children[fields.at(1).toLongLong()].push_back(pid);
-    }
-    long long total = 0;
-    std::vector<qint64> pending{root};
-    while (!pending.empty()) {
-        const qint64 pid = pending.back();
-        pending.pop_back();
-        total += pssKb(pid);
-        for (qint64 child : children[pid])
-            pending.push_back(child);
-    }
-    return total;
-}
 
 struct Sample
 {
@@ -96,7 +58,7 @@ Sample measure(const QString& program, const QStringList& arguments,
             process.waitForReadyRead(100);
             process.readAll();
         }
-        sample.pssKb = treePssKb(process.processId());
+        sample.pssKb = lumora::bench::treePssKb(process.processId());
     } else {
         std::fprintf(stderr, "startup: %s never reported the page:\n%s\n", qPrintable(program),
                      seen.right(2000).constData());
