@@ -71,8 +71,8 @@ void LoginTest::login_checksFillsClicksAndSaves()
         return all.join('|');
     };
     const auto click = [&seen, values](FakeDocument&) { seen << "click " + values(); };
-    for (const QString& spec : page) {
-        const QStringList e = spec.split(' ');
+    for (const QString& description : page) {
+        const QStringList e = description.split(' ');
         doc->add({e[0], e[1] == "-" ? QString() : e[1], e.value(2), {}, {}, {}, {}, click});
     }
     page.isEmpty() ? f.main().setNoDocument() : f.main().setDocument(top);
