@@ -1,5 +1,6 @@
 # Installs the build into a staging folder (DESTDIR) and starts the installed programs with
-# --help: each must exit 0 and print its usage. Run by ctest (test install_and_start) as
+# --help: each must exit 0 and print its usage; a refused site address exits 2. Run by ctest
+# (test install_and_start) as
 #   cmake -D BUILD_DIR=... -D STAGING_DIR=... -D PREFIX=... -D BINDIR=... -D WITH_SITE=ON|OFF
 #         -P install_and_start.cmake
 
@@ -35,3 +36,11 @@ lumora_expect_usage(lumora "--site <URL>")
 if(WITH_SITE)
   lumora_expect_usage(lumora-site "--heartbeat-ms <N>")
 endif()
+
+# A site address it refuses is told on the console, exit code 2, with no window to wait for.
+execute_process(COMMAND "${bin}/lumora" --site ftp://site.example
+  RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE errors TIMEOUT 60)
+if(NOT result EQUAL 2 OR NOT errors MATCHES "(^|\n)lumora: [^\n]*ftp")
+  message(FATAL_ERROR "lumora --site ftp://site.example exited with ${result}:\n${output}${errors}")
+endif()
+message(STATUS "${bin}/lumora --site ftp://...: exit 2, told on the console")
