@@ -1,7 +1,10 @@
-// The run record on the fake engine, its rotation and failures, and the "学习记录" window.
+// The run record on the fake engine, its rotation and failures, the "学习记录" window, and what
+// the tray says.
 
 #include "form_fixture.h"
 #include "platform/files.h"
+#include "shell/tray_icon.h"
+#include "study/progress.h"
 #include "study/record_window.h"
 #include "study/study_log.h"
 
@@ -39,6 +42,7 @@ private slots:
     void run_recordsCreditLessonChangeAndEnd_windowFollows();
     void record_rotatesAtTheLimit_survivesAnUnwritableFolder();
     void summary_countsDoneLessonsAndMinutes();
+    void tray_toolTipAndNotifications();
 };
 
 void StudyLogTest::run_recordsCreditLessonChangeAndEnd_windowFollows()
@@ -114,6 +118,27 @@ void StudyLogTest::summary_countsDoneLessonsAndMinutes()
         figures.append({s.lessonsDone, s.lessonCount, s.minutesStudied, s.minutesRequired});
     QCOMPARE(figures,
              (QList<QList<long long>>{{1, 2, 31, 30}, {0, 1, 0, 5}, {0, 0, 0, 0}, {2, 2, 9, 7}}));
+}
+
+void StudyLogTest::tray_toolTipAndNotifications()
+{
+    study::StudySnapshot s{true, false, "学校教育", 2, 8, 12, 45, 0, 95};
+    QCOMPARE(shell::trayToolTip(s), "Lumora\n正在学习：学校教育 第 2 课\n本课 12 / 46 分钟\n"
+                                    "预计剩余 1 小时 35 分");
+    s.lesson = 0; // no lesson selected: no lesson figures
+    QCOMPARE(shell::trayToolTip(s), "Lumora\n正在学习：学校教育\n预计剩余 1 小时 35 分");
+    // Kind and category of an event, then the notification's text ("" for none) and whether
+    // the learner has to act.
+    const std::tuple<Kind, int, QString, QString, bool> cases[] = {
+        {Kind::CategoryFinished, 1, "", "团体训练的课程已全部学完。", false},
+        {Kind::RunEnded, 4, "", "全部课程已学完，本次共学习 7 分钟。", false},
+        {Kind::RunPaused, 0, " 密码错误 ", "密码错误\n请回到窗口处理。", true},
+        {Kind::LessonOpened, 0, "", "", false}};
+    for (const auto& [kind, category, detail, text, warning] : cases) {
+        const auto n = shell::trayNotificationFor({kind, category, 0, 7, detail});
+        QCOMPARE(n ? n->text : QString(), text);
+        QCOMPARE(n && n->warning, warning);
+    }
 }
 
 QTEST_MAIN(StudyLogTest)
