@@ -199,7 +199,6 @@ void FlowTest::fullClear_dropsSessionCookieAndLocalStorage_loginComesBack()
     QVERIFY(!form->Command3->isEnabled());
 
     form->clearhc->trigger();
-    form->clearhc->trigger(); // twice in a row is harmless
     // The course page is reloaded without its cookie: the site's login page comes instead, and
     // "登录" is usable again.
     WAIT_VERIFY(form->Command3->isEnabled());

@@ -205,7 +205,7 @@ private slots:
     void popupsLoadInTheChosenView();
     void studiesInTheBackground();
     void recoveries();
-    void profileMovesToTheLocalFolder();
+    void profileFolders();
 
 private:
     bool loadMain(const QString& path) { return load(*m_main, m_server->url(path)); }
@@ -287,7 +287,6 @@ void TestWebEngineBrowser::loadOutcomes()
         {{"/e404.html"}, LoadOutcome::HttpError, 404, "/e404.html"},
         {{refused}, LoadOutcome::NetworkError, 0, refused},
         {{"/e500.html", "/plain.html"}, LoadOutcome::Succeeded, 200, "/plain.html"},
-        {{"/plain.html", "/e404.html"}, LoadOutcome::HttpError, 404, "/e404.html"},
         {{"/self.html"}, LoadOutcome::Succeeded, 200, "/plain.html?in"},
         {{"/plain.html?in#part"}, LoadOutcome::Succeeded, 200, "/plain.html?in"},
     };
@@ -457,7 +456,7 @@ void TestWebEngineBrowser::recoveries()
     QVERIFY(loadMain("/plain.html"));
 }
 
-void TestWebEngineBrowser::profileMovesToTheLocalFolder()
+void TestWebEngineBrowser::profileFolders()
 {
     const QString local = m_storage.filePath("local"), roaming = m_storage.filePath("roaming");
     const QString cookies = QStringLiteral("/browser/gen-1/Cookies");
@@ -470,6 +469,16 @@ void TestWebEngineBrowser::profileMovesToTheLocalFolder()
     QCOMPARE(settleProfileFolder({local, roaming}), local);
     QVERIFY(QFile::exists(local + cookies));
     QCOMPARE(settleProfileFolder({roaming, roaming}), roaming); // one folder for both (Linux)
+
+    // A host keeps the profile generation on record and removes the others.
+    const QString root = m_storage.filePath("generations");
+    QFile record(root + "/generation");
+    QVERIFY(QDir(root).mkpath("gen-1") && QDir(root).mkpath("gen-2/kept"));
+    QVERIFY(record.open(QFile::WriteOnly) && record.write("2") == 1 && record.flush());
+    {
+        const WebEngineHost host(root, kScriptTimeoutMs);
+    }
+    QVERIFY(!QDir(root + "/gen-1").exists() && QDir(root + "/gen-2/kept").exists());
 }
 
 QTEST_MAIN(TestWebEngineBrowser)

@@ -240,14 +240,13 @@ private slots:
     void program_optionsAndStopSignal()
     {
         QProcess process;
-        process.start(LUMORA_SITE_BINARY, {"--port=0", "--charset=utf-8", "--player-fail-next=1"});
+        process.start(LUMORA_SITE_BINARY, {"--port=0", "--player-fail-next=1"});
         // The line is written and flushed at once: one read gets it whole.
         QVERIFY(process.waitForReadyRead(10000));
         const QByteArray line = process.readLine();
         QVERIFY2(line.startsWith("lumora-site listening on http://127.0.0.1:"), line.constData());
         Site client(line.split(':').last().trimmed().toInt());
         QVERIFY(client.login() && client.play(0, 0).status == 500);
-        QVERIFY(client.play(0, 0).text("UTF-8").contains(u"第1课"_s));
         process.terminate();
         QVERIFY(process.waitForFinished(15000) && process.exitCode() == 0);
         QCOMPARE(QProcess::execute(LUMORA_SITE_BINARY, {"--outage-at=1"}), 2); // needs --outage-for
