@@ -137,6 +137,7 @@ void CatalogueTest::lesson_clicksItsLink_playerCoversMainView_data()
         << ReadyState::Complete << second << QStringList{"lesson-0-2"} << true;
     QTest::newRow("loading page: no click")
         << ReadyState::Loading << second << QStringList() << true;
+    QTest::newRow("the first element") << ReadyState::Complete << "0" << QStringList{"a#0"} << true;
     QTest::newRow("no link there") << ReadyState::Complete << "99" << QStringList() << false;
     QTest::newRow("not a position") << ReadyState::Complete << "x" << QStringList() << false;
 }

@@ -93,6 +93,12 @@ void StudyLogTest::record_rotatesAtTheLimit_survivesAnUnwritableFolder()
     log.record(ended); // would pass the limit: rotates first
     QCOMPARE(recordLines(log.path()), (QStringList{"学习结束，本次共学习 7 分钟", ""}));
     QCOMPARE(QFile(log.previousPath()).size(), study::StudyLog::kRotateBytes);
+    // A rotation that fails (a folder in the way) leaves the record growing where it is.
+    QVERIFY(QFile::remove(log.previousPath()) && QDir().mkpath(log.previousPath() + "/in-the-way"));
+    QVERIFY(platform::writeFileAtomically(log.path(), full + 'x').written()); // full, cut short
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot rotate the run record"));
+    study::StudyLog(dir.path()).record(ended);
+    QCOMPARE(recordLines(log.path()).mid(1), (QStringList{"学习结束，本次共学习 7 分钟", ""}));
 
     // A file where the folder should be: told once; once it is gone the record goes on.
     const QString folder = dir.filePath("data");
