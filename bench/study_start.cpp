@@ -1,7 +1,8 @@
 // The cost of starting a run: from "连续学习" (Command2_Click) to the stand-in site receiving the
 // first lesson's player request, with the real engine and the site in-process, less the three
-// one-second waits the start makes on purpose. Several rounds; the median is reported, with where
-// the time goes (each step of the start, timed on its own).
+// one-second waits the start makes on purpose. Several rounds, each with when the start returned
+// and when the request came, so that the handler's own time and the player's load show apart;
+// the median overhead is reported.
 //
 // Last line: "study start: overhead X ms".
 
