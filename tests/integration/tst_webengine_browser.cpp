@@ -366,6 +366,7 @@ void TestWebEngineBrowser::studiesInTheBackground()
         "let last = performance.now(); setInterval(() => { const now = performance.now();"
         " fetch('/report?' + new URLSearchParams({view: location.search.slice(1), changes,"
         " gap: now - last, state: document.visibilityState, focus: document.hasFocus(),"
+        " hidden: !!(document.hidden || document.webkitHidden),"
         " shape: JSON.stringify(Object.getOwnPropertyDescriptor(Document.prototype,"
         " 'visibilityState')),"
         " live: live.currentTime, clip: clip.paused ? -1 : clip.currentTime})); last = now;"
@@ -395,6 +396,7 @@ void TestWebEngineBrowser::studiesInTheBackground()
             double fastest = 1e9; // the first report after the change may be from before it
             for (const QUrlQuery& report : seen) {
                 QVERIFY2(report.queryItemValue("state") == "visible" &&
+                             report.queryItemValue("hidden") == "false" &&
                              report.queryItemValue("focus") == "true" &&
                              report.queryItemValue("shape", QUrl::FullyDecoded) ==
                                  R"({"enumerable":true,"configurable":true})" &&
@@ -487,7 +489,11 @@ void TestWebEngineBrowser::profileFolders()
     QVERIFY(QDir(root).mkpath("gen-1") && QDir(root).mkpath("gen-2/kept"));
     QVERIFY(record.open(QFile::WriteOnly) && record.write("2") == 1 && record.flush());
     {
-        const WebEngineHost host(root, kScriptTimeoutMs);
+        WebEngineHost host(root, kScriptTimeoutMs);
+        // Before any page has loaded, a cache clear removes the cache at once.
+        QVERIFY(QDir().mkpath(host.profilePath() + "/cache/old"));
+        host.clearCache();
+        QVERIFY(!QFile::exists(host.profilePath() + "/cache"));
     }
     QVERIFY(!QDir(root + "/gen-1").exists() && QDir(root + "/gen-2/kept").exists());
 }

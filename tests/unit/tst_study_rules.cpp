@@ -27,7 +27,6 @@ void StudyRulesTest::loadLessonMinutes_readsRecordsOfAnyShape()
     const std::pair<QString, QStringList> cases[] = {
         {"", QStringList(7, "0")}, // nothing studied yet
         {"1.3.2.0.3.12.4.0.5.0.6.0.7.51.", saved},
-        {"1.3.2.0.3.12.4.0.5.0.6.0.7.51", saved},          // without the final full stop
         {"1.1.1.2.1.3.1.4.1.5.1.6.1.7", ordinal},          // lesson numbers are not read
         {"1.1.2.2.3.3.4.4.5.5.6.6.7.7.8.8", ordinal},      // more pairs than the table
         {"1.9.2.8.", {"9", "8", "0", "0", "0", "0", "0"}}, // fewer: the rest is 0
