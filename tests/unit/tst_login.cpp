@@ -63,7 +63,7 @@ void LoginTest::login_checksFillsClicksAndSaves()
         page.removeFirst();
     }
     QStringList seen;
-    const auto values = [doc] {
+    const auto values = [doc = doc.get()] { // not owning: the elements hold this lambda
         QStringList all;
         for (qsizetype i = 0; i < doc->elements().size(); ++i)
             all << doc->elements()[i].value;
