@@ -18,14 +18,14 @@
 //
 // Last line: "soak: completed C/45, over-credited M min, pss growth G%".
 
+#include "app/program.h"
 #include "fake_platform.h"
 #include "headless_engine.h"
 #include "platform/qt_services.h"
 #include "platform/webengine/webengine_host.h"
 #include "process_memory.h"
-#include "shell/main_window.h"
+#include "records/timetable.h"
 #include "site_server.h"
-#include "study/timetable.h"
 
 #include <QApplication>
 #include <QDir>
@@ -134,9 +134,9 @@ public:
 };
 
 // The process tree's memory once the pages' garbage is collected: the least of five samples.
-long long settledPssKb(shell::Form1& form, QStringList* detail)
+long long settledPssKb(window::MainWindow& form, QStringList* detail)
 {
-    for (platform::BrowserControl* view : {form.WebBrowser1.get(), form.WebBrowser2.get()})
+    for (platform::BrowserControl* view : {&form.mainView(), &form.playerView()})
         platform::webengine::WebEngineHost::runScriptForText(
             *view, QStringLiteral("typeof gc === 'function' ? (gc(), 'collected') : 'no gc'"));
     malloc_trim(0); // what this process freed goes back to the system, as garbage does above
@@ -206,12 +206,13 @@ int main(int argc, char* argv[])
         return 1;
     state.close();
     SoakPlatform platform(dir.filePath(QStringLiteral("browser")));
-    shell::AppConfig config;
+    app::AppConfig config;
     config.site = QUrl(QString::fromStdString(site.baseUrl()));
     config.stateFilePath = state.fileName();
     config.dataFolder = dir.path();
-    shell::Form1 form(platform, config);
-    form.load();
+    app::Program program(platform, config);
+    window::MainWindow& form = program.window();
+    program.start();
     form.resize(1440, 900);
     form.show();
 
@@ -231,49 +232,50 @@ int main(int argc, char* argv[])
         longestStretchMs = std::max(longestStretchMs, now - lastProgressMs);
         lastProgressMs = now;
     };
-    QObject::connect(&form, &shell::Form1::runEvent, &form, [&](const study::RunEvent& e) {
-        switch (e.kind) {
-        case study::RunEventKind::MinuteCredited:
-            credits.push_back({simulatedNowMs() - siteStartMs, e.category, e.lesson});
-            progressed();
-            break;
-        case study::RunEventKind::SessionRecovered:
-            ++recoveries;
-            progressed();
-            break;
-        case study::RunEventKind::LessonSkipped:
-            ++skipped;
-            break;
-        case study::RunEventKind::PageFailed:
-            ++pageFailures;
-            break;
-        case study::RunEventKind::LessonDone:
-            if (pssAfterFirstLesson == 0)
-                firstLessonDone = true;
-            break;
-        case study::RunEventKind::RunEnded:
-        case study::RunEventKind::RunPaused:
-            ended = true;
-            break;
-        default:
-            break;
-        }
-    });
+    QObject::connect(
+        &program.run(), &study::StudyRun::runEvent, &form, [&](const records::RunEvent& e) {
+            switch (e.kind) {
+            case records::RunEventKind::MinuteCredited:
+                credits.push_back({simulatedNowMs() - siteStartMs, e.category, e.lesson});
+                progressed();
+                break;
+            case records::RunEventKind::SessionRecovered:
+                ++recoveries;
+                progressed();
+                break;
+            case records::RunEventKind::LessonSkipped:
+                ++skipped;
+                break;
+            case records::RunEventKind::PageFailed:
+                ++pageFailures;
+                break;
+            case records::RunEventKind::LessonDone:
+                if (pssAfterFirstLesson == 0)
+                    firstLessonDone = true;
+                break;
+            case records::RunEventKind::RunEnded:
+            case records::RunEventKind::RunPaused:
+                ended = true;
+                break;
+            default:
+                break;
+            }
+        });
 
     // Log in as a learner would, then start the run.
-    if (!waitFor([&] { return form.WebBrowser1->readyState() == platform::ReadyState::Complete; },
+    if (!waitFor([&] { return form.mainView().readyState() == platform::ReadyState::Complete; },
                  60000)) {
         std::fprintf(stderr, "soak: the login page did not load\n");
         return 1;
     }
-    form.Command3->click();
-    if (!waitFor([&] { return form.Command2->isEnabled(); }, 60000)) {
+    form.loginButton()->click();
+    if (!waitFor([&] { return form.studyButton()->isEnabled(); }, 60000)) {
         std::fprintf(stderr, "soak: the login did not reach the course page\n");
         return 1;
     }
     const std::int64_t startMs = simulatedNowMs();
     lastProgressMs = startMs;
-    form.Command2->click();
+    form.studyButton()->click();
 
     // One outage, by the simulated clock.
     QTimer outage;
@@ -311,9 +313,9 @@ int main(int argc, char* argv[])
     // Lessons done: studied minutes past required, from the records the program keeps.
     int completed = 0;
     int lessons = 0;
-    for (int c = 0; c < study::kCategoryCount; ++c) {
-        const study::LessonMinutes m = study::loadLessonMinutes(
-            study::requiredMinutesTables().at(c), form.studiedMinutesRecord.at(c));
+    for (int c = 0; c < records::kCategoryCount; ++c) {
+        const records::LessonMinutes m = records::loadLessonMinutes(
+            records::requiredMinutesTables().at(c), program.records().studiedRecords().at(c));
         for (qsizetype i = 0; i < m.required.size(); ++i, ++lessons)
             completed += m.studied.at(i).toInt() > m.required.at(i).toInt() ? 1 : 0;
     }

@@ -6,10 +6,10 @@
 //
 // Last line: "study start: overhead X ms".
 
+#include "app/program.h"
 #include "engine_fixture.h"
 #include "event_wait.h"
 #include "headless_engine.h"
-#include "shell/main_window.h"
 #include "site_server.h"
 
 #include <QApplication>
@@ -66,30 +66,31 @@ int main(int argc, char* argv[])
         return 1;
     QTemporaryDir dir;
     testing::EnginePlatform platform(dir.filePath(QStringLiteral("browser")));
-    shell::AppConfig config;
+    app::AppConfig config;
     config.site = QUrl(QString::fromStdString(site.baseUrl()));
     config.stateFilePath = dir.filePath(QStringLiteral("boot.txt"));
     config.dataFolder = dir.path();
-    shell::Form1 form(platform, config);
-    form.load();
+    app::Program program(platform, config);
+    window::MainWindow& form = program.window();
+    program.start();
     form.resize(1440, 900);
     form.show();
     const auto complete = [&] {
-        return form.WebBrowser1->readyState() == platform::ReadyState::Complete;
+        return form.mainView().readyState() == platform::ReadyState::Complete;
     };
     if (!testing::waitUntil(complete))
         return 1;
-    form.Text3->setText(QStringLiteral("demo"));
-    form.Text2->setText(QStringLiteral("demo123"));
-    form.Command3->click();
-    if (!testing::waitUntil([&] { return form.Command2->isEnabled() && complete(); }))
+    form.userNameBox()->setText(QStringLiteral("demo"));
+    form.passwordBox()->setText(QStringLiteral("demo123"));
+    form.loginButton()->click();
+    if (!testing::waitUntil([&] { return form.studyButton()->isEnabled() && complete(); }))
         return 1;
 
     std::vector<double> overheads;
     for (int round = 0; round < kRounds; ++round) {
         site.resetRecord();
         const std::int64_t pressed = nowMs();
-        form.Command2->click(); // the gate runs it at once: the window is idle
+        form.studyButton()->click(); // the gate runs it at once: the window is idle
         const std::int64_t returned = nowMs();
         if (!testing::waitUntil([&] { return firstPlayerServedMs(site) >= 0; }))
             return 1;
@@ -101,10 +102,10 @@ int main(int argc, char* argv[])
                     round + 1, static_cast<long long>(requested - pressed),
                     static_cast<long long>(returned - pressed), overhead);
         std::fflush(stdout);
-        form.Command16->click();
+        form.exitButton()->click();
         testing::waitUntil([&] {
             return complete() &&
-                   form.WebBrowser2->lastLoad().outcome != platform::LoadOutcome::Loading;
+                   form.playerView().lastLoad().outcome != platform::LoadOutcome::Loading;
         });
     }
     std::sort(overheads.begin(), overheads.end());

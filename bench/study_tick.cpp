@@ -1,7 +1,7 @@
 // Cost of one study tick (timetable reload, credit, atomic save of the state file) on the fake
 // engine, over 1,000 ticks. Prints median and max; the last line is "tick median ms: X".
 
-#include "form_fixture.h"
+#include "program_fixture.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -17,12 +17,12 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     constexpr int kTicks = 1000;
 
-    FormFixture f;
+    ProgramFixture f;
     f.writeState("demo\r\ndemo123\r\n\r\n\r\n\r\n\r\n");
     f.start();
     CoursePage site = makeCoursePage();
     f.showCoursePage(site);
-    f.form->gate().dispatch([&] { f.form->Command2_Click(); });
+    f.dispatch([&] { f.run().startStudy(); });
 
     std::vector<double> ms;
     ms.reserve(kTicks);
@@ -36,7 +36,7 @@ int main(int argc, char* argv[])
     std::sort(sorted.begin(), sorted.end());
     const double median = sorted[sorted.size() / 2];
     std::printf("ticks: %d (lesson %d of category %d reached, state file %s)\n", kTicks,
-                f.form->lessonIndex + 1, f.form->categoryIndex,
+                f.run().lessonIndex() + 1, f.catalogue().category(),
                 f.readState().isEmpty() ? "missing" : "written");
     std::printf("tick max ms: %.3f\n", sorted.back());
     std::printf("tick p90 ms: %.3f\n", sorted[sorted.size() * 9 / 10]);

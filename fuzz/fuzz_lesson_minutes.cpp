@@ -1,6 +1,6 @@
 // Fuzzes the reading of a studied-minutes record against each category's table of lessons.
 
-#include "study/timetable.h"
+#include "records/timetable.h"
 
 #include <QByteArray>
 #include <QString>
@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-using namespace lumora::study;
+using namespace lumora::records;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -1,13 +1,13 @@
 // Fuzzes the state file's parser with arbitrary file contents.
 
-#include "shell/state_file.h"
+#include "records/state_file.h"
 
 #include <QByteArray>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
-using namespace lumora::shell;
+using namespace lumora::records;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

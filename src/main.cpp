@@ -1,12 +1,10 @@
 // Lumora: an automatic-study browser for one training site.
 
+#include "app/program.h"
 #include "lumora_config.h"
 #include "platform/console.h"
 #include "platform/user_folders.h"
 #include "platform/webengine/qt_platform.h"
-#include "shell/main_window.h"
-#include "shell/tray_icon.h"
-#include "study/study_log.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -25,7 +23,7 @@ using namespace lumora;
 namespace {
 
 // Reads --site and --state-file; exits with a message on a bad site address.
-shell::AppConfig parseCommandLine(const QApplication& app)
+app::AppConfig parseCommandLine(const QApplication& application)
 {
     const platform::StateFilePlaces defaultPlaces = platform::defaultStateFilePlaces();
     QCommandLineParser parser;
@@ -52,10 +50,10 @@ shell::AppConfig parseCommandLine(const QApplication& app)
         QStringLiteral("PATH"));
     parser.addOption(site);
     parser.addOption(stateFile);
-    parser.process(app);
+    parser.process(application);
 
-    shell::AppConfig config;
-    const shell::SiteAddress address = shell::parseSiteAddress(parser.value(site));
+    app::AppConfig config;
+    const app::SiteAddress address = app::parseSiteAddress(parser.value(site));
     if (!address.error.isEmpty()) {
         platform::showStartupError(address.error);
         std::exit(2);
@@ -76,7 +74,7 @@ shell::AppConfig parseCommandLine(const QApplication& app)
 int main(int argc, char* argv[])
 {
     platform::QtPlatform::prepareProcess();
-    QApplication app(argc, argv);
+    QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumora"));
     QApplication::setApplicationVersion(QStringLiteral(LUMORA_VERSION));
     // The installed icon has the desktop entry's name; Wayland finds it through that name.
@@ -86,27 +84,24 @@ int main(int argc, char* argv[])
     icon.addFile(QStringLiteral(":/lumora/lumora-256.png"));
     QApplication::setWindowIcon(icon);
 
-    shell::AppConfig config = parseCommandLine(app);
+    app::AppConfig config = parseCommandLine(application);
     config.dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
 
     platform::QtPlatform platform;
-    study::StudyLog studyLog(config.dataFolder);
-    shell::Form1 window(platform, config);
-    platform.qtDialogs().setParent(&window);
-    QObject::connect(&window, &shell::Form1::runEvent, &window,
-                     [&studyLog](const study::RunEvent& event) { studyLog.record(event); });
-    shell::TrayIcon tray(window);
-    window.load();
+    app::Program program(platform, config);
+    window::MainWindow& mainWindow = program.window();
+    platform.qtDialogs().setParent(&mainWindow);
+    program.start();
     // MP4 courses need H.264, which not every build of the engine plays. Asked once the first
     // page has loaded: the question needs a page of its own, which would slow the start.
     auto askedH264 = std::make_shared<QMetaObject::Connection>();
     *askedH264 = QObject::connect(
-        window.WebBrowser1.get(), &platform::BrowserControl::documentComplete, &window,
-        [&platform, &window, askedH264] {
+        &mainWindow.mainView(), &platform::BrowserControl::documentComplete, &mainWindow,
+        [&platform, &mainWindow, askedH264] {
             QObject::disconnect(*askedH264);
-            platform.checkH264Playback([&window](bool canPlay) {
+            platform.checkH264Playback([&mainWindow](bool canPlay) {
                 if (!canPlay)
-                    window.statusBar()->showMessage(QStringLiteral(
+                    mainWindow.statusBar()->showMessage(QStringLiteral(
                         "此浏览器引擎不能播放 H.264 (MP4) 视频，MP4 格式的课程将无法播放。"));
             });
         });
@@ -114,10 +109,10 @@ int main(int argc, char* argv[])
     // window maximised.
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     if (screen.width() >= 1440 && screen.height() >= 900) {
-        window.resize(1440, 900);
-        window.show();
+        mainWindow.resize(1440, 900);
+        mainWindow.show();
     } else {
-        window.showMaximized();
+        mainWindow.showMaximized();
     }
     return QApplication::exec();
 }

@@ -1,29 +1,14 @@
-// Browser housekeeping: clearing stored data, routing pop-ups, a page closing its window.
+#include "page/housekeeping.h"
 
-#include "shell/main_window.h"
+namespace lumora::page {
 
-namespace lumora::shell {
-
-void Form1::Command5_Click()
+Housekeeping::Housekeeping(BrowserViews& views, platform::BrowsingData& data) : m_data(data)
 {
-    m_platform.browsingData().clearEverything();
+    // Every new window of the main view, whatever its address, opens in the player view. The
+    // engine needs its answer at once, so this does not wait at the event gate.
+    views.main().setNewWindowHandler([player = &views.player()] { return player; });
+    connect(&views.main(), &platform::BrowserControl::windowClosing, this,
+            &Housekeeping::pageClosedWindow);
 }
 
-void Form1::clearhc_Click()
-{
-    Command5_Click();
-}
-
-platform::BrowserControl* Form1::WebBrowser1_NewWindow2()
-{
-    // Every new window of the main view, whatever its address, opens in the player view.
-    return WebBrowser2.get();
-}
-
-void Form1::WebBrowser1_WindowClosing()
-{
-    // No question and no save: the state file keeps what the last save wrote.
-    unload();
-}
-
-} // namespace lumora::shell
+} // namespace lumora::page

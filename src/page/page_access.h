@@ -2,7 +2,7 @@
 
 // The one way handlers read and drive the site's pages.
 //
-// Documents are named by their frame path from WebBrowser1's top-level document and re-derived
+// Documents are named by their frame path from the main view's top-level document and re-derived
 // at every use, so a handler always sees the page shown at that moment; nothing of a page is
 // kept beyond one call. A walk reads its collection's length once and fetches each item by
 // index at its own step. Anything that is not there (a frame, a document, an element) raises
@@ -45,11 +45,6 @@ inline ElementTest containing(Field field, const QString& text)
 
 // Runs `body`; a NotThere ends it quietly. Returns whether it ran to its end.
 bool guarded(const std::function<void()>& body);
-
-// Whether `browser` shows the site's login page: a top-level document with input elements
-// named userName and Password (compared lower-cased, as the log-in fill finds them). A page
-// that cannot be read is not the login page.
-bool showsLoginPage(platform::BrowserControl& browser);
 
 class PageAccess
 {

@@ -10,8 +10,8 @@ class QWidget;
 
 namespace lumora::platform {
 
-// Document ready states as the window sees them. Only Complete (4) is ever tested; the values
-// are those the site's pages and the window's handlers have always used.
+// Document ready states. Only Complete (4) is ever tested; the values are those the site's
+// pages and the program have always used.
 enum class ReadyState
 {
     Uninitialized = 0, // no document yet

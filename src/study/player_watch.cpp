@@ -1,11 +1,11 @@
 #include "study/player_watch.h"
 
 #include <algorithm>
-#include <utility>
 
 namespace lumora::study {
 
-TickVerdict PlayerWatch::judge(int lesson, PlayerState player, platform::SiteProbe::Answer site)
+TickVerdict PlayerWatch::judge(LessonKey lesson, PlayerState player,
+                               platform::SiteProbe::Answer site)
 {
     if (lesson != m_lesson) {
         m_lesson = lesson;
@@ -49,13 +49,6 @@ TickVerdict PlayerWatch::judge(int lesson, PlayerState player, platform::SitePro
         return {.skip = true};
     }
     return {.reopen = true};
-}
-
-std::chrono::milliseconds loginRetryDelay(int failedAttempts)
-{
-    using namespace std::chrono_literals;
-    const int doublings = std::clamp(failedAttempts - 1, 0, 5);
-    return std::min<std::chrono::milliseconds>(30s * (1 << doublings), 10min);
 }
 
 } // namespace lumora::study

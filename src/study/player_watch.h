@@ -2,11 +2,9 @@
 
 // Honest minutes: a tick credits its minute only while the lesson's player is really open, and
 // a player that keeps failing is given up for the run rather than stalling it. Pure logic: the
-// window observes the views and the site, this decides.
+// study run observes the views and the site, this decides.
 
 #include "platform/site_probe.h"
-
-#include <chrono>
 
 namespace lumora::study {
 
@@ -19,6 +17,15 @@ enum class PlayerState
     Failed,    // the load ended with an HTTP error, or the page's renderer died
     SiteDown,  // the site could not be reached
     LoginPage, // the site's login page shows (in the player or the main view): the session ended
+};
+
+// Which lesson a tick was about: its category and its position in the lesson list (-1: none
+// selected).
+struct LessonKey
+{
+    int category = -1;
+    int lesson = -1;
+    bool operator==(const LessonKey&) const = default;
 };
 
 struct TickVerdict
@@ -43,8 +50,8 @@ public:
     // The lesson's link was clicked (opened or reopened): its window may still be on its way.
     void lessonClicked() { m_ticksSinceClick = 0; }
 
-    // Judges one tick. `lesson` names the current lesson (any number that changes with it).
-    TickVerdict judge(int lesson, PlayerState player, platform::SiteProbe::Answer site);
+    // Judges one tick about `lesson`.
+    TickVerdict judge(LessonKey lesson, PlayerState player, platform::SiteProbe::Answer site);
 
     int failuresInARow() const { return m_failures; }
     // The site check said "unreachable" while the engine kept loading the site's pages: from
@@ -52,16 +59,12 @@ public:
     bool siteCheckDistrusted() const { return m_siteCheckDistrusted; }
 
 private:
-    int m_lesson = -1;
+    LessonKey m_lesson;
     int m_failures = 0;
     int m_loadingTicks = 0;
     int m_ticksSinceClick = kTicksToOpen;
     int m_openWhileUnreachable = 0;
     bool m_siteCheckDistrusted = false;
 };
-
-// How long to wait before the next attempt to log in again after `failedAttempts` failed ones:
-// 30 s, 1 min, 2 min, 4 min ... at most 10 min.
-std::chrono::milliseconds loginRetryDelay(int failedAttempts);
 
 } // namespace lumora::study

@@ -1,34 +1,10 @@
 #include "study/progress.h"
 
-#include "study/timetable.h"
-
-#include <cmath>
+#include "records/timetable.h"
 
 namespace lumora::study {
 
-std::optional<long long> wholePart(const QString& text)
-{
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value) || std::fabs(value) > 1e15)
-        return std::nullopt;
-    return static_cast<long long>(std::floor(value));
-}
-
-QString progressCode(LessonProgress progress)
-{
-    switch (progress) {
-    case LessonProgress::StillStudying:
-        return QStringLiteral("qjx");
-    case LessonProgress::NextCategory:
-        return QStringLiteral("xyx");
-    case LessonProgress::NextLesson:
-        return QStringLiteral("qqh");
-    case LessonProgress::Unknown:
-        break;
-    }
-    return {};
-}
+using records::wholePart;
 
 LessonProgress lessonProgress(int selected, int lessonCount, const QString& required,
                               const QString& studied)
@@ -67,10 +43,10 @@ StudySnapshot makeSnapshot(bool running, int categoryIndex, int selectedLesson,
 {
     StudySnapshot snapshot;
     snapshot.running = running;
-    snapshot.finished = categoryIndex >= kCategoryCount;
-    if (!isCategory(categoryIndex))
+    snapshot.finished = categoryIndex >= records::kCategoryCount;
+    if (!records::isCategory(categoryIndex))
         return snapshot;
-    snapshot.categoryName = categoryNames().at(categoryIndex);
+    snapshot.categoryName = records::categoryNames().at(categoryIndex);
     snapshot.lessonCount = static_cast<int>(required.size());
     if (selectedLesson >= 0 && selectedLesson < required.size()) {
         snapshot.lesson = selectedLesson + 1;
@@ -83,8 +59,9 @@ StudySnapshot makeSnapshot(bool running, int categoryIndex, int selectedLesson,
             ++snapshot.lessonsDone;
     }
     snapshot.minutesLeft = minutesStillNeeded(required, studied);
-    for (int later = categoryIndex + 1; later < kCategoryCount; ++later) {
-        const LessonMinutes lessons = loadLessonMinutes(tables.at(later), records.at(later));
+    for (int later = categoryIndex + 1; later < records::kCategoryCount; ++later) {
+        const records::LessonMinutes lessons =
+            records::loadLessonMinutes(tables.at(later), records.at(later));
         snapshot.minutesLeft += minutesStillNeeded(lessons.required, lessons.studied);
     }
     return snapshot;

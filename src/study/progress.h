@@ -6,7 +6,6 @@
 #include <QString>
 #include <QStringList>
 #include <array>
-#include <optional>
 
 namespace lumora::study {
 
@@ -18,13 +17,6 @@ enum class LessonProgress
     NextCategory,  // the last lesson of the category is done
     NextLesson,    // a lesson before the last is done
 };
-
-// The progress codes the program has always written in its logs: "qjx", "xyx", "qqh", "".
-QString progressCode(LessonProgress progress);
-
-// The whole part of a number written as text (the largest whole number not above it);
-// nothing when the text is not a number.
-std::optional<long long> wholePart(const QString& text);
 
 // The progress of the lesson at `selected` among `lessonCount` listed lessons, from its
 // required and studied minutes. Any value that cannot be read gives Unknown.

@@ -3,13 +3,13 @@
 // recovery and study with the window minimised. Every wait is on a condition with a generous
 // timeout; study ticks are fired by hand.
 
+#include "app/program.h"
 #include "engine_fixture.h"
 #include "event_wait.h"
 #include "headless_engine.h"
-#include "page/page_access.h"
+#include "page/login_form.h"
 #include "platform/files.h"
-#include "shell/main_window.h"
-#include "shell/state_file.h"
+#include "records/state_file.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -43,11 +43,11 @@ private slots:
 private:
     void startWindow();
     void login(const QString& password);
-    // Runs a handler the way an event does: through the window's gate.
-    void run(void (shell::Form1::*handler)())
-    {
-        form->gate().dispatch([this, handler] { (form.get()->*handler)(); });
-    }
+    // Runs a handler the way an event does: through the gate.
+    void dispatch(const std::function<void()>& handler) { program->gate().dispatch(handler); }
+    window::MainWindow& window() { return program->window(); }
+    platform::BrowserControl& mainView() { return program->window().mainView(); }
+    platform::BrowserControl& playerView() { return program->window().playerView(); }
     // Runs the discovery scan on a loaded page; whether it listed that many links (lessons
     // -1: any number).
     bool scanFinds(int categoryLinks, int lessons);
@@ -66,14 +66,15 @@ private:
     }
     QString text(const QString& script) const
     {
-        return platform::webengine::WebEngineHost::runScriptForText(*form->WebBrowser1, script)
+        return platform::webengine::WebEngineHost::runScriptForText(program->window().mainView(),
+                                                                    script)
             .value_or(QString());
     }
 
     std::unique_ptr<SiteFixture> site;
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<EnginePlatform> platform;
-    std::unique_ptr<shell::Form1> form;
+    std::unique_ptr<app::Program> program;
 };
 
 void FlowTest::initTestCase()
@@ -91,42 +92,42 @@ void FlowTest::init()
 
 void FlowTest::cleanup()
 {
-    form.reset();
+    program.reset();
     platform.reset();
     dir.reset();
 }
 
 void FlowTest::startWindow()
 {
-    shell::AppConfig config;
+    app::AppConfig config;
     config.site = site->url();
     config.stateFilePath = dir->filePath("boot.txt");
     config.dataFolder = dir->path();
-    form = std::make_unique<shell::Form1>(*platform, config);
-    form->load();
-    form->resize(1440, 900);
-    form->show();
-    WAIT_VERIFY(showsLoginPage(*form->WebBrowser1));
+    program = std::make_unique<app::Program>(*platform, config);
+    program->start();
+    window().resize(1440, 900);
+    window().show();
+    WAIT_VERIFY(showsLoginPage(mainView()));
 }
 
 void FlowTest::login(const QString& password)
 {
-    form->Text3->setText("demo");
-    form->Text2->setText(password);
+    window().userNameBox()->setText("demo");
+    window().passwordBox()->setText(password);
     const qsizetype logins = site->events("login").size();
-    form->Command3->click();
+    window().loginButton()->click();
     WAIT_VERIFY(site->events("login").size() > logins);
-    WAIT_VERIFY(form->WebBrowser1->readyState() == ReadyState::Complete);
+    WAIT_VERIFY(mainView().readyState() == ReadyState::Complete);
 }
 
 bool FlowTest::scanFinds(int categoryLinks, int lessons)
 {
     // The scan reloads a page that is still loading; polling it then would reload forever.
-    if (form->WebBrowser1->readyState() != ReadyState::Complete)
+    if (mainView().readyState() != ReadyState::Complete)
         return false;
-    run(&shell::Form1::Command15_Click);
-    return form->List1->count() == categoryLinks &&
-           (lessons < 0 || form->List2->count() == lessons);
+    dispatch([this] { program->catalogue().scanCoursePage(); });
+    return window().categoryLinks().count() == categoryLinks &&
+           (lessons < 0 || program->catalogue().lessonCount() == lessons);
 }
 
 // The site counts categories and lessons from 0, as the window's lists do.
@@ -146,10 +147,10 @@ void FlowTest::startStudy(int category, const QByteArray& record)
     startWindow();
     login("demo123");
     WAIT_VERIFY(scanFinds(4, -1));
-    form->List3->widget()->setCurrentRow(category);
+    window().categoryList().widget()->setCurrentRow(category);
     WAIT_VERIFY(!site->events("category").isEmpty());
-    form->Command2->click(); // waits three seconds inside, as the program always does
-    QVERIFY(form->WebBrowser2->widget()->isVisible());
+    window().studyButton()->click(); // waits three seconds inside, as the program always does
+    QVERIFY(playerView().widget()->isVisible());
     QVERIFY(platform->timer->isEnabled());
     WAIT_VERIFY(playerOpened(category, 0) || !site->events("player-failed").isEmpty());
 }
@@ -157,8 +158,8 @@ void FlowTest::startStudy(int category, const QByteArray& record)
 void FlowTest::tickAndSettle()
 {
     platform->timer->fire();
-    WAIT_VERIFY(form->WebBrowser1->readyState() == ReadyState::Complete &&
-                form->WebBrowser2->lastLoad().outcome != LoadOutcome::Loading);
+    WAIT_VERIFY(mainView().readyState() == ReadyState::Complete &&
+                playerView().lastLoad().outcome != LoadOutcome::Loading);
 }
 
 void FlowTest::login_refusedThenAccepted_unlocksStudyAndSavesCredentials()
@@ -169,20 +170,20 @@ void FlowTest::login_refusedThenAccepted_unlocksStudyAndSavesCredentials()
     QVERIFY(!refused.value("ok").toBool());
     QCOMPARE(refused.value("fields").toObject().value("Password").toString(),
              QString("wrong,pass"));
-    QVERIFY(form->Command3->isEnabled());
-    QVERIFY(!form->Command2->isEnabled());
-    QCOMPARE(shell::readStateFile(dir->filePath("boot.txt"))->values.password,
+    QVERIFY(window().loginButton()->isEnabled());
+    QVERIFY(!window().studyButton()->isEnabled());
+    QCOMPARE(records::readStateFile(dir->filePath("boot.txt"))->values.password,
              QString("wrong,pass"));
 
     login("demo123");
-    WAIT_VERIFY(form->Command2->isEnabled());
-    QVERIFY(!form->Command3->isEnabled());
+    WAIT_VERIFY(window().studyButton()->isEnabled());
+    QVERIFY(!window().loginButton()->isEnabled());
 
     // The next start fills the boxes from the state file.
-    form.reset();
+    program.reset();
     startWindow();
-    QCOMPARE(form->Text3->text(), QString("demo"));
-    QCOMPARE(form->Text2->text(), QString("demo123"));
+    QCOMPARE(window().userNameBox()->text(), QString("demo"));
+    QCOMPARE(window().passwordBox()->text(), QString("demo123"));
 }
 
 void FlowTest::fullClear_dropsSessionCookieAndLocalStorage_loginComesBack()
@@ -191,15 +192,15 @@ void FlowTest::fullClear_dropsSessionCookieAndLocalStorage_loginComesBack()
     login("demo123");
     const QString visits = "(document.getElementById('visits') || {}).textContent || ''";
     WAIT_VERIFY(text(visits).endsWith("1"));
-    form->WebBrowser1->navigate(site->url("/course/main")); // a second visit counts 2
+    mainView().navigate(site->url("/course/main")); // a second visit counts 2
     WAIT_VERIFY(text(visits).endsWith("2"));
-    QVERIFY(!form->Command3->isEnabled());
+    QVERIFY(!window().loginButton()->isEnabled());
 
-    form->clearhc->trigger();
+    window().clearCacheAction()->trigger();
     // The course page is reloaded without its cookie: the site's login page comes instead, and
     // "登录" is usable again.
-    WAIT_VERIFY(form->Command3->isEnabled());
-    QVERIFY(page::showsLoginPage(*form->WebBrowser1));
+    WAIT_VERIFY(window().loginButton()->isEnabled());
+    QVERIFY(page::showsLoginPage(mainView()));
     // Logging in again starts the count afresh: local storage is gone too.
     login("demo123");
     WAIT_VERIFY(text(visits).endsWith("1"));
@@ -210,13 +211,13 @@ void FlowTest::study_crossesIntoNextCategory_thenExits()
     // Every lesson of "基础理论" needs one more minute; "学校教育" is untouched. The category is
     // picked by hand in the list, the course menu clicked and the lessons found by the scan.
     startStudy(2, "1.45.2.47.3.50.4.43.5.44.6.47.7.53.");
-    QCOMPARE(form->List2->count(), 7);
-    QCOMPARE(form->List7->count(), 1);
+    QCOMPARE(program->catalogue().lessonCount(), 7);
+    QCOMPARE(program->catalogue().courseMenuItems().size(), 1);
     // The player lies exactly over the main view.
-    QCOMPARE(form->WebBrowser2->widget()->geometry(), form->WebBrowser1->widget()->geometry());
-    for (int tick = 0; tick < 40 && form->categoryIndex == 2; ++tick)
+    QCOMPARE(playerView().widget()->geometry(), mainView().widget()->geometry());
+    for (int tick = 0; tick < 40 && program->catalogue().category() == 2; ++tick)
         tickAndSettle();
-    QCOMPARE(form->categoryIndex, qint16(3));
+    QCOMPARE(program->catalogue().category(), 3);
     WAIT_VERIFY(playerOpened(3, 0));
 
     // The site saw every lesson's player in order, then the category switch.
@@ -229,85 +230,91 @@ void FlowTest::study_crossesIntoNextCategory_thenExits()
     QCOMPARE(order, (QList<int>{200, 201, 202, 203, 204, 205, 206, 300}));
     QCOMPARE(site->events("category").last().value("category").toInt(), 3);
 
-    form->Command16->click();
+    window().exitButton()->click();
     WAIT_VERIFY(!site->events("exit").isEmpty());
     QVERIFY(!platform->timer->isEnabled());
-    QVERIFY(!form->WebBrowser2->widget()->isVisible());
+    QVERIFY(!playerView().widget()->isVisible());
 
     // A restart finds the credited minutes.
-    form.reset();
+    program.reset();
     startWindow();
-    QCOMPARE(form->studiedMinutesRecord[2], QString("1.46.2.48.3.51.4.44.5.45.6.48.7.54."));
+    QCOMPARE(program->records().studiedRecords()[2],
+             QString("1.46.2.48.3.51.4.44.5.45.6.48.7.54."));
 }
 
 void FlowTest::pageClosingItsWindow_endsTheProgramOnce()
 {
     startWindow();
-    QSignalSpy unloaded(form.get(), &shell::Form1::unloadedSignal);
-    form->WebBrowser1->navigate(site->url("/test/close-self"));
+    QSignalSpy unloaded(&window(), &window::MainWindow::windowUnloaded);
+    mainView().navigate(site->url("/test/close-self"));
     WAIT_VERIFY(unloaded.count() == 1);
-    QVERIFY(!form->isVisible());
-    emit form->WebBrowser1->windowClosing(); // a second request changes nothing
+    QVERIFY(!window().isVisible());
+    emit mainView().windowClosing(); // a second request changes nothing
+    QCoreApplication::processEvents();
     QCOMPARE(unloaded.count(), 1);
 }
 
 void FlowTest::honest_failedPlayerLoad_noMinuteAndOpenedAgain()
 {
-    site->server.failNextPlayerLoads(1);
     startStudy(2, {});
-    WAIT_VERIFY(form->WebBrowser2->lastLoad().outcome == LoadOutcome::HttpError);
-    form->tickCount = 2; // the next tick is the one that credits
     tickAndSettle();
-    QCOMPARE(form->List4->text(0), QString("0"));
-    WAIT_VERIFY(playerOpened(2, 0)); // opened again, and this time served
-    QCOMPARE(form->WebBrowser2->lastLoad().outcome, LoadOutcome::Succeeded);
+    tickAndSettle(); // the next tick is the one that credits
+    // The player's page is loaded again, and the site answers 500.
+    site->server.failNextPlayerLoads(1);
+    playerView().refresh();
+    WAIT_VERIFY(playerView().lastLoad().outcome == LoadOutcome::HttpError);
+    const qsizetype opened = site->events("player-open").size();
+    tickAndSettle();
+    QCOMPARE(program->records().studied().at(0), QString("0"));
+    WAIT_VERIFY(site->events("player-open").size() > opened); // opened again, and served
+    QCOMPARE(playerView().lastLoad().outcome, LoadOutcome::Succeeded);
     for (int i = 0; i < 3; ++i)
         tickAndSettle();
-    QCOMPARE(form->List4->text(0), QString("1"));
+    QCOMPARE(program->records().studied().at(0), QString("1"));
 }
 
 void FlowTest::recovery_endedSession_loggedInAgain_sameLessonResumes()
 {
     startStudy(2, "1.46.2.0.3.0.4.0.5.0.6.0.7.0.");
     tickAndSettle(); // lesson 1 is done: on to lesson 2
-    QCOMPARE(form->lessonIndex, qint16(1));
+    QCOMPARE(program->run().lessonIndex(), 1);
     WAIT_VERIFY(playerOpened(2, 1));
-    const QString studied = form->List4->text(1);
+    const QString studied = program->records().studied().at(1);
 
     // The site ends the session; the player's next report sends it to the login page.
     site->server.setSessionLifetimeMs(1);
-    WAIT_VERIFY(showsLoginPage(*form->WebBrowser2));
+    WAIT_VERIFY(showsLoginPage(playerView()));
     site->server.setSessionLifetimeMs(0);
     tickAndSettle(); // the main view goes to the login page
-    WAIT_VERIFY(showsLoginPage(*form->WebBrowser1));
-    QVERIFY(form->recovering());
+    WAIT_VERIFY(showsLoginPage(mainView()));
+    QVERIFY(program->session().recovering());
     tickAndSettle(); // submits the saved user name and password
-    WAIT_VERIFY(site->events("login").size() == 2 && shows(*form->WebBrowser1, "/course/main"));
+    WAIT_VERIFY(site->events("login").size() == 2 && shows(mainView(), "/course/main"));
     site->server.resetRecord();
     tickAndSettle(); // the course page is back: the run resumes where it was
-    QVERIFY(!form->recovering());
+    QVERIFY(!program->session().recovering());
     WAIT_VERIFY(playerOpened(2, 1));
     QVERIFY(!playerOpened(2, 0));
-    QCOMPARE(form->lessonIndex, qint16(1));
-    QCOMPARE(form->List4->text(1), studied);             // the time lost is not credited
-    QCOMPARE(platform->recordedDialogs.shown.size(), 1); // the first-run notice, once
+    QCOMPARE(program->run().lessonIndex(), 1);
+    QCOMPARE(program->records().studied().at(1), studied); // the time lost is not credited
+    QCOMPARE(platform->recordedDialogs.shown.size(), 1);   // the first-run notice, once
 }
 
 void FlowTest::recovery_refusedCredentials_pauseTheRun()
 {
     startStudy(1, {});
-    form->Text2->setText("changed-on-the-site"); // what the program would submit now
+    window().passwordBox()->setText("changed-on-the-site"); // what the program would submit now
     site->server.setSessionLifetimeMs(1);
-    WAIT_VERIFY(showsLoginPage(*form->WebBrowser2));
+    WAIT_VERIFY(showsLoginPage(playerView()));
     tickAndSettle();
-    WAIT_VERIFY(showsLoginPage(*form->WebBrowser1));
+    WAIT_VERIFY(showsLoginPage(mainView()));
     tickAndSettle();
-    WAIT_VERIFY(site->events("login").size() == 2 && showsLoginPage(*form->WebBrowser1));
+    WAIT_VERIFY(site->events("login").size() == 2 && showsLoginPage(mainView()));
     QVERIFY(!site->events("login").last().value("ok").toBool());
     tickAndSettle();
     QVERIFY(!platform->timer->isEnabled());
-    QVERIFY(form->Command3->isEnabled());
-    QVERIFY(form->statusBar()->currentMessage().contains("拒绝"));
+    QVERIFY(window().loginButton()->isEnabled());
+    QVERIFY(window().statusBar()->currentMessage().contains("拒绝"));
     QCOMPARE(site->events("login").size(), 2); // no retries against a refusing site
 }
 
@@ -316,7 +323,7 @@ void FlowTest::background_minimisedWindowStudiesOn()
     startStudy(3, {});
     const auto beats = [this] { return site->events("heartbeat"); };
     WAIT_VERIFY(!beats().isEmpty());
-    form->showMinimized();
+    window().showMinimized();
     const qsizetype before = beats().size();
     WAIT_VERIFY(beats().size() >= before + 4);
     // The first report after minimising may have been sent before it.
@@ -328,7 +335,7 @@ void FlowTest::background_minimisedWindowStudiesOn()
         QVERIFY2(beat.value("videoTime").toDouble() > videoTime, "the video stood still");
         videoTime = beat.value("videoTime").toDouble();
     }
-    form->showNormal();
+    window().showNormal();
 }
 
 int main(int argc, char* argv[])

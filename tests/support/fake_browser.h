@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace lumora::testing {
 
@@ -85,7 +86,12 @@ public:
     explicit FakeBrowser(QWidget* parent = nullptr) : m_widget(new QWidget(parent)) {}
 
     // --- State a test sets ---
-    void setDocument(std::shared_ptr<FakeDocument> document) { m_document = std::move(document); }
+    // The page shown from now on, at `url` (what url() gives: the page's address).
+    void setDocument(std::shared_ptr<FakeDocument> document, const QUrl& url = {})
+    {
+        m_document = std::move(document);
+        m_url = url;
+    }
     void setNoDocument() { m_document = nullptr; }
     void setReadyState(ReadyState state) { m_readyState = state; }
     // A load of the page now shown; each call is a new load (a higher serial).
@@ -93,6 +99,21 @@ public:
     {
         load.serial = ++m_loads;
         m_lastLoad = std::move(load);
+        m_pendingLoad.reset();
+    }
+    // A load starts, as the engine reports it: Loading now (a higher serial), ending with
+    // `outcome` when finishLoad() is called (the engine's later report).
+    void startLoad(LoadInfo outcome)
+    {
+        setLastLoad({platform::LoadOutcome::Loading, 0, {}, outcome.url});
+        outcome.serial = m_loads;
+        m_pendingLoad = std::move(outcome);
+    }
+    // The load under way ends; nothing when none is.
+    void finishLoad()
+    {
+        if (m_pendingLoad)
+            m_lastLoad = *std::exchange(m_pendingLoad, std::nullopt);
     }
 
     // Runs inside the next walks, as events that arrive while a real walk waits would.
@@ -117,7 +138,7 @@ public:
     void navigate(const QUrl& url) override { navigations.append(url); }
     void refresh() override { ++refreshCount; }
     void setSilent(bool value) override { silent = value; }
-    QUrl url() const override { return navigations.isEmpty() ? QUrl() : navigations.last(); }
+    QUrl url() const override { return m_url; }
     WalkResult walk(const platform::WalkRequest& request) override;
     WalkResult resolve(const platform::FramePath& frames) override;
     void setNewWindowHandler(NewWindowHandler handler) override { m_newWindow = handler; }
@@ -137,6 +158,8 @@ private:
     std::optional<std::shared_ptr<FakeDocument>> m_document;
     std::optional<ReadyState> m_readyState;
     std::optional<LoadInfo> m_lastLoad;
+    std::optional<LoadInfo> m_pendingLoad;
+    QUrl m_url;
     int m_loads = 0;
     NewWindowHandler m_newWindow;
 };

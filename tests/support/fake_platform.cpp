@@ -2,6 +2,18 @@
 
 namespace lumora::testing {
 
+FakePlatform::FakePlatform()
+{
+    fakeClock.eventLoopRuns = [this] { runEventLoop(); };
+}
+
+void FakePlatform::runEventLoop()
+{
+    for (FakeBrowser* browser : std::as_const(browsers))
+        browser->finishLoad();
+    fakeProbe.deliver();
+}
+
 std::unique_ptr<platform::BrowserControl> FakePlatform::createBrowser(QWidget* parent)
 {
     auto browser = std::make_unique<FakeBrowser>(parent);
@@ -12,6 +24,7 @@ std::unique_ptr<platform::BrowserControl> FakePlatform::createBrowser(QWidget* p
 std::unique_ptr<platform::Timer> FakePlatform::createTimer()
 {
     auto created = std::make_unique<FakeTimer>();
+    created->eventLoopRuns = [this] { runEventLoop(); };
     timer = created.get();
     return created;
 }

@@ -7,6 +7,8 @@
 
 #include <QStringList>
 #include <functional>
+#include <optional>
+#include <utility>
 
 namespace lumora::testing {
 
@@ -18,6 +20,8 @@ public:
     void processEventsUntil(std::chrono::milliseconds deadline) override
     {
         ++waits;
+        if (eventLoopRuns)
+            eventLoopRuns();
         if (duringWait)
             duringWait();
         if (m_now < deadline)
@@ -27,6 +31,8 @@ public:
 
     // Runs inside each wait, as the events that a real wait would deliver.
     std::function<void()> duringWait;
+    // What the event loop does on its own (loads ending, answers arriving); the platform's.
+    std::function<void()> eventLoopRuns;
     int waits = 0;
 
 private:
@@ -41,15 +47,19 @@ public:
     void setEnabled(bool enabled) override { m_enabled = enabled; }
     bool isEnabled() const override { return m_enabled; }
     // A tick as the platform would deliver it: only while enabled, and, as with a QTimer, not
-    // while the handler of a tick of this timer still runs.
+    // while the handler of a tick of this timer still runs. The event loop has run since the
+    // last one.
     void fire()
     {
         if (!m_enabled || m_firing)
             return;
+        if (eventLoopRuns)
+            eventLoopRuns();
         m_firing = true;
         emit tick();
         m_firing = false;
     }
+    std::function<void()> eventLoopRuns;
 
 private:
     int m_interval = 0;
@@ -91,7 +101,9 @@ public:
     int cacheClears = 0, fullClears = 0;
 };
 
-// The site answers as the test says; checks are counted.
+// As the real check: a check started now is answered later, from the event loop (deliver()),
+// with what the site said when it was asked; nothing is known before the first answer, and no
+// check starts while one is under way. Checks are counted.
 class FakeSiteProbe final : public platform::SiteProbe
 {
 public:
@@ -99,16 +111,34 @@ public:
     {
         ++checks;
         lastUrl = url;
+        if (!m_pending)
+            m_pending = site;
     }
-    Answer lastAnswer() const override { return answer; }
-    Answer answer = Answer::Reachable;
+    Answer lastAnswer() const override { return m_last; }
+    void deliver()
+    {
+        if (m_pending)
+            m_last = *std::exchange(m_pending, std::nullopt);
+    }
+
+    // What the site answers a check now.
+    Answer site = Answer::Reachable;
     int checks = 0;
     QUrl lastUrl;
+
+private:
+    std::optional<Answer> m_pending;
+    Answer m_last = Answer::Unknown;
 };
 
 class FakePlatform : public platform::Platform
 {
 public:
+    FakePlatform();
+    // What the event loop does between two ticks and inside waits: loads under way end and the
+    // site check's answer arrives.
+    void runEventLoop();
+
     std::unique_ptr<platform::BrowserControl> createBrowser(QWidget* parent) override;
     std::unique_ptr<platform::Timer> createTimer() override;
     platform::Clock& clock() override { return fakeClock; }

@@ -1,7 +1,7 @@
 // Course-page detection, the discovery scan and the selection handlers, on the fake engine,
 // against pages laid out as the stand-in site lays out its own (site_structure.h).
 
-#include "form_fixture.h"
+#include "program_fixture.h"
 
 #include <QListWidget>
 #include <QPushButton>
@@ -39,13 +39,13 @@ private slots:
     void lesson_clicksItsLink_playerCoversMainView();
 
 private:
-    std::unique_ptr<FormFixture> f;
+    std::unique_ptr<ProgramFixture> f;
     CoursePage site;
 };
 
 void CatalogueTest::init()
 {
-    f = std::make_unique<FormFixture>();
+    f = std::make_unique<ProgramFixture>();
     f->start();
     site = makeCoursePage();
     f->main().setDocument(site.top);
@@ -54,22 +54,25 @@ void CatalogueTest::init()
 
 void CatalogueTest::detection_courseFrameWithCategoryLinkUnlocksStudy()
 {
-    shell::Form1& w = *f->form;
+    window::MainWindow& w = f->window();
+    const auto studyUnlocked = [&w] {
+        return w.studyButton()->isEnabled() && w.categoryList().widget()->isEnabled();
+    };
     auto course = std::make_shared<FakeDocument>();
     course->link("个体辅导学习课程");
     f->showInMain(framedPage(course, structure::kCourseFrame)); // one frame short
-    QVERIFY(!w.Command2->isEnabled() && !w.List3->widget()->isEnabled());
+    QVERIFY(!w.studyButton()->isEnabled() && !w.categoryList().widget()->isEnabled());
     course->elements().clear();
     f->showInMain(framedPage(course)); // the top document: the course frame is still empty
-    QVERIFY(!w.Command2->isEnabled() && w.Command3->isEnabled());
+    QVERIFY(!studyUnlocked() && w.loginButton()->isEnabled());
     course->link("[团体训练学习课程]"); // text around the words still counts
     f->main().completeDocument();       // the course frame's own completion
-    QVERIFY(w.Command2->isEnabled() && w.List3->widget()->isEnabled() && !w.Command3->isEnabled());
+    QVERIFY(studyUnlocked() && !w.loginButton()->isEnabled());
     // Nothing takes it back, not even a page without the link; the login page brings "登录" back.
     f->showInMain(framedPage(std::make_shared<FakeDocument>()));
-    QVERIFY(w.Command2->isEnabled() && !w.Command3->isEnabled());
+    QVERIFY(studyUnlocked() && !w.loginButton()->isEnabled());
     f->showInMain(makeLoginPage());
-    QVERIFY(w.Command2->isEnabled() && w.Command3->isEnabled());
+    QVERIFY(studyUnlocked() && w.loginButton()->isEnabled());
 }
 
 void CatalogueTest::scan_fillsListsWithPositions_data()
@@ -88,21 +91,23 @@ void CatalogueTest::scan_fillsListsWithPositions()
     QFETCH(ReadyState, state);
     QFETCH(int, lessonFrame);
     f->main().setReadyState(state);
-    f->form->Command17_Click(); // the course menu: the site lists the first category's lessons
+    f->catalogue().openCourseMenu(); // the site lists the first category's lessons
     QCOMPARE(f->main().clickLog, QStringList{"course-menu"});
     if (lessonFrame == 1)
         site.lessons->elements().clear();
     if (lessonFrame == 2)
         site.course->frames().clear();
-    for (shell::ListBox* list : {f->form->List1.get(), f->form->List2.get(), f->form->List7.get()})
+    for (platform::ListBox* list : {&f->window().categoryLinks(), &f->window().lessonLinks()})
         list->addItem("stale");
-    f->form->gate().dispatch([this] { f->form->Command15_Click(); });
-    const QStringList stale{"stale"}, menuItem{QString::number(structure::kCourseMenuItem)};
-    QCOMPARE(f->entries(*f->form->List1), lessonFrame == 2 ? stale : linkPositions());
-    QCOMPARE(f->entries(*f->form->List7), lessonFrame == 2 ? stale : menuItem);
-    QCOMPARE(f->entries(*f->form->List2),
+    f->dispatch([this] { f->catalogue().scanCoursePage(); });
+    const QStringList stale{"stale"};
+    QCOMPARE(f->entries(f->window().categoryLinks()), lessonFrame == 2 ? stale : linkPositions());
+    QCOMPARE(f->entries(f->window().lessonLinks()),
              lessonFrame == 2 ? stale : linkPositions(lessonFrame ? 0 : 21));
     QTEST(f->main().refreshCount, "refreshes");
+    f->dispatch([this] { f->catalogue().scanCoursePage(); }); // finds the same, nothing twice
+    QCOMPARE(f->catalogue().courseMenuItems(),
+             lessonFrame == 2 ? QList<int>() : QList<int>{structure::kCourseMenuItem});
 }
 
 void CatalogueTest::category_opensItsLinkWhenListed_data()
@@ -120,10 +125,14 @@ void CatalogueTest::category_opensItsLinkWhenListed()
     QFETCH(int, category);
     const QStringList itsLink = {QString("category-%1").arg(category)};
     for (const QString& entry : list1)
-        f->form->List1->addItem(entry);
-    f->form->List3->select(category);
+        f->window().categoryLinks().addItem(entry);
+    f->window().categoryList().select(category);
+    QCOMPARE(f->catalogue().category(), category);
     QCOMPARE(f->main().clickLog, list1.size() > category ? itsLink : QStringList());
-    QCOMPARE(f->entries(*f->form->List1), list1);
+    // The category link's procedure refills the links with the site's table: they are the same.
+    QCOMPARE(f->entries(f->window().categoryLinks()), list1);
+    // The category's minutes are loaded.
+    QCOMPARE(f->records().required().size(), QList<int>({21, 9, 7, 8}).at(category));
 }
 
 void CatalogueTest::lesson_clicksItsLink_playerCoversMainView_data()
@@ -147,14 +156,14 @@ void CatalogueTest::lesson_clicksItsLink_playerCoversMainView()
     QFETCH(ReadyState, state);
     QFETCH(QString, entry);
     QFETCH(bool, placed);
-    f->form->Command17_Click(); // the site lists the lessons
+    f->catalogue().openCourseMenu(); // the site lists the lessons
     for (const QString& position : {QString::number(structure::lessonLink(0)), entry})
-        f->form->List2->addItem(position);
+        f->window().lessonLinks().addItem(position);
     f->main().clickLog.clear();
     f->main().setReadyState(state);
     f->main().widget()->setGeometry(8, 8, 900, 600);
     const QRect before = f->player().widget()->geometry();
-    f->form->List2->select(1);
+    f->window().lessonLinks().select(1);
     QTEST(f->main().clickLog, "clicks");
     QCOMPARE(f->player().widget()->geometry(), placed ? QRect(8, 8, 900, 600) : before);
 }

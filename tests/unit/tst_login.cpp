@@ -1,7 +1,7 @@
 // Site login on the fake engine. Housekeeping (clearing, pop-ups, a page closing its window)
 // is tst_flow's, on the real engine.
 
-#include "form_fixture.h"
+#include "program_fixture.h"
 
 #include <QLineEdit>
 #include <QTest>
@@ -53,7 +53,7 @@ void LoginTest::login_checksFillsClicksAndSaves()
     QFETCH(QStringList, boxes);
     QFETCH(QStringList, page);
     QFETCH(QString, message);
-    FormFixture f;
+    ProgramFixture f;
     f.writeState("old\r\nstate\r\n\r\n\r\n\r\n\r\n");
     f.start();
     auto top = std::make_shared<FakeDocument>();
@@ -75,15 +75,15 @@ void LoginTest::login_checksFillsClicksAndSaves()
         doc->add({e[0], e[1] == "-" ? QString() : e[1], e.value(2), {}, {}, {}, {}, click});
     }
     page.isEmpty() ? f.main().setNoDocument() : f.main().setDocument(top);
-    f.form->Text3->setText(boxes[0]);
-    f.form->Text2->setText(boxes[1]);
-    f.form->Text1->setText(boxes[2]);
-    f.form->Command3_Click();
+    f.window().userNameBox()->setText(boxes[0]);
+    f.window().passwordBox()->setText(boxes[1]);
+    f.session().setVerificationCode(boxes[2]);
+    f.session().logIn();
     QTEST(seen << values(), "seen");
     QCOMPARE(f.platform.fakeDialogs.texts(),
              message.isEmpty() ? QStringList() : QStringList{message});
     for (const FakeDialogs::Shown& box : f.platform.fakeDialogs.shown)
-        QVERIFY(box.title == f.form->windowTitle() && box.icon == platform::MessageIcon::None);
+        QVERIFY(box.title == f.window().windowTitle() && box.icon == platform::MessageIcon::None);
     const QString saved = message.isEmpty() ? boxes[0] + "\r\n" + boxes[1] : "old\r\nstate";
     QCOMPARE(f.readState(), (saved + "\r\n\r\n\r\n\r\n\r\n").toUtf8());
 }

@@ -3,17 +3,17 @@
 // page-access layer's failures (no frame, no element) are met through the catalogue's handlers in
 // tst_catalogue.
 
-#include "form_fixture.h"
+#include "fake_platform.h"
 #include "page/page_access.h"
-#include "shell/event_gate.h"
-#include "shell/list_box.h"
+#include "platform/event_gate.h"
+#include "platform/list_box.h"
 
 #include <QListWidget>
 #include <QTest>
 
 using namespace lumora;
 using namespace lumora::testing;
-using shell::EventGate;
+using platform::EventGate;
 
 class PageAccessTest : public QObject
 {
@@ -53,10 +53,10 @@ void PageAccessTest::gate_holdsEventsInOrder_coalescesTicks_containsFailures()
 
 void PageAccessTest::gate_oneSecondWaitLetsEventsRun()
 {
-    FormFixture f;
-    EventGate& gate = f.form->gate();
+    FakeClock clock;
+    EventGate gate;
     QStringList order;
-    f.platform.fakeClock.duringWait = [&] {
+    clock.duringWait = [&] {
         gate.dispatch([&] {
             order << "during wait";
             gate.dispatch([&] { order << "nested"; }); // it is not interrupted
@@ -65,8 +65,8 @@ void PageAccessTest::gate_oneSecondWaitLetsEventsRun()
     };
     gate.dispatch([&] {
         gate.dispatch([&] { order << "held"; });
-        f.form->TimeDelay(1); // the fake clock starts at 1000 ms
-        order << QString("at %1 ms").arg(f.platform.fakeClock.now().count());
+        gate.wait(clock, std::chrono::seconds(1), [] { return false; }); // the clock starts at 1 s
+        order << QString("at %1 ms").arg(clock.now().count());
         gate.dispatch([&] { order << "late"; });
     });
     QCOMPARE(order, (QStringList{"held", "during wait", "during wait ends", "nested", "at 2000 ms",
@@ -77,9 +77,9 @@ void PageAccessTest::lists_codeSelectionRunsClickToItsEnd_userSelectionWaitsAtTh
 {
     EventGate gate;
     QListWidget widget;
-    shell::ListBox list(&widget, gate);
+    platform::ListBox list(&widget, gate);
     QStringList log;
-    QObject::connect(&list, &shell::ListBox::clicked,
+    QObject::connect(&list, &platform::ListBox::clicked,
                      [&] { log << QString("click %1").arg(list.listIndex()); });
     for (const QString t : {"2", "5", "8", "5"})
         list.addItem(t);

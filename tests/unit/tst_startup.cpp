@@ -1,7 +1,7 @@
 // Start-up, the site address, the save and the layout, on the fake platform.
 
-#include "form_fixture.h"
-#include "study/study_status.h"
+#include "program_fixture.h"
+#include "window/study_status.h"
 
 #include <QGroupBox>
 #include <QLineEdit>
@@ -45,12 +45,12 @@ void StartupTest::start_restoresTheStateFile_studyLocked()
     QFETCH(QByteArray, bytes);
     QFETCH(bool, anotherCopy);
     QFETCH(QStringList, studied);
-    FormFixture f;
+    ProgramFixture f;
     f.platform.anotherCopy = anotherCopy;
     if (!bytes.isNull())
         f.writeState(bytes);
     f.start();
-    shell::Form1& w = *f.form;
+    window::MainWindow& w = f.window();
     QCOMPARE(
         f.main().navigations,
         QList<QUrl>{QUrl("http://training.example:8080/permission/loginAction.do?method=init")});
@@ -59,12 +59,15 @@ void StartupTest::start_restoresTheStateFile_studyLocked()
     QVERIFY(!f.timer().isEnabled() && f.timer().interval() == 20000); // the study tick, stopped
     QCOMPARE(f.platform.fakeDialogs.texts(),
              anotherCopy ? QStringList{"程序正在运行，请检查窗口是否被最小化。"} : QStringList());
-    QTEST((QStringList{w.Text3->text(), w.Text2->text(), w.studiedMinutesRecord[1]}), "boxes");
-    QCOMPARE(f.entries(*w.List4).mid(0, 3), studied);
-    QCOMPARE(w.List5->count(), studied.isEmpty() ? 0 : 21);
+    QTEST((QStringList{w.userNameBox()->text(), w.passwordBox()->text(),
+                       f.records().studiedRecords()[1]}),
+          "boxes");
+    QCOMPARE(f.records().studied().mid(0, 3), studied);
+    QCOMPARE(f.records().required().size(), studied.isEmpty() ? 0 : 21);
     QCOMPARE(f.readState(), bytes); // start-up writes nothing
-    QVERIFY(!w.Command2->isEnabled() && !w.WebBrowser2->widget()->isVisibleTo(&w));
-    QCOMPARE(w.Text2->displayText(), QString(w.Text2->text().size(), '*'));
+    QVERIFY(!w.studyButton()->isEnabled() && !w.playerView().widget()->isVisibleTo(&w));
+    QCOMPARE(w.passwordBox()->displayText(), QString(w.passwordBox()->text().size(), '*'));
+    QCOMPARE(f.entries(w.categoryList()), records::categoryNames());
 }
 
 void StartupTest::siteAddress_httpOrHttpsWithAHost()
@@ -76,7 +79,7 @@ void StartupTest::siteAddress_httpOrHttpsWithAHost()
         {"ftp://site.example", ""},
         {"http://", ""}};
     for (const auto& [given, taken] : cases) {
-        const shell::SiteAddress address = shell::parseSiteAddress(given);
+        const app::SiteAddress address = app::parseSiteAddress(given);
         QCOMPARE(address.url.toString(), taken);
         QCOMPARE(address.error.isEmpty(), !taken.isEmpty());
     }
@@ -85,57 +88,62 @@ void StartupTest::siteAddress_httpOrHttpsWithAHost()
 void StartupTest::save_failureToldOnce_refusalMovesToTheFallback()
 {
     QTemporaryDir dir;
-    shell::AppConfig config;
+    app::AppConfig config;
     config.stateFilePath = dir.filePath("c/boot.txt");
     config.stateFileFallback = dir.filePath("local/boot.txt");
     FakePlatform platform;
-    shell::Form1 form(platform, config);
-    form.load();
-    const auto save = [&form] {
+    app::Program program(platform, config);
+    program.start();
+    window::MainWindow& form = program.window();
+    const auto save = [&] {
         form.statusBar()->clearMessage();
-        form.Command11_Click();
+        program.state().save();
         return form.statusBar()->currentMessage();
     };
     // A folder where the file goes is no refusal: the save fails, once told, and nothing moves.
     QVERIFY(QDir().mkpath(config.stateFilePath + "/blocked"));
     QVERIFY(save().contains("无法保存") && save().isEmpty());
-    QVERIFY(form.lastSaveFailed() && form.studyStatus()->saveFailureVisible());
+    QVERIFY(program.state().lastSaveFailed() && form.studyStatus()->saveFailureVisible());
     QVERIFY(platform.fakeDialogs.shown.isEmpty() && !QFile::exists(config.stateFileFallback));
     // Once it is gone the whole file is written and the warning goes away.
     QVERIFY(QDir(dir.filePath("c")).removeRecursively());
     QVERIFY(save().isEmpty());
     QCOMPARE(platform::readWholeFile(config.stateFilePath), "\r\n\r\n\r\n\r\n\r\n\r\n");
-    QVERIFY(!form.lastSaveFailed() && !form.studyStatus()->saveFailureVisible());
+    QVERIFY(!program.state().lastSaveFailed() && !form.studyStatus()->saveFailureVisible());
     // A place that takes no file (a file stands for its folder): saves move, and say so once.
     QVERIFY(QFile::remove(config.stateFilePath) && QDir().rmdir(dir.filePath("c")));
     QVERIFY(QFile(dir.filePath("c")).open(QIODevice::WriteOnly));
     QVERIFY(save().contains(QDir::toNativeSeparators(config.stateFileFallback)));
-    QVERIFY(save().isEmpty() && !form.lastSaveFailed() && QFile::exists(config.stateFileFallback));
+    QVERIFY(save().isEmpty() && !program.state().lastSaveFailed() &&
+            QFile::exists(config.stateFileFallback));
 }
 
 void StartupTest::layout_fillsTheWindow_aFailingStepSkippedOrStopping()
 {
-    FormFixture f;
-    shell::Form1& w = *f.form;
-    const QWidget* view = w.WebBrowser1->widget();
+    ProgramFixture f;
+    window::MainWindow& w = f.window();
+    const QWidget* view = w.mainView().widget();
     const auto column = [&w] {
-        return QList<int>{w.Frame1->x(), w.Frame2->x(), w.Frame3->x(), w.Command2->x(),
-                          w.Command16->x()};
+        QList<int> lefts;
+        for (const char* name :
+             {"noticeBox", "studyButton", "exitButton", "loginBox", "progressBox"})
+            lefts << w.findChild<QWidget*>(name)->x();
+        return lefts;
     };
     // 1440 px: 21600 - 2775 - 200 = 18625 twips, held as 1242 px; the column 130 twips on; as
     // much room below the view as above it; the pop-up exactly over it.
     w.centralWidget()->resize(1440, 840);
-    w.Form_Activate(); // every step succeeds, so activation runs them all
+    w.layOut(window::LayoutPolicy::Guarded); // every step succeeds, so activation runs them all
     QCOMPARE(view->geometry(), QRect(8, 8, 1242, 824));
     QCOMPARE(column(), QList<int>(5, 1251));
-    QCOMPARE(w.WebBrowser2->widget()->geometry(), view->geometry());
+    QCOMPARE(w.playerView().widget()->geometry(), view->geometry());
     // Too narrow for the view: activation stops at that step, a resize keeps the width and goes on.
     w.centralWidget()->resize(198, 600);
-    w.Form_Activate();
+    w.layOut(window::LayoutPolicy::Guarded);
     QCOMPARE(view->geometry(), QRect(8, 8, 1242, 824));
-    w.Form_Resize();
+    w.layOut(window::LayoutPolicy::StepOver);
     QCOMPARE(view->geometry(), QRect(8, 8, 1242, 584));
-    QCOMPARE(w.WebBrowser2->widget()->geometry(), view->geometry());
+    QCOMPARE(w.playerView().widget()->geometry(), view->geometry());
 }
 
 QTEST_MAIN(StartupTest)

@@ -1,6 +1,6 @@
 // The state file: format, damaged files, saves that never tear it, and where it is kept.
 
-#include "shell/state_file.h"
+#include "records/state_file.h"
 
 #include <QDir>
 #include <QScopeGuard>
@@ -15,16 +15,16 @@
 #endif
 
 using namespace lumora;
-using shell::StateFileStore;
+using records::StateFileStore;
 
 namespace {
 
-shell::SavedState sample(const QString& userName)
+records::SavedState sample(const QString& userName)
 {
     return {userName, "pa,ss\"word", {"", "1.3.2.0.", "1.0.2.0.3.0", ""}};
 }
 
-QString userOf(const std::optional<shell::LoadedState>& loaded)
+QString userOf(const std::optional<records::LoadedState>& loaded)
 {
     return loaded ? loaded->values.userName : QString();
 }
@@ -50,7 +50,7 @@ void StateFileTest::parse_damagedFiles()
         {"u\np\n\n\n\n2.2.\nx\n", 6, "p", "2.2."},            // LF only, a seventh line
     };
     for (const auto& [bytes, lines, password, lastRecord] : cases) {
-        const shell::LoadedState loaded = shell::parseStateFile(bytes);
+        const records::LoadedState loaded = records::parseStateFile(bytes);
         QCOMPARE(loaded.linesRead, lines);
         QCOMPARE(loaded.values.password, password);
         QCOMPARE(loaded.values.studiedRecords[3], lastRecord);
@@ -75,7 +75,7 @@ void StateFileTest::load_newestCopyWins()
         for (int i = 0; i < 3; ++i) {
             QFile file(paths.emplace_back(dir.filePath(folders[i] + "/boot.txt")));
             if (ages[i] >= 0) {
-                QVERIFY(shell::writeStateFile(file.fileName(), sample(folders[i])).written());
+                QVERIFY(records::writeStateFile(file.fileName(), sample(folders[i])).written());
                 QVERIFY(file.open(QIODevice::ReadWrite) &&
                         file.setFileTime(now.addSecs(-60 * ages[i]), QFile::FileModificationTime));
             }
@@ -88,7 +88,7 @@ void StateFileTest::save_sixCrLfLines_ownerOnly_neverTorn()
 {
     QTemporaryDir dir;
     const QString folder = dir.filePath("c"), path = folder + "/boot.txt";
-    QVERIFY(shell::writeStateFile(path, sample("demo 007")).written());
+    QVERIFY(records::writeStateFile(path, sample("demo 007")).written());
     QCOMPARE(platform::readWholeFile(path).value_or(""),
              "demo 007\r\npa,ss\"word\r\n\r\n1.3.2.0.\r\n1.0.2.0.3.0\r\n\r\n");
 #ifdef Q_OS_UNIX
@@ -113,9 +113,9 @@ void StateFileTest::save_sixCrLfLines_ownerOnly_neverTorn()
         QSKIP("this user may create files in a folder without write permission");
     // The file itself could be written in place, but is never torn. Without a fallback (a file
     // given explicitly) the save fails; moving to a fallback is tst_startup's.
-    QCOMPARE(shell::writeStateFile(path, sample("new")).status, platform::WriteStatus::Refused);
+    QCOMPARE(records::writeStateFile(path, sample("new")).status, platform::WriteStatus::Refused);
     QVERIFY(!StateFileStore(path).save(sample("new")).saved);
-    QCOMPARE(userOf(shell::readStateFile(path)), QString("demo 007"));
+    QCOMPARE(userOf(records::readStateFile(path)), QString("demo 007"));
 }
 
 QTEST_GUILESS_MAIN(StateFileTest)

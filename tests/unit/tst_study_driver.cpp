@@ -1,9 +1,9 @@
 // The study driver, honest minutes, login retries and exit courseware on the fake engine and
 // the fake clock: ticks are fired by hand, waits jump to their deadline.
 
-#include "form_fixture.h"
-#include "study/study_status.h"
-#include "study/timetable.h"
+#include "program_fixture.h"
+#include "records/timetable.h"
+#include "window/study_status.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -13,8 +13,8 @@
 using namespace lumora;
 using namespace lumora::testing;
 using platform::LoadOutcome;
+using records::RunEventKind;
 using study::LessonProgress;
-using study::RunEventKind;
 
 namespace {
 
@@ -22,7 +22,8 @@ namespace {
 QList<int> allDone(int category)
 {
     QList<int> minutes;
-    for (const QString& r : study::minutesOfLessons(study::requiredMinutesTables().at(category)))
+    for (const QString& r :
+         records::minutesOfLessons(records::requiredMinutesTables().at(category)))
         minutes.append(r.toInt() + 1);
     return minutes;
 }
@@ -50,31 +51,31 @@ private:
     void setStudied(int category, const QList<int>& minutes);
     void pressStudy()
     {
-        f->form->gate().dispatch([this] { f->form->Command2_Click(); });
+        f->dispatch([this] { f->run().startStudy(); });
     }
     void tick() { f->timer().fire(); }
     // The study ticks of one minute; how many minutes were credited in them.
     int minute();
     QList<RunEventKind> kinds() const;
 
-    std::unique_ptr<FormFixture> f;
+    std::unique_ptr<ProgramFixture> f;
     CoursePage site;
-    QList<study::RunEvent> events;
+    QList<records::RunEvent> events;
 };
 
 void StudyDriverTest::init()
 {
-    f = std::make_unique<FormFixture>();
+    f = std::make_unique<ProgramFixture>();
     f->writeState("demo\r\ndemo123\r\n\r\n\r\n\r\n\r\n");
     f->start();
     site = makeCoursePage();
     f->showCoursePage(site);
     // A scan has run before (List1 holds the category links), so a category choice opens its
     // link on the site; on the very first run the site shows the first category anyway.
-    f->form->Command15_Click();
+    f->catalogue().scanCoursePage();
     events.clear();
-    QObject::connect(f->form.get(), &shell::Form1::runEvent, f->form.get(),
-                     [this](const study::RunEvent& e) { events.append(e); });
+    QObject::connect(&f->run(), &study::StudyRun::runEvent, &f->run(),
+                     [this](const records::RunEvent& e) { events.append(e); });
 }
 
 void StudyDriverTest::setStudied(int category, const QList<int>& minutes)
@@ -82,9 +83,9 @@ void StudyDriverTest::setStudied(int category, const QList<int>& minutes)
     QStringList texts;
     for (int m : minutes)
         texts.append(QString::number(m));
-    f->form->studiedMinutesRecord[category] = study::buildStudiedRecord(texts);
-    if (f->form->categoryIndex == category)
-        f->form->Command12_Click();
+    f->records().setStudiedRecord(category, records::buildStudiedRecord(texts));
+    if (f->catalogue().category() == category)
+        f->records().load(category);
 }
 
 int StudyDriverTest::minute()
@@ -98,14 +99,14 @@ int StudyDriverTest::minute()
 QList<RunEventKind> StudyDriverTest::kinds() const
 {
     QList<RunEventKind> all;
-    for (const study::RunEvent& e : events)
+    for (const records::RunEvent& e : events)
         all.append(e.kind);
     return all;
 }
 
 void StudyDriverTest::start_runsItsStepsInOrder()
 {
-    f->form->categoryIndex = 2;
+    f->catalogue().setCategory(2);
     QStringList seen;
     f->platform.fakeClock.duringWait = [&] {
         seen << QString("wait: %1").arg(f->main().clickLog.join(","));
@@ -115,8 +116,8 @@ void StudyDriverTest::start_runsItsStepsInOrder()
                                 "wait: category-2,course-menu"}));
     QCOMPARE(f->platform.fakeClock.now(), std::chrono::milliseconds(1000 + 3000));
     QCOMPARE(f->main().clickLog.last(), QString("lesson-2-1"));
-    QCOMPARE(f->form->List2->count(), 7);
-    QVERIFY(f->player().widget()->isVisibleTo(f->form.get()));
+    QCOMPARE(f->catalogue().lessonCount(), 7);
+    QVERIFY(f->player().widget()->isVisibleTo(&f->window()));
     QVERIFY(f->timer().isEnabled());
     QCOMPARE(f->platform.fakeDialogs.texts(),
              QStringList{"学习结束后自己查询学习时间是否已达到要求！"});
@@ -127,7 +128,7 @@ void StudyDriverTest::start_runsItsStepsInOrder()
 void StudyDriverTest::start_emptyCategoryListSaysAllDone()
 {
     pressStudy();
-    f->form->List3->clear();
+    f->window().categoryList().clear();
     f->timer().setEnabled(false);
     f->main().clickLog.clear();
     pressStudy(); // no notice a second time
@@ -139,86 +140,87 @@ void StudyDriverTest::start_emptyCategoryListSaysAllDone()
 
 void StudyDriverTest::tick_equalMinutesAreCredited_onePastMovesOn()
 {
-    f->form->categoryIndex = 2;
+    f->catalogue().setCategory(2);
     setStudied(2, {45, 0, 0, 0, 0, 0, 0});
     pressStudy();
-    QCOMPARE(f->form->checkLessonProgress(), LessonProgress::Unknown);
+    QCOMPARE(f->run().lessonProgress(), LessonProgress::Unknown);
     QCOMPARE(minute(), 1);
-    QCOMPARE(f->form->List4->text(0), QString("46"));
-    QCOMPARE(f->form->studyStatus()->progressValue(), 46); // the study panel follows
+    QCOMPARE(f->records().studied().at(0), QString("46"));
+    QCOMPARE(f->window().studyStatus()->progressValue(), 46); // the study panel follows
     // Saved at once; the site is asked once a tick whether its login page answers.
     QVERIFY(f->readState().contains("\r\n1.46.2.0.3.0."));
     QCOMPARE(f->platform.fakeProbe.checks, 3);
     QCOMPARE(f->platform.fakeProbe.lastUrl.path(), QString("/permission/loginAction.do"));
-    QCOMPARE(f->form->List2->listIndex(), 0); // moved only at the next tick
-    QCOMPARE(f->form->checkLessonProgress(), LessonProgress::NextLesson);
+    QCOMPARE(f->catalogue().selectedLesson(), 0); // moved only at the next tick
+    QCOMPARE(f->run().lessonProgress(), LessonProgress::NextLesson);
     tick();
-    QCOMPARE(f->form->List2->listIndex(), 1);
-    QCOMPARE(f->form->lessonIndex, qint16(1));
+    QCOMPARE(f->catalogue().selectedLesson(), 1);
+    QCOMPARE(f->run().lessonIndex(), 1);
     QCOMPARE(f->main().clickLog.last(), QString("lesson-2-2"));
-    QCOMPARE(f->form->checkLessonProgress(), LessonProgress::StillStudying);
+    QCOMPARE(f->run().lessonProgress(), LessonProgress::StillStudying);
     QVERIFY(kinds().contains(RunEventKind::LessonDone));
 }
 
 void StudyDriverTest::tick_lastLessonDone_nextCategoryInTheSameTick()
 {
-    f->form->categoryIndex = 2;
-    pressStudy();
-    // The driver reached the last lesson, which is done; the next category's first is done too.
+    f->catalogue().setCategory(2);
     setStudied(2, allDone(2));
     setStudied(3, {45, 0, 0, 0, 0, 0, 0, 0});
-    f->form->lessonIndex = 6;
-    f->form->List2->select(6);
-    QCOMPARE(f->form->checkLessonProgress(), LessonProgress::NextCategory);
+    pressStudy();
+    // Each tick leaves one done lesson, up to the last one; the next category's first is done too.
+    for (int lesson = 1; lesson < 7; ++lesson)
+        tick();
+    QCOMPARE(f->run().lessonIndex(), 6);
+    QCOMPARE(f->run().lessonProgress(), LessonProgress::NextCategory);
     f->main().clickLog.clear();
     tick();
-    QCOMPARE(f->form->categoryIndex, qint16(3));
+    QCOMPARE(f->catalogue().category(), 3);
     QCOMPARE(f->main().clickLog,
              (QStringList{"category-3", "course-menu", "lesson-3-1", "lesson-3-2"}));
-    QCOMPARE(f->form->lessonIndex, qint16(1));
+    QCOMPARE(f->run().lessonIndex(), 1);
     QVERIFY(kinds().contains(RunEventKind::CategoryFinished));
 }
 
 void StudyDriverTest::tick_heldWhileAWalkWaits_runsAfterIt_droppedAfterExit()
 {
-    f->form->categoryIndex = 2;
+    f->catalogue().setCategory(2);
     pressStudy();
     const auto tickDuringNextWalk = [this] {
-        f->main().duringWalk = [this, before = f->form->tickCount] {
+        f->main().duringWalk = [this, before = f->run().tickCount()] {
             f->main().duringWalk = nullptr;
             tick(); // arrives while the walk waits for the page
             tick(); // and another: coalesced with the first
-            QCOMPARE(f->form->tickCount, before);
+            QCOMPARE(f->run().tickCount(), before);
         };
     };
     tickDuringNextWalk();
-    f->form->gate().dispatch([this] { f->form->Command17_Click(); });
-    QCOMPARE(f->form->tickCount, qint16(1));
+    f->dispatch([this] { f->catalogue().openCourseMenu(); });
+    QCOMPARE(f->run().tickCount(), 1);
 
     // Exit courseware stops the clock while the tick waits: the held tick never runs.
     tickDuringNextWalk();
-    f->form->Command16->click();
-    QCOMPARE(f->form->tickCount, qint16(1));
+    f->window().exitButton()->click();
+    QCOMPARE(f->run().tickCount(), 1);
 }
 
 void StudyDriverTest::pastLastCategory_endsTheRunOnceAsExitDoes()
 {
     site.top->input("", "button", "退出课件").id = "exit";
-    f->form->categoryIndex = 3;
+    f->catalogue().setCategory(3);
     setStudied(3, allDone(3));
     pressStudy();
     for (int lesson = 1; lesson < 8; ++lesson)
         tick();
-    QCOMPARE(f->form->lessonIndex, qint16(7));
+    QCOMPARE(f->run().lessonIndex(), 7);
     const QByteArray beforeEnd = f->readState();
     // A tick that comes while the message is open is not delivered, as with a real timer.
     f->platform.fakeDialogs.whileOpen = [this] { tick(); };
     tick(); // the last lesson is done: past the last category
-    QCOMPARE(f->form->categoryIndex, qint16(4));
+    QCOMPARE(f->catalogue().category(), 4);
     QCOMPARE(f->platform.fakeDialogs.texts().count("学习已结束!"), 1);
     QVERIFY(!f->timer().isEnabled());
     QCOMPARE(f->main().clickLog.last(), QString("exit")); // the site's players stop reporting
-    QVERIFY(!f->player().widget()->isVisibleTo(f->form.get()));
+    QVERIFY(!f->player().widget()->isVisibleTo(&f->window()));
     QCOMPARE(f->readState(), beforeEnd);
     QVERIFY(kinds().contains(RunEventKind::RunEnded));
 }
@@ -230,17 +232,17 @@ void StudyDriverTest::exit_clicksEveryExitInput_loadingPageStillStops()
     site.top->input("", "button", "退出课件").id = "exit-2";
     pressStudy();
     f->main().clickLog.clear();
-    f->form->Command16->click();
+    f->window().exitButton()->click();
     QCOMPARE(f->main().clickLog, (QStringList{"exit-1", "exit-2"}));
     QVERIFY(!f->timer().isEnabled());
 
     pressStudy();
     f->main().setReadyState(platform::ReadyState::Loading);
     f->main().clickLog.clear();
-    f->form->Command16->click();
+    f->window().exitButton()->click();
     QVERIFY(f->main().clickLog.isEmpty());
     QVERIFY(!f->timer().isEnabled());
-    QVERIFY(!f->player().widget()->isVisibleTo(f->form.get()));
+    QVERIFY(!f->player().widget()->isVisibleTo(&f->window()));
 }
 
 void StudyDriverTest::player_notOpen_noMinute_reopenedThenSkipped_data()
@@ -259,7 +261,7 @@ void StudyDriverTest::player_notOpen_noMinute_reopenedThenSkipped()
     f->playerLoad = load;
     if (!windowOpens)
         *site.openPlayer = nullptr;
-    f->form->categoryIndex = 2;
+    f->catalogue().setCategory(2);
     pressStudy();
     f->main().clickLog.clear();
     // No minute counts; the lesson is opened again twice, then given up for the next one.
@@ -269,37 +271,38 @@ void StudyDriverTest::player_notOpen_noMinute_reopenedThenSkipped()
     QCOMPARE(f->main().clickLog, (QStringList{"lesson-2-1", "lesson-2-1", "lesson-2-2"}));
     QCOMPARE(kinds().count(RunEventKind::PageFailed), 2);
     QCOMPARE(kinds().count(RunEventKind::LessonSkipped), 1);
-    QVERIFY(f->form->studyStatus()->notice().contains("跳过"));
-    QCOMPARE(f->form->lessonIndex, qint16(1));
+    QVERIFY(f->window().studyStatus()->notice().contains("跳过"));
+    QCOMPARE(f->run().lessonIndex(), 1);
 
     // The next lesson's player opens: its minutes count again, and the notice goes.
     f->playerLoad = LoadOutcome::Succeeded;
     f->showCoursePage(site);
-    f->form->List2->select(1);
+    f->catalogue().selectLessonAt(1);
     tick();
     QCOMPARE(minute(), 1);
-    QCOMPARE(f->form->List4->text(1), QString("1"));
-    QVERIFY(f->form->studyStatus()->notice().isEmpty());
+    QCOMPARE(f->records().studied().at(1), QString("1"));
+    QVERIFY(f->window().studyStatus()->notice().isEmpty());
 }
 
 void StudyDriverTest::player_siteDown_reopenedEveryTick_neverSkipped()
 {
-    f->form->categoryIndex = 2;
+    f->catalogue().setCategory(2);
     pressStudy();
     // The player loaded, then the site went away: the check finds no site, the lesson is opened
     // again and fails to load; no minute counts however long it lasts, and nothing is skipped.
-    f->platform.fakeProbe.answer = platform::SiteProbe::Answer::Unreachable;
+    f->platform.fakeProbe.site = platform::SiteProbe::Answer::Unreachable;
     f->playerLoad = LoadOutcome::NetworkError;
     QCOMPARE(minute() + minute() + minute(), 0);
-    QCOMPARE(f->playersOpened, 1 + 9);
+    // The check's answer comes a tick late: every tick after the first opens the lesson again.
+    QCOMPARE(f->playersOpened, 1 + 8);
     QCOMPARE(kinds().count(RunEventKind::LessonSkipped), 0);
-    QVERIFY(f->form->studyStatus()->notice().contains("无法连接"));
+    QVERIFY(f->window().studyStatus()->notice().contains("无法连接"));
     // The site is back.
-    f->platform.fakeProbe.answer = platform::SiteProbe::Answer::Reachable;
+    f->platform.fakeProbe.site = platform::SiteProbe::Answer::Reachable;
     f->playerLoad = LoadOutcome::Succeeded;
     tick();
     QCOMPARE(minute(), 1);
-    QCOMPARE(f->form->lessonIndex, qint16(0));
+    QCOMPARE(f->run().lessonIndex(), 0);
 }
 
 void StudyDriverTest::session_siteUnreachable_retriesBackOff()

@@ -1,12 +1,12 @@
 // The run record on the fake engine, its rotation and failures, the "学习记录" window, and what
 // the tray says.
 
-#include "form_fixture.h"
 #include "platform/files.h"
-#include "shell/tray_icon.h"
+#include "program_fixture.h"
+#include "records/study_log.h"
 #include "study/progress.h"
-#include "study/record_window.h"
-#include "study/study_log.h"
+#include "window/record_window.h"
+#include "window/tray_icon.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -14,7 +14,7 @@
 
 using namespace lumora;
 using namespace lumora::testing;
-using Kind = study::RunEventKind;
+using Kind = records::RunEventKind;
 
 namespace {
 
@@ -47,22 +47,20 @@ private slots:
 
 void StudyLogTest::run_recordsCreditLessonChangeAndEnd_windowFollows()
 {
-    FormFixture f;
+    ProgramFixture f;
     f.start();
     CoursePage site = makeCoursePage();
     f.showCoursePage(site);
-    f.form->Command15_Click();
-    study::StudyLog log(f.form->config().dataFolder);
-    QObject::connect(f.form.get(), &shell::Form1::runEvent,
-                     [&log](const study::RunEvent& event) { log.record(event); });
-    f.form->openStudyRecord(); // open during the run: it follows the record
-    f.form->categoryIndex = 3;
-    f.form->studiedMinutesRecord[3] = study::buildStudiedRecord({"44", "0", "0"});
-    f.form->gate().dispatch([&f] { f.form->Command2_Click(); });
+    f.catalogue().scanCoursePage();
+    const records::StudyLog log(f.program->config().dataFolder); // the program's own record
+    f.window().openStudyRecord(); // open during the run: it follows the record
+    f.catalogue().setCategory(3);
+    f.records().setStudiedRecord(3, records::buildStudiedRecord({"44", "0", "0"}));
+    f.dispatch([&f] { f.run().startStudy(); });
     QCoreApplication::processEvents(); // the window shows the start, then follows again
     for (int i = 0; i < 4; ++i) // the third credits lesson 1 past its 44; the fourth moves on
         f.timer().fire();
-    f.form->Command16_Click();
+    f.run().exitCourseware();
     QCOMPARE(recordLines(log.path()),
              (QStringList{
                  "开始连续学习：学校教育", "打开类别：学校教育", "打开课程：学校教育 第 1 课",
@@ -71,40 +69,40 @@ void StudyLogTest::run_recordsCreditLessonChangeAndEnd_windowFollows()
     const QString file = QString::fromUtf8(platform::readWholeFile(log.path()).value_or(""));
     for (int reopen = 0; reopen < 2; ++reopen) { // followed, then read again on reopening
         QCoreApplication::processEvents();
-        QCOMPARE(f.form->recordWindow()->recordText() + '\n', file);
-        f.form->recordWindow()->hide();
-        f.form->openStudyRecord();
+        QCOMPARE(f.window().recordWindow()->recordText() + '\n', file);
+        f.window().recordWindow()->hide();
+        f.window().openStudyRecord();
     }
 }
 
 void StudyLogTest::record_rotatesAtTheLimit_survivesAnUnwritableFolder()
 {
     QTemporaryDir dir;
-    study::StudyLog log(dir.path());
-    const study::RunEvent ended{Kind::RunEnded, 4, -1, 7, {}};
-    const qint64 lineBytes = 22 + study::describeRunEvent(ended).toUtf8().size();
+    records::StudyLog log(dir.path());
+    const records::RunEvent ended{Kind::RunEnded, 4, -1, 7, {}};
+    const qint64 lineBytes = 22 + records::describeRunEvent(ended).toUtf8().size();
     // A last line cut short (no line end) gets one before the next line.
-    QByteArray full(study::StudyLog::kRotateBytes - lineBytes - 1, 'x');
+    QByteArray full(records::StudyLog::kRotateBytes - lineBytes - 1, 'x');
     QVERIFY(platform::writeFileAtomically(log.previousPath(), "oldest\n").written());
     QVERIFY(platform::writeFileAtomically(log.path(), full).written());
     log.record(ended); // fills the file exactly: no rotation
-    QCOMPARE(QFile(log.path()).size(), study::StudyLog::kRotateBytes);
+    QCOMPARE(QFile(log.path()).size(), records::StudyLog::kRotateBytes);
     QCOMPARE(recordLines(log.path()).mid(1), (QStringList{"学习结束，本次共学习 7 分钟", ""}));
     log.record(ended); // would pass the limit: rotates first
     QCOMPARE(recordLines(log.path()), (QStringList{"学习结束，本次共学习 7 分钟", ""}));
-    QCOMPARE(QFile(log.previousPath()).size(), study::StudyLog::kRotateBytes);
+    QCOMPARE(QFile(log.previousPath()).size(), records::StudyLog::kRotateBytes);
     // A rotation that fails (a folder in the way) leaves the record growing where it is.
     QVERIFY(QFile::remove(log.previousPath()) && QDir().mkpath(log.previousPath() + "/in-the-way"));
     QVERIFY(platform::writeFileAtomically(log.path(), full + 'x').written()); // full, cut short
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot rotate the run record"));
-    study::StudyLog(dir.path()).record(ended);
+    records::StudyLog(dir.path()).record(ended);
     QCOMPARE(recordLines(log.path()).mid(1), (QStringList{"学习结束，本次共学习 7 分钟", ""}));
 
     // A file where the folder should be: told once; once it is gone the record goes on.
     const QString folder = dir.filePath("data");
     QVERIFY(platform::writeFileAtomically(folder, "a file where the folder should be").written());
-    study::StudyLog elsewhere(folder);
-    const study::RunEvent paused{Kind::RunPaused, 0, -1, 0, "密码错误\r\n请\x1b重新输入"};
+    records::StudyLog elsewhere(folder);
+    const records::RunEvent paused{Kind::RunPaused, 0, -1, 0, "密码错误\r\n请\x1b重新输入"};
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot write the run record"));
     QTest::failOnWarning(QRegularExpression("cannot write the run record"));
     elsewhere.record(paused);
@@ -118,9 +116,9 @@ void StudyLogTest::summary_countsDoneLessonsAndMinutes()
 {
     // Done only past the requirement; unreadable minutes count 0; fields past the table ignored.
     const std::array<QString, 4> tables = {"1.10.2.20", "1.5", "", "1.3.2.4"};
-    const std::array<QString, 4> records = {"1.11.2.20", "1.x", "1.9", "1.4.2.5.3.9"};
+    const std::array<QString, 4> studied = {"1.11.2.20", "1.x", "1.9", "1.4.2.5.3.9"};
     QList<QList<long long>> figures;
-    for (const study::CategorySummary& s : study::summarizeStudy(tables, records))
+    for (const records::CategorySummary& s : records::summarizeStudy(tables, studied))
         figures.append({s.lessonsDone, s.lessonCount, s.minutesStudied, s.minutesRequired});
     QCOMPARE(figures,
              (QList<QList<long long>>{{1, 2, 31, 30}, {0, 1, 0, 5}, {0, 0, 0, 0}, {2, 2, 9, 7}}));
@@ -129,10 +127,10 @@ void StudyLogTest::summary_countsDoneLessonsAndMinutes()
 void StudyLogTest::tray_toolTipAndNotifications()
 {
     study::StudySnapshot s{true, false, "学校教育", 2, 8, 12, 45, 0, 95};
-    QCOMPARE(shell::trayToolTip(s), "Lumora\n正在学习：学校教育 第 2 课\n本课 12 / 46 分钟\n"
-                                    "预计剩余 1 小时 35 分");
+    QCOMPARE(window::trayToolTip(s), "Lumora\n正在学习：学校教育 第 2 课\n本课 12 / 46 分钟\n"
+                                     "预计剩余 1 小时 35 分");
     s.lesson = 0; // no lesson selected: no lesson figures
-    QCOMPARE(shell::trayToolTip(s), "Lumora\n正在学习：学校教育\n预计剩余 1 小时 35 分");
+    QCOMPARE(window::trayToolTip(s), "Lumora\n正在学习：学校教育\n预计剩余 1 小时 35 分");
     // Kind and category of an event, then the notification's text ("" for none) and whether
     // the learner has to act.
     const std::tuple<Kind, int, QString, QString, bool> cases[] = {
@@ -141,7 +139,7 @@ void StudyLogTest::tray_toolTipAndNotifications()
         {Kind::RunPaused, 0, " 密码错误 ", "密码错误\n请回到窗口处理。", true},
         {Kind::LessonOpened, 0, "", "", false}};
     for (const auto& [kind, category, detail, text, warning] : cases) {
-        const auto n = shell::trayNotificationFor({kind, category, 0, 7, detail});
+        const auto n = window::trayNotificationFor({kind, category, 0, 7, detail});
         QCOMPARE(n ? n->text : QString(), text);
         QCOMPARE(n && n->warning, warning);
     }

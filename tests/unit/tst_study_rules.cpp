@@ -1,13 +1,15 @@
 // The study's pure rules: the timetable's records, the progress test of a lesson, and what a
 // tick does about the lesson's player. The study panel's figures are tst_study_driver's.
 
+#include "records/timetable.h"
+#include "session/session_recovery.h"
 #include "study/player_watch.h"
 #include "study/progress.h"
-#include "study/timetable.h"
 
 #include <QTest>
 
 using namespace lumora::study;
+using namespace lumora::records;
 using Answer = lumora::platform::SiteProbe::Answer;
 
 class StudyRulesTest : public QObject
@@ -42,19 +44,19 @@ void StudyRulesTest::loadLessonMinutes_readsRecordsOfAnyShape()
 
 void StudyRulesTest::progress_decidesTheNextStep()
 {
-    // Selected lesson (of 7), required, studied, and the step ("" when the tick does nothing).
-    const std::tuple<int, QString, QString, QString> cases[] = {
-        {0, "50", "49", "qjx"},  // still studying
-        {0, "50", "50", ""},     // equal is not done
-        {0, "50", "51", "qqh"},  // one past: the next lesson
-        {6, "53", "54", "xyx"},  // the last lesson done: the next category
-        {6, "53", "53", ""},     // the last lesson, equal
-        {0, "50.9", "50.2", ""}, // the whole parts compare
-        {-1, "50", "60", ""},    // nothing selected
-        {0, "50", "abc", ""},    // not a number
+    // Selected lesson (of 7), required, studied, and the step.
+    using P = LessonProgress;
+    const std::tuple<int, QString, QString, P> cases[] = {
+        {0, "50", "49", P::StillStudying}, {0, "50", "50", P::Unknown}, // equal is not done
+        {0, "50", "51", P::NextLesson},                                 // one past: move on
+        {6, "53", "54", P::NextCategory}, // the last lesson done: the next category
+        {6, "53", "53", P::Unknown},      // the last lesson, equal
+        {0, "50.9", "50.2", P::Unknown},  // the whole parts compare
+        {-1, "50", "60", P::Unknown},     // nothing selected
+        {0, "50", "abc", P::Unknown},     // not a number
     };
-    for (const auto& [selected, required, studied, code] : cases)
-        QCOMPARE(progressCode(lessonProgress(selected, 7, required, studied)), code);
+    for (const auto& [selected, required, studied, progress] : cases)
+        QCOMPARE(lessonProgress(selected, 7, required, studied), progress);
 }
 
 // What successive ticks on one lesson found, and what they decided, one letter a tick:
@@ -85,7 +87,7 @@ void StudyRulesTest::playerWatch_verdicts()
             if (tick.startsWith('*'))
                 watch.lessonClicked();
             const Answer site = tick.startsWith('!') ? Answer::Unreachable : Answer::Reachable;
-            const TickVerdict v = watch.judge(7, players[states.indexOf(tick.back())], site);
+            const TickVerdict v = watch.judge({2, 7}, players[states.indexOf(tick.back())], site);
             decided += v.credit ? 'c' : v.skip ? 's' : v.sessionEnded ? 'e' : v.reopen ? 'r' : '-';
         }
         QVERIFY2(decided == verdicts, qPrintable(ticks + " gave " + decided));
@@ -97,7 +99,7 @@ void StudyRulesTest::loginRetryDelay_doublesUpToTenMinutes()
     using namespace std::chrono_literals;
     QList<std::chrono::milliseconds> delays;
     for (const int attempt : {1, 2, 5, 6, 60})
-        delays << loginRetryDelay(attempt);
+        delays << lumora::session::loginRetryDelay(attempt);
     QCOMPARE(delays, (QList<std::chrono::milliseconds>{30s, 60s, 8min, 10min, 10min}));
 }
 

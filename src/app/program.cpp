@@ -1,0 +1,129 @@
+#include "app/program.h"
+
+#include "platform/dialogs.h"
+
+namespace lumora::app {
+
+Program::Program(platform::Platform& platform, AppConfig config)
+    : m_platform(platform), m_config(std::move(config)), m_studyLog(m_config.dataFolder)
+{
+    m_window = std::make_unique<window::MainWindow>(platform, m_gate);
+    m_views = std::make_unique<page::BrowserViews>(m_window->mainView(), m_window->playerView());
+    m_state = std::make_unique<records::StateKeeper>(
+        records::StateFileStore(m_config.stateFilePath, m_config.stateFileFallback,
+                                m_config.olderStateFiles),
+        m_records);
+    m_housekeeping = std::make_unique<page::Housekeeping>(*m_views, platform.browsingData());
+    m_session = std::make_unique<session::SiteSession>(*m_views, *m_state, platform.dialogs(),
+                                                       platform.clock(), m_config.loginPage());
+    m_catalogue = std::make_unique<catalogue::Catalogue>(*m_views, m_window->categoryList(),
+                                                         m_window->lessonLinks(),
+                                                         m_window->categoryLinks(), m_records);
+    m_run = std::make_unique<study::StudyRun>(platform, m_gate, *m_views, *m_catalogue, *m_session,
+                                              m_records, *m_state);
+    m_window->setStudyRecord(records::StudyLog::pathIn(m_config.dataFolder),
+                             [this] { return m_records.summary(); });
+    m_tray = std::make_unique<window::TrayIcon>(*m_window);
+    connectWindow();
+    connectRoles();
+}
+
+Program::~Program()
+{
+    // The roles go before the window whose controls they use.
+    m_tray.reset();
+    m_run.reset();
+    m_catalogue.reset();
+    m_session.reset();
+    m_housekeeping.reset();
+}
+
+void Program::start()
+{
+    m_gate.dispatch([this] { startUp(); });
+}
+
+void Program::quit()
+{
+    if (m_window->unloaded())
+        return;
+    m_run->shutDown();
+    m_window->unload();
+}
+
+void Program::startUp()
+{
+    if (m_platform.anotherCopyRunning()) {
+        m_platform.dialogs().message(QStringLiteral("程序正在运行，请检查窗口是否被最小化。"),
+                                     QString::fromUtf8(platform::kProgramTitle),
+                                     platform::MessageIcon::None);
+    }
+    m_records.useRequiredTables();
+    m_housekeeping->clearCache();
+    m_views->main().setSilent(true);
+    m_views->player().setSilent(true);
+    m_views->main().navigate(m_session->loginPage());
+    m_catalogue->listCategories();
+    m_catalogue->setCategory(0);
+
+    // A missing or short file ends start-up here, quietly: what was read stays, the rest stays
+    // empty, and the first category's minutes are not loaded.
+    const bool whole = m_state->restore();
+    m_window->showCredentials(m_state->credentials().userName, m_state->credentials().password);
+    if (!whole)
+        return;
+    m_records.load(m_catalogue->category());
+}
+
+void Program::connectWindow()
+{
+    window::MainWindow* w = m_window.get();
+    connect(w, &window::MainWindow::studyRequested, this, viaGate([this] { m_run->startStudy(); }));
+    connect(w, &window::MainWindow::exitRequested, this,
+            viaGate([this] { m_run->exitCourseware(); }));
+    connect(w, &window::MainWindow::loginRequested, this, viaGate([this] { m_session->logIn(); }));
+    connect(w, &window::MainWindow::clearCacheRequested, this,
+            viaGate([this] { m_housekeeping->clearEverything(); }));
+    connect(w, &window::MainWindow::userNameEdited, m_session.get(),
+            &session::SiteSession::setUserName);
+    connect(w, &window::MainWindow::passwordEdited, m_session.get(),
+            &session::SiteSession::setPassword);
+    connect(&m_views->main(), &platform::BrowserControl::documentComplete, this,
+            viaGate([this] { m_session->onMainPageLoaded(); }));
+    connect(m_housekeeping.get(), &page::Housekeeping::pageClosedWindow, this,
+            viaGate([this] { quit(); }));
+}
+
+void Program::connectRoles()
+{
+    window::MainWindow* w = m_window.get();
+    window::TrayIcon* tray = m_tray.get();
+    session::SiteSession* session = m_session.get();
+    study::StudyRun* run = m_run.get();
+
+    connect(session, &session::SiteSession::coursePageRecognised, w,
+            &window::MainWindow::unlockStudy);
+    connect(session, &session::SiteSession::loginAvailableChanged, w,
+            &window::MainWindow::setLoginAvailable);
+    connect(session, &session::SiteSession::notice, w, &window::MainWindow::showNotice);
+
+    connect(run, &study::StudyRun::runEvent, this,
+            [this](const records::RunEvent& event) { m_studyLog.record(event); });
+    connect(run, &study::StudyRun::runEvent, tray, &window::TrayIcon::notify);
+    connect(run, &study::StudyRun::runEvent, w, &window::MainWindow::followRun);
+    connect(run, &study::StudyRun::progressChanged, w, &window::MainWindow::showProgress);
+    connect(run, &study::StudyRun::progressChanged, tray, &window::TrayIcon::showProgress);
+    connect(run, &study::StudyRun::progressChanged, w, &window::MainWindow::followRun);
+    connect(run, &study::StudyRun::notice, w, &window::MainWindow::showNotice);
+    connect(run, &study::StudyRun::statusMessage, w, &window::MainWindow::showStatusMessage);
+    connect(run, &study::StudyRun::runningChanged, session, &session::SiteSession::setRunActive);
+
+    connect(m_state.get(), &records::StateKeeper::saveFailed, run,
+            &study::StudyRun::reportSaveFailure);
+    connect(m_state.get(), &records::StateKeeper::saveFailureChanged, w,
+            &window::MainWindow::showSaveFailure);
+    connect(m_state.get(), &records::StateKeeper::statusMessage, w,
+            &window::MainWindow::showStatusMessage);
+}
+
+} // namespace lumora::app

@@ -1,0 +1,35 @@
+#pragma once
+
+// What happens during a study run, as the window reports it to whoever keeps a record of it or
+// tells the learner (the run record, the tray). Plain data; categories and lessons count from 0.
+
+#include <QString>
+
+namespace lumora::records {
+
+enum class RunEventKind
+{
+    RunStarted,       // "连续学习" started a run (category)
+    CategoryOpened,   // a category's course was opened on the site (category)
+    LessonOpened,     // a lesson's player was asked for (category, lesson)
+    MinuteCredited,   // one minute was credited (category, lesson, minutes: studied after it)
+    LessonDone,       // a lesson's studied minutes passed its requirement (category, lesson)
+    LessonSkipped,    // a lesson whose player kept failing is left for this run (category, lesson)
+    CategoryFinished, // the last lesson of a category is done (category)
+    SaveFailed,       // the state file could not be written (detail: the path)
+    PageFailed,       // the lesson's player did not open (category, lesson, detail: why)
+    SessionRecovered, // the site's session ended and the program logged in again (category)
+    RunPaused,        // the run stopped and needs the learner (detail: why)
+    RunEnded,         // the run ended (minutes: credited during the run)
+};
+
+struct RunEvent
+{
+    RunEventKind kind = RunEventKind::RunStarted;
+    int category = -1;
+    int lesson = -1;
+    int minutes = 0;
+    QString detail;
+};
+
+} // namespace lumora::records

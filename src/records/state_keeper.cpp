@@ -1,0 +1,48 @@
+#include "records/state_keeper.h"
+
+#include <QDir>
+
+namespace lumora::records {
+
+StateKeeper::StateKeeper(StateFileStore store, MinuteRecords& records)
+    : m_store(std::move(store)), m_records(records)
+{
+}
+
+bool StateKeeper::restore()
+{
+    const std::optional<LoadedState> loaded = m_store.load();
+    if (!loaded)
+        return false;
+    const int lines = loaded->linesRead;
+    if (lines >= 1)
+        m_credentials.userName = loaded->values.userName;
+    if (lines >= 2)
+        m_credentials.password = loaded->values.password;
+    for (int category = 0; category < kCategoryCount && 2 + category < lines; ++category)
+        m_records.setStudiedRecord(category, loaded->values.studiedRecords.at(category));
+    return loaded->complete();
+}
+
+void StateKeeper::save()
+{
+    const SavedState state{m_credentials.userName, m_credentials.password,
+                           m_records.studiedRecords()};
+    const StateFileStore::SaveResult result = m_store.save(state);
+    if (result.movedToFallback) {
+        emit statusMessage(
+            QStringLiteral("学习记录改存于：%1").arg(QDir::toNativeSeparators(m_store.savePath())));
+    }
+    if (!result.saved && !m_lastSaveFailed)
+        emit saveFailed(m_store.savePath());
+    m_lastSaveFailed = !result.saved;
+    emit saveFailureChanged(m_lastSaveFailed);
+    if (m_lastSaveFailed && !m_saveFailureShown) {
+        // Once per run, without a modal box: the save is retried on every tick.
+        m_saveFailureShown = true;
+        emit statusMessage(QStringLiteral("无法保存学习记录：%1")
+                               .arg(QDir::toNativeSeparators(m_store.savePath())));
+    }
+}
+
+} // namespace lumora::records

@@ -1,0 +1,169 @@
+#include "records/study_log.h"
+
+#include "platform/logging.h"
+#include "records/timetable.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace lumora::records {
+
+namespace {
+
+constexpr qsizetype kMaxDetailChars = 300;
+
+// "基础理论 第 3 课", "基础理论", or empty when the event names neither.
+QString place(const RunEvent& event)
+{
+    QStringList parts;
+    if (isCategory(event.category))
+        parts << categoryNames().at(event.category);
+    if (event.lesson >= 0)
+        parts << QStringLiteral("第 %1 课").arg(event.lesson + 1);
+    return parts.join(QLatin1Char(' '));
+}
+
+// The detail comes from pages and file systems: one line of printable text, of bounded length.
+// Line breaks of any kind are white space to simplified(); other control characters (escape
+// sequences for a terminal that shows the file) become spaces first.
+QString oneLine(const QString& text)
+{
+    QString line = text.left(kMaxDetailChars);
+    for (QChar& c : line) {
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char(' ');
+    }
+    return line.simplified();
+}
+
+QString withPlace(const QString& what, const RunEvent& event)
+{
+    const QString where = place(event);
+    return where.isEmpty() ? what : QStringLiteral("%1：%2").arg(what, where);
+}
+
+QString withDetail(const QString& text, const RunEvent& event)
+{
+    const QString detail = oneLine(event.detail);
+    return detail.isEmpty() ? text : QStringLiteral("%1（%2）").arg(text, detail);
+}
+
+} // namespace
+
+QString describeRunEvent(const RunEvent& event)
+{
+    switch (event.kind) {
+    case RunEventKind::RunStarted:
+        return withPlace(QStringLiteral("开始连续学习"), event);
+    case RunEventKind::CategoryOpened:
+        return withPlace(QStringLiteral("打开类别"), event);
+    case RunEventKind::LessonOpened:
+        return withPlace(QStringLiteral("打开课程"), event);
+    case RunEventKind::MinuteCredited:
+        return withPlace(QStringLiteral("记入 1 分钟"), event) +
+               QStringLiteral("，本课已学 %1 分钟").arg(event.minutes);
+    case RunEventKind::LessonDone:
+        return withPlace(QStringLiteral("本课学完"), event);
+    case RunEventKind::LessonSkipped:
+        return withDetail(withPlace(QStringLiteral("本次跳过"), event), event);
+    case RunEventKind::CategoryFinished:
+        return withPlace(QStringLiteral("类别学完"), event);
+    case RunEventKind::SaveFailed:
+        return QStringLiteral("无法保存学习记录：%1").arg(oneLine(event.detail));
+    case RunEventKind::PageFailed:
+        return withDetail(withPlace(QStringLiteral("课程打开失败"), event), event);
+    case RunEventKind::SessionRecovered:
+        return withPlace(QStringLiteral("登录已失效，已重新登录"), event);
+    case RunEventKind::RunPaused:
+        return withDetail(QStringLiteral("学习暂停"), event);
+    case RunEventKind::RunEnded:
+        return QStringLiteral("学习结束，本次共学习 %1 分钟").arg(event.minutes);
+    }
+    return QStringLiteral("未知事件 %1").arg(static_cast<int>(event.kind));
+}
+
+StudyLog::StudyLog(QString dataFolder) : m_folder(std::move(dataFolder)) {}
+
+QString StudyLog::pathIn(const QString& dataFolder)
+{
+    return dataFolder.isEmpty() ? QString()
+                                : QDir(dataFolder).filePath(QStringLiteral("study-log.txt"));
+}
+
+QString StudyLog::previousPathIn(const QString& dataFolder)
+{
+    return dataFolder.isEmpty() ? QString()
+                                : QDir(dataFolder).filePath(QStringLiteral("study-log.1.txt"));
+}
+
+void StudyLog::record(const RunEvent& event)
+{
+    const QString text =
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
+        QStringLiteral("  ") + describeRunEvent(event) + QLatin1Char('\n');
+    if (append(text.toUtf8())) {
+        m_writeFailureLogged = false;
+        return;
+    }
+    if (!m_writeFailureLogged) {
+        m_writeFailureLogged = true;
+        qCWarning(lcState) << "cannot write the run record"
+                           << (m_folder.isEmpty() ? QStringLiteral("(no data folder)") : path())
+                           << "- run events are not recorded until it can be written";
+    }
+}
+
+bool StudyLog::append(const QByteArray& line)
+{
+    if (m_folder.isEmpty() || !QDir().mkpath(m_folder))
+        return false;
+    QByteArray bytes = line;
+    // A line cut short before (a full disk, another program) would swallow this one.
+    if (!m_tailChecked && !endsWithLineBreak())
+        bytes.prepend('\n');
+    if (rotateIfFull(bytes.size()))
+        bytes = line; // a new file has nothing to finish
+    // A new file starts with a byte-order mark: Notepad before Windows 10 1903 would otherwise
+    // read the Chinese text in the ANSI code page.
+    if (QFileInfo(path()).size() == 0)
+        bytes.prepend("\xEF\xBB\xBF");
+    QFile file(path());
+    // Unbuffered: the whole line goes to the file in one write, at once, so a kill leaves
+    // either the line or nothing.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        return false;
+    const bool whole = file.write(bytes) == bytes.size();
+    m_tailChecked = whole;
+    return whole;
+}
+
+bool StudyLog::rotateIfFull(qint64 incoming)
+{
+    const QFileInfo current(path());
+    if (!current.exists() || current.size() + incoming <= kRotateBytes)
+        return false;
+    QFile::remove(previousPath());
+    if (QFile::rename(path(), previousPath())) {
+        m_rotateFailureLogged = false;
+        return true;
+    }
+    // The record goes on growing in the current file until the rotation succeeds.
+    if (!m_rotateFailureLogged) {
+        m_rotateFailureLogged = true;
+        qCWarning(lcState) << "cannot rotate the run record" << path() << "to" << previousPath();
+    }
+    return false;
+}
+
+bool StudyLog::endsWithLineBreak() const
+{
+    QFile file(path());
+    if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
+        return true; // a missing or empty file has no unfinished line
+    file.seek(file.size() - 1);
+    return file.read(1) == "\n";
+}
+
+} // namespace lumora::records

@@ -1,0 +1,76 @@
+#include "session/site_session.h"
+
+#include "page/course_page.h"
+#include "page/login_form.h"
+#include "platform/logging.h"
+
+namespace lumora::session {
+
+SiteSession::SiteSession(page::BrowserViews& views, records::StateKeeper& state,
+                         platform::Dialogs& dialogs, platform::Clock& clock, QUrl loginPage)
+    : m_views(views), m_state(state), m_dialogs(dialogs), m_loginPage(std::move(loginPage)),
+      m_recovery(views, clock, m_loginPage, [this] { return submitSavedLogin(); })
+{
+    connect(&m_recovery, &SessionRecovery::notice, this, &SiteSession::notice);
+}
+
+void SiteSession::logIn()
+{
+    // Blanks are content: only a box with no character at all is empty.
+    const auto refuse = [this](const QString& text) {
+        m_dialogs.message(text, QString::fromUtf8(platform::kProgramTitle),
+                          platform::MessageIcon::None);
+    };
+    const records::Credentials& credentials = m_state.credentials();
+    if (credentials.userName.isEmpty())
+        return refuse(QStringLiteral("用户名不能为空！"));
+    if (credentials.password.isEmpty())
+        return refuse(QStringLiteral("密码不能为空！"));
+    if (m_verificationCode.isEmpty())
+        return refuse(QStringLiteral("验证码不能为空！"));
+
+    fillLoginForm();
+    m_state.save();
+}
+
+bool SiteSession::submitSavedLogin()
+{
+    const records::Credentials& credentials = m_state.credentials();
+    if (credentials.userName.isEmpty() || credentials.password.isEmpty())
+        return false;
+    qCInfo(lcPage) << "logging in again as" << credentials.userName;
+    fillLoginForm();
+    return true;
+}
+
+void SiteSession::fillLoginForm()
+{
+    // A page that cannot be walked (no document yet) fills nothing.
+    const records::Credentials& credentials = m_state.credentials();
+    page::guarded([&] {
+        page::PageAccess main(m_views.main());
+        page::fillLoginForm(main, {credentials.userName, credentials.password, m_verificationCode});
+    });
+}
+
+void SiteSession::onMainPageLoaded()
+{
+    m_recovery.countMainPage();
+    if (page::showsCoursePage(m_views.main())) {
+        emit coursePageRecognised();
+        setLoginAvailable(false);
+        return;
+    }
+    // Outside a run, the site's login page back in place of the course page (an ended session,
+    // a cleared profile) makes "登录" usable again; during a run the study tick logs in itself.
+    if (!m_loginAvailable && !m_runActive && page::showsLoginPage(m_views.main()))
+        setLoginAvailable(true);
+}
+
+void SiteSession::setLoginAvailable(bool available)
+{
+    m_loginAvailable = available;
+    emit loginAvailableChanged(available);
+}
+
+} // namespace lumora::session

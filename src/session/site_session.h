@@ -1,0 +1,77 @@
+#pragma once
+
+// The site session: logging in with the learner's user name and password, recognising the
+// site's course page (logged in) and its login page (logged out), and logging in again by
+// itself when the session ends during a run.
+
+#include "page/browser_views.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "records/state_keeper.h"
+#include "session/session_recovery.h"
+
+#include <QObject>
+#include <QUrl>
+
+namespace lumora::session {
+
+class SiteSession final : public QObject
+{
+    Q_OBJECT
+public:
+    SiteSession(page::BrowserViews& views, records::StateKeeper& state, platform::Dialogs& dialogs,
+                platform::Clock& clock, QUrl loginPage);
+
+    // The site's login page: where the main view starts, and where logging in again begins.
+    const QUrl& loginPage() const { return m_loginPage; }
+
+    // The credentials as the learner types them; they are saved with the state.
+    void setUserName(const QString& userName) { m_state.credentials().userName = userName; }
+    void setPassword(const QString& password) { m_state.credentials().password = password; }
+    // What goes into the site's verification-code field; "ok" from the start.
+    void setVerificationCode(const QString& code) { m_verificationCode = code; }
+
+    // "登录": checks that the boxes are filled, fills and submits the site's login form on the
+    // page now shown, and saves the credentials, whether or not the site will take them.
+    void logIn();
+    // Whether "登录" is usable: until the course page shows, and again when the login page
+    // comes back outside a run or a run pauses for the learner.
+    bool loginAvailable() const { return m_loginAvailable; }
+    // A paused run needs the learner to log in.
+    void offerLogin() { setLoginAvailable(true); }
+    // Whether a study run is active (a login page then means logging in again, not "登录").
+    void setRunActive(bool active) { m_runActive = active; }
+
+    // A document finished loading in the main view, the top-level one or a frame's.
+    void onMainPageLoaded();
+
+    // Logging in again after the session ended during a run.
+    bool recovering() const { return m_recovery.active(); }
+    RecoveryStep beginRecovery() { return m_recovery.begin(); }
+    RecoveryStep continueRecovery() { return m_recovery.proceed(); }
+    void cancelRecovery() { m_recovery.cancel(); }
+
+signals:
+    // The course page showed: study and the category list may be used, "登录" may not.
+    void coursePageRecognised();
+    void loginAvailableChanged(bool available);
+    // What the study panel says about logging in again (empty: nothing).
+    void notice(const QString& text);
+
+private:
+    void setLoginAvailable(bool available);
+    void fillLoginForm();
+    // Fills and submits the login form with the saved credentials; false when there are none.
+    bool submitSavedLogin();
+
+    page::BrowserViews& m_views;
+    records::StateKeeper& m_state;
+    platform::Dialogs& m_dialogs;
+    QUrl m_loginPage;
+    QString m_verificationCode = QStringLiteral("ok");
+    bool m_loginAvailable = true;
+    bool m_runActive = false;
+    SessionRecovery m_recovery;
+};
+
+} // namespace lumora::session

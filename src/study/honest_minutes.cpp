@@ -1,0 +1,134 @@
+// The study run's honest minutes: a tick credits its minute only while the lesson's player is
+// really open; a player that is not open is opened again, one that keeps failing is skipped for
+// the run, and a session that ended is logged in again before the run goes on.
+
+#include "page/login_form.h"
+#include "platform/logging.h"
+#include "study/study_run.h"
+
+namespace lumora::study {
+
+using records::RunEventKind;
+
+PlayerState StudyRun::observePlayer() const
+{
+    if (page::showsLoginPage(m_views.main()))
+        return PlayerState::LoginPage;
+    const platform::LoadInfo load = m_views.player().lastLoad();
+    if (load.serial == m_playerLoadAtClick)
+        return PlayerState::NotOpened;
+    switch (load.outcome) {
+    case platform::LoadOutcome::NotLoaded:
+    case platform::LoadOutcome::Loading:
+        return PlayerState::Loading;
+    case platform::LoadOutcome::NetworkError:
+        return PlayerState::SiteDown;
+    case platform::LoadOutcome::HttpError:
+    case platform::LoadOutcome::RendererGone:
+        return PlayerState::Failed;
+    case platform::LoadOutcome::Succeeded:
+        break;
+    }
+    return page::showsLoginPage(m_views.player()) ? PlayerState::LoginPage : PlayerState::Open;
+}
+
+TickVerdict StudyRun::watchPlayer()
+{
+    const PlayerState state = observePlayer();
+    const TickVerdict verdict =
+        m_playerWatch.judge({m_catalogue.category(), m_catalogue.selectedLesson()}, state,
+                            m_platform.siteProbe().lastAnswer());
+    if (verdict.sessionEnded)
+        beginRecovery();
+    else if (verdict.skip)
+        skipLesson();
+    else if (verdict.reopen)
+        reopenLesson(state);
+    else if (verdict.credit)
+        emit notice({});
+    return verdict;
+}
+
+void StudyRun::reopenLesson(PlayerState state)
+{
+    const int lesson = m_catalogue.selectedLesson();
+    const bool noSite = state == PlayerState::SiteDown || state == PlayerState::Open;
+    const QString why = state == PlayerState::SiteDown ? QStringLiteral("the site is unreachable")
+                        : state == PlayerState::Open
+                            ? QStringLiteral("the site check found no site")
+                            : QStringLiteral("the player did not open");
+    const platform::LoadInfo load = m_views.player().lastLoad();
+    qCInfo(lcStudy).nospace() << "opening lesson " << lesson + 1 << " of category "
+                              << m_catalogue.category() << " again: " << why << " (player state "
+                              << int(state) << ", last load " << int(load.outcome) << " "
+                              << load.httpStatus << " " << load.error << ")";
+    report(RunEventKind::PageFailed, lesson, 0, why);
+    emit notice(noSite
+                    ? QStringLiteral("无法连接培训网站，本分钟不计学习时间，正在重新打开课程页面")
+                    : QStringLiteral("课程页面没有打开，正在重新打开"));
+    // A lesson list the scan missed (the site was slow) is found by opening the category again.
+    if (lesson < 0 || lesson >= m_catalogue.lessonCount())
+        openCategoryAt(m_lessonIndex);
+    else
+        m_catalogue.selectLessonAt(lesson);
+}
+
+void StudyRun::skipLesson()
+{
+    const int lesson = m_catalogue.selectedLesson();
+    qCWarning(lcStudy).nospace() << "skipping lesson " << lesson + 1 << " of category "
+                                 << m_catalogue.category()
+                                 << " for this run: its player kept failing";
+    report(RunEventKind::LessonSkipped, lesson);
+    emit notice(QStringLiteral("第 %1 课的页面多次无法打开，本次学习跳过该课").arg(lesson + 1));
+    goToNextLesson();
+}
+
+void StudyRun::beginRecovery()
+{
+    qCWarning(lcStudy).nospace() << "the site's session ended during category "
+                                 << m_catalogue.category() << ", lesson " << m_lessonIndex + 1
+                                 << ": logging in again";
+    m_views.showPlayer(false);
+    m_views.showMain();
+    follow(m_session.beginRecovery());
+}
+
+void StudyRun::follow(const session::RecoveryStep& step)
+{
+    switch (step.result) {
+    case session::RecoveryStep::Result::Working:
+        break;
+    case session::RecoveryStep::Result::LoggedIn:
+        resumeRun();
+        break;
+    case session::RecoveryStep::Result::Paused:
+        pauseRun(step.why);
+        break;
+    }
+}
+
+void StudyRun::resumeRun()
+{
+    qCInfo(lcStudy).nospace() << "logged in again; resuming category " << m_catalogue.category()
+                              << " at lesson " << m_lessonIndex + 1;
+    report(RunEventKind::SessionRecovered, m_lessonIndex);
+    emit notice({});
+    openCategoryAt(m_lessonIndex);
+}
+
+void StudyRun::pauseRun(const QString& why)
+{
+    qCWarning(lcStudy) << "run paused:" << why;
+    m_session.cancelRecovery();
+    setClockRunning(false);
+    m_views.showPlayer(false);
+    m_views.showMain();
+    m_session.offerLogin();
+    emit statusMessage(why);
+    emit notice(why);
+    report(RunEventKind::RunPaused, m_lessonIndex, m_runMinutes, why);
+    updateStatus();
+}
+
+} // namespace lumora::study

@@ -1,0 +1,117 @@
+#pragma once
+
+// The study run: "连续学习" opens the current category and its first lesson and starts the
+// study clock; every 20 seconds a tick moves on from a finished lesson (to the next lesson, or
+// to the next category after the last), credits one minute every third tick to the lesson
+// being studied, and saves. A minute counts only while the lesson's player is really open; a
+// run whose session ends logs in again by itself; "退出课件" ends the run.
+//
+// Everything runs on the window's one thread. The run's own one-second waits let other events
+// run meanwhile; nothing else does.
+
+#include "catalogue/catalogue.h"
+#include "page/browser_views.h"
+#include "platform/event_gate.h"
+#include "platform/platform.h"
+#include "records/run_event.h"
+#include "records/state_keeper.h"
+#include "session/site_session.h"
+#include "study/player_watch.h"
+#include "study/progress.h"
+
+#include <QObject>
+#include <memory>
+
+namespace lumora::study {
+
+class StudyRun final : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kStudyTickMs = 20000;
+
+    StudyRun(platform::Platform& platform, platform::EventGate& gate, page::BrowserViews& views,
+             catalogue::Catalogue& catalogue, session::SiteSession& session,
+             records::MinuteRecords& records, records::StateKeeper& state);
+    ~StudyRun() override;
+    Q_DISABLE_COPY_MOVE(StudyRun)
+
+    // "连续学习": starts a run at the current category's first lesson (a running run starts its
+    // category over); also the step to the next category.
+    void startStudy();
+    // "退出课件": presses the site's own exit button, stops the study clock and brings the main
+    // view back. Harmless when no run is active.
+    void exitCourseware();
+    // The program is ending: no tick comes any more, and a wait under way ends at once.
+    void shutDown();
+
+    bool running() const { return m_timer->isEnabled(); }
+    platform::Timer& studyTimer() const { return *m_timer; }
+    // Position in the lesson list of the lesson the run chose last.
+    int lessonIndex() const { return m_lessonIndex; }
+    // Ticks since the last credited minute (0, 1 or 2 between ticks).
+    int tickCount() const { return m_tickCount; }
+    // Where the selected lesson stands.
+    LessonProgress lessonProgress() const;
+
+    // The state file could not be written (for the run record).
+    void reportSaveFailure(const QString& path);
+
+signals:
+    void runEvent(const lumora::records::RunEvent& event);
+    // The study panel's figures changed.
+    void progressChanged(const lumora::study::StudySnapshot& snapshot);
+    // What the run is doing besides studying (empty: nothing).
+    void notice(const QString& text);
+    // Something the learner has to read in the status line.
+    void statusMessage(const QString& text);
+    void runningChanged(bool running);
+
+private:
+    void onStudyTick();
+    // Waits `seconds` while letting other events run.
+    void waitSeconds(float seconds);
+    // Opens the current category on the site and its lesson at `lesson`, and runs the clock.
+    void openCategoryAt(int lesson);
+    // The next lesson of the category, or the next category after its last lesson.
+    void goToNextLesson();
+    void reloadMinutes();
+    void creditOneMinute();
+    void saveStudiedMinutes();
+    void endRun();
+    void setClockRunning(bool running);
+
+    // Honest minutes: what the tick found of the player, and what came of it.
+    PlayerState observePlayer() const;
+    TickVerdict watchPlayer();
+    void reopenLesson(PlayerState state);
+    void skipLesson();
+    // Logging in again after the session ended, and what each step came to.
+    void beginRecovery();
+    void follow(const session::RecoveryStep& step);
+    void resumeRun();
+    void pauseRun(const QString& why);
+
+    void report(records::RunEventKind kind, int lesson = -1, int minutes = 0,
+                const QString& detail = {});
+    void updateStatus();
+
+    platform::Platform& m_platform;
+    platform::EventGate& m_gate;
+    page::BrowserViews& m_views;
+    catalogue::Catalogue& m_catalogue;
+    session::SiteSession& m_session;
+    records::MinuteRecords& m_records;
+    records::StateKeeper& m_state;
+    std::unique_ptr<platform::Timer> m_timer;
+
+    int m_lessonIndex = 0;
+    int m_tickCount = 0;
+    bool m_noticeShown = false;
+    bool m_shuttingDown = false;
+    int m_runMinutes = 0;        // minutes credited since the run started
+    int m_playerLoadAtClick = 0; // the player view's last load when a lesson's link was clicked
+    PlayerWatch m_playerWatch;
+};
+
+} // namespace lumora::study

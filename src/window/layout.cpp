@@ -1,0 +1,43 @@
+#include "window/layout.h"
+
+#include <functional>
+#include <initializer_list>
+
+namespace lumora::window {
+
+bool runLayout(LayoutTarget& t, LayoutPolicy policy)
+{
+    // Every step from the third on reads the browser's width back, so rounding to whole pixels
+    // carries over into the column's position.
+    auto columnAt = [&t](ColumnControl control) {
+        return [&t, control] { return t.setColumnLeft(control, t.browserWidth() + kColumnOffset); };
+    };
+    const std::initializer_list<std::function<bool()>> steps = {
+        [&t] { return t.setBrowserWidth(t.innerWidth() - t.loginBoxWidth() - kColumnReserve); },
+        [&t] { return t.setBrowserHeight(t.innerHeight() - t.browserTop() - kBottomMargin); },
+        columnAt(ColumnControl::LoginBox),
+        columnAt(ColumnControl::NoticeBox),
+        columnAt(ColumnControl::ProgressBox),
+        columnAt(ColumnControl::StudyButton),
+        [&t] { return t.setPopupWidth(t.browserWidth()); },
+        [&t] { return t.setPopupHeight(t.browserHeight()); },
+        [&t] { return t.setPopupTop(t.browserTop()); },
+        [&t] { return t.setPopupLeft(t.browserLeft()); },
+        columnAt(ColumnControl::ExitButton),
+        [&t] {
+            t.repaint();
+            return true;
+        },
+    };
+    bool allDone = true;
+    for (const auto& step : steps) {
+        if (step())
+            continue;
+        allDone = false;
+        if (policy == LayoutPolicy::Guarded)
+            return false;
+    }
+    return allDone;
+}
+
+} // namespace lumora::window

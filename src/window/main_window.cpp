@@ -1,0 +1,244 @@
+#include "window/main_window.h"
+
+#include "window/record_window.h"
+#include "window/study_status.h"
+#include "window/widget_layout.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+
+namespace lumora::window {
+
+namespace {
+
+template <typename Widget>
+Widget* named(Widget* widget, const char* objectName, const QString& accessibleName = {})
+{
+    widget->setObjectName(QString::fromLatin1(objectName));
+    if (!accessibleName.isEmpty())
+        widget->setAccessibleName(accessibleName);
+    return widget;
+}
+
+QLabel* label(QWidget* parent, const char* name, const QString& text)
+{
+    auto* l = named(new QLabel(text, parent), name, text);
+    l->setWordWrap(true);
+    return l;
+}
+
+QGroupBox* box(QWidget* parent, const char* name, const QString& caption)
+{
+    return named(new QGroupBox(caption, parent), name, caption);
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& caption)
+{
+    return named(new QPushButton(caption, parent), name, caption);
+}
+
+} // namespace
+
+MainWindow::MainWindow(platform::Platform& platform, platform::EventGate& gate, QWidget* parent)
+    : QMainWindow(parent), m_gate(gate)
+{
+    setObjectName(QStringLiteral("mainWindow"));
+    setWindowTitle(QString::fromUtf8(platform::kProgramTitle));
+    buildControls(platform);
+    connectControls();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildControls(platform::Platform& platform)
+{
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+    // Design-time client area 15120 x 9915 twips.
+    resize(pixels(15120), pixels(9915) + menuBar()->sizeHint().height());
+
+    m_clearCacheAction = menuBar()->addAction(QStringLiteral("清除缓存"));
+    m_clearCacheAction->setObjectName(QStringLiteral("clearCacheAction"));
+    m_studyRecordAction = menuBar()->addAction(QStringLiteral("学习记录"));
+    m_studyRecordAction->setObjectName(QStringLiteral("studyRecordAction"));
+
+    m_mainView = platform.createBrowser(client);
+    named(m_mainView->widget(), "mainView", QStringLiteral("网页"));
+    place(m_mainView->widget(), 120, 120, 18135, 12255);
+    m_playerView = platform.createBrowser(client);
+    named(m_playerView->widget(), "playerView", QStringLiteral("课件"));
+    place(m_playerView->widget(), 3480, 3960, 5895, 6255);
+    m_playerView->widget()->hide();
+
+    buildColumn(client);
+
+    m_studyStatus = new StudyStatus(statusBar());
+    statusBar()->addPermanentWidget(m_studyStatus, 1);
+}
+
+void MainWindow::buildColumn(QWidget* client)
+{
+    m_noticeBox = box(client, "noticeBox", QStringLiteral("注意"));
+    place(m_noticeBox, 18480, 3360, 2775, 3255);
+    place(label(m_noticeBox, "welcomeLabel", QStringLiteral("欢迎免费定制远程培训软件")), 120, 240,
+          2535, 255);
+    place(label(m_noticeBox, "resolutionLabel", QStringLiteral("建议分辨率：1440*900以上")), 120,
+          540, 2535, 255);
+    QLabel* notice =
+        label(m_noticeBox, "noticeLabel",
+              QStringLiteral("本浏览器是Lumora自动学习型浏览器，专为远程网络培训课程而设计，"
+                             "点击一次鼠标即可从头到尾观看全部课程视频。"
+                             "软件只是学习的辅助工具，请您仍然认真观看每一节课程。"));
+    place(notice, 120, 840, 2535, 2295);
+    notice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    m_studyButton = button(client, "studyButton", QStringLiteral("连续学习"));
+    place(m_studyButton, 18480, 6720, 2775, 615);
+    m_studyButton->setEnabled(false);
+    m_exitButton = button(client, "exitButton", QStringLiteral("退出课件"));
+    place(m_exitButton, 18480, 7440, 2775, 615);
+
+    m_loginBox = box(client, "loginBox", QStringLiteral("登录"));
+    place(m_loginBox, 18480, 8160, 2775, 1935);
+    place(label(m_loginBox, "userNameLabel", QStringLiteral("用户名")), 120, 300, 900, 255);
+    m_userNameBox = named(new QLineEdit(m_loginBox), "userNameBox", QStringLiteral("用户名"));
+    place(m_userNameBox, 1080, 240, 1455, 375);
+    place(label(m_loginBox, "passwordLabel", QStringLiteral("密  码")), 120, 780, 900, 255);
+    m_passwordBox = named(new QLineEdit(m_loginBox), "passwordBox", QStringLiteral("密  码"));
+    m_passwordBox->setEchoMode(QLineEdit::Password);
+    // One "*" per character, whatever the style's own mask.
+    m_passwordBox->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    place(m_passwordBox, 1080, 720, 1455, 375);
+    m_loginButton = button(m_loginBox, "loginButton", QStringLiteral("登录"));
+    place(m_loginButton, 1080, 1260, 1455, 495);
+
+    m_progressBox = box(client, "progressBox", QStringLiteral("学习进度"));
+    place(m_progressBox, 18480, 10200, 2775, 2415);
+    const auto list = [this](const char* name, const QString& accessible) {
+        auto* widget = named(new QListWidget(m_progressBox), name, accessible);
+        return std::make_unique<platform::ListBox>(widget, m_gate);
+    };
+    m_categoryList = list("categoryList", QStringLiteral("课程类别"));
+    place(m_categoryList->widget(), 120, 240, 1215, 2055);
+    m_categoryList->widget()->setEnabled(false);
+    m_lessonLinks = list("lessonLinks", QStringLiteral("课程列表"));
+    place(m_lessonLinks->widget(), 1395, 240, 735, 2055);
+    m_categoryLinks = list("categoryLinks", QStringLiteral("类别链接"));
+    place(m_categoryLinks->widget(), 2190, 240, 465, 2055);
+}
+
+void MainWindow::connectControls()
+{
+    connect(m_studyButton, &QPushButton::clicked, this, &MainWindow::studyRequested);
+    connect(m_exitButton, &QPushButton::clicked, this, &MainWindow::exitRequested);
+    connect(m_loginButton, &QPushButton::clicked, this, &MainWindow::loginRequested);
+    connect(m_clearCacheAction, &QAction::triggered, this, &MainWindow::clearCacheRequested);
+    connect(m_studyRecordAction, &QAction::triggered, this, &MainWindow::openStudyRecord);
+    connect(m_userNameBox, &QLineEdit::textChanged, this, &MainWindow::userNameEdited);
+    connect(m_passwordBox, &QLineEdit::textChanged, this, &MainWindow::passwordEdited);
+}
+
+void MainWindow::setStudyRecord(QString logPath, std::function<records::StudySummary()> summary)
+{
+    m_recordPath = std::move(logPath);
+    m_recordSummary = std::move(summary);
+}
+
+void MainWindow::openStudyRecord()
+{
+    if (!m_recordWindow)
+        m_recordWindow = new RecordWindow(m_recordPath, m_recordSummary, this);
+    m_recordWindow->show();
+    m_recordWindow->raise();
+    m_recordWindow->activateWindow();
+}
+
+void MainWindow::followRun()
+{
+    if (m_recordWindow)
+        m_recordWindow->followRun();
+}
+
+void MainWindow::unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    close();
+    emit windowUnloaded();
+}
+
+void MainWindow::showCredentials(const QString& userName, const QString& password)
+{
+    m_userNameBox->setText(userName);
+    m_passwordBox->setText(password);
+}
+
+void MainWindow::unlockStudy()
+{
+    m_studyButton->setEnabled(true);
+    m_categoryList->widget()->setEnabled(true);
+}
+
+void MainWindow::setLoginAvailable(bool available)
+{
+    m_loginButton->setEnabled(available);
+}
+
+void MainWindow::showStatusMessage(const QString& text)
+{
+    statusBar()->showMessage(text);
+}
+
+void MainWindow::showProgress(const study::StudySnapshot& snapshot)
+{
+    m_studyStatus->display(snapshot);
+}
+
+void MainWindow::showNotice(const QString& text)
+{
+    m_studyStatus->setNotice(text);
+}
+
+void MainWindow::showSaveFailure(bool failed)
+{
+    m_studyStatus->setSaveFailed(failed);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    m_gate.dispatch([this] { layOut(LayoutPolicy::StepOver); });
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !m_activatedOnce) {
+        m_activatedOnce = true;
+        m_gate.dispatch([this] { layOut(LayoutPolicy::Guarded); });
+    }
+}
+
+void MainWindow::layOut(LayoutPolicy policy)
+{
+    WidgetLayoutTarget target({centralWidget(),
+                               m_mainView->widget(),
+                               m_playerView->widget(),
+                               {{ColumnControl::NoticeBox, m_noticeBox},
+                                {ColumnControl::StudyButton, m_studyButton},
+                                {ColumnControl::ExitButton, m_exitButton},
+                                {ColumnControl::LoginBox, m_loginBox},
+                                {ColumnControl::ProgressBox, m_progressBox}}});
+    runLayout(target, policy);
+}
+
+} // namespace lumora::window

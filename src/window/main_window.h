@@ -1,0 +1,126 @@
+#pragma once
+
+// The program's one window: the site's main view on the left, with the player view laid over it
+// while a lesson plays, and a narrow column on the right (notice, "连续学习", "退出课件", the
+// login box, the study-progress lists). It turns the learner's actions into signals and shows
+// what the roles report; it holds no site logic and no run state.
+
+#include "platform/browser_control.h"
+#include "platform/event_gate.h"
+#include "platform/list_box.h"
+#include "platform/platform.h"
+#include "records/minute_records.h"
+#include "study/progress.h"
+#include "window/layout.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <memory>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace lumora::window {
+
+class RecordWindow;
+class StudyStatus;
+
+class MainWindow final : public QMainWindow
+{
+    Q_OBJECT
+public:
+    MainWindow(platform::Platform& platform, platform::EventGate& gate, QWidget* parent = nullptr);
+    ~MainWindow() override;
+    Q_DISABLE_COPY_MOVE(MainWindow)
+
+    // The controls the roles work with.
+    platform::BrowserControl& mainView() const { return *m_mainView; }
+    platform::BrowserControl& playerView() const { return *m_playerView; }
+    platform::ListBox& categoryList() const { return *m_categoryList; }
+    platform::ListBox& lessonLinks() const { return *m_lessonLinks; }
+    platform::ListBox& categoryLinks() const { return *m_categoryLinks; }
+
+    // The learner's controls, for the tray, tests and accessibility.
+    QLineEdit* userNameBox() const { return m_userNameBox; }
+    QLineEdit* passwordBox() const { return m_passwordBox; }
+    QPushButton* loginButton() const { return m_loginButton; }
+    QPushButton* studyButton() const { return m_studyButton; }
+    QPushButton* exitButton() const { return m_exitButton; }
+    QAction* clearCacheAction() const { return m_clearCacheAction; }
+    QAction* studyRecordAction() const { return m_studyRecordAction; }
+    StudyStatus* studyStatus() const { return m_studyStatus; }
+
+    // The "学习记录" window: opened by its menu item, created the first time from `logPath`
+    // and the summary `summary` gives.
+    void setStudyRecord(QString logPath, std::function<records::StudySummary()> summary);
+    void openStudyRecord();
+    RecordWindow* recordWindow() const { return m_recordWindow; }
+
+    // Closes the window for good: the program is ending. Once only.
+    void unload();
+    bool unloaded() const { return m_unloaded; }
+
+    // What the roles report.
+    void showCredentials(const QString& userName, const QString& password);
+    // The site's course page showed: study and the category list may be used.
+    void unlockStudy();
+    void setLoginAvailable(bool available);
+    void showStatusMessage(const QString& text);
+    void showProgress(const study::StudySnapshot& snapshot);
+    void showNotice(const QString& text);
+    void showSaveFailure(bool failed);
+    // Something was added to the run record.
+    void followRun();
+
+    // Fits the browser views and the column to the window's size. A resize skips a step that
+    // fails (a size below the reserves), the first activation stops at it.
+    void layOut(LayoutPolicy policy);
+
+signals:
+    void studyRequested();
+    void exitRequested();
+    void loginRequested();
+    void clearCacheRequested();
+    void userNameEdited(const QString& userName);
+    void passwordEdited(const QString& password);
+    // The window was unloaded: the program is ending.
+    void windowUnloaded();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void buildControls(platform::Platform& platform);
+    void buildColumn(QWidget* client);
+    void connectControls();
+
+    platform::EventGate& m_gate;
+    std::unique_ptr<platform::BrowserControl> m_mainView;
+    std::unique_ptr<platform::BrowserControl> m_playerView;
+    std::unique_ptr<platform::ListBox> m_categoryList;
+    std::unique_ptr<platform::ListBox> m_lessonLinks;
+    std::unique_ptr<platform::ListBox> m_categoryLinks;
+
+    QGroupBox* m_noticeBox = nullptr;
+    QPushButton* m_studyButton = nullptr;
+    QPushButton* m_exitButton = nullptr;
+    QGroupBox* m_loginBox = nullptr;
+    QLineEdit* m_userNameBox = nullptr;
+    QLineEdit* m_passwordBox = nullptr;
+    QPushButton* m_loginButton = nullptr;
+    QGroupBox* m_progressBox = nullptr;
+    QAction* m_clearCacheAction = nullptr;
+    QAction* m_studyRecordAction = nullptr;
+    StudyStatus* m_studyStatus = nullptr;
+    RecordWindow* m_recordWindow = nullptr;
+    QString m_recordPath;
+    std::function<records::StudySummary()> m_recordSummary;
+    bool m_unloaded = false;
+    bool m_activatedOnce = false;
+};
+
+} // namespace lumora::window

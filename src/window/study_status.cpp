@@ -1,0 +1,96 @@
+#include "window/study_status.h"
+
+#include "records/timetable.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+
+namespace lumora::window {
+
+StudyStatus::StudyStatus(QWidget* parent)
+    : QWidget(parent), m_where(new QLabel(this)), m_lesson(new QProgressBar(this)),
+      m_done(new QLabel(this)), m_left(new QLabel(this)), m_saveFailed(new QLabel(this)),
+      m_notice(new QLabel(this))
+{
+    setObjectName(QStringLiteral("StudyStatus"));
+    setAccessibleName(QStringLiteral("学习状态"));
+    m_lesson->setObjectName(QStringLiteral("StudyLessonProgress"));
+    m_lesson->setAccessibleName(QStringLiteral("本课学习进度"));
+    m_lesson->setFormat(QStringLiteral("%v / %m 分钟"));
+    m_lesson->setMaximumWidth(220);
+    m_saveFailed->setText(QStringLiteral("学习记录保存失败"));
+    m_saveFailed->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
+    m_saveFailed->hide();
+
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(4, 0, 4, 0);
+    row->addWidget(m_where);
+    row->addWidget(m_lesson);
+    row->addWidget(m_done);
+    row->addWidget(m_left);
+    row->addWidget(m_notice);
+    row->addStretch(1);
+    row->addWidget(m_saveFailed);
+
+    display(study::StudySnapshot{});
+}
+
+void StudyStatus::display(const study::StudySnapshot& s)
+{
+    if (s.categoryName.isEmpty()) {
+        m_where->setText(s.finished ? QStringLiteral("学习已结束") : QStringLiteral("未在学习"));
+        m_lesson->hide();
+        m_done->clear();
+        m_left->clear();
+        return;
+    }
+    const QString state = s.running ? QStringLiteral("正在学习") : QStringLiteral("未在学习");
+    m_where->setText(
+        s.lesson > 0 ? QStringLiteral("%1：%2 第 %3 课").arg(state, s.categoryName).arg(s.lesson)
+                     : QStringLiteral("%1：%2").arg(state, s.categoryName));
+    // A lesson is done one minute past its requirement.
+    const int target = qMax(1, s.required + 1);
+    m_lesson->show();
+    m_lesson->setRange(0, target);
+    m_lesson->setValue(qBound(0, s.studied, target));
+    m_done->setText(QStringLiteral("已完成 %1/%2 课").arg(s.lessonsDone).arg(s.lessonCount));
+    m_left->setText(QStringLiteral("预计剩余 %1").arg(records::formatDuration(s.minutesLeft)));
+}
+
+void StudyStatus::setNotice(const QString& text)
+{
+    m_notice->setText(text);
+}
+
+QString StudyStatus::notice() const
+{
+    return m_notice->text();
+}
+
+void StudyStatus::setSaveFailed(bool failed)
+{
+    m_saveFailed->setVisible(failed);
+}
+
+QString StudyStatus::summaryText() const
+{
+    return QStringList{m_where->text(), m_done->text(), m_left->text()}.join(QLatin1Char(' '));
+}
+
+int StudyStatus::progressValue() const
+{
+    return m_lesson->value();
+}
+
+int StudyStatus::progressMaximum() const
+{
+    return m_lesson->maximum();
+}
+
+bool StudyStatus::saveFailureVisible() const
+{
+    return !m_saveFailed->isHidden();
+}
+
+} // namespace lumora::window

@@ -1,0 +1,194 @@
+#include "window/tray_icon.h"
+
+#include "platform/logging.h"
+#include "records/run_event.h"
+#include "records/timetable.h"
+#include "study/progress.h"
+#include "window/main_window.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QMenu>
+#include <QPushButton>
+#include <QStyle>
+#include <QSystemTrayIcon>
+
+namespace lumora::window {
+
+namespace {
+
+constexpr int kNotificationMs = 10000;
+constexpr qsizetype kMaxReasonChars = 200;
+
+} // namespace
+
+QString trayToolTip(const study::StudySnapshot& s)
+{
+    QStringList lines = {QStringLiteral("Lumora")};
+    if (s.categoryName.isEmpty()) {
+        lines << (s.finished ? QStringLiteral("学习已结束") : QStringLiteral("未在学习"));
+        return lines.join(QLatin1Char('\n'));
+    }
+    const QString state = s.running ? QStringLiteral("正在学习") : QStringLiteral("未在学习");
+    if (s.lesson > 0) {
+        lines << QStringLiteral("%1：%2 第 %3 课").arg(state, s.categoryName).arg(s.lesson);
+        // The same figures as the study panel: a lesson is done one minute past its requirement.
+        lines << QStringLiteral("本课 %1 / %2 分钟").arg(s.studied).arg(qMax(1, s.required + 1));
+    } else {
+        lines << QStringLiteral("%1：%2").arg(state, s.categoryName);
+    }
+    lines << QStringLiteral("预计剩余 %1").arg(records::formatDuration(s.minutesLeft));
+    return lines.join(QLatin1Char('\n'));
+}
+
+std::optional<TrayNotification> trayNotificationFor(const records::RunEvent& event)
+{
+    switch (event.kind) {
+    case records::RunEventKind::CategoryFinished: {
+        const QString name = records::isCategory(event.category)
+                                 ? records::categoryNames().at(event.category)
+                                 : QStringLiteral("本类别");
+        return TrayNotification{QStringLiteral("类别已学完"),
+                                QStringLiteral("%1的课程已全部学完。").arg(name), false};
+    }
+    case records::RunEventKind::RunEnded: {
+        const QString minutes = QStringLiteral("本次共学习 %1 分钟。").arg(event.minutes);
+        const bool allDone = event.category >= records::kCategoryCount;
+        return TrayNotification{QStringLiteral("学习已结束"),
+                                allDone ? QStringLiteral("全部课程已学完，") + minutes : minutes,
+                                false};
+    }
+    case records::RunEventKind::RunPaused: {
+        const QString reason = event.detail.left(kMaxReasonChars).trimmed();
+        const QString ask = QStringLiteral("请回到窗口处理。");
+        return TrayNotification{QStringLiteral("学习已暂停"),
+                                reason.isEmpty() ? ask : reason + QLatin1Char('\n') + ask, true};
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+TrayIcon::TrayIcon(MainWindow& window, QObject* parent) : QObject(parent), m_window(window)
+{
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        qCInfo(lcStudy) << "no system tray: study progress is shown in the window only";
+        return;
+    }
+    buildMenu();
+    m_icon = new QSystemTrayIcon(this);
+    m_icon->setContextMenu(m_menu.get());
+    m_icon->setToolTip(trayToolTip({}));
+    updateIcon();
+
+    connect(m_icon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger)
+                    toggleWindow();
+            });
+    connect(m_icon, &QSystemTrayIcon::messageClicked, this, &TrayIcon::showWindow);
+    // The menu follows the window: its visibility, its icon and its buttons' enabled states.
+    m_window.installEventFilter(this);
+    m_window.studyButton()->installEventFilter(this);
+    m_window.exitButton()->installEventFilter(this);
+    updateActions();
+    m_icon->show();
+}
+
+TrayIcon::~TrayIcon()
+{
+    // The icon goes before the menu it shows.
+    delete m_icon;
+}
+
+void TrayIcon::buildMenu()
+{
+    m_menu = std::make_unique<QMenu>();
+    m_toggle = m_menu->addAction(QString(), this, &TrayIcon::toggleWindow);
+    m_menu->addSeparator();
+    // The window's own buttons: a disabled button ignores click(), and a click enters the
+    // window's event gate like any other.
+    m_study = m_menu->addAction(m_window.studyButton()->text(), m_window.studyButton(),
+                                &QPushButton::click);
+    m_exitCourseware = m_menu->addAction(m_window.exitButton()->text(), m_window.exitButton(),
+                                         &QPushButton::click);
+    m_menu->addSeparator();
+    m_menu->addAction(QStringLiteral("退出程序"), this, &TrayIcon::quit);
+}
+
+bool TrayIcon::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::EnabledChange:
+    case QEvent::Show:
+    case QEvent::Hide:
+    case QEvent::WindowStateChange:
+        updateActions();
+        break;
+    case QEvent::WindowIconChange:
+        if (watched == &m_window)
+            updateIcon();
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void TrayIcon::updateActions()
+{
+    const bool inView = m_window.isVisible() && !m_window.isMinimized();
+    m_toggle->setText(inView ? QStringLiteral("隐藏窗口") : QStringLiteral("显示窗口"));
+    m_study->setEnabled(m_window.studyButton()->isEnabled());
+    m_exitCourseware->setEnabled(m_window.exitButton()->isEnabled());
+}
+
+void TrayIcon::updateIcon()
+{
+    // The window's icon, which is the application's unless the window has its own.
+    QIcon icon = m_window.windowIcon();
+    if (icon.isNull())
+        icon = m_window.style()->standardIcon(QStyle::SP_ComputerIcon);
+    m_icon->setIcon(icon);
+}
+
+void TrayIcon::toggleWindow()
+{
+    if (m_window.isVisible() && !m_window.isMinimized())
+        m_window.hide();
+    else
+        showWindow();
+}
+
+void TrayIcon::showWindow()
+{
+    m_window.setWindowState(m_window.windowState() & ~Qt::WindowMinimized);
+    m_window.show();
+    m_window.raise();
+    m_window.activateWindow();
+}
+
+void TrayIcon::quit()
+{
+    // Closing the window first gives it its say, as its own close button would.
+    if (m_window.close())
+        QCoreApplication::quit();
+}
+
+void TrayIcon::showProgress(const study::StudySnapshot& snapshot)
+{
+    if (m_icon)
+        m_icon->setToolTip(trayToolTip(snapshot));
+}
+
+void TrayIcon::notify(const records::RunEvent& event)
+{
+    const std::optional<TrayNotification> note = trayNotificationFor(event);
+    if (!m_icon || !note || !QSystemTrayIcon::supportsMessages())
+        return;
+    m_icon->showMessage(note->title, note->text,
+                        note->warning ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information,
+                        kNotificationMs);
+}
+
+} // namespace lumora::window

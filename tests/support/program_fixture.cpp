@@ -1,0 +1,82 @@
+#include "program_fixture.h"
+
+namespace lumora::testing {
+
+using platform::LoadOutcome;
+using platform::ReadyState;
+
+void ProgramFixture::showCoursePage(CoursePage& page)
+{
+    // As the site does: the link asks for a new window, which the window routes into a view.
+    *page.openPlayer = [this](int, int) {
+        if (main().requestNewWindow() != &player())
+            return;
+        ++playersOpened;
+        player().setDocument(playerDocument);
+        player().setReadyState(ReadyState::Complete);
+        player().startLoad({playerLoad, playerLoad == LoadOutcome::HttpError ? 500 : 200, {}, {}});
+    };
+    showInMain(page.top);
+}
+
+std::shared_ptr<FakeDocument> framedPage(std::shared_ptr<FakeDocument> inner, int count, int at)
+{
+    auto outer = std::make_shared<FakeDocument>();
+    for (int i = 0; i < count; ++i)
+        outer->frames().append(i == at ? inner : std::make_shared<FakeDocument>());
+    return outer;
+}
+
+// Appends plain `tag` elements until the next one will be at `position` among them.
+static void padTo(FakeDocument& doc, const QString& tag, int position)
+{
+    for (qsizetype count = doc.elements().withTag(tag).size(); count < position; ++count)
+        doc.add({tag, {}, {}, {}, QStringLiteral("首页"), {}, {}, {}});
+}
+
+std::shared_ptr<FakeDocument> makeLoginPage()
+{
+    auto page = std::make_shared<FakeDocument>();
+    for (const char* name : {"userName", "Password", "randomCode"})
+        page->input(QString::fromLatin1(name), QStringLiteral("text"));
+    page->input({}, QStringLiteral("image")).id = QStringLiteral("login-submit");
+    return page;
+}
+
+CoursePage makeCoursePage(QList<int> lessonCounts)
+{
+    CoursePage page;
+    page.lessons = std::make_shared<FakeDocument>();
+    page.course = framedPage(page.lessons, structure::kLessonFrame + 1, structure::kLessonFrame);
+    page.top = framedPage(page.course);
+    page.openPlayer = std::make_shared<std::function<void(int, int)>>();
+
+    FakeDocument& course = *page.course;
+    auto selected = std::make_shared<int>(0);
+    for (int category = 0; category < int(structure::kCategoryLinks.size()); ++category) {
+        padTo(course, QStringLiteral("a"), structure::kCategoryLinks.at(category));
+        FakeElement& link = course.link(QStringLiteral("类别%1学习课程").arg(category));
+        link.id = QStringLiteral("category-%1").arg(category);
+        link.onClick = [selected, category](FakeDocument&) { *selected = category; };
+    }
+    padTo(course, QStringLiteral("li"), structure::kCourseMenuItem);
+    FakeElement& menu = course.add({"li", {}, {}, {}, "课程学习", {}, "course-menu", {}});
+    menu.onClick = [selected, doc = page.lessons, lessonCounts,
+                    opener = page.openPlayer](FakeDocument&) {
+        const int category = *selected;
+        doc->elements().clear();
+        for (int lesson = 0; lesson < lessonCounts.value(category); ++lesson) {
+            padTo(*doc, QStringLiteral("a"), structure::lessonLink(lesson));
+            FakeElement& link =
+                doc->link(QStringLiteral("第%1课").arg(lesson + 1), "openMax(this)");
+            link.id = QStringLiteral("lesson-%1-%2").arg(category).arg(lesson + 1);
+            link.onClick = [opener, category, lesson](FakeDocument&) {
+                if (*opener)
+                    (*opener)(category, lesson + 1);
+            };
+        }
+    };
+    return page;
+}
+
+} // namespace lumora::testing

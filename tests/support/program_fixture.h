@@ -1,0 +1,102 @@
+#pragma once
+
+// The whole program on the fake platform, with its state file in a fresh temporary folder, and
+// the site's pages as the program sees them, built from the stand-in site's own structure.
+
+#include "app/program.h"
+#include "fake_platform.h"
+#include "platform/files.h"
+#include "site_structure.h"
+
+#include <QTemporaryDir>
+#include <memory>
+
+namespace lumora::testing {
+
+namespace structure = site::structure;
+
+// A document with `count` frames, frame `at` being `inner`; by default the site's top-level
+// page around its course frame.
+std::shared_ptr<FakeDocument> framedPage(std::shared_ptr<FakeDocument> inner,
+                                         int count = structure::kCourseFrame + 1,
+                                         int at = structure::kCourseFrame);
+
+// The site's course page: the course frame holds the four category links and the course-menu
+// item where site_structure.h puts them, and the lesson frame. Clicking a category link and
+// then the course-menu item fills the lesson frame with that category's lessons, each link at
+// its place (plain links between); lesson M's link (M from 0) calls `openPlayer(category, M + 1)`.
+// Clicks are logged as "category-K", "course-menu" and "lesson-K-N" (N counted from 1).
+struct CoursePage
+{
+    std::shared_ptr<FakeDocument> top;
+    std::shared_ptr<FakeDocument> course;
+    std::shared_ptr<FakeDocument> lessons;
+    std::shared_ptr<std::function<void(int, int)>> openPlayer;
+};
+CoursePage makeCoursePage(QList<int> lessonCounts = {21, 9, 7, 8});
+
+// The site's login page: the three inputs and the image button ("login-submit").
+std::shared_ptr<FakeDocument> makeLoginPage();
+
+struct ProgramFixture
+{
+    // Starts up as the program does.
+    void start()
+    {
+        program->start();
+        player().setLastLoad({platform::LoadOutcome::NotLoaded, 0, {}, {}}); // an empty view
+    }
+    // The main view shows `page`, complete, and its lesson links open players that load with
+    // `playerLoad`; the document completes.
+    void showCoursePage(CoursePage& page);
+    // The main view shows `document`, complete and loaded, and the document completes.
+    void showInMain(std::shared_ptr<FakeDocument> document)
+    {
+        main().setDocument(std::move(document));
+        main().setReadyState(ReadyState::Complete);
+        main().setLastLoad({platform::LoadOutcome::Succeeded, 200, {}, {}});
+        main().completeDocument();
+    }
+
+    QString statePath() const { return dir.filePath(QStringLiteral("boot.txt")); }
+    void writeState(const QByteArray& bytes) const
+    {
+        if (!platform::writeFileAtomically(statePath(), bytes).written())
+            qFatal("FormFixture: cannot write the state file");
+    }
+    // The state file's bytes; empty when there is none.
+    QByteArray readState() const { return platform::readWholeFile(statePath()).value_or(""); }
+
+    FakeBrowser& main() const { return *platform.browsers.at(0); }
+    FakeBrowser& player() const { return *platform.browsers.at(1); }
+    FakeTimer& timer() const { return *platform.timer; }
+    window::MainWindow& window() const { return program->window(); }
+    study::StudyRun& run() const { return program->run(); }
+    catalogue::Catalogue& catalogue() const { return program->catalogue(); }
+    records::MinuteRecords& records() const { return program->records(); }
+    session::SiteSession& session() const { return program->session(); }
+    // Runs `handler` as an outside event does: through the gate.
+    void dispatch(const std::function<void()>& handler) const { program->gate().dispatch(handler); }
+    QStringList entries(const platform::ListBox& list) const
+    {
+        QStringList texts;
+        for (int i = 0; i < list.count(); ++i)
+            texts.append(list.text(i));
+        return texts;
+    }
+
+    QTemporaryDir dir;
+    FakePlatform platform;
+    std::unique_ptr<app::Program> program = std::make_unique<app::Program>(
+        platform, app::AppConfig{.site = QUrl(QStringLiteral("http://training.example:8080/")),
+                                 .stateFilePath = statePath(),
+                                 .stateFileFallback = {},
+                                 .olderStateFiles = {},
+                                 .dataFolder = dir.path()});
+    // How the next players load, and what they show (a plain player page by default).
+    platform::LoadOutcome playerLoad = platform::LoadOutcome::Succeeded;
+    std::shared_ptr<FakeDocument> playerDocument = std::make_shared<FakeDocument>();
+    int playersOpened = 0;
+};
+
+} // namespace lumora::testing
