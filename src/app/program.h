@@ -46,6 +46,7 @@ public:
     session::SiteSession& session() { return *m_session; }
     catalogue::Catalogue& catalogue() { return *m_catalogue; }
     study::StudyRun& run() { return *m_run; }
+    window::TrayIcon& tray() { return *m_tray; }
 
 private:
     void startUp();

@@ -71,27 +71,26 @@ std::optional<TrayNotification> trayNotificationFor(const records::RunEvent& eve
 
 TrayIcon::TrayIcon(MainWindow& window, QObject* parent) : QObject(parent), m_window(window)
 {
+    // The menu follows the window, tray or not: its visibility and its buttons' enabled states.
+    buildMenu();
+    m_window.installEventFilter(this);
+    m_window.studyButton()->installEventFilter(this);
+    m_window.exitButton()->installEventFilter(this);
+    updateActions();
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         qCInfo(lcStudy) << "no system tray: study progress is shown in the window only";
         return;
     }
-    buildMenu();
     m_icon = new QSystemTrayIcon(this);
     m_icon->setContextMenu(m_menu.get());
     m_icon->setToolTip(trayToolTip({}));
     updateIcon();
-
     connect(m_icon, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 if (reason == QSystemTrayIcon::Trigger)
                     toggleWindow();
             });
     connect(m_icon, &QSystemTrayIcon::messageClicked, this, &TrayIcon::showWindow);
-    // The menu follows the window: its visibility, its icon and its buttons' enabled states.
-    m_window.installEventFilter(this);
-    m_window.studyButton()->installEventFilter(this);
-    m_window.exitButton()->installEventFilter(this);
-    updateActions();
     m_icon->show();
 }
 
@@ -126,7 +125,7 @@ bool TrayIcon::eventFilter(QObject* watched, QEvent* event)
         updateActions();
         break;
     case QEvent::WindowIconChange:
-        if (watched == &m_window)
+        if (watched == &m_window && m_icon)
             updateIcon();
         break;
     default:

@@ -2,7 +2,7 @@
 
 // The tray icon: the study panel's figures in its tooltip, a menu that works the window's own
 // buttons, and a desktop notification when a category is finished, the run ends, or a paused
-// run needs the learner. Without a system tray (e.g. the offscreen platform) it does nothing.
+// run needs the learner. Without a system tray (e.g. the offscreen platform) nothing shows.
 
 #include <QObject>
 #include <QString>
@@ -47,6 +47,8 @@ public:
 
     // Whether the desktop has a tray and the icon is in it.
     bool shown() const { return m_icon != nullptr; }
+    // The icon's menu, kept up to date whether or not there is a tray to show it in.
+    QMenu* menu() const { return m_menu.get(); }
 
     // The study panel's figures changed.
     void showProgress(const study::StudySnapshot& snapshot);

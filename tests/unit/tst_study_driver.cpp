@@ -39,6 +39,8 @@ private slots:
     void start_emptyCategoryListSaysAllDone();
     void tick_equalMinutesAreCredited_onePastMovesOn();
     void tick_lastLessonDone_nextCategoryInTheSameTick();
+    void tick_doneLessonChosenByHandAtTheLast_nextCategory();
+    void tick_lessonBeyondTheTimetable_earnsNothing();
     void tick_heldWhileAWalkWaits_runsAfterIt_droppedAfterExit();
     void pastLastCategory_endsTheRunOnceAsExitDoes();
     void exit_clicksEveryExitInput_loadingPageStillStops();
@@ -179,6 +181,38 @@ void StudyDriverTest::tick_lastLessonDone_nextCategoryInTheSameTick()
              (QStringList{"category-3", "course-menu", "lesson-3-1", "lesson-3-2"}));
     QCOMPARE(f->run().lessonIndex(), 1);
     QVERIFY(kinds().contains(RunEventKind::CategoryFinished));
+}
+
+void StudyDriverTest::tick_doneLessonChosenByHandAtTheLast_nextCategory()
+{
+    f->catalogue().setCategory(2);
+    setStudied(2, allDone(2).mid(0, 6) << 0);
+    pressStudy();
+    for (int lesson = 1; lesson < 7; ++lesson)
+        tick();
+    QCOMPARE(f->run().lessonIndex(), 6); // the last lesson, still to study
+    // The learner picks the first, done, lesson: the run counts on from its own last lesson.
+    f->catalogue().selectLessonAt(0);
+    events.clear();
+    tick();
+    QCOMPARE(f->catalogue().category(), 3);
+    QCOMPARE(kinds().mid(0, 3),
+             (QList<RunEventKind>{RunEventKind::LessonDone, RunEventKind::CategoryFinished,
+                                  RunEventKind::CategoryOpened}));
+}
+
+void StudyDriverTest::tick_lessonBeyondTheTimetable_earnsNothing()
+{
+    // The site lists eight lessons of "基础理论"; the timetable knows seven.
+    site = makeCoursePage({21, 9, 8, 8});
+    f->showCoursePage(site);
+    f->catalogue().setCategory(2);
+    pressStudy();
+    f->catalogue().selectLessonAt(7);
+    QCOMPARE(minute(), 0);
+    QCOMPARE(f->run().lessonProgress(), LessonProgress::Unknown);
+    QCOMPARE(f->records().studied(), QStringList(7, "0"));
+    QVERIFY(f->timer().isEnabled());
 }
 
 void StudyDriverTest::tick_heldWhileAWalkWaits_runsAfterIt_droppedAfterExit()

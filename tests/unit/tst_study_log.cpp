@@ -9,6 +9,8 @@
 #include "window/tray_icon.h"
 
 #include <QFile>
+#include <QMenu>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -43,6 +45,7 @@ private slots:
     void record_rotatesAtTheLimit_survivesAnUnwritableFolder();
     void summary_countsDoneLessonsAndMinutes();
     void tray_toolTipAndNotifications();
+    void tray_menuWorksTheWindowsButtons();
 };
 
 void StudyLogTest::run_recordsCreditLessonChangeAndEnd_windowFollows()
@@ -143,6 +146,26 @@ void StudyLogTest::tray_toolTipAndNotifications()
         QCOMPARE(n ? n->text : QString(), text);
         QCOMPARE(n && n->warning, warning);
     }
+}
+
+void StudyLogTest::tray_menuWorksTheWindowsButtons()
+{
+    ProgramFixture f;
+    f.start();
+    QMenu* menu = f.program->tray().menu();
+    const auto action = [menu](const QString& text) {
+        const QList<QAction*> all = menu->actions();
+        return *std::find_if(all.begin(), all.end(), [&](QAction* a) { return a->text() == text; });
+    };
+    // Usable exactly when the window's own buttons are.
+    QVERIFY(!action("连续学习")->isEnabled() && action("退出课件")->isEnabled());
+    CoursePage site = makeCoursePage();
+    f.showCoursePage(site);
+    QVERIFY(action("连续学习")->isEnabled());
+    f.window().exitButton()->setEnabled(false);
+    QVERIFY(!action("退出课件")->isEnabled());
+    action("连续学习")->trigger(); // as the button does: a run starts
+    QVERIFY(f.timer().isEnabled());
 }
 
 QTEST_MAIN(StudyLogTest)
