@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Lumora needs, when any is missing.
-# Usage: scripts/setup-deps.sh [package|checks|ci]
+# Usage: scripts/setup-deps.sh [package|checks|ci|icons]
 #   (none)   build, run and test
 #   package  and the Debian package with its checks (scripts/package.sh)
 #   checks   and clazy, AddressSanitizer and the fuzz targets (clang's runtimes)
 #   ci       all of the above (.ci/run)
+#   icons    and the tools that render the icons from the SVG (scripts/render-icons.sh)
 set -euo pipefail
 
 packages=(
@@ -23,12 +24,17 @@ check_tools=(
   clazy
   clang libclang-rt-14-dev   # libFuzzer and the sanitizer runtimes for clang
 )
+icon_tools=(
+  librsvg2-bin          # rsvg-convert: the SVG to PNGs
+  icoutils              # icotool: the PNGs into the Windows .ico
+)
 case "${1:-}" in
   "") ;;
   package) packages+=("${package_tools[@]}") ;;
   checks) packages+=("${check_tools[@]}") ;;
   ci) packages+=("${package_tools[@]}" "${check_tools[@]}") ;;
-  *) echo "usage: $0 [package|checks|ci]" >&2; exit 2 ;;
+  icons) packages+=("${icon_tools[@]}") ;;
+  *) echo "usage: $0 [package|checks|ci|icons]" >&2; exit 2 ;;
 esac
 
 missing=()

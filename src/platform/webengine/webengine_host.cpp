@@ -17,6 +17,7 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <array>
 #include <utility>
 
 namespace lumora::platform::webengine {
@@ -47,8 +48,10 @@ QString readResource(const QString& path)
 
 QString randomTag()
 {
-    QByteArray bytes(16, Qt::Uninitialized);
-    QRandomGenerator::system()->generate(bytes.begin(), bytes.end());
+    // Whole quint32 words: generating straight into chars narrows each one (C4244 on MSVC).
+    std::array<quint32, 4> words{};
+    QRandomGenerator::system()->generate(words.begin(), words.end());
+    const QByteArray bytes(reinterpret_cast<const char*>(words.data()), sizeof(words));
     return QStringLiteral("lumora:") + QString::fromLatin1(bytes.toHex());
 }
 
