@@ -411,9 +411,17 @@ void SiteServer::Impl::routes(httplib::Server& server)
     server.Get("/course/frame/header", page([this](const Request&, Response& res, const Visit& v) {
                    sendHtml(res, pages::headerFrame(charset, v.session.user));
                }));
-    server.Get("/course/frame/course", page([this](const Request&, Response& res, const Visit& v) {
-                   sendHtml(res, pages::courseFrame(charset, v.session.category));
-               }));
+    // The program fetches the course frame again now and then to learn whether its session is
+    // alive, so each fetch is recorded (cheaply) with the answer it got; it counts no study.
+    server.Get("/course/frame/course", [this](const Request& req, Response& res) {
+        const auto v = visit(req);
+        if (req.method != "HEAD") {
+            state->record(u"course-frame"_s, v ? v->session.user : QString(),
+                          {{u"session"_s, v.has_value()}});
+        }
+        sendHtml(res, v ? pages::courseFrame(charset, v->session.category)
+                        : pages::login(charset, {}, {}));
+    });
     server.Get("/course/info", page([this](const Request& req, Response& res, const Visit&) {
                    const Fields q = query(req);
                    QString heading = infoHeading(fieldValue(q, "page"_L1));
@@ -744,6 +752,16 @@ std::int64_t SiteServer::lastCountedHeartbeatMs(const std::string& user, int cat
                                                 int lesson) const
 {
     return m_impl->state->lastCountedMs(QString::fromStdString(user), category, lesson);
+}
+
+LessonTotals SiteServer::studyMilliseconds(const std::string& user) const
+{
+    LessonTotals totals;
+    for (const auto& [lesson, ms] :
+         m_impl->state->lessonMilliseconds(QString::fromStdString(user))) {
+        totals.emplace(lesson, ms);
+    }
+    return totals;
 }
 
 bool loadUsersFile(const std::string& path, std::vector<std::pair<std::string, std::string>>& out,

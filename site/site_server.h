@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -30,6 +31,9 @@ struct SiteOptions
     std::uint64_t playerFailureSeed = 1;
     int failNextPlayerLoads = 0; // the first N player loads are answered with 500
 };
+
+// Study time per lesson: (category, lesson) -> milliseconds.
+using LessonTotals = std::map<std::pair<int, int>, std::int64_t>;
 
 class SiteServer
 {
@@ -75,6 +79,9 @@ public:
     // (-1 if never since the start or the last reset).
     std::int64_t clockMs() const;
     std::int64_t lastCountedHeartbeatMs(const std::string& user, int category, int lesson) const;
+    // The study time the site credited to `user` (since the start or the last reset), as the
+    // record's "studyMilliseconds" holds it.
+    LessonTotals studyMilliseconds(const std::string& user) const;
 
 private:
     struct Impl;

@@ -347,6 +347,20 @@ std::map<QString, std::map<QString, qint64>> SiteState::studyMilliseconds() cons
     return m_studyMs;
 }
 
+std::map<std::pair<int, int>, qint64> SiteState::lessonMilliseconds(const QString& user) const
+{
+    std::lock_guard lock(m_mutex);
+    std::map<std::pair<int, int>, qint64> out;
+    const auto it = m_studyMs.find(user);
+    if (it != m_studyMs.end()) {
+        for (const auto& [key, ms] : it->second) {
+            // The keys are lessonKey()'s "category-lesson".
+            out[{key.section(u'-', 0, 0).toInt(), key.section(u'-', 1, 1).toInt()}] = ms;
+        }
+    }
+    return out;
+}
+
 void SiteState::reset()
 {
     std::lock_guard lock(m_mutex);

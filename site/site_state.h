@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace lumora::site {
@@ -108,6 +109,8 @@ public:
     std::vector<RecordedEvent> events() const;
     // user -> "category-lesson" -> milliseconds
     std::map<QString, std::map<QString, qint64>> studyMilliseconds() const;
+    // The totals of one user: (category, lesson) -> milliseconds.
+    std::map<std::pair<int, int>, qint64> lessonMilliseconds(const QString& user) const;
     // Forgets events and study time; sessions and open players stay.
     void reset();
 

@@ -175,6 +175,7 @@ private slots:
         site.now += 6500;
         QCOMPARE(site.beat(2, 1, first, R"({"visibility":7})").json("seconds"), 10);
         QCOMPARE(site.server->lastCountedHeartbeatMs("demo", 2, 1), site.now.load());
+        QCOMPARE(site.server->studyMilliseconds("demo"), (LessonTotals{{{2, 1}, 10500}}));
         const QList<QJsonObject> beats = site.events("heartbeat");
         for (const QString& key : QJsonDocument::fromJson(seen).object().keys())
             QVERIFY(beats[0][key] == QJsonDocument::fromJson(seen)[key] && beats[1][key].isNull());
@@ -189,6 +190,35 @@ private slots:
         QVERIFY(exit.json("endedPlayers") == 2 && exit.json("lesson") == 20);
         QVERIFY(site.beat(0, 20, second).json("ended").toBool());
         QCOMPARE(site.events("heartbeat").size(), 2);
+    }
+
+    void courseFrame_answersPerSessionAndCountsNoStudy()
+    {
+        Site site;
+        site.login();
+        const QString player = site.play(1, 2).player();
+        site.now += 3000;
+        QCOMPARE(site.beat(1, 2, player).status, 200);
+        const auto before = site.server->studyMilliseconds("demo");
+        // Fetched again and again, as the program asks whether its session is alive: the frame
+        // with a session, the login page without one; each fetch is recorded, nothing else.
+        for (const auto& [session, logout] : {std::pair{true, false}, {false, true}}) {
+            if (logout)
+                site.get("/permission/loginAction.do?method=logout");
+            for (int i = 0; i < 3; ++i) {
+                site.now += 20000;
+                const QString html = site.get("/course/frame/course").text();
+                QCOMPARE(html.contains(u"学习课程"_s), session);
+                QCOMPARE(html.contains("name=\"userName\"") && html.contains("name=\"Password\""),
+                         !session);
+                QCOMPARE(site.events("course-frame").last()["session"].toBool(), session);
+            }
+        }
+        QCOMPARE(site.events("course-frame").size(), 6);
+        for (const char* kind : {"course-menu", "category"})
+            QVERIFY(site.events(kind).isEmpty());
+        QCOMPARE(site.events("player-open").size(), 1);
+        QCOMPARE(site.server->studyMilliseconds("demo"), before);
     }
 
     void sessionLifetime_endsSessionsAfterLogin()
