@@ -36,6 +36,9 @@ constexpr Option kOptions[] = {
     {"player-fail-rate", "F", "answer this fraction of player loads with 500 (0..1)"},
     {"player-fail-seed", "N", "seed of the player failures drawn at random (default 1)"},
     {"player-fail-next", "N", "answer the first N player loads with 500"},
+    {"ended-session-player", "stay|login",
+     "what a player does when its session ended: stay on its page or go to the login page "
+     "(default login)"},
     {"outage-at", "SECONDS", "refuse connections from SECONDS after the start ..."},
     {"outage-for", "SECONDS", "... for SECONDS"},
 };
@@ -113,6 +116,14 @@ int main(int argc, char** argv)
                 u"bad charset %1 (use gbk or utf-8)"_s.arg(parser.value(u"charset"_s)));
         }
         options.charset = parser.value(u"charset"_s).toStdString();
+    }
+    if (set("ended-session-player")) {
+        const QString value = parser.value(u"ended-session-player"_s);
+        if (value != "stay"_L1 && value != "login"_L1) {
+            return usageError(
+                u"bad value %1 for --ended-session-player (use stay or login)"_s.arg(value));
+        }
+        options.endedSessionKeepsPlayer = value == "stay"_L1;
     }
     // Numeric options: name, range, whole number or not, where it goes.
     std::optional<double> outageAt;

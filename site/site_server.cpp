@@ -148,6 +148,7 @@ struct SiteServer::Impl
     int heartbeatMs = 10000;
     std::unique_ptr<SiteState> state;
     std::atomic<bool> outage = false;
+    std::atomic<bool> keepPlayerPage = false; // see setEndedSessionKeepsPlayer()
 
     mutable std::mutex mutex; // guards the members below
     std::unique_ptr<httplib::Server> server;
@@ -176,6 +177,7 @@ SiteServer::Impl::Impl(SiteOptions opts) : options(std::move(opts))
     state->setSessionLifetimeMs(options.sessionLifetimeMs);
     state->setPlayerFailureRate(options.playerFailureRate, options.playerFailureSeed);
     state->failNextPlayerLoads(options.failNextPlayerLoads);
+    keepPlayerPage = options.endedSessionKeepsPlayer;
 }
 
 std::optional<SiteServer::Impl::Visit> SiteServer::Impl::visit(const Request& req) const
@@ -338,7 +340,12 @@ void SiteServer::Impl::heartbeat(const Request& req, Response& res)
         if (const auto lesson = lessonOf(q, true)) {
             state->heartbeatWithoutSession(player, lesson->first, lesson->second, seen);
         }
-        sendJson(res, {{u"ok"_s, false}, {u"error"_s, u"login required"_s}}, 401);
+        // The player page does what this says: stay and go on reporting, or go to log in.
+        sendJson(res,
+                 {{u"ok"_s, false},
+                  {u"error"_s, u"login required"_s},
+                  {u"keepPage"_s, bool(keepPlayerPage)}},
+                 401);
         return;
     }
     int category = 0;
@@ -705,6 +712,18 @@ void SiteServer::failNextPlayerLoads(int count)
 {
     m_impl->state->failNextPlayerLoads(count);
     m_impl->state->record(u"fault"_s, {}, {{u"failNextPlayerLoads"_s, count}});
+}
+
+void SiteServer::setEndedSessionKeepsPlayer(bool keep)
+{
+    m_impl->keepPlayerPage = keep;
+    m_impl->state->record(u"fault"_s, {},
+                          {{u"endedSessionPlayer"_s, keep ? u"stay"_s : u"login"_s}});
+}
+
+int SiteServer::endAllSessions()
+{
+    return m_impl->state->endAllSessions();
 }
 
 bool SiteServer::beginOutage()

@@ -30,6 +30,9 @@ struct SiteOptions
     double playerFailureRate = 0;       // fraction of player loads answered with 500
     std::uint64_t playerFailureSeed = 1;
     int failNextPlayerLoads = 0; // the first N player loads are answered with 500
+    // A player whose report is refused for want of a session stays on its page (and goes on
+    // reporting) instead of going to the login page.
+    bool endedSessionKeepsPlayer = false;
 };
 
 // Study time per lesson: (category, lesson) -> milliseconds.
@@ -67,6 +70,12 @@ public:
     void setPlayerFailureRate(double fraction, std::uint64_t seed);
     // Answers the next `count` player loads with 500.
     void failNextPlayerLoads(int count);
+    // What an open player does when its report is refused because its session ended: false
+    // (the default) goes to the login page, true stays on the page and goes on reporting.
+    // Applies to open players too, from their next refused report.
+    void setEndedSessionKeepsPlayer(bool keep);
+    // Ends every open session now, as if each had reached its lifetime; returns how many.
+    int endAllSessions();
     // Stops listening: connections to the port are refused until endOutage(). Returns false
     // when the server is not started or already in an outage.
     bool beginOutage();

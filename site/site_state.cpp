@@ -114,6 +114,20 @@ void SiteState::endSession(const QString& id)
     std::erase(m_sessionOrder, id);
 }
 
+int SiteState::endAllSessions()
+{
+    std::lock_guard lock(m_mutex);
+    const qint64 now = nowMs();
+    const auto open = std::ranges::count_if(m_sessions, [&](const auto& entry) {
+        return m_sessionLifetimeMs <= 0 || now - entry.second.loginMs < m_sessionLifetimeMs;
+    });
+    m_sessions.clear();
+    m_sessionOrder.clear();
+    recordLocked(QStringLiteral("sessions-ended"), {},
+                 {{QStringLiteral("sessions"), qint64(open)}});
+    return static_cast<int>(open);
+}
+
 void SiteState::selectCategory(const QString& sessionId, int category)
 {
     std::lock_guard lock(m_mutex);

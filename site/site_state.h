@@ -54,6 +54,8 @@ public:
     std::optional<SessionInfo> session(const QString& id);
     // Ends the session (recorded as "logout"); unknown ids are ignored.
     void endSession(const QString& id);
+    // Ends every open session now (recorded as "sessions-ended"); returns how many.
+    int endAllSessions();
     // Selects a category for the session and records a "category" event.
     void selectCategory(const QString& sessionId, int category);
 

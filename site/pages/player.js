@@ -11,6 +11,7 @@
   var canvas = document.getElementById('screen');
   var video = document.getElementById('video');
   var stopped = false;
+  var refused = false; // the last report was refused for want of a session
   var started = performance.now();
 
   function clockText(seconds) {
@@ -68,23 +69,40 @@
     document.getElementById('state').textContent = text;
   }
 
+  // The session has ended. Some sites send the window to the login page; others keep the
+  // player on screen and only refuse its reports, which it goes on sending. The answer says
+  // which this site does.
+  function sessionEnded(answer) {
+    if (answer.keepPage) {
+      refused = true;
+      document.getElementById('state').textContent = '登录已失效，学习时长未记录';
+      return;
+    }
+    stop('登录已失效');
+    window.location.href = LOGIN_PAGE;
+  }
+
   function heartbeat() {
     fetch(beatUrl, {
       method: 'POST', credentials: 'same-origin', cache: 'no-store',
       headers: { 'Content-Type': 'application/json' }, body: JSON.stringify(seen())
     })
       .then(function (r) {
-        // The session has ended: this window goes to the login page, as the real site does.
         if (r.status === 401) {
-          stop('登录已失效');
-          window.location.href = LOGIN_PAGE;
-          return {};
+          return r.json().catch(function () { return {}; }).then(function (j) {
+            sessionEnded(j);
+            return {};
+          });
         }
         return r.json();
       })
       .then(function (j) {
         if (j.ended) { stop('课件已退出'); return; }
         if (j.ok) {
+          if (refused) {
+            refused = false;
+            document.getElementById('state').textContent = '正在播放';
+          }
           document.getElementById('studied').textContent = '已记录学习时长：' + j.seconds + ' 秒';
         }
       })

@@ -238,6 +238,36 @@ private slots:
                 site.events("session-expired").size() == 1);
     }
 
+    void endedSessions_refuseReportsAndTellThePlayerWhetherToStay_data()
+    {
+        QTest::addColumn<bool>("keep");
+        QTest::newRow("login") << false;
+        QTest::newRow("stay") << true;
+    }
+    void endedSessions_refuseReportsAndTellThePlayerWhetherToStay()
+    {
+        QFETCH(bool, keep);
+        Site site;
+        site.login();
+        const QString player = site.play(0, 3).player();
+        site.server->setEndedSessionKeepsPlayer(keep);
+        site.now += 2000;
+        QCOMPARE(site.beat(0, 3, player).status, 200);
+        const LessonTotals counted = site.server->studyMilliseconds("demo");
+
+        QCOMPARE(site.server->endAllSessions(), 1);
+        QCOMPARE(site.events("sessions-ended").last()["sessions"], 1);
+        // Every report after that is refused, says whether the page stays, and credits nothing.
+        for (int i = 0; i < 2; ++i) {
+            site.now += 5000;
+            const Reply refused = site.beat(0, 3, player);
+            QVERIFY(refused.status == 401 && refused.json("keepPage") == keep);
+            QCOMPARE(site.events("heartbeat").last()["session"], false);
+        }
+        QCOMPARE(site.server->studyMilliseconds("demo"), counted);
+        QVERIFY(site.get("/course/main").text().contains("name=\"userName\""));
+    }
+
     void faults_playerLoadsFailAndOutagesRefuseConnections()
     {
         Site site;
@@ -268,15 +298,31 @@ private slots:
     void program_optionsAndStopSignal()
     {
         QProcess process;
-        process.start(LUMORA_SITE_BINARY, {"--port=0", "--player-fail-next=1"});
+        process.start(LUMORA_SITE_BINARY,
+                      {"--port=0", "--player-fail-next=1", "--ended-session-player=stay"});
         // The line is written and flushed at once: one read gets it whole.
         QVERIFY(process.waitForReadyRead(10000));
         const QByteArray line = process.readLine();
         QVERIFY2(line.startsWith("lumora-site listening on http://127.0.0.1:"), line.constData());
         Site client(line.split(':').last().trimmed().toInt());
         QVERIFY(client.login() && client.play(0, 0).status == 500);
+        QCOMPARE(Site(client.port).beat(0, 0, "x").json("keepPage"), true);
         process.terminate();
         QVERIFY(process.waitForFinished(15000) && process.exitCode() == 0);
+    }
+
+    void program_refusesBadOptions_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("ended-session-player") << QStringList{"--ended-session-player=maybe"};
+    }
+    void program_refusesBadOptions()
+    {
+        QFETCH(QStringList, arguments);
+        QProcess process;
+        process.start(LUMORA_SITE_BINARY, QStringList{"--port=0"} + arguments);
+        QVERIFY(process.waitForFinished(15000));
+        QVERIFY2(process.exitCode() == 2, process.readAllStandardError().constData());
     }
 };
 
