@@ -36,6 +36,9 @@ constexpr Option kOptions[] = {
     {"player-fail-rate", "F", "answer this fraction of player loads with 500 (0..1)"},
     {"player-fail-seed", "N", "seed of the player failures drawn at random (default 1)"},
     {"player-fail-next", "N", "answer the first N player loads with 500"},
+    {"player-hang-rate", "F", "serve this fraction of player pages to hang after load (0..1)"},
+    {"player-hang-seed", "N", "seed of the hung players drawn at random (default 1)"},
+    {"player-hang-next", "N", "serve the first N player pages to hang after load"},
     {"ended-session-player", "stay|login",
      "what a player does when its session ended: stay on its page or go to the login page "
      "(default login)"},
@@ -144,6 +147,10 @@ int main(int argc, char** argv)
         {"player-fail-seed", 0, 9e15, true,
          [&](double v) { options.playerFailureSeed = std::uint64_t(v); }},
         {"player-fail-next", 0, 1e9, true, [&](double v) { options.failNextPlayerLoads = int(v); }},
+        {"player-hang-rate", 0, 1, false, [&](double v) { options.playerHangRate = v; }},
+        {"player-hang-seed", 0, 9e15, true,
+         [&](double v) { options.playerHangSeed = std::uint64_t(v); }},
+        {"player-hang-next", 0, 1e9, true, [&](double v) { options.hangNextPlayers = int(v); }},
         {"outage-at", 0, 1e6, false, [&](double v) { outageAt = v; }},
         {"outage-for", 0.001, 1e6, false, [&](double v) { outageFor = v; }},
     };

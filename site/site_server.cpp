@@ -177,6 +177,8 @@ SiteServer::Impl::Impl(SiteOptions opts) : options(std::move(opts))
     state->setSessionLifetimeMs(options.sessionLifetimeMs);
     state->setPlayerFailureRate(options.playerFailureRate, options.playerFailureSeed);
     state->failNextPlayerLoads(options.failNextPlayerLoads);
+    state->setPlayerHangRate(options.playerHangRate, options.playerHangSeed);
+    state->hangNextPlayers(options.hangNextPlayers);
     keepPlayerPage = options.endedSessionKeepsPlayer;
 }
 
@@ -484,22 +486,25 @@ void SiteServer::Impl::routes(httplib::Server& server)
                 }));
 
     // The lesson player and its reports.
-    server.Get("/player/play", page([this](const Request& req, Response& res, const Visit& v) {
-                   int category = 0;
-                   int lesson = 0;
-                   if (!lessonParams(req, res, false, category, &lesson)) {
-                       return;
-                   }
-                   if (req.method == "HEAD") {
-                       sendHtml(res, pages::player(charset, category, lesson, {}, heartbeatMs));
-                   } else if (const auto id = state->openPlayer(v.session.user, category, lesson)) {
-                       sendHtml(res, pages::player(charset, category, lesson, *id, heartbeatMs));
-                   } else {
-                       sendHtml(res,
-                                pages::simple(charset, u"课件加载失败"_s, u"player_failed.html"_s),
-                                500);
-                   }
-               }));
+    server.Get(
+        "/player/play", page([this](const Request& req, Response& res, const Visit& v) {
+            int category = 0;
+            int lesson = 0;
+            if (!lessonParams(req, res, false, category, &lesson)) {
+                return;
+            }
+            pages::PlayerPage player{category, lesson, {}, heartbeatMs};
+            if (req.method == "HEAD") {
+                sendHtml(res, pages::player(charset, player));
+            } else if (const auto opened = state->openPlayer(v.session.user, category, lesson)) {
+                player.playerId = opened->id;
+                player.hangs = opened->hangs;
+                sendHtml(res, pages::player(charset, player));
+            } else {
+                sendHtml(res, pages::simple(charset, u"课件加载失败"_s, u"player_failed.html"_s),
+                         500);
+            }
+        }));
     const auto beat = [this](const Request& req, Response& res) { heartbeat(req, res); };
     server.Get("/player/heartbeat", beat);
     server.Post("/player/heartbeat", beat);
@@ -712,6 +717,20 @@ void SiteServer::failNextPlayerLoads(int count)
 {
     m_impl->state->failNextPlayerLoads(count);
     m_impl->state->record(u"fault"_s, {}, {{u"failNextPlayerLoads"_s, count}});
+}
+
+void SiteServer::hangNextPlayers(int count)
+{
+    m_impl->state->hangNextPlayers(count);
+    m_impl->state->record(u"fault"_s, {}, {{u"hangNextPlayers"_s, count}});
+}
+
+void SiteServer::setPlayerHangRate(double fraction, std::uint64_t seed)
+{
+    m_impl->state->setPlayerHangRate(fraction, seed);
+    m_impl->state->record(
+        u"fault"_s, {},
+        {{u"playerHangRate"_s, fraction}, {u"playerHangSeed"_s, QString::number(seed)}});
 }
 
 void SiteServer::setEndedSessionKeepsPlayer(bool keep)

@@ -33,6 +33,10 @@ struct SiteOptions
     // A player whose report is refused for want of a session stays on its page (and goes on
     // reporting) instead of going to the login page.
     bool endedSessionKeepsPlayer = false;
+    // Player pages served to hang: their script stops answering shortly after load.
+    double playerHangRate = 0; // fraction of the player pages served
+    std::uint64_t playerHangSeed = 1;
+    int hangNextPlayers = 0; // the first N player pages served
 };
 
 // Study time per lesson: (category, lesson) -> milliseconds.
@@ -70,6 +74,13 @@ public:
     void setPlayerFailureRate(double fraction, std::uint64_t seed);
     // Answers the next `count` player loads with 500.
     void failNextPlayerLoads(int count);
+    // Serves the next `count` player pages (loads that do not fail) to hang: shortly after
+    // load an endless loop holds the page's main thread, so it sends no report and answers no
+    // script call. Each is recorded as "player-hung" after its "player-open".
+    void hangNextPlayers(int count);
+    // Serves a `fraction` (0..1) of player pages to hang, drawn as for setPlayerFailureRate
+    // from a generator of its own.
+    void setPlayerHangRate(double fraction, std::uint64_t seed);
     // What an open player does when its report is refused because its session ended: false
     // (the default) goes to the login page, true stays on the page and goes on reporting.
     // Applies to open players too, from their next refused report.

@@ -108,7 +108,16 @@
       })
       .catch(function () {});
   }
-  var timer = setInterval(heartbeat, parseInt(box.dataset.heartbeatMs, 10));
+  // A page served to hang sends no report at all, and shortly after load an endless loop
+  // takes its main thread for good: no script call into the page is ever answered again.
+  var timer = 0;
+  if (box.dataset.hang === '1') {
+    window.addEventListener('load', function () {
+      setTimeout(function () { for (;;) { /* never returns */ } }, 100);
+    });
+  } else {
+    timer = setInterval(heartbeat, parseInt(box.dataset.heartbeatMs, 10));
+  }
 
   window.addEventListener('pagehide', function () {
     navigator.sendBeacon('/player/close?player=' + encodeURIComponent(box.dataset.player));

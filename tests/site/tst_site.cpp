@@ -238,6 +238,37 @@ private slots:
                 site.events("session-expired").size() == 1);
     }
 
+    void hungPlayers_nextThenDrawnAfterLoadsThatFail()
+    {
+        Site site;
+        site.login();
+        const auto served = [&](int loads) {
+            QString pattern; // x: failed, h: served to hang, .: served to play
+            for (int i = 0; i < loads; ++i) {
+                const Reply r = site.play(0, i);
+                pattern += r.status == 500 ? 'x' : r.text().contains("data-hang=\"1\"") ? 'h' : '.';
+            }
+            return pattern;
+        };
+        site.server->failNextPlayerLoads(1);
+        site.server->hangNextPlayers(2);
+        QCOMPARE(served(4), "xhh.");
+        const QList<QJsonObject> hung = site.events("player-hung");
+        const QList<QJsonObject> opened = site.events("player-open");
+        QVERIFY(hung.size() == 2 && hung[1]["lesson"] == 2 && hung[1]["cause"] == "next"_L1);
+        QCOMPARE(hung[1]["player"], opened[1]["player"]);
+        // A page that hangs sends no report, so its time is never credited.
+        site.now += 60000;
+        QVERIFY(site.server->studyMilliseconds("demo").empty());
+
+        // A seed draws the same pages on every run.
+        site.server->setPlayerHangRate(0.5, 11);
+        const QString drawn = served(20);
+        QVERIFY2(drawn.count('h') > 3 && drawn.count('h') < 17, qPrintable(drawn));
+        site.server->setPlayerHangRate(0.5, 11);
+        QCOMPARE(served(20), drawn);
+    }
+
     void endedSessions_refuseReportsAndTellThePlayerWhetherToStay_data()
     {
         QTest::addColumn<bool>("keep");
@@ -298,14 +329,15 @@ private slots:
     void program_optionsAndStopSignal()
     {
         QProcess process;
-        process.start(LUMORA_SITE_BINARY,
-                      {"--port=0", "--player-fail-next=1", "--ended-session-player=stay"});
+        process.start(LUMORA_SITE_BINARY, {"--port=0", "--player-fail-next=1",
+                                           "--ended-session-player=stay", "--player-hang-next=1"});
         // The line is written and flushed at once: one read gets it whole.
         QVERIFY(process.waitForReadyRead(10000));
         const QByteArray line = process.readLine();
         QVERIFY2(line.startsWith("lumora-site listening on http://127.0.0.1:"), line.constData());
         Site client(line.split(':').last().trimmed().toInt());
         QVERIFY(client.login() && client.play(0, 0).status == 500);
+        QVERIFY(client.play(0, 0).text().contains("data-hang=\"1\""));
         QCOMPARE(Site(client.port).beat(0, 0, "x").json("keepPage"), true);
         process.terminate();
         QVERIFY(process.waitForFinished(15000) && process.exitCode() == 0);
@@ -315,6 +347,7 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::newRow("ended-session-player") << QStringList{"--ended-session-player=maybe"};
+        QTest::newRow("player-hang-rate") << QStringList{"--player-hang-rate=1.5"};
     }
     void program_refusesBadOptions()
     {
