@@ -109,12 +109,14 @@
       .catch(function () {});
   }
   // A page served to hang sends no report at all, and shortly after load an endless loop
-  // takes its main thread for good: no script call into the page is ever answered again.
+  // takes its main thread for good: no script call into the page is ever answered again. A
+  // video still waiting for its first frame holds back the load event, so the loop starts half
+  // a second after this script at the latest.
   var timer = 0;
   if (box.dataset.hang === '1') {
-    window.addEventListener('load', function () {
-      setTimeout(function () { for (;;) { /* never returns */ } }, 100);
-    });
+    var hang = function () { for (;;) { /* never returns */ } };
+    window.addEventListener('load', function () { setTimeout(hang, 100); });
+    setTimeout(hang, 500);
   } else {
     timer = setInterval(heartbeat, parseInt(box.dataset.heartbeatMs, 10));
   }
