@@ -39,6 +39,9 @@ constexpr Option kOptions[] = {
     {"player-hang-rate", "F", "serve this fraction of player pages to hang after load (0..1)"},
     {"player-hang-seed", "N", "seed of the hung players drawn at random (default 1)"},
     {"player-hang-next", "N", "serve the first N player pages to hang after load"},
+    {"player-media", "canvas|unsupported|broken",
+     "what the player's video plays: its canvas animation (default), a source no browser plays, "
+     "or a stream that fails to decode"},
     {"ended-session-player", "stay|login",
      "what a player does when its session ended: stay on its page or go to the login page "
      "(default login)"},
@@ -119,6 +122,16 @@ int main(int argc, char** argv)
                 u"bad charset %1 (use gbk or utf-8)"_s.arg(parser.value(u"charset"_s)));
         }
         options.charset = parser.value(u"charset"_s).toStdString();
+    }
+    if (set("player-media")) {
+        const QString value = parser.value(u"player-media"_s);
+        const auto media = lumora::site::playerMediaFromName(value.toStdString());
+        if (!media) {
+            return usageError(
+                u"bad value %1 for --player-media (use canvas, unsupported or broken)"_s.arg(
+                    value));
+        }
+        options.playerMedia = *media;
     }
     if (set("ended-session-player")) {
         const QString value = parser.value(u"ended-session-player"_s);

@@ -307,6 +307,7 @@ QString player(const QByteArray& charset, const PlayerPage& page)
                                             {"PLAYER", page.playerId},
                                             {"HEARTBEAT_MS", QString::number(page.heartbeatMs)},
                                             {"HANG", page.hangs ? u"1"_s : u"0"_s},
+                                            {"MEDIA", page.media},
                                             {"TITLE", title},
                                             {"SCRIPT", script(u"player.js"_s)}}),
                     u"player-page"_s);

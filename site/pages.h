@@ -32,9 +32,10 @@ struct PlayerPage
 {
     int category = 0;
     int lesson = 0;
-    QString playerId; // empty when no instance was opened (HEAD)
+    QString playerId{}; // empty when no instance was opened (HEAD)
     int heartbeatMs = 10000;
     bool hangs = false; // its script stops answering shortly after load
+    QString media{};    // what its video plays: "canvas", "unsupported" or "broken"
 };
 QString player(const QByteArray& charset, const PlayerPage& page);
 QString popupTarget(const QByteArray& charset, const QString& via);

@@ -81,10 +81,14 @@ QJsonObject playerReport(const std::string& body)
     };
     const QJsonValue visibility = typed("visibility", QJsonValue::String);
     const QJsonValue time = typed("videoTime", QJsonValue::Double);
+    // A MediaError code: a small whole number.
+    const double error = typed("videoError", QJsonValue::Double).toDouble(-1);
+    const bool errorCode = error >= 0 && error < 100 && error == std::floor(error);
     return {{u"visibility"_s, visibility.isNull() ? visibility : visibility.toString().left(20)},
             {u"focus"_s, typed("focus", QJsonValue::Bool)},
             {u"videoPlaying"_s, typed("videoPlaying", QJsonValue::Bool)},
-            {u"videoTime"_s, std::isfinite(time.toDouble()) ? time : QJsonValue::Null}};
+            {u"videoTime"_s, std::isfinite(time.toDouble()) ? time : QJsonValue::Null},
+            {u"videoError"_s, errorCode ? QJsonValue(int(error)) : QJsonValue::Null}};
 }
 
 // Pages whose body is a template without values.
@@ -149,6 +153,7 @@ struct SiteServer::Impl
     std::unique_ptr<SiteState> state;
     std::atomic<bool> outage = false;
     std::atomic<bool> keepPlayerPage = false; // see setEndedSessionKeepsPlayer()
+    std::atomic<PlayerMedia> media = PlayerMedia::Canvas;
 
     mutable std::mutex mutex; // guards the members below
     std::unique_ptr<httplib::Server> server;
@@ -180,6 +185,7 @@ SiteServer::Impl::Impl(SiteOptions opts) : options(std::move(opts))
     state->setPlayerHangRate(options.playerHangRate, options.playerHangSeed);
     state->hangNextPlayers(options.hangNextPlayers);
     keepPlayerPage = options.endedSessionKeepsPlayer;
+    media = options.playerMedia;
 }
 
 std::optional<SiteServer::Impl::Visit> SiteServer::Impl::visit(const Request& req) const
@@ -493,7 +499,10 @@ void SiteServer::Impl::routes(httplib::Server& server)
             if (!lessonParams(req, res, false, category, &lesson)) {
                 return;
             }
-            pages::PlayerPage player{category, lesson, {}, heartbeatMs};
+            pages::PlayerPage player{.category = category,
+                                     .lesson = lesson,
+                                     .heartbeatMs = heartbeatMs,
+                                     .media = QString::fromLatin1(playerMediaName(media))};
             if (req.method == "HEAD") {
                 sendHtml(res, pages::player(charset, player));
             } else if (const auto opened = state->openPlayer(v.session.user, category, lesson)) {
@@ -505,6 +514,12 @@ void SiteServer::Impl::routes(httplib::Server& server)
                          500);
             }
         }));
+    // What the player's video loads in the "unsupported" mode: not media at all, under a type
+    // no browser plays.
+    server.Get("/player/media/unsupported", [](const Request&, Response& res) {
+        res.set_header("Cache-Control", "no-store");
+        res.set_content("not a video\n", "video/x-lumora-unplayable");
+    });
     const auto beat = [this](const Request& req, Response& res) { heartbeat(req, res); };
     server.Get("/player/heartbeat", beat);
     server.Post("/player/heartbeat", beat);
@@ -733,6 +748,13 @@ void SiteServer::setPlayerHangRate(double fraction, std::uint64_t seed)
         {{u"playerHangRate"_s, fraction}, {u"playerHangSeed"_s, QString::number(seed)}});
 }
 
+void SiteServer::setPlayerMedia(PlayerMedia media)
+{
+    m_impl->media = media;
+    m_impl->state->record(u"fault"_s, {},
+                          {{u"playerMedia"_s, QString::fromLatin1(playerMediaName(media))}});
+}
+
 void SiteServer::setEndedSessionKeepsPlayer(bool keep)
 {
     m_impl->keepPlayerPage = keep;
@@ -800,6 +822,33 @@ LessonTotals SiteServer::studyMilliseconds(const std::string& user) const
         totals.emplace(lesson, ms);
     }
     return totals;
+}
+
+namespace {
+constexpr std::pair<PlayerMedia, std::string_view> kPlayerMediaNames[] = {
+    {PlayerMedia::Canvas, "canvas"},
+    {PlayerMedia::Unsupported, "unsupported"},
+    {PlayerMedia::Broken, "broken"}};
+} // namespace
+
+std::string_view playerMediaName(PlayerMedia media)
+{
+    for (const auto& [value, name] : kPlayerMediaNames) {
+        if (value == media) {
+            return name;
+        }
+    }
+    return "canvas";
+}
+
+std::optional<PlayerMedia> playerMediaFromName(std::string_view name)
+{
+    for (const auto& [value, known] : kPlayerMediaNames) {
+        if (known == name) {
+            return value;
+        }
+    }
+    return std::nullopt;
 }
 
 bool loadUsersFile(const std::string& path, std::vector<std::pair<std::string, std::string>>& out,

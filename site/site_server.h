@@ -4,7 +4,9 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -12,6 +14,17 @@
 // housekeeping test pages and a record of what visitors did, served over HTTP; with fault
 // modes (sessions that end, player loads that fail, outages) for recovery tests.
 namespace lumora::site {
+
+// What the player page's <video> plays.
+enum class PlayerMedia
+{
+    Canvas,      // the page's own canvas animation, through its capture stream
+    Unsupported, // a source no browser plays: the video's error is MEDIA_ERR_SRC_NOT_SUPPORTED (4)
+    Broken,      // a stream that loads its metadata, then ends as undecodable: MEDIA_ERR_DECODE (3)
+};
+// "canvas", "unsupported", "broken", and back (nullopt for another name).
+std::string_view playerMediaName(PlayerMedia media);
+std::optional<PlayerMedia> playerMediaFromName(std::string_view name);
 
 struct SiteOptions
 {
@@ -37,6 +50,7 @@ struct SiteOptions
     double playerHangRate = 0; // fraction of the player pages served
     std::uint64_t playerHangSeed = 1;
     int hangNextPlayers = 0; // the first N player pages served
+    PlayerMedia playerMedia = PlayerMedia::Canvas;
 };
 
 // Study time per lesson: (category, lesson) -> milliseconds.
@@ -81,6 +95,8 @@ public:
     // Serves a `fraction` (0..1) of player pages to hang, drawn as for setPlayerFailureRate
     // from a generator of its own.
     void setPlayerHangRate(double fraction, std::uint64_t seed);
+    // What the <video> of player pages served from now on plays.
+    void setPlayerMedia(PlayerMedia media);
     // What an open player does when its report is refused because its session ended: false
     // (the default) goes to the login page, true stays on the page and goes on reporting.
     // Applies to open players too, from their next refused report.

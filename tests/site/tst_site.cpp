@@ -169,7 +169,7 @@ private slots:
         // Each counted heartbeat credits the time since the previous one (or the page) and is
         // recorded with what the player saw; what it left out or mistyped is null.
         const QByteArray seen =
-            R"({"visibility":"visible","focus":false,"videoPlaying":true,"videoTime":3.5})";
+            R"({"visibility":"visible","focus":false,"videoPlaying":true,"videoTime":3.5,"videoError":4})";
         site.now += 4000;
         QCOMPARE(site.beat(2, 1, first, seen.toStdString()).json("creditedMs"), 4000);
         site.now += 6500;
@@ -269,6 +269,19 @@ private slots:
         QCOMPARE(served(20), drawn);
     }
 
+    void playerMedia_namedOnThePagesServedAfterTheSetting()
+    {
+        Site site;
+        site.login();
+        QVERIFY(site.play(0, 0).text().contains("data-media=\"canvas\""));
+        for (const char* name : {"unsupported", "broken", "canvas"}) {
+            site.server->setPlayerMedia(playerMediaFromName(name).value());
+            QVERIFY(site.play(0, 0).text().contains(u"data-media=\"%1\""_s.arg(name)));
+            QCOMPARE(site.events("fault").last()["playerMedia"].toString(), name);
+        }
+        QVERIFY(!playerMediaFromName("vhs"));
+    }
+
     void endedSessions_refuseReportsAndTellThePlayerWhetherToStay_data()
     {
         QTest::addColumn<bool>("keep");
@@ -329,15 +342,17 @@ private slots:
     void program_optionsAndStopSignal()
     {
         QProcess process;
-        process.start(LUMORA_SITE_BINARY, {"--port=0", "--player-fail-next=1",
-                                           "--ended-session-player=stay", "--player-hang-next=1"});
+        process.start(LUMORA_SITE_BINARY,
+                      {"--port=0", "--player-fail-next=1", "--ended-session-player=stay",
+                       "--player-hang-next=1", "--player-media=broken"});
         // The line is written and flushed at once: one read gets it whole.
         QVERIFY(process.waitForReadyRead(10000));
         const QByteArray line = process.readLine();
         QVERIFY2(line.startsWith("lumora-site listening on http://127.0.0.1:"), line.constData());
         Site client(line.split(':').last().trimmed().toInt());
         QVERIFY(client.login() && client.play(0, 0).status == 500);
-        QVERIFY(client.play(0, 0).text().contains("data-hang=\"1\""));
+        const QString hung = client.play(0, 0).text();
+        QVERIFY(hung.contains("data-hang=\"1\"") && hung.contains("data-media=\"broken\""));
         QCOMPARE(Site(client.port).beat(0, 0, "x").json("keepPage"), true);
         process.terminate();
         QVERIFY(process.waitForFinished(15000) && process.exitCode() == 0);
@@ -348,6 +363,7 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::newRow("ended-session-player") << QStringList{"--ended-session-player=maybe"};
         QTest::newRow("player-hang-rate") << QStringList{"--player-hang-rate=1.5"};
+        QTest::newRow("player-media") << QStringList{"--player-media=vhs"};
     }
     void program_refusesBadOptions()
     {
