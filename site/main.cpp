@@ -47,6 +47,9 @@ constexpr Option kOptions[] = {
      "(default login)"},
     {"outage-at", "SECONDS", "refuse connections from SECONDS after the start ..."},
     {"outage-for", "SECONDS", "... for SECONDS"},
+    {"stall-at", "SECONDS",
+     "from SECONDS after the start, accept connections but answer nothing (then drop them) ..."},
+    {"stall-for", "SECONDS", "... for SECONDS"},
 };
 
 int usageError(const QString& message)
@@ -144,6 +147,8 @@ int main(int argc, char** argv)
     // Numeric options: name, range, whole number or not, where it goes.
     std::optional<double> outageAt;
     std::optional<double> outageFor;
+    std::optional<double> stallAt;
+    std::optional<double> stallFor;
     const struct
     {
         const char* name;
@@ -166,6 +171,8 @@ int main(int argc, char** argv)
         {"player-hang-next", 0, 1e9, true, [&](double v) { options.hangNextPlayers = int(v); }},
         {"outage-at", 0, 1e6, false, [&](double v) { outageAt = v; }},
         {"outage-for", 0.001, 1e6, false, [&](double v) { outageFor = v; }},
+        {"stall-at", 0, 1e6, false, [&](double v) { stallAt = v; }},
+        {"stall-for", 0.001, 1e6, false, [&](double v) { stallFor = v; }},
     };
     for (const auto& n : numbers) {
         if (!set(n.name)) {
@@ -181,6 +188,9 @@ int main(int argc, char** argv)
     if (outageAt.has_value() != outageFor.has_value()) {
         return usageError(u"--outage-at and --outage-for go together"_s);
     }
+    if (stallAt.has_value() != stallFor.has_value()) {
+        return usageError(u"--stall-at and --stall-for go together"_s);
+    }
 
     lumora::site::SiteServer server(options);
     if (server.start() < 0) {
@@ -189,19 +199,36 @@ int main(int argc, char** argv)
     }
     std::cout << "lumora-site listening on " << server.baseUrl() << std::endl;
 
-    if (outageAt) {
-        QTimer::singleShot(std::chrono::milliseconds(std::llround(*outageAt * 1000)), &app, [&] {
-            server.beginOutage();
-            std::cerr << "lumora-site: outage begins, connections are refused\n";
-            QTimer::singleShot(std::chrono::milliseconds(std::llround(*outageFor * 1000)), &app,
-                               [&] {
-                                   if (server.endOutage()) {
-                                       std::cerr << "lumora-site: outage ends\n";
-                                   } else {
-                                       std::cerr << "lumora-site: " << server.lastError() << "\n";
-                                   }
-                               });
+    // A fault that begins `at` seconds after the start and ends `lasting` seconds later.
+    const auto schedule = [&](double at, double lasting, const char* name, const char* what,
+                              std::function<bool()> begin, std::function<bool()> end) {
+        const auto ms = [](double seconds) {
+            return std::chrono::milliseconds(std::llround(seconds * 1000));
+        };
+        QTimer::singleShot(ms(at), &app, [&server, &app, ms, lasting, name, what, begin, end] {
+            if (!begin()) {
+                std::cerr << "lumora-site: " << name << " does not begin (another fault is on)\n";
+                return;
+            }
+            std::cerr << "lumora-site: " << name << " begins, " << what << "\n";
+            QTimer::singleShot(ms(lasting), &app, [&server, name, end] {
+                if (end()) {
+                    std::cerr << "lumora-site: " << name << " ends\n";
+                } else {
+                    std::cerr << "lumora-site: " << server.lastError() << "\n";
+                }
+            });
         });
+    };
+    if (outageAt) {
+        schedule(
+            *outageAt, *outageFor, "outage", "connections are refused",
+            [&] { return server.beginOutage(); }, [&] { return server.endOutage(); });
+    }
+    if (stallAt) {
+        schedule(
+            *stallAt, *stallFor, "stall", "requests are read and not answered",
+            [&] { return server.beginStall(); }, [&] { return server.endStall(); });
     }
 
 #ifdef Q_OS_UNIX

@@ -3,6 +3,7 @@
 #include "catalogue.h"
 #include "pages.h"
 #include "site_state.h"
+#include "stall_sink.h"
 #include "text_codec.h"
 
 #include <QJsonDocument>
@@ -152,6 +153,7 @@ struct SiteServer::Impl
     int heartbeatMs = 10000;
     std::unique_ptr<SiteState> state;
     std::atomic<bool> outage = false;
+    std::atomic<bool> stalled = false;
     std::atomic<bool> keepPlayerPage = false; // see setEndedSessionKeepsPlayer()
     std::atomic<PlayerMedia> media = PlayerMedia::Canvas;
 
@@ -162,6 +164,7 @@ struct SiteServer::Impl
     // joined at the next outage or at stop(), so that ending an outage never waits for it.
     std::unique_ptr<httplib::Server> retiredServer;
     std::thread retiredThread;
+    std::unique_ptr<StallSink> stallSink; // holds the port during a stall
     int port = -1;
     std::string error;
 };
@@ -678,6 +681,8 @@ void SiteServer::stop()
 {
     Impl& d = *m_impl;
     std::lock_guard lock(d.mutex);
+    d.stallSink.reset(); // closes what it holds
+    d.stalled = false;
     d.retireLocked();
     d.retireLocked(); // joins what the first call retired
     d.outage = false;
@@ -771,7 +776,7 @@ bool SiteServer::beginOutage()
 {
     Impl& d = *m_impl;
     std::lock_guard lock(d.mutex);
-    if (d.port <= 0 || d.outage) {
+    if (d.port <= 0 || d.outage || d.stalled) {
         return false;
     }
     d.outage = true;
@@ -801,6 +806,63 @@ bool SiteServer::endOutage()
 bool SiteServer::inOutage() const
 {
     return m_impl->outage;
+}
+
+bool SiteServer::beginStall()
+{
+    Impl& d = *m_impl;
+    std::lock_guard lock(d.mutex);
+    if (d.port <= 0 || d.outage || d.stalled) {
+        return false;
+    }
+    d.retireLocked();
+    auto sink = std::make_unique<StallSink>();
+    if (!sink->listen(d.options.bind, d.port, d.error)) {
+        const std::string error = d.error;
+        if (d.listenLocked(d.port) < 0) {
+            d.outage = true; // neither stalled nor serving: refused, as in an outage
+            d.state->record(u"outage-begin"_s, {});
+        }
+        d.error = error;
+        return false;
+    }
+    // The stopped server would still serve the connections open now (up to a second, while
+    // they are kept alive); a stalled site answers none, so they are closed before the sink
+    // accepts any of its own.
+    const int closed = shutDownConnectionsTo(d.port);
+    d.stalled = true;
+    d.state->record(u"stall-begin"_s, {}, {{u"closedConnections"_s, closed}});
+    SiteState* state = d.state.get();
+    d.stallSink = std::move(sink);
+    d.stallSink->start([state](const std::string& line) {
+        state->record(u"stall-request"_s, {}, {{u"request"_s, QString::fromStdString(line)}});
+    });
+    return true;
+}
+
+bool SiteServer::endStall()
+{
+    Impl& d = *m_impl;
+    std::lock_guard lock(d.mutex);
+    if (d.port <= 0 || !d.stalled) {
+        return false;
+    }
+    const StallSink::Counts counts = d.stallSink->stop();
+    d.stallSink.reset();
+    d.stalled = false;
+    d.state->record(u"stall-end"_s, {},
+                    {{u"connections"_s, counts.connections}, {u"dropped"_s, counts.dropped}});
+    if (d.listenLocked(d.port) < 0) {
+        d.outage = true;
+        d.state->record(u"outage-begin"_s, {});
+        return false;
+    }
+    return true;
+}
+
+bool SiteServer::inStall() const
+{
+    return m_impl->stalled;
 }
 
 std::int64_t SiteServer::clockMs() const

@@ -12,7 +12,8 @@
 
 // The stand-in training site: login, course page with frames, lesson lists, lesson player,
 // housekeeping test pages and a record of what visitors did, served over HTTP; with fault
-// modes (sessions that end, player loads that fail, outages) for recovery tests.
+// modes (sessions that end, player pages that fail, hang or cannot play, outages, stalls) for
+// recovery tests.
 namespace lumora::site {
 
 // What the player page's <video> plays.
@@ -67,8 +68,8 @@ public:
     // Binds and serves on a background thread. Returns the bound port once connections are
     // accepted, or -1 (see lastError()). Calling it while running returns the current port.
     int start();
-    // Stops serving (ending an outage) and joins the thread; the record is kept. Safe to call
-    // more than once.
+    // Stops serving (ending an outage or a stall) and joins the thread; the record is kept.
+    // Safe to call more than once.
     void stop();
 
     int port() const;               // while started (in an outage too), else -1
@@ -104,12 +105,23 @@ public:
     // Ends every open session now, as if each had reached its lifetime; returns how many.
     int endAllSessions();
     // Stops listening: connections to the port are refused until endOutage(). Returns false
-    // when the server is not started or already in an outage.
+    // when the server is not started or already in an outage or a stall.
     bool beginOutage();
     // Listens again on the same port. Returns false (see lastError()) when the port cannot
     // be bound again; the outage then goes on.
     bool endOutage();
     bool inOutage() const;
+    // Stalls: connections to the port are accepted and their requests read, but nothing is
+    // answered until endStall(), which closes every connection still waiting, unanswered.
+    // Connections open when the stall begins are closed at once (a request on one in flight
+    // gets no answer; an idle one's client opens a new connection, which waits). The waiting
+    // takes none of the server's workers. Returns false when the server is not started or
+    // already in a stall or an outage.
+    bool beginStall();
+    // Serves again on the same port. Returns false (see lastError()) when the port cannot be
+    // bound again; the site is then in an outage (endOutage() tries again).
+    bool endStall();
+    bool inStall() const;
 
     // The site clock now, and when it last counted a heartbeat of `user` for that lesson
     // (-1 if never since the start or the last reset).

@@ -15,6 +15,8 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
 
 using namespace Qt::StringLiterals;
 using namespace lumora::site;
@@ -59,6 +61,7 @@ struct Site
     {
         httplib::Client client("127.0.0.1", port);
         client.set_default_headers({{"Cookie", cookie}});
+        client.set_read_timeout(60); // long enough to outwait any stall a test makes
         const auto r = post ? client.Post(path.toStdString(), body, "text/plain")
                             : client.Get(path.toStdString());
         const std::string set = r ? r->get_header_value("Set-Cookie") : std::string();
@@ -339,6 +342,53 @@ private slots:
         QCOMPARE(site.events("outage-begin").size() + site.events("outage-end").size(), 2);
     }
 
+    void stall_holdsRequestsUnansweredThenDropsThem()
+    {
+        using namespace std::chrono_literals;
+        Site site;
+        const auto waitFor = [&](const QString& path) {
+            return std::async(std::launch::async, [&site, path] { return site.get(path).status; });
+        };
+        // A connection kept alive from before: the stall closes it, so it gets no answer either.
+        httplib::Client kept("127.0.0.1", site.port);
+        kept.set_keep_alive(true);
+        kept.set_read_timeout(60);
+        QCOMPARE(kept.Get("/")->status, 200);
+
+        QVERIFY(site.server->beginStall() && site.server->inStall());
+        QVERIFY(!site.server->beginStall() && !site.server->beginOutage());
+        auto keptReply = std::async(std::launch::async, [&] { return kept.Get("/?kept").error(); });
+        // More waiting clients than the server has workers: the site must come back after.
+        constexpr int kWaiting = 24;
+        std::vector<std::future<int>> waiting;
+        for (int i = 0; i < kWaiting; ++i)
+            waiting.push_back(waitFor(u"/?n=%1"_s.arg(i)));
+        QTRY_VERIFY_WITH_TIMEOUT(site.events("stall-request").size() >= kWaiting, 20000);
+        QVERIFY(std::ranges::none_of(
+            waiting, [](auto& w) { return w.wait_for(0s) == std::future_status::ready; }));
+
+        QVERIFY(site.server->endStall() && !site.server->inStall());
+        for (auto& w : waiting)
+            QVERIFY(w.wait_for(30s) == std::future_status::ready && w.get() == 0);
+        QVERIFY(keptReply.wait_for(30s) == std::future_status::ready &&
+                keptReply.get() != httplib::Error::Success);
+        const QJsonObject end = site.events("stall-end").last();
+        QVERIFY(end["connections"].toInt() >= kWaiting && end["dropped"] == end["connections"]);
+        QCOMPARE(site.get("/").status, 200);
+
+        // Stopping does not wait for a client that waits.
+        QVERIFY(site.server->beginStall());
+        auto last = waitFor(u"/last"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            site.events("stall-request").last()["request"].toString().startsWith("GET /last "),
+            20000);
+        const auto stopping = std::chrono::steady_clock::now();
+        site.server->stop();
+        QVERIFY(std::chrono::steady_clock::now() - stopping < 5s);
+        QVERIFY(last.wait_for(30s) == std::future_status::ready && last.get() == 0);
+        QVERIFY(!site.server->inStall() && !site.server->endStall());
+    }
+
     void program_optionsAndStopSignal()
     {
         QProcess process;
@@ -364,6 +414,7 @@ private slots:
         QTest::newRow("ended-session-player") << QStringList{"--ended-session-player=maybe"};
         QTest::newRow("player-hang-rate") << QStringList{"--player-hang-rate=1.5"};
         QTest::newRow("player-media") << QStringList{"--player-media=vhs"};
+        QTest::newRow("stall without its length") << QStringList{"--stall-at=1"};
     }
     void program_refusesBadOptions()
     {
