@@ -878,12 +878,8 @@ std::int64_t SiteServer::lastCountedHeartbeatMs(const std::string& user, int cat
 
 LessonTotals SiteServer::studyMilliseconds(const std::string& user) const
 {
-    LessonTotals totals;
-    for (const auto& [lesson, ms] :
-         m_impl->state->lessonMilliseconds(QString::fromStdString(user))) {
-        totals.emplace(lesson, ms);
-    }
-    return totals;
+    const auto totals = m_impl->state->lessonMilliseconds(QString::fromStdString(user));
+    return {totals.begin(), totals.end()};
 }
 
 namespace {

@@ -102,7 +102,8 @@ public:
     // (the default) goes to the login page, true stays on the page and goes on reporting.
     // Applies to open players too, from their next refused report.
     void setEndedSessionKeepsPlayer(bool keep);
-    // Ends every open session now, as if each had reached its lifetime; returns how many.
+    // Ends every open session now, as logging out would (recorded once, as "sessions-ended");
+    // returns how many were open.
     int endAllSessions();
     // Stops listening: connections to the port are refused until endOutage(). Returns false
     // when the server is not started or already in an outage or a stall.
