@@ -36,8 +36,20 @@ constexpr Option kOptions[] = {
     {"player-fail-rate", "F", "answer this fraction of player loads with 500 (0..1)"},
     {"player-fail-seed", "N", "seed of the player failures drawn at random (default 1)"},
     {"player-fail-next", "N", "answer the first N player loads with 500"},
+    {"player-hang-rate", "F", "serve this fraction of player pages to hang after load (0..1)"},
+    {"player-hang-seed", "N", "seed of the hung players drawn at random (default 1)"},
+    {"player-hang-next", "N", "serve the first N player pages to hang after load"},
+    {"player-media", "canvas|unsupported|broken",
+     "what the player's video plays: its canvas animation (default), a source no browser plays, "
+     "or a stream that fails to decode"},
+    {"ended-session-player", "stay|login",
+     "what a player does when its session ended: stay on its page or go to the login page "
+     "(default login)"},
     {"outage-at", "SECONDS", "refuse connections from SECONDS after the start ..."},
     {"outage-for", "SECONDS", "... for SECONDS"},
+    {"stall-at", "SECONDS",
+     "from SECONDS after the start, accept connections but answer nothing (then drop them) ..."},
+    {"stall-for", "SECONDS", "... for SECONDS"},
 };
 
 int usageError(const QString& message)
@@ -114,9 +126,29 @@ int main(int argc, char** argv)
         }
         options.charset = parser.value(u"charset"_s).toStdString();
     }
+    if (set("player-media")) {
+        const QString value = parser.value(u"player-media"_s);
+        const auto media = lumora::site::playerMediaFromName(value.toStdString());
+        if (!media) {
+            return usageError(
+                u"bad value %1 for --player-media (use canvas, unsupported or broken)"_s.arg(
+                    value));
+        }
+        options.playerMedia = *media;
+    }
+    if (set("ended-session-player")) {
+        const QString value = parser.value(u"ended-session-player"_s);
+        if (value != "stay"_L1 && value != "login"_L1) {
+            return usageError(
+                u"bad value %1 for --ended-session-player (use stay or login)"_s.arg(value));
+        }
+        options.endedSessionKeepsPlayer = value == "stay"_L1;
+    }
     // Numeric options: name, range, whole number or not, where it goes.
     std::optional<double> outageAt;
     std::optional<double> outageFor;
+    std::optional<double> stallAt;
+    std::optional<double> stallFor;
     const struct
     {
         const char* name;
@@ -133,8 +165,14 @@ int main(int argc, char** argv)
         {"player-fail-seed", 0, 9e15, true,
          [&](double v) { options.playerFailureSeed = std::uint64_t(v); }},
         {"player-fail-next", 0, 1e9, true, [&](double v) { options.failNextPlayerLoads = int(v); }},
+        {"player-hang-rate", 0, 1, false, [&](double v) { options.playerHangRate = v; }},
+        {"player-hang-seed", 0, 9e15, true,
+         [&](double v) { options.playerHangSeed = std::uint64_t(v); }},
+        {"player-hang-next", 0, 1e9, true, [&](double v) { options.hangNextPlayers = int(v); }},
         {"outage-at", 0, 1e6, false, [&](double v) { outageAt = v; }},
         {"outage-for", 0.001, 1e6, false, [&](double v) { outageFor = v; }},
+        {"stall-at", 0, 1e6, false, [&](double v) { stallAt = v; }},
+        {"stall-for", 0.001, 1e6, false, [&](double v) { stallFor = v; }},
     };
     for (const auto& n : numbers) {
         if (!set(n.name)) {
@@ -150,6 +188,9 @@ int main(int argc, char** argv)
     if (outageAt.has_value() != outageFor.has_value()) {
         return usageError(u"--outage-at and --outage-for go together"_s);
     }
+    if (stallAt.has_value() != stallFor.has_value()) {
+        return usageError(u"--stall-at and --stall-for go together"_s);
+    }
 
     lumora::site::SiteServer server(options);
     if (server.start() < 0) {
@@ -158,19 +199,36 @@ int main(int argc, char** argv)
     }
     std::cout << "lumora-site listening on " << server.baseUrl() << std::endl;
 
-    if (outageAt) {
-        QTimer::singleShot(std::chrono::milliseconds(std::llround(*outageAt * 1000)), &app, [&] {
-            server.beginOutage();
-            std::cerr << "lumora-site: outage begins, connections are refused\n";
-            QTimer::singleShot(std::chrono::milliseconds(std::llround(*outageFor * 1000)), &app,
-                               [&] {
-                                   if (server.endOutage()) {
-                                       std::cerr << "lumora-site: outage ends\n";
-                                   } else {
-                                       std::cerr << "lumora-site: " << server.lastError() << "\n";
-                                   }
-                               });
+    // A fault that begins `at` seconds after the start and ends `lasting` seconds later.
+    const auto schedule = [&](double at, double lasting, const char* name, const char* what,
+                              std::function<bool()> begin, std::function<bool()> end) {
+        const auto ms = [](double seconds) {
+            return std::chrono::milliseconds(std::llround(seconds * 1000));
+        };
+        QTimer::singleShot(ms(at), &app, [&server, &app, ms, lasting, name, what, begin, end] {
+            if (!begin()) {
+                std::cerr << "lumora-site: " << name << " does not begin (another fault is on)\n";
+                return;
+            }
+            std::cerr << "lumora-site: " << name << " begins, " << what << "\n";
+            QTimer::singleShot(ms(lasting), &app, [&server, name, end] {
+                if (end()) {
+                    std::cerr << "lumora-site: " << name << " ends\n";
+                } else {
+                    std::cerr << "lumora-site: " << server.lastError() << "\n";
+                }
+            });
         });
+    };
+    if (outageAt) {
+        schedule(
+            *outageAt, *outageFor, "outage", "connections are refused",
+            [&] { return server.beginOutage(); }, [&] { return server.endOutage(); });
+    }
+    if (stallAt) {
+        schedule(
+            *stallAt, *stallFor, "stall", "requests are read and not answered",
+            [&] { return server.beginStall(); }, [&] { return server.endStall(); });
     }
 
 #ifdef Q_OS_UNIX

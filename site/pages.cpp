@@ -298,15 +298,17 @@ QString lessonIntro(const QByteArray& charset, int category, int lesson)
         u"frame"_s);
 }
 
-QString player(const QByteArray& charset, int category, int lesson, const QString& playerId,
-               int heartbeatMs)
+QString player(const QByteArray& charset, const PlayerPage& page)
 {
-    return document(charset, lessonTitle(category, lesson) + u" - 课件播放"_s,
-                    fill(u"player.html"_s, {{"CAT", QString::number(category)},
-                                            {"LESSON", QString::number(lesson)},
-                                            {"PLAYER", playerId},
-                                            {"HEARTBEAT_MS", QString::number(heartbeatMs)},
-                                            {"TITLE", lessonTitle(category, lesson)},
+    const QString title = lessonTitle(page.category, page.lesson);
+    return document(charset, title + u" - 课件播放"_s,
+                    fill(u"player.html"_s, {{"CAT", QString::number(page.category)},
+                                            {"LESSON", QString::number(page.lesson)},
+                                            {"PLAYER", page.playerId},
+                                            {"HEARTBEAT_MS", QString::number(page.heartbeatMs)},
+                                            {"HANG", page.hangs ? u"1"_s : u"0"_s},
+                                            {"MEDIA", page.media},
+                                            {"TITLE", title},
                                             {"SCRIPT", script(u"player.js"_s)}}),
                     u"player-page"_s);
 }

@@ -28,8 +28,16 @@ QString records(const QByteArray& charset, const QString& user,
                 const std::map<QString, qint64>& lessonMs);
 QString lessonList(const QByteArray& charset, int category);
 QString lessonIntro(const QByteArray& charset, int category, int lesson);
-QString player(const QByteArray& charset, int category, int lesson, const QString& playerId,
-               int heartbeatMs);
+struct PlayerPage
+{
+    int category = 0;
+    int lesson = 0;
+    QString playerId{}; // empty when no instance was opened (HEAD)
+    int heartbeatMs = 10000;
+    bool hangs = false; // its script stops answering shortly after load
+    QString media{};    // what its video plays: "canvas", "unsupported" or "broken"
+};
+QString player(const QByteArray& charset, const PlayerPage& page);
 QString popupTarget(const QByteArray& charset, const QString& via);
 QString error(const QByteArray& charset, int status, const QString& message);
 

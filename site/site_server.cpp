@@ -3,6 +3,7 @@
 #include "catalogue.h"
 #include "pages.h"
 #include "site_state.h"
+#include "stall_sink.h"
 #include "text_codec.h"
 
 #include <QJsonDocument>
@@ -81,10 +82,14 @@ QJsonObject playerReport(const std::string& body)
     };
     const QJsonValue visibility = typed("visibility", QJsonValue::String);
     const QJsonValue time = typed("videoTime", QJsonValue::Double);
+    // A MediaError code: a small whole number.
+    const double error = typed("videoError", QJsonValue::Double).toDouble(-1);
+    const bool errorCode = error >= 0 && error < 100 && error == std::floor(error);
     return {{u"visibility"_s, visibility.isNull() ? visibility : visibility.toString().left(20)},
             {u"focus"_s, typed("focus", QJsonValue::Bool)},
             {u"videoPlaying"_s, typed("videoPlaying", QJsonValue::Bool)},
-            {u"videoTime"_s, std::isfinite(time.toDouble()) ? time : QJsonValue::Null}};
+            {u"videoTime"_s, std::isfinite(time.toDouble()) ? time : QJsonValue::Null},
+            {u"videoError"_s, errorCode ? QJsonValue(int(error)) : QJsonValue::Null}};
 }
 
 // Pages whose body is a template without values.
@@ -148,6 +153,9 @@ struct SiteServer::Impl
     int heartbeatMs = 10000;
     std::unique_ptr<SiteState> state;
     std::atomic<bool> outage = false;
+    std::atomic<bool> stalled = false;
+    std::atomic<bool> keepPlayerPage = false; // see setEndedSessionKeepsPlayer()
+    std::atomic<PlayerMedia> media = PlayerMedia::Canvas;
 
     mutable std::mutex mutex; // guards the members below
     std::unique_ptr<httplib::Server> server;
@@ -156,6 +164,7 @@ struct SiteServer::Impl
     // joined at the next outage or at stop(), so that ending an outage never waits for it.
     std::unique_ptr<httplib::Server> retiredServer;
     std::thread retiredThread;
+    std::unique_ptr<StallSink> stallSink; // holds the port during a stall
     int port = -1;
     std::string error;
 };
@@ -176,6 +185,10 @@ SiteServer::Impl::Impl(SiteOptions opts) : options(std::move(opts))
     state->setSessionLifetimeMs(options.sessionLifetimeMs);
     state->setPlayerFailureRate(options.playerFailureRate, options.playerFailureSeed);
     state->failNextPlayerLoads(options.failNextPlayerLoads);
+    state->setPlayerHangRate(options.playerHangRate, options.playerHangSeed);
+    state->hangNextPlayers(options.hangNextPlayers);
+    keepPlayerPage = options.endedSessionKeepsPlayer;
+    media = options.playerMedia;
 }
 
 std::optional<SiteServer::Impl::Visit> SiteServer::Impl::visit(const Request& req) const
@@ -338,7 +351,12 @@ void SiteServer::Impl::heartbeat(const Request& req, Response& res)
         if (const auto lesson = lessonOf(q, true)) {
             state->heartbeatWithoutSession(player, lesson->first, lesson->second, seen);
         }
-        sendJson(res, {{u"ok"_s, false}, {u"error"_s, u"login required"_s}}, 401);
+        // The player page does what this says: stay and go on reporting, or go to log in.
+        sendJson(res,
+                 {{u"ok"_s, false},
+                  {u"error"_s, u"login required"_s},
+                  {u"keepPage"_s, bool(keepPlayerPage)}},
+                 401);
         return;
     }
     int category = 0;
@@ -411,9 +429,17 @@ void SiteServer::Impl::routes(httplib::Server& server)
     server.Get("/course/frame/header", page([this](const Request&, Response& res, const Visit& v) {
                    sendHtml(res, pages::headerFrame(charset, v.session.user));
                }));
-    server.Get("/course/frame/course", page([this](const Request&, Response& res, const Visit& v) {
-                   sendHtml(res, pages::courseFrame(charset, v.session.category));
-               }));
+    // The program fetches the course frame again now and then to learn whether its session is
+    // alive, so each fetch is recorded (cheaply) with the answer it got; it counts no study.
+    server.Get("/course/frame/course", [this](const Request& req, Response& res) {
+        const auto v = visit(req);
+        if (req.method != "HEAD") {
+            state->record(u"course-frame"_s, v ? v->session.user : QString(),
+                          {{u"session"_s, v.has_value()}});
+        }
+        sendHtml(res, v ? pages::courseFrame(charset, v->session.category)
+                        : pages::login(charset, {}, {}));
+    });
     server.Get("/course/info", page([this](const Request& req, Response& res, const Visit&) {
                    const Fields q = query(req);
                    QString heading = infoHeading(fieldValue(q, "page"_L1));
@@ -469,22 +495,34 @@ void SiteServer::Impl::routes(httplib::Server& server)
                 }));
 
     // The lesson player and its reports.
-    server.Get("/player/play", page([this](const Request& req, Response& res, const Visit& v) {
-                   int category = 0;
-                   int lesson = 0;
-                   if (!lessonParams(req, res, false, category, &lesson)) {
-                       return;
-                   }
-                   if (req.method == "HEAD") {
-                       sendHtml(res, pages::player(charset, category, lesson, {}, heartbeatMs));
-                   } else if (const auto id = state->openPlayer(v.session.user, category, lesson)) {
-                       sendHtml(res, pages::player(charset, category, lesson, *id, heartbeatMs));
-                   } else {
-                       sendHtml(res,
-                                pages::simple(charset, u"课件加载失败"_s, u"player_failed.html"_s),
-                                500);
-                   }
-               }));
+    server.Get(
+        "/player/play", page([this](const Request& req, Response& res, const Visit& v) {
+            int category = 0;
+            int lesson = 0;
+            if (!lessonParams(req, res, false, category, &lesson)) {
+                return;
+            }
+            pages::PlayerPage player{.category = category,
+                                     .lesson = lesson,
+                                     .heartbeatMs = heartbeatMs,
+                                     .media = QString::fromLatin1(playerMediaName(media))};
+            if (req.method == "HEAD") {
+                sendHtml(res, pages::player(charset, player));
+            } else if (const auto opened = state->openPlayer(v.session.user, category, lesson)) {
+                player.playerId = opened->id;
+                player.hangs = opened->hangs;
+                sendHtml(res, pages::player(charset, player));
+            } else {
+                sendHtml(res, pages::simple(charset, u"课件加载失败"_s, u"player_failed.html"_s),
+                         500);
+            }
+        }));
+    // What the player's video loads in the "unsupported" mode: not media at all, under a type
+    // no browser plays.
+    server.Get("/player/media/unsupported", [](const Request&, Response& res) {
+        res.set_header("Cache-Control", "no-store");
+        res.set_content("not a video\n", "video/x-lumora-unplayable");
+    });
     const auto beat = [this](const Request& req, Response& res) { heartbeat(req, res); };
     server.Get("/player/heartbeat", beat);
     server.Post("/player/heartbeat", beat);
@@ -643,6 +681,8 @@ void SiteServer::stop()
 {
     Impl& d = *m_impl;
     std::lock_guard lock(d.mutex);
+    d.stallSink.reset(); // closes what it holds
+    d.stalled = false;
     d.retireLocked();
     d.retireLocked(); // joins what the first call retired
     d.outage = false;
@@ -699,11 +739,44 @@ void SiteServer::failNextPlayerLoads(int count)
     m_impl->state->record(u"fault"_s, {}, {{u"failNextPlayerLoads"_s, count}});
 }
 
+void SiteServer::hangNextPlayers(int count)
+{
+    m_impl->state->hangNextPlayers(count);
+    m_impl->state->record(u"fault"_s, {}, {{u"hangNextPlayers"_s, count}});
+}
+
+void SiteServer::setPlayerHangRate(double fraction, std::uint64_t seed)
+{
+    m_impl->state->setPlayerHangRate(fraction, seed);
+    m_impl->state->record(
+        u"fault"_s, {},
+        {{u"playerHangRate"_s, fraction}, {u"playerHangSeed"_s, QString::number(seed)}});
+}
+
+void SiteServer::setPlayerMedia(PlayerMedia media)
+{
+    m_impl->media = media;
+    m_impl->state->record(u"fault"_s, {},
+                          {{u"playerMedia"_s, QString::fromLatin1(playerMediaName(media))}});
+}
+
+void SiteServer::setEndedSessionKeepsPlayer(bool keep)
+{
+    m_impl->keepPlayerPage = keep;
+    m_impl->state->record(u"fault"_s, {},
+                          {{u"endedSessionPlayer"_s, keep ? u"stay"_s : u"login"_s}});
+}
+
+int SiteServer::endAllSessions()
+{
+    return m_impl->state->endAllSessions();
+}
+
 bool SiteServer::beginOutage()
 {
     Impl& d = *m_impl;
     std::lock_guard lock(d.mutex);
-    if (d.port <= 0 || d.outage) {
+    if (d.port <= 0 || d.outage || d.stalled) {
         return false;
     }
     d.outage = true;
@@ -735,6 +808,63 @@ bool SiteServer::inOutage() const
     return m_impl->outage;
 }
 
+bool SiteServer::beginStall()
+{
+    Impl& d = *m_impl;
+    std::lock_guard lock(d.mutex);
+    if (d.port <= 0 || d.outage || d.stalled) {
+        return false;
+    }
+    d.retireLocked();
+    auto sink = std::make_unique<StallSink>();
+    if (!sink->listen(d.options.bind, d.port, d.error)) {
+        const std::string error = d.error;
+        if (d.listenLocked(d.port) < 0) {
+            d.outage = true; // neither stalled nor serving: refused, as in an outage
+            d.state->record(u"outage-begin"_s, {});
+        }
+        d.error = error;
+        return false;
+    }
+    // The stopped server would still serve the connections open now (up to a second, while
+    // they are kept alive); a stalled site answers none, so they are closed before the sink
+    // accepts any of its own.
+    const int closed = shutDownConnectionsTo(d.port);
+    d.stalled = true;
+    d.state->record(u"stall-begin"_s, {}, {{u"closedConnections"_s, closed}});
+    SiteState* state = d.state.get();
+    d.stallSink = std::move(sink);
+    d.stallSink->start([state](const std::string& line) {
+        state->record(u"stall-request"_s, {}, {{u"request"_s, QString::fromStdString(line)}});
+    });
+    return true;
+}
+
+bool SiteServer::endStall()
+{
+    Impl& d = *m_impl;
+    std::lock_guard lock(d.mutex);
+    if (d.port <= 0 || !d.stalled) {
+        return false;
+    }
+    const StallSink::Counts counts = d.stallSink->stop();
+    d.stallSink.reset();
+    d.stalled = false;
+    d.state->record(u"stall-end"_s, {},
+                    {{u"connections"_s, counts.connections}, {u"dropped"_s, counts.dropped}});
+    if (d.listenLocked(d.port) < 0) {
+        d.outage = true;
+        d.state->record(u"outage-begin"_s, {});
+        return false;
+    }
+    return true;
+}
+
+bool SiteServer::inStall() const
+{
+    return m_impl->stalled;
+}
+
 std::int64_t SiteServer::clockMs() const
 {
     return m_impl->state->nowMs();
@@ -744,6 +874,39 @@ std::int64_t SiteServer::lastCountedHeartbeatMs(const std::string& user, int cat
                                                 int lesson) const
 {
     return m_impl->state->lastCountedMs(QString::fromStdString(user), category, lesson);
+}
+
+LessonTotals SiteServer::studyMilliseconds(const std::string& user) const
+{
+    const auto totals = m_impl->state->lessonMilliseconds(QString::fromStdString(user));
+    return {totals.begin(), totals.end()};
+}
+
+namespace {
+constexpr std::pair<PlayerMedia, std::string_view> kPlayerMediaNames[] = {
+    {PlayerMedia::Canvas, "canvas"},
+    {PlayerMedia::Unsupported, "unsupported"},
+    {PlayerMedia::Broken, "broken"}};
+} // namespace
+
+std::string_view playerMediaName(PlayerMedia media)
+{
+    for (const auto& [value, name] : kPlayerMediaNames) {
+        if (value == media) {
+            return name;
+        }
+    }
+    return "canvas";
+}
+
+std::optional<PlayerMedia> playerMediaFromName(std::string_view name)
+{
+    for (const auto& [value, known] : kPlayerMediaNames) {
+        if (known == name) {
+            return value;
+        }
+    }
+    return std::nullopt;
 }
 
 bool loadUsersFile(const std::string& path, std::vector<std::pair<std::string, std::string>>& out,

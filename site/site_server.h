@@ -2,15 +2,30 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 // The stand-in training site: login, course page with frames, lesson lists, lesson player,
 // housekeeping test pages and a record of what visitors did, served over HTTP; with fault
-// modes (sessions that end, player loads that fail, outages) for recovery tests.
+// modes (sessions that end, player pages that fail, hang or cannot play, outages, stalls) for
+// recovery tests.
 namespace lumora::site {
+
+// What the player page's <video> plays.
+enum class PlayerMedia
+{
+    Canvas,      // the page's own canvas animation, through its capture stream
+    Unsupported, // a source no browser plays: the video's error is MEDIA_ERR_SRC_NOT_SUPPORTED (4)
+    Broken,      // a stream that loads its metadata, then ends as undecodable: MEDIA_ERR_DECODE (3)
+};
+// "canvas", "unsupported", "broken", and back (nullopt for another name).
+std::string_view playerMediaName(PlayerMedia media);
+std::optional<PlayerMedia> playerMediaFromName(std::string_view name);
 
 struct SiteOptions
 {
@@ -29,7 +44,18 @@ struct SiteOptions
     double playerFailureRate = 0;       // fraction of player loads answered with 500
     std::uint64_t playerFailureSeed = 1;
     int failNextPlayerLoads = 0; // the first N player loads are answered with 500
+    // A player whose report is refused for want of a session stays on its page (and goes on
+    // reporting) instead of going to the login page.
+    bool endedSessionKeepsPlayer = false;
+    // Player pages served to hang: their script stops answering shortly after load.
+    double playerHangRate = 0; // fraction of the player pages served
+    std::uint64_t playerHangSeed = 1;
+    int hangNextPlayers = 0; // the first N player pages served
+    PlayerMedia playerMedia = PlayerMedia::Canvas;
 };
+
+// Study time per lesson: (category, lesson) -> milliseconds.
+using LessonTotals = std::map<std::pair<int, int>, std::int64_t>;
 
 class SiteServer
 {
@@ -42,8 +68,8 @@ public:
     // Binds and serves on a background thread. Returns the bound port once connections are
     // accepted, or -1 (see lastError()). Calling it while running returns the current port.
     int start();
-    // Stops serving (ending an outage) and joins the thread; the record is kept. Safe to call
-    // more than once.
+    // Stops serving (ending an outage or a stall) and joins the thread; the record is kept.
+    // Safe to call more than once.
     void stop();
 
     int port() const;               // while started (in an outage too), else -1
@@ -63,18 +89,48 @@ public:
     void setPlayerFailureRate(double fraction, std::uint64_t seed);
     // Answers the next `count` player loads with 500.
     void failNextPlayerLoads(int count);
+    // Serves the next `count` player pages (loads that do not fail) to hang: shortly after
+    // load an endless loop holds the page's main thread, so it sends no report and answers no
+    // script call. Each is recorded as "player-hung" after its "player-open".
+    void hangNextPlayers(int count);
+    // Serves a `fraction` (0..1) of player pages to hang, drawn as for setPlayerFailureRate
+    // from a generator of its own.
+    void setPlayerHangRate(double fraction, std::uint64_t seed);
+    // What the <video> of player pages served from now on plays.
+    void setPlayerMedia(PlayerMedia media);
+    // What an open player does when its report is refused because its session ended: false
+    // (the default) goes to the login page, true stays on the page and goes on reporting.
+    // Applies to open players too, from their next refused report.
+    void setEndedSessionKeepsPlayer(bool keep);
+    // Ends every open session now, as logging out would (recorded once, as "sessions-ended");
+    // returns how many were open.
+    int endAllSessions();
     // Stops listening: connections to the port are refused until endOutage(). Returns false
-    // when the server is not started or already in an outage.
+    // when the server is not started or already in an outage or a stall.
     bool beginOutage();
     // Listens again on the same port. Returns false (see lastError()) when the port cannot
     // be bound again; the outage then goes on.
     bool endOutage();
     bool inOutage() const;
+    // Stalls: connections to the port are accepted and their requests read, but nothing is
+    // answered until endStall(), which closes every connection still waiting, unanswered.
+    // Connections open when the stall begins are closed at once (a request on one in flight
+    // gets no answer; an idle one's client opens a new connection, which waits). The waiting
+    // takes none of the server's workers. Returns false when the server is not started or
+    // already in a stall or an outage.
+    bool beginStall();
+    // Serves again on the same port. Returns false (see lastError()) when the port cannot be
+    // bound again; the site is then in an outage (endOutage() tries again).
+    bool endStall();
+    bool inStall() const;
 
     // The site clock now, and when it last counted a heartbeat of `user` for that lesson
     // (-1 if never since the start or the last reset).
     std::int64_t clockMs() const;
     std::int64_t lastCountedHeartbeatMs(const std::string& user, int category, int lesson) const;
+    // The study time the site credited to `user` (since the start or the last reset), as the
+    // record's "studyMilliseconds" holds it.
+    LessonTotals studyMilliseconds(const std::string& user) const;
 
 private:
     struct Impl;

@@ -114,6 +114,20 @@ void SiteState::endSession(const QString& id)
     std::erase(m_sessionOrder, id);
 }
 
+int SiteState::endAllSessions()
+{
+    std::lock_guard lock(m_mutex);
+    const qint64 now = nowMs();
+    const auto open = std::ranges::count_if(m_sessions, [&](const auto& entry) {
+        return m_sessionLifetimeMs <= 0 || now - entry.second.loginMs < m_sessionLifetimeMs;
+    });
+    m_sessions.clear();
+    m_sessionOrder.clear();
+    recordLocked(QStringLiteral("sessions-ended"), {},
+                 {{QStringLiteral("sessions"), qint64(open)}});
+    return static_cast<int>(open);
+}
+
 void SiteState::selectCategory(const QString& sessionId, int category)
 {
     std::lock_guard lock(m_mutex);
@@ -136,37 +150,51 @@ void SiteState::setSessionLifetimeMs(qint64 ms)
 void SiteState::setPlayerFailureRate(double fraction, std::uint64_t seed)
 {
     std::lock_guard lock(m_mutex);
-    m_failureRate = std::clamp(fraction, 0.0, 1.0);
-    m_failureRandom.seed(seed);
+    m_loadFailure.rate = std::clamp(fraction, 0.0, 1.0);
+    m_loadFailure.random.seed(seed);
 }
 
 void SiteState::failNextPlayerLoads(int count)
 {
     std::lock_guard lock(m_mutex);
-    m_failNextLoads = std::max(count, 0);
+    m_loadFailure.next = std::max(count, 0);
 }
 
-bool SiteState::nextLoadFailsLocked(QString& cause)
+void SiteState::setPlayerHangRate(double fraction, std::uint64_t seed)
 {
-    if (m_failNextLoads > 0) {
-        --m_failNextLoads;
+    std::lock_guard lock(m_mutex);
+    m_playerHang.rate = std::clamp(fraction, 0.0, 1.0);
+    m_playerHang.random.seed(seed);
+}
+
+void SiteState::hangNextPlayers(int count)
+{
+    std::lock_guard lock(m_mutex);
+    m_playerHang.next = std::max(count, 0);
+}
+
+bool SiteState::LoadFault::hits(QString& cause)
+{
+    if (next > 0) {
+        --next;
         cause = QStringLiteral("next");
         return true;
     }
-    if (m_failureRate <= 0) {
+    if (rate <= 0) {
         return false;
     }
     // 53 random bits as a fraction in [0, 1): the same on every standard library.
-    const double draw = static_cast<double>(m_failureRandom() >> 11) * 0x1.0p-53;
+    const double draw = static_cast<double>(random() >> 11) * 0x1.0p-53;
     cause = QStringLiteral("rate");
-    return draw < m_failureRate;
+    return draw < rate;
 }
 
-std::optional<QString> SiteState::openPlayer(const QString& user, int category, int lesson)
+std::optional<SiteState::OpenedPlayer> SiteState::openPlayer(const QString& user, int category,
+                                                             int lesson)
 {
     std::lock_guard lock(m_mutex);
     QString cause;
-    if (nextLoadFailsLocked(cause)) {
+    if (m_loadFailure.hits(cause)) {
         QJsonObject fields = lessonFields(category, lesson);
         fields.insert(QStringLiteral("cause"), cause);
         recordLocked(QStringLiteral("player-failed"), user, fields);
@@ -178,14 +206,19 @@ std::optional<QString> SiteState::openPlayer(const QString& user, int category, 
                 return a.second.lastSeenMs < b.second.lastSeenMs;
             }));
     }
-    QString id = randomHex(8);
+    OpenedPlayer opened{randomHex(8), m_playerHang.hits(cause)};
     const qint64 now = nowMs();
-    m_players[id] = Player{user, category, lesson, now, now, false};
+    m_players[opened.id] = Player{user, category, lesson, now, now, false};
     QJsonObject fields = lessonFields(category, lesson);
-    fields.insert(QStringLiteral("title"), lessonTitle(category, lesson));
-    fields.insert(QStringLiteral("player"), id);
-    recordLocked(QStringLiteral("player-open"), user, fields);
-    return id;
+    fields.insert(QStringLiteral("player"), opened.id);
+    QJsonObject open = fields;
+    open.insert(QStringLiteral("title"), lessonTitle(category, lesson));
+    recordLocked(QStringLiteral("player-open"), user, open);
+    if (opened.hangs) {
+        fields.insert(QStringLiteral("cause"), cause);
+        recordLocked(QStringLiteral("player-hung"), user, fields);
+    }
+    return opened;
 }
 
 qint64 SiteState::totalLocked(const QString& user, const QString& key) const
@@ -345,6 +378,20 @@ std::map<QString, std::map<QString, qint64>> SiteState::studyMilliseconds() cons
 {
     std::lock_guard lock(m_mutex);
     return m_studyMs;
+}
+
+std::map<std::pair<int, int>, qint64> SiteState::lessonMilliseconds(const QString& user) const
+{
+    std::lock_guard lock(m_mutex);
+    std::map<std::pair<int, int>, qint64> out;
+    const auto it = m_studyMs.find(user);
+    if (it != m_studyMs.end()) {
+        for (const auto& [key, ms] : it->second) {
+            // The keys are lessonKey()'s "category-lesson".
+            out[{key.section(u'-', 0, 0).toInt(), key.section(u'-', 1, 1).toInt()}] = ms;
+        }
+    }
+    return out;
 }
 
 void SiteState::reset()

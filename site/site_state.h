@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace lumora::site {
@@ -53,6 +54,8 @@ public:
     std::optional<SessionInfo> session(const QString& id);
     // Ends the session (recorded as "logout"); unknown ids are ignored.
     void endSession(const QString& id);
+    // Ends every open session now (recorded as "sessions-ended"); returns how many.
+    int endAllSessions();
     // Selects a category for the session and records a "category" event.
     void selectCategory(const QString& sessionId, int category);
 
@@ -63,10 +66,19 @@ public:
     void setPlayerFailureRate(double fraction, std::uint64_t seed);
     // The next `count` player loads fail, before any drawn at random.
     void failNextPlayerLoads(int count);
+    // Likewise for player pages served to hang (loads that fail are not drawn for this).
+    void setPlayerHangRate(double fraction, std::uint64_t seed);
+    void hangNextPlayers(int count);
 
-    // Creates a player instance, records "player-open" and returns its id; when the load is
-    // to fail, records "player-failed" instead and returns nullopt.
-    std::optional<QString> openPlayer(const QString& user, int category, int lesson);
+    struct OpenedPlayer
+    {
+        QString id;
+        bool hangs = false; // its page is to stop answering shortly after load
+    };
+    // Creates a player instance, records "player-open" (then "player-hung" when its page is to
+    // hang) and returns it; when the load is to fail, records "player-failed" instead and
+    // returns nullopt.
+    std::optional<OpenedPlayer> openPlayer(const QString& user, int category, int lesson);
 
     enum class BeatStatus
     {
@@ -108,6 +120,8 @@ public:
     std::vector<RecordedEvent> events() const;
     // user -> "category-lesson" -> milliseconds
     std::map<QString, std::map<QString, qint64>> studyMilliseconds() const;
+    // The totals of one user: (category, lesson) -> milliseconds.
+    std::map<std::pair<int, int>, qint64> lessonMilliseconds(const QString& user) const;
     // Forgets events and study time; sessions and open players stay.
     void reset();
 
@@ -122,8 +136,17 @@ private:
         bool ended = false;
     };
 
+    // Which player loads a fault hits: the next N, then a seeded fraction of the others.
+    struct LoadFault
+    {
+        int next = 0;
+        double rate = 0;
+        std::mt19937_64 random;
+        // Whether it hits this load, and why: "next" or "rate".
+        bool hits(QString& cause);
+    };
+
     void recordLocked(const QString& kind, const QString& user, QJsonObject fields);
-    bool nextLoadFailsLocked(QString& cause);
     qint64 totalLocked(const QString& user, const QString& key) const;
     QString randomHex(int bytes);
 
@@ -142,9 +165,8 @@ private:
     std::map<QString, std::map<QString, qint64>> m_lastCountedMs;
 
     qint64 m_sessionLifetimeMs = 0;
-    int m_failNextLoads = 0;
-    double m_failureRate = 0;
-    std::mt19937_64 m_failureRandom;
+    LoadFault m_loadFailure;
+    LoadFault m_playerHang;
 };
 
 } // namespace lumora::site

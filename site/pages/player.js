@@ -1,6 +1,7 @@
 // The lesson player: a canvas animation, shown through a muted, autoplaying <video> fed by
 // the canvas's capture stream, and a heartbeat that reports what the page sees: whether it is
-// visible and focused, and whether its video plays and how far.
+// visible and focused, and whether its video plays, how far, and with which error. The site
+// may instead give the video a source it cannot play (data-media).
 (function () {
   'use strict';
   var LOGIN_PAGE = '/permission/loginAction.do?method=init';
@@ -11,6 +12,7 @@
   var canvas = document.getElementById('screen');
   var video = document.getElementById('video');
   var stopped = false;
+  var refused = false; // the last report was refused for want of a session
   var started = performance.now();
 
   function clockText(seconds) {
@@ -46,18 +48,72 @@
   }
   requestAnimationFrame(draw);
 
-  // The video plays what the canvas draws; a hidden page stops both, as with a real lesson.
-  if (canvas.captureStream) {
-    video.srcObject = canvas.captureStream(25);
-    video.play().catch(function () {});
+  // The parts of a WebM file up to its first frame: the EBML header, a segment of unknown
+  // size, its Info and one VP8 video track.
+  function webmHeader() {
+    function element(id, body) { // with an 8-byte size
+      var out = id.slice();
+      out.push(1);
+      for (var shift = 48; shift >= 0; shift -= 8) {
+        out.push(Math.floor(body.length / Math.pow(2, shift)) % 256);
+      }
+      return out.concat(body);
+    }
+    function uint(id, value) {
+      return element(id, [value >>> 24, (value >>> 16) & 255, (value >>> 8) & 255, value & 255]);
+    }
+    function text(id, value) {
+      return element(id, value.split('').map(function (c) { return c.charCodeAt(0); }));
+    }
+    var ebml = element([0x1A, 0x45, 0xDF, 0xA3], [].concat(
+      uint([0x42, 0x86], 1), uint([0x42, 0xF7], 1), uint([0x42, 0xF2], 4), uint([0x42, 0xF3], 8),
+      text([0x42, 0x82], 'webm'), uint([0x42, 0x87], 2), uint([0x42, 0x85], 2)));
+    var segment = [0x18, 0x53, 0x80, 0x67, 0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF];
+    var info = element([0x15, 0x49, 0xA9, 0x66], uint([0x2A, 0xD7, 0xB1], 1000000));
+    var track = element([0xAE], [].concat(
+      uint([0xD7], 1), uint([0x73, 0xC5], 1), uint([0x83], 1), text([0x86], 'V_VP8'),
+      element([0xE0], uint([0xB0], 320).concat(uint([0xBA], 180)))));
+    var tracks = element([0x16, 0x54, 0xAE, 0x6B], track);
+    return new Uint8Array(ebml.concat(segment, info, tracks));
   }
+
+  // A stream that gets as far as its metadata and then ends as undecodable, so the video's
+  // error is MEDIA_ERR_DECODE rather than "not supported".
+  function breakVideo() {
+    var source = new MediaSource();
+    var buffer = null;
+    function end() {
+      if (buffer && !buffer.updating && video.readyState >= 1 && source.readyState === 'open') {
+        source.endOfStream('decode');
+      }
+    }
+    source.addEventListener('sourceopen', function () {
+      buffer = source.addSourceBuffer('video/webm; codecs="vp8"');
+      buffer.addEventListener('updateend', end);
+      buffer.appendBuffer(webmHeader());
+    });
+    video.addEventListener('loadedmetadata', end);
+    video.src = URL.createObjectURL(source);
+  }
+
+  // The video plays what the canvas draws; a hidden page stops both, as with a real lesson.
+  var media = box.dataset.media;
+  if (media === 'unsupported') {
+    video.src = '/player/media/unsupported';
+  } else if (media === 'broken' && window.MediaSource) {
+    breakVideo();
+  } else if (canvas.captureStream) {
+    video.srcObject = canvas.captureStream(25);
+  }
+  video.play().catch(function () {});
 
   function seen() {
     return {
       visibility: document.visibilityState,
       focus: document.hasFocus(),
       videoPlaying: !video.paused && !video.ended && video.readyState >= 2,
-      videoTime: video.currentTime
+      videoTime: video.currentTime,
+      videoError: video.error ? video.error.code : null
     };
   }
 
@@ -68,29 +124,57 @@
     document.getElementById('state').textContent = text;
   }
 
+  // The session has ended. Some sites send the window to the login page; others keep the
+  // player on screen and only refuse its reports, which it goes on sending. The answer says
+  // which this site does.
+  function sessionEnded(answer) {
+    if (answer.keepPage) {
+      refused = true;
+      document.getElementById('state').textContent = '登录已失效，学习时长未记录';
+      return;
+    }
+    stop('登录已失效');
+    window.location.href = LOGIN_PAGE;
+  }
+
   function heartbeat() {
     fetch(beatUrl, {
       method: 'POST', credentials: 'same-origin', cache: 'no-store',
       headers: { 'Content-Type': 'application/json' }, body: JSON.stringify(seen())
     })
       .then(function (r) {
-        // The session has ended: this window goes to the login page, as the real site does.
         if (r.status === 401) {
-          stop('登录已失效');
-          window.location.href = LOGIN_PAGE;
-          return {};
+          return r.json().catch(function () { return {}; }).then(function (j) {
+            sessionEnded(j);
+            return {};
+          });
         }
         return r.json();
       })
       .then(function (j) {
         if (j.ended) { stop('课件已退出'); return; }
         if (j.ok) {
+          if (refused) {
+            refused = false;
+            document.getElementById('state').textContent = '正在播放';
+          }
           document.getElementById('studied').textContent = '已记录学习时长：' + j.seconds + ' 秒';
         }
       })
       .catch(function () {});
   }
-  var timer = setInterval(heartbeat, parseInt(box.dataset.heartbeatMs, 10));
+  // A page served to hang sends no report at all, and shortly after load an endless loop
+  // takes its main thread for good: no script call into the page is ever answered again. A
+  // video still waiting for its first frame holds back the load event, so the loop starts half
+  // a second after this script at the latest.
+  var timer = 0;
+  if (box.dataset.hang === '1') {
+    var hang = function () { for (;;) { /* never returns */ } };
+    window.addEventListener('load', function () { setTimeout(hang, 100); });
+    setTimeout(hang, 500);
+  } else {
+    timer = setInterval(heartbeat, parseInt(box.dataset.heartbeatMs, 10));
+  }
 
   window.addEventListener('pagehide', function () {
     navigator.sendBeacon('/player/close?player=' + encodeURIComponent(box.dataset.player));

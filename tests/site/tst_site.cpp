@@ -15,6 +15,8 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
 
 using namespace Qt::StringLiterals;
 using namespace lumora::site;
@@ -59,6 +61,7 @@ struct Site
     {
         httplib::Client client("127.0.0.1", port);
         client.set_default_headers({{"Cookie", cookie}});
+        client.set_read_timeout(60); // long enough to outwait any stall a test makes
         const auto r = post ? client.Post(path.toStdString(), body, "text/plain")
                             : client.Get(path.toStdString());
         const std::string set = r ? r->get_header_value("Set-Cookie") : std::string();
@@ -169,12 +172,13 @@ private slots:
         // Each counted heartbeat credits the time since the previous one (or the page) and is
         // recorded with what the player saw; what it left out or mistyped is null.
         const QByteArray seen =
-            R"({"visibility":"visible","focus":false,"videoPlaying":true,"videoTime":3.5})";
+            R"({"visibility":"visible","focus":false,"videoPlaying":true,"videoTime":3.5,"videoError":4})";
         site.now += 4000;
         QCOMPARE(site.beat(2, 1, first, seen.toStdString()).json("creditedMs"), 4000);
         site.now += 6500;
         QCOMPARE(site.beat(2, 1, first, R"({"visibility":7})").json("seconds"), 10);
         QCOMPARE(site.server->lastCountedHeartbeatMs("demo", 2, 1), site.now.load());
+        QCOMPARE(site.server->studyMilliseconds("demo"), (LessonTotals{{{2, 1}, 10500}}));
         const QList<QJsonObject> beats = site.events("heartbeat");
         for (const QString& key : QJsonDocument::fromJson(seen).object().keys())
             QVERIFY(beats[0][key] == QJsonDocument::fromJson(seen)[key] && beats[1][key].isNull());
@@ -189,6 +193,35 @@ private slots:
         QVERIFY(exit.json("endedPlayers") == 2 && exit.json("lesson") == 20);
         QVERIFY(site.beat(0, 20, second).json("ended").toBool());
         QCOMPARE(site.events("heartbeat").size(), 2);
+    }
+
+    void courseFrame_answersPerSessionAndCountsNoStudy()
+    {
+        Site site;
+        site.login();
+        const QString player = site.play(1, 2).player();
+        site.now += 3000;
+        QCOMPARE(site.beat(1, 2, player).status, 200);
+        const auto before = site.server->studyMilliseconds("demo");
+        // Fetched again and again, as the program asks whether its session is alive: the frame
+        // with a session, the login page without one; each fetch is recorded, nothing else.
+        for (const auto& [session, logout] : {std::pair{true, false}, {false, true}}) {
+            if (logout)
+                site.get("/permission/loginAction.do?method=logout");
+            for (int i = 0; i < 3; ++i) {
+                site.now += 20000;
+                const QString html = site.get("/course/frame/course").text();
+                QCOMPARE(html.contains(u"学习课程"_s), session);
+                QCOMPARE(html.contains("name=\"userName\"") && html.contains("name=\"Password\""),
+                         !session);
+                QCOMPARE(site.events("course-frame").last()["session"].toBool(), session);
+            }
+        }
+        QCOMPARE(site.events("course-frame").size(), 6);
+        for (const char* kind : {"course-menu", "category"})
+            QVERIFY(site.events(kind).isEmpty());
+        QCOMPARE(site.events("player-open").size(), 1);
+        QCOMPARE(site.server->studyMilliseconds("demo"), before);
     }
 
     void sessionLifetime_endsSessionsAfterLogin()
@@ -206,6 +239,80 @@ private slots:
         const QJsonObject last = site.events("heartbeat").last();
         QVERIFY(last["session"] == false && last["creditedMs"] == 0 && last["user"] == "demo"_L1 &&
                 site.events("session-expired").size() == 1);
+    }
+
+    void hungPlayers_nextThenDrawnAfterLoadsThatFail()
+    {
+        Site site;
+        site.login();
+        const auto served = [&](int loads) {
+            QString pattern; // x: failed, h: served to hang, .: served to play
+            for (int i = 0; i < loads; ++i) {
+                const Reply r = site.play(0, i);
+                pattern += r.status == 500 ? 'x' : r.text().contains("data-hang=\"1\"") ? 'h' : '.';
+            }
+            return pattern;
+        };
+        site.server->failNextPlayerLoads(1);
+        site.server->hangNextPlayers(2);
+        QCOMPARE(served(4), "xhh.");
+        const QList<QJsonObject> hung = site.events("player-hung");
+        const QList<QJsonObject> opened = site.events("player-open");
+        QVERIFY(hung.size() == 2 && hung[1]["lesson"] == 2 && hung[1]["cause"] == "next"_L1);
+        QCOMPARE(hung[1]["player"], opened[1]["player"]);
+        // A page that hangs sends no report, so its time is never credited.
+        site.now += 60000;
+        QVERIFY(site.server->studyMilliseconds("demo").empty());
+
+        // A seed draws the same pages on every run.
+        site.server->setPlayerHangRate(0.5, 11);
+        const QString drawn = served(20);
+        QVERIFY2(drawn.count('h') > 3 && drawn.count('h') < 17, qPrintable(drawn));
+        site.server->setPlayerHangRate(0.5, 11);
+        QCOMPARE(served(20), drawn);
+    }
+
+    void playerMedia_namedOnThePagesServedAfterTheSetting()
+    {
+        Site site;
+        site.login();
+        QVERIFY(site.play(0, 0).text().contains("data-media=\"canvas\""));
+        for (const char* name : {"unsupported", "broken", "canvas"}) {
+            site.server->setPlayerMedia(playerMediaFromName(name).value());
+            QVERIFY(site.play(0, 0).text().contains(u"data-media=\"%1\""_s.arg(name)));
+            QCOMPARE(site.events("fault").last()["playerMedia"].toString(), name);
+        }
+        QVERIFY(!playerMediaFromName("vhs"));
+    }
+
+    void endedSessions_refuseReportsAndTellThePlayerWhetherToStay_data()
+    {
+        QTest::addColumn<bool>("keep");
+        QTest::newRow("login") << false;
+        QTest::newRow("stay") << true;
+    }
+    void endedSessions_refuseReportsAndTellThePlayerWhetherToStay()
+    {
+        QFETCH(bool, keep);
+        Site site;
+        site.login();
+        const QString player = site.play(0, 3).player();
+        site.server->setEndedSessionKeepsPlayer(keep);
+        site.now += 2000;
+        QCOMPARE(site.beat(0, 3, player).status, 200);
+        const LessonTotals counted = site.server->studyMilliseconds("demo");
+
+        QCOMPARE(site.server->endAllSessions(), 1);
+        QCOMPARE(site.events("sessions-ended").last()["sessions"], 1);
+        // Every report after that is refused, says whether the page stays, and credits nothing.
+        for (int i = 0; i < 2; ++i) {
+            site.now += 5000;
+            const Reply refused = site.beat(0, 3, player);
+            QVERIFY(refused.status == 401 && refused.json("keepPage") == keep);
+            QCOMPARE(site.events("heartbeat").last()["session"], false);
+        }
+        QCOMPARE(site.server->studyMilliseconds("demo"), counted);
+        QVERIFY(site.get("/course/main").text().contains("name=\"userName\""));
     }
 
     void faults_playerLoadsFailAndOutagesRefuseConnections()
@@ -235,18 +342,87 @@ private slots:
         QCOMPARE(site.events("outage-begin").size() + site.events("outage-end").size(), 2);
     }
 
+    void stall_holdsRequestsUnansweredThenDropsThem()
+    {
+        using namespace std::chrono_literals;
+        Site site;
+        const auto waitFor = [&](const QString& path) {
+            return std::async(std::launch::async, [&site, path] { return site.get(path).status; });
+        };
+        // A connection kept alive from before: the stall closes it, so it gets no answer either.
+        httplib::Client kept("127.0.0.1", site.port);
+        kept.set_keep_alive(true);
+        kept.set_read_timeout(60);
+        QCOMPARE(kept.Get("/")->status, 200);
+
+        QVERIFY(site.server->beginStall() && site.server->inStall());
+        QVERIFY(!site.server->beginStall() && !site.server->beginOutage());
+        auto keptReply = std::async(std::launch::async, [&] { return kept.Get("/?kept").error(); });
+        // More waiting clients than the server has workers: the site must come back after.
+        constexpr int kWaiting = 24;
+        std::vector<std::future<int>> waiting;
+        for (int i = 0; i < kWaiting; ++i)
+            waiting.push_back(waitFor(u"/?n=%1"_s.arg(i)));
+        QTRY_VERIFY_WITH_TIMEOUT(site.events("stall-request").size() >= kWaiting, 20000);
+        QVERIFY(std::ranges::none_of(
+            waiting, [](auto& w) { return w.wait_for(0s) == std::future_status::ready; }));
+
+        QVERIFY(site.server->endStall() && !site.server->inStall());
+        for (auto& w : waiting)
+            QVERIFY(w.wait_for(30s) == std::future_status::ready && w.get() == 0);
+        QVERIFY(keptReply.wait_for(30s) == std::future_status::ready &&
+                keptReply.get() != httplib::Error::Success);
+        const QJsonObject end = site.events("stall-end").last();
+        QVERIFY(end["connections"].toInt() >= kWaiting && end["dropped"] == end["connections"]);
+        QCOMPARE(site.get("/").status, 200);
+
+        // Stopping does not wait for a client that waits.
+        QVERIFY(site.server->beginStall());
+        auto last = waitFor(u"/last"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            site.events("stall-request").last()["request"].toString().startsWith("GET /last "),
+            20000);
+        const auto stopping = std::chrono::steady_clock::now();
+        site.server->stop();
+        QVERIFY(std::chrono::steady_clock::now() - stopping < 5s);
+        QVERIFY(last.wait_for(30s) == std::future_status::ready && last.get() == 0);
+        QVERIFY(!site.server->inStall() && !site.server->endStall());
+    }
+
     void program_optionsAndStopSignal()
     {
         QProcess process;
-        process.start(LUMORA_SITE_BINARY, {"--port=0", "--player-fail-next=1"});
+        process.start(LUMORA_SITE_BINARY,
+                      {"--port=0", "--player-fail-next=1", "--ended-session-player=stay",
+                       "--player-hang-next=1", "--player-media=broken"});
         // The line is written and flushed at once: one read gets it whole.
         QVERIFY(process.waitForReadyRead(10000));
         const QByteArray line = process.readLine();
         QVERIFY2(line.startsWith("lumora-site listening on http://127.0.0.1:"), line.constData());
         Site client(line.split(':').last().trimmed().toInt());
         QVERIFY(client.login() && client.play(0, 0).status == 500);
+        const QString hung = client.play(0, 0).text();
+        QVERIFY(hung.contains("data-hang=\"1\"") && hung.contains("data-media=\"broken\""));
+        QCOMPARE(Site(client.port).beat(0, 0, "x").json("keepPage"), true);
         process.terminate();
         QVERIFY(process.waitForFinished(15000) && process.exitCode() == 0);
+    }
+
+    void program_refusesBadOptions_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("ended-session-player") << QStringList{"--ended-session-player=maybe"};
+        QTest::newRow("player-hang-rate") << QStringList{"--player-hang-rate=1.5"};
+        QTest::newRow("player-media") << QStringList{"--player-media=vhs"};
+        QTest::newRow("stall without its length") << QStringList{"--stall-at=1"};
+    }
+    void program_refusesBadOptions()
+    {
+        QFETCH(QStringList, arguments);
+        QProcess process;
+        process.start(LUMORA_SITE_BINARY, QStringList{"--port=0"} + arguments);
+        QVERIFY(process.waitForFinished(15000));
+        QVERIFY2(process.exitCode() == 2, process.readAllStandardError().constData());
     }
 };
 
