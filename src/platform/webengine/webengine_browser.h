@@ -31,6 +31,8 @@ struct BrowserEnvironment
     int busy = 0;
     // Whether a page of the current profile has started loading anything yet.
     bool profileInUse = false;
+    // Ends a renderer that stopped answering (platform::endProcess, or a test's stand-in).
+    std::function<bool(qint64 pid)> endProcess;
 };
 
 inline constexpr auto kWalkScriptName = "lumora-walk";

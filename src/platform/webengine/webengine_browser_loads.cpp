@@ -8,10 +8,6 @@
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineScriptCollection>
 
-#ifdef Q_OS_UNIX
-#include <signal.h>
-#endif
-
 namespace lumora::platform::webengine {
 
 namespace {
@@ -87,22 +83,17 @@ void WebEngineBrowser::startTimeoutElapsed()
 // WORKAROUND (Qt 6.4.2, re-check on upgrade): Qt has no call that ends a hung renderer, and a
 // navigation away from a page whose script never returns waits on that renderer indefinitely.
 // End the process ourselves, as a browser's "kill page" does; the termination handler then
-// loads `next`. Not done on Windows yet: there the navigation waits.
+// loads `next`.
 bool WebEngineBrowser::endUnresponsiveRenderer(const QUrl& next)
 {
-    if (!m_load.unresponsive() || !m_page)
+    if (!m_load.unresponsive() || !m_page || !m_env->endProcess)
         return false;
-#ifdef Q_OS_UNIX
     const qint64 pid = m_page->renderProcessPid();
-    if (pid <= 0 || ::kill(static_cast<pid_t>(pid), SIGKILL) != 0)
+    if (pid <= 0 || !m_env->endProcess(pid))
         return false;
     qCWarning(lcEngine) << "ended the unresponsive renderer of" << url().toDisplayString();
     m_load.rendererEnded(next);
     return true;
-#else
-    Q_UNUSED(next);
-    return false;
-#endif
 }
 
 void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info)
