@@ -2,6 +2,7 @@
 
 #include "lumora_config.h"
 #include "platform/console.h"
+#include "platform/log_file.h"
 #include "platform/user_folders.h"
 #include "platform/webengine/qt_platform.h"
 #include "shell/main_window.h"
@@ -88,6 +89,7 @@ int main(int argc, char* argv[])
 
     shell::AppConfig config = parseCommandLine(app);
     config.dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    const platform::LogFile logFile(config.dataFolder); // lumora.* messages in lumora.log there
 
     platform::QtPlatform platform;
     study::StudyLog studyLog(config.dataFolder);

@@ -9,6 +9,12 @@
 #include <QTemporaryFile>
 #include <QThread>
 
+#ifdef Q_OS_WIN
+#include <QtCore/qt_windows.h>
+#else
+#include <cstdio>
+#endif
+
 namespace lumora::platform {
 
 namespace {
@@ -70,6 +76,17 @@ WriteResult writeFileAtomically(const QString& path, const QByteArray& data)
                                           .arg(QDir::toNativeSeparators(path), file.errorString());
         QThread::msleep(kReplacePauseMs);
     }
+}
+
+bool replaceFile(const QString& from, const QString& to)
+{
+#ifdef Q_OS_WIN
+    return MoveFileExW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(from).utf16()),
+                       reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(to).utf16()),
+                       MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+#endif
 }
 
 QByteArray toSystemCodePage(const QString& text)

@@ -34,6 +34,10 @@ struct WriteResult
 // readable and writable by its owner only. On failure the old file stays whole.
 WriteResult writeFileAtomically(const QString& path, const QByteArray& data);
 
+// Replaces `to` with `from` in one step (a rename over it): `to` is the old file or the new one,
+// never missing. False when the system refused, both files then as they were.
+bool replaceFile(const QString& from, const QString& to);
+
 // Text in the system's 8-bit code page (UTF-8 on Linux).
 QByteArray toSystemCodePage(const QString& text);
 QString fromSystemCodePage(const QByteArray& bytes);

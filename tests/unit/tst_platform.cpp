@@ -1,13 +1,49 @@
-// The platform's own services: keeping the system awake.
+// The platform's own services: the log file and keeping the system awake.
 
+#include "platform/files.h"
+#include "platform/log_file.h"
+#include "platform/logging.h"
 #include "platform/system_sleep_inhibitor.h"
 
+#include <QDir>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace lumora;
+using platform::LogFile;
+
+Q_LOGGING_CATEGORY(lcOther, "other.area")
 
 namespace {
+
+// What reached the message handler installed before the log file.
+QStringList g_passedOn;
+void recordMessage(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    g_passedOn << message;
+}
+
+// The handler before the log file records what it gets, for the length of one test.
+struct RecordedHandler
+{
+    RecordedHandler()
+    {
+        g_passedOn.clear();
+        m_test = qInstallMessageHandler(recordMessage);
+    }
+    ~RecordedHandler() { qInstallMessageHandler(m_test); }
+    QtMessageHandler m_test;
+};
+
+// A log file's lines; it starts with a byte-order mark.
+QStringList fileLines(const QString& path)
+{
+    QByteArray bytes = platform::readWholeFile(path).value_or("");
+    if (!bytes.startsWith("\xEF\xBB\xBF"))
+        return {"no byte-order mark"};
+    return QString::fromUtf8(bytes.mid(3)).split('\n', Qt::SkipEmptyParts);
+}
 
 // A way of staying awake that is there or not, writing what is asked of it into a shared record.
 class FakeBlocker final : public platform::SleepBlocker
@@ -38,8 +74,76 @@ class PlatformTest : public QObject
 {
     Q_OBJECT
 private slots:
+    void logFile_lumoraCategoriesOnly_allPassedOn();
+    void logFile_rotatesAtTheLimit_keepsOnePreviousFile();
+    void logFile_unwritableFolder_stillPassesOn();
     void sleepInhibitor_firstWayThatWorks_heldUntilReleased();
 };
+
+void PlatformTest::logFile_lumoraCategoriesOnly_allPassedOn()
+{
+    QTemporaryDir dir;
+    {
+        const RecordedHandler recorded;
+        const LogFile log(dir.path());
+        qCInfo(lcStudy) << "学习开始";
+        qCWarning(lcEngine).noquote() << "two\nlines";
+        qCDebug(lcPage) << "debug is off";
+        qCWarning(lcOther) << "another area";
+        qWarning() << "no area";
+        QLoggingCategory::setFilterRules("lumora.page.debug=true");
+        qCDebug(lcPage) << "debug is on";
+        QLoggingCategory::setFilterRules({});
+        QCOMPARE(g_passedOn.size(), 5); // all but the debug line filtered out
+    }
+    qCInfo(lcState) << "after the log file went";
+    const QRegularExpression stamp(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} )");
+    QStringList lines = fileLines(LogFile::pathIn(dir.path()));
+    for (QString& line : lines) {
+        QVERIFY2(stamp.match(line).hasMatch(), qPrintable(line));
+        line.remove(stamp);
+    }
+    QCOMPARE(lines, QStringList({"info lumora.study: 学习开始", "warning lumora.engine: two lines",
+                                 "debug lumora.page: debug is on"}));
+}
+
+void PlatformTest::logFile_rotatesAtTheLimit_keepsOnePreviousFile()
+{
+    // Lines of about 60 bytes against a limit of 300: several rotations, each replacing the
+    // previous file.
+    QTemporaryDir dir;
+    {
+        const LogFile log(dir.path(), 300);
+        for (int i = 0; i < 40; ++i)
+            qCInfo(lcState).noquote() << "line" << i;
+    }
+    const QStringList files = QDir(dir.path()).entryList(QDir::Files);
+    QCOMPARE(files, QStringList({"lumora.1.log", "lumora.log"}));
+    QList<int> numbers;
+    for (const QString& path : {LogFile::previousPathIn(dir.path()), LogFile::pathIn(dir.path())}) {
+        QVERIFY(QFileInfo(path).size() <= 300);
+        for (const QString& line : fileLines(path))
+            numbers << line.section(' ', -1).toInt();
+    }
+    // The newest lines, none lost between the two files.
+    QVERIFY(numbers.size() > 4);
+    for (qsizetype i = 0; i < numbers.size(); ++i)
+        QCOMPARE(numbers[i], 40 - numbers.size() + i);
+}
+
+void PlatformTest::logFile_unwritableFolder_stillPassesOn()
+{
+    // A folder under a regular file can be made by no one, root included.
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath("file"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    const RecordedHandler recorded;
+    const LogFile log(dir.filePath("file/logs"));
+    qCWarning(lcStudy) << "first";
+    qCWarning(lcStudy) << "second";
+    QCOMPARE(g_passedOn.filter("cannot write the log file").size(), 1);
+    QCOMPARE(g_passedOn.filter(QRegularExpression("first|second")).size(), 2);
+}
 
 void PlatformTest::sleepInhibitor_firstWayThatWorks_heldUntilReleased()
 {
