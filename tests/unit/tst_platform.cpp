@@ -1,4 +1,5 @@
-// The platform's own services: the log file and keeping the system awake.
+// The platform's own services: the log file, text in the system code page, and keeping the
+// system awake.
 
 #include "platform/files.h"
 #include "platform/log_file.h"
@@ -77,6 +78,7 @@ private slots:
     void logFile_lumoraCategoriesOnly_allPassedOn();
     void logFile_rotatesAtTheLimit_keepsOnePreviousFile();
     void logFile_unwritableFolder_stillPassesOn();
+    void systemCodePage_gbkReadWhereNotUtf8();
     void sleepInhibitor_firstWayThatWorks_heldUntilReleased();
 };
 
@@ -143,6 +145,21 @@ void PlatformTest::logFile_unwritableFolder_stillPassesOn()
     qCWarning(lcStudy) << "second";
     QCOMPARE(g_passedOn.filter("cannot write the log file").size(), 1);
     QCOMPARE(g_passedOn.filter(QRegularExpression("first|second")).size(), 2);
+}
+
+void PlatformTest::systemCodePage_gbkReadWhereNotUtf8()
+{
+    // Linux reads the system code page as UTF-8; a file from the old program on a Chinese Windows
+    // is in GBK.
+    const std::pair<QByteArray, QString> cases[] = {
+        {"\xD5\xC5\xC8\xFD", "张三"},           // GBK
+        {"li \xD5\xC5\xC8\xFD 7", "li 张三 7"}, // GBK among ASCII
+        {"\xE5\xBC\xA0\xE4\xB8\x89", "张三"},   // UTF-8
+        {"demo 007", "demo 007"},
+        {"", ""},
+    };
+    for (const auto& [bytes, text] : cases)
+        QCOMPARE(platform::fromSystemCodePage(bytes), text);
 }
 
 void PlatformTest::sleepInhibitor_firstWayThatWorks_heldUntilReleased()
