@@ -125,12 +125,14 @@ public:
     platform::Dialogs& dialogs() override { return boxes; } // never blocks the run
     platform::BrowsingData& browsingData() override { return host; }
     platform::SiteProbe& siteProbe() override { return probe; }
+    platform::SleepInhibitor& sleepInhibitor() override { return awake; } // never asks the system
     bool anotherCopyRunning() const override { return false; }
 
     platform::webengine::WebEngineHost host;
     SimulatedClock simulatedClock;
     testing::FakeDialogs boxes;
     platform::QtSiteProbe probe;
+    testing::FakeSleepInhibitor awake;
 };
 
 // The process tree's memory once the pages' garbage is collected: the least of five samples.

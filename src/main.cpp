@@ -3,6 +3,7 @@
 #include "app/program.h"
 #include "lumora_config.h"
 #include "platform/console.h"
+#include "platform/log_file.h"
 #include "platform/user_folders.h"
 #include "platform/webengine/qt_platform.h"
 
@@ -86,6 +87,7 @@ int main(int argc, char* argv[])
 
     app::AppConfig config = parseCommandLine(application);
     config.dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    const platform::LogFile logFile(config.dataFolder); // lumora.* messages in lumora.log there
 
     platform::QtPlatform platform;
     app::Program program(platform, config);

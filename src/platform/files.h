@@ -34,8 +34,15 @@ struct WriteResult
 // readable and writable by its owner only. On failure the old file stays whole.
 WriteResult writeFileAtomically(const QString& path, const QByteArray& data);
 
+// Replaces `to` with `from` in one step (a rename over it): `to` is the old file or the new one,
+// never missing. False when the system refused, both files then as they were.
+bool replaceFile(const QString& from, const QString& to);
+
 // Text in the system's 8-bit code page (UTF-8 on Linux).
 QByteArray toSystemCodePage(const QString& text);
+// Where that code page is UTF-8 (Linux; Windows with its system-wide UTF-8 option), bytes that
+// are not valid UTF-8 are read as GB18030 instead: files written by the old program on a Chinese
+// Windows are in GBK, which GB18030 contains.
 QString fromSystemCodePage(const QByteArray& bytes);
 
 } // namespace lumora::platform

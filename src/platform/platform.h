@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/site_probe.h"
+#include "platform/sleep_inhibitor.h"
 
 #include <memory>
 
@@ -25,6 +26,7 @@ public:
     virtual Dialogs& dialogs() = 0;
     virtual BrowsingData& browsingData() = 0;
     virtual SiteProbe& siteProbe() = 0;
+    virtual SleepInhibitor& sleepInhibitor() = 0;
     // Whether another copy of the program was already running at start.
     virtual bool anotherCopyRunning() const = 0;
 };

@@ -131,6 +131,31 @@ private:
     Answer m_last = Answer::Unknown;
 };
 
+// Records every hold and release; held as the caller asked, like the real one.
+class FakeSleepInhibitor final : public platform::SleepInhibitor
+{
+public:
+    void hold(const QString& why) override
+    {
+        ++holds;
+        if (!m_held)
+            reason = why;
+        m_held = true;
+    }
+    void release() override
+    {
+        ++releases;
+        m_held = false;
+    }
+    bool held() const override { return m_held; }
+
+    int holds = 0, releases = 0; // every call, including those that changed nothing
+    QString reason;              // `why` of the hold that took effect last
+
+private:
+    bool m_held = false;
+};
+
 class FakePlatform : public platform::Platform
 {
 public:
@@ -145,6 +170,7 @@ public:
     platform::Dialogs& dialogs() override { return fakeDialogs; }
     platform::BrowsingData& browsingData() override { return fakeData; }
     platform::SiteProbe& siteProbe() override { return fakeProbe; }
+    platform::SleepInhibitor& sleepInhibitor() override { return fakeSleep; }
     bool anotherCopyRunning() const override { return anotherCopy; }
 
     // The controls handed out, in order: the main view first, then the player view.
@@ -154,6 +180,7 @@ public:
     FakeDialogs fakeDialogs;
     FakeBrowsingData fakeData;
     FakeSiteProbe fakeProbe;
+    FakeSleepInhibitor fakeSleep;
     bool anotherCopy = false;
 };
 

@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 #include "platform/qt_services.h"
 #include "platform/single_instance.h"
+#include "platform/system_sleep_inhibitor.h"
 
 #include <functional>
 #include <memory>
@@ -43,6 +44,7 @@ public:
     Dialogs& dialogs() override { return m_dialogs; }
     BrowsingData& browsingData() override;
     SiteProbe& siteProbe() override { return m_probe; }
+    SleepInhibitor& sleepInhibitor() override { return m_sleep; }
     bool anotherCopyRunning() const override { return m_instance.anotherCopyRunning(); }
 
     QtDialogs& qtDialogs() { return m_dialogs; }
@@ -56,6 +58,7 @@ private:
     QtClock m_clock;
     QtDialogs m_dialogs;
     QtSiteProbe m_probe;
+    SystemSleepInhibitor m_sleep;
 };
 
 } // namespace lumora::platform

@@ -31,6 +31,8 @@ struct BrowserEnvironment
     int busy = 0;
     // Whether a page of the current profile has started loading anything yet.
     bool profileInUse = false;
+    // Ends a renderer that stopped answering (platform::endProcess, or a test's stand-in).
+    std::function<bool(qint64 pid)> endProcess;
 };
 
 inline constexpr auto kWalkScriptName = "lumora-walk";
@@ -72,17 +74,7 @@ public:
 private:
     WalkResult call(const QString& expression);
     ScriptAnswer evaluate(const QString& script);
-    // Loads `url` (or reloads, for an empty one) and counts it as started at once when the
-    // engine will not report the start.
-    void startLoad(const QUrl& url);
-    void startTimeoutElapsed();
-
-    void onLoadingChanged(const QWebEngineLoadingInfo& info);
-    void onRendererTerminated();
-    void reloadAfterCrash();
     void keepVisible(bool visible);
-    // Ends the page's renderer when it stopped answering; true when it was ended.
-    bool endUnresponsiveRenderer(const QUrl& next);
     void reportWindowClosing();
     // Runs `emission` from the event loop, never from inside an engine callback.
     void post(std::function<void()> emission);
@@ -91,6 +83,17 @@ private:
     QWebEnginePage* pageForNewWindow();
     QWebEnginePage* adoptNewWindow();
     bool takeConsoleMessage(const QString& message, const QString& sourceId);
+
+    // Loads and renderer recovery (webengine_browser_loads.cpp).
+    // Loads `url` (or reloads, for an empty one) and counts it as started at once when the
+    // engine will not report the start.
+    void startLoad(const QUrl& url);
+    void startTimeoutElapsed();
+    void onLoadingChanged(const QWebEngineLoadingInfo& info);
+    void onRendererTerminated();
+    void reloadAfterCrash();
+    // Ends the page's renderer when it stopped answering; true when it was ended.
+    bool endUnresponsiveRenderer(const QUrl& next);
 
     std::shared_ptr<BrowserEnvironment> m_env;
     QPointer<QWebEngineView> m_view;

@@ -237,7 +237,8 @@ struct WebEngineHost::Impl
     }
 };
 
-WebEngineHost::WebEngineHost(const QString& storageRoot, int scriptTimeoutMs)
+WebEngineHost::WebEngineHost(const QString& storageRoot, int scriptTimeoutMs,
+                             ProcessEnder endProcess)
     : d(std::make_unique<Impl>())
 {
     d->q = this;
@@ -250,6 +251,7 @@ WebEngineHost::WebEngineHost(const QString& storageRoot, int scriptTimeoutMs)
         QStringLiteral("-gen");
 
     d->env->scriptTimeoutMs = std::max(1, scriptTimeoutMs);
+    d->env->endProcess = std::move(endProcess);
     d->env->frameEventTag = randomTag();
     d->env->windowCloseTag = randomTag();
     d->env->walkSource = readResource(QStringLiteral(":/lumora/js/walk.js"));

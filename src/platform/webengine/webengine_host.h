@@ -2,6 +2,7 @@
 
 #include "platform/browser_control.h"
 #include "platform/browsing_data.h"
+#include "platform/process.h"
 
 #include <QObject>
 #include <QString>
@@ -23,7 +24,12 @@ class WebEngineHost : public QObject, public BrowsingData
 {
     Q_OBJECT
 public:
-    explicit WebEngineHost(const QString& storageRoot, int scriptTimeoutMs = 5000);
+    // Ends a process by its id; true when the system took the order.
+    using ProcessEnder = std::function<bool(qint64 pid)>;
+
+    // `endProcess` ends a renderer that stopped answering, when a view must leave its page.
+    explicit WebEngineHost(const QString& storageRoot, int scriptTimeoutMs = 5000,
+                           ProcessEnder endProcess = platform::endProcess);
     ~WebEngineHost() override;
 
     // To be called before the QApplication is constructed: sets what the engine needs from
