@@ -75,6 +75,7 @@ public:
     {
         return std::chrono::milliseconds(simulatedNowMs());
     }
+    std::chrono::milliseconds wallNow() const override { return now() + slept; }
     void processEventsUntil(std::chrono::milliseconds deadline) override
     {
         const std::int64_t real = std::max((deadline - now()).count() / kSpeedup, kMinRealWaitMs);
@@ -82,6 +83,8 @@ public:
         QTimer::singleShot(static_cast<int>(real), &loop, &QEventLoop::quit);
         loop.exec();
     }
+    // How long the simulated machine has slept: the wall clock is that far ahead.
+    std::chrono::milliseconds slept{0};
 };
 
 // The study clock, 400 times faster.

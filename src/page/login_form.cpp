@@ -1,5 +1,7 @@
 #include "page/login_form.h"
 
+#include <QRegularExpression>
+
 namespace lumora::page {
 
 namespace {
@@ -8,16 +10,40 @@ constexpr QLatin1String kPasswordInput("Password");
 constexpr QLatin1String kCodeInput("randomCode");
 } // namespace
 
-bool showsLoginPage(platform::BrowserControl& browser)
+LoginCheck checkForLoginPage(platform::BrowserControl& browser)
 {
-    bool shown = false;
+    LoginCheck check = LoginCheck::Unreadable;
     guarded([&] {
         PageAccess page(browser);
         const QString input = QStringLiteral("input");
-        shown = page.contains(kTopDocument, input, lowerCased(Field::Name, kUserNameInput)) &&
-                page.contains(kTopDocument, input, lowerCased(Field::Name, kPasswordInput));
+        check = page.contains(kTopDocument, input, lowerCased(Field::Name, kUserNameInput)) &&
+                        page.contains(kTopDocument, input, lowerCased(Field::Name, kPasswordInput))
+                    ? LoginCheck::LoginPage
+                    : LoginCheck::OtherPage;
     });
-    return shown;
+    return check;
+}
+
+bool showsLoginPage(platform::BrowserControl& browser)
+{
+    return checkForLoginPage(browser) == LoginCheck::LoginPage;
+}
+
+bool isLoginPageHtml(const QString& html)
+{
+    // The name attribute of every input tag, quoted either way or not at all.
+    static const QRegularExpression input(
+        QStringLiteral(R"re(<input\b[^>]*?\bname\s*=\s*(?:"([^"]*)"|'([^']*)'|([^\s>]+)))re"),
+        QRegularExpression::CaseInsensitiveOption);
+    bool userName = false;
+    bool password = false;
+    for (QRegularExpressionMatchIterator it = input.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const QString name = (m.captured(1) + m.captured(2) + m.captured(3)).toLower();
+        userName = userName || name == QString(kUserNameInput).toLower();
+        password = password || name == QString(kPasswordInput).toLower();
+    }
+    return userName && password;
 }
 
 void fillLoginForm(PageAccess& page, const LoginValues& values)

@@ -16,10 +16,19 @@ struct LoginValues
     QString verificationCode;
 };
 
-// Whether `browser` shows the site's login page: a top-level document with input elements
-// named userName and Password (compared lower-cased, as the fill finds them). A page that
-// cannot be read is not the login page.
+// What a page is, for the login: the site's login page is a top-level document with input
+// elements named userName and Password (compared lower-cased, as the fill finds them).
+enum class LoginCheck
+{
+    LoginPage,
+    OtherPage,
+    Unreadable, // the page gave no answer, or an answer that says nothing
+};
+LoginCheck checkForLoginPage(platform::BrowserControl& browser);
+// Whether `browser` shows the login page; a page that cannot be read does not.
 bool showsLoginPage(platform::BrowserControl& browser);
+// Whether the HTML text `html` is the site's login page, by the same rule.
+bool isLoginPageHtml(const QString& html);
 
 // Fills and submits the login form of the page now shown, whatever page it is: one walk over
 // every element of the top-level document, in document order. The three name tests are

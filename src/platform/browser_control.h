@@ -79,6 +79,16 @@ public:
     // Checks that the document at `frames` can be reached. One round trip, like walk().
     virtual WalkResult resolve(const FramePath& frames) = 0;
 
+    // Asks the page shown to fetch the address of its document at `frames` again, with the
+    // page's own cookies, proxy and certificates, showing nothing, and returns at once: a ticket
+    // (above 0) to read the answer with fetchAnswer(), or 0 when the request could not be made
+    // (no such document, no answer from the page). One round trip, like walk().
+    virtual int fetchAgain(const FramePath& frames) = 0;
+    // The answer to the request `ticket` so far. One round trip; never throws.
+    virtual FetchAnswer fetchAnswer(int ticket) = 0;
+    // The media errors of the page shown, every frame of it included. One round trip.
+    virtual MediaReport mediaErrors() = 0;
+
     // NewWindow2: asked synchronously when a page in this control opens a new window (script or
     // link target). The handler returns the control that is to show the new window, or nullptr
     // to refuse it.

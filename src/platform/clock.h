@@ -10,8 +10,11 @@ class Clock
 {
 public:
     virtual ~Clock() = default;
-    // Milliseconds on a monotonic clock; never wraps, never goes back.
+    // Milliseconds on a monotonic clock; never wraps, never goes back. It may stand still while
+    // the machine sleeps.
     virtual std::chrono::milliseconds now() const = 0;
+    // The wall clock (milliseconds since 1970): it moves on while the machine sleeps.
+    virtual std::chrono::milliseconds wallNow() const = 0;
     // Processes pending window events until `deadline` (on now()'s scale) or until nothing is
     // left to do for a while; may return early. Other handlers, browser events and timer
     // ticks may run inside.

@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QString>
+#include <QUrl>
 #include <stdexcept>
 #include <vector>
 
@@ -95,6 +96,34 @@ struct WalkResult
     int length = 0;       // the collection's length as read at the start
     QList<int> positions; // collected positions, in document order (partial on failure)
     int clicks = 0;       // clicks made (partial on failure)
+    bool ok() const { return status == PageStatus::Ok; }
+};
+
+// What the page got when it fetched one of its documents' addresses again (fetchAgain()).
+struct FetchAnswer
+{
+    enum class Status
+    {
+        Pending,  // asked, not answered yet
+        Answered, // the site answered with some HTTP status
+        NoAnswer, // the request failed or timed out without an answer
+        Unknown,  // the page has no such request: it was never made, or its document is gone
+    };
+    Status status = Status::Unknown;
+    int httpStatus = 0;
+    QUrl url;                // the address that answered, after any redirects
+    bool redirected = false; // the request was redirected on the way
+    QString body;            // the answer's text (cut at a size limit)
+    QString error;           // why there is no answer, for logs
+};
+
+// The media errors of a page: the MediaError codes (1 aborted, 2 network, 3 decode, 4 source
+// not supported) of the video and audio elements that report one, in every frame reached.
+struct MediaReport
+{
+    PageStatus status = PageStatus::Ok;
+    QString error;
+    QList<int> errorCodes;
     bool ok() const { return status == PageStatus::Ok; }
 };
 

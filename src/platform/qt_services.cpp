@@ -2,6 +2,7 @@
 
 #include "platform/logging.h"
 
+#include <QDateTime>
 #include <QEventLoop>
 #include <QMessageBox>
 #include <QNetworkProxyFactory>
@@ -17,6 +18,11 @@ QtClock::QtClock()
 std::chrono::milliseconds QtClock::now() const
 {
     return std::chrono::milliseconds(m_elapsed.elapsed());
+}
+
+std::chrono::milliseconds QtClock::wallNow() const
+{
+    return std::chrono::milliseconds(QDateTime::currentMSecsSinceEpoch());
 }
 
 void QtClock::processEventsUntil(std::chrono::milliseconds deadline)

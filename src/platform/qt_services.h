@@ -22,6 +22,7 @@ class QtClock final : public Clock
 public:
     QtClock();
     std::chrono::milliseconds now() const override;
+    std::chrono::milliseconds wallNow() const override;
     void processEventsUntil(std::chrono::milliseconds deadline) override;
 
 private:

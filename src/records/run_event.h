@@ -21,6 +21,9 @@ enum class RunEventKind
     SessionRecovered, // the site's session ended and the program logged in again (category)
     RunPaused,        // the run stopped and needs the learner (detail: why)
     RunEnded,         // the run ended (minutes: credited during the run)
+    VideoFailed,      // the lesson's video cannot play (category, lesson, detail: the error)
+    Resumed,          // the machine slept and the run goes on (minutes: how long it slept)
+    ProgramQuit,      // the program ended in the middle of a run (minutes: credited in it)
 };
 
 struct RunEvent

@@ -80,6 +80,12 @@ QString describeRunEvent(const RunEvent& event)
         return withDetail(QStringLiteral("学习暂停"), event);
     case RunEventKind::RunEnded:
         return QStringLiteral("学习结束，本次共学习 %1 分钟").arg(event.minutes);
+    case RunEventKind::VideoFailed:
+        return withDetail(withPlace(QStringLiteral("课程视频无法播放，不计学习时间"), event), event);
+    case RunEventKind::Resumed:
+        return QStringLiteral("电脑休眠了 %1 分钟，其间不计学习时间；学习继续").arg(event.minutes);
+    case RunEventKind::ProgramQuit:
+        return QStringLiteral("程序退出，学习中断，本次共学习 %1 分钟").arg(event.minutes);
     }
     return QStringLiteral("未知事件 %1").arg(static_cast<int>(event.kind));
 }

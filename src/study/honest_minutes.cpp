@@ -1,6 +1,7 @@
 // The study run's honest minutes: a tick credits its minute only while the lesson's player is
-// really open; a player that is not open is opened again, one that keeps failing is skipped for
-// the run, and a session that ended is logged in again before the run goes on.
+// really open (loaded, answering, not the login page, its video able to play); a player that is
+// not open is opened again, one that keeps failing is skipped for the run, and a session that
+// ended is logged in again before the run goes on.
 
 #include "page/login_form.h"
 #include "platform/logging.h"
@@ -10,7 +11,7 @@ namespace lumora::study {
 
 using records::RunEventKind;
 
-PlayerState StudyRun::observePlayer() const
+PlayerState StudyRun::observePlayer()
 {
     if (page::showsLoginPage(m_views.main()))
         return PlayerState::LoginPage;
@@ -29,7 +30,22 @@ PlayerState StudyRun::observePlayer() const
     case platform::LoadOutcome::Succeeded:
         break;
     }
-    return page::showsLoginPage(m_views.player()) ? PlayerState::LoginPage : PlayerState::Open;
+    switch (page::checkForLoginPage(m_views.player())) {
+    case page::LoginCheck::LoginPage:
+        return PlayerState::LoginPage;
+    case page::LoginCheck::Unreadable:
+        return PlayerState::Unreadable;
+    case page::LoginCheck::OtherPage:
+        break;
+    }
+    const platform::MediaReport media = m_views.player().mediaErrors();
+    m_lastMediaErrors = media.errorCodes;
+    if (!media.ok())
+        return PlayerState::Unreadable;
+    // MediaError.code 4: the source is in a format this engine does not play.
+    if (media.errorCodes.contains(4))
+        return PlayerState::VideoUnsupported;
+    return media.errorCodes.isEmpty() ? PlayerState::Open : PlayerState::VideoFailed;
 }
 
 TickVerdict StudyRun::watchPlayer()
@@ -38,8 +54,14 @@ TickVerdict StudyRun::watchPlayer()
     const TickVerdict verdict =
         m_playerWatch.judge({m_catalogue.category(), m_catalogue.selectedLesson()}, state,
                             m_platform.siteProbe().lastAnswer());
+    if (state == PlayerState::VideoFailed || state == PlayerState::VideoUnsupported)
+        reportVideoFailure();
     if (verdict.sessionEnded)
         beginRecovery();
+    else if (verdict.cannotPlay)
+        pauseRun(QStringLiteral("这台电脑上的浏览器引擎无法播放本网站课程的视频格式，学习已暂停，"
+                                "不计学习时间。请换用能播放该格式的浏览器版本后再学习。"),
+                 false);
     else if (verdict.skip)
         skipLesson();
     else if (verdict.reopen)
@@ -49,6 +71,22 @@ TickVerdict StudyRun::watchPlayer()
     return verdict;
 }
 
+void StudyRun::reportVideoFailure()
+{
+    const LessonKey lesson{m_catalogue.category(), m_catalogue.selectedLesson()};
+    if (lesson == m_videoFailureReported)
+        return;
+    m_videoFailureReported = lesson;
+    QStringList codes;
+    for (const int code : std::as_const(m_lastMediaErrors))
+        codes << QString::number(code);
+    qCWarning(lcStudy).nospace() << "the video of lesson " << lesson.lesson + 1 << " of category "
+                                 << lesson.category << " cannot play (media error "
+                                 << codes.join(QLatin1Char(',')) << "): no minutes";
+    report(RunEventKind::VideoFailed, lesson.lesson, 0,
+           QStringLiteral("错误代码 %1").arg(codes.join(QLatin1Char(','))));
+}
+
 void StudyRun::reopenLesson(PlayerState state)
 {
     const int lesson = m_catalogue.selectedLesson();
@@ -56,6 +94,10 @@ void StudyRun::reopenLesson(PlayerState state)
     const QString why = state == PlayerState::SiteDown ? QStringLiteral("the site is unreachable")
                         : state == PlayerState::Open
                             ? QStringLiteral("the site check found no site")
+                        : state == PlayerState::Unreadable
+                            ? QStringLiteral("the player does not answer")
+                        : state == PlayerState::VideoFailed
+                            ? QStringLiteral("the player's video cannot play")
                             : QStringLiteral("the player did not open");
     const platform::LoadInfo load = m_views.player().lastLoad();
     qCInfo(lcStudy).nospace() << "opening lesson " << lesson + 1 << " of category "
@@ -103,7 +145,7 @@ void StudyRun::follow(const session::RecoveryStep& step)
         resumeRun();
         break;
     case session::RecoveryStep::Result::Paused:
-        pauseRun(step.why);
+        pauseRun(step.why, true);
         break;
     }
 }
@@ -117,14 +159,15 @@ void StudyRun::resumeRun()
     openCategoryAt(m_lessonIndex);
 }
 
-void StudyRun::pauseRun(const QString& why)
+void StudyRun::pauseRun(const QString& why, bool logInAgain)
 {
     qCWarning(lcStudy) << "run paused:" << why;
     m_session.cancelRecovery();
     setClockRunning(false);
     m_views.showPlayer(false);
     m_views.showMain();
-    m_session.offerLogin();
+    if (logInAgain)
+        m_session.offerLogin();
     emit statusMessage(why);
     emit notice(why);
     report(RunEventKind::RunPaused, m_lessonIndex, m_runMinutes, why);

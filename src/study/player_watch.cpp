@@ -30,9 +30,16 @@ TickVerdict PlayerWatch::judge(LessonKey lesson, PlayerState player,
             return {}; // the click's window may be on its way
         break;
     case PlayerState::Failed:
+    case PlayerState::Unreadable:
+    case PlayerState::VideoFailed:
         break;
+    case PlayerState::VideoUnsupported:
+        return {.cannotPlay = true};
     case PlayerState::Open:
         m_failures = 0;
+        // The check agrees with the engine again: its word counts again.
+        if (site == platform::SiteProbe::Answer::Reachable)
+            m_siteCheckDistrusted = false;
         if (site == platform::SiteProbe::Answer::Unreachable && !m_siteCheckDistrusted) {
             // The page may have loaded before the site went down: load it again to see. A
             // lesson that keeps loading while the check keeps finding no site means that the

@@ -11,11 +11,14 @@ namespace lumora::study {
 // What a tick found of the current lesson's player.
 enum class PlayerState
 {
-    Open,      // a window opened for the lesson, loaded, and is not the site's login page
-    Loading,   // the lesson's window is still loading
-    NotOpened, // no window has opened since the lesson's link was clicked
-    Failed,    // the load ended with an HTTP error, or the page's renderer died
-    SiteDown,  // the site could not be reached
+    Open,        // a window opened for the lesson, loaded, and is not the site's login page
+    Loading,     // the lesson's window is still loading
+    NotOpened,   // no window has opened since the lesson's link was clicked
+    Failed,      // the load ended with an HTTP error, or the page's renderer died
+    Unreadable,  // the page loaded but does not answer the program (a hung script), or says nothing
+    VideoFailed, // a video or audio element of the page reports a media error
+    VideoUnsupported, // ... that its source is a format this browser engine cannot play
+    SiteDown,         // the site could not be reached
     LoginPage, // the site's login page shows (in the player or the main view): the session ended
 };
 
@@ -34,6 +37,7 @@ struct TickVerdict
     bool reopen = false;       // open the lesson again
     bool skip = false;         // give the lesson up for this run and go on with the next
     bool sessionEnded = false; // log in again before anything else
+    bool cannotPlay = false;   // this engine cannot play the site's lessons: the learner must act
 };
 
 class PlayerWatch
@@ -54,8 +58,8 @@ public:
     TickVerdict judge(LessonKey lesson, PlayerState player, platform::SiteProbe::Answer site);
 
     int failuresInARow() const { return m_failures; }
-    // The site check said "unreachable" while the engine kept loading the site's pages: from
-    // then on in this run only the engine's word counts.
+    // The site check said "unreachable" while the engine kept loading the site's pages: until
+    // the check next finds the site, only the engine's word counts.
     bool siteCheckDistrusted() const { return m_siteCheckDistrusted; }
 
 private:

@@ -15,7 +15,8 @@ StudyRun::StudyRun(platform::Platform& platform, platform::EventGate& gate,
                    session::SiteSession& session, records::MinuteRecords& records,
                    records::StateKeeper& state)
     : m_platform(platform), m_gate(gate), m_views(views), m_catalogue(catalogue),
-      m_session(session), m_records(records), m_state(state), m_timer(platform.createTimer())
+      m_session(session), m_records(records), m_state(state), m_timer(platform.createTimer()),
+      m_sessionCheck(views.main(), platform.clock(), session.loginPage())
 {
     m_timer->setInterval(kStudyTickMs);
     m_timer->setEnabled(false);
@@ -42,6 +43,8 @@ StudyRun::~StudyRun()
 {
     // A tick must not reach a half-destroyed run.
     m_timer->disconnect(this);
+    if (running())
+        m_platform.sleepInhibitor().release();
 }
 
 LessonProgress StudyRun::lessonProgress() const
@@ -64,6 +67,8 @@ void StudyRun::waitSeconds(float seconds)
 
 void StudyRun::startStudy()
 {
+    if (m_shuttingDown)
+        return;
     if (!m_noticeShown) {
         m_platform.dialogs().message(QStringLiteral("学习结束后自己查询学习时间是否已达到要求！"),
                                      QStringLiteral("欢迎免费合作订制各类网络培训软件"),
@@ -76,6 +81,8 @@ void StudyRun::startStudy()
                                      platform::MessageIcon::None);
         return;
     }
+    if (!records::isCategory(m_catalogue.category()))
+        return finishAllStudy();
     if (!running()) {
         m_runMinutes = 0;
         m_playerWatch.reset();
@@ -103,6 +110,7 @@ void StudyRun::openCategoryAt(int lesson)
 
 void StudyRun::onStudyTick()
 {
+    noticeSleep();
     TickVerdict verdict;
     if (m_session.recovering()) {
         // No progress and no minutes while the program logs in again.
@@ -120,18 +128,29 @@ void StudyRun::onStudyTick()
                 report(RunEventKind::CategoryFinished);
             goToNextLesson();
         }
+        // Past the last category the run has ended: nothing is left to watch or save.
+        if (!running())
+            return;
         verdict = watchPlayer();
     }
     m_tickCount += 1;
     reloadMinutes();
+    // The session is asked the tick before the minute, and the minute counts only on its answer.
+    if (m_tickCount % 3 == 2 && !m_session.recovering())
+        m_sessionCheck.ask();
     if (m_tickCount % 3 == 0) {
         m_tickCount = 0;
-        if (verdict.credit)
+        const page::SessionCheck::Verdict session = takeSessionVerdict();
+        const bool confirmed = session == page::SessionCheck::Verdict::Alive;
+        if (verdict.credit && confirmed)
             creditOneMinute();
         else
             qCInfo(lcStudy) << "minute not credited:"
                             << (m_session.recovering() ? "logging in again"
-                                                       : "the lesson's player is not open");
+                                : !verdict.credit      ? "the lesson's player is not open"
+                                                       : "the site did not confirm the session");
+        if (session == page::SessionCheck::Verdict::Ended && running() && !m_session.recovering())
+            beginRecovery();
     }
     saveStudiedMinutes();
     // The answer is read at the next tick.
@@ -153,15 +172,43 @@ void StudyRun::goToNextLesson()
 
 void StudyRun::reloadMinutes()
 {
-    if (m_records.load(m_catalogue.category()))
-        return;
+    m_records.load(m_catalogue.category());
+}
+
+void StudyRun::finishAllStudy()
+{
     m_platform.dialogs().message(QStringLiteral("学习已结束!"),
                                  QStringLiteral("欢迎免费合作订制各类自动学习软件"),
                                  platform::MessageIcon::Information);
-    // Past the last category there is nothing left to study: end the run here, once, as exit
-    // courseware ends it (the site's exit button too, so that the last player stops
-    // reporting), instead of repeating the message on every tick.
+    // Nothing is left to study: the run ends here, once, as exit courseware ends it (the
+    // site's exit button too, so that the last player stops reporting), with no category
+    // opened again and no lesson clicked.
     exitCourseware();
+}
+
+void StudyRun::noticeSleep()
+{
+    using namespace std::chrono_literals;
+    const std::chrono::milliseconds wall = m_platform.clock().wallNow();
+    const std::chrono::milliseconds gap = wall - std::exchange(m_lastTickWall, wall);
+    if (gap <= 2min)
+        return;
+    const int minutes = static_cast<int>(gap / 1min);
+    qCInfo(lcStudy) << "resumed after" << minutes << "minutes";
+    report(RunEventKind::Resumed, m_catalogue.selectedLesson(), minutes);
+    // The session may have ended meanwhile: what was known before the sleep is stale, and the
+    // next minute waits for a fresh answer.
+    m_sessionCheck.forget();
+    m_sessionCheck.ask();
+}
+
+page::SessionCheck::Verdict StudyRun::takeSessionVerdict()
+{
+    const page::SessionCheck::Verdict verdict = m_sessionCheck.take();
+    if (verdict != m_sessionVerdict)
+        qCInfo(lcStudy) << "the site's session:" << page::verdictName(verdict);
+    m_sessionVerdict = verdict;
+    return verdict;
 }
 
 void StudyRun::creditOneMinute()
@@ -215,7 +262,11 @@ void StudyRun::endRun()
 
 void StudyRun::shutDown()
 {
+    if (m_shuttingDown)
+        return;
     m_shuttingDown = true;
+    if (running())
+        report(RunEventKind::ProgramQuit, -1, m_runMinutes);
     setClockRunning(false);
 }
 
@@ -223,8 +274,16 @@ void StudyRun::setClockRunning(bool run)
 {
     const bool changed = running() != run;
     m_timer->setEnabled(run);
-    if (changed)
-        emit runningChanged(run);
+    if (!changed)
+        return;
+    // A run keeps the machine awake; a run paused or ended lets it sleep.
+    if (run) {
+        m_lastTickWall = m_platform.clock().wallNow();
+        m_platform.sleepInhibitor().hold(QStringLiteral("Lumora is studying a lesson"));
+    } else {
+        m_platform.sleepInhibitor().release();
+    }
+    emit runningChanged(run);
 }
 
 void StudyRun::reportSaveFailure(const QString& path)

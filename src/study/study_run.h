@@ -3,14 +3,16 @@
 // The study run: "连续学习" opens the current category and its first lesson and starts the
 // study clock; every 20 seconds a tick moves on from a finished lesson (to the next lesson, or
 // to the next category after the last), credits one minute every third tick to the lesson
-// being studied, and saves. A minute counts only while the lesson's player is really open; a
-// run whose session ends logs in again by itself; "退出课件" ends the run.
+// being studied, and saves. A minute counts only while the lesson's player is really open and
+// the site has just confirmed the session; a run whose session ends logs in again by itself;
+// "退出课件" ends the run. While a run is active the machine is kept from sleeping.
 //
 // Everything runs on the window's one thread. The run's own one-second waits let other events
 // run meanwhile; nothing else does.
 
 #include "catalogue/catalogue.h"
 #include "page/browser_views.h"
+#include "page/session_check.h"
 #include "platform/event_gate.h"
 #include "platform/platform.h"
 #include "records/run_event.h"
@@ -20,6 +22,7 @@
 #include "study/progress.h"
 
 #include <QObject>
+#include <chrono>
 #include <memory>
 
 namespace lumora::study {
@@ -42,7 +45,8 @@ public:
     // "退出课件": presses the site's own exit button, stops the study clock and brings the main
     // view back. Harmless when no run is active.
     void exitCourseware();
-    // The program is ending: no tick comes any more, and a wait under way ends at once.
+    // The program is ending: a run under way is recorded as cut short, no tick comes any
+    // more, and a wait under way ends at once.
     void shutDown();
 
     bool running() const { return m_timer->isEnabled(); }
@@ -71,26 +75,34 @@ private:
     void onStudyTick();
     // Waits `seconds` while letting other events run.
     void waitSeconds(float seconds);
+    // Past the last category: the run ends, once.
+    void finishAllStudy();
+    // The wall clock jumped since the last tick: the machine slept.
+    void noticeSleep();
     // Opens the current category on the site and its lesson at `lesson`, and runs the clock.
     void openCategoryAt(int lesson);
     // The next lesson of the category, or the next category after its last lesson.
     void goToNextLesson();
     void reloadMinutes();
     void creditOneMinute();
+    // The verdict of the session check asked a tick ago, logged when it changes.
+    page::SessionCheck::Verdict takeSessionVerdict();
     void saveStudiedMinutes();
     void endRun();
     void setClockRunning(bool running);
 
     // Honest minutes: what the tick found of the player, and what came of it.
-    PlayerState observePlayer() const;
+    PlayerState observePlayer();
     TickVerdict watchPlayer();
     void reopenLesson(PlayerState state);
+    void reportVideoFailure();
     void skipLesson();
     // Logging in again after the session ended, and what each step came to.
     void beginRecovery();
     void follow(const session::RecoveryStep& step);
     void resumeRun();
-    void pauseRun(const QString& why);
+    // The run stops until the learner starts it again; `logInAgain`: "登录" is needed first.
+    void pauseRun(const QString& why, bool logInAgain);
 
     void report(records::RunEventKind kind, int lesson = -1, int minutes = 0,
                 const QString& detail = {});
@@ -104,6 +116,7 @@ private:
     records::MinuteRecords& m_records;
     records::StateKeeper& m_state;
     std::unique_ptr<platform::Timer> m_timer;
+    page::SessionCheck m_sessionCheck;
 
     int m_lessonIndex = 0;
     int m_tickCount = 0;
@@ -112,6 +125,10 @@ private:
     int m_runMinutes = 0;        // minutes credited since the run started
     int m_playerLoadAtClick = 0; // the player view's last load when a lesson's link was clicked
     PlayerWatch m_playerWatch;
+    page::SessionCheck::Verdict m_sessionVerdict = page::SessionCheck::Verdict::Unknown;
+    std::chrono::milliseconds m_lastTickWall{0}; // the wall clock at the last tick
+    LessonKey m_videoFailureReported;            // the lesson whose failed video is recorded
+    QList<int> m_lastMediaErrors;                // the player's media errors at the last look
 };
 
 } // namespace lumora::study

@@ -49,13 +49,51 @@ std::shared_ptr<FakeDocument> FakeBrowser::reach(const platform::FramePath& fram
 
 WalkResult FakeBrowser::resolve(const platform::FramePath& frames)
 {
+    if (hung)
+        return {PageStatus::NoAnswer, QStringLiteral("the page does not answer"), 0, {}, 0};
     return reach(frames) ? WalkResult() : missing({}, QStringLiteral("no such document"));
+}
+
+int FakeBrowser::fetchAgain(const platform::FramePath& frames)
+{
+    if (!resolve(frames).ok())
+        return 0;
+    ++fetches;
+    const int ticket = fetches;
+    m_fetches[ticket] = {FetchAnswer::Status::Pending, 0, {}, false, {}, {}};
+    return ticket;
+}
+
+FetchAnswer FakeBrowser::fetchAnswer(int ticket)
+{
+    if (hung)
+        return {FetchAnswer::Status::Unknown, 0, {}, false, {}, QStringLiteral("no answer")};
+    const auto found = m_fetches.find(ticket);
+    return found == m_fetches.end() ? FetchAnswer() : found->second;
+}
+
+MediaReport FakeBrowser::mediaErrors()
+{
+    const WalkResult reached = resolve({});
+    if (!reached.ok())
+        return {reached.status, reached.error, {}};
+    MediaReport report;
+    QList<std::shared_ptr<FakeDocument>> documents = {*m_document};
+    for (qsizetype i = 0; i < documents.size(); ++i) {
+        if (!documents.at(i))
+            continue;
+        report.errorCodes += documents.at(i)->mediaErrors;
+        documents += documents.at(i)->frames();
+    }
+    return report;
 }
 
 // As js/walk.js: the length is read once; each step fetches its element from the live
 // collection once and holds it through every rule, whatever a click does to the document.
 WalkResult FakeBrowser::walk(const platform::WalkRequest& request)
 {
+    if (hung)
+        return resolve(request.frames);
     const std::shared_ptr<FakeDocument> doc = reach(request.frames);
     if (!doc)
         return missing({}, QStringLiteral("no such document"));

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -71,6 +72,8 @@ public:
     }
 
     FakeElements& elements() { return m_elements; }
+    // The MediaError codes of the document's video and audio elements that report one.
+    QList<int> mediaErrors;
     // Frames in document order; a null frame is a frame without a document.
     QList<std::shared_ptr<FakeDocument>>& frames() { return m_frames; }
 
@@ -109,15 +112,25 @@ public:
         outcome.serial = m_loads;
         m_pendingLoad = std::move(outcome);
     }
-    // The load under way ends; nothing when none is.
+    // The load under way ends, and the page's fetches are answered.
     void finishLoad()
     {
         if (m_pendingLoad)
             m_lastLoad = *std::exchange(m_pendingLoad, std::nullopt);
+        for (auto& [ticket, answer] : m_fetches) {
+            if (answer.status == platform::FetchAnswer::Status::Pending)
+                answer = required(fetchReply, "the answer to a fetch");
+        }
     }
 
     // Runs inside the next walks, as events that arrive while a real walk waits would.
     std::function<void()> duringWalk;
+    // A page whose script never answers: every call into it gets no answer.
+    bool hung = false;
+    // What the site answers the page's fetch of a document's address, delivered when the event
+    // loop runs after the request (finishLoad()).
+    std::optional<platform::FetchAnswer> fetchReply;
+    int fetches = 0;
 
     // --- What happened ---
     QList<QUrl> navigations;
@@ -141,6 +154,9 @@ public:
     QUrl url() const override { return m_url; }
     WalkResult walk(const platform::WalkRequest& request) override;
     WalkResult resolve(const platform::FramePath& frames) override;
+    int fetchAgain(const platform::FramePath& frames) override;
+    platform::FetchAnswer fetchAnswer(int ticket) override;
+    platform::MediaReport mediaErrors() override;
     void setNewWindowHandler(NewWindowHandler handler) override { m_newWindow = handler; }
 
 private:
@@ -159,6 +175,7 @@ private:
     std::optional<ReadyState> m_readyState;
     std::optional<LoadInfo> m_lastLoad;
     std::optional<LoadInfo> m_pendingLoad;
+    std::map<int, platform::FetchAnswer> m_fetches;
     QUrl m_url;
     int m_loads = 0;
     NewWindowHandler m_newWindow;

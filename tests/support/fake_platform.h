@@ -17,6 +17,7 @@ class FakeClock final : public platform::Clock
 {
 public:
     std::chrono::milliseconds now() const override { return m_now; }
+    std::chrono::milliseconds wallNow() const override { return m_now + m_slept; }
     void processEventsUntil(std::chrono::milliseconds deadline) override
     {
         ++waits;
@@ -28,6 +29,8 @@ public:
             m_now = deadline;
     }
     void advance(std::chrono::milliseconds by) { m_now += by; }
+    // The machine sleeps for `d`: the wall clock moves on, the monotonic one does not.
+    void sleep(std::chrono::milliseconds d) { m_slept += d; }
 
     // Runs inside each wait, as the events that a real wait would deliver.
     std::function<void()> duringWait;
@@ -37,6 +40,7 @@ public:
 
 private:
     std::chrono::milliseconds m_now{1000};
+    std::chrono::milliseconds m_slept{1'700'000'000'000};
 };
 
 class FakeTimer final : public platform::Timer

@@ -17,6 +17,16 @@ void ProgramFixture::showCoursePage(CoursePage& page)
         player().startLoad({playerLoad, playerLoad == LoadOutcome::HttpError ? 500 : 200, {}, {}});
     };
     showInMain(page.top);
+    answerSessionChecks(true);
+}
+
+void ProgramFixture::answerSessionChecks(bool alive)
+{
+    using Status = platform::FetchAnswer::Status;
+    const QString frame = QStringLiteral("<a href='#'>个体辅导学习课程</a>");
+    const QString login = QStringLiteral("<input name='userName'><input name=Password>");
+    main().fetchReply = {Status::Answered, 200, QUrl(QStringLiteral("http://training.example:8080/c")),
+                         false, alive ? frame : login, {}};
 }
 
 std::shared_ptr<FakeDocument> framedPage(std::shared_ptr<FakeDocument> inner, int count, int at)
@@ -77,6 +87,53 @@ CoursePage makeCoursePage(QList<int> lessonCounts)
         }
     };
     return page;
+}
+
+RunFixture::RunFixture()
+{
+    writeState("demo\r\ndemo123\r\n\r\n\r\n\r\n\r\n");
+    start();
+    showCoursePage(site);
+    // A scan has run before (the category links are listed), so a category choice opens its
+    // link on the site; on the very first run the site shows the first category anyway.
+    catalogue().scanCoursePage();
+    QObject::connect(&run(), &study::StudyRun::runEvent, &run(),
+                     [this](const records::RunEvent& e) { events.append(e); });
+}
+
+int RunFixture::minute()
+{
+    const qsizetype before = kinds().count(records::RunEventKind::MinuteCredited);
+    for (int i = 0; i < 3; ++i)
+        tick();
+    return static_cast<int>(kinds().count(records::RunEventKind::MinuteCredited) - before);
+}
+
+QList<records::RunEventKind> RunFixture::kinds() const
+{
+    QList<records::RunEventKind> all;
+    for (const records::RunEvent& e : events)
+        all.append(e.kind);
+    return all;
+}
+
+void RunFixture::setStudied(int category, const QList<int>& minutes)
+{
+    QStringList texts;
+    for (int m : minutes)
+        texts.append(QString::number(m));
+    records().setStudiedRecord(category, records::buildStudiedRecord(texts));
+    if (catalogue().category() == category)
+        records().load(category);
+}
+
+QList<int> allDone(int category)
+{
+    QList<int> minutes;
+    for (const QString& r :
+         records::minutesOfLessons(records::requiredMinutesTables().at(category)))
+        minutes.append(r.toInt() + 1);
+    return minutes;
 }
 
 } // namespace lumora::testing

@@ -49,6 +49,9 @@ struct ProgramFixture
     // The main view shows `page`, complete, and its lesson links open players that load with
     // `playerLoad`; the document completes.
     void showCoursePage(CoursePage& page);
+    // What the site answers the main view's fetch of its course frame: the frame while the
+    // session is alive, the login page once it has ended.
+    void answerSessionChecks(bool alive);
     // The main view shows `document`, complete and loaded, and the document completes.
     void showInMain(std::shared_ptr<FakeDocument> document)
     {
@@ -98,5 +101,25 @@ struct ProgramFixture
     std::shared_ptr<FakeDocument> playerDocument = std::make_shared<FakeDocument>();
     int playersOpened = 0;
 };
+
+// A program logged in on the site's course page, its category links scanned, ready to study;
+// the run's events are kept.
+struct RunFixture : ProgramFixture
+{
+    RunFixture();
+    void pressStudy() { dispatch([this] { run().startStudy(); }); }
+    void tick() { timer().fire(); }
+    // The study ticks of one minute; how many minutes were credited in them.
+    int minute();
+    QList<records::RunEventKind> kinds() const;
+    // Sets a category's studied minutes, and loads them when it is the current one.
+    void setStudied(int category, const QList<int>& minutes);
+
+    CoursePage site = makeCoursePage();
+    QList<records::RunEvent> events;
+};
+
+// Studied minutes that make every lesson of the category done (one past required).
+QList<int> allDone(int category);
 
 } // namespace lumora::testing

@@ -16,20 +16,6 @@ using platform::LoadOutcome;
 using records::RunEventKind;
 using study::LessonProgress;
 
-namespace {
-
-// Studied minutes that make every lesson of the category done (one past required).
-QList<int> allDone(int category)
-{
-    QList<int> minutes;
-    for (const QString& r :
-         records::minutesOfLessons(records::requiredMinutesTables().at(category)))
-        minutes.append(r.toInt() + 1);
-    return minutes;
-}
-
-} // namespace
-
 class StudyDriverTest : public QObject
 {
     Q_OBJECT
@@ -44,66 +30,20 @@ private slots:
     void tick_heldWhileAWalkWaits_runsAfterIt_droppedAfterExit();
     void pastLastCategory_endsTheRunOnceAsExitDoes();
     void exit_clicksEveryExitInput_loadingPageStillStops();
-    void player_notOpen_noMinute_reopenedThenSkipped_data();
-    void player_notOpen_noMinute_reopenedThenSkipped();
-    void player_siteDown_reopenedEveryTick_neverSkipped();
-    void session_siteUnreachable_retriesBackOff();
 
 private:
-    void setStudied(int category, const QList<int>& minutes);
-    void pressStudy()
-    {
-        f->dispatch([this] { f->run().startStudy(); });
-    }
-    void tick() { f->timer().fire(); }
-    // The study ticks of one minute; how many minutes were credited in them.
-    int minute();
-    QList<RunEventKind> kinds() const;
+    void pressStudy() { f->pressStudy(); }
+    void tick() { f->tick(); }
+    int minute() { return f->minute(); }
+    QList<RunEventKind> kinds() const { return f->kinds(); }
+    void setStudied(int category, const QList<int>& minutes) { f->setStudied(category, minutes); }
 
-    std::unique_ptr<ProgramFixture> f;
-    CoursePage site;
-    QList<records::RunEvent> events;
+    std::unique_ptr<RunFixture> f;
 };
 
 void StudyDriverTest::init()
 {
-    f = std::make_unique<ProgramFixture>();
-    f->writeState("demo\r\ndemo123\r\n\r\n\r\n\r\n\r\n");
-    f->start();
-    site = makeCoursePage();
-    f->showCoursePage(site);
-    // A scan has run before (List1 holds the category links), so a category choice opens its
-    // link on the site; on the very first run the site shows the first category anyway.
-    f->catalogue().scanCoursePage();
-    events.clear();
-    QObject::connect(&f->run(), &study::StudyRun::runEvent, &f->run(),
-                     [this](const records::RunEvent& e) { events.append(e); });
-}
-
-void StudyDriverTest::setStudied(int category, const QList<int>& minutes)
-{
-    QStringList texts;
-    for (int m : minutes)
-        texts.append(QString::number(m));
-    f->records().setStudiedRecord(category, records::buildStudiedRecord(texts));
-    if (f->catalogue().category() == category)
-        f->records().load(category);
-}
-
-int StudyDriverTest::minute()
-{
-    const qsizetype before = kinds().count(RunEventKind::MinuteCredited);
-    for (int i = 0; i < 3; ++i)
-        tick();
-    return static_cast<int>(kinds().count(RunEventKind::MinuteCredited) - before);
-}
-
-QList<RunEventKind> StudyDriverTest::kinds() const
-{
-    QList<RunEventKind> all;
-    for (const records::RunEvent& e : events)
-        all.append(e.kind);
-    return all;
+    f = std::make_unique<RunFixture>();
 }
 
 void StudyDriverTest::start_runsItsStepsInOrder()
@@ -193,7 +133,7 @@ void StudyDriverTest::tick_doneLessonChosenByHandAtTheLast_nextCategory()
     QCOMPARE(f->run().lessonIndex(), 6); // the last lesson, still to study
     // The learner picks the first, done, lesson: the run counts on from its own last lesson.
     f->catalogue().selectLessonAt(0);
-    events.clear();
+    f->events.clear();
     tick();
     QCOMPARE(f->catalogue().category(), 3);
     QCOMPARE(kinds().mid(0, 3),
@@ -204,8 +144,8 @@ void StudyDriverTest::tick_doneLessonChosenByHandAtTheLast_nextCategory()
 void StudyDriverTest::tick_lessonBeyondTheTimetable_earnsNothing()
 {
     // The site lists eight lessons of "基础理论"; the timetable knows seven.
-    site = makeCoursePage({21, 9, 8, 8});
-    f->showCoursePage(site);
+    f->site = makeCoursePage({21, 9, 8, 8});
+    f->showCoursePage(f->site);
     f->catalogue().setCategory(2);
     pressStudy();
     f->catalogue().selectLessonAt(7);
@@ -239,7 +179,7 @@ void StudyDriverTest::tick_heldWhileAWalkWaits_runsAfterIt_droppedAfterExit()
 
 void StudyDriverTest::pastLastCategory_endsTheRunOnceAsExitDoes()
 {
-    site.top->input("", "button", "退出课件").id = "exit";
+    f->site.top->input("", "button", "退出课件").id = "exit";
     f->catalogue().setCategory(3);
     setStudied(3, allDone(3));
     pressStudy();
@@ -249,21 +189,26 @@ void StudyDriverTest::pastLastCategory_endsTheRunOnceAsExitDoes()
     const QByteArray beforeEnd = f->readState();
     // A tick that comes while the message is open is not delivered, as with a real timer.
     f->platform.fakeDialogs.whileOpen = [this] { tick(); };
+    f->main().clickLog.clear();
+    f->events.clear();
     tick(); // the last lesson is done: past the last category
     QCOMPARE(f->catalogue().category(), 4);
     QCOMPARE(f->platform.fakeDialogs.texts().count("学习已结束!"), 1);
     QVERIFY(!f->timer().isEnabled());
-    QCOMPARE(f->main().clickLog.last(), QString("exit")); // the site's players stop reporting
+    // Only the site's exit button is pressed (its players stop reporting): no category opened
+    // again, no lesson clicked.
+    QCOMPARE(f->main().clickLog, QStringList{"exit"});
     QVERIFY(!f->player().widget()->isVisibleTo(&f->window()));
     QCOMPARE(f->readState(), beforeEnd);
-    QVERIFY(kinds().contains(RunEventKind::RunEnded));
+    QCOMPARE(kinds(), (QList<RunEventKind>{RunEventKind::LessonDone, RunEventKind::CategoryFinished,
+                                           RunEventKind::RunEnded}));
 }
 
 void StudyDriverTest::exit_clicksEveryExitInput_loadingPageStillStops()
 {
-    site.top->input("", "button", "退出课件").id = "exit-1";
-    site.top->input("", "button", "退出课件 ").id = "blank-after";
-    site.top->input("", "button", "退出课件").id = "exit-2";
+    f->site.top->input("", "button", "退出课件").id = "exit-1";
+    f->site.top->input("", "button", "退出课件 ").id = "blank-after";
+    f->site.top->input("", "button", "退出课件").id = "exit-2";
     pressStudy();
     f->main().clickLog.clear();
     f->window().exitButton()->click();
@@ -277,94 +222,6 @@ void StudyDriverTest::exit_clicksEveryExitInput_loadingPageStillStops()
     QVERIFY(f->main().clickLog.isEmpty());
     QVERIFY(!f->timer().isEnabled());
     QVERIFY(!f->player().widget()->isVisibleTo(&f->window()));
-}
-
-void StudyDriverTest::player_notOpen_noMinute_reopenedThenSkipped_data()
-{
-    QTest::addColumn<LoadOutcome>("load");
-    QTest::addColumn<bool>("windowOpens");
-    QTest::newRow("HTTP error") << LoadOutcome::HttpError << true;
-    QTest::newRow("renderer died") << LoadOutcome::RendererGone << true;
-    QTest::newRow("no window") << LoadOutcome::Succeeded << false;
-}
-
-void StudyDriverTest::player_notOpen_noMinute_reopenedThenSkipped()
-{
-    QFETCH(LoadOutcome, load);
-    QFETCH(bool, windowOpens);
-    f->playerLoad = load;
-    if (!windowOpens)
-        *site.openPlayer = nullptr;
-    f->catalogue().setCategory(2);
-    pressStudy();
-    f->main().clickLog.clear();
-    // No minute counts; the lesson is opened again twice, then given up for the next one.
-    for (int ticks = 0; ticks < 9 && !kinds().contains(RunEventKind::LessonSkipped); ++ticks)
-        tick();
-    QCOMPARE(kinds().count(RunEventKind::MinuteCredited), 0);
-    QCOMPARE(f->main().clickLog, (QStringList{"lesson-2-1", "lesson-2-1", "lesson-2-2"}));
-    QCOMPARE(kinds().count(RunEventKind::PageFailed), 2);
-    QCOMPARE(kinds().count(RunEventKind::LessonSkipped), 1);
-    QVERIFY(f->window().studyStatus()->notice().contains("跳过"));
-    QCOMPARE(f->run().lessonIndex(), 1);
-
-    // The next lesson's player opens: its minutes count again, and the notice goes.
-    f->playerLoad = LoadOutcome::Succeeded;
-    f->showCoursePage(site);
-    f->catalogue().selectLessonAt(1);
-    tick();
-    QCOMPARE(minute(), 1);
-    QCOMPARE(f->records().studied().at(1), QString("1"));
-    QVERIFY(f->window().studyStatus()->notice().isEmpty());
-}
-
-void StudyDriverTest::player_siteDown_reopenedEveryTick_neverSkipped()
-{
-    f->catalogue().setCategory(2);
-    pressStudy();
-    // The player loaded, then the site went away: the check finds no site, the lesson is opened
-    // again and fails to load; no minute counts however long it lasts, and nothing is skipped.
-    f->platform.fakeProbe.site = platform::SiteProbe::Answer::Unreachable;
-    f->playerLoad = LoadOutcome::NetworkError;
-    QCOMPARE(minute() + minute() + minute(), 0);
-    // The check's answer comes a tick late: every tick after the first opens the lesson again.
-    QCOMPARE(f->playersOpened, 1 + 8);
-    QCOMPARE(kinds().count(RunEventKind::LessonSkipped), 0);
-    QVERIFY(f->window().studyStatus()->notice().contains("无法连接"));
-    // The site is back.
-    f->platform.fakeProbe.site = platform::SiteProbe::Answer::Reachable;
-    f->playerLoad = LoadOutcome::Succeeded;
-    tick();
-    QCOMPARE(minute(), 1);
-    QCOMPARE(f->run().lessonIndex(), 0);
-}
-
-void StudyDriverTest::session_siteUnreachable_retriesBackOff()
-{
-    using namespace std::chrono_literals;
-    pressStudy();
-    f->player().setDocument(makeLoginPage());
-    // Each attempt sends the main view to the login page; the engine's error page comes instead.
-    QList<std::chrono::milliseconds> attempts;
-    for (int second = 0; second < 6 * 60 && attempts.size() < 4; second += 20) {
-        const qsizetype before = f->main().navigations.size();
-        tick();
-        if (f->main().navigations.size() > before) {
-            attempts.append(f->platform.fakeClock.now());
-            f->main().setDocument(std::make_shared<FakeDocument>());
-            f->main().setLastLoad({LoadOutcome::NetworkError, 0, "refused", {}});
-            f->main().completeDocument();
-        }
-        f->platform.fakeClock.advance(20s);
-    }
-    QCOMPARE(attempts.size(), 4);
-    // A failed attempt shows at the next tick (20 s); then the wait doubles from 30 s, each
-    // rounded up to a tick: 20 + 30 -> 60, 20 + 60 -> 80, 20 + 120 -> 140.
-    QCOMPARE(attempts[1] - attempts[0], 60s);
-    QCOMPARE(attempts[2] - attempts[1], 80s);
-    QCOMPARE(attempts[3] - attempts[2], 140s);
-    QVERIFY(f->timer().isEnabled());
-    QCOMPARE(kinds().count(RunEventKind::MinuteCredited), 0);
 }
 
 QTEST_MAIN(StudyDriverTest)

@@ -60,26 +60,29 @@ void StudyRulesTest::progress_decidesTheNextStep()
 }
 
 // What successive ticks on one lesson found, and what they decided, one letter a tick:
-// c credit, r reopen, s skip, e session ended, - nothing. A '*' before a state means the
+// c credit, r reopen, s skip, e session ended, p pause, - nothing. A '*' before a state means the
 // lesson's link was clicked just before that tick; '!' means the site check found no site.
 void StudyRulesTest::playerWatch_verdicts()
 {
     const std::pair<QString, QString> cases[] = {
-        {"O O", "cc"},                         // an open player counts
-        {"F F F", "rrs"},                      // three failures skip
-        {"F F O F F", "rrcrr"},                // an open tick resets the count
-        {"*N N N *N N N", "--r--r"},           // no window: two ticks of grace after a click
-        {"L L L L L L O", "------c"},          // slow loading is waited for
+        {"O O", "cc"},                // an open player counts
+        {"F U V F", "rrsr"},          // three failures skip, an unreadable page or video too
+        {"F F O F F", "rrcrr"},       // an open tick resets the count
+        {"*N N N *N N N", "--r--r"},  // no window: two ticks of grace after a click
+        {"L L L L L L O", "------c"}, // slow loading is waited for
         {"L L L L L L L L L L", "---------r"}, // a load that never ends fails
         {"D D D D O", "rrrrc"},                // the site down never skips
         {"O P", "ce"},                         // the login page ends the session
+        {"X", "p"},                            // a format the engine cannot play: pause
         {"!O D !O O", "rrrc"},                 // the site check: reopen until the site answers
-        {"!O !O !O !O", "rrcc"},               // wrong three times: the engine wins
+        {"!O !O !O !O O !O", "rrcccr"},        // wrong three times: the engine wins, until the
+                                               // check finds the site again
     };
-    const QString states = "OFNLDP";
-    const PlayerState players[] = {PlayerState::Open,      PlayerState::Failed,
-                                   PlayerState::NotOpened, PlayerState::Loading,
-                                   PlayerState::SiteDown,  PlayerState::LoginPage};
+    const QString states = "OFNLDPUVX";
+    const PlayerState players[] = {
+        PlayerState::Open,       PlayerState::Failed,      PlayerState::NotOpened,
+        PlayerState::Loading,    PlayerState::SiteDown,    PlayerState::LoginPage,
+        PlayerState::Unreadable, PlayerState::VideoFailed, PlayerState::VideoUnsupported};
     for (const auto& [ticks, verdicts] : cases) {
         PlayerWatch watch;
         QString decided;
@@ -88,7 +91,12 @@ void StudyRulesTest::playerWatch_verdicts()
                 watch.lessonClicked();
             const Answer site = tick.startsWith('!') ? Answer::Unreachable : Answer::Reachable;
             const TickVerdict v = watch.judge({2, 7}, players[states.indexOf(tick.back())], site);
-            decided += v.credit ? 'c' : v.skip ? 's' : v.sessionEnded ? 'e' : v.reopen ? 'r' : '-';
+            decided += v.credit         ? 'c'
+                       : v.skip         ? 's'
+                       : v.sessionEnded ? 'e'
+                       : v.cannotPlay   ? 'p'
+                       : v.reopen       ? 'r'
+                                        : '-';
         }
         QVERIFY2(decided == verdicts, qPrintable(ticks + " gave " + decided));
     }

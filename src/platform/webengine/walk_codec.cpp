@@ -63,14 +63,6 @@ QJsonArray encodeTests(const std::vector<ElementTest>& tests)
     return out;
 }
 
-WalkResult failure(const QString& error)
-{
-    WalkResult result;
-    result.status = PageStatus::Missing;
-    result.error = error;
-    return result;
-}
-
 } // namespace
 
 QJsonArray encodeFramePath(const FramePath& frames)
@@ -96,39 +88,79 @@ QJsonObject encodeWalkRequest(const WalkRequest& request)
                        {QStringLiteral("onlyIndex"), request.onlyIndex}};
 }
 
-DecodedAnswer decodeWalkAnswer(const QString& json)
+DecodedEnvelope decodeEnvelope(const QString& json)
 {
-    DecodedAnswer answer;
+    DecodedEnvelope envelope;
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(json.toUtf8(), &parseError);
-    if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
-        answer.result = failure(QStringLiteral("unreadable answer from the page"));
-        return answer;
+    envelope.object = doc.object();
+    const QJsonValue ok = envelope.object.value(QStringLiteral("ok"));
+    if (envelope.object.value(QStringLiteral("noscript")).toBool()) {
+        envelope.scriptMissing = true;
+        envelope.status = PageStatus::Missing;
+        envelope.error = QStringLiteral("page scripts missing in the document");
+    } else if (parseError.error != QJsonParseError::NoError || !doc.isObject() || !ok.isBool()) {
+        envelope.status = PageStatus::Missing;
+        envelope.error = QStringLiteral("unreadable answer from the page");
+    } else if (!ok.toBool()) {
+        envelope.status = PageStatus::Missing;
+        envelope.error = envelope.object.value(QStringLiteral("error")).toString();
+        if (envelope.error.isEmpty())
+            envelope.error = QStringLiteral("the page reported a failure without a reason");
     }
-    const QJsonObject object = doc.object();
-    if (object.value(QStringLiteral("noscript")).toBool()) {
-        answer.scriptMissing = true;
-        answer.result = failure(QStringLiteral("page scripts missing in the document"));
-        return answer;
-    }
-    const QJsonValue ok = object.value(QStringLiteral("ok"));
-    if (!ok.isBool()) {
-        answer.result = failure(QStringLiteral("unreadable answer from the page"));
-        return answer;
-    }
+    return envelope;
+}
 
-    WalkResult& result = answer.result;
-    result.status = ok.toBool() ? PageStatus::Ok : PageStatus::Missing;
-    result.error = object.value(QStringLiteral("error")).toString();
+DecodedAnswer decodeWalkAnswer(const QString& json)
+{
+    const DecodedEnvelope envelope = decodeEnvelope(json);
+    return {envelope.scriptMissing, readWalkResult(envelope)};
+}
+
+WalkResult readWalkResult(const DecodedEnvelope& envelope)
+{
+    WalkResult result;
+    result.status = envelope.status;
+    result.error = envelope.error;
+    const QJsonObject& object = envelope.object;
+    // A failed walk still tells what it did before it failed.
     result.length = object.value(QStringLiteral("length")).toInt();
     result.clicks = object.value(QStringLiteral("clicks")).toInt();
     const QJsonArray positions = object.value(QStringLiteral("positions")).toArray();
     result.positions.reserve(positions.size());
     for (const QJsonValue& position : positions)
         result.positions.append(position.toInt());
-    if (!result.ok() && result.error.isEmpty())
-        result.error = QStringLiteral("the page reported a failure without a reason");
+    return result;
+}
+
+FetchAnswer readFetchAnswer(const DecodedEnvelope& envelope)
+{
+    using Status = FetchAnswer::Status;
+    FetchAnswer answer;
+    const QJsonObject& o = envelope.object;
+    answer.error = envelope.ok() ? o.value(QStringLiteral("error")).toString() : envelope.error;
+    if (!envelope.ok())
+        return answer; // Unknown: nothing can be said of the request
+    const QString status = o.value(QStringLiteral("status")).toString();
+    answer.status = status == QLatin1String("pending")    ? Status::Pending
+                    : status == QLatin1String("answered") ? Status::Answered
+                    : status == QLatin1String("noanswer") ? Status::NoAnswer
+                                                          : Status::Unknown;
+    answer.httpStatus = o.value(QStringLiteral("httpStatus")).toInt();
+    answer.url = QUrl(o.value(QStringLiteral("url")).toString());
+    answer.redirected = o.value(QStringLiteral("redirected")).toBool();
+    answer.body = o.value(QStringLiteral("body")).toString();
     return answer;
+}
+
+MediaReport readMediaReport(const DecodedEnvelope& envelope)
+{
+    MediaReport report;
+    report.status = envelope.status;
+    report.error = envelope.error;
+    for (const QJsonValue& code : envelope.object.value(QStringLiteral("codes")).toArray())
+        report.errorCodes.append(code.toInt());
+    return report;
 }
 
 } // namespace lumora::platform::webengine

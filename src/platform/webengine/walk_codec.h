@@ -14,6 +14,23 @@ namespace lumora::platform::webengine {
 QJsonArray encodeFramePath(const FramePath& frames);
 QJsonObject encodeWalkRequest(const WalkRequest& request);
 
+// Any answer envelope {ok, error, ...} as the page gave it.
+struct DecodedEnvelope
+{
+    // The page-side functions were not installed in the document (injection missed it).
+    bool scriptMissing = false;
+    PageStatus status = PageStatus::Ok; // Missing when the page said no, or said nothing usable
+    QString error;
+    QJsonObject object;
+    bool ok() const { return status == PageStatus::Ok; }
+};
+DecodedEnvelope decodeEnvelope(const QString& json);
+
+// The answers of walk(), fetchAnswer() and mediaErrors() from their envelopes.
+WalkResult readWalkResult(const DecodedEnvelope& envelope);
+FetchAnswer readFetchAnswer(const DecodedEnvelope& envelope);
+MediaReport readMediaReport(const DecodedEnvelope& envelope);
+
 struct DecodedAnswer
 {
     // The page-side functions were not installed in the document (injection missed it).

@@ -34,12 +34,12 @@ struct BusyScope
     std::shared_ptr<BrowserEnvironment> env;
 };
 
-WalkResult failed(PageStatus status, const QString& error)
+DecodedEnvelope failed(PageStatus status, const QString& error)
 {
-    WalkResult result;
-    result.status = status;
-    result.error = error;
-    return result;
+    DecodedEnvelope envelope;
+    envelope.status = status;
+    envelope.error = error;
+    return envelope;
 }
 
 QString scriptSourceId(const char* scriptName)
@@ -139,15 +139,34 @@ void WebEngineBrowser::setNewWindowHandler(NewWindowHandler handler)
 
 WalkResult WebEngineBrowser::walk(const WalkRequest& request)
 {
-    return call(assembleCall(QStringLiteral("lumora.walk"), encodeWalkRequest(request)));
+    return readWalkResult(
+        call(assembleCall(QStringLiteral("lumora.walk"), encodeWalkRequest(request))));
 }
 
 WalkResult WebEngineBrowser::resolve(const FramePath& frames)
 {
-    return call(assembleCall(QStringLiteral("lumora.resolve"), encodeFramePath(frames)));
+    return readWalkResult(
+        call(assembleCall(QStringLiteral("lumora.resolve"), encodeFramePath(frames))));
 }
 
-WalkResult WebEngineBrowser::call(const QString& expression)
+int WebEngineBrowser::fetchAgain(const FramePath& frames)
+{
+    const DecodedEnvelope answer =
+        call(assembleCall(QStringLiteral("lumora.fetchAgain"), encodeFramePath(frames)));
+    return answer.ok() ? answer.object.value(QStringLiteral("ticket")).toInt() : 0;
+}
+
+FetchAnswer WebEngineBrowser::fetchAnswer(int ticket)
+{
+    return readFetchAnswer(call(assembleCall(QStringLiteral("lumora.fetchAnswer"), ticket)));
+}
+
+MediaReport WebEngineBrowser::mediaErrors()
+{
+    return readMediaReport(call(QStringLiteral("lumora.mediaErrors()")));
+}
+
+DecodedEnvelope WebEngineBrowser::call(const QString& expression)
 {
     if (expression.isEmpty())
         return failed(PageStatus::Missing, QStringLiteral("the call could not be built"));
@@ -164,7 +183,7 @@ WalkResult WebEngineBrowser::call(const QString& expression)
     ScriptAnswer answer = evaluate(script);
     if (answer.status != PageStatus::Ok)
         return failed(answer.status, answer.error);
-    DecodedAnswer decoded = decodeWalkAnswer(answer.text);
+    DecodedEnvelope decoded = decodeEnvelope(answer.text);
     if (decoded.scriptMissing && self) {
         // WORKAROUND (Qt 6.4.2): a document the injection at its creation missed, as happens
         // now and then in a renderer started after a crash (error pages, script-written pop-ups
@@ -173,9 +192,9 @@ WalkResult WebEngineBrowser::call(const QString& expression)
         answer = evaluate(env->walkSource + QLatin1Char('\n') + script);
         if (answer.status != PageStatus::Ok)
             return failed(answer.status, answer.error);
-        decoded = decodeWalkAnswer(answer.text);
+        decoded = decodeEnvelope(answer.text);
     }
-    return decoded.result;
+    return decoded;
 }
 
 ScriptAnswer WebEngineBrowser::evaluate(const QString& script)

@@ -6,6 +6,7 @@
 #include "platform/browser_control.h"
 #include "platform/webengine/load_state.h"
 #include "platform/webengine/page_call.h"
+#include "platform/webengine/walk_codec.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -57,6 +58,9 @@ public:
     QUrl url() const override;
     WalkResult walk(const WalkRequest& request) override;
     WalkResult resolve(const FramePath& frames) override;
+    int fetchAgain(const FramePath& frames) override;
+    FetchAnswer fetchAnswer(int ticket) override;
+    MediaReport mediaErrors() override;
     void setNewWindowHandler(NewWindowHandler handler) override;
 
     // Shows `page` from now on (taking ownership) and deletes the page shown so far; the
@@ -72,7 +76,7 @@ public:
     std::optional<QString> evaluateText(const QString& script);
 
 private:
-    WalkResult call(const QString& expression);
+    DecodedEnvelope call(const QString& expression);
     ScriptAnswer evaluate(const QString& script);
     void keepVisible(bool visible);
     void reportWindowClosing();

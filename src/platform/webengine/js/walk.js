@@ -1,7 +1,7 @@
-// Page-side half of walk() and resolve(). Installed once per document in the application's
-// isolated world: the page's own scripts can neither see these functions nor replace the DOM
-// methods they call. Every call answers with one plain-data envelope
-// {ok, error, length, positions, clicks}.
+// Page-side half of walk(), resolve(), fetchAgain(), fetchAnswer() and mediaErrors(). Installed
+// once per document in the application's isolated world: the page's own scripts can neither see
+// these functions nor replace the DOM methods they call. Every call answers with one plain-data
+// envelope: {ok, error, ...}; a walk's holds {length, positions, clicks}.
 (function () {
     'use strict';
 
@@ -161,5 +161,82 @@
         return { ok: true, error: '', length: 0, positions: [], clicks: 0 };
     }
 
-    globalThis.lumora = Object.freeze({ walk: walk, resolve: resolve });
+    // Fetches of a document's address made again, by ticket. Kept until their answer is read,
+    // and never more than a few: a reader that stopped asking leaves nothing to grow.
+    const fetches = new Map();
+    let nextTicket = 1;
+    const kMaxFetches = 8;
+    const kFetchTimeoutMs = 15000;
+    const kMaxBody = 256 * 1024;
+
+    function fetchAgain(path) {
+        const found = reach(path);
+        if (!found.doc)
+            return { ok: false, error: found.error };
+        const ticket = nextTicket++;
+        const entry = { status: 'pending' };
+        fetches.set(ticket, entry);
+        for (const old of fetches.keys()) {
+            if (fetches.size <= kMaxFetches)
+                break;
+            fetches.delete(old);
+        }
+        const controller = new AbortController();
+        const timer = setTimeout(() => controller.abort(), kFetchTimeoutMs);
+        // The page's own cookies and connection; nothing is shown or stored.
+        fetch(found.doc.URL, { credentials: 'include', cache: 'no-store', redirect: 'follow',
+                               signal: controller.signal })
+            .then((response) => response.text().then((body) => {
+                entry.status = 'answered';
+                entry.httpStatus = response.status;
+                entry.url = response.url;
+                entry.redirected = response.redirected;
+                entry.body = body.length > kMaxBody ? body.slice(0, kMaxBody) : body;
+            }))
+            .catch((e) => {
+                entry.status = 'noanswer';
+                entry.error = text(e && e.name ? e.name + ': ' + e.message : e);
+            })
+            .finally(() => clearTimeout(timer));
+        return { ok: true, error: '', ticket: ticket };
+    }
+
+    function fetchAnswer(ticket) {
+        const entry = fetches.get(ticket);
+        if (!entry)
+            return { ok: true, error: '', status: 'unknown' };
+        if (entry.status !== 'pending')
+            fetches.delete(ticket);
+        return Object.assign({ ok: true, error: '' }, entry);
+    }
+
+    // Every document reachable from this one through frames, this one first.
+    function eachDocument(doc, visit) {
+        visit(doc);
+        const win = doc.defaultView;
+        for (let i = 0; win && i < win.length; ++i) {
+            let inner = null;
+            try {
+                inner = win[i].document;
+            } catch (e) {
+                continue; // a cross-origin frame: out of reach
+            }
+            if (inner)
+                eachDocument(inner, visit);
+        }
+    }
+
+    function mediaErrors() {
+        const codes = [];
+        eachDocument(document, (doc) => {
+            for (const el of doc.querySelectorAll('video, audio')) {
+                if (el.error)
+                    codes.push(el.error.code);
+            }
+        });
+        return { ok: true, error: '', codes: codes };
+    }
+
+    globalThis.lumora = Object.freeze({ walk: walk, resolve: resolve, fetchAgain: fetchAgain,
+                                        fetchAnswer: fetchAnswer, mediaErrors: mediaErrors });
 })();

@@ -1,0 +1,233 @@
+// Honest minutes on the fake engine: a minute counts only while the lesson's player is open,
+// answering and able to play, and the site has just confirmed the session; a run keeps the
+// machine awake and notices when it slept; logging in again backs off.
+
+#include "program_fixture.h"
+#include "records/timetable.h"
+#include "window/study_status.h"
+
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+
+using namespace lumora;
+using namespace lumora::testing;
+using namespace std::chrono_literals;
+using platform::LoadOutcome;
+using records::RunEventKind;
+
+class HonestMinutesTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { f = std::make_unique<RunFixture>(); }
+    void player_notOpen_noMinute_reopenedThenSkipped_data();
+    void player_notOpen_noMinute_reopenedThenSkipped();
+    void player_siteDown_reopenedEveryTick_neverSkipped();
+    void video_unsupported_pausesTheRun();
+    void session_confirmedBeforeEveryMinute();
+    void session_siteUnreachable_retriesBackOff();
+    void sleep_heldWhileRunning_releasedOnEveryWayOut();
+    void sleep_wakingUp_recorded_sessionAskedAgain();
+
+private:
+    std::unique_ptr<RunFixture> f;
+};
+
+void HonestMinutesTest::player_notOpen_noMinute_reopenedThenSkipped_data()
+{
+    QTest::addColumn<LoadOutcome>("load");
+    QTest::addColumn<bool>("windowOpens");
+    QTest::addColumn<bool>("hung");
+    QTest::addColumn<int>("mediaError");
+    QTest::newRow("HTTP error") << LoadOutcome::HttpError << true << false << 0;
+    QTest::newRow("renderer died") << LoadOutcome::RendererGone << true << false << 0;
+    QTest::newRow("no window") << LoadOutcome::Succeeded << false << false << 0;
+    QTest::newRow("no answer") << LoadOutcome::Succeeded << true << true << 0;
+    QTest::newRow("undecodable video") << LoadOutcome::Succeeded << true << false << 3;
+}
+
+void HonestMinutesTest::player_notOpen_noMinute_reopenedThenSkipped()
+{
+    QFETCH(LoadOutcome, load);
+    QFETCH(bool, windowOpens);
+    QFETCH(bool, hung);
+    QFETCH(int, mediaError);
+    f->playerLoad = load;
+    if (!windowOpens)
+        *f->site.openPlayer = nullptr;
+    if (mediaError)
+        f->playerDocument->mediaErrors = {mediaError};
+    f->player().hung = hung;
+    f->catalogue().setCategory(2);
+    f->pressStudy();
+    f->main().clickLog.clear();
+    // No minute counts; the lesson is opened again twice, then given up for the next one.
+    for (int ticks = 0; ticks < 9 && !f->kinds().contains(RunEventKind::LessonSkipped); ++ticks)
+        f->tick();
+    QCOMPARE(f->kinds().count(RunEventKind::MinuteCredited), 0);
+    QCOMPARE(f->main().clickLog, (QStringList{"lesson-2-1", "lesson-2-1", "lesson-2-2"}));
+    QCOMPARE(f->kinds().count(RunEventKind::PageFailed), 2);
+    QCOMPARE(f->kinds().count(RunEventKind::LessonSkipped), 1);
+    QCOMPARE(f->kinds().count(RunEventKind::VideoFailed), mediaError ? 1 : 0); // once a lesson
+    QVERIFY(f->window().studyStatus()->notice().contains("跳过"));
+    QCOMPARE(f->run().lessonIndex(), 1);
+
+    // The next lesson's player opens: its minutes count again, and the notice goes.
+    f->playerLoad = LoadOutcome::Succeeded;
+    f->player().hung = false;
+    f->playerDocument->mediaErrors.clear();
+    f->showCoursePage(f->site);
+    f->catalogue().selectLessonAt(1);
+    f->tick();
+    QCOMPARE(f->minute(), 1);
+    QCOMPARE(f->records().studied().at(1), QString("1"));
+    QVERIFY(f->window().studyStatus()->notice().isEmpty());
+}
+
+void HonestMinutesTest::player_siteDown_reopenedEveryTick_neverSkipped()
+{
+    f->catalogue().setCategory(2);
+    f->pressStudy();
+    // The player loaded, then the site went away: the check finds no site, the lesson is opened
+    // again and fails to load; no minute counts however long it lasts, and nothing is skipped.
+    f->platform.fakeProbe.site = platform::SiteProbe::Answer::Unreachable;
+    f->playerLoad = LoadOutcome::NetworkError;
+    QCOMPARE(f->minute() + f->minute() + f->minute(), 0);
+    // The check's answer comes a tick late: every tick after the first opens the lesson again.
+    QCOMPARE(f->playersOpened, 1 + 8);
+    QCOMPARE(f->kinds().count(RunEventKind::LessonSkipped), 0);
+    QVERIFY(f->window().studyStatus()->notice().contains("无法连接"));
+    // The site is back.
+    f->platform.fakeProbe.site = platform::SiteProbe::Answer::Reachable;
+    f->playerLoad = LoadOutcome::Succeeded;
+    f->tick();
+    QCOMPARE(f->minute(), 1);
+    QCOMPARE(f->run().lessonIndex(), 0);
+}
+
+void HonestMinutesTest::video_unsupported_pausesTheRun()
+{
+    f->playerDocument->mediaErrors = {4};
+    f->pressStudy();
+    QCOMPARE(f->minute(), 0);
+    QVERIFY(!f->timer().isEnabled());
+    QVERIFY(f->window().statusBar()->currentMessage().contains("无法播放"));
+    QCOMPARE(f->kinds().count(RunEventKind::RunPaused), 1);
+    QCOMPARE(f->kinds().count(RunEventKind::VideoFailed), 1);
+    // Nothing for the learner to log in to.
+    QVERIFY(!f->window().loginButton()->isEnabled());
+}
+
+void HonestMinutesTest::session_confirmedBeforeEveryMinute()
+{
+    f->pressStudy();
+    QCOMPARE(f->minute(), 1); // asked at the tick before, confirmed alive
+    QCOMPARE(f->main().fetches, 1);
+    // No answer by the minute: no verdict on the session, no minute; the next minute asks anew.
+    f->main().fetchReply->status = platform::FetchAnswer::Status::Pending;
+    QCOMPARE(f->minute(), 0);
+    f->answerSessionChecks(true);
+    QCOMPARE(f->minute(), 1);
+    QCOMPARE(f->main().fetches, 3); // one question a minute
+    QVERIFY(!f->session().recovering());
+    // The session ended under the open player: no minute, and the run logs in again.
+    f->answerSessionChecks(false);
+    QCOMPARE(f->minute(), 0);
+    QVERIFY(f->session().recovering());
+    QCOMPARE(f->records().studied().at(0), QString("2"));
+}
+
+void HonestMinutesTest::session_siteUnreachable_retriesBackOff()
+{
+    f->pressStudy();
+    f->player().setDocument(makeLoginPage());
+    // Each attempt sends the main view to the login page; the engine's error page comes instead.
+    QList<std::chrono::milliseconds> attempts;
+    for (int second = 0; second < 6 * 60 && attempts.size() < 4; second += 20) {
+        const qsizetype before = f->main().navigations.size();
+        f->tick();
+        if (f->main().navigations.size() > before) {
+            attempts.append(f->platform.fakeClock.now());
+            f->main().setDocument(std::make_shared<FakeDocument>());
+            f->main().setLastLoad({LoadOutcome::NetworkError, 0, "refused", {}});
+            f->main().completeDocument();
+        }
+        f->platform.fakeClock.advance(20s);
+    }
+    QCOMPARE(attempts.size(), 4);
+    // A failed attempt shows at the next tick (20 s); then the wait doubles from 30 s, each
+    // rounded up to a tick: 20 + 30 -> 60, 20 + 60 -> 80, 20 + 120 -> 140.
+    QCOMPARE(attempts[1] - attempts[0], 60s);
+    QCOMPARE(attempts[2] - attempts[1], 80s);
+    QCOMPARE(attempts[3] - attempts[2], 140s);
+    QVERIFY(f->timer().isEnabled());
+    QCOMPARE(f->kinds().count(RunEventKind::MinuteCredited), 0);
+}
+
+void HonestMinutesTest::sleep_heldWhileRunning_releasedOnEveryWayOut()
+{
+    // Each way out of a run, and what it records.
+    const std::vector<std::tuple<const char*, std::function<void(RunFixture&)>, RunEventKind>>
+        ways = {
+            {"exit courseware", [](RunFixture& r) { r.window().exitButton()->click(); },
+             RunEventKind::RunEnded},
+            {"video cannot play",
+             [](RunFixture& r) {
+                 r.playerDocument->mediaErrors = {4};
+                 r.tick();
+             },
+             RunEventKind::RunPaused},
+            {"past the last category",
+             [](RunFixture& r) {
+                 r.setStudied(0, allDone(0));
+                 for (const int category : {1, 2, 3})
+                     r.records().setStudiedRecord(category, "1.99.2.99.3.99.4.99.5.99.6.99.7."
+                                                            "99.8.99.9.99.");
+                 for (int tick = 0; tick < 60 && r.timer().isEnabled(); ++tick)
+                     r.tick();
+             },
+             RunEventKind::RunEnded},
+            {"program quits", [](RunFixture& r) { r.program->quit(); }, RunEventKind::ProgramQuit},
+            {"a page closes the window", [](RunFixture& r) { emit r.main().windowClosing(); },
+             RunEventKind::ProgramQuit},
+        };
+    for (const auto& [name, wayOut, recorded] : ways) {
+        RunFixture r;
+        r.pressStudy();
+        r.minute();
+        QVERIFY2(r.platform.fakeSleep.held(), name);
+        wayOut(r);
+        QVERIFY2(!r.platform.fakeSleep.held() && !r.timer().isEnabled(), name);
+        // One line ends the run, with its minutes.
+        QCOMPARE(r.kinds().count(recorded), 1);
+        const auto ending =
+            std::find_if(r.events.begin(), r.events.end(),
+                         [&](const records::RunEvent& e) { return e.kind == recorded; });
+        QCOMPARE(ending->minutes, r.kinds().count(RunEventKind::MinuteCredited));
+        // A new run holds it again, unless there is nothing left to study or no program.
+        const bool canStudy =
+            !r.window().unloaded() && records::isCategory(r.catalogue().category());
+        r.pressStudy();
+        QVERIFY2(r.platform.fakeSleep.held() == canStudy, name);
+    }
+}
+
+void HonestMinutesTest::sleep_wakingUp_recorded_sessionAskedAgain()
+{
+    f->pressStudy();
+    QCOMPARE(f->minute(), 1);
+    f->tick();
+    // The machine sleeps for half an hour; the site ends the session meanwhile.
+    f->platform.fakeClock.sleep(30min);
+    f->answerSessionChecks(false);
+    f->tick();
+    QCOMPARE(f->events.last().kind, RunEventKind::Resumed);
+    QCOMPARE(f->events.last().minutes, 30);
+    f->tick(); // the minute's tick: the answer asked after waking says the session ended
+    QCOMPARE(f->kinds().count(RunEventKind::MinuteCredited), 1);
+    QVERIFY(f->session().recovering());
+}
+
+QTEST_MAIN(HonestMinutesTest)
+#include "tst_honest_minutes.moc"
