@@ -81,7 +81,8 @@ QString describeRunEvent(const RunEvent& event)
     case RunEventKind::RunEnded:
         return QStringLiteral("学习结束，本次共学习 %1 分钟").arg(event.minutes);
     case RunEventKind::VideoFailed:
-        return withDetail(withPlace(QStringLiteral("课程视频无法播放，不计学习时间"), event), event);
+        return withDetail(withPlace(QStringLiteral("课程视频无法播放，不计学习时间"), event),
+                          event);
     case RunEventKind::Resumed:
         return QStringLiteral("电脑休眠了 %1 分钟，其间不计学习时间；学习继续").arg(event.minutes);
     case RunEventKind::ProgramQuit:

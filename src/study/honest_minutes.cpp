@@ -91,14 +91,12 @@ void StudyRun::reopenLesson(PlayerState state)
 {
     const int lesson = m_catalogue.selectedLesson();
     const bool noSite = state == PlayerState::SiteDown || state == PlayerState::Open;
-    const QString why = state == PlayerState::SiteDown ? QStringLiteral("the site is unreachable")
-                        : state == PlayerState::Open
-                            ? QStringLiteral("the site check found no site")
-                        : state == PlayerState::Unreadable
-                            ? QStringLiteral("the player does not answer")
-                        : state == PlayerState::VideoFailed
-                            ? QStringLiteral("the player's video cannot play")
-                            : QStringLiteral("the player did not open");
+    const QString why =
+        state == PlayerState::SiteDown      ? QStringLiteral("the site is unreachable")
+        : state == PlayerState::Open        ? QStringLiteral("the site check found no site")
+        : state == PlayerState::Unreadable  ? QStringLiteral("the player does not answer")
+        : state == PlayerState::VideoFailed ? QStringLiteral("the player's video cannot play")
+                                            : QStringLiteral("the player did not open");
     const platform::LoadInfo load = m_views.player().lastLoad();
     qCInfo(lcStudy).nospace() << "opening lesson " << lesson + 1 << " of category "
                               << m_catalogue.category() << " again: " << why << " (player state "

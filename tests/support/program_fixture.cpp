@@ -25,8 +25,9 @@ void ProgramFixture::answerSessionChecks(bool alive)
     using Status = platform::FetchAnswer::Status;
     const QString frame = QStringLiteral("<a href='#'>个体辅导学习课程</a>");
     const QString login = QStringLiteral("<input name='userName'><input name=Password>");
-    main().fetchReply = {Status::Answered, 200, QUrl(QStringLiteral("http://training.example:8080/c")),
-                         false, alive ? frame : login, {}};
+    main().fetchReply = {
+        Status::Answered,      200, QUrl(QStringLiteral("http://training.example:8080/c")), false,
+        alive ? frame : login, {}};
 }
 
 std::shared_ptr<FakeDocument> framedPage(std::shared_ptr<FakeDocument> inner, int count, int at)

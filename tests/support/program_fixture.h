@@ -107,7 +107,10 @@ struct ProgramFixture
 struct RunFixture : ProgramFixture
 {
     RunFixture();
-    void pressStudy() { dispatch([this] { run().startStudy(); }); }
+    void pressStudy()
+    {
+        dispatch([this] { run().startStudy(); });
+    }
     void tick() { timer().fire(); }
     // The study ticks of one minute; how many minutes were credited in them.
     int minute();
