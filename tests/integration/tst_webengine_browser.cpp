@@ -4,9 +4,11 @@
 #include "event_wait.h"
 #include "fake_browser.h"
 #include "headless_engine.h"
+#include "platform/files.h"
 #include "platform/webengine/qt_platform.h"
 #include "platform/webengine/walk_codec.h"
 #include "platform/webengine/webengine_host.h"
+#include "study/study_log.h"
 
 #include <QApplication>
 #include <QSignalSpy>
@@ -21,6 +23,7 @@
 
 using namespace lumora::platform;
 using namespace lumora::platform::webengine;
+using lumora::study::StudyLog;
 using lumora::testing::FakeDocument;
 using lumora::testing::FakeElement;
 using lumora::testing::waitUntil;
@@ -493,21 +496,40 @@ void TestWebEngineBrowser::profileFolders()
 {
     const QString local = m_storage.filePath("local"), roaming = m_storage.filePath("roaming");
     const QString cookies = QStringLiteral("/browser/gen-1/Cookies");
-    QVERIFY(QDir(roaming).mkpath("browser/gen-1") &&
-            QFile(roaming + cookies).open(QFile::WriteOnly));
-    // Found only in the old folder: moved, once; a profile in the new one is never replaced.
+    const auto write = [](const QString& path, const QByteArray& text) {
+        QFile file(path);
+        return file.open(QFile::WriteOnly) && file.write(text) == text.size();
+    };
+    // The run record in a folder: its file and the previous one ("-": none).
+    const auto runRecord = [](const QString& folder) {
+        return QList<QByteArray>{readWholeFile(StudyLog::pathIn(folder)).value_or("-"),
+                                 readWholeFile(StudyLog::previousPathIn(folder)).value_or("-")};
+    };
+    QVERIFY(QDir(roaming).mkpath("browser/gen-1") && write(roaming + cookies, "") &&
+            write(StudyLog::pathIn(roaming), "new") &&
+            write(StudyLog::previousPathIn(roaming), "old"));
+    // Found only in the old folder: moved, once, the run record with it; a profile or a record in
+    // the new one is never replaced.
     QCOMPARE(settleProfileFolder({local, roaming}), local);
     QVERIFY(QFile::exists(local + cookies) && !QFile::exists(roaming + cookies));
-    QVERIFY(QDir(roaming).mkpath("browser"));
+    QCOMPARE(runRecord(local), QList<QByteArray>({"new", "old"}));
+    QCOMPARE(runRecord(roaming), QList<QByteArray>({"-", "-"}));
+    QVERIFY(QDir(roaming).mkpath("browser") && write(StudyLog::previousPathIn(roaming), "stale"));
     QCOMPARE(settleProfileFolder({local, roaming}), local);
     QVERIFY(QFile::exists(local + cookies));
+    QCOMPARE(runRecord(local), QList<QByteArray>({"new", "old"}));
     QCOMPARE(settleProfileFolder({roaming, roaming}), roaming); // one folder for both (Linux)
+    // A new folder that cannot be made (a file stands in its way): both stay where they are.
+    QVERIFY(write(m_storage.filePath("file"), ""));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("could not move the run record"));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("could not move the browser profile"));
+    QCOMPARE(settleProfileFolder({m_storage.filePath("file/local"), roaming}), roaming);
+    QCOMPARE(runRecord(roaming), QList<QByteArray>({"-", "stale"}));
 
     // A host keeps the profile generation on record and removes the others.
     const QString root = m_storage.filePath("generations");
-    QFile record(root + "/generation");
-    QVERIFY(QDir(root).mkpath("gen-1") && QDir(root).mkpath("gen-2/kept"));
-    QVERIFY(record.open(QFile::WriteOnly) && record.write("2") == 1 && record.flush());
+    QVERIFY(QDir(root).mkpath("gen-1") && QDir(root).mkpath("gen-2/kept") &&
+            write(root + "/generation", "2"));
     {
         WebEngineHost host(root, kScriptTimeoutMs);
         // Before any page has loaded, a cache clear removes the cache at once.

@@ -40,7 +40,7 @@ struct RecordedHandler
 // A log file's lines; it starts with a byte-order mark.
 QStringList fileLines(const QString& path)
 {
-    QByteArray bytes = platform::readWholeFile(path).value_or("");
+    const QByteArray bytes = platform::readWholeFile(path).value_or("");
     if (!bytes.startsWith("\xEF\xBB\xBF"))
         return {"no byte-order mark"};
     return QString::fromUtf8(bytes.mid(3)).split('\n', Qt::SkipEmptyParts);

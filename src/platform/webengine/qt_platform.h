@@ -26,7 +26,9 @@ struct EngineFolders
 };
 
 // The folder to keep the browser profile in: `local`, after moving there a profile found only
-// in `legacy`. When that move fails, `legacy`, so that nothing stored is lost (logged).
+// in `legacy`. When that move fails, `legacy`, so that nothing stored is lost (logged). The run
+// record, which is always kept in `local`, moves there too when only `legacy` has one; when that
+// fails it stays where it was (logged).
 QString settleProfileFolder(const EngineFolders& folders);
 
 // The real platform: Qt WebEngine views on one on-disk profile, Qt's clock, timers and boxes.
