@@ -1,5 +1,6 @@
 #include "records/study_log.h"
 
+#include "platform/files.h"
 #include "platform/logging.h"
 #include "records/timetable.h"
 
@@ -151,8 +152,8 @@ bool StudyLog::rotateIfFull(qint64 incoming)
     const QFileInfo current(path());
     if (!current.exists() || current.size() + incoming <= kRotateBytes)
         return false;
-    QFile::remove(previousPath());
-    if (QFile::rename(path(), previousPath())) {
+    // The older record stays until the one replacing it is in its place.
+    if (platform::replaceFile(path(), previousPath())) {
         m_rotateFailureLogged = false;
         return true;
     }

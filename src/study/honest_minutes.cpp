@@ -50,6 +50,12 @@ PlayerState StudyRun::observePlayer()
 
 TickVerdict StudyRun::watchPlayer()
 {
+    if (std::exchange(m_rendererEnded, false)) {
+        // The main view shared the ended renderer (the player is its pop-up) and lost its
+        // course page with it: the category is opened again to reach the lesson.
+        openCategoryAt(m_lessonIndex);
+        return {};
+    }
     const PlayerState state = observePlayer();
     const TickVerdict verdict =
         m_playerWatch.judge({m_catalogue.category(), m_catalogue.selectedLesson()}, state,
@@ -106,6 +112,13 @@ void StudyRun::reopenLesson(PlayerState state)
     emit notice(noSite
                     ? QStringLiteral("无法连接培训网站，本分钟不计学习时间，正在重新打开课程页面")
                     : QStringLiteral("课程页面没有打开，正在重新打开"));
+    if (state == PlayerState::Unreadable) {
+        // A page that does not answer may hold its renderer in an endless script: loading it
+        // again ends that renderer first. The lesson is reached again at the next tick.
+        m_views.player().refresh();
+        m_rendererEnded = true;
+        return;
+    }
     // A lesson list the scan missed (the site was slow) is found by opening the category again.
     if (lesson < 0 || lesson >= m_catalogue.lessonCount())
         openCategoryAt(m_lessonIndex);

@@ -129,6 +129,7 @@ private:
     std::chrono::milliseconds m_lastTickWall{0}; // the wall clock at the last tick
     LessonKey m_videoFailureReported;            // the lesson whose failed video is recorded
     QList<int> m_lastMediaErrors;                // the player's media errors at the last look
+    bool m_rendererEnded = false;                // a player that stopped answering was loaded again
 };
 
 } // namespace lumora::study

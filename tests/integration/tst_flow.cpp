@@ -36,6 +36,9 @@ private slots:
     void study_crossesIntoNextCategory_thenExits();
     void pageClosingItsWindow_endsTheProgramOnce();
     void honest_failedPlayerLoad_noMinuteAndOpenedAgain();
+    void honest_sessionEndedUnderOpenPlayer_loggedInAgain_siteCountCoversCredit();
+    void honest_hungPlayer_noMinuteAndOpenedAgain();
+    void honest_videoFormatNotPlayable_pausesTheRun();
     void recovery_endedSession_loggedInAgain_sameLessonResumes();
     void recovery_refusedCredentials_pauseTheRun();
     void background_minimisedWindowStudiesOn();
@@ -86,6 +89,8 @@ void FlowTest::init()
 {
     site->server.resetRecord();
     site->server.setSessionLifetimeMs(0);
+    site->server.setEndedSessionKeepsPlayer(false);
+    site->server.setPlayerMedia(site::PlayerMedia::Canvas);
     dir = std::make_unique<QTemporaryDir>();
     platform = std::make_unique<EnginePlatform>(dir->filePath("browser"));
 }
@@ -157,6 +162,7 @@ void FlowTest::startStudy(int category, const QByteArray& record)
 
 void FlowTest::tickAndSettle()
 {
+    site->advanceClock(std::chrono::seconds(20)); // the site's time moves as the program's does
     platform->timer->fire();
     WAIT_VERIFY(mainView().readyState() == ReadyState::Complete &&
                 playerView().lastLoad().outcome != LoadOutcome::Loading);
@@ -271,6 +277,70 @@ void FlowTest::honest_failedPlayerLoad_noMinuteAndOpenedAgain()
     for (int i = 0; i < 3; ++i)
         tickAndSettle();
     QCOMPARE(program->records().studied().at(0), QString("1"));
+}
+
+void FlowTest::honest_sessionEndedUnderOpenPlayer_loggedInAgain_siteCountCoversCredit()
+{
+    // The site ends the session and leaves the player on its page, refusing its reports.
+    site->server.setEndedSessionKeepsPlayer(true);
+    startStudy(2, {});
+    for (int i = 0; i < 3; ++i)
+        tickAndSettle();
+    QCOMPARE(program->records().studied().at(0), QString("1"));
+    site->server.endAllSessions();
+    for (int i = 0; i < 3 && !program->session().recovering(); ++i)
+        tickAndSettle();
+    QVERIFY(program->session().recovering());
+    QCOMPARE(program->records().studied().at(0), QString("1")); // nothing for the lost time
+    // Logged in again, and the same lesson goes on.
+    WAIT_VERIFY(showsLoginPage(mainView()));
+    tickAndSettle(); // submits the saved user name and password
+    WAIT_VERIFY(site->events("login").size() == 2 && shows(mainView(), "/course/main"));
+    tickAndSettle(); // the course page is back
+    QVERIFY(!program->session().recovering());
+    QCOMPARE(program->run().lessonIndex(), 0);
+    for (int i = 0; i < 3; ++i)
+        tickAndSettle();
+    QCOMPARE(program->records().studied().at(0), QString("2"));
+    // What the site counted covers what was credited, within the minute a lesson runs over.
+    const qsizetype beats = site->events("heartbeat").size();
+    WAIT_VERIFY(site->events("heartbeat").size() > beats + 1);
+    const std::int64_t counted = site->server.studyMilliseconds("demo")[{2, 0}];
+    QVERIFY2(2 <= counted / 60000 + 1, qPrintable(QString("counted %1 ms").arg(counted)));
+}
+
+void FlowTest::honest_hungPlayer_noMinuteAndOpenedAgain()
+{
+    startStudy(3, {});
+    tickAndSettle();
+    tickAndSettle(); // the next tick is the one that credits
+    // The player is loaded again, and this time its script runs on and on: it answers nothing.
+    site->server.hangNextPlayers(1);
+    playerView().refresh();
+    WAIT_VERIFY(playerView().walk({{}, "input", {}, {}, -1}).status ==
+                platform::PageStatus::NoAnswer);
+    const qsizetype opened = site->events("player-open").size();
+    tickAndSettle();
+    QCOMPARE(program->records().studied().at(0), QString("0"));
+    // Opened again: the player answers, and its minutes count.
+    for (int i = 0; i < 3; ++i)
+        tickAndSettle();
+    QVERIFY(site->events("player-open").size() > opened);
+    QCOMPARE(program->records().studied().at(0), QString("1"));
+}
+
+void FlowTest::honest_videoFormatNotPlayable_pausesTheRun()
+{
+    site->server.setPlayerMedia(site::PlayerMedia::Unsupported);
+    startStudy(1, {});
+    WAIT_VERIFY(std::ranges::any_of(site->events("heartbeat"), [](const QJsonObject& beat) {
+        return beat.value("videoError").toInt() == 4;
+    }));
+    for (int i = 0; i < 3 && platform->timer->isEnabled(); ++i)
+        tickAndSettle();
+    QVERIFY(!platform->timer->isEnabled());
+    QVERIFY(window().statusBar()->currentMessage().contains("无法播放"));
+    QCOMPARE(program->records().studied().at(0), QString("0"));
 }
 
 void FlowTest::recovery_endedSession_loggedInAgain_sameLessonResumes()

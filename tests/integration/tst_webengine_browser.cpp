@@ -8,7 +8,7 @@
 #include "platform/webengine/qt_platform.h"
 #include "platform/webengine/walk_codec.h"
 #include "platform/webengine/webengine_host.h"
-#include "study/study_log.h"
+#include "records/study_log.h"
 
 #include <QApplication>
 #include <QSignalSpy>
@@ -23,7 +23,7 @@
 
 using namespace lumora::platform;
 using namespace lumora::platform::webengine;
-using lumora::study::StudyLog;
+using lumora::records::StudyLog;
 using lumora::testing::FakeDocument;
 using lumora::testing::FakeElement;
 using lumora::testing::waitUntil;

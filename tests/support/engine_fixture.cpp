@@ -5,8 +5,14 @@
 
 namespace lumora::testing {
 
-// A free port, and players that report twice a second.
-SiteFixture::SiteFixture() : server(site::SiteOptions{.port = 0, .heartbeatMs = 500})
+// A free port, players that report twice a second, and a clock the test can move on.
+SiteFixture::SiteFixture()
+    : server(site::SiteOptions{.port = 0, .heartbeatMs = 500, .clockMs = [this] {
+                                   using namespace std::chrono;
+                                   const auto now = steady_clock::now().time_since_epoch();
+                                   return duration_cast<milliseconds>(now).count() +
+                                          m_skewMs.load();
+                               }})
 {
     port = server.start();
     if (port <= 0)

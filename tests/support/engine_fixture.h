@@ -13,6 +13,8 @@
 #include <QList>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <atomic>
+#include <chrono>
 
 namespace lumora::testing {
 
@@ -40,10 +42,17 @@ class SiteFixture
 {
 public:
     SiteFixture();
+    // Moves the site's clock on (its study time, session lifetimes, event stamps): a test that
+    // fires study ticks by hand gives the site the same time as the program's count.
+    void advanceClock(std::chrono::milliseconds by) { m_skewMs += by.count(); }
     QUrl url(const QString& pathAndQuery = {}) const;
     // Everything the site recorded, in order; with a kind, only the events of that kind.
     QList<QJsonObject> events(const QString& kind = {}) const;
 
+private:
+    std::atomic<std::int64_t> m_skewMs{0}; // before the server, which reads it
+
+public:
     site::SiteServer server;
     int port = -1;
 };

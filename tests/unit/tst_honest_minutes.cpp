@@ -40,11 +40,17 @@ void HonestMinutesTest::player_notOpen_noMinute_reopenedThenSkipped_data()
     QTest::addColumn<bool>("windowOpens");
     QTest::addColumn<bool>("hung");
     QTest::addColumn<int>("mediaError");
-    QTest::newRow("HTTP error") << LoadOutcome::HttpError << true << false << 0;
-    QTest::newRow("renderer died") << LoadOutcome::RendererGone << true << false << 0;
-    QTest::newRow("no window") << LoadOutcome::Succeeded << false << false << 0;
-    QTest::newRow("no answer") << LoadOutcome::Succeeded << true << true << 0;
-    QTest::newRow("undecodable video") << LoadOutcome::Succeeded << true << false << 3;
+    QTest::addColumn<QStringList>("clicks");
+    const QStringList again = {"lesson-2-1", "lesson-2-1", "lesson-2-2"};
+    QTest::newRow("HTTP error") << LoadOutcome::HttpError << true << false << 0 << again;
+    QTest::newRow("renderer died") << LoadOutcome::RendererGone << true << false << 0 << again;
+    QTest::newRow("no window") << LoadOutcome::Succeeded << false << false << 0 << again;
+    QTest::newRow("undecodable video") << LoadOutcome::Succeeded << true << false << 3 << again;
+    // A page that does not answer is loaded again, which ends its renderer (and the main
+    // view's with it): the category is opened again at the next tick.
+    const QStringList category = {"category-2", "course-menu", "lesson-2-1"};
+    QTest::newRow("no answer") << LoadOutcome::Succeeded << true << true << 0
+                               << category + category + QStringList{"lesson-2-2"};
 }
 
 void HonestMinutesTest::player_notOpen_noMinute_reopenedThenSkipped()
@@ -63,11 +69,12 @@ void HonestMinutesTest::player_notOpen_noMinute_reopenedThenSkipped()
     f->pressStudy();
     f->main().clickLog.clear();
     // No minute counts; the lesson is opened again twice, then given up for the next one.
-    for (int ticks = 0; ticks < 9 && !f->kinds().contains(RunEventKind::LessonSkipped); ++ticks)
+    for (int ticks = 0; ticks < 12 && !f->kinds().contains(RunEventKind::LessonSkipped); ++ticks)
         f->tick();
     QCOMPARE(f->kinds().count(RunEventKind::MinuteCredited), 0);
-    QCOMPARE(f->main().clickLog, (QStringList{"lesson-2-1", "lesson-2-1", "lesson-2-2"}));
+    QTEST(f->main().clickLog, "clicks");
     QCOMPARE(f->kinds().count(RunEventKind::PageFailed), 2);
+    QCOMPARE(f->player().refreshCount, hung ? 2 : 0);
     QCOMPARE(f->kinds().count(RunEventKind::LessonSkipped), 1);
     QCOMPARE(f->kinds().count(RunEventKind::VideoFailed), mediaError ? 1 : 0); // once a lesson
     QVERIFY(f->window().studyStatus()->notice().contains("跳过"));
@@ -81,7 +88,8 @@ void HonestMinutesTest::player_notOpen_noMinute_reopenedThenSkipped()
     f->catalogue().selectLessonAt(1);
     f->tick();
     QCOMPARE(f->minute(), 1);
-    QCOMPARE(f->records().studied().at(1), QString("1"));
+    QCOMPARE(f->records().studied().at(1),
+             QString::number(f->kinds().count(RunEventKind::MinuteCredited)));
     QVERIFY(f->window().studyStatus()->notice().isEmpty());
 }
 
