@@ -1,0 +1,43 @@
+// What the engine needs from the process, set before the application exists: shared OpenGL
+// contexts, and the Chromium switches that keep a background page studying at full rate.
+
+#include "platform/webengine/webengine_host.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+
+namespace lumora::platform::webengine {
+
+void WebEngineHost::prepareProcess()
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    const auto add = [&flags](const QByteArray& flag) {
+        flags += (flags.isEmpty() ? "" : " ") + flag;
+    };
+    // Hidden pages' timers at full rate, renderers at normal priority, covered windows not
+    // treated as hidden.
+    for (const char* flag :
+         {"--disable-background-timer-throttling", "--disable-renderer-backgrounding",
+          "--disable-backgrounding-occluded-windows"}) {
+        if (!flags.contains(flag))
+            add(flag);
+    }
+    // Chromium features that go, merged into a --disable-features list given:
+    //  - a video without sound (or muted) is paused as soon as its page is hidden, even for a
+    //    moment;
+    //  - pages left behind are kept alive for going back, which the program never does: over a
+    //    long run every player it left would hold on to memory.
+    const QByteArray disable = "--disable-features=";
+    for (const char* feature : {"BackgroundVideoPauseOptimization", "BackForwardCache"}) {
+        if (flags.contains(feature))
+            continue;
+        if (flags.contains(disable))
+            flags.replace(disable, disable + QByteArray(feature) + ',');
+        else
+            add(disable + feature);
+    }
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+}
+
+} // namespace lumora::platform::webengine
