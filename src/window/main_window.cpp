@@ -5,6 +5,7 @@
 #include "window/widget_layout.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -12,6 +13,8 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
 
 namespace lumora::window {
@@ -86,8 +89,20 @@ void MainWindow::buildControls(platform::Platform& platform)
 
 void MainWindow::buildColumn(QWidget* client)
 {
-    m_noticeBox = box(client, "noticeBox", QStringLiteral("注意"));
-    place(m_noticeBox, 18480, 3360, 2775, 3255);
+    // The column keeps its controls' heights and tops; a window shorter than the column (a
+    // laptop screen at 125% or 150%) scrolls it, and the browser views keep their full height.
+    m_columnArea = named(new QScrollArea(client), "columnArea", QStringLiteral("操作栏"));
+    m_columnArea->setFrameShape(QFrame::NoFrame);
+    m_columnArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_columnArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    auto* column = new QWidget;
+    column->setObjectName(QStringLiteral("column"));
+    place(column, 0, 0, kColumnWidth, kColumnHeight);
+    m_columnArea->setWidget(column);
+    place(m_columnArea, 18480, 0, kColumnWidth, kColumnHeight);
+
+    m_noticeBox = box(column, "noticeBox", QStringLiteral("注意"));
+    place(m_noticeBox, 0, 3360, 2775, 3255);
     place(label(m_noticeBox, "welcomeLabel", QStringLiteral("欢迎免费定制远程培训软件")), 120, 240,
           2535, 255);
     place(label(m_noticeBox, "resolutionLabel", QStringLiteral("建议分辨率：1440*900以上")), 120,
@@ -100,14 +115,14 @@ void MainWindow::buildColumn(QWidget* client)
     place(notice, 120, 840, 2535, 2295);
     notice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    m_studyButton = button(client, "studyButton", QStringLiteral("连续学习"));
-    place(m_studyButton, 18480, 6720, 2775, 615);
+    m_studyButton = button(column, "studyButton", QStringLiteral("连续学习"));
+    place(m_studyButton, 0, 6720, 2775, 615);
     m_studyButton->setEnabled(false);
-    m_exitButton = button(client, "exitButton", QStringLiteral("退出课件"));
-    place(m_exitButton, 18480, 7440, 2775, 615);
+    m_exitButton = button(column, "exitButton", QStringLiteral("退出课件"));
+    place(m_exitButton, 0, 7440, 2775, 615);
 
-    m_loginBox = box(client, "loginBox", QStringLiteral("登录"));
-    place(m_loginBox, 18480, 8160, 2775, 1935);
+    m_loginBox = box(column, "loginBox", QStringLiteral("登录"));
+    place(m_loginBox, 0, 8160, 2775, 1935);
     place(label(m_loginBox, "userNameLabel", QStringLiteral("用户名")), 120, 300, 900, 255);
     m_userNameBox = named(new QLineEdit(m_loginBox), "userNameBox", QStringLiteral("用户名"));
     place(m_userNameBox, 1080, 240, 1455, 375);
@@ -120,8 +135,8 @@ void MainWindow::buildColumn(QWidget* client)
     m_loginButton = button(m_loginBox, "loginButton", QStringLiteral("登录"));
     place(m_loginButton, 1080, 1260, 1455, 495);
 
-    m_progressBox = box(client, "progressBox", QStringLiteral("学习进度"));
-    place(m_progressBox, 18480, 10200, 2775, 2415);
+    m_progressBox = box(column, "progressBox", QStringLiteral("学习进度"));
+    place(m_progressBox, 0, 10200, 2775, 2415);
     const auto list = [this](const char* name, const QString& accessible) {
         auto* widget = named(new QListWidget(m_progressBox), name, accessible);
         return std::make_unique<platform::ListBox>(widget, m_gate);
@@ -144,6 +159,9 @@ void MainWindow::connectControls()
     connect(m_studyRecordAction, &QAction::triggered, this, &MainWindow::openStudyRecord);
     connect(m_userNameBox, &QLineEdit::textChanged, this, &MainWindow::userNameEdited);
     connect(m_passwordBox, &QLineEdit::textChanged, this, &MainWindow::passwordEdited);
+    // Whatever the keyboard reaches in the column is scrolled into view.
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget*, QWidget* now) { keepFocusInView(now); });
 }
 
 void MainWindow::setStudyRecord(QString logPath, std::function<records::StudySummary()> summary)
@@ -230,15 +248,21 @@ void MainWindow::changeEvent(QEvent* event)
 
 void MainWindow::layOut(LayoutPolicy policy)
 {
-    WidgetLayoutTarget target({centralWidget(),
-                               m_mainView->widget(),
-                               m_playerView->widget(),
-                               {{ColumnControl::NoticeBox, m_noticeBox},
-                                {ColumnControl::StudyButton, m_studyButton},
-                                {ColumnControl::ExitButton, m_exitButton},
-                                {ColumnControl::LoginBox, m_loginBox},
-                                {ColumnControl::ProgressBox, m_progressBox}}});
+    // A column that does not fit gets its scroll bar beside it: the browser gives up that width.
+    QWidget* client = centralWidget();
+    const bool scrolls = m_columnArea->widget()->height() > client->height();
+    const int columnWidth =
+        m_loginBox->width() + (scrolls ? m_columnArea->verticalScrollBar()->sizeHint().width() : 0);
+    WidgetLayoutTarget target(
+        {client, m_mainView->widget(), m_playerView->widget(), m_columnArea, columnWidth});
     runLayout(target, policy);
+    m_columnArea->resize(columnWidth, client->height());
+}
+
+void MainWindow::keepFocusInView(QWidget* focused)
+{
+    if (focused && m_columnArea->widget()->isAncestorOf(focused))
+        m_columnArea->ensureWidgetVisible(focused);
 }
 
 } // namespace lumora::window

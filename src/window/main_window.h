@@ -22,6 +22,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 
 namespace lumora::window {
 
@@ -97,6 +98,7 @@ private:
     void buildControls(platform::Platform& platform);
     void buildColumn(QWidget* client);
     void connectControls();
+    void keepFocusInView(QWidget* focused);
 
     platform::EventGate& m_gate;
     std::unique_ptr<platform::BrowserControl> m_mainView;
@@ -105,6 +107,11 @@ private:
     std::unique_ptr<platform::ListBox> m_lessonLinks;
     std::unique_ptr<platform::ListBox> m_categoryLinks;
 
+    // The right-hand column's extent in twips, from the window's top to the progress box's foot.
+    static constexpr float kColumnWidth = 2775;
+    static constexpr float kColumnHeight = 10200 + 2415;
+
+    QScrollArea* m_columnArea = nullptr;
     QGroupBox* m_noticeBox = nullptr;
     QPushButton* m_studyButton = nullptr;
     QPushButton* m_exitButton = nullptr;

@@ -24,7 +24,7 @@ float WidgetLayoutTarget::innerHeight() const
 
 float WidgetLayoutTarget::loginBoxWidth() const
 {
-    return m_w.column.at(ColumnControl::LoginBox)->width() * kTwipsPerPixel;
+    return m_w.columnWidth * kTwipsPerPixel;
 }
 
 float WidgetLayoutTarget::browserLeft() const
@@ -47,12 +47,11 @@ float WidgetLayoutTarget::browserHeight() const
     return m_w.browser->height() * kTwipsPerPixel;
 }
 
-bool WidgetLayoutTarget::setColumnLeft(ColumnControl control, float left)
+bool WidgetLayoutTarget::setColumnLeft(ColumnControl, float left)
 {
     if (left < 0)
         return false;
-    QWidget* widget = m_w.column.at(control);
-    widget->move(pixels(left), widget->y());
+    m_w.column->move(pixels(left), m_w.column->y());
     return true;
 }
 

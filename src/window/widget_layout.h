@@ -5,7 +5,6 @@
 #include "window/layout.h"
 
 #include <QWidget>
-#include <map>
 
 namespace lumora::window {
 
@@ -14,7 +13,8 @@ struct LayoutWidgets
     QWidget* client = nullptr; // the area between the menu bar and the status bar
     QWidget* browser = nullptr;
     QWidget* popup = nullptr;
-    std::map<ColumnControl, QWidget*> column;
+    QWidget* column = nullptr; // every control of the column moves with it
+    int columnWidth = 0;       // pixels: the login box's width, and the column's scroll bar
 };
 
 class WidgetLayoutTarget final : public LayoutTarget

@@ -1,4 +1,4 @@
-// Start-up, the site address, the save and the layout, on the fake platform.
+// Start-up, the site address and the save, on the fake platform.
 
 #include "program_fixture.h"
 #include "window/study_status.h"
@@ -20,7 +20,6 @@ private slots:
     void start_restoresTheStateFile_studyLocked();
     void siteAddress_httpOrHttpsWithAHost();
     void save_failureToldOnce_refusalMovesToTheFallback();
-    void layout_fillsTheWindow_aFailingStepSkippedOrStopping();
 };
 
 void StartupTest::start_restoresTheStateFile_studyLocked_data()
@@ -116,34 +115,6 @@ void StartupTest::save_failureToldOnce_refusalMovesToTheFallback()
     QVERIFY(save().contains(QDir::toNativeSeparators(config.stateFileFallback)));
     QVERIFY(save().isEmpty() && !program.state().lastSaveFailed() &&
             QFile::exists(config.stateFileFallback));
-}
-
-void StartupTest::layout_fillsTheWindow_aFailingStepSkippedOrStopping()
-{
-    ProgramFixture f;
-    window::MainWindow& w = f.window();
-    const QWidget* view = w.mainView().widget();
-    const auto column = [&w] {
-        QList<int> lefts;
-        for (const char* name :
-             {"noticeBox", "studyButton", "exitButton", "loginBox", "progressBox"})
-            lefts << w.findChild<QWidget*>(name)->x();
-        return lefts;
-    };
-    // 1440 px: 21600 - 2775 - 200 = 18625 twips, held as 1242 px; the column 130 twips on; as
-    // much room below the view as above it; the pop-up exactly over it.
-    w.centralWidget()->resize(1440, 840);
-    w.layOut(window::LayoutPolicy::Guarded); // every step succeeds, so activation runs them all
-    QCOMPARE(view->geometry(), QRect(8, 8, 1242, 824));
-    QCOMPARE(column(), QList<int>(5, 1251));
-    QCOMPARE(w.playerView().widget()->geometry(), view->geometry());
-    // Too narrow for the view: activation stops at that step, a resize keeps the width and goes on.
-    w.centralWidget()->resize(198, 600);
-    w.layOut(window::LayoutPolicy::Guarded);
-    QCOMPARE(view->geometry(), QRect(8, 8, 1242, 824));
-    w.layOut(window::LayoutPolicy::StepOver);
-    QCOMPARE(view->geometry(), QRect(8, 8, 1242, 584));
-    QCOMPARE(w.playerView().widget()->geometry(), view->geometry());
 }
 
 QTEST_MAIN(StartupTest)

@@ -1,0 +1,130 @@
+// The window's layout on the fake platform: the browser views fill what the column leaves, the
+// column keeps its geometry where it fits and scrolls where it does not, and every control of it
+// can be reached and pressed on a short screen.
+
+#include "program_fixture.h"
+
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWheelEvent>
+
+using namespace lumora;
+using namespace lumora::testing;
+
+namespace {
+
+const char* const kColumn[] = {"noticeBox",   "studyButton", "exitButton",  "loginBox",
+                               "userNameBox", "passwordBox", "loginButton", "categoryList"};
+
+// Where a control is in the window's client area, in pixels.
+QRect inClient(window::MainWindow& w, const char* name)
+{
+    const QWidget* control = w.findChild<QWidget*>(name);
+    return {control->mapTo(w.centralWidget(), QPoint()), control->size()};
+}
+
+} // namespace
+
+class WindowTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void layout_fillsTheWindow_aFailingStepSkippedOrStopping();
+    void column_everyControlReachable_data();
+    void column_everyControlReachable();
+};
+
+void WindowTest::layout_fillsTheWindow_aFailingStepSkippedOrStopping()
+{
+    ProgramFixture f;
+    window::MainWindow& w = f.window();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QWidget* view = w.mainView().widget();
+    const auto clientTo = [&w](int width, int height) {
+        // The window around a client area of that size; its resize lays it out.
+        w.resize(width, height + w.height() - w.centralWidget()->height());
+        QTRY_COMPARE(w.centralWidget()->size(), QSize(width, height));
+    };
+    // 1440 px: 21600 - 2775 - 200 = 18625 twips, held as 1242 px; the column 130 twips on, its
+    // controls at their own tops; as much room below the view as above it; the pop-up exactly
+    // over it. The column fits: no scroll bar.
+    clientTo(1440, 860);
+    w.layOut(window::LayoutPolicy::Guarded); // every step succeeds, so activation runs them all
+    QCOMPARE(view->geometry(), QRect(8, 8, 1242, 844));
+    QCOMPARE(inClient(w, "noticeBox"), QRect(1251, 224, 185, 217));
+    QCOMPARE(inClient(w, "progressBox"), QRect(1251, 680, 185, 161));
+    QCOMPARE(inClient(w, "exitButton").left(), 1251);
+    QTRY_VERIFY(!w.findChild<QScrollArea*>("columnArea")->verticalScrollBar()->isVisible());
+    QCOMPARE(w.playerView().widget()->geometry(), view->geometry());
+    // Too narrow for the view: activation stops at that step, a resize keeps the width and goes on.
+    w.centralWidget()->resize(198, 900);
+    w.layOut(window::LayoutPolicy::Guarded);
+    QCOMPARE(view->geometry(), QRect(8, 8, 1242, 844));
+    w.layOut(window::LayoutPolicy::StepOver);
+    QCOMPARE(view->geometry(), QRect(8, 8, 1242, 884));
+    QCOMPARE(w.playerView().widget()->geometry(), view->geometry());
+}
+
+void WindowTest::column_everyControlReachable_data()
+{
+    QTest::addColumn<QSize>("window"); // logical pixels
+    QTest::addColumn<bool>("scrolls");
+    // A 1920 x 1080 screen at 150%: the maximised window is 1280 x 680 logical pixels.
+    QTest::newRow("1920x1080 at 150%") << QSize(1280, 680) << true;
+    QTest::newRow("1280x720") << QSize(1280, 720) << true;
+    QTest::newRow("1600x1000") << QSize(1600, 1000) << false;
+}
+
+void WindowTest::column_everyControlReachable()
+{
+    QFETCH(QSize, window);
+    QFETCH(bool, scrolls);
+    ProgramFixture f;
+    window::MainWindow& w = f.window();
+    w.resize(window);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.layOut(window::LayoutPolicy::StepOver);
+    auto* area = w.findChild<QScrollArea*>("columnArea");
+    QTRY_COMPARE(area->verticalScrollBar()->isVisible(), scrolls);
+    // The browser views keep their full height; the column ends at the client's right edge.
+    const QWidget* client = w.centralWidget();
+    QCOMPARE(w.mainView().widget()->geometry().bottom(), client->height() - 9);
+    QVERIFY(area->geometry().right() < client->width());
+    QVERIFY(w.mainView().widget()->geometry().right() < area->x());
+    w.unlockStudy(); // as the course page does
+    for (const char* name : kColumn) {
+        auto* control = w.findChild<QWidget*>(name);
+        // As the Tab key reaches a control; a box is scrolled to.
+        if (control->focusPolicy() == Qt::NoFocus)
+            area->ensureWidgetVisible(control);
+        else
+            control->setFocus();
+        const QRect seen = QRect(control->mapTo(area->viewport(), QPoint()), control->size());
+        QVERIFY2(area->viewport()->rect().contains(seen), name);
+    }
+    // Scrolled to, the login button is what the window shows at that place, and pressing works.
+    QSignalSpy login(&w, &window::MainWindow::loginRequested);
+    area->ensureWidgetVisible(w.loginButton());
+    const QPoint middle = w.loginButton()->mapTo(&w, w.loginButton()->rect().center());
+    QCOMPARE(w.childAt(middle), w.loginButton());
+    QTest::mouseClick(w.loginButton(), Qt::LeftButton);
+    QCOMPARE(login.count(), 1);
+    // The wheel scrolls the column back up.
+    if (scrolls) {
+        QWheelEvent up(QPointF(10, 10), area->viewport()->mapToGlobal(QPointF(10, 10)), QPoint(),
+                       QPoint(0, 1200), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(area->viewport(), &up);
+        QCOMPARE(area->verticalScrollBar()->value(), 0);
+    }
+}
+
+QTEST_MAIN(WindowTest)
+#include "tst_window.moc"
