@@ -129,7 +129,6 @@ public:
     platform::BrowsingData& browsingData() override { return host; }
     platform::SiteProbe& siteProbe() override { return probe; }
     platform::SleepInhibitor& sleepInhibitor() override { return awake; } // never asks the system
-    bool anotherCopyRunning() const override { return false; }
 
     platform::webengine::WebEngineHost host;
     SimulatedClock simulatedClock;

@@ -1,6 +1,7 @@
 // Lumora: an automatic-study browser for one training site.
 
 #include "app/program.h"
+#include "app/single_copy.h"
 #include "lumora_config.h"
 #include "platform/console.h"
 #include "platform/log_file.h"
@@ -89,10 +90,19 @@ int main(int argc, char* argv[])
     config.dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
     const platform::LogFile logFile(config.dataFolder); // lumora.* messages in lumora.log there
 
-    platform::QtPlatform platform;
+    // Before the browser profile or the state file is touched: a second copy hands over and ends.
+    const platform::EngineFolders folders = platform::EngineFolders::standard();
+    platform::SingleInstance instance(QDir(folders.local).filePath(QStringLiteral("lumora.lock")));
+    platform::QtDialogs startupDialogs;
+    if (app::handOverToRunningCopy(instance, startupDialogs))
+        return 0;
+
+    platform::QtPlatform platform(folders);
     app::Program program(platform, config);
     window::MainWindow& mainWindow = program.window();
     platform.qtDialogs().setParent(&mainWindow);
+    QObject::connect(&instance, &platform::SingleInstance::showRequested, &mainWindow,
+                     &window::MainWindow::bringToFront);
     program.start();
     // MP4 courses need H.264, which not every build of the engine plays. Asked once the first
     // page has loaded: the question needs a page of its own, which would slow the start.

@@ -53,11 +53,6 @@ void Program::quit()
 
 void Program::startUp()
 {
-    if (m_platform.anotherCopyRunning()) {
-        m_platform.dialogs().message(QStringLiteral("程序正在运行，请检查窗口是否被最小化。"),
-                                     QString::fromUtf8(platform::kProgramTitle),
-                                     platform::MessageIcon::None);
-    }
     m_records.useRequiredTables();
     m_housekeeping->clearCache();
     m_views->main().setSilent(true);

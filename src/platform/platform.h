@@ -27,8 +27,6 @@ public:
     virtual BrowsingData& browsingData() = 0;
     virtual SiteProbe& siteProbe() = 0;
     virtual SleepInhibitor& sleepInhibitor() = 0;
-    // Whether another copy of the program was already running at start.
-    virtual bool anotherCopyRunning() const = 0;
 };
 
 } // namespace lumora::platform

@@ -185,6 +185,14 @@ void MainWindow::followRun()
         m_recordWindow->followRun();
 }
 
+void MainWindow::bringToFront()
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
 void MainWindow::unload()
 {
     if (m_unloaded)

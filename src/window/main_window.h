@@ -60,6 +60,8 @@ public:
     void openStudyRecord();
     RecordWindow* recordWindow() const { return m_recordWindow; }
 
+    // Brings the window in view: restored when minimised, shown when hidden in the tray, in front.
+    void bringToFront();
     // Closes the window for good: the program is ending. Once only.
     void unload();
     bool unloaded() const { return m_unloaded; }

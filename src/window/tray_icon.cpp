@@ -90,7 +90,7 @@ TrayIcon::TrayIcon(MainWindow& window, QObject* parent) : QObject(parent), m_win
                 if (reason == QSystemTrayIcon::Trigger)
                     toggleWindow();
             });
-    connect(m_icon, &QSystemTrayIcon::messageClicked, this, &TrayIcon::showWindow);
+    connect(m_icon, &QSystemTrayIcon::messageClicked, &m_window, &MainWindow::bringToFront);
     m_icon->show();
 }
 
@@ -156,15 +156,7 @@ void TrayIcon::toggleWindow()
     if (m_window.isVisible() && !m_window.isMinimized())
         m_window.hide();
     else
-        showWindow();
-}
-
-void TrayIcon::showWindow()
-{
-    m_window.setWindowState(m_window.windowState() & ~Qt::WindowMinimized);
-    m_window.show();
-    m_window.raise();
-    m_window.activateWindow();
+        m_window.bringToFront();
 }
 
 void TrayIcon::quit()

@@ -63,7 +63,6 @@ private:
     void updateActions();
     void updateIcon();
     void toggleWindow();
-    void showWindow();
     void quit();
 
     MainWindow& m_window;

@@ -175,7 +175,6 @@ public:
     platform::BrowsingData& browsingData() override { return fakeData; }
     platform::SiteProbe& siteProbe() override { return fakeProbe; }
     platform::SleepInhibitor& sleepInhibitor() override { return fakeSleep; }
-    bool anotherCopyRunning() const override { return anotherCopy; }
 
     // The controls handed out, in order: the main view first, then the player view.
     QList<FakeBrowser*> browsers;
@@ -185,7 +184,6 @@ public:
     FakeBrowsingData fakeData;
     FakeSiteProbe fakeProbe;
     FakeSleepInhibitor fakeSleep;
-    bool anotherCopy = false;
 };
 
 } // namespace lumora::testing

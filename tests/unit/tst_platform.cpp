@@ -1,6 +1,8 @@
-// The platform's own services: the log file, text in the system code page, and keeping the
-// system awake.
+// The platform's own services: the log file, text in the system code page, keeping the system
+// awake, and one copy at a time.
 
+#include "app/single_copy.h"
+#include "fake_platform.h"
 #include "platform/files.h"
 #include "platform/log_file.h"
 #include "platform/logging.h"
@@ -8,8 +10,10 @@
 
 #include <QDir>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <thread>
 
 using namespace lumora;
 using platform::LogFile;
@@ -80,6 +84,7 @@ private slots:
     void logFile_unwritableFolder_stillPassesOn();
     void systemCodePage_gbkReadWhereNotUtf8();
     void sleepInhibitor_firstWayThatWorks_heldUntilReleased();
+    void singleCopy_secondToldAndFirstShown_lockFreedWithTheFirst();
 };
 
 void PlatformTest::logFile_lumoraCategoriesOnly_allPassedOn()
@@ -203,6 +208,29 @@ void PlatformTest::sleepInhibitor_firstWayThatWorks_heldUntilReleased()
         QCOMPARE(held,
                  QList<bool>({true, false, true})); // as asked, also with no way to stay awake
     }
+}
+
+void PlatformTest::singleCopy_secondToldAndFirstShown_lockFreedWithTheFirst()
+{
+    QTemporaryDir dir;
+    const QString lock = dir.filePath("data/lumora.lock");
+    auto first = std::make_unique<platform::SingleInstance>(lock);
+    QVERIFY(!first->anotherCopyRunning());
+    testing::FakeDialogs dialogs;
+    QVERIFY(!app::handOverToRunningCopy(*first, dialogs));
+    QSignalSpy shown(first.get(), &platform::SingleInstance::showRequested);
+    platform::SingleInstance second(lock);
+    QVERIFY(second.anotherCopyRunning());
+    // The second copy waits for the first's answer; the first answers from its event loop.
+    bool handedOver = false;
+    std::thread secondCopy([&] { handedOver = app::handOverToRunningCopy(second, dialogs); });
+    QTRY_COMPARE(shown.count(), 1);
+    secondCopy.join();
+    QVERIFY(handedOver);
+    QCOMPARE(dialogs.texts(), QStringList{"程序正在运行，请检查窗口是否被最小化。"});
+    // With the first copy gone, the next one is the only one.
+    first.reset();
+    QVERIFY(!platform::SingleInstance(lock).anotherCopyRunning());
 }
 
 QTEST_GUILESS_MAIN(PlatformTest)

@@ -63,6 +63,13 @@ void WindowTest::layout_fillsTheWindow_aFailingStepSkippedOrStopping()
     QCOMPARE(inClient(w, "exitButton").left(), 1251);
     QTRY_VERIFY(!w.findChild<QScrollArea*>("columnArea")->verticalScrollBar()->isVisible());
     QCOMPARE(w.playerView().widget()->geometry(), view->geometry());
+    // Asked to by a second copy or the tray, a minimised or hidden window comes back.
+    w.showMinimized();
+    w.bringToFront();
+    QVERIFY(!w.isMinimized() && w.isVisible());
+    w.hide();
+    w.bringToFront();
+    QVERIFY(w.isVisible());
     // Too narrow for the view: activation stops at that step, a resize keeps the width and goes on.
     w.centralWidget()->resize(198, 900);
     w.layOut(window::LayoutPolicy::Guarded);

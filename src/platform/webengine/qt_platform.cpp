@@ -86,8 +86,7 @@ QString settleProfileFolder(const EngineFolders& folders)
 }
 
 QtPlatform::QtPlatform(const EngineFolders& folders)
-    : m_instance(QDir(folders.local).filePath(QStringLiteral("lumora.lock"))),
-      m_engine(std::make_unique<webengine::WebEngineHost>(
+    : m_engine(std::make_unique<webengine::WebEngineHost>(
           QDir(settleProfileFolder(folders)).filePath(kProfileFolder)))
 {
 }

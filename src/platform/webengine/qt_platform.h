@@ -2,7 +2,6 @@
 
 #include "platform/platform.h"
 #include "platform/qt_services.h"
-#include "platform/single_instance.h"
 #include "platform/system_sleep_inhibitor.h"
 
 #include <functional>
@@ -47,7 +46,6 @@ public:
     BrowsingData& browsingData() override;
     SiteProbe& siteProbe() override { return m_probe; }
     SleepInhibitor& sleepInhibitor() override { return m_sleep; }
-    bool anotherCopyRunning() const override { return m_instance.anotherCopyRunning(); }
 
     QtDialogs& qtDialogs() { return m_dialogs; }
     // Asks the engine whether it plays H.264 video (MP4 courses); `done` gets the answer once,
@@ -55,7 +53,6 @@ public:
     void checkH264Playback(std::function<void(bool canPlay)> done);
 
 private:
-    SingleInstance m_instance;
     std::unique_ptr<webengine::WebEngineHost> m_engine;
     QtClock m_clock;
     QtDialogs m_dialogs;
