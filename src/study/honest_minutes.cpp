@@ -57,9 +57,14 @@ TickVerdict StudyRun::watchPlayer()
         return {};
     }
     const PlayerState state = observePlayer();
+    const bool distrusted = m_playerWatch.siteCheckDistrusted();
     const TickVerdict verdict =
         m_playerWatch.judge({m_catalogue.category(), m_catalogue.selectedLesson()}, state,
                             m_platform.siteProbe().lastAnswer());
+    if (m_playerWatch.siteCheckDistrusted() != distrusted)
+        qCWarning(lcStudy) << (distrusted ? "the site check finds the site again: trusted again"
+                                          : "the site check keeps finding no site while the "
+                                            "engine loads its pages: the engine's word counts");
     if (state == PlayerState::VideoFailed || state == PlayerState::VideoUnsupported)
         reportVideoFailure();
     if (verdict.sessionEnded)
