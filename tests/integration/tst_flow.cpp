@@ -1,7 +1,7 @@
 // The whole window on the real engine (offscreen) against the stand-in site on loopback: login,
-// housekeeping, the catalogue, a study run across a category boundary, honest minutes, session
-// recovery and study with the window minimised. Every wait is on a condition with a generous
-// timeout; study ticks are fired by hand.
+// housekeeping, the catalogue, a study run across a category boundary, honest minutes and
+// session recovery. Every wait is on a condition with a generous timeout; study ticks are fired
+// by hand. (Studying with the window minimised is tst_webengine_browser's.)
 
 #include "app/program.h"
 #include "engine_fixture.h"
@@ -35,13 +35,10 @@ private slots:
     void fullClear_dropsSessionCookieAndLocalStorage_loginComesBack();
     void study_crossesIntoNextCategory_thenExits();
     void pageClosingItsWindow_endsTheProgramOnce();
-    void honest_failedPlayerLoad_noMinuteAndOpenedAgain();
     void honest_sessionEndedUnderOpenPlayer_loggedInAgain_siteCountCoversCredit();
     void honest_hungPlayer_noMinuteAndOpenedAgain();
     void honest_videoFormatNotPlayable_pausesTheRun();
-    void recovery_endedSession_loggedInAgain_sameLessonResumes();
     void recovery_refusedCredentials_pauseTheRun();
-    void background_minimisedWindowStudiesOn();
 
 private:
     void startWindow();
@@ -260,25 +257,6 @@ void FlowTest::pageClosingItsWindow_endsTheProgramOnce()
     QCOMPARE(unloaded.count(), 1);
 }
 
-void FlowTest::honest_failedPlayerLoad_noMinuteAndOpenedAgain()
-{
-    startStudy(2, {});
-    tickAndSettle();
-    tickAndSettle(); // the next tick is the one that credits
-    // The player's page is loaded again, and the site answers 500.
-    site->server.failNextPlayerLoads(1);
-    playerView().refresh();
-    WAIT_VERIFY(playerView().lastLoad().outcome == LoadOutcome::HttpError);
-    const qsizetype opened = site->events("player-open").size();
-    tickAndSettle();
-    QCOMPARE(program->records().studied().at(0), QString("0"));
-    WAIT_VERIFY(site->events("player-open").size() > opened); // opened again, and served
-    QCOMPARE(playerView().lastLoad().outcome, LoadOutcome::Succeeded);
-    for (int i = 0; i < 3; ++i)
-        tickAndSettle();
-    QCOMPARE(program->records().studied().at(0), QString("1"));
-}
-
 void FlowTest::honest_sessionEndedUnderOpenPlayer_loggedInAgain_siteCountCoversCredit()
 {
     // The site ends the session and leaves the player on its page, refusing its reports.
@@ -343,33 +321,6 @@ void FlowTest::honest_videoFormatNotPlayable_pausesTheRun()
     QCOMPARE(program->records().studied().at(0), QString("0"));
 }
 
-void FlowTest::recovery_endedSession_loggedInAgain_sameLessonResumes()
-{
-    startStudy(2, "1.46.2.0.3.0.4.0.5.0.6.0.7.0.");
-    tickAndSettle(); // lesson 1 is done: on to lesson 2
-    QCOMPARE(program->run().lessonIndex(), 1);
-    WAIT_VERIFY(playerOpened(2, 1));
-    const QString studied = program->records().studied().at(1);
-
-    // The site ends the session; the player's next report sends it to the login page.
-    site->server.setSessionLifetimeMs(1);
-    WAIT_VERIFY(showsLoginPage(playerView()));
-    site->server.setSessionLifetimeMs(0);
-    tickAndSettle(); // the main view goes to the login page
-    WAIT_VERIFY(showsLoginPage(mainView()));
-    QVERIFY(program->session().recovering());
-    tickAndSettle(); // submits the saved user name and password
-    WAIT_VERIFY(site->events("login").size() == 2 && shows(mainView(), "/course/main"));
-    site->server.resetRecord();
-    tickAndSettle(); // the course page is back: the run resumes where it was
-    QVERIFY(!program->session().recovering());
-    WAIT_VERIFY(playerOpened(2, 1));
-    QVERIFY(!playerOpened(2, 0));
-    QCOMPARE(program->run().lessonIndex(), 1);
-    QCOMPARE(program->records().studied().at(1), studied); // the time lost is not credited
-    QCOMPARE(platform->recordedDialogs.shown.size(), 1);   // the first-run notice, once
-}
-
 void FlowTest::recovery_refusedCredentials_pauseTheRun()
 {
     startStudy(1, {});
@@ -386,26 +337,6 @@ void FlowTest::recovery_refusedCredentials_pauseTheRun()
     QVERIFY(window().loginButton()->isEnabled());
     QVERIFY(window().statusBar()->currentMessage().contains("拒绝"));
     QCOMPARE(site->events("login").size(), 2); // no retries against a refusing site
-}
-
-void FlowTest::background_minimisedWindowStudiesOn()
-{
-    startStudy(3, {});
-    const auto beats = [this] { return site->events("heartbeat"); };
-    WAIT_VERIFY(!beats().isEmpty());
-    window().showMinimized();
-    const qsizetype before = beats().size();
-    WAIT_VERIFY(beats().size() >= before + 4);
-    // The first report after minimising may have been sent before it.
-    double videoTime = -1;
-    for (const QJsonObject& beat : beats().mid(before + 1)) {
-        QCOMPARE(beat.value("visibility").toString(), QString("visible"));
-        QVERIFY(beat.value("focus").toBool());
-        QVERIFY(beat.value("videoPlaying").toBool());
-        QVERIFY2(beat.value("videoTime").toDouble() > videoTime, "the video stood still");
-        videoTime = beat.value("videoTime").toDouble();
-    }
-    window().showNormal();
 }
 
 int main(int argc, char* argv[])

@@ -6,7 +6,6 @@
 #include "headless_engine.h"
 #include "platform/files.h"
 #include "platform/webengine/qt_platform.h"
-#include "platform/webengine/walk_codec.h"
 #include "platform/webengine/webengine_host.h"
 #include "records/study_log.h"
 
@@ -132,6 +131,15 @@ const FakeElement kElements[] = {
 };
 // clang-format on
 
+// A page of tests/integration/pages.
+QByteArray testPage(const QString& name)
+{
+    QFile file(QStringLiteral(LUMORA_TEST_PAGES "/") + name);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("no test page %s", qPrintable(name));
+    return file.readAll();
+}
+
 QByteArray contractHtml()
 {
     QString html = QStringLiteral("<html><head></head><body>");
@@ -205,7 +213,6 @@ class TestWebEngineBrowser : public QObject
 private slots:
     void initTestCase();
     void walksAreTheSameOnFakeAndEngine();
-    void pageAnswersAreDecoded();
     void loadOutcomes();
     void popupsLoadInTheChosenView();
     void studiesInTheBackground();
@@ -259,23 +266,6 @@ void TestWebEngineBrowser::walksAreTheSameOnFakeAndEngine()
                          qPrintable(seen));
             }
         }
-    }
-}
-
-void TestWebEngineBrowser::pageAnswersAreDecoded()
-{
-    // A page's answer, then the status, part of the error and the positions decoded; a failure
-    // keeps what the walk did before it.
-    const std::tuple<const char*, PageStatus, const char*, QList<int>> rows[] = {
-        {R"({"ok":true,"error":"","length":4,"positions":[1,3],"clicks":2})", Ok, "", {1, 3}},
-        {R"({"ok":false,"error":"gone","positions":[0]})", Missing, "gone", {0}},
-        {R"({"ok":false})", Missing, "without a reason", {}},
-        {R"({"noscript":true})", Missing, "scripts missing", {}},
-        {"undefined", Missing, "unreadable", {}},
-    };
-    for (const auto& [answer, status, error, positions] : rows) {
-        const WalkResult r = decodeWalkAnswer(QString::fromUtf8(answer)).result;
-        QVERIFY2(r.status == status && r.error.contains(error) && r.positions == positions, answer);
     }
 }
 
@@ -362,26 +352,9 @@ void TestWebEngineBrowser::studiesInTheBackground()
     // A canvas animation fed live into a muted video, and a clip recorded from it played muted
     // (the kind Chromium pauses in hidden pages); every 250 ms a report of what the page sees,
     // including whether its document's visibilityState has the shape of the engine's own.
-    m_server->put(
-        "/study.html",
-        "<canvas></canvas><video muted autoplay></video><video muted loop></video><script>"
-        "const canvas = document.querySelector('canvas'), g = canvas.getContext('2d');"
-        "const [live, clip] = document.querySelectorAll('video'); let frame = 0, changes = 0;"
-        "setInterval(() => { g.fillStyle = 'hsl(' + ++frame % 360 + ',80%,50%)';"
-        " g.fillRect(0, 0, 64, 48); }, 40); live.srcObject = canvas.captureStream(25);"
-        "const recorder = new MediaRecorder(canvas.captureStream(25)), parts = [];"
-        "recorder.ondataavailable = (e) => parts.push(e.data); recorder.onstop = () => {"
-        " clip.src = URL.createObjectURL(new Blob(parts, {type: 'video/webm'})); clip.play(); };"
-        "recorder.start(); setTimeout(() => recorder.stop(), 1000);"
-        "document.addEventListener('visibilitychange', () => ++changes);"
-        "let last = performance.now(); setInterval(() => { const now = performance.now();"
-        " fetch('/report?' + new URLSearchParams({view: location.search.slice(1), changes,"
-        " gap: now - last, state: document.visibilityState, focus: document.hasFocus(),"
-        " hidden: !!(document.hidden || document.webkitHidden),"
-        " shape: JSON.stringify(Object.getOwnPropertyDescriptor(Document.prototype,"
-        " 'visibilityState')),"
-        " live: live.currentTime, clip: clip.paused ? -1 : clip.currentTime})); last = now;"
-        "}, 250);</script>");
+    // A canvas animation fed live into a muted video, and a clip recorded from it played muted;
+    // every 250 ms a report of what the page sees.
+    m_server->put("/study.html", testPage("study.html"));
     // The reports of one view since its `from`-th, newest first.
     const auto reports = [this](const QString& view, qsizetype from) {
         QList<QUrlQuery> out;

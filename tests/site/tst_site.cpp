@@ -272,19 +272,6 @@ private slots:
         QCOMPARE(served(20), drawn);
     }
 
-    void playerMedia_namedOnThePagesServedAfterTheSetting()
-    {
-        Site site;
-        site.login();
-        QVERIFY(site.play(0, 0).text().contains("data-media=\"canvas\""));
-        for (const char* name : {"unsupported", "broken", "canvas"}) {
-            site.server->setPlayerMedia(playerMediaFromName(name).value());
-            QVERIFY(site.play(0, 0).text().contains(u"data-media=\"%1\""_s.arg(name)));
-            QCOMPARE(site.events("fault").last()["playerMedia"].toString(), name);
-        }
-        QVERIFY(!playerMediaFromName("vhs"));
-    }
-
     void endedSessions_refuseReportsAndTellThePlayerWhetherToStay_data()
     {
         QTest::addColumn<bool>("keep");
@@ -406,23 +393,6 @@ private slots:
         QCOMPARE(Site(client.port).beat(0, 0, "x").json("keepPage"), true);
         process.terminate();
         QVERIFY(process.waitForFinished(15000) && process.exitCode() == 0);
-    }
-
-    void program_refusesBadOptions_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("ended-session-player") << QStringList{"--ended-session-player=maybe"};
-        QTest::newRow("player-hang-rate") << QStringList{"--player-hang-rate=1.5"};
-        QTest::newRow("player-media") << QStringList{"--player-media=vhs"};
-        QTest::newRow("stall without its length") << QStringList{"--stall-at=1"};
-    }
-    void program_refusesBadOptions()
-    {
-        QFETCH(QStringList, arguments);
-        QProcess process;
-        process.start(LUMORA_SITE_BINARY, QStringList{"--port=0"} + arguments);
-        QVERIFY(process.waitForFinished(15000));
-        QVERIFY2(process.exitCode() == 2, process.readAllStandardError().constData());
     }
 };
 

@@ -22,7 +22,6 @@ class StudyDriverTest : public QObject
 private slots:
     void init();
     void start_runsItsStepsInOrder();
-    void start_emptyCategoryListSaysAllDone();
     void tick_equalMinutesAreCredited_onePastMovesOn();
     void tick_lastLessonDone_nextCategoryInTheSameTick();
     void tick_doneLessonChosenByHandAtTheLast_nextCategory();
@@ -65,19 +64,6 @@ void StudyDriverTest::start_runsItsStepsInOrder()
              QStringList{"学习结束后自己查询学习时间是否已达到要求！"});
     QCOMPARE(kinds(), (QList<RunEventKind>{RunEventKind::RunStarted, RunEventKind::CategoryOpened,
                                            RunEventKind::LessonOpened}));
-}
-
-void StudyDriverTest::start_emptyCategoryListSaysAllDone()
-{
-    pressStudy();
-    f->window().categoryList().clear();
-    f->timer().setEnabled(false);
-    f->main().clickLog.clear();
-    pressStudy(); // no notice a second time
-    QCOMPARE(f->platform.fakeDialogs.texts(),
-             (QStringList{"学习结束后自己查询学习时间是否已达到要求！", "已全部学习好！"}));
-    QVERIFY(!f->timer().isEnabled());
-    QVERIFY(f->main().clickLog.isEmpty());
 }
 
 void StudyDriverTest::tick_equalMinutesAreCredited_onePastMovesOn()
