@@ -87,6 +87,7 @@ void Program::connectWindow()
             viaGate([this] { m_session->onMainPageLoaded(); }));
     connect(m_housekeeping.get(), &page::Housekeeping::pageClosedWindow, this,
             viaGate([this] { quit(); }));
+    connect(w, &window::MainWindow::closing, this, &Program::quit);
 }
 
 void Program::connectRoles()

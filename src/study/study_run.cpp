@@ -197,9 +197,8 @@ void StudyRun::noticeSleep()
     qCInfo(lcStudy) << "resumed after" << minutes << "minutes";
     report(RunEventKind::Resumed, m_catalogue.selectedLesson(), minutes);
     // The session may have ended meanwhile: what was known before the sleep is stale, and the
-    // next minute waits for a fresh answer.
+    // next minute waits for an answer asked after it.
     m_sessionCheck.forget();
-    m_sessionCheck.ask();
 }
 
 page::SessionCheck::Verdict StudyRun::takeSessionVerdict()

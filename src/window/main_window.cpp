@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -243,6 +244,14 @@ void MainWindow::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     m_gate.dispatch([this] { layOut(LayoutPolicy::StepOver); });
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // Not through the event gate: the program ends whatever a handler is waiting for.
+    if (!m_unloaded)
+        emit closing();
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::changeEvent(QEvent* event)

@@ -89,12 +89,15 @@ signals:
     void clearCacheRequested();
     void userNameEdited(const QString& userName);
     void passwordEdited(const QString& password);
+    // The learner (or the tray's quit) closes the window: the program ends.
+    void closing();
     // The window was unloaded: the program is ending.
     void windowUnloaded();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildControls(platform::Platform& platform);

@@ -197,6 +197,8 @@ void HonestMinutesTest::sleep_heldWhileRunning_releasedOnEveryWayOut()
              },
              RunEventKind::RunEnded},
             {"program quits", [](RunFixture& r) { r.program->quit(); }, RunEventKind::ProgramQuit},
+            {"the window is closed", [](RunFixture& r) { r.window().close(); },
+             RunEventKind::ProgramQuit},
             {"a page closes the window", [](RunFixture& r) { emit r.main().windowClosing(); },
              RunEventKind::ProgramQuit},
         };
