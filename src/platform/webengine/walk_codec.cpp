@@ -158,7 +158,8 @@ MediaReport readMediaReport(const DecodedEnvelope& envelope)
     MediaReport report;
     report.status = envelope.status;
     report.error = envelope.error;
-    for (const QJsonValue& code : envelope.object.value(QStringLiteral("codes")).toArray())
+    const QJsonArray codes = envelope.object.value(QStringLiteral("codes")).toArray();
+    for (const QJsonValue& code : codes)
         report.errorCodes.append(code.toInt());
     return report;
 }
