@@ -4,7 +4,9 @@
 
 #include "program_fixture.h"
 
+#include <QAbstractButton>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -36,6 +38,7 @@ class WindowTest : public QObject
     Q_OBJECT
 private slots:
     void layout_fillsTheWindow_aFailingStepSkippedOrStopping();
+    void controls_allHaveAccessibleNames();
     void column_everyControlReachable_data();
     void column_everyControlReachable();
 };
@@ -77,6 +80,26 @@ void WindowTest::layout_fillsTheWindow_aFailingStepSkippedOrStopping()
     w.layOut(window::LayoutPolicy::StepOver);
     QCOMPARE(view->geometry(), QRect(8, 8, 1242, 884));
     QCOMPARE(w.playerView().widget()->geometry(), view->geometry());
+}
+
+void WindowTest::controls_allHaveAccessibleNames()
+{
+    // A screen reader names whatever the learner can reach: every view, box, button, text box,
+    // list and label of the window.
+    ProgramFixture f;
+    window::MainWindow& w = f.window();
+    QList<QWidget*> controls = {w.mainView().widget(), w.playerView().widget()};
+    for (QWidget* widget : w.findChildren<QWidget*>()) {
+        if (widget->objectName().startsWith("qt_")) // Qt's own parts (the menu bar's "»")
+            continue;
+        if (qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget) ||
+            qobject_cast<QListWidget*>(widget) || qobject_cast<QGroupBox*>(widget) ||
+            (qobject_cast<QLabel*>(widget) && !widget->objectName().isEmpty()))
+            controls << widget;
+    }
+    QVERIFY(controls.size() >= 16);
+    for (const QWidget* control : controls)
+        QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
 }
 
 void WindowTest::column_everyControlReachable_data()
