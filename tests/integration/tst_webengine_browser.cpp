@@ -216,6 +216,7 @@ private slots:
     void loadOutcomes();
     void popupsLoadInTheChosenView();
     void studiesInTheBackground();
+    void framesReportTheirLoads_mediaAsked();
     void recoveries();
     void rendererCrashes();
     void profileFolders();
@@ -398,6 +399,23 @@ void TestWebEngineBrowser::studiesInTheBackground()
                     "visible");
     }
     m_window.showNormal();
+}
+
+void TestWebEngineBrowser::framesReportTheirLoads_mediaAsked()
+{
+    // Each frame's document reports its completion, not only the top-level one: a course page
+    // is recognised when its course frame arrives.
+    m_server->put("/framed.html",
+                  "<iframe src='plain.html?1'></iframe><iframe src='plain.html?2'>");
+    QSignalSpy completed(m_main.get(), &BrowserControl::documentComplete);
+    QVERIFY(loadMain("/framed.html"));
+    WAIT_VERIFY(completed.count() >= 3);
+    // Which media the engine plays: WebM here, a made-up type nowhere.
+    std::map<QString, bool> plays;
+    for (const QString type : {"video/webm; codecs=\"vp8\"", "video/x-lumora-nothing"})
+        m_host->canPlayType(type, [&plays, type](bool yes) { plays[type] = yes; });
+    WAIT_VERIFY(plays.size() == 2);
+    QVERIFY(plays.at("video/webm; codecs=\"vp8\"") && !plays.at("video/x-lumora-nothing"));
 }
 
 void TestWebEngineBrowser::recoveries()
