@@ -59,7 +59,12 @@ MainWindow::MainWindow(platform::Platform& platform, platform::EventGate& gate, 
     connectControls();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The children are destroyed after this body, and losing their focus must not call back
+    // into a window that is no longer whole.
+    disconnect(m_focusFollower);
+}
 
 void MainWindow::buildControls(platform::Platform& platform)
 {
@@ -161,8 +166,8 @@ void MainWindow::connectControls()
     connect(m_userNameBox, &QLineEdit::textChanged, this, &MainWindow::userNameEdited);
     connect(m_passwordBox, &QLineEdit::textChanged, this, &MainWindow::passwordEdited);
     // Whatever the keyboard reaches in the column is scrolled into view.
-    connect(qApp, &QApplication::focusChanged, this,
-            [this](QWidget*, QWidget* now) { keepFocusInView(now); });
+    m_focusFollower = connect(qApp, &QApplication::focusChanged, this,
+                              [this](QWidget*, QWidget* now) { keepFocusInView(now); });
 }
 
 void MainWindow::setStudyRecord(QString logPath, std::function<records::StudySummary()> summary)

@@ -129,6 +129,7 @@ private:
     QAction* m_studyRecordAction = nullptr;
     StudyStatus* m_studyStatus = nullptr;
     RecordWindow* m_recordWindow = nullptr;
+    QMetaObject::Connection m_focusFollower;
     QString m_recordPath;
     std::function<records::StudySummary()> m_recordSummary;
     bool m_unloaded = false;
