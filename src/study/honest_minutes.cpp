@@ -50,10 +50,12 @@ PlayerState StudyRun::observePlayer()
 
 TickVerdict StudyRun::watchPlayer()
 {
-    if (std::exchange(m_rendererEnded, false)) {
+    if (m_rendererEnded) {
         // The main view shared the ended renderer (the player is its pop-up) and lost its
-        // course page with it: the category is opened again to reach the lesson.
+        // course page with it: the category is opened again to reach the lesson. Until the main
+        // view has its page back the walks fail, and the next tick tries again.
         openCategoryAt(m_lessonIndex);
+        m_rendererEnded = false;
         return {};
     }
     const PlayerState state = observePlayer();
@@ -125,10 +127,12 @@ void StudyRun::reopenLesson(PlayerState state)
         return;
     }
     // A lesson list the scan missed (the site was slow) is found by opening the category again.
-    if (lesson < 0 || lesson >= m_catalogue.lessonCount())
+    if (lesson < 0 || lesson >= m_catalogue.lessonCount()) {
         openCategoryAt(m_lessonIndex);
-    else
+    } else {
+        disownPlayer();
         m_catalogue.selectLessonAt(lesson);
+    }
 }
 
 void StudyRun::skipLesson()

@@ -102,6 +102,7 @@ void StudyRun::openCategoryAt(int lesson)
     m_catalogue.scanCoursePage();
     waitSeconds(1);
     m_lessonIndex = lesson;
+    disownPlayer();
     m_catalogue.chooseLesson(m_lessonIndex);
     m_views.showPlayer(true);
     setClockRunning(true);
@@ -163,11 +164,19 @@ void StudyRun::goToNextLesson()
 {
     if (m_lessonIndex < m_catalogue.lessonCount() - 1) {
         m_lessonIndex += 1;
+        disownPlayer();
         m_catalogue.chooseLesson(m_lessonIndex);
     } else {
         m_catalogue.setCategory(m_catalogue.category() + 1);
         startStudy();
     }
+}
+
+void StudyRun::disownPlayer()
+{
+    // Until the link is clicked (Catalogue::lessonOpened), no load so far is the lesson's: a
+    // click that never happens must not leave the last lesson's player credited to this one.
+    m_playerLoadAtClick = m_views.player().lastLoad().serial;
 }
 
 void StudyRun::reloadMinutes()

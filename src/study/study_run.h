@@ -83,6 +83,8 @@ private:
     void openCategoryAt(int lesson);
     // The next lesson of the category, or the next category after its last lesson.
     void goToNextLesson();
+    // A lesson is about to be chosen: the player shown is not its own.
+    void disownPlayer();
     void reloadMinutes();
     void creditOneMinute();
     // The verdict of the session check asked a tick ago, logged when it changes.
