@@ -135,6 +135,11 @@ void StudyRun::onStudyTick()
         verdict = watchPlayer();
     }
     m_tickCount += 1;
+    // The minute is the player's only when one and the same player was open at each of its
+    // ticks: the site counts a player from its opening, not from the minute's start.
+    const int openPlayer = verdict.credit ? m_views.player().lastLoad().serial : -1;
+    if (m_tickCount == 1 || openPlayer != m_minutePlayer)
+        m_minutePlayer = m_tickCount == 1 ? openPlayer : -1;
     reloadMinutes();
     // The session is asked the tick before the minute, and the minute counts only on its answer.
     if (m_tickCount % 3 == 2 && !m_session.recovering())
@@ -143,13 +148,15 @@ void StudyRun::onStudyTick()
         m_tickCount = 0;
         const page::SessionCheck::Verdict session = takeSessionVerdict();
         const bool confirmed = session == page::SessionCheck::Verdict::Alive;
-        if (verdict.credit && confirmed)
+        const bool wholeMinute = verdict.credit && m_minutePlayer >= 0;
+        if (wholeMinute && confirmed)
             creditOneMinute();
         else
             qCInfo(lcStudy) << "minute not credited:"
                             << (m_session.recovering() ? "logging in again"
                                 : !verdict.credit      ? "the lesson's player is not open"
-                                                       : "the site did not confirm the session");
+                                : !wholeMinute ? "the lesson's player opened during the minute"
+                                               : "the site did not confirm the session");
         if (session == page::SessionCheck::Verdict::Ended && running() && !m_session.recovering())
             beginRecovery();
     }

@@ -126,6 +126,7 @@ private:
     bool m_shuttingDown = false;
     int m_runMinutes = 0;        // minutes credited since the run started
     int m_playerLoadAtClick = 0; // the player view's last load when a lesson's link was clicked
+    int m_minutePlayer = -1;     // the player load open at every tick of this minute so far, or -1
     PlayerWatch m_playerWatch;
     page::SessionCheck::Verdict m_sessionVerdict = page::SessionCheck::Verdict::Unknown;
     std::chrono::milliseconds m_lastTickWall{0}; // the wall clock at the last tick

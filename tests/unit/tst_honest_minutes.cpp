@@ -25,6 +25,7 @@ private slots:
     void player_notOpen_noMinute_reopenedThenSkipped();
     void player_siteDown_reopenedEveryTick_neverSkipped();
     void video_unsupported_pausesTheRun();
+    void minute_onlyForTheLessonsOwnPlayer_openAllMinute();
     void session_confirmedBeforeEveryMinute();
     void session_siteUnreachable_retriesBackOff();
     void sleep_heldWhileRunning_releasedOnEveryWayOut();
@@ -106,10 +107,11 @@ void HonestMinutesTest::player_siteDown_reopenedEveryTick_neverSkipped()
     QCOMPARE(f->playersOpened, 1 + 8);
     QCOMPARE(f->kinds().count(RunEventKind::LessonSkipped), 0);
     QVERIFY(f->window().studyStatus()->notice().contains("无法连接"));
-    // The site is back.
+    // The site is back: the player opened again during a minute earns from the next one.
     f->platform.fakeProbe.site = platform::SiteProbe::Answer::Reachable;
     f->playerLoad = LoadOutcome::Succeeded;
     f->tick();
+    QCOMPARE(f->minute(), 0);
     QCOMPARE(f->minute(), 1);
     QCOMPARE(f->run().lessonIndex(), 0);
 }
@@ -125,6 +127,29 @@ void HonestMinutesTest::video_unsupported_pausesTheRun()
     QCOMPARE(f->kinds().count(RunEventKind::VideoFailed), 1);
     // Nothing for the learner to log in to.
     QVERIFY(!f->window().loginButton()->isEnabled());
+}
+
+void HonestMinutesTest::minute_onlyForTheLessonsOwnPlayer_openAllMinute()
+{
+    f->pressStudy();
+    QCOMPARE(f->minute(), 1);
+    // The player failed and was opened again during the minute: the site counted less than a
+    // minute of it, so the minute is not credited; the next whole one is.
+    f->tick();
+    f->player().setLastLoad({LoadOutcome::HttpError, 500, {}, {}});
+    f->tick();
+    f->tick();
+    QCOMPARE(f->kinds().count(RunEventKind::PageFailed), 1);
+    QCOMPARE(f->kinds().count(RunEventKind::MinuteCredited), 1);
+    QCOMPARE(f->minute(), 1);
+    // The first lesson is done, and the next lesson's link cannot be clicked: the first
+    // lesson's player still plays, and none of its minutes go to the next lesson.
+    f->setStudied(0, {allDone(0).at(0)});
+    f->site.lessons->elements().clear();
+    for (int ticks = 0; ticks < 9; ++ticks)
+        f->tick();
+    QVERIFY(f->kinds().contains(RunEventKind::LessonSkipped));
+    QCOMPARE(f->kinds().count(RunEventKind::MinuteCredited), 2);
 }
 
 void HonestMinutesTest::session_confirmedBeforeEveryMinute()
