@@ -7,6 +7,7 @@
 
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineScriptCollection>
+#include <QWebEngineHistory>
 
 namespace lumora::platform::webengine {
 
@@ -119,6 +120,9 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info)
     // loaded, any answer would have come. Fail such calls now rather than let them wait out the
     // timeout.
     m_calls.failStale(m_load.loadsStarted());
+    // Nobody goes back in these views; a history of a day's lessons would only keep earlier
+    // pages (and the engine's cached copies of them) in memory.
+    m_page->history()->clear();
     const QUrl shown = m_page->url();
     post([this, shown] { emit documentComplete(shown); });
 }
