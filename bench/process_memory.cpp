@@ -3,23 +3,56 @@
 #include <QDir>
 #include <QFile>
 #include <map>
-#include <vector>
 
 namespace lumora::bench {
 
-long long pssKb(qint64 pid)
+namespace {
+
+// The value of --type= on a process's command line, empty when there is none.
+QString processType(qint64 pid)
 {
-    QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
-    if (!rollup.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : rollup.readAll().split('\n')) {
-        if (line.startsWith("Pss:"))
-            return line.mid(4).trimmed().split(' ').first().toLongLong();
+    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    if (!cmdline.open(QIODevice::ReadOnly))
+        return {};
+    for (const QByteArray& argument : cmdline.readAll().split('\0')) {
+        if (argument.startsWith("--type="))
+            return QString::fromLatin1(argument.mid(7));
     }
-    return 0;
+    return {};
 }
 
-long long treePssKb(qint64 root, QStringList* detail)
+// The proportional set size of a process and its parts, kB; zeros when it cannot be read.
+ProcessPss rollup(qint64 pid)
+{
+    ProcessPss pss;
+    pss.pid = pid;
+    QFile file(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return pss;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const qsizetype colon = line.indexOf(':');
+        const QByteArray name = line.left(colon);
+        const long long kb = line.mid(colon + 1).trimmed().split(' ').first().toLongLong();
+        if (name == "Pss")
+            pss.kb = kb;
+        else if (name == "Pss_Anon")
+            pss.anonKb = kb;
+        else if (name == "Pss_File")
+            pss.fileKb = kb;
+        else if (name == "Pss_Shmem")
+            pss.shmemKb = kb;
+    }
+    return pss;
+}
+
+} // namespace
+
+long long pssKb(qint64 pid)
+{
+    return rollup(pid).kb;
+}
+
+std::vector<ProcessPss> treePss(qint64 root)
 {
     std::map<qint64, std::vector<qint64>> children;
     for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
@@ -34,17 +67,32 @@ long long treePssKb(qint64 root, QStringList* detail)
         if (fields.size() > 1)
             children[fields.at(1).toLongLong()].push_back(pid);
     }
-    long long total = 0;
-    std::vector<qint64> pending{root};
+    std::vector<ProcessPss> tree;
+    // (pid, its parent's type)
+    std::vector<std::pair<qint64, QString>> pending{{root, {}}};
     while (!pending.empty()) {
-        const qint64 pid = pending.back();
+        const auto [pid, parentType] = pending.back();
         pending.pop_back();
-        const long long pss = pssKb(pid);
-        total += pss;
-        if (detail)
-            detail->append(QStringLiteral("%1: %2 kB").arg(pid).arg(pss));
+        const QString type = pid == root ? QString() : processType(pid);
+        QString role = pid == root ? QStringLiteral("program") : type;
+        if (type == QLatin1String("zygote") && parentType == QLatin1String("zygote"))
+            role = QStringLiteral("renderer");
+        ProcessPss process = rollup(pid);
+        process.role = role.isEmpty() ? QStringLiteral("other") : role;
+        tree.push_back(process);
         for (const qint64 child : children[pid])
-            pending.push_back(child);
+            pending.emplace_back(child, type);
+    }
+    return tree;
+}
+
+long long treePssKb(qint64 root, QStringList* detail)
+{
+    long long total = 0;
+    for (const ProcessPss& process : treePss(root)) {
+        total += process.kb;
+        if (detail)
+            detail->append(QStringLiteral("%1: %2 kB").arg(process.pid).arg(process.kb));
     }
     return total;
 }

@@ -1,22 +1,12 @@
-// Soak: the whole timetable (45 lessons in 4 categories) with the real engine against the
-// in-process stand-in site, time compressed 400 times, so that a 20-second study tick takes
-// 50 ms and the run about six minutes. Faults are on all the way: sessions end every three
-// simulated hours, 5% of player loads fail, and the site is down for one simulated quarter hour.
+// Soak: the whole timetable (45 lessons in 4 categories, about 38 simulated hours) with the real
+// engine against the in-process stand-in site, time compressed 400 times: a 20-second study tick
+// takes 50 ms. Faults are on all the way (see `faultSchedule`).
 //
-// A minute counts as over-credited when the site counted no heartbeat of that lesson's player
-// in the simulated minute it stands for (up to one heartbeat interval after the credit, since
-// a player that has just opened reports a moment later).
+// Judged by the site's own record, not by the program's events.
 //
-// Waits of the program's own clock (its one-second waits, the login retries) are scaled like the
-// ticks, but never shorter than the engine needs to load a page: the engine does not run faster
-// because the clock does.
+// Memory: the proportional set size of the process tree.
 //
-// Memory is measured as the proportional set size of the process tree, after a full garbage
-// collection in both views' pages (the engine is started with V8's gc() exposed for this) and
-// with this process's freed heap handed back to the system, as the least of a few samples: what
-// is no longer used does not count as growth.
-//
-// Last line: "soak: completed C/45, over-credited M min, pss growth G%".
+// Last line: "soak: done D/45 by the site, short S, over-credited M min, pss growth G%".
 
 #include "app/program.h"
 #include "fake_platform.h"
@@ -28,22 +18,23 @@
 #include "site_server.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <malloc.h>
 #include <map>
+#include <mutex>
+#include <optional>
 
 using namespace lumora;
 using namespace std::chrono_literals;
@@ -52,20 +43,95 @@ namespace {
 
 constexpr std::int64_t kSpeedup = 400;
 constexpr std::int64_t kMinRealWaitMs = 300; // a page load, whatever the clock says
+constexpr std::int64_t kMinRealPollMs = 10;  // an answer from the page
 constexpr std::int64_t kMinute = 60'000;     // simulated milliseconds
 constexpr std::int64_t kHour = 60 * kMinute;
 constexpr std::int64_t kSessionLifetime = 3 * kHour;
-constexpr std::int64_t kOutageAt = 12 * kHour;
-constexpr std::int64_t kOutageFor = 15 * kMinute;
+constexpr std::int64_t kSleepFor = 30 * kMinute;
 constexpr int kHeartbeatRealMs = 50; // 20 simulated seconds
-constexpr int kGiveUpRealMinutes = 20;
+constexpr int kGiveUpRealMinutes = 14;
+constexpr std::int64_t kSampleEvery = 3 * kHour;
 
-// Simulated time: real time since the start, 400 times faster. Safe from any thread.
+// Simulated time. Between the program's handlers it runs 400 times faster than real time; in a
+// study tick's handler it runs at real speed, because the program's work there (its calls into
+// the pages, the engine's own timeouts) takes as long as on a learner's machine; and a wait of
+// the program's clock takes it to the wait's deadline at once and holds it there while the
+// engine gets the real time it needs (see SimulatedClock). Study ticks follow this clock. Safe
+// from any thread: the site reads it from its own.
+class WorldClock
+{
+public:
+    struct Pace
+    {
+        std::int64_t rate;     // simulated per real
+        std::int64_t holdAtUs; // the clock goes no further
+    };
+
+    std::int64_t nowMs() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return nowUsLocked() / 1000;
+    }
+    // From now on `rate` simulated milliseconds a real one; returns the pace before.
+    Pace setRate(std::int64_t rate)
+    {
+        const std::lock_guard lock(m_mutex);
+        rebaseLocked();
+        const Pace before = m_pace;
+        m_pace.rate = rate;
+        return before;
+    }
+    // Fast to `deadlineMs`, then held there until restore(); returns the pace before.
+    Pace holdAt(std::int64_t deadlineMs)
+    {
+        const std::lock_guard lock(m_mutex);
+        rebaseLocked();
+        const Pace before = m_pace;
+        m_pace = {kSpeedup, std::max(deadlineMs * 1000, m_baseUs)};
+        return before;
+    }
+    void restore(Pace pace)
+    {
+        const std::lock_guard lock(m_mutex);
+        rebaseLocked();
+        // An inner wait may have taken the clock past an outer one's deadline: never back.
+        pace.holdAtUs = std::max(pace.holdAtUs, m_baseUs);
+        m_pace = pace;
+    }
+
+private:
+    static std::int64_t realUs()
+    {
+        return std::chrono::duration_cast<std::chrono::microseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+    std::int64_t nowUsLocked() const
+    {
+        return std::min(m_baseUs + (realUs() - m_baseRealUs) * m_pace.rate, m_pace.holdAtUs);
+    }
+    void rebaseLocked()
+    {
+        const std::int64_t real = realUs();
+        m_baseUs = std::min(m_baseUs + (real - m_baseRealUs) * m_pace.rate, m_pace.holdAtUs);
+        m_baseRealUs = real;
+    }
+
+    mutable std::mutex m_mutex;
+    std::int64_t m_baseUs = 0;
+    std::int64_t m_baseRealUs = realUs();
+    Pace m_pace{kSpeedup, INT64_MAX};
+};
+
+WorldClock& world()
+{
+    static WorldClock clock;
+    return clock;
+}
+
 std::int64_t simulatedNowMs()
 {
-    static const auto start = std::chrono::steady_clock::now();
-    const auto real = std::chrono::steady_clock::now() - start;
-    return std::chrono::duration_cast<std::chrono::milliseconds>(real).count() * kSpeedup;
+    return world().nowMs();
 }
 
 class SimulatedClock final : public platform::Clock
@@ -78,38 +144,122 @@ public:
     std::chrono::milliseconds wallNow() const override { return now() + slept; }
     void processEventsUntil(std::chrono::milliseconds deadline) override
     {
-        const std::int64_t real = std::max((deadline - now()).count() / kSpeedup, kMinRealWaitMs);
+        // The program's one-second waits are for a page to load; its short ones (a twentieth of
+        // a second), for an answer.
+        const std::int64_t asked = (deadline - now()).count();
+        const std::int64_t scaled = asked / kSpeedup;
+        const std::int64_t floor = asked >= 500 ? kMinRealWaitMs : kMinRealPollMs;
+        ++waits;
+        lengthenedWaits += scaled < floor ? 1 : 0;
+        QElapsedTimer waited;
+        waited.start();
+        const WorldClock::Pace before = world().holdAt(deadline.count());
         QEventLoop loop;
-        QTimer::singleShot(static_cast<int>(real), &loop, &QEventLoop::quit);
+        QTimer::singleShot(static_cast<int>(std::max(scaled, floor)), Qt::PreciseTimer, &loop,
+                           &QEventLoop::quit);
         loop.exec();
+        world().restore(before);
+        realWaitMs += waited.elapsed();
     }
     // How long the simulated machine has slept: the wall clock is that far ahead.
     std::chrono::milliseconds slept{0};
+    // While the simulated machine sleeps, the study clock delivers no tick.
+    bool asleep = false;
+    int waits = 0;
+    int lengthenedWaits = 0;
+    std::int64_t realWaitMs = 0;
 };
 
-// The study clock, 400 times faster.
+// The study clock: a tick every interval of simulated time; like a QTimer, one tick for a
+// handler that ran late, and none while its own handler runs. Silent while the machine sleeps.
+// A page still loading when a tick is due holds the world's clock (up to a second of real time)
+// until it has loaded: on a learner's machine twenty seconds are plenty for any page, fifty
+// milliseconds are not.
 class SimulatedTimer final : public platform::Timer
 {
 public:
-    SimulatedTimer() { connect(&m_timer, &QTimer::timeout, this, &Timer::tick); }
-    void setInterval(int ms) override
+    static constexpr int kMaxLoadHoldRealMs = 1000;
+    // Set once the program exists: its event gate, and whether a view has a page loading.
+    inline static const platform::EventGate* gate = nullptr;
+    inline static std::function<bool()> pageLoading;
+    inline static int heldTicks = 0;
+    inline static std::int64_t heldRealMs = 0;
+
+    explicit SimulatedTimer(const SimulatedClock& clock) : m_clock(clock)
     {
-        m_interval = ms;
-        m_timer.setInterval(static_cast<int>(std::max<std::int64_t>(1, ms / kSpeedup)));
+        m_timer.setSingleShot(true);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        connect(&m_timer, &QTimer::timeout, this, &SimulatedTimer::onTimeout);
     }
+    ~SimulatedTimer() override { endHold(); }
+    Q_DISABLE_COPY_MOVE(SimulatedTimer)
+
+    void setInterval(int ms) override { m_interval = ms; }
     int interval() const override { return m_interval; }
     void setEnabled(bool enabled) override
     {
-        if (enabled && !m_timer.isActive())
-            m_timer.start();
-        else if (!enabled)
+        if (enabled && !m_enabled) {
+            m_dueMs = simulatedNowMs() + m_interval;
+            schedule();
+        } else if (!enabled) {
             m_timer.stop();
+            endHold();
+        }
+        m_enabled = enabled;
     }
-    bool isEnabled() const override { return m_timer.isActive(); }
+    bool isEnabled() const override { return m_enabled; }
 
 private:
+    void onTimeout()
+    {
+        const std::int64_t now = simulatedNowMs();
+        // A tick that comes while another handler runs waits for it here rather than at the
+        // gate, so that it runs in the real-speed bracket below.
+        if (now >= m_dueMs && !(gate && gate->handlerRunning())) {
+            if (!m_clock.asleep && pageLoading && pageLoading()) {
+                if (!m_hold) {
+                    m_hold = world().setRate(0);
+                    m_held.start();
+                }
+                if (m_held.elapsed() < kMaxLoadHoldRealMs) {
+                    m_timer.start(2);
+                    return;
+                }
+            }
+            endHold();
+            m_dueMs += m_interval;
+            if (m_dueMs <= now)
+                m_dueMs = now + m_interval;
+            if (!m_clock.asleep) {
+                const WorldClock::Pace before = world().setRate(1);
+                emit tick();
+                world().restore(before);
+            }
+        }
+        if (m_enabled)
+            schedule();
+    }
+    void schedule()
+    {
+        const std::int64_t left = m_dueMs - simulatedNowMs();
+        m_timer.start(static_cast<int>(std::max<std::int64_t>(1, left / kSpeedup)));
+    }
+    void endHold()
+    {
+        if (!m_hold)
+            return;
+        ++heldTicks;
+        heldRealMs += m_held.elapsed();
+        world().restore(*std::exchange(m_hold, std::nullopt));
+    }
+
+    const SimulatedClock& m_clock;
     QTimer m_timer;
     int m_interval = 0;
+    bool m_enabled = false;
+    std::int64_t m_dueMs = 0;
+    std::optional<WorldClock::Pace> m_hold; // the pace before the hold
+    QElapsedTimer m_held;
 };
 
 class SoakPlatform final : public platform::Platform
@@ -122,7 +272,7 @@ public:
     }
     std::unique_ptr<platform::Timer> createTimer() override
     {
-        return std::make_unique<SimulatedTimer>();
+        return std::make_unique<SimulatedTimer>(simulatedClock);
     }
     platform::Clock& clock() override { return simulatedClock; }
     platform::Dialogs& dialogs() override { return boxes; } // never blocks the run
@@ -137,29 +287,72 @@ public:
     testing::FakeSleepInhibitor awake;
 };
 
-// The process tree's memory once the pages' garbage is collected: the least of five samples.
-long long settledPssKb(window::MainWindow& form, QStringList* detail)
+// PSS by role ("program", "renderer", "zygote" ...) and in all ("total"), kB.
+struct RolePss
+{
+    long long kb = 0, anonKb = 0, fileKb = 0, shmemKb = 0;
+};
+std::map<QString, RolePss> pssByRole(const std::vector<bench::ProcessPss>& tree)
+{
+    std::map<QString, RolePss> roles;
+    for (const bench::ProcessPss& process : tree) {
+        for (const QString& role : {process.role, QStringLiteral("total")}) {
+            RolePss& sum = roles[role];
+            sum.kb += process.kb;
+            sum.anonKb += process.anonKb;
+            sum.fileKb += process.fileKb;
+            sum.shmemKb += process.shmemKb;
+        }
+    }
+    return roles;
+}
+
+QString megabytes(long long kb)
+{
+    return QString::number(static_cast<double>(kb) / 1024, 'f', 1);
+}
+
+// "program 120.3 MB (anon 80.1, file 38.0, shmem 2.2), ..."
+QString describe(const std::map<QString, RolePss>& roles)
+{
+    QStringList parts;
+    for (const auto& [role, pss] : roles)
+        parts << QStringLiteral("%1 %2 MB (anon %3, file %4, shmem %5)")
+                     .arg(role, megabytes(pss.kb), megabytes(pss.anonKb), megabytes(pss.fileKb),
+                          megabytes(pss.shmemKb));
+    return parts.join(QStringLiteral(", "));
+}
+
+// The process tree's memory once the pages' garbage is collected: the median of five samples
+// (a sample taken while a process comes or goes misses it).
+std::vector<bench::ProcessPss> settledPss(window::MainWindow& form)
 {
     for (platform::BrowserControl* view : {&form.mainView(), &form.playerView()})
         platform::webengine::WebEngineHost::runScriptForText(
             *view, QStringLiteral("typeof gc === 'function' ? (gc(), 'collected') : 'no gc'"));
     malloc_trim(0); // what this process freed goes back to the system, as garbage does above
-    long long least = 0;
+    std::vector<std::pair<long long, std::vector<bench::ProcessPss>>> samples;
     for (int sample = 0; sample < 5; ++sample) {
         QEventLoop pause;
         QTimer::singleShot(200, &pause, &QEventLoop::quit);
         pause.exec();
-        QStringList processes;
-        const long long pss = bench::treePssKb(QCoreApplication::applicationPid(), &processes);
-        if (least == 0 || pss < least) {
-            least = pss;
-            *detail = processes;
-        }
+        std::vector<bench::ProcessPss> tree = bench::treePss(QCoreApplication::applicationPid());
+        const long long kb = pssByRole(tree)[QStringLiteral("total")].kb;
+        samples.emplace_back(kb, std::move(tree));
     }
-    return least;
+    std::sort(samples.begin(), samples.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    return samples.at(samples.size() / 2).second;
 }
 
-template <typename Condition> bool waitFor(Condition condition, int timeoutMs)
+// What this process's malloc has handed out and not taken back, kB.
+long long heapInUseKb()
+{
+    const struct mallinfo2 heap = mallinfo2();
+    return static_cast<long long>((heap.uordblks + heap.hblkhd) / 1024);
+}
+
+template <typename Condition> bool waitFor(Condition condition, std::int64_t timeoutMs)
 {
     QElapsedTimer elapsed;
     elapsed.start();
@@ -168,11 +361,30 @@ template <typename Condition> bool waitFor(Condition condition, int timeoutMs)
     return condition();
 }
 
+// The program's log on stderr, each line stamped with the simulated hour of the run.
+std::int64_t g_runStartMs = 0;
+void stampedMessage(QtMsgType, const QMessageLogContext& context, const QString& message)
+{
+    std::fprintf(stderr, "%7.3f h %s: %s\n",
+                 static_cast<double>(simulatedNowMs() - g_runStartMs) / kHour,
+                 context.category ? context.category : "", qPrintable(message));
+}
+
 struct Credit
 {
-    std::int64_t atMs; // simulated, since the site started
+    std::int64_t atMs; // site clock
     int category;
     int lesson;
+};
+
+// One fault, at a simulated time after the run's start. `act` returns false when it could not
+// happen yet (it is tried again).
+struct Fault
+{
+    std::int64_t atMs;
+    QString what;
+    std::function<bool()> act;
+    std::int64_t firedMs = -1;
 };
 
 } // namespace
@@ -185,9 +397,11 @@ int main(int argc, char* argv[])
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") +
                                                   " --disable-gpu --disable-background-networking");
     testing::prepareHeadlessEngine();
+    qInstallMessageHandler(stampedMessage);
     QApplication app(argc, argv);
     QElapsedTimer wall;
     wall.start();
+    const auto realLeftMs = [&] { return kGiveUpRealMinutes * 60'000 - wall.elapsed(); };
 
     // The site stamps its record with milliseconds since it started, on the simulated clock.
     const std::int64_t siteStartMs = simulatedNowMs();
@@ -210,25 +424,39 @@ int main(int argc, char* argv[])
         return 1;
     state.close();
     SoakPlatform platform(dir.filePath(QStringLiteral("browser")));
+    SimulatedClock& clock = platform.simulatedClock;
     app::AppConfig config;
     config.site = QUrl(QString::fromStdString(site.baseUrl()));
     config.stateFilePath = state.fileName();
     config.dataFolder = dir.path();
     app::Program program(platform, config);
+    SimulatedTimer::gate = &program.gate();
+    SimulatedTimer::pageLoading = [&program] {
+        for (platform::BrowserControl* view :
+             {&program.window().mainView(), &program.window().playerView()}) {
+            const platform::ReadyState state = view->readyState();
+            if (state == platform::ReadyState::Loading ||
+                state == platform::ReadyState::Interactive)
+                return true;
+        }
+        return false;
+    };
     window::MainWindow& form = program.window();
     program.start();
     form.resize(1440, 900);
     form.show();
 
-    std::vector<Credit> credits;
+    // What the program says it did: only for the diagnostics and the credited minutes.
+    std::map<std::pair<int, int>, int> creditedBy; // (category, lesson) -> minutes
+    std::vector<Credit> credits;                   // in order
+    QByteArrayList runEvents;                      // every one, for SOAK_RECORD_DIR
     int recoveries = 0;
     int skipped = 0;
-    int pageFailures = 0;
+    int reopened = 0;
+    int linksClicked = 0;
+    QStringList resumes;
     bool ended = false;
-    long long pssAfterFirstLesson = 0;
     bool firstLessonDone = false;
-    QStringList pssFirstDetail;
-    QStringList pssEndDetail;
     std::int64_t lastProgressMs = simulatedNowMs();
     std::int64_t longestStretchMs = 0;
     const auto progressed = [&] {
@@ -238,8 +466,17 @@ int main(int argc, char* argv[])
     };
     QObject::connect(
         &program.run(), &study::StudyRun::runEvent, &form, [&](const records::RunEvent& e) {
+            runEvents << QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6")
+                             .arg(simulatedNowMs() - siteStartMs)
+                             .arg(static_cast<int>(e.kind))
+                             .arg(e.category)
+                             .arg(e.lesson)
+                             .arg(e.minutes)
+                             .arg(e.detail)
+                             .toUtf8();
             switch (e.kind) {
             case records::RunEventKind::MinuteCredited:
+                ++creditedBy[{e.category, e.lesson}];
                 credits.push_back({simulatedNowMs() - siteStartMs, e.category, e.lesson});
                 progressed();
                 break;
@@ -251,11 +488,16 @@ int main(int argc, char* argv[])
                 ++skipped;
                 break;
             case records::RunEventKind::PageFailed:
-                ++pageFailures;
+                ++reopened;
+                break;
+            case records::RunEventKind::Resumed:
+                resumes << QString::number(e.minutes);
                 break;
             case records::RunEventKind::LessonDone:
-                if (pssAfterFirstLesson == 0)
-                    firstLessonDone = true;
+                firstLessonDone = true;
+                break;
+            case records::RunEventKind::LessonOpened:
+                ++linksClicked;
                 break;
             case records::RunEventKind::RunEnded:
             case records::RunEventKind::RunPaused:
@@ -278,116 +520,228 @@ int main(int argc, char* argv[])
         return 1;
     }
     const std::int64_t startMs = simulatedNowMs();
+    g_runStartMs = startMs;
     lastProgressMs = startMs;
     form.studyButton()->click();
 
-    // One outage, by the simulated clock.
-    QTimer outage;
-    outage.setInterval(10);
-    bool outageDone = false;
-    QObject::connect(&outage, &QTimer::timeout, &outage, [&] {
+    // The faults, by the simulated clock since the start of the run.
+    std::int64_t wokeAtMs = -1; // site clock
+    const auto endSessionsUnderPlayer = [&site] {
+        site.setEndedSessionKeepsPlayer(true);
+        site.endAllSessions();
+        return true;
+    };
+    const auto hangOne = [&site] {
+        site.hangNextPlayers(1);
+        return true;
+    };
+    const auto playersGoToLogin = [&site] {
+        site.setEndedSessionKeepsPlayer(false);
+        return true;
+    };
+    std::vector<Fault> faultSchedule = {
+        {2 * kHour, QStringLiteral("a player hangs"), hangOne},
+        {5 * kHour, QStringLiteral("sessions end under an open player"), endSessionsUnderPlayer},
+        {5 * kHour + 30 * kMinute, QStringLiteral("ended players go to the login page"),
+         playersGoToLogin},
+        {8 * kHour, QStringLiteral("stall"), [&site] { return site.beginStall(); }},
+        {8 * kHour + 10 * kMinute, QStringLiteral("stall ends"),
+         [&site] { return site.endStall(); }},
+        {12 * kHour, QStringLiteral("outage"), [&site] { return site.beginOutage(); }},
+        {12 * kHour + 15 * kMinute, QStringLiteral("outage ends"),
+         [&site] { return site.endOutage(); }},
+        {14 * kHour, QStringLiteral("sessions end under an open player"), endSessionsUnderPlayer},
+        {14 * kHour + 30 * kMinute, QStringLiteral("ended players go to the login page"),
+         playersGoToLogin},
+        {17 * kHour, QStringLiteral("a player hangs"), hangOne},
+        {20 * kHour, QStringLiteral("sessions end under an open player"), endSessionsUnderPlayer},
+        {20 * kHour + 30 * kMinute, QStringLiteral("ended players go to the login page"),
+         playersGoToLogin},
+        {26 * kHour, QStringLiteral("the machine sleeps"),
+         [&clock] {
+             clock.asleep = true;
+             return true;
+         }},
+        {26 * kHour + kSleepFor / 2, QStringLiteral("sessions end during the sleep"),
+         endSessionsUnderPlayer},
+        {26 * kHour + kSleepFor, QStringLiteral("the machine wakes"),
+         [&] {
+             clock.slept += std::chrono::milliseconds(kSleepFor);
+             clock.asleep = false;
+             wokeAtMs = simulatedNowMs() - siteStartMs;
+             return true;
+         }},
+        {27 * kHour, QStringLiteral("ended players go to the login page"), playersGoToLogin},
+    };
+    // The memory of each kind of process over the run, to tell growth from warm-up.
+    QStringList pssSeries;
+    std::int64_t nextSampleMs = 0;
+    QTimer faults;
+    faults.setInterval(10);
+    QObject::connect(&faults, &QTimer::timeout, &faults, [&] {
         const std::int64_t sim = simulatedNowMs() - startMs;
-        if (!site.inOutage() && !outageDone && sim >= kOutageAt)
-            site.beginOutage();
-        if (site.inOutage() && sim >= kOutageAt + kOutageFor) {
-            outageDone = site.endOutage();
-            if (outageDone)
-                outage.stop();
+        // In order: a fault waits for the one before it.
+        for (Fault& fault : faultSchedule) {
+            if (fault.firedMs >= 0)
+                continue;
+            if (sim >= fault.atMs && fault.act())
+                fault.firedMs = sim;
+            break;
+        }
+        // Between handlers only: the measurement asks the pages. The world's clock stands still
+        // meanwhile, so the run does not notice.
+        if (sim >= nextSampleMs && !program.gate().handlerRunning()) {
+            nextSampleMs += kSampleEvery;
+            const WorldClock::Pace before = world().setRate(0);
+            const auto roles = pssByRole(settledPss(form));
+            world().restore(before);
+            pssSeries << QStringLiteral("  %1 h, %2 links clicked: %3; this process's heap in use "
+                                        "%4 MB")
+                             .arg(sim / kHour, 2)
+                             .arg(linksClicked, 3)
+                             .arg(describe(roles), megabytes(heapInUseKb()));
+            std::fprintf(stderr, "soak: %s, %zu minutes credited\n", qPrintable(pssSeries.last()),
+                         credits.size());
         }
     });
-    outage.start();
-    // The memory of the process tree every four simulated hours, to tell growth from warm-up.
-    QStringList pssSeries;
-    QTimer sampler;
-    sampler.setInterval(static_cast<int>(4 * kHour / kSpeedup));
-    QObject::connect(&sampler, &QTimer::timeout, &sampler, [&] {
-        pssSeries.append(QStringLiteral("%1 h: %2 MB")
-                             .arg((simulatedNowMs() - startMs) / kHour)
-                             .arg(bench::treePssKb(QCoreApplication::applicationPid()) / 1024));
-    });
-    sampler.start();
+    faults.start();
 
     // Measured outside the event handler: the measurement waits, and asks the pages.
-    waitFor([&] { return firstLessonDone || ended; }, kGiveUpRealMinutes * 60 * 1000);
-    pssAfterFirstLesson = settledPssKb(form, &pssFirstDetail);
-    waitFor([&] { return ended; }, kGiveUpRealMinutes * 60 * 1000);
+    waitFor([&] { return firstLessonDone || ended; }, realLeftMs());
+    const std::vector<bench::ProcessPss> pssFirst = settledPss(form);
+    waitFor([&] { return ended; }, realLeftMs());
     progressed();
+    faults.stop();
     const std::int64_t runMs = simulatedNowMs() - startMs;
 
-    // Lessons done: studied minutes past required, from the records the program keeps.
-    int completed = 0;
+    // The site's record: study time counted per lesson (only heartbeats with a valid session
+    // count), and when it saw logins.
+    const site::LessonTotals counted = site.studyMilliseconds("demo");
+    std::vector<std::int64_t> logins;
+    qsizetype recordedEvents = 0;
+    {
+        const std::string json = site.eventsJson();
+        // For a lesson that does not add up: what the site saw, and what the program did when
+        // (site clock; the kind as records::RunEventKind's number).
+        if (const QString keep = qEnvironmentVariable("SOAK_RECORD_DIR"); !keep.isEmpty()) {
+            QFile siteRecord(keep + QStringLiteral("/site-record.json"));
+            QFile eventFile(keep + QStringLiteral("/run-events.tsv"));
+            if (siteRecord.open(QIODevice::WriteOnly) && eventFile.open(QIODevice::WriteOnly)) {
+                siteRecord.write(json.data(), static_cast<qint64>(json.size()));
+                eventFile.write(runEvents.join('\n') + '\n');
+            }
+        }
+        const QJsonObject record =
+            QJsonDocument::fromJson(QByteArray::fromStdString(json)).object();
+        const QJsonArray events = record.value(QStringLiteral("events")).toArray();
+        recordedEvents = events.size();
+        for (const QJsonValue& value : events) {
+            const QJsonObject event = value.toObject();
+            if (event.value(QStringLiteral("kind")).toString() == QLatin1String("login") &&
+                event.value(QStringLiteral("ok")).toBool())
+                logins.push_back(event.value(QStringLiteral("ms")).toInteger());
+        }
+    }
+
+    int done = 0;
+    int shortOnes = 0;
+    int overCredited = 0;
     int lessons = 0;
+    int creditedTotal = 0;
     for (int c = 0; c < records::kCategoryCount; ++c) {
         const records::LessonMinutes m = records::loadLessonMinutes(
             records::requiredMinutesTables().at(c), program.records().studiedRecords().at(c));
-        for (qsizetype i = 0; i < m.required.size(); ++i, ++lessons)
-            completed += m.studied.at(i).toInt() > m.required.at(i).toInt() ? 1 : 0;
+        for (int i = 0; i < m.required.size(); ++i, ++lessons) {
+            const int required = m.required.at(i).toInt();
+            const int studied = m.studied.at(i).toInt();
+            const bool markedDone = studied > required;
+            const auto found = counted.find({c, i});
+            const std::int64_t countedMs = found == counted.end() ? 0 : found->second;
+            const int countedMinutes = static_cast<int>(countedMs / kMinute);
+            const int credited = creditedBy[{c, i}];
+            creditedTotal += credited;
+            const bool isShort = markedDone && countedMs < required * kMinute;
+            const int over = std::max(0, credited - countedMinutes - 1);
+            done += markedDone && !isShort ? 1 : 0;
+            shortOnes += isShort ? 1 : 0;
+            overCredited += over;
+            if (isShort || over > 0)
+                std::printf("category %d lesson %d: required %d min, studied %d, credited %d, "
+                            "counted by the site %.1f min%s\n",
+                            c, i + 1, required, studied, credited,
+                            static_cast<double>(countedMs) / kMinute, isShort ? " (short)" : "");
+        }
     }
 
-    // Counted heartbeats by lesson, from the site's record.
-    std::map<std::pair<int, int>, std::vector<std::int64_t>> beats;
-    const QJsonObject record =
-        QJsonDocument::fromJson(QByteArray::fromStdString(site.eventsJson())).object();
-    for (const QJsonValue& value : record.value(QStringLiteral("events")).toArray()) {
-        const QJsonObject event = value.toObject();
-        const std::int64_t at = event.value(QStringLiteral("ms")).toInteger();
-        if (event.value(QStringLiteral("kind")).toString() == QLatin1String("heartbeat") &&
-            event.value(QStringLiteral("session")).toBool() &&
-            event.value(QStringLiteral("creditedMs")).toInteger() > 0) {
-            beats[{event.value(QStringLiteral("category")).toInt(),
-                   event.value(QStringLiteral("lesson")).toInt()}]
-                .push_back(at);
-        }
-    }
-    int overCredited = 0;
-    const std::int64_t heartbeatSimMs = kHeartbeatRealMs * kSpeedup;
-    for (const Credit& credit : credits) {
-        const std::int64_t at = credit.atMs;
-        const auto& times = beats[{credit.category, credit.lesson}];
-        const bool live = std::any_of(times.begin(), times.end(), [&](std::int64_t t) {
-            return t > at - kMinute && t <= at + heartbeatSimMs;
-        });
-        overCredited += live ? 0 : 1;
-        if (!live) {
-            const auto after = std::upper_bound(times.begin(), times.end(), at);
-            const double before = after == times.begin() ? -1 : static_cast<double>(*(after - 1));
-            const double next = after == times.end() ? -1 : static_cast<double>(*after);
-            std::printf("no live player for the minute credited at %.1f s to category %d, lesson "
-                        "%d: heartbeats at %.1f s and %.1f s\n",
-                        static_cast<double>(at) / 1000, credit.category, credit.lesson + 1,
-                        before / 1000, next / 1000);
-        }
+    // After the wake-up the session had ended: a minute credited before the site saw the
+    // program log in again was credited on what the program knew before the sleep.
+    int creditedBeforeLogin = -1;
+    if (wokeAtMs >= 0) {
+        const auto login = std::lower_bound(logins.begin(), logins.end(), wokeAtMs);
+        const std::int64_t loginMs = login == logins.end() ? INT64_MAX : *login;
+        creditedBeforeLogin = static_cast<int>(
+            std::count_if(credits.begin(), credits.end(), [&](const Credit& credit) {
+                return credit.atMs >= wokeAtMs && credit.atMs < loginMs;
+            }));
     }
 
     // The stand-in site shares this process: the record it kept for the comparison above is not
     // the program's memory, so it goes before the program's is measured.
-    const qsizetype recordedEvents = record.value(QStringLiteral("events")).toArray().size();
+    const std::vector<bench::ProcessPss> pssBeforeReset = settledPss(form);
+    const long long heapBeforeReset = heapInUseKb();
     site.resetRecord();
-    const long long pssAtEnd = settledPssKb(form, &pssEndDetail);
-    const double growth = pssAfterFirstLesson > 0
-                              ? 100.0 * static_cast<double>(pssAtEnd - pssAfterFirstLesson) /
-                                    static_cast<double>(pssAfterFirstLesson)
-                              : 0.0;
+    const std::vector<bench::ProcessPss> pssEnd = settledPss(form);
+    const long long heapAfterReset = heapInUseKb();
+
+    std::map<QString, RolePss> first = pssByRole(pssFirst);
+    std::map<QString, RolePss> last = pssByRole(pssEnd);
+    const long long firstKb = first[QStringLiteral("total")].kb;
+    const long long lastKb = last[QStringLiteral("total")].kb;
+    const double growth =
+        firstKb > 0 ? 100.0 * static_cast<double>(lastKb - firstKb) / static_cast<double>(firstKb)
+                    : 0.0;
+
+    QStringList fired;
+    bool allFaults = true;
+    for (const Fault& fault : faultSchedule) {
+        fired << QStringLiteral("%1 at %2 h")
+                     .arg(
+                         fault.what,
+                         fault.firedMs < 0
+                             ? QStringLiteral("-")
+                             : QString::number(static_cast<double>(fault.firedMs) / kHour, 'f', 2));
+        allFaults = allFaults && fault.firedMs >= 0;
+    }
+
     std::printf("simulated time: %.1f h in %.1f min of real time (x%lld)\n",
                 static_cast<double>(runMs) / kHour, static_cast<double>(wall.elapsed()) / 60000.0,
                 static_cast<long long>(kSpeedup));
-    std::printf("lessons completed: %d/%d (skipped for the run: %d)\n", completed, lessons,
-                skipped);
-    std::printf("minutes credited: %zu\n", credits.size());
-    std::printf("minutes credited while the site saw no live player: %d\n", overCredited);
-    std::printf("players that failed and were opened again: %d\n", pageFailures);
-    std::printf("session recoveries: %d\n", recoveries);
+    std::printf("faults: %s\n", qPrintable(fired.join(QStringLiteral("; "))));
+    std::printf("minutes credited by the program: %d; lessons skipped for the run: %d\n",
+                creditedTotal, skipped);
+    std::printf("players opened again: %d; session recoveries: %d; resumed after (min): %s\n",
+                reopened, recoveries, qPrintable(resumes.join(QLatin1Char(' '))));
+    std::printf("minutes credited after the wake-up before the site saw a new login: %d\n",
+                creditedBeforeLogin);
     std::printf("longest stretch without a credit or a recovery: %.1f simulated min\n",
                 static_cast<double>(longestStretchMs) / kMinute);
-    std::printf("pss after the first lesson: %lld kB, at the end: %lld kB\n", pssAfterFirstLesson,
-                pssAtEnd);
-    std::printf("pss by process after the first lesson: %s\n",
-                qPrintable(pssFirstDetail.join(", ")));
-    std::printf("pss by process at the end: %s\n", qPrintable(pssEndDetail.join(", ")));
-    std::printf("pss over the run: %s\n", qPrintable(pssSeries.join(", ")));
+    std::printf("program's waits: %d, %d of them lengthened for the engine, %.1f s in all\n",
+                clock.waits, clock.lengthenedWaits, static_cast<double>(clock.realWaitMs) / 1000);
+    std::printf("ticks held for a page to load: %d, %.1f s in all\n", SimulatedTimer::heldTicks,
+                static_cast<double>(SimulatedTimer::heldRealMs) / 1000);
     std::printf("events in the site's record: %lld\n", static_cast<long long>(recordedEvents));
+    std::printf("pss after the first lesson: %s\n", qPrintable(describe(first)));
+    std::printf("pss at the end:             %s\n", qPrintable(describe(last)));
+    std::printf("pss at the end, with the site's record: %s\n",
+                qPrintable(describe(pssByRole(pssBeforeReset))));
+    std::printf("this process's heap in use with the site's record: %s MB, without: %s MB\n",
+                qPrintable(megabytes(heapBeforeReset)), qPrintable(megabytes(heapAfterReset)));
+    std::printf("pss over the run:\n%s\n", qPrintable(pssSeries.join('\n')));
     std::printf("run %s\n", ended ? "ended" : "did not end in time");
-    std::printf("soak: completed %d/%d, over-credited %d min, pss growth %.1f%%\n", completed,
-                lessons, overCredited, growth);
-    return ended && completed == lessons && overCredited == 0 ? 0 : 1;
+    const bool met = ended && allFaults && creditedBeforeLogin == 0 && done == lessons &&
+                     shortOnes == 0 && overCredited == 0 && growth <= 10.0 &&
+                     wall.elapsed() < 15 * 60'000;
+    std::printf("soak: done %d/%d by the site, short %d, over-credited %d min, pss growth %.1f%%\n",
+                done, lessons, shortOnes, overCredited, growth);
+    return met ? 0 : 1;
 }
