@@ -241,37 +241,6 @@ private slots:
                 site.events("session-expired").size() == 1);
     }
 
-    void hungPlayers_nextThenDrawnAfterLoadsThatFail()
-    {
-        Site site;
-        site.login();
-        const auto served = [&](int loads) {
-            QString pattern; // x: failed, h: served to hang, .: served to play
-            for (int i = 0; i < loads; ++i) {
-                const Reply r = site.play(0, i);
-                pattern += r.status == 500 ? 'x' : r.text().contains("data-hang=\"1\"") ? 'h' : '.';
-            }
-            return pattern;
-        };
-        site.server->failNextPlayerLoads(1);
-        site.server->hangNextPlayers(2);
-        QCOMPARE(served(4), "xhh.");
-        const QList<QJsonObject> hung = site.events("player-hung");
-        const QList<QJsonObject> opened = site.events("player-open");
-        QVERIFY(hung.size() == 2 && hung[1]["lesson"] == 2 && hung[1]["cause"] == "next"_L1);
-        QCOMPARE(hung[1]["player"], opened[1]["player"]);
-        // A page that hangs sends no report, so its time is never credited.
-        site.now += 60000;
-        QVERIFY(site.server->studyMilliseconds("demo").empty());
-
-        // A seed draws the same pages on every run.
-        site.server->setPlayerHangRate(0.5, 11);
-        const QString drawn = served(20);
-        QVERIFY2(drawn.count('h') > 3 && drawn.count('h') < 17, qPrintable(drawn));
-        site.server->setPlayerHangRate(0.5, 11);
-        QCOMPARE(served(20), drawn);
-    }
-
     void endedSessions_refuseReportsAndTellThePlayerWhetherToStay_data()
     {
         QTest::addColumn<bool>("keep");
@@ -302,25 +271,41 @@ private slots:
         QVERIFY(site.get("/course/main").text().contains("name=\"userName\""));
     }
 
-    void faults_playerLoadsFailAndOutagesRefuseConnections()
+    void faults_playerLoadsFailOrHang_outagesRefuseConnections()
     {
         Site site;
         site.login();
-        const auto failures = [&](int loads) {
-            QString pattern;
-            for (int i = 0; i < loads; ++i)
-                pattern += site.play(0, i).status == 500 ? 'x' : '.';
+        const auto served = [&](int loads) {
+            QString pattern; // x: failed, h: served to hang, .: served to play
+            for (int i = 0; i < loads; ++i) {
+                const Reply r = site.play(0, i);
+                pattern += r.status == 500 ? 'x' : r.text().contains("data-hang=\"1\"") ? 'h' : '.';
+            }
             return pattern;
         };
         site.server->failNextPlayerLoads(2);
-        QCOMPARE(failures(3), "xx.");
-        // A failed load creates no player.
-        QVERIFY(site.events("player-failed").size() == 2 && site.events("player-open").size() == 1);
+        site.server->hangNextPlayers(2);
+        QCOMPARE(served(5), "xxhh.");
+        // A failed load creates no player; a hung one is named in the record.
+        const QList<QJsonObject> hung = site.events("player-hung");
+        const QList<QJsonObject> opened = site.events("player-open");
+        QVERIFY(site.events("player-failed").size() == 2 && opened.size() == 3);
+        QVERIFY(hung.size() == 2 && hung[1]["lesson"] == 3 && hung[1]["cause"] == "next"_L1);
+        QCOMPARE(hung[1]["player"], opened[1]["player"]);
+        // A page that hangs sends no report, so its time is never credited.
+        site.now += 60000;
+        QVERIFY(site.server->studyMilliseconds("demo").empty());
 
-        // A rate fails about that share of loads.
+        // Rates fail or hang about that share of loads, the same ones for the same seed.
         site.server->setPlayerFailureRate(0.5, 7);
-        const QString half = failures(20);
-        QVERIFY2(half.count('x') > 3 && half.count('x') < 17, qPrintable(half));
+        const QString failing = served(20);
+        QVERIFY2(failing.count('x') > 3 && failing.count('x') < 17, qPrintable(failing));
+        site.server->setPlayerFailureRate(0, 7);
+        site.server->setPlayerHangRate(0.5, 11);
+        const QString drawn = served(20);
+        QVERIFY2(drawn.count('h') > 3 && drawn.count('h') < 17, qPrintable(drawn));
+        site.server->setPlayerHangRate(0.5, 11);
+        QCOMPARE(served(20), drawn);
 
         QVERIFY(site.server->beginOutage() && !site.server->beginOutage());
         QCOMPARE(site.get("/").status, 0); // refused
