@@ -52,8 +52,9 @@ TickVerdict StudyRun::watchPlayer()
 {
     if (m_rendererEnded) {
         // The main view shared the ended renderer (the player is its pop-up) and lost its
-        // course page with it: the category is opened again to reach the lesson. Until the main
-        // view has its page back the walks fail, and the next tick tries again.
+        // course page with it: the category is opened again to reach the lesson. Should the
+        // main view not have its page back yet, no link is clicked, and the next tick finds no
+        // player of this lesson and opens it again.
         openCategoryAt(m_lessonIndex);
         m_rendererEnded = false;
         return {};
