@@ -353,8 +353,6 @@ void TestWebEngineBrowser::studiesInTheBackground()
     // A canvas animation fed live into a muted video, and a clip recorded from it played muted
     // (the kind Chromium pauses in hidden pages); every 250 ms a report of what the page sees,
     // including whether its document's visibilityState has the shape of the engine's own.
-    // A canvas animation fed live into a muted video, and a clip recorded from it played muted;
-    // every 250 ms a report of what the page sees.
     m_server->put("/study.html", testPage("study.html"));
     // The reports of one view since its `from`-th, newest first.
     const auto reports = [this](const QString& view, qsizetype from) {

@@ -220,7 +220,6 @@ private slots:
         QCOMPARE(site.events("course-frame").size(), 6);
         for (const char* kind : {"course-menu", "category"})
             QVERIFY(site.events(kind).isEmpty());
-        QCOMPARE(site.events("player-open").size(), 1);
         QCOMPARE(site.server->studyMilliseconds("demo"), before);
     }
 

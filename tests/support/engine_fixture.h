@@ -35,7 +35,6 @@ public:
     platform::webengine::WebEngineHost host;
     platform::QtClock realClock;
     platform::QtSiteProbe probe;
-    FakeDialogs& recordedDialogs = fakeDialogs; // the message boxes, recorded, never blocking
 };
 
 class SiteFixture

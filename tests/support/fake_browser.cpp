@@ -58,10 +58,8 @@ int FakeBrowser::fetchAgain(const platform::FramePath& frames)
 {
     if (!resolve(frames).ok())
         return 0;
-    ++fetches;
-    const int ticket = fetches;
-    m_fetches[ticket] = {FetchAnswer::Status::Pending, 0, {}, false, {}, {}};
-    return ticket;
+    m_fetches[++fetches] = {FetchAnswer::Status::Pending, 0, {}, false, {}, {}};
+    return fetches;
 }
 
 FetchAnswer FakeBrowser::fetchAnswer(int ticket)

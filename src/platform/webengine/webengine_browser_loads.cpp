@@ -5,9 +5,9 @@
 #include "platform/webengine/browser_page.h"
 #include "platform/webengine/webengine_browser.h"
 
+#include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineScriptCollection>
-#include <QWebEngineHistory>
 
 namespace lumora::platform::webengine {
 
