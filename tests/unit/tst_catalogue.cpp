@@ -92,7 +92,6 @@ void CatalogueTest::scan_fillsListsWithPositions()
     QFETCH(int, lessonFrame);
     f->main().setReadyState(state);
     f->catalogue().openCourseMenu(); // the site lists the first category's lessons
-    QCOMPARE(f->main().clickLog, QStringList{"course-menu"});
     if (lessonFrame == 1)
         site.lessons->elements().clear();
     if (lessonFrame == 2)

@@ -181,6 +181,7 @@ void StudyDriverTest::pastLastCategory_endsTheRunOnceAsExitDoes()
     QCOMPARE(f->catalogue().category(), 4);
     QCOMPARE(f->platform.fakeDialogs.texts().count("学习已结束!"), 1);
     QVERIFY(!f->timer().isEnabled());
+    QVERIFY(f->window().studyStatus()->summaryText().startsWith("学习已结束")); // the panel too
     // Only the site's exit button is pressed (its players stop reporting): no category opened
     // again, no lesson clicked.
     QCOMPARE(f->main().clickLog, QStringList{"exit"});
