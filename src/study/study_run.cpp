@@ -138,8 +138,10 @@ void StudyRun::onStudyTick()
     // The minute is the player's only when one and the same player was open at each of its
     // ticks: the site counts a player from its opening, not from the minute's start.
     const int openPlayer = verdict.credit ? m_views.player().lastLoad().serial : -1;
-    if (m_tickCount == 1 || openPlayer != m_minutePlayer)
-        m_minutePlayer = m_tickCount == 1 ? openPlayer : -1;
+    if (m_tickCount == 1)
+        m_minutePlayer = openPlayer;
+    else if (openPlayer != m_minutePlayer)
+        m_minutePlayer = -1;
     reloadMinutes();
     // The session is asked the tick before the minute, and the minute counts only on its answer.
     if (m_tickCount % 3 == 2 && !m_session.recovering())
