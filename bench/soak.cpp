@@ -649,12 +649,11 @@ int main(int argc, char* argv[])
     int lessons = 0;
     int creditedTotal = 0;
     for (int c = 0; c < records::kCategoryCount; ++c) {
-        const records::LessonMinutes m = records::loadLessonMinutes(
-            records::requiredMinutesTables().at(c), program.records().studiedRecords().at(c));
-        for (int i = 0; i < m.required.size(); ++i, ++lessons) {
-            const int required = m.required.at(i).toInt();
-            const int studied = m.studied.at(i).toInt();
-            const bool markedDone = studied > required;
+        for (int i = 0; i < program.records().lessonCount(c); ++i, ++lessons) {
+            const records::LessonMinutes m = *program.records().lesson(c, i);
+            const int required = m.required;
+            const int studied = m.studied;
+            const bool markedDone = m.done();
             const auto found = counted.find({c, i});
             const std::int64_t countedMs = found == counted.end() ? 0 : found->second;
             const int countedMinutes = static_cast<int>(countedMs / kMinute);

@@ -1,4 +1,4 @@
-// Fuzzes the reading of a studied-minutes record against each category's table of lessons.
+// Fuzzes the reading and writing back of a studied-minutes record.
 
 #include "records/timetable.h"
 
@@ -12,21 +12,23 @@ using namespace lumora::records;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const QString record =
+    const QString text =
         QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    for (const QString& table : requiredMinutesTables()) {
-        const LessonMinutes lessons = loadLessonMinutes(table, record);
-        // One studied figure per lesson of the table, each a whole number the driver can add to.
-        if (lessons.studied.size() != lessons.required.size())
-            std::abort();
-        for (const QString& minutes : lessons.studied) {
-            if (!isWholeMinutes(minutes))
-                std::abort();
-        }
-        // Saved and read again, the record gives the same minutes.
-        if (loadLessonMinutes(table, buildStudiedRecord(lessons.studied)).studied !=
-            lessons.studied)
+    StudiedRecord record(text);
+    // Read and written back, the record is unchanged.
+    if (record.text() != text)
+        std::abort();
+    for (int lesson = 0; lesson < 25; ++lesson) {
+        // Every lesson's minutes are a whole number the driver can add to.
+        const int minutes = record.minutes(lesson);
+        if (minutes < 0 || minutes > 999999999)
             std::abort();
     }
+    // A minute set reads back, and leaves every other lesson as it was.
+    const int before = record.minutes(4);
+    record.setMinutes(7, 12345);
+    const StudiedRecord again(record.text());
+    if (again.minutes(7) != 12345 || again.minutes(4) != before || record.text().contains('\n'))
+        std::abort();
     return 0;
 }

@@ -13,12 +13,10 @@ Program::Program(platform::Platform& platform, AppConfig config)
         records::StateFileStore(m_config.stateFilePath, m_config.stateFileFallback,
                                 m_config.olderStateFiles),
         m_records);
-    m_housekeeping = std::make_unique<page::Housekeeping>(*m_views, platform.browsingData());
+    m_windowRouting = std::make_unique<page::WindowRouting>(*m_views);
     m_session = std::make_unique<session::SiteSession>(*m_views, *m_state, platform.dialogs(),
                                                        platform.clock(), m_config.loginPage());
-    m_catalogue = std::make_unique<catalogue::Catalogue>(*m_views, m_window->categoryList(),
-                                                         m_window->lessonLinks(),
-                                                         m_window->categoryLinks(), m_records);
+    m_catalogue = std::make_unique<catalogue::Catalogue>(*m_views);
     m_run = std::make_unique<study::StudyRun>(platform, m_gate, *m_views, *m_catalogue, *m_session,
                                               m_records, *m_state);
     m_window->setStudyRecord(records::StudyLog::pathIn(m_config.dataFolder),
@@ -35,7 +33,7 @@ Program::~Program()
     m_run.reset();
     m_catalogue.reset();
     m_session.reset();
-    m_housekeeping.reset();
+    m_windowRouting.reset();
 }
 
 void Program::start()
@@ -53,21 +51,14 @@ void Program::quit()
 
 void Program::startUp()
 {
-    m_records.useRequiredTables();
-    m_housekeeping->clearCache();
+    m_platform.browsingData().clearCache();
     m_views->main().setSilent(true);
     m_views->player().setSilent(true);
     m_views->main().navigate(m_session->loginPage());
-    m_catalogue->listCategories();
     m_catalogue->setCategory(0);
-
-    // A missing or short file ends start-up here, quietly: what was read stays, the rest stays
-    // empty, and the first category's minutes are not loaded.
-    const bool whole = m_state->restore();
+    // A missing or short file gives what it has; the rest stays empty.
+    m_state->restore();
     m_window->showCredentials(m_state->credentials().userName, m_state->credentials().password);
-    if (!whole)
-        return;
-    m_records.load(m_catalogue->category());
 }
 
 void Program::connectWindow()
@@ -78,14 +69,22 @@ void Program::connectWindow()
             viaGate([this] { m_run->exitCourseware(); }));
     connect(w, &window::MainWindow::loginRequested, this, viaGate([this] { m_session->logIn(); }));
     connect(w, &window::MainWindow::clearCacheRequested, this,
-            viaGate([this] { m_housekeeping->clearEverything(); }));
+            viaGate([this] { m_platform.browsingData().clearEverything(); }));
+    connect(w, &window::MainWindow::categoryChosen, this, [this](int category) {
+        m_gate.dispatch([=, this] { m_catalogue->openCategory(category); });
+    });
+    connect(w, &window::MainWindow::lessonChosen, this, [this](int lesson) {
+        m_gate.dispatch([=, this] { m_run->openChosenLesson(lesson); });
+    });
+    connect(w, &window::MainWindow::categoryLinkChosen, this,
+            viaGate([this] { m_catalogue->openCategoryLink(); }));
     connect(w, &window::MainWindow::userNameEdited, m_session.get(),
             &session::SiteSession::setUserName);
     connect(w, &window::MainWindow::passwordEdited, m_session.get(),
             &session::SiteSession::setPassword);
     connect(&m_views->main(), &platform::BrowserControl::documentComplete, this,
             viaGate([this] { m_session->onMainPageLoaded(); }));
-    connect(m_housekeeping.get(), &page::Housekeeping::pageClosedWindow, this,
+    connect(m_windowRouting.get(), &page::WindowRouting::pageClosedWindow, this,
             viaGate([this] { quit(); }));
     connect(w, &window::MainWindow::closing, this, &Program::quit);
 }
@@ -103,6 +102,12 @@ void Program::connectRoles()
             &window::MainWindow::setLoginAvailable);
     connect(session, &session::SiteSession::notice, w, &window::MainWindow::showNotice);
 
+    const catalogue::Catalogue* catalogue = m_catalogue.get();
+    connect(catalogue, &catalogue::Catalogue::changed, w, [w, catalogue] {
+        w->showCatalogue(catalogue->chosenCategory(), catalogue->lessonLinks(),
+                         catalogue->selectedLesson(), catalogue->categoryLinks());
+    });
+
     connect(run, &study::StudyRun::runEvent, this,
             [this](const records::RunEvent& event) { m_studyLog.record(event); });
     connect(run, &study::StudyRun::runEvent, tray, &window::TrayIcon::notify);
@@ -113,6 +118,7 @@ void Program::connectRoles()
     connect(run, &study::StudyRun::notice, w, &window::MainWindow::showNotice);
     connect(run, &study::StudyRun::statusMessage, w, &window::MainWindow::showStatusMessage);
     connect(run, &study::StudyRun::runningChanged, session, &session::SiteSession::setRunActive);
+    connect(run, &study::StudyRun::playerShown, w, &window::MainWindow::showPlayerView);
 
     connect(m_state.get(), &records::StateKeeper::saveFailed, run,
             &study::StudyRun::reportSaveFailure);

@@ -8,7 +8,7 @@
 #include "app/app_config.h"
 #include "catalogue/catalogue.h"
 #include "page/browser_views.h"
-#include "page/housekeeping.h"
+#include "page/window_routing.h"
 #include "platform/event_gate.h"
 #include "platform/platform.h"
 #include "records/minute_records.h"
@@ -65,7 +65,7 @@ private:
     std::unique_ptr<page::BrowserViews> m_views;
     records::MinuteRecords m_records;
     std::unique_ptr<records::StateKeeper> m_state;
-    std::unique_ptr<page::Housekeeping> m_housekeeping;
+    std::unique_ptr<page::WindowRouting> m_windowRouting;
     std::unique_ptr<session::SiteSession> m_session;
     std::unique_ptr<catalogue::Catalogue> m_catalogue;
     std::unique_ptr<study::StudyRun> m_run;

@@ -1,78 +1,71 @@
 #pragma once
 
 // The catalogue: what the site's course page offers and which of it is chosen. It scans the
-// course page for the category links, the course-menu item and the lesson links, and drives
-// the site when a category or a lesson is chosen in the window's lists, by the learner or by
-// the study run.
-//
-// The visible lists hold element positions as text; a list's click procedure runs whenever one
-// of its entries becomes selected, from code to its end before the selection returns.
+// course page for the category links and the lesson links (element positions), and opens a
+// category or a lesson on the site when the learner or the study run chooses one. The window's
+// lists only show this data.
 
 #include "page/browser_views.h"
-#include "platform/list_box.h"
-#include "records/minute_records.h"
 
 #include <QList>
 #include <QObject>
 
 namespace lumora::catalogue {
 
+// What choosing a lesson came to.
+struct LessonOpening
+{
+    bool clicked = false;     // its link was clicked: the lesson's player is on its way
+    int playerLoadBefore = 0; // the player view's last load before the click; later ones are new
+};
+
 class Catalogue final : public QObject
 {
     Q_OBJECT
 public:
-    Catalogue(page::BrowserViews& views, platform::ListBox& categories,
-              platform::ListBox& lessonLinks, platform::ListBox& categoryLinks,
-              records::MinuteRecords& records);
+    explicit Catalogue(page::BrowserViews& views);
 
     // The current category: 0 to 3, or past the last one when a run has gone beyond it.
     int category() const { return m_category; }
     void setCategory(int category) { m_category = category; }
+    // The category chosen last, by the learner or a run (-1: none yet).
+    int chosenCategory() const { return m_chosenCategory; }
 
-    // Lists the four categories, in the order that gives their numbers (done at start).
-    void listCategories();
-    int categoryCount() const { return m_categories.count(); }
+    // Positions of the category links and the lesson links, in document order.
+    const QList<int>& categoryLinks() const { return m_categoryLinks; }
+    const QList<int>& lessonLinks() const { return m_lessonLinks; }
+    int lessonCount() const { return static_cast<int>(m_lessonLinks.size()); }
+    // The lesson chosen last (its position in lessonLinks()), -1 for none since the last scan.
+    int selectedLesson() const { return m_selectedLesson; }
 
-    // Selects the current category's entry in the category list, which opens it (below).
-    // Nothing happens for a category the list does not hold.
-    void chooseCurrentCategory();
-    // Selects the lesson link at `position` (by its text, so the first equal entry), which
-    // opens its player; nothing for a position past the end.
-    void chooseLesson(int position);
-    // Selects the lesson link at `position` itself, which opens its player again.
-    void selectLessonAt(int position) { m_lessonLinks.select(position); }
-    // The lesson link now selected, -1 for none; and how many the last scan found.
-    int selectedLesson() const { return m_lessonLinks.listIndex(); }
-    int lessonCount() const { return m_lessonLinks.count(); }
-    // Positions of the course-menu items the last scan found.
-    const QList<int>& courseMenuItems() const { return m_courseMenuItems; }
-
-    // Refills the lists from the course page: category links, course-menu items, lesson links.
-    // The course frame and the lesson frame are both found before any list changes, so a page
-    // without them leaves the lists as they were (NotThere).
-    void scanCoursePage();
+    // Chooses `category` (nothing for one past the last) and opens it on the site when the
+    // category links scanned reach it. Whether its link was clicked.
+    bool openCategory(int category);
+    // Clicks the current category's link, from the site's fixed table of category links, and
+    // lists that table. NotThere when the page has no course frame or no link there.
+    bool openCategoryLink();
     // Clicks the course-menu item of the course frame, which lists the chosen category's
     // lessons (NotThere when the page has no such item).
     void openCourseMenu();
+    // Lists the category links and the lesson links of the course page. The course frame and the
+    // lesson frame are both found before anything changes, so a page without them leaves the
+    // lists as they were (NotThere).
+    void scanCoursePage();
+    // Chooses the lesson at `lesson` and clicks its link while the page is complete. A position
+    // past the list chooses nothing; a failing click is the lesson's (nothing clicked).
+    LessonOpening openLesson(int lesson);
 
 signals:
-    // A lesson's link was clicked: its player is on its way. `playerLoadBefore` is the serial
-    // of the player view's last load before the click, so that a later load can be told apart.
-    void lessonOpened(int lesson, int playerLoadBefore);
+    // The lists or their choices changed.
+    void changed();
 
 private:
-    // The lists' click procedures.
-    void onCategoryChosen();
-    void openCategoryLink();
-    void openLesson();
-
     page::BrowserViews& m_views;
-    platform::ListBox& m_categories;
-    platform::ListBox& m_lessonLinks;
-    platform::ListBox& m_categoryLinks;
-    records::MinuteRecords& m_records;
-    QList<int> m_courseMenuItems;
+    QList<int> m_categoryLinks;
+    QList<int> m_lessonLinks;
     int m_category = 0;
+    int m_chosenCategory = -1;
+    int m_selectedLesson = -1;
 };
 
 } // namespace lumora::catalogue

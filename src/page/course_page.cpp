@@ -15,13 +15,4 @@ bool showsCoursePage(platform::BrowserControl& browser)
     return found;
 }
 
-int positionFromText(const QString& text)
-{
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    if (!ok || value < 0 || value > 32767)
-        return -1;
-    return value;
-}
-
 } // namespace lumora::page

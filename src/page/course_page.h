@@ -5,8 +5,8 @@
 
 #include "platform/browser_control.h"
 
+#include <QList>
 #include <QString>
-#include <QStringList>
 
 namespace lumora::page {
 
@@ -28,17 +28,14 @@ inline QString lessonLinkScript()
 // Position of the course-menu item among the course frame's list items.
 inline constexpr int kCourseMenuItemPosition = 2;
 
-// Positions of the four category links among the course frame's links, as list texts.
-inline QStringList categoryLinkPositions()
+// Positions of the four category links among the course frame's links, in category order.
+inline QList<int> categoryLinkPositions()
 {
-    return {QStringLiteral("2"), QStringLiteral("5"), QStringLiteral("8"), QStringLiteral("11")};
+    return {2, 5, 8, 11};
 }
 
 // Whether `browser` shows the site's course page, the sign of a logged-in session: its course
 // frame has a category link. A page that cannot be read is not the course page.
 bool showsCoursePage(platform::BrowserControl& browser);
-
-// A list entry's position text as a 16-bit element position; -1 when it is not one.
-int positionFromText(const QString& text);
 
 } // namespace lumora::page

@@ -1,14 +1,11 @@
 #pragma once
 
-// The timetable and minute records: the required minutes of every lesson (constant tables),
-// the studied minutes of every lesson (one record per category, kept in the state file), and
-// the minutes of the current category's lessons, loaded as two plain lists that the study run
-// compares and credits.
+// The minutes of every lesson: required (the constant timetable) and studied (one record per
+// category, read from and written to the state file), as whole minutes by category and lesson.
 
 #include "records/timetable.h"
 
 #include <QString>
-#include <QStringList>
 #include <array>
 #include <optional>
 
@@ -17,7 +14,7 @@ namespace lumora::records {
 struct CategorySummary
 {
     QString name;
-    int lessonsDone = 0; // lessons whose studied minutes exceed their required minutes
+    int lessonsDone = 0;
     int lessonCount = 0;
     long long minutesStudied = 0;
     long long minutesRequired = 0;
@@ -25,42 +22,33 @@ struct CategorySummary
 
 using StudySummary = std::array<CategorySummary, kCategoryCount>;
 
-// The summary of the four categories from their required-minutes tables and studied records.
-StudySummary summarizeStudy(const std::array<QString, kCategoryCount>& tables,
-                            const std::array<QString, kCategoryCount>& records);
-
 class MinuteRecords
 {
 public:
-    // Puts the constant tables in place (done at every start).
-    void useRequiredTables() { m_tables = requiredMinutesTables(); }
-    const std::array<QString, kCategoryCount>& requiredTables() const { return m_tables; }
+    MinuteRecords();
 
-    const std::array<QString, kCategoryCount>& studiedRecords() const { return m_records; }
-    void setStudiedRecord(int category, const QString& record) { m_records.at(category) = record; }
+    // How many lessons the timetable lists for `category` (0 for no such category).
+    int lessonCount(int category) const;
+    // The minutes of one lesson; nothing for a lesson the timetable does not list.
+    std::optional<LessonMinutes> lesson(int category, int lesson) const;
+    // Adds one minute to the lesson: its new studied minutes, or nothing for a lesson the
+    // timetable does not list.
+    std::optional<int> credit(int category, int lesson);
 
-    // Loads the required and studied minutes of `category`'s lessons. False, with the lists
-    // left as they were, when there is no such category (the run went past the last one).
-    bool load(int category);
-    // The loaded lists: entry i belongs to lesson i + 1 of the loaded category.
-    const QStringList& required() const { return m_required; }
-    const QStringList& studied() const { return m_studied; }
+    // Minutes still needed to finish every lesson of `category`.
+    int minutesStillNeeded(int category) const;
+    StudySummary summary() const;
 
-    // Adds one minute to the loaded lesson at `lesson`: its new studied minutes, or nothing
-    // when the lesson is not in the list or its minutes are not a number.
-    std::optional<long long> credit(int lesson);
-
-    // Writes the loaded studied minutes back into `category`'s record (no record changes for
-    // a category past the last), after putting the default record into every empty one.
-    void store(int category);
-
-    StudySummary summary() const { return summarizeStudy(m_tables, m_records); }
+    // The state file's record lines.
+    QString recordText(int category) const { return m_studied.at(category).text(); }
+    void setRecordText(int category, const QString& text)
+    {
+        m_studied.at(category) = StudiedRecord(text);
+    }
 
 private:
-    std::array<QString, kCategoryCount> m_tables;
-    std::array<QString, kCategoryCount> m_records;
-    QStringList m_required;
-    QStringList m_studied;
+    std::array<QList<int>, kCategoryCount> m_required;
+    std::array<StudiedRecord, kCategoryCount> m_studied;
 };
 
 } // namespace lumora::records

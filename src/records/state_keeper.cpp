@@ -20,14 +20,15 @@ bool StateKeeper::restore()
     if (lines >= 2)
         m_credentials.password = loaded->values.password;
     for (int category = 0; category < kCategoryCount && 2 + category < lines; ++category)
-        m_records.setStudiedRecord(category, loaded->values.studiedRecords.at(category));
+        m_records.setRecordText(category, loaded->values.studiedRecords.at(category));
     return loaded->complete();
 }
 
 void StateKeeper::save()
 {
-    const SavedState state{m_credentials.userName, m_credentials.password,
-                           m_records.studiedRecords()};
+    SavedState state{m_credentials.userName, m_credentials.password, {}};
+    for (int category = 0; category < kCategoryCount; ++category)
+        state.studiedRecords.at(category) = m_records.recordText(category);
     const StateFileStore::SaveResult result = m_store.save(state);
     if (result.movedToFallback) {
         emit statusMessage(
@@ -38,7 +39,7 @@ void StateKeeper::save()
     m_lastSaveFailed = !result.saved;
     emit saveFailureChanged(m_lastSaveFailed);
     if (m_lastSaveFailed && !m_saveFailureShown) {
-        // Once per run, without a modal box: the save is retried on every tick.
+        // Once per run, without a modal box: a run saves again at every tick until a save succeeds.
         m_saveFailureShown = true;
         emit statusMessage(QStringLiteral("无法保存学习记录：%1")
                                .arg(QDir::toNativeSeparators(m_store.savePath())));

@@ -22,7 +22,7 @@ QString place(const RunEvent& event)
     if (isCategory(event.category))
         parts << categoryNames().at(event.category);
     if (event.lesson >= 0)
-        parts << QStringLiteral("第 %1 课").arg(event.lesson + 1);
+        parts << lessonName(event.lesson);
     return parts.join(QLatin1Char(' '));
 }
 

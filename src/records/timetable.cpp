@@ -1,6 +1,6 @@
 #include "records/timetable.h"
 
-#include <cmath>
+#include <algorithm>
 
 namespace lumora::records {
 
@@ -8,6 +8,11 @@ QStringList categoryNames()
 {
     return {QStringLiteral("个体辅导"), QStringLiteral("团体训练"), QStringLiteral("基础理论"),
             QStringLiteral("学校教育")};
+}
+
+bool isCategory(int categoryIndex)
+{
+    return categoryIndex >= 0 && categoryIndex < kCategoryCount;
 }
 
 const std::array<QString, kCategoryCount>& requiredMinutesTables()
@@ -35,58 +40,67 @@ const std::array<QString, kCategoryCount>& defaultStudiedRecords()
     return records;
 }
 
-bool isCategory(int categoryIndex)
-{
-    return categoryIndex >= 0 && categoryIndex < kCategoryCount;
-}
-
-QStringList splitFields(const QString& text)
-{
-    if (text.isEmpty())
-        return {};
-    return text.split(QLatin1Char('.'));
-}
-
-QStringList minutesOfLessons(const QString& table)
-{
-    const QStringList fields = splitFields(table);
-    QStringList minutes;
-    for (qsizetype k = 1; k < fields.size(); k += 2)
-        minutes.append(fields.at(k));
-    return minutes;
-}
-
 bool isWholeMinutes(const QString& text)
 {
     if (text.isEmpty() || text.size() > 9)
         return false;
-    for (const QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    }
-    return true;
+    return std::all_of(text.begin(), text.end(),
+                       [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
 }
 
-LessonMinutes loadLessonMinutes(const QString& table, const QString& record)
+namespace {
+
+int wholeMinutesOf(const QString& field)
 {
-    LessonMinutes lessons;
-    lessons.required = minutesOfLessons(table);
-    const QStringList studied = minutesOfLessons(record);
-    for (qsizetype i = 0; i < lessons.required.size(); ++i) {
-        const QString field = i < studied.size() ? studied.at(i) : QString();
-        // A damaged or missing field would stall its lesson forever; count it as nothing studied.
-        lessons.studied.append(isWholeMinutes(field) ? QString::number(field.toInt())
-                                                     : QStringLiteral("0"));
-    }
-    return lessons;
+    return isWholeMinutes(field) ? field.toInt() : 0;
 }
 
-QString buildStudiedRecord(const QStringList& studied)
+} // namespace
+
+QList<int> requiredMinutes(const QString& table)
 {
-    QString record;
-    for (qsizetype i = 0; i < studied.size(); ++i)
-        record += QString::number(i + 1) + QLatin1Char('.') + studied.at(i) + QLatin1Char('.');
-    return record;
+    const QStringList fields = table.isEmpty() ? QStringList() : table.split(QLatin1Char('.'));
+    QList<int> minutes;
+    for (qsizetype k = 1; k < fields.size(); k += 2)
+        minutes.append(wholeMinutesOf(fields.at(k)));
+    return minutes;
+}
+
+StudiedRecord::StudiedRecord(const QString& text)
+    : m_fields(text.isEmpty() ? QStringList() : text.split(QLatin1Char('.')))
+{
+}
+
+int StudiedRecord::minutes(int lesson) const
+{
+    const qsizetype field = 2 * qsizetype(lesson) + 1;
+    return lesson >= 0 && field < m_fields.size() ? wholeMinutesOf(m_fields.at(field)) : 0;
+}
+
+void StudiedRecord::setMinutes(int lesson, int minutes)
+{
+    if (lesson < 0)
+        return;
+    const qsizetype field = 2 * qsizetype(lesson) + 1;
+    // A record written with a closing "." ends in an empty field: it stays the last one.
+    const bool closingDot =
+        !m_fields.isEmpty() && m_fields.size() % 2 == 1 && m_fields.constLast().isEmpty();
+    if (closingDot && field >= m_fields.size() - 1)
+        m_fields.removeLast();
+    while (m_fields.size() <= field) {
+        if (m_fields.size() % 2 == 0)
+            m_fields.append(QString::number(m_fields.size() / 2 + 1));
+        else
+            m_fields.append(QStringLiteral("0"));
+    }
+    m_fields[field] = QString::number(minutes);
+    if (closingDot && m_fields.size() % 2 == 0)
+        m_fields.append(QString());
+}
+
+QString lessonName(int lesson)
+{
+    return QStringLiteral("第 %1 课").arg(lesson + 1);
 }
 
 QString formatDuration(int minutes)
@@ -94,15 +108,6 @@ QString formatDuration(int minutes)
     if (minutes < 60)
         return QStringLiteral("%1 分钟").arg(minutes);
     return QStringLiteral("%1 小时 %2 分").arg(minutes / 60).arg(minutes % 60);
-}
-
-std::optional<long long> wholePart(const QString& text)
-{
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value) || std::fabs(value) > 1e15)
-        return std::nullopt;
-    return static_cast<long long>(std::floor(value));
 }
 
 } // namespace lumora::records

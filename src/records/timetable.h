@@ -1,13 +1,14 @@
 #pragma once
 
-// The lesson timetable: required minutes per lesson (constants) and studied minutes per lesson
-// (records kept in the state file), both as strings of "lesson.minutes" pairs joined by ".".
-// Only a pair's position gives its lesson; lesson numbers are never read.
+// The lesson timetable: the required minutes of every lesson (constants) and the studied minutes
+// of every lesson (records kept in the state file), both written as "lesson.minutes" pairs joined
+// by ".". Only a pair's position gives its lesson; lesson numbers are never read. Everything past
+// reading and writing a record works on whole minutes.
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <array>
-#include <optional>
 
 namespace lumora::records {
 
@@ -15,42 +16,58 @@ inline constexpr int kCategoryCount = 4;
 
 // The four category names, in the order that gives the category numbers 0 to 3.
 QStringList categoryNames();
-
-// Required minutes of every lesson of each category.
-const std::array<QString, kCategoryCount>& requiredMinutesTables();
-// The record put into an empty studied record when progress is saved.
-const std::array<QString, kCategoryCount>& defaultStudiedRecords();
-
 bool isCategory(int categoryIndex);
 
-// Splits at every "."; an empty string gives no fields at all.
-QStringList splitFields(const QString& text);
+// Required minutes of every lesson of each category, as written in the timetable.
+const std::array<QString, kCategoryCount>& requiredMinutesTables();
+// The record a category with no record of its own starts from when a minute is credited.
+const std::array<QString, kCategoryCount>& defaultStudiedRecords();
 
-// Minutes of each lesson, read from the odd positions; an odd trailing field is ignored.
-QStringList minutesOfLessons(const QString& table);
+// The required minutes of each lesson of a table: its odd fields; an odd trailing field and a
+// field that is not a whole number count as 0.
+QList<int> requiredMinutes(const QString& table);
 
+// One lesson's minutes, and the one rule for when it is done: a lesson is done one minute past
+// its requirement.
 struct LessonMinutes
 {
-    QStringList required; // one entry per lesson of the table
-    QStringList studied;  // same length as `required`
+    int required = 0;
+    int studied = 0;
+
+    int target() const { return required + 1; }
+    bool done() const { return studied >= target(); }
+    int stillNeeded() const { return studied < target() ? target() - studied : 0; }
 };
 
-// Pairs the table's required minutes with the record's studied minutes, lesson by lesson.
-// An empty record means nothing studied. Fields past the table's lessons are ignored; a lesson
-// the record does not reach, or whose field is not a whole number, counts as 0 minutes.
-LessonMinutes loadLessonMinutes(const QString& table, const QString& record);
+// A studied-minutes record as one line of the state file holds it, read once into whole minutes.
+// Writing it back changes only the minutes that were set: lesson numbers, fields past the
+// timetable's lessons and anything else the line holds stay as they were.
+class StudiedRecord
+{
+public:
+    StudiedRecord() = default;
+    explicit StudiedRecord(const QString& text);
 
-// "1.<m1>.2.<m2>. ... n.<mn>." from the studied minutes in lesson order (empty for none).
-QString buildStudiedRecord(const QStringList& studied);
+    // The lesson's whole minutes; 0 where the record does not reach it or holds no whole number
+    // (a damaged field must not stall its lesson for ever).
+    int minutes(int lesson) const;
+    // Sets the lesson's minutes, extending the record with "n.0" pairs up to it when it is short.
+    void setMinutes(int lesson, int minutes);
+    // The line to write.
+    QString text() const { return m_fields.join(QLatin1Char('.')); }
+    bool isEmpty() const { return m_fields.isEmpty(); }
 
-// A whole number of minutes: decimal digits only.
+private:
+    QStringList m_fields;
+};
+
+// A whole number of minutes as records hold it: one to nine decimal digits.
 bool isWholeMinutes(const QString& text);
+
+// "第 3 课": a lesson as the learner reads it, from its position (0 for the first).
+QString lessonName(int lesson);
 
 // "3 小时 5 分" style rendering of a number of minutes, as the learner reads durations.
 QString formatDuration(int minutes);
-
-// The whole part of a number written as text (the largest whole number not above it);
-// nothing when the text is not a number.
-std::optional<long long> wholePart(const QString& text);
 
 } // namespace lumora::records

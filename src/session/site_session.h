@@ -28,15 +28,10 @@ public:
     // The credentials as the learner types them; they are saved with the state.
     void setUserName(const QString& userName) { m_state.credentials().userName = userName; }
     void setPassword(const QString& password) { m_state.credentials().password = password; }
-    // What goes into the site's verification-code field; "ok" from the start.
-    void setVerificationCode(const QString& code) { m_verificationCode = code; }
 
     // "登录": checks that the boxes are filled, fills and submits the site's login form on the
     // page now shown, and saves the credentials, whether or not the site will take them.
     void logIn();
-    // Whether "登录" is usable: until the course page shows, and again when the login page
-    // comes back outside a run or a run pauses for the learner.
-    bool loginAvailable() const { return m_loginAvailable; }
     // A paused run needs the learner to log in.
     void offerLogin() { setLoginAvailable(true); }
     // Whether a study run is active (a login page then means logging in again, not "登录").
@@ -59,6 +54,8 @@ signals:
     void notice(const QString& text);
 
 private:
+    // Whether "登录" is usable: until the course page shows, and again when the login page
+    // comes back outside a run or a run pauses for the learner.
     void setLoginAvailable(bool available);
     void fillLoginForm();
     // Fills and submits the login form with the saved credentials; false when there are none.
@@ -68,7 +65,6 @@ private:
     records::StateKeeper& m_state;
     platform::Dialogs& m_dialogs;
     QUrl m_loginPage;
-    QString m_verificationCode = QStringLiteral("ok");
     bool m_loginAvailable = true;
     bool m_runActive = false;
     SessionRecovery m_recovery;

@@ -57,7 +57,6 @@ public:
     // Judges one tick about `lesson`.
     TickVerdict judge(LessonKey lesson, PlayerState player, platform::SiteProbe::Answer site);
 
-    int failuresInARow() const { return m_failures; }
     // The site check said "unreachable" while the engine kept loading the site's pages: until
     // the check next finds the site, only the engine's word counts.
     bool siteCheckDistrusted() const { return m_siteCheckDistrusted; }

@@ -1,69 +1,49 @@
 #include "study/progress.h"
 
-#include "records/timetable.h"
-
 namespace lumora::study {
 
-using records::wholePart;
-
-LessonProgress lessonProgress(int selected, int lessonCount, const QString& required,
-                              const QString& studied)
+LessonProgress lessonProgress(int selected, int lessonCount,
+                              std::optional<records::LessonMinutes> minutes)
 {
-    if (selected < 0)
+    if (selected < 0 || !minutes)
         return LessonProgress::Unknown;
-    const std::optional<long long> r = wholePart(required);
-    const std::optional<long long> s = wholePart(studied);
-    if (!r || !s)
-        return LessonProgress::Unknown;
-    if (*r > *s)
+    if (minutes->required > minutes->studied)
         return LessonProgress::StillStudying;
-    if (selected == lessonCount - 1 && *r < *s)
-        return LessonProgress::NextCategory;
-    if (*r < *s)
-        return LessonProgress::NextLesson;
-    return LessonProgress::Unknown;
+    if (!minutes->done())
+        return LessonProgress::Unknown;
+    return selected == lessonCount - 1 ? LessonProgress::NextCategory : LessonProgress::NextLesson;
 }
 
-int minutesStillNeeded(const QStringList& required, const QStringList& studied)
+QString whereText(const StudySnapshot& s)
 {
-    int minutes = 0;
-    for (qsizetype i = 0; i < required.size(); ++i) {
-        const long long r = wholePart(required.at(i)).value_or(0);
-        const long long s = i < studied.size() ? wholePart(studied.at(i)).value_or(0) : 0;
-        if (r + 1 > s)
-            minutes += static_cast<int>(r + 1 - s);
-    }
-    return minutes;
+    if (s.categoryName.isEmpty())
+        return s.finished ? QStringLiteral("学习已结束") : QStringLiteral("未在学习");
+    const QString state = s.running ? QStringLiteral("正在学习") : QStringLiteral("未在学习");
+    if (s.lesson < 0)
+        return QStringLiteral("%1：%2").arg(state, s.categoryName);
+    return QStringLiteral("%1：%2 %3").arg(state, s.categoryName, records::lessonName(s.lesson));
 }
 
-StudySnapshot makeSnapshot(bool running, int categoryIndex, int selectedLesson,
-                           const QStringList& required, const QStringList& studied,
-                           const std::array<QString, 4>& tables,
-                           const std::array<QString, 4>& records)
+StudySnapshot makeSnapshot(bool running, int category, int selectedLesson,
+                           const records::MinuteRecords& records)
 {
     StudySnapshot snapshot;
     snapshot.running = running;
-    snapshot.finished = categoryIndex >= records::kCategoryCount;
-    if (!records::isCategory(categoryIndex))
+    snapshot.finished = category >= records::kCategoryCount;
+    if (!records::isCategory(category))
         return snapshot;
-    snapshot.categoryName = records::categoryNames().at(categoryIndex);
-    snapshot.lessonCount = static_cast<int>(required.size());
-    if (selectedLesson >= 0 && selectedLesson < required.size()) {
-        snapshot.lesson = selectedLesson + 1;
-        snapshot.required = static_cast<int>(wholePart(required.at(selectedLesson)).value_or(0));
-        if (selectedLesson < studied.size())
-            snapshot.studied = static_cast<int>(wholePart(studied.at(selectedLesson)).value_or(0));
+    snapshot.categoryName = records::categoryNames().at(category);
+    snapshot.lessonCount = records.lessonCount(category);
+    if (const std::optional<records::LessonMinutes> selected =
+            records.lesson(category, selectedLesson)) {
+        snapshot.lesson = selectedLesson;
+        snapshot.studied = selected->studied;
+        snapshot.target = selected->target();
     }
-    for (qsizetype i = 0; i < required.size() && i < studied.size(); ++i) {
-        if (wholePart(studied.at(i)).value_or(0) > wholePart(required.at(i)).value_or(0))
-            ++snapshot.lessonsDone;
-    }
-    snapshot.minutesLeft = minutesStillNeeded(required, studied);
-    for (int later = categoryIndex + 1; later < records::kCategoryCount; ++later) {
-        const records::LessonMinutes lessons =
-            records::loadLessonMinutes(tables.at(later), records.at(later));
-        snapshot.minutesLeft += minutesStillNeeded(lessons.required, lessons.studied);
-    }
+    for (int i = 0; i < snapshot.lessonCount; ++i)
+        snapshot.lessonsDone += records.lesson(category, i)->done() ? 1 : 0;
+    for (int later = category; later < records::kCategoryCount; ++later)
+        snapshot.minutesLeft += records.minutesStillNeeded(later);
     return snapshot;
 }
 

@@ -1,6 +1,5 @@
 #include "study/study_run.h"
 
-#include "page/login_form.h"
 #include "page/page_access.h"
 #include "platform/logging.h"
 
@@ -16,7 +15,11 @@ StudyRun::StudyRun(platform::Platform& platform, platform::EventGate& gate,
                    records::StateKeeper& state)
     : m_platform(platform), m_gate(gate), m_views(views), m_catalogue(catalogue),
       m_session(session), m_records(records), m_state(state), m_timer(platform.createTimer()),
-      m_sessionCheck(views.main(), platform.clock(), session.loginPage())
+      m_sessionCheck(views.main(), platform.clock(), session.loginPage()),
+      m_navigator(catalogue, views, [this](std::chrono::milliseconds wait) {
+          // A monotonic clock: a wait across midnight lasts as long as any other.
+          m_gate.wait(m_platform.clock(), wait, [this] { return m_shuttingDown; });
+      })
 {
     m_timer->setInterval(kStudyTickMs);
     m_timer->setEnabled(false);
@@ -30,13 +33,6 @@ StudyRun::StudyRun(platform::Platform& platform, platform::EventGate& gate,
             },
             platform::EventGate::Kind::TimerTick);
     });
-    connect(&m_catalogue, &catalogue::Catalogue::lessonOpened, this,
-            [this](int lesson, int playerLoadBefore) {
-                // The player loaded after this click is this lesson's.
-                m_playerLoadAtClick = playerLoadBefore;
-                m_playerWatch.lessonClicked();
-                report(RunEventKind::LessonOpened, lesson);
-            });
 }
 
 StudyRun::~StudyRun()
@@ -50,19 +46,8 @@ StudyRun::~StudyRun()
 LessonProgress StudyRun::lessonProgress() const
 {
     const int selected = m_catalogue.selectedLesson();
-    const QStringList& required = m_records.required();
-    const QStringList& studied = m_records.studied();
-    if (selected < 0 || selected >= required.size() || selected >= studied.size())
-        return LessonProgress::Unknown;
-    return study::lessonProgress(selected, m_catalogue.lessonCount(), required.at(selected),
-                                 studied.at(selected));
-}
-
-void StudyRun::waitSeconds(float seconds)
-{
-    // A monotonic clock: a wait across midnight lasts as long as any other.
-    m_gate.wait(m_platform.clock(), std::chrono::milliseconds(qRound(seconds * 1000.0f)),
-                [this] { return m_shuttingDown; });
+    return study::lessonProgress(selected, m_catalogue.lessonCount(),
+                                 m_records.lesson(m_catalogue.category(), selected));
 }
 
 void StudyRun::startStudy()
@@ -75,17 +60,12 @@ void StudyRun::startStudy()
                                      platform::MessageIcon::Information);
         m_noticeShown = true;
     }
-    if (m_catalogue.categoryCount() == 0) {
-        m_platform.dialogs().message(QStringLiteral("已全部学习好！"),
-                                     QString::fromUtf8(platform::kProgramTitle),
-                                     platform::MessageIcon::None);
-        return;
-    }
     if (!records::isCategory(m_catalogue.category()))
         return finishAllStudy();
     if (!running()) {
         m_runMinutes = 0;
         m_playerWatch.reset();
+        m_tally.reset();
         report(RunEventKind::RunStarted);
     }
     m_session.cancelRecovery();
@@ -94,103 +74,81 @@ void StudyRun::startStudy()
 
 void StudyRun::openCategoryAt(int lesson)
 {
-    m_catalogue.chooseCurrentCategory();
     report(RunEventKind::CategoryOpened);
-    waitSeconds(1);
-    m_catalogue.openCourseMenu();
-    waitSeconds(1);
-    m_catalogue.scanCoursePage();
-    waitSeconds(1);
-    m_lessonIndex = lesson;
-    disownPlayer();
-    m_catalogue.chooseLesson(m_lessonIndex);
-    m_views.showPlayer(true);
+    lessonOpened(m_navigator.openCategoryAt(lesson));
+    emit playerShown(true);
     setClockRunning(true);
     updateStatus();
 }
 
+void StudyRun::openChosenLesson(int lesson)
+{
+    lessonOpened(m_navigator.openLesson(lesson));
+    updateStatus();
+}
+
+void StudyRun::lessonOpened(const catalogue::LessonOpening& opening)
+{
+    if (!opening.clicked)
+        return;
+    m_playerWatch.lessonClicked();
+    report(RunEventKind::LessonOpened, m_catalogue.selectedLesson());
+}
+
 void StudyRun::onStudyTick()
 {
-    noticeSleep();
-    TickVerdict verdict;
+    checkForSleep();
+    int openPlayer = -1;
     if (m_session.recovering()) {
         // No progress and no minutes while the program logs in again.
         follow(m_session.continueRecovery());
     } else {
-        if (lessonProgress() == LessonProgress::NextCategory) {
-            report(RunEventKind::LessonDone, m_catalogue.selectedLesson());
-            report(RunEventKind::CategoryFinished);
-            m_catalogue.setCategory(m_catalogue.category() + 1);
-            startStudy();
-        }
-        if (lessonProgress() == LessonProgress::NextLesson) {
-            report(RunEventKind::LessonDone, m_catalogue.selectedLesson());
-            if (m_lessonIndex >= m_catalogue.lessonCount() - 1)
-                report(RunEventKind::CategoryFinished);
-            goToNextLesson();
-        }
+        moveOnFromDoneLesson();
         // Past the last category the run has ended: nothing is left to watch or save.
         if (!running())
             return;
-        verdict = watchPlayer();
+        openPlayer = lookAfterPlayer();
     }
-    m_tickCount += 1;
-    // The minute is the player's only when one and the same player was open at each of its
-    // ticks: the site counts a player from its opening, not from the minute's start.
-    const int openPlayer = verdict.credit ? m_views.player().lastLoad().serial : -1;
-    if (m_tickCount == 1)
-        m_minutePlayer = openPlayer;
-    else if (openPlayer != m_minutePlayer)
-        m_minutePlayer = -1;
-    reloadMinutes();
+    m_tally.tick(openPlayer);
     // The session is asked the tick before the minute, and the minute counts only on its answer.
-    if (m_tickCount % 3 == 2 && !m_session.recovering())
+    if (m_tally.asksSession() && !m_session.recovering())
         m_sessionCheck.ask();
-    if (m_tickCount % 3 == 0) {
-        m_tickCount = 0;
-        const page::SessionCheck::Verdict session = takeSessionVerdict();
-        const bool confirmed = session == page::SessionCheck::Verdict::Alive;
-        const bool wholeMinute = verdict.credit && m_minutePlayer >= 0;
-        if (wholeMinute && confirmed)
-            creditOneMinute();
-        else
-            qCInfo(lcStudy) << "minute not credited:"
-                            << (m_session.recovering() ? "logging in again"
-                                : !verdict.credit      ? "the lesson's player is not open"
-                                : !wholeMinute ? "the lesson's player opened during the minute"
-                                               : "the site did not confirm the session");
-        if (session == page::SessionCheck::Verdict::Ended && running() && !m_session.recovering())
-            beginRecovery();
-    }
-    saveStudiedMinutes();
+    if (m_tally.closesMinute())
+        closeMinute();
+    // A save that failed is tried again at every tick until one succeeds.
+    if (m_state.lastSaveFailed())
+        m_state.save();
     // The answer is read at the next tick.
     if (running() && !m_session.recovering())
         m_platform.siteProbe().check(m_session.loginPage());
     updateStatus();
 }
 
-void StudyRun::goToNextLesson()
+void StudyRun::moveOnFromDoneLesson()
 {
-    if (m_lessonIndex < m_catalogue.lessonCount() - 1) {
-        m_lessonIndex += 1;
-        disownPlayer();
-        m_catalogue.chooseLesson(m_lessonIndex);
-    } else {
-        m_catalogue.setCategory(m_catalogue.category() + 1);
-        startStudy();
+    if (lessonProgress() == LessonProgress::NextCategory) {
+        report(RunEventKind::LessonDone, m_catalogue.selectedLesson());
+        report(RunEventKind::CategoryFinished);
+        openNextCategory();
+    }
+    // The next category's first lesson may be done already, as may a lesson the learner chose.
+    if (lessonProgress() == LessonProgress::NextLesson) {
+        report(RunEventKind::LessonDone, m_catalogue.selectedLesson());
+        if (lessonIndex() >= m_catalogue.lessonCount() - 1)
+            report(RunEventKind::CategoryFinished);
+        if (const auto opening = m_navigator.openNextLesson())
+            lessonOpened(*opening);
+        else
+            openNextCategory();
     }
 }
 
-void StudyRun::disownPlayer()
+void StudyRun::openNextCategory()
 {
-    // Until the link is clicked (Catalogue::lessonOpened), no load so far is the lesson's: a
-    // click that never happens must not leave the last lesson's player credited to this one.
-    m_playerLoadAtClick = m_views.player().lastLoad().serial;
-}
-
-void StudyRun::reloadMinutes()
-{
-    m_records.load(m_catalogue.category());
+    m_catalogue.setCategory(m_catalogue.category() + 1);
+    if (!records::isCategory(m_catalogue.category()))
+        return finishAllStudy();
+    openCategoryAt(0);
 }
 
 void StudyRun::finishAllStudy()
@@ -204,7 +162,7 @@ void StudyRun::finishAllStudy()
     exitCourseware();
 }
 
-void StudyRun::noticeSleep()
+void StudyRun::checkForSleep()
 {
     using namespace std::chrono_literals;
     const std::chrono::milliseconds wall = m_platform.clock().wallNow();
@@ -217,6 +175,19 @@ void StudyRun::noticeSleep()
     // The session may have ended meanwhile: what was known before the sleep is stale, and the
     // next minute waits for an answer asked after it.
     m_sessionCheck.forget();
+}
+
+void StudyRun::closeMinute()
+{
+    const page::SessionCheck::Verdict session = takeSessionVerdict();
+    const MinuteTally::Outcome outcome =
+        m_tally.close(session == page::SessionCheck::Verdict::Alive, m_session.recovering());
+    if (outcome == MinuteTally::Outcome::Credit)
+        creditOneMinute();
+    else
+        qCInfo(lcStudy) << "minute not credited:" << outcomeReason(outcome);
+    if (session == page::SessionCheck::Verdict::Ended && running() && !m_session.recovering())
+        beginRecovery();
 }
 
 page::SessionCheck::Verdict StudyRun::takeSessionVerdict()
@@ -233,15 +204,11 @@ void StudyRun::creditOneMinute()
     // The minute goes to the selected lesson, or to the first one when none is selected; a
     // lesson the timetable does not list has nowhere to keep it.
     const int lesson = qMax(0, m_catalogue.selectedLesson());
-    if (const std::optional<long long> studied = m_records.credit(lesson)) {
-        ++m_runMinutes;
-        report(RunEventKind::MinuteCredited, lesson, static_cast<int>(*studied));
-    }
-}
-
-void StudyRun::saveStudiedMinutes()
-{
-    m_records.store(m_catalogue.category());
+    const std::optional<int> studied = m_records.credit(m_catalogue.category(), lesson);
+    if (!studied)
+        return;
+    ++m_runMinutes;
+    report(RunEventKind::MinuteCredited, lesson, *studied);
     m_state.save();
 }
 
@@ -251,15 +218,8 @@ void StudyRun::exitCourseware()
     if (page.complete()) {
         // A failing walk still lets the run end below.
         page::guarded([&] {
-            const int clicked =
-                page.clickEachMatch(page::kTopDocument, QStringLiteral("input"),
-                                    page::exactly(page::Field::Value, QStringLiteral("退出课件")));
-            // The views are switched after each click; switching is idempotent, so once is the
-            // same as once per click.
-            if (clicked > 0) {
-                m_views.showPlayer(false);
-                m_views.showMain();
-            }
+            page.clickEachMatch(page::kTopDocument, QStringLiteral("input"),
+                                page::exactly(page::Field::Value, QStringLiteral("退出课件")));
         });
     }
     endRun();
@@ -271,8 +231,7 @@ void StudyRun::endRun()
         report(RunEventKind::RunEnded, -1, m_runMinutes);
     setClockRunning(false);
     m_session.cancelRecovery();
-    m_views.showPlayer(false);
-    m_views.showMain();
+    emit playerShown(false);
     emit notice({});
     updateStatus();
 }
@@ -315,9 +274,8 @@ void StudyRun::report(RunEventKind kind, int lesson, int minutes, const QString&
 
 void StudyRun::updateStatus()
 {
-    emit progressChanged(makeSnapshot(
-        running(), m_catalogue.category(), m_catalogue.selectedLesson(), m_records.required(),
-        m_records.studied(), m_records.requiredTables(), m_records.studiedRecords()));
+    emit progressChanged(
+        makeSnapshot(running(), m_catalogue.category(), m_catalogue.selectedLesson(), m_records));
 }
 
 } // namespace lumora::study

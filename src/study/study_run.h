@@ -2,10 +2,11 @@
 
 // The study run: "连续学习" opens the current category and its first lesson and starts the
 // study clock; every 20 seconds a tick moves on from a finished lesson (to the next lesson, or
-// to the next category after the last), credits one minute every third tick to the lesson
-// being studied, and saves. A minute counts only while the lesson's player is really open and
-// the site has just confirmed the session; a run whose session ends logs in again by itself;
-// "退出课件" ends the run. While a run is active the machine is kept from sleeping.
+// to the next category after the last), looks after the lesson's player, and every third tick
+// credits one minute to the lesson being studied and saves. A minute counts only while the
+// lesson's player is really open and the site has just confirmed the session; a run whose
+// session ends logs in again by itself; "退出课件" ends the run. While a run is active the
+// machine is kept from sleeping.
 //
 // Everything runs on the window's one thread. The run's own one-second waits let other events
 // run meanwhile; nothing else does.
@@ -18,6 +19,9 @@
 #include "records/run_event.h"
 #include "records/state_keeper.h"
 #include "session/site_session.h"
+#include "study/lesson_navigator.h"
+#include "study/minute_tally.h"
+#include "study/player_observation.h"
 #include "study/player_watch.h"
 #include "study/progress.h"
 
@@ -40,21 +44,22 @@ public:
     Q_DISABLE_COPY_MOVE(StudyRun)
 
     // "连续学习": starts a run at the current category's first lesson (a running run starts its
-    // category over); also the step to the next category.
+    // category over).
     void startStudy();
     // "退出课件": presses the site's own exit button, stops the study clock and brings the main
     // view back. Harmless when no run is active.
     void exitCourseware();
+    // The learner chose a lesson in the lesson list: its player opens, and minutes go to it.
+    void openChosenLesson(int lesson);
     // The program is ending: a run under way is recorded as cut short, no tick comes any
     // more, and a wait under way ends at once.
     void shutDown();
 
     bool running() const { return m_timer->isEnabled(); }
-    platform::Timer& studyTimer() const { return *m_timer; }
     // Position in the lesson list of the lesson the run chose last.
-    int lessonIndex() const { return m_lessonIndex; }
-    // Ticks since the last credited minute (0, 1 or 2 between ticks).
-    int tickCount() const { return m_tickCount; }
+    int lessonIndex() const { return m_navigator.lessonIndex(); }
+    // Ticks of the minute under way (0, 1 or 2 between ticks).
+    int tickCount() const { return m_tally.ticks(); }
     // Where the selected lesson stands.
     LessonProgress lessonProgress() const;
 
@@ -70,34 +75,35 @@ signals:
     // Something the learner has to read in the status line.
     void statusMessage(const QString& text);
     void runningChanged(bool running);
+    // The player view is to lie over the main view and show the lesson, or to hide.
+    void playerShown(bool shown);
 
 private:
     void onStudyTick();
-    // Waits `seconds` while letting other events run.
-    void waitSeconds(float seconds);
+    // The wall clock jumped since the last tick: the machine slept.
+    void checkForSleep();
+    // Moves on from a lesson that is done: to the next lesson, or to the next category.
+    void moveOnFromDoneLesson();
+    void openNextCategory();
+    // Opens the current category at `lesson`, shows the player and runs the clock.
+    void openCategoryAt(int lesson);
+    // A lesson's link was clicked (or not): what follows for the run.
+    void lessonOpened(const catalogue::LessonOpening& opening);
     // Past the last category: the run ends, once.
     void finishAllStudy();
-    // The wall clock jumped since the last tick: the machine slept.
-    void noticeSleep();
-    // Opens the current category on the site and its lesson at `lesson`, and runs the clock.
-    void openCategoryAt(int lesson);
-    // The next lesson of the category, or the next category after its last lesson.
-    void goToNextLesson();
-    // A lesson is about to be chosen: the player shown is not its own.
-    void disownPlayer();
-    void reloadMinutes();
+    void closeMinute();
     void creditOneMinute();
     // The verdict of the session check asked a tick ago, logged when it changes.
     page::SessionCheck::Verdict takeSessionVerdict();
-    void saveStudiedMinutes();
     void endRun();
     void setClockRunning(bool running);
 
-    // Honest minutes: what the tick found of the player, and what came of it.
-    PlayerState observePlayer();
-    TickVerdict watchPlayer();
+    // What a tick does about the lesson's player (study_run_player.cpp): the load serial of the
+    // player when its minute may count, else -1.
+    int lookAfterPlayer();
+    void actOn(const TickVerdict& verdict, const PlayerObservation& seen);
     void reopenLesson(PlayerState state);
-    void reportVideoFailure();
+    void reportVideoFailure(const QList<int>& mediaErrors);
     void skipLesson();
     // Logging in again after the session ended, and what each step came to.
     void beginRecovery();
@@ -119,19 +125,16 @@ private:
     records::StateKeeper& m_state;
     std::unique_ptr<platform::Timer> m_timer;
     page::SessionCheck m_sessionCheck;
+    LessonNavigator m_navigator;
+    MinuteTally m_tally;
+    PlayerWatch m_playerWatch;
 
-    int m_lessonIndex = 0;
-    int m_tickCount = 0;
     bool m_noticeShown = false;
     bool m_shuttingDown = false;
-    int m_runMinutes = 0;        // minutes credited since the run started
-    int m_playerLoadAtClick = 0; // the player view's last load when a lesson's link was clicked
-    int m_minutePlayer = -1;     // the player load open at every tick of this minute so far, or -1
-    PlayerWatch m_playerWatch;
+    int m_runMinutes = 0; // minutes credited since the run started
     page::SessionCheck::Verdict m_sessionVerdict = page::SessionCheck::Verdict::Unknown;
     std::chrono::milliseconds m_lastTickWall{0}; // the wall clock at the last tick
     LessonKey m_videoFailureReported;            // the lesson whose failed video is recorded
-    QList<int> m_lastMediaErrors;                // the player's media errors at the last look
     bool m_rendererEnded = false;                // a player that stopped answering was loaded again
 };
 

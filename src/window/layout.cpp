@@ -9,21 +9,14 @@ bool runLayout(LayoutTarget& t, LayoutPolicy policy)
 {
     // Every step from the third on reads the browser's width back, so rounding to whole pixels
     // carries over into the column's position.
-    auto columnAt = [&t](ColumnControl control) {
-        return [&t, control] { return t.setColumnLeft(control, t.browserWidth() + kColumnOffset); };
-    };
     const std::initializer_list<std::function<bool()>> steps = {
         [&t] { return t.setBrowserWidth(t.innerWidth() - t.loginBoxWidth() - kColumnReserve); },
         [&t] { return t.setBrowserHeight(t.innerHeight() - t.browserTop() - kBottomMargin); },
-        columnAt(ColumnControl::LoginBox),
-        columnAt(ColumnControl::NoticeBox),
-        columnAt(ColumnControl::ProgressBox),
-        columnAt(ColumnControl::StudyButton),
+        [&t] { return t.setColumnLeft(t.browserWidth() + kColumnOffset); },
         [&t] { return t.setPopupWidth(t.browserWidth()); },
         [&t] { return t.setPopupHeight(t.browserHeight()); },
         [&t] { return t.setPopupTop(t.browserTop()); },
         [&t] { return t.setPopupLeft(t.browserLeft()); },
-        columnAt(ColumnControl::ExitButton),
         [&t] {
             t.repaint();
             return true;
@@ -34,7 +27,7 @@ bool runLayout(LayoutTarget& t, LayoutPolicy policy)
         if (step())
             continue;
         allDone = false;
-        if (policy == LayoutPolicy::Guarded)
+        if (policy == LayoutPolicy::StopAtFailingStep)
             return false;
     }
     return allDone;

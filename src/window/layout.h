@@ -12,17 +12,6 @@ inline constexpr float kColumnReserve = 200.0f; // with the login box's width, b
 inline constexpr float kBottomMargin = 120.0f;  // under the browser, as above and beside it
 inline constexpr float kColumnOffset = 130.0f;  // from the browser's width to the column's left
 
-// The right-hand column, from top to bottom: they keep their heights and tops, and follow the
-// browser's width sideways.
-enum class ColumnControl
-{
-    NoticeBox,
-    StudyButton,
-    ExitButton,
-    LoginBox,
-    ProgressBox,
-};
-
 // The window as the layout sees it. A setter returns false when the control refuses the value
 // (a negative width or height); the value then stays as it was. Getters read back what the
 // control holds, after any rounding to whole pixels.
@@ -42,7 +31,9 @@ public:
     virtual float browserWidth() const = 0;
     virtual float browserHeight() const = 0;
 
-    virtual bool setColumnLeft(ColumnControl control, float left) = 0;
+    // The right-hand column: its controls keep their heights and tops and follow the browser's
+    // width sideways.
+    virtual bool setColumnLeft(float left) = 0;
 
     virtual bool setPopupWidth(float width) = 0;
     virtual bool setPopupHeight(float height) = 0;
@@ -54,8 +45,8 @@ public:
 
 enum class LayoutPolicy
 {
-    StepOver, // a failing step is skipped (resize)
-    Guarded,  // the first failing step ends the layout (activation)
+    SkipFailingSteps,  // a failing step is skipped (resize)
+    StopAtFailingStep, // the first failing step ends the layout (activation)
 };
 
 // Runs the layout steps in order. Returns false when a step failed.

@@ -1,5 +1,6 @@
 #include "window/main_window.h"
 
+#include "records/timetable.h"
 #include "window/record_window.h"
 #include "window/study_status.h"
 #include "window/widget_layout.h"
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStatusBar>
 
 namespace lumora::window {
@@ -145,15 +147,17 @@ void MainWindow::buildColumn(QWidget* client)
     place(m_progressBox, 0, 10200, 2775, 2415);
     const auto list = [this](const char* name, const QString& accessible) {
         auto* widget = named(new QListWidget(m_progressBox), name, accessible);
-        return std::make_unique<platform::ListBox>(widget, m_gate);
+        widget->setSelectionMode(QAbstractItemView::SingleSelection);
+        return widget;
     };
     m_categoryList = list("categoryList", QStringLiteral("课程类别"));
-    place(m_categoryList->widget(), 120, 240, 1215, 2055);
-    m_categoryList->widget()->setEnabled(false);
-    m_lessonLinks = list("lessonLinks", QStringLiteral("课程列表"));
-    place(m_lessonLinks->widget(), 1395, 240, 735, 2055);
-    m_categoryLinks = list("categoryLinks", QStringLiteral("类别链接"));
-    place(m_categoryLinks->widget(), 2190, 240, 465, 2055);
+    place(m_categoryList, 120, 240, 1215, 2055);
+    m_categoryList->addItems(records::categoryNames());
+    m_categoryList->setEnabled(false);
+    m_lessonList = list("lessonList", QStringLiteral("课程列表"));
+    place(m_lessonList, 1395, 240, 735, 2055);
+    m_categoryLinkList = list("categoryLinkList", QStringLiteral("类别链接"));
+    place(m_categoryLinkList, 2190, 240, 465, 2055);
 }
 
 void MainWindow::connectControls()
@@ -165,6 +169,18 @@ void MainWindow::connectControls()
     connect(m_studyRecordAction, &QAction::triggered, this, &MainWindow::openStudyRecord);
     connect(m_userNameBox, &QLineEdit::textChanged, this, &MainWindow::userNameEdited);
     connect(m_passwordBox, &QLineEdit::textChanged, this, &MainWindow::passwordEdited);
+    // A selection, by click or by key, is the learner's choice; focus alone chooses nothing, and
+    // selections made from code (showCatalogue) block these signals.
+    const auto chosen = [](QListWidget* list, auto emitChoice) {
+        connect(list, &QListWidget::itemSelectionChanged, list, [list, emitChoice] {
+            const QList<QListWidgetItem*> selected = list->selectedItems();
+            if (!selected.isEmpty())
+                emitChoice(list->row(selected.constFirst()));
+        });
+    };
+    chosen(m_categoryList, [this](int row) { emit categoryChosen(row); });
+    chosen(m_lessonList, [this](int row) { emit lessonChosen(row); });
+    chosen(m_categoryLinkList, [this](int) { emit categoryLinkChosen(); });
     // Whatever the keyboard reaches in the column is scrolled into view.
     m_focusFollower = connect(qApp, &QApplication::focusChanged, this,
                               [this](QWidget*, QWidget* now) { keepFocusInView(now); });
@@ -217,7 +233,57 @@ void MainWindow::showCredentials(const QString& userName, const QString& passwor
 void MainWindow::unlockStudy()
 {
     m_studyButton->setEnabled(true);
-    m_categoryList->widget()->setEnabled(true);
+    m_categoryList->setEnabled(true);
+}
+
+namespace {
+
+// Shows `positions` in `list` with `chosen` selected, without telling anyone of a choice.
+void showPositions(QListWidget* list, const QList<int>& positions, int chosen)
+{
+    const QSignalBlocker quiet(list);
+    QStringList texts;
+    for (const int position : positions)
+        texts.append(QString::number(position));
+    bool same = list->count() == texts.size();
+    for (int i = 0; same && i < list->count(); ++i)
+        same = list->item(i)->text() == texts.at(i);
+    if (!same) {
+        list->clear();
+        list->addItems(texts);
+    }
+    list->setCurrentRow(chosen < list->count() ? chosen : -1);
+}
+
+} // namespace
+
+void MainWindow::showCatalogue(int chosenCategory, const QList<int>& lessonLinks, int chosenLesson,
+                               const QList<int>& categoryLinks)
+{
+    {
+        const QSignalBlocker quiet(m_categoryList);
+        if (chosenCategory >= 0)
+            m_categoryList->setCurrentRow(chosenCategory);
+    }
+    showPositions(m_lessonList, lessonLinks, chosenLesson);
+    showPositions(m_categoryLinkList, categoryLinks, -1);
+}
+
+void MainWindow::showPlayerView(bool shown)
+{
+    QWidget* player = m_playerView->widget();
+    if (shown) {
+        placePlayerOverMain();
+        player->show();
+        player->raise();
+    } else {
+        player->hide();
+    }
+}
+
+void MainWindow::placePlayerOverMain()
+{
+    m_playerView->widget()->setGeometry(m_mainView->widget()->geometry());
 }
 
 void MainWindow::setLoginAvailable(bool available)
@@ -248,7 +314,7 @@ void MainWindow::showSaveFailure(bool failed)
 void MainWindow::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
-    m_gate.dispatch([this] { layOut(LayoutPolicy::StepOver); });
+    m_gate.dispatch([this] { layOut(LayoutPolicy::SkipFailingSteps); });
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -264,7 +330,7 @@ void MainWindow::changeEvent(QEvent* event)
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && !m_activatedOnce) {
         m_activatedOnce = true;
-        m_gate.dispatch([this] { layOut(LayoutPolicy::Guarded); });
+        m_gate.dispatch([this] { layOut(LayoutPolicy::StopAtFailingStep); });
     }
 }
 
@@ -283,8 +349,14 @@ void MainWindow::layOut(LayoutPolicy policy)
 
 void MainWindow::keepFocusInView(QWidget* focused)
 {
-    if (focused && m_columnArea->widget()->isAncestorOf(focused))
-        m_columnArea->ensureWidgetVisible(focused);
+    if (!focused || !m_columnArea->widget()->isAncestorOf(focused))
+        return;
+    // The whole control, not only its text cursor or current item (what ensureWidgetVisible
+    // shows of a list).
+    const QRect control(focused->mapTo(m_columnArea->widget(), QPoint()), focused->size());
+    m_columnArea->ensureVisible(control.center().x(), control.center().y(),
+                                control.width() / 2 + kFocusMargin,
+                                control.height() / 2 + kFocusMargin);
 }
 
 } // namespace lumora::window

@@ -7,7 +7,6 @@
 
 #include "platform/browser_control.h"
 #include "platform/event_gate.h"
-#include "platform/list_box.h"
 #include "platform/platform.h"
 #include "records/minute_records.h"
 #include "study/progress.h"
@@ -21,6 +20,7 @@ class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QPushButton;
 class QScrollArea;
 
@@ -37,12 +37,9 @@ public:
     ~MainWindow() override;
     Q_DISABLE_COPY_MOVE(MainWindow)
 
-    // The controls the roles work with.
+    // The browser views the roles work with.
     platform::BrowserControl& mainView() const { return *m_mainView; }
     platform::BrowserControl& playerView() const { return *m_playerView; }
-    platform::ListBox& categoryList() const { return *m_categoryList; }
-    platform::ListBox& lessonLinks() const { return *m_lessonLinks; }
-    platform::ListBox& categoryLinks() const { return *m_categoryLinks; }
 
     // The learner's controls, for the tray, tests and accessibility.
     QLineEdit* userNameBox() const { return m_userNameBox; }
@@ -50,6 +47,10 @@ public:
     QPushButton* loginButton() const { return m_loginButton; }
     QPushButton* studyButton() const { return m_studyButton; }
     QPushButton* exitButton() const { return m_exitButton; }
+    // The study-progress lists: the categories, the lesson links and the category links.
+    QListWidget* categoryList() const { return m_categoryList; }
+    QListWidget* lessonList() const { return m_lessonList; }
+    QListWidget* categoryLinkList() const { return m_categoryLinkList; }
     QAction* clearCacheAction() const { return m_clearCacheAction; }
     QAction* studyRecordAction() const { return m_studyRecordAction; }
     StudyStatus* studyStatus() const { return m_studyStatus; }
@@ -70,6 +71,12 @@ public:
     void showCredentials(const QString& userName, const QString& password);
     // The site's course page showed: study and the category list may be used.
     void unlockStudy();
+    // The catalogue as it stands: the category chosen last (-1: none), the positions of the
+    // lesson links with the lesson chosen (-1: none), and the positions of the category links.
+    void showCatalogue(int chosenCategory, const QList<int>& lessonLinks, int chosenLesson,
+                       const QList<int>& categoryLinks);
+    // The player view lies over the main view and shows, or hides.
+    void showPlayerView(bool shown);
     void setLoginAvailable(bool available);
     void showStatusMessage(const QString& text);
     void showProgress(const study::StudySnapshot& snapshot);
@@ -81,12 +88,18 @@ public:
     // Fits the browser views and the column to the window's size. A resize skips a step that
     // fails (a size below the reserves), the first activation stops at it.
     void layOut(LayoutPolicy policy);
+    // Places the player view exactly over the main view.
+    void placePlayerOverMain();
 
 signals:
     void studyRequested();
     void exitRequested();
     void loginRequested();
     void clearCacheRequested();
+    // The learner chose an entry of a study-progress list.
+    void categoryChosen(int category);
+    void lessonChosen(int lesson);
+    void categoryLinkChosen();
     void userNameEdited(const QString& userName);
     void passwordEdited(const QString& password);
     // The learner (or the tray's quit) closes the window: the program ends.
@@ -108,13 +121,12 @@ private:
     platform::EventGate& m_gate;
     std::unique_ptr<platform::BrowserControl> m_mainView;
     std::unique_ptr<platform::BrowserControl> m_playerView;
-    std::unique_ptr<platform::ListBox> m_categoryList;
-    std::unique_ptr<platform::ListBox> m_lessonLinks;
-    std::unique_ptr<platform::ListBox> m_categoryLinks;
 
     // The right-hand column's extent in twips, from the window's top to the progress box's foot.
     static constexpr float kColumnWidth = 2775;
     static constexpr float kColumnHeight = 10200 + 2415;
+    // Pixels kept in view around a focused control of the column.
+    static constexpr int kFocusMargin = 8;
 
     QScrollArea* m_columnArea = nullptr;
     QGroupBox* m_noticeBox = nullptr;
@@ -125,6 +137,9 @@ private:
     QLineEdit* m_passwordBox = nullptr;
     QPushButton* m_loginButton = nullptr;
     QGroupBox* m_progressBox = nullptr;
+    QListWidget* m_categoryList = nullptr;
+    QListWidget* m_lessonList = nullptr;
+    QListWidget* m_categoryLinkList = nullptr;
     QAction* m_clearCacheAction = nullptr;
     QAction* m_studyRecordAction = nullptr;
     StudyStatus* m_studyStatus = nullptr;

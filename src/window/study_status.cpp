@@ -38,22 +38,16 @@ StudyStatus::StudyStatus(QWidget* parent)
 
 void StudyStatus::display(const study::StudySnapshot& s)
 {
+    m_where->setText(study::whereText(s));
     if (s.categoryName.isEmpty()) {
-        m_where->setText(s.finished ? QStringLiteral("学习已结束") : QStringLiteral("未在学习"));
         m_lesson->hide();
         m_done->clear();
         m_left->clear();
         return;
     }
-    const QString state = s.running ? QStringLiteral("正在学习") : QStringLiteral("未在学习");
-    m_where->setText(
-        s.lesson > 0 ? QStringLiteral("%1：%2 第 %3 课").arg(state, s.categoryName).arg(s.lesson)
-                     : QStringLiteral("%1：%2").arg(state, s.categoryName));
-    // A lesson is done one minute past its requirement.
-    const int target = qMax(1, s.required + 1);
     m_lesson->show();
-    m_lesson->setRange(0, target);
-    m_lesson->setValue(qBound(0, s.studied, target));
+    m_lesson->setRange(0, qMax(1, s.target));
+    m_lesson->setValue(qBound(0, s.studied, m_lesson->maximum()));
     m_done->setText(QStringLiteral("已完成 %1/%2 课").arg(s.lessonsDone).arg(s.lessonCount));
     m_left->setText(QStringLiteral("预计剩余 %1").arg(records::formatDuration(s.minutesLeft)));
 }

@@ -24,19 +24,11 @@ constexpr qsizetype kMaxReasonChars = 200;
 
 QString trayToolTip(const study::StudySnapshot& s)
 {
-    QStringList lines = {QStringLiteral("Lumora")};
-    if (s.categoryName.isEmpty()) {
-        lines << (s.finished ? QStringLiteral("学习已结束") : QStringLiteral("未在学习"));
+    QStringList lines = {QStringLiteral("Lumora"), study::whereText(s)};
+    if (s.categoryName.isEmpty())
         return lines.join(QLatin1Char('\n'));
-    }
-    const QString state = s.running ? QStringLiteral("正在学习") : QStringLiteral("未在学习");
-    if (s.lesson > 0) {
-        lines << QStringLiteral("%1：%2 第 %3 课").arg(state, s.categoryName).arg(s.lesson);
-        // The same figures as the study panel: a lesson is done one minute past its requirement.
-        lines << QStringLiteral("本课 %1 / %2 分钟").arg(s.studied).arg(qMax(1, s.required + 1));
-    } else {
-        lines << QStringLiteral("%1：%2").arg(state, s.categoryName);
-    }
+    if (s.lesson >= 0)
+        lines << QStringLiteral("本课 %1 / %2 分钟").arg(s.studied).arg(s.target);
     lines << QStringLiteral("预计剩余 %1").arg(records::formatDuration(s.minutesLeft));
     return lines.join(QLatin1Char('\n'));
 }

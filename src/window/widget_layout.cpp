@@ -47,7 +47,7 @@ float WidgetLayoutTarget::browserHeight() const
     return m_w.browser->height() * kTwipsPerPixel;
 }
 
-bool WidgetLayoutTarget::setColumnLeft(ColumnControl, float left)
+bool WidgetLayoutTarget::setColumnLeft(float left)
 {
     if (left < 0)
         return false;

@@ -33,7 +33,7 @@ public:
     float browserWidth() const override;
     float browserHeight() const override;
 
-    bool setColumnLeft(ColumnControl control, float left) override;
+    bool setColumnLeft(float left) override;
 
     bool setPopupWidth(float width) override { return resize(m_w.popup, width, true); }
     bool setPopupHeight(float height) override { return resize(m_w.popup, height, false); }

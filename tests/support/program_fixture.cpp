@@ -120,20 +120,18 @@ QList<records::RunEventKind> RunFixture::kinds() const
 
 void RunFixture::setStudied(int category, const QList<int>& minutes)
 {
-    QStringList texts;
-    for (int m : minutes)
-        texts.append(QString::number(m));
-    records().setStudiedRecord(category, records::buildStudiedRecord(texts));
-    if (catalogue().category() == category)
-        records().load(category);
+    QString record;
+    for (int i = 0; i < minutes.size(); ++i)
+        record += QStringLiteral("%1.%2.").arg(i + 1).arg(minutes.at(i));
+    records().setRecordText(category, record);
 }
 
 QList<int> allDone(int category)
 {
     QList<int> minutes;
-    for (const QString& r :
-         records::minutesOfLessons(records::requiredMinutesTables().at(category)))
-        minutes.append(r.toInt() + 1);
+    for (const int required :
+         records::requiredMinutes(records::requiredMinutesTables().at(category)))
+        minutes.append(required + 1);
     return minutes;
 }
 

@@ -8,6 +8,7 @@
 #include "platform/files.h"
 #include "site_structure.h"
 
+#include <QListWidget>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -65,7 +66,7 @@ struct ProgramFixture
     void writeState(const QByteArray& bytes) const
     {
         if (!platform::writeFileAtomically(statePath(), bytes).written())
-            qFatal("FormFixture: cannot write the state file");
+            qFatal("ProgramFixture: cannot write the state file");
     }
     // The state file's bytes; empty when there is none.
     QByteArray readState() const { return platform::readWholeFile(statePath()).value_or(""); }
@@ -78,13 +79,20 @@ struct ProgramFixture
     catalogue::Catalogue& catalogue() const { return program->catalogue(); }
     records::MinuteRecords& records() const { return program->records(); }
     session::SiteSession& session() const { return program->session(); }
+    // A lesson's studied minutes.
+    int studied(int category, int lesson) const
+    {
+        return records().lesson(category, lesson).value_or(records::LessonMinutes{}).studied;
+    }
+
     // Runs `handler` as an outside event does: through the gate.
     void dispatch(const std::function<void()>& handler) const { program->gate().dispatch(handler); }
-    QStringList entries(const platform::ListBox& list) const
+    // What a list of the window shows.
+    static QStringList entries(const QListWidget* list)
     {
         QStringList texts;
-        for (int i = 0; i < list.count(); ++i)
-            texts.append(list.text(i));
+        for (int i = 0; i < list->count(); ++i)
+            texts.append(list->item(i)->text());
         return texts;
     }
 
@@ -115,7 +123,7 @@ struct RunFixture : ProgramFixture
     // The study ticks of one minute; how many minutes were credited in them.
     int minute();
     QList<records::RunEventKind> kinds() const;
-    // Sets a category's studied minutes, and loads them when it is the current one.
+    // Sets a category's studied minutes, lesson by lesson.
     void setStudied(int category, const QList<int>& minutes);
 
     CoursePage site = makeCoursePage();

@@ -1,6 +1,7 @@
-// Course-page detection, the discovery scan and the selection handlers, on the fake engine,
-// against pages laid out as the stand-in site lays out its own (site_structure.h).
+// Course-page detection, the discovery scan and choosing a category or a lesson, on the fake
+// engine, against pages laid out as the stand-in site lays out its own (site_structure.h).
 
+#include "page/course_page.h"
 #include "program_fixture.h"
 
 #include <QListWidget>
@@ -13,14 +14,13 @@ using platform::ReadyState;
 
 namespace {
 
-// The site's category links, or its first `lessons` lesson links, as list texts.
-QStringList linkPositions(int lessons = -1)
+// The site's category links, or its first `lessons` lesson links.
+QList<int> linkPositions(int lessons = -1)
 {
-    QStringList texts;
+    QList<int> positions;
     for (int i = 0; i < (lessons < 0 ? 4 : lessons); ++i)
-        texts << QString::number(lessons < 0 ? structure::kCategoryLinks.at(i)
-                                             : structure::lessonLink(i));
-    return texts;
+        positions << (lessons < 0 ? structure::kCategoryLinks.at(i) : structure::lessonLink(i));
+    return positions;
 }
 
 } // namespace
@@ -31,14 +31,15 @@ class CatalogueTest : public QObject
 private slots:
     void init();
     void detection_courseFrameWithCategoryLinkUnlocksStudy();
-    void scan_fillsListsWithPositions_data();
-    void scan_fillsListsWithPositions();
+    void scan_listsPositions_data();
+    void scan_listsPositions();
     void category_opensItsLinkWhenListed_data();
     void category_opensItsLinkWhenListed();
-    void lesson_clicksItsLink_playerCoversMainView_data();
-    void lesson_clicksItsLink_playerCoversMainView();
+    void lesson_clicksItsLinkWhenPageComplete_data();
+    void lesson_clicksItsLinkWhenPageComplete();
 
 private:
+    catalogue::Catalogue& catalogue() { return f->catalogue(); }
     std::unique_ptr<ProgramFixture> f;
     CoursePage site;
 };
@@ -56,12 +57,12 @@ void CatalogueTest::detection_courseFrameWithCategoryLinkUnlocksStudy()
 {
     window::MainWindow& w = f->window();
     const auto studyUnlocked = [&w] {
-        return w.studyButton()->isEnabled() && w.categoryList().widget()->isEnabled();
+        return w.studyButton()->isEnabled() && w.categoryList()->isEnabled();
     };
     auto course = std::make_shared<FakeDocument>();
     course->link("个体辅导学习课程");
     f->showInMain(framedPage(course, structure::kCourseFrame)); // one frame short
-    QVERIFY(!w.studyButton()->isEnabled() && !w.categoryList().widget()->isEnabled());
+    QVERIFY(!w.studyButton()->isEnabled() && !w.categoryList()->isEnabled());
     course->elements().clear();
     f->showInMain(framedPage(course)); // the top document: the course frame is still empty
     QVERIFY(!studyUnlocked() && w.loginButton()->isEnabled());
@@ -75,96 +76,112 @@ void CatalogueTest::detection_courseFrameWithCategoryLinkUnlocksStudy()
     QVERIFY(studyUnlocked() && w.loginButton()->isEnabled());
 }
 
-void CatalogueTest::scan_fillsListsWithPositions_data()
+void CatalogueTest::scan_listsPositions_data()
 {
     QTest::addColumn<ReadyState>("state");
     QTest::addColumn<int>("lessonFrame"); // 0: the site's; 1: empty; 2: none
     QTest::addColumn<int>("refreshes");
     QTest::newRow("complete page") << ReadyState::Complete << 0 << 0;
-    QTest::newRow("loading page: reloaded before each step") << ReadyState::Interactive << 0 << 4;
+    QTest::newRow("loading page: reloaded before each step") << ReadyState::Interactive << 0 << 3;
     QTest::newRow("no lessons: only their list empty") << ReadyState::Complete << 1 << 0;
     QTest::newRow("no lesson frame: the lists stay") << ReadyState::Complete << 2 << 0;
 }
 
-void CatalogueTest::scan_fillsListsWithPositions()
+void CatalogueTest::scan_listsPositions()
 {
     QFETCH(ReadyState, state);
     QFETCH(int, lessonFrame);
     f->main().setReadyState(state);
-    f->catalogue().openCourseMenu(); // the site lists the first category's lessons
+    catalogue().openCourseMenu(); // the site lists the first category's lessons
     if (lessonFrame == 1)
         site.lessons->elements().clear();
     if (lessonFrame == 2)
         site.course->frames().clear();
-    for (platform::ListBox* list : {&f->window().categoryLinks(), &f->window().lessonLinks()})
-        list->addItem("stale");
-    f->dispatch([this] { f->catalogue().scanCoursePage(); });
-    const QStringList stale{"stale"};
-    QCOMPARE(f->entries(f->window().categoryLinks()), lessonFrame == 2 ? stale : linkPositions());
-    QCOMPARE(f->entries(f->window().lessonLinks()),
-             lessonFrame == 2 ? stale : linkPositions(lessonFrame ? 0 : 21));
+    f->dispatch([this] { catalogue().scanCoursePage(); });
+    const QList<int> lessons = lessonFrame == 0 ? linkPositions(21) : QList<int>();
+    QCOMPARE(catalogue().categoryLinks(), lessonFrame == 2 ? QList<int>() : linkPositions());
+    QCOMPARE(catalogue().lessonLinks(), lessons);
     QTEST(f->main().refreshCount, "refreshes");
-    f->dispatch([this] { f->catalogue().scanCoursePage(); }); // finds the same, nothing twice
-    QCOMPARE(f->catalogue().courseMenuItems(),
-             lessonFrame == 2 ? QList<int>() : QList<int>{structure::kCourseMenuItem});
+    // The window shows what the catalogue holds.
+    QCOMPARE(f->entries(f->window().lessonList()).size(), catalogue().lessonLinks().size());
+    if (!lessons.isEmpty())
+        QCOMPARE(f->entries(f->window().lessonList()).constLast(),
+                 QString::number(lessons.constLast()));
 }
 
 void CatalogueTest::category_opensItsLinkWhenListed_data()
 {
-    QTest::addColumn<QStringList>("list1"); // the category links as scanned
+    QTest::addColumn<int>("linksScanned"); // how many category links the last scan found
     QTest::addColumn<int>("category");
-    QTest::newRow("links scanned") << linkPositions() << 2;
-    QTest::newRow("no links scanned") << QStringList() << 3;
-    QTest::newRow("its link not scanned") << linkPositions().mid(0, 3) << 3;
+    QTest::newRow("links scanned") << 4 << 2;
+    QTest::newRow("no links scanned") << 0 << 3;
+    QTest::newRow("its link not scanned") << 3 << 3;
 }
 
 void CatalogueTest::category_opensItsLinkWhenListed()
 {
-    QFETCH(QStringList, list1);
+    QFETCH(int, linksScanned);
     QFETCH(int, category);
-    const QStringList itsLink = {QString("category-%1").arg(category)};
-    for (const QString& entry : list1)
-        f->window().categoryLinks().addItem(entry);
-    f->window().categoryList().select(category);
-    QCOMPARE(f->catalogue().category(), category);
-    QCOMPARE(f->main().clickLog, list1.size() > category ? itsLink : QStringList());
-    // The category link's procedure refills the links with the site's table: they are the same.
-    QCOMPARE(f->entries(f->window().categoryLinks()), list1);
-    // The category's minutes are loaded.
-    QCOMPARE(f->records().required().size(), QList<int>({21, 9, 7, 8}).at(category));
+    if (linksScanned > 0) {
+        for (int gone = 3; gone >= linksScanned; --gone) {
+            FakeElements& links = site.course->elements();
+            for (qsizetype i = 0; i < links.size(); ++i)
+                if (links[i].id == QString("category-%1").arg(gone))
+                    links.removeAt(i--);
+        }
+        catalogue().scanCoursePage();
+    }
+    QCOMPARE(catalogue().categoryLinks().size(), linksScanned);
+    f->main().clickLog.clear();
+    // The learner's choice, made while a handler runs, waits at the event gate.
+    f->dispatch([&] {
+        f->window().categoryList()->setCurrentRow(category);
+        QCOMPARE(catalogue().chosenCategory(), -1);
+    });
+    QCOMPARE(catalogue().category(), category);
+    QCOMPARE(catalogue().chosenCategory(), category);
+    const bool opened = linksScanned > category;
+    QCOMPARE(f->main().clickLog,
+             opened ? QStringList{QString("category-%1").arg(category)} : QStringList());
+    // The site's table of category links is listed once a link was clicked.
+    QCOMPARE(catalogue().categoryLinks(),
+             opened ? page::categoryLinkPositions() : linkPositions().mid(0, linksScanned));
+    // The learner's choice among the category links clicks the current category's link,
+    // whichever entry it was.
+    if (!opened)
+        return;
+    f->main().clickLog.clear();
+    f->window().categoryLinkList()->setCurrentRow(1);
+    QCOMPARE(f->main().clickLog, QStringList{QString("category-%1").arg(category)});
 }
 
-void CatalogueTest::lesson_clicksItsLink_playerCoversMainView_data()
+void CatalogueTest::lesson_clicksItsLinkWhenPageComplete_data()
 {
     QTest::addColumn<ReadyState>("state");
-    QTest::addColumn<QString>("entry"); // List2's second entry
+    QTest::addColumn<int>("lesson");
     QTest::addColumn<QStringList>("clicks");
-    QTest::addColumn<bool>("placed"); // the player view now lies exactly over the main view
-    const QString second = QString::number(structure::lessonLink(1));
-    QTest::newRow("complete page")
-        << ReadyState::Complete << second << QStringList{"lesson-0-2"} << true;
-    QTest::newRow("loading page: no click")
-        << ReadyState::Loading << second << QStringList() << true;
-    QTest::newRow("the first element") << ReadyState::Complete << "0" << QStringList{"a#0"} << true;
-    QTest::newRow("no link there") << ReadyState::Complete << "99" << QStringList() << false;
-    QTest::newRow("not a position") << ReadyState::Complete << "x" << QStringList() << false;
+    QTest::newRow("complete page") << ReadyState::Complete << 1 << QStringList{"lesson-0-2"};
+    QTest::newRow("loading page: chosen, no click") << ReadyState::Loading << 1 << QStringList();
+    QTest::newRow("past the list: nothing") << ReadyState::Complete << 21 << QStringList();
 }
 
-void CatalogueTest::lesson_clicksItsLink_playerCoversMainView()
+void CatalogueTest::lesson_clicksItsLinkWhenPageComplete()
 {
     QFETCH(ReadyState, state);
-    QFETCH(QString, entry);
-    QFETCH(bool, placed);
-    f->catalogue().openCourseMenu(); // the site lists the lessons
-    for (const QString& position : {QString::number(structure::lessonLink(0)), entry})
-        f->window().lessonLinks().addItem(position);
+    QFETCH(int, lesson);
+    QFETCH(QStringList, clicks);
+    catalogue().openCourseMenu(); // the site lists the lessons
+    catalogue().scanCoursePage();
     f->main().clickLog.clear();
     f->main().setReadyState(state);
-    f->main().widget()->setGeometry(8, 8, 900, 600);
-    const QRect before = f->player().widget()->geometry();
-    f->window().lessonLinks().select(1);
-    QTEST(f->main().clickLog, "clicks");
-    QCOMPARE(f->player().widget()->geometry(), placed ? QRect(8, 8, 900, 600) : before);
+    f->player().setLastLoad({platform::LoadOutcome::Succeeded, 200, {}, {}});
+    const int playerLoad = f->player().lastLoad().serial;
+    const catalogue::LessonOpening opening = catalogue().openLesson(lesson);
+    QCOMPARE(f->main().clickLog, clicks);
+    QCOMPARE(opening.clicked, !clicks.isEmpty());
+    QCOMPARE(opening.playerLoadBefore, clicks.isEmpty() ? 0 : playerLoad);
+    QCOMPARE(catalogue().selectedLesson(), lesson < 21 ? lesson : -1);
+    QCOMPARE(f->window().lessonList()->currentRow(), catalogue().selectedLesson());
 }
 
 QTEST_MAIN(CatalogueTest)

@@ -86,11 +86,10 @@ void HonestMinutesTest::player_notOpen_noMinute_reopenedThenSkipped()
     f->player().hung = false;
     f->playerDocument->mediaErrors.clear();
     f->showCoursePage(f->site);
-    f->catalogue().selectLessonAt(1);
+    f->dispatch([this] { f->run().openChosenLesson(1); }); // as the learner chooses it
     f->tick();
     QCOMPARE(f->minute(), 1);
-    QCOMPARE(f->records().studied().at(1),
-             QString::number(f->kinds().count(RunEventKind::MinuteCredited)));
+    QCOMPARE(f->studied(2, 1), f->kinds().count(RunEventKind::MinuteCredited));
     QVERIFY(f->window().studyStatus()->notice().isEmpty());
 }
 
@@ -170,7 +169,7 @@ void HonestMinutesTest::session_confirmedBeforeEveryMinute()
     f->answerSessionChecks(false);
     QCOMPARE(f->minute(), 0);
     QVERIFY(f->session().recovering());
-    QCOMPARE(f->records().studied().at(0), QString("2"));
+    QCOMPARE(f->studied(0, 0), 2);
 }
 
 void HonestMinutesTest::session_siteUnreachable_retriesBackOff()
@@ -217,8 +216,7 @@ void HonestMinutesTest::sleep_heldWhileRunning_releasedOnEveryWayOut()
              [](RunFixture& r) {
                  r.setStudied(0, allDone(0));
                  for (const int category : {1, 2, 3})
-                     r.records().setStudiedRecord(category, "1.99.2.99.3.99.4.99.5.99.6.99.7."
-                                                            "99.8.99.9.99.");
+                     r.setStudied(category, QList<int>(9, 99));
                  for (int tick = 0; tick < 60 && r.timer().isEnabled(); ++tick)
                      r.tick();
              },

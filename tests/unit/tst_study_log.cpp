@@ -58,7 +58,7 @@ void StudyLogTest::run_recordsCreditLessonChangeAndEnd_windowFollows()
     const records::StudyLog log(f.program->config().dataFolder); // the program's own record
     f.window().openStudyRecord(); // open during the run: it follows the record
     f.catalogue().setCategory(3);
-    f.records().setStudiedRecord(3, records::buildStudiedRecord({"44", "0", "0"}));
+    f.records().setRecordText(3, "1.44.2.0.3.0.");
     f.dispatch([&f] { f.run().startStudy(); });
     QCoreApplication::processEvents(); // the window shows the start, then follows again
     for (int i = 0; i < 4; ++i) // the third credits lesson 1 past its 44; the fourth moves on
@@ -118,21 +118,23 @@ void StudyLogTest::record_rotatesAtTheLimit_survivesAnUnwritableFolder()
 void StudyLogTest::summary_countsDoneLessonsAndMinutes()
 {
     // Done only past the requirement; unreadable minutes count 0; fields past the table ignored.
-    const std::array<QString, 4> tables = {"1.10.2.20", "1.5", "", "1.3.2.4"};
-    const std::array<QString, 4> studied = {"1.11.2.20", "1.x", "1.9", "1.4.2.5.3.9"};
+    records::MinuteRecords minutes;
+    minutes.setRecordText(0, "1.51.2.46.3.x");
+    minutes.setRecordText(1, "1.x");
+    minutes.setRecordText(2, "1.46.2.48.3.51.4.44.5.45.6.48.7.54.8.99");
     QList<QList<long long>> figures;
-    for (const records::CategorySummary& s : records::summarizeStudy(tables, studied))
+    for (const records::CategorySummary& s : minutes.summary())
         figures.append({s.lessonsDone, s.lessonCount, s.minutesStudied, s.minutesRequired});
-    QCOMPARE(figures,
-             (QList<QList<long long>>{{1, 2, 31, 30}, {0, 1, 0, 5}, {0, 0, 0, 0}, {2, 2, 9, 7}}));
+    QCOMPARE(figures, (QList<QList<long long>>{
+                          {1, 21, 97, 1035}, {0, 9, 0, 216}, {7, 7, 336, 329}, {0, 8, 0, 415}}));
 }
 
 void StudyLogTest::tray_toolTipAndNotifications()
 {
-    study::StudySnapshot s{true, false, "学校教育", 2, 8, 12, 45, 0, 95};
+    study::StudySnapshot s{true, false, "学校教育", 1, 8, 12, 46, 0, 95};
     QCOMPARE(window::trayToolTip(s), "Lumora\n正在学习：学校教育 第 2 课\n本课 12 / 46 分钟\n"
                                      "预计剩余 1 小时 35 分");
-    s.lesson = 0; // no lesson selected: no lesson figures
+    s.lesson = -1; // no lesson selected: no lesson figures
     QCOMPARE(window::trayToolTip(s), "Lumora\n正在学习：学校教育\n预计剩余 1 小时 35 分");
     // Kind and category of an event, then the notification's text ("" for none) and whether
     // the learner has to act.

@@ -16,47 +16,56 @@ class StudyRulesTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void loadLessonMinutes_readsRecordsOfAnyShape();
+    void studiedRecord_readsAnyShape_writesBackOnlyWhatChanged();
     void progress_decidesTheNextStep();
     void playerWatch_verdicts();
     void loginRetryDelay_doublesUpToTenMinutes();
 };
 
-void StudyRulesTest::loadLessonMinutes_readsRecordsOfAnyShape()
+void StudyRulesTest::studiedRecord_readsAnyShape_writesBackOnlyWhatChanged()
 {
-    const QStringList saved = {"3", "0", "12", "0", "0", "0", "51"},
-                      ordinal = {"1", "2", "3", "4", "5", "6", "7"};
-    const std::pair<QString, QStringList> cases[] = {
-        {"", QStringList(7, "0")}, // nothing studied yet
-        {"1.3.2.0.3.12.4.0.5.0.6.0.7.51.", saved},
-        {"1.1.1.2.1.3.1.4.1.5.1.6.1.7", ordinal},          // lesson numbers are not read
-        {"1.1.2.2.3.3.4.4.5.5.6.6.7.7.8.8", ordinal},      // more pairs than the table
-        {"1.9.2.8.", {"9", "8", "0", "0", "0", "0", "0"}}, // fewer: the rest is 0
-        {"1.x.2.-4.3..4. 7.5.99999999999.6.08.7.3", {"0", "0", "0", "0", "0", "8", "3"}},
+    // A record, its first seven lessons' minutes, and the record after lesson 3 (at 2) is set to 9.
+    const std::tuple<QString, QList<int>, QString> cases[] = {
+        {"", {0, 0, 0, 0, 0, 0, 0}, "1.0.2.0.3.9"}, // nothing studied yet
+        {"1.3.2.0.3.12.4.0.5.0.6.0.7.51.",
+         {3, 0, 12, 0, 0, 0, 51},
+         "1.3.2.0.3.9.4.0.5.0.6.0.7.51."},
+        {"1.1.1.2.1.3.1.4.1.5.1.6.1.7", {1, 2, 3, 4, 5, 6, 7}, "1.1.1.2.1.9.1.4.1.5.1.6.1.7"},
+        {"1.9.2.8.", {9, 8, 0, 0, 0, 0, 0}, "1.9.2.8.3.9."}, // short: extended, closing dot kept
+        {"1.9", {9, 0, 0, 0, 0, 0, 0}, "1.9.2.0.3.9"},
+        {"1.x.2.-4.3..4. 7.5.99999999999.6.08.7.3",
+         {0, 0, 0, 0, 0, 8, 3},
+         "1.x.2.-4.3.9.4. 7.5.99999999999.6.08.7.3"}, // damaged fields count 0 and stay
     };
-    for (const auto& [record, studied] : cases) {
-        const QString& table = requiredMinutesTables().at(2);
-        QCOMPARE(loadLessonMinutes(table, record).studied, studied);
-        // What the save writes loads back the same.
-        QCOMPARE(loadLessonMinutes(table, buildStudiedRecord(studied)).studied, studied);
+    for (const auto& [text, minutes, afterSet] : cases) {
+        StudiedRecord record(text);
+        QList<int> read;
+        for (int lesson = 0; lesson < 7; ++lesson)
+            read << record.minutes(lesson);
+        QCOMPARE(read, minutes);
+        QCOMPARE(record.text(), text); // read and written back unchanged
+        record.setMinutes(2, 9);
+        QCOMPARE(record.text(), afterSet);
+        QCOMPARE(StudiedRecord(afterSet).minutes(2), 9);
     }
+    QCOMPARE(requiredMinutes(requiredMinutesTables().at(2)),
+             (QList<int>{45, 47, 50, 43, 44, 47, 53}));
 }
 
 void StudyRulesTest::progress_decidesTheNextStep()
 {
     // Selected lesson (of 7), required, studied, and the step.
     using P = LessonProgress;
-    const std::tuple<int, QString, QString, P> cases[] = {
-        {0, "50", "49", P::StillStudying}, {0, "50", "50", P::Unknown}, // equal is not done
-        {0, "50", "51", P::NextLesson},                                 // one past: move on
-        {6, "53", "54", P::NextCategory}, // the last lesson done: the next category
-        {6, "53", "53", P::Unknown},      // the last lesson, equal
-        {0, "50.9", "50.2", P::Unknown},  // the whole parts compare
-        {-1, "50", "60", P::Unknown},     // nothing selected
-        {0, "50", "abc", P::Unknown},     // not a number
+    const std::tuple<int, int, int, P> cases[] = {
+        {0, 50, 49, P::StillStudying}, {0, 50, 50, P::Unknown}, // equal is not done
+        {0, 50, 51, P::NextLesson},                             // one past: move on
+        {6, 53, 54, P::NextCategory}, // the last lesson done: the next category
+        {6, 53, 53, P::Unknown},      // the last lesson, equal
+        {-1, 50, 60, P::Unknown},     // nothing selected
     };
     for (const auto& [selected, required, studied, progress] : cases)
-        QCOMPARE(lessonProgress(selected, 7, required, studied), progress);
+        QCOMPARE(lessonProgress(selected, 7, LessonMinutes{required, studied}), progress);
+    QCOMPARE(lessonProgress(0, 7, std::nullopt), P::Unknown); // a lesson the timetable lacks
 }
 
 // What successive ticks on one lesson found, and what they decided, one letter a tick:

@@ -1,9 +1,8 @@
-// The study run's honest minutes: a tick credits its minute only while the lesson's player is
-// really open (loaded, answering, not the login page, its video able to play); a player that is
-// not open is opened again, one that keeps failing is skipped for the run, and a session that
-// ended is logged in again before the run goes on.
+// The study run's care of the lesson's player and of the site's session: a tick credits its
+// minute only while the lesson's player is really open (loaded, answering, not the login page,
+// its video able to play); a player that is not open is opened again, one that keeps failing is
+// skipped for the run, and a session that ended is logged in again before the run goes on.
 
-#include "page/login_form.h"
 #include "platform/logging.h"
 #include "study/study_run.h"
 
@@ -11,65 +10,34 @@ namespace lumora::study {
 
 using records::RunEventKind;
 
-PlayerState StudyRun::observePlayer()
-{
-    if (page::showsLoginPage(m_views.main()))
-        return PlayerState::LoginPage;
-    const platform::LoadInfo load = m_views.player().lastLoad();
-    if (load.serial == m_playerLoadAtClick)
-        return PlayerState::NotOpened;
-    switch (load.outcome) {
-    case platform::LoadOutcome::NotLoaded:
-    case platform::LoadOutcome::Loading:
-        return PlayerState::Loading;
-    case platform::LoadOutcome::NetworkError:
-        return PlayerState::SiteDown;
-    case platform::LoadOutcome::HttpError:
-    case platform::LoadOutcome::RendererGone:
-        return PlayerState::Failed;
-    case platform::LoadOutcome::Succeeded:
-        break;
-    }
-    switch (page::checkForLoginPage(m_views.player())) {
-    case page::LoginCheck::LoginPage:
-        return PlayerState::LoginPage;
-    case page::LoginCheck::Unreadable:
-        return PlayerState::Unreadable;
-    case page::LoginCheck::OtherPage:
-        break;
-    }
-    const platform::MediaReport media = m_views.player().mediaErrors();
-    m_lastMediaErrors = media.errorCodes;
-    if (!media.ok())
-        return PlayerState::Unreadable;
-    // MediaError.code 4: the source is in a format this engine does not play.
-    if (media.errorCodes.contains(4))
-        return PlayerState::VideoUnsupported;
-    return media.errorCodes.isEmpty() ? PlayerState::Open : PlayerState::VideoFailed;
-}
-
-TickVerdict StudyRun::watchPlayer()
+int StudyRun::lookAfterPlayer()
 {
     if (m_rendererEnded) {
         // The main view shared the ended renderer (the player is its pop-up) and lost its
         // course page with it: the category is opened again to reach the lesson. Should the
         // main view not have its page back yet, no link is clicked, and the next tick finds no
         // player of this lesson and opens it again.
-        openCategoryAt(m_lessonIndex);
+        openCategoryAt(lessonIndex());
         m_rendererEnded = false;
-        return {};
+        return -1;
     }
-    const PlayerState state = observePlayer();
+    const PlayerObservation seen = observePlayer(m_views, m_navigator);
     const bool distrusted = m_playerWatch.siteCheckDistrusted();
     const TickVerdict verdict =
-        m_playerWatch.judge({m_catalogue.category(), m_catalogue.selectedLesson()}, state,
+        m_playerWatch.judge({m_catalogue.category(), m_catalogue.selectedLesson()}, seen.state,
                             m_platform.siteProbe().lastAnswer());
     if (m_playerWatch.siteCheckDistrusted() != distrusted)
         qCWarning(lcStudy) << (distrusted ? "the site check finds the site again: trusted again"
                                           : "the site check keeps finding no site while the "
                                             "engine loads its pages: the engine's word counts");
-    if (state == PlayerState::VideoFailed || state == PlayerState::VideoUnsupported)
-        reportVideoFailure();
+    actOn(verdict, seen);
+    return verdict.credit ? m_views.player().lastLoad().serial : -1;
+}
+
+void StudyRun::actOn(const TickVerdict& verdict, const PlayerObservation& seen)
+{
+    if (seen.state == PlayerState::VideoFailed || seen.state == PlayerState::VideoUnsupported)
+        reportVideoFailure(seen.mediaErrors);
     if (verdict.sessionEnded)
         beginRecovery();
     else if (verdict.cannotPlay)
@@ -79,20 +47,19 @@ TickVerdict StudyRun::watchPlayer()
     else if (verdict.skip)
         skipLesson();
     else if (verdict.reopen)
-        reopenLesson(state);
+        reopenLesson(seen.state);
     else if (verdict.credit)
         emit notice({});
-    return verdict;
 }
 
-void StudyRun::reportVideoFailure()
+void StudyRun::reportVideoFailure(const QList<int>& mediaErrors)
 {
     const LessonKey lesson{m_catalogue.category(), m_catalogue.selectedLesson()};
     if (lesson == m_videoFailureReported)
         return;
     m_videoFailureReported = lesson;
     QStringList codes;
-    for (const int code : std::as_const(m_lastMediaErrors))
+    for (const int code : mediaErrors)
         codes << QString::number(code);
     qCWarning(lcStudy).nospace() << "the video of lesson " << lesson.lesson + 1 << " of category "
                                  << lesson.category << " cannot play (media error "
@@ -128,12 +95,10 @@ void StudyRun::reopenLesson(PlayerState state)
         return;
     }
     // A lesson list the scan missed (the site was slow) is found by opening the category again.
-    if (lesson < 0 || lesson >= m_catalogue.lessonCount()) {
-        openCategoryAt(m_lessonIndex);
-    } else {
-        disownPlayer();
-        m_catalogue.selectLessonAt(lesson);
-    }
+    if (lesson < 0 || lesson >= m_catalogue.lessonCount())
+        openCategoryAt(lessonIndex());
+    else
+        lessonOpened(m_navigator.openLesson(lesson));
 }
 
 void StudyRun::skipLesson()
@@ -143,17 +108,20 @@ void StudyRun::skipLesson()
                                  << m_catalogue.category()
                                  << " for this run: its player kept failing";
     report(RunEventKind::LessonSkipped, lesson);
-    emit notice(QStringLiteral("第 %1 课的页面多次无法打开，本次学习跳过该课").arg(lesson + 1));
-    goToNextLesson();
+    emit notice(
+        QStringLiteral("%1的页面多次无法打开，本次学习跳过该课").arg(records::lessonName(lesson)));
+    if (const auto opening = m_navigator.openNextLesson())
+        lessonOpened(*opening);
+    else
+        openNextCategory();
 }
 
 void StudyRun::beginRecovery()
 {
     qCWarning(lcStudy).nospace() << "the site's session ended during category "
-                                 << m_catalogue.category() << ", lesson " << m_lessonIndex + 1
+                                 << m_catalogue.category() << ", lesson " << lessonIndex() + 1
                                  << ": logging in again";
-    m_views.showPlayer(false);
-    m_views.showMain();
+    emit playerShown(false);
     follow(m_session.beginRecovery());
 }
 
@@ -174,10 +142,10 @@ void StudyRun::follow(const session::RecoveryStep& step)
 void StudyRun::resumeRun()
 {
     qCInfo(lcStudy).nospace() << "logged in again; resuming category " << m_catalogue.category()
-                              << " at lesson " << m_lessonIndex + 1;
-    report(RunEventKind::SessionRecovered, m_lessonIndex);
+                              << " at lesson " << lessonIndex() + 1;
+    report(RunEventKind::SessionRecovered, lessonIndex());
     emit notice({});
-    openCategoryAt(m_lessonIndex);
+    openCategoryAt(lessonIndex());
 }
 
 void StudyRun::pauseRun(const QString& why, bool logInAgain)
@@ -185,13 +153,12 @@ void StudyRun::pauseRun(const QString& why, bool logInAgain)
     qCWarning(lcStudy) << "run paused:" << why;
     m_session.cancelRecovery();
     setClockRunning(false);
-    m_views.showPlayer(false);
-    m_views.showMain();
+    emit playerShown(false);
     if (logInAgain)
         m_session.offerLogin();
     emit statusMessage(why);
     emit notice(why);
-    report(RunEventKind::RunPaused, m_lessonIndex, m_runMinutes, why);
+    report(RunEventKind::RunPaused, lessonIndex(), m_runMinutes, why);
     updateStatus();
 }
 

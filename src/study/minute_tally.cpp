@@ -1,0 +1,44 @@
+#include "study/minute_tally.h"
+
+namespace lumora::study {
+
+void MinuteTally::tick(int openPlayer)
+{
+    m_ticks += 1;
+    m_openNow = openPlayer >= 0;
+    if (m_ticks == 1)
+        m_player = openPlayer;
+    else if (openPlayer != m_player)
+        m_player = -1;
+}
+
+MinuteTally::Outcome MinuteTally::close(bool sessionConfirmed, bool recovering)
+{
+    m_ticks = 0;
+    if (recovering)
+        return Outcome::Recovering;
+    if (!m_openNow)
+        return Outcome::PlayerNotOpen;
+    if (m_player < 0)
+        return Outcome::PlayerOpenedDuringMinute;
+    return sessionConfirmed ? Outcome::Credit : Outcome::SessionUnconfirmed;
+}
+
+const char* outcomeReason(MinuteTally::Outcome outcome)
+{
+    switch (outcome) {
+    case MinuteTally::Outcome::Credit:
+        return "credited";
+    case MinuteTally::Outcome::Recovering:
+        return "logging in again";
+    case MinuteTally::Outcome::PlayerNotOpen:
+        return "the lesson's player is not open";
+    case MinuteTally::Outcome::PlayerOpenedDuringMinute:
+        return "the lesson's player opened during the minute";
+    case MinuteTally::Outcome::SessionUnconfirmed:
+        return "the site did not confirm the session";
+    }
+    return "";
+}
+
+} // namespace lumora::study

@@ -1,0 +1,44 @@
+#pragma once
+
+// Whether a study minute is credited. Every third tick closes a minute, which counts only when one
+// and the same player of the lesson was open at each of its ticks (the site counts a player from
+// its opening, not from the minute's start) and the site confirmed the session on the tick before.
+// Pure logic: the study run tells it what each tick found.
+
+namespace lumora::study {
+
+class MinuteTally
+{
+public:
+    static constexpr int kTicksPerMinute = 3;
+
+    enum class Outcome
+    {
+        Credit,
+        Recovering,               // logging in again
+        PlayerNotOpen,            // the lesson's player was not open at the minute's last tick
+        PlayerOpenedDuringMinute, // another player (or none) was open at an earlier tick
+        SessionUnconfirmed,       // the site did not confirm the session
+    };
+
+    // A new run: the next tick starts a minute.
+    void reset() { *this = MinuteTally(); }
+    // One tick: the load serial of the lesson's player when it was open, or -1.
+    void tick(int openPlayer);
+    // Whether this tick is the one before the minute's last, when the session is asked.
+    bool asksSession() const { return m_ticks == kTicksPerMinute - 1; }
+    // Whether this tick closes the minute: close() it then.
+    bool closesMinute() const { return m_ticks == kTicksPerMinute; }
+    Outcome close(bool sessionConfirmed, bool recovering);
+    // Ticks of the minute under way (0 to 2 between ticks).
+    int ticks() const { return m_ticks; }
+
+private:
+    int m_ticks = 0;
+    int m_player = -1;      // the player open at every tick of this minute so far, or -1
+    bool m_openNow = false; // whether a player was open at the last tick
+};
+
+const char* outcomeReason(MinuteTally::Outcome outcome);
+
+} // namespace lumora::study

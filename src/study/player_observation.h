@@ -1,0 +1,21 @@
+#pragma once
+
+// What a study tick finds of the lesson's player, read off the two views.
+
+#include "page/browser_views.h"
+#include "study/lesson_navigator.h"
+#include "study/player_watch.h"
+
+#include <QList>
+
+namespace lumora::study {
+
+struct PlayerObservation
+{
+    PlayerState state = PlayerState::NotOpened;
+    QList<int> mediaErrors; // the MediaError codes the player's page reports
+};
+
+PlayerObservation observePlayer(const page::BrowserViews& views, const LessonNavigator& navigator);
+
+} // namespace lumora::study
