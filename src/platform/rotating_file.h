@@ -33,7 +33,6 @@ public:
     {
         bool write = false;  // the line was not written
         bool rotate = false; // the full file could not be moved aside: it grows on
-        bool operator==(const NewFailures&) const = default;
     };
     // Appends `line`, which ends in a line break.
     NewFailures append(const QByteArray& line);
