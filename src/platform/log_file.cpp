@@ -88,7 +88,8 @@ LogFile::~LogFile()
 
 QString LogFile::pathIn(const QString& folder)
 {
-    return QDir(folder).filePath(QStringLiteral("lumora.log"));
+    // No folder: nowhere to write, rather than the working directory.
+    return folder.isEmpty() ? QString() : QDir(folder).filePath(QStringLiteral("lumora.log"));
 }
 
 } // namespace lumora::platform
