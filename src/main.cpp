@@ -15,7 +15,6 @@
 #include <QIcon>
 #include <QScreen>
 #include <QStandardPaths>
-#include <QStatusBar>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -108,12 +107,12 @@ int main(int argc, char* argv[])
     // page has loaded: the question needs a page of its own, which would slow the start.
     auto askedH264 = std::make_shared<QMetaObject::Connection>();
     *askedH264 = QObject::connect(
-        &mainWindow.mainView(), &platform::BrowserControl::documentComplete, &mainWindow,
+        &mainWindow.mainView(), &platform::BrowserControl::documentLoaded, &mainWindow,
         [&platform, &mainWindow, askedH264] {
             QObject::disconnect(*askedH264);
             platform.checkH264Playback([&mainWindow](bool canPlay) {
                 if (!canPlay)
-                    mainWindow.statusBar()->showMessage(QStringLiteral(
+                    mainWindow.showStatusMessage(QStringLiteral(
                         "此浏览器引擎不能播放 H.264 (MP4) 视频，MP4 格式的课程将无法播放。"));
             });
         });

@@ -82,7 +82,7 @@ void Program::connectWindow()
             &session::SiteSession::setUserName);
     connect(w, &window::MainWindow::passwordEdited, m_session.get(),
             &session::SiteSession::setPassword);
-    connect(&m_views->main(), &platform::BrowserControl::documentComplete, this,
+    connect(&m_views->main(), &platform::BrowserControl::documentLoaded, this,
             viaGate([this] { m_session->onMainPageLoaded(); }));
     connect(m_windowRouting.get(), &page::WindowRouting::pageClosedWindow, this,
             viaGate([this] { quit(); }));

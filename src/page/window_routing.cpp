@@ -6,7 +6,7 @@ WindowRouting::WindowRouting(BrowserViews& views)
 {
     // The engine needs its answer at once, so this does not wait at the event gate.
     views.main().setNewWindowHandler([player = &views.player()] { return player; });
-    connect(&views.main(), &platform::BrowserControl::windowClosing, this,
+    connect(&views.main(), &platform::BrowserControl::windowClosedByPage, this,
             &WindowRouting::pageClosedWindow);
 }
 

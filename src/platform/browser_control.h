@@ -10,8 +10,8 @@ class QWidget;
 
 namespace lumora::platform {
 
-// Document ready states. Only Complete (4) is ever tested; the values are those the site's
-// pages and the program have always used.
+// The ready state of the document shown, in the order a load goes through them. Only Complete is
+// ever tested: the program acts on a page once it has finished loading.
 enum class ReadyState
 {
     Uninitialized = 0, // no document yet
@@ -89,18 +89,19 @@ public:
     // The media errors of the page shown, every frame of it included. One round trip.
     virtual MediaReport mediaErrors() = 0;
 
-    // NewWindow2: asked synchronously when a page in this control opens a new window (script or
-    // link target). The handler returns the control that is to show the new window, or nullptr
-    // to refuse it.
+    // The new-window question, asked synchronously when a page in this control opens a new
+    // window (script or link target). The handler returns the control that is to show the new
+    // window, or nullptr to refuse it.
     using NewWindowHandler = std::function<BrowserControl*()>;
     virtual void setNewWindowHandler(NewWindowHandler handler) = 0;
 
 signals:
-    // DocumentComplete: a document finished loading in this control, the top-level one or a
+    // Document complete: a document finished loading in this control, the top-level one or a
     // frame's.
-    void documentComplete(const QUrl& url);
-    // WindowClosing: a page in this control closed its own window by script.
-    void windowClosing();
+    void documentLoaded(const QUrl& url);
+    // The page closed its window: a page in this control closed its own window by script
+    // (window.close()). The control and its widget stay; what it means is the caller's to say.
+    void windowClosedByPage();
 };
 
 } // namespace lumora::platform

@@ -15,15 +15,16 @@ public:
     virtual std::chrono::milliseconds now() const = 0;
     // The wall clock (milliseconds since 1970): it moves on while the machine sleeps.
     virtual std::chrono::milliseconds wallNow() const = 0;
-    // Processes pending window events until `deadline` (on now()'s scale) or until nothing is
-    // left to do for a while; may return early. Other handlers, browser events and timer
-    // ticks may run inside.
+    // Processes pending events (input, browser signals, timer ticks) until `deadline` (on
+    // now()'s scale) or until nothing is left to do for a while; may return early. Other
+    // handlers may run inside.
     virtual void processEventsUntil(std::chrono::milliseconds deadline) = 0;
 };
 
-// A repeating timer with an enabled flag and an interval, like the window's study clock. Like a
-// QTimer, it never ticks again while a handler of its own tick still runs (also when that handler
-// waits, shows a box or processes events).
+// A repeating timer with an enabled flag and an interval: the study run's one-tick-a-second
+// clock, faked in tests so that a minute passes at once. Like a QTimer, it never ticks again while
+// a handler of its own tick still runs (also when that handler waits, shows a box or processes
+// events).
 class Timer : public QObject
 {
     Q_OBJECT

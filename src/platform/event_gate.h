@@ -39,7 +39,6 @@ public:
     void wait(Clock& clock, std::chrono::milliseconds duration, const std::function<bool()>& stop);
 
     bool handlerRunning() const { return m_running; }
-    std::size_t heldCount() const { return m_held.size(); }
 
 private:
     struct Held

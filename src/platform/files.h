@@ -41,8 +41,8 @@ bool replaceFile(const QString& from, const QString& to);
 // Text in the system's 8-bit code page (UTF-8 on Linux).
 QByteArray toSystemCodePage(const QString& text);
 // Where that code page is UTF-8 (Linux; Windows with its system-wide UTF-8 option), bytes that
-// are not valid UTF-8 are read as GB18030 instead: files written by the old program on a Chinese
-// Windows are in GBK, which GB18030 contains.
+// are not valid UTF-8 are read as GB18030 instead: state files written by earlier versions on a
+// Chinese Windows hold the user name and password in GBK, which GB18030 contains.
 QString fromSystemCodePage(const QByteArray& bytes);
 
 } // namespace lumora::platform

@@ -1,33 +1,20 @@
 #include "platform/log_file.h"
 
-#include "platform/files.h"
 #include "platform/logging.h"
+#include "platform/rotating_file.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QMutex>
 #include <atomic>
 
 namespace lumora::platform {
 
-struct LogFile::Sink
-{
-    QString folder, path, previousPath;
-    qint64 rotateBytes = kRotateBytes;
-    bool failureTold = false;
-
-    bool write(const QByteArray& line);
-    // Writes the line; the notice to pass on when the file first fails.
-    QString append(const QByteArray& line);
-};
-
 namespace {
 
 // Qt logs from any thread: one line at a time goes to the file.
 QBasicMutex g_mutex;
-LogFile::Sink* g_sink = nullptr; // guarded by g_mutex
+RotatingFile* g_file = nullptr; // guarded by g_mutex
 std::atomic<QtMessageHandler> g_previous{nullptr};
 
 const char* levelName(QtMsgType type)
@@ -66,8 +53,9 @@ void handleMessage(QtMsgType type, const QMessageLogContext& context, const QStr
     if (context.category && qstrncmp(context.category, "lumora.", 7) == 0) {
         const QByteArray line = formatLine(type, context.category, message);
         const QMutexLocker lock(&g_mutex);
-        if (g_sink)
-            notice = g_sink->append(line);
+        if (g_file && g_file->append(line).write)
+            notice = QStringLiteral("cannot write the log file %1")
+                         .arg(QDir::toNativeSeparators(g_file->path()));
     }
     const QtMessageHandler previous = g_previous.load();
     if (!previous)
@@ -80,46 +68,12 @@ void handleMessage(QtMsgType type, const QMessageLogContext& context, const QStr
 
 } // namespace
 
-bool LogFile::Sink::write(const QByteArray& line)
+LogFile::LogFile(const QString& folder) : m_file(std::make_unique<RotatingFile>(pathIn(folder)))
 {
-    if (!QDir().mkpath(folder))
-        return false;
-    // The old lines are kept whole in lumora.1.log; when the replace fails, this file grows on.
-    const QFileInfo current(path);
-    if (current.size() > 0 && current.size() + line.size() > rotateBytes)
-        replaceFile(path, previousPath);
-    QFile file(path);
-    // Unbuffered: the line goes to the file in one write, so a kill leaves no half line.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        return false;
-    // A byte-order mark, for Notepad before Windows 10 1903, which reads text without one in the
-    // ANSI code page.
-    const QByteArray bytes = file.size() == 0 ? "\xEF\xBB\xBF" + line : line;
-    return file.write(bytes) == bytes.size();
-}
-
-QString LogFile::Sink::append(const QByteArray& line)
-{
-    if (write(line)) {
-        failureTold = false;
-        return {};
-    }
-    if (failureTold)
-        return {};
-    failureTold = true;
-    return QStringLiteral("cannot write the log file %1").arg(QDir::toNativeSeparators(path));
-}
-
-LogFile::LogFile(const QString& folder, qint64 rotateBytes) : m_sink(std::make_unique<Sink>())
-{
-    m_sink->folder = folder;
-    m_sink->path = pathIn(folder);
-    m_sink->previousPath = previousPathIn(folder);
-    m_sink->rotateBytes = rotateBytes;
     {
         const QMutexLocker lock(&g_mutex);
-        Q_ASSERT(!g_sink);
-        g_sink = m_sink.get();
+        Q_ASSERT(!g_file);
+        g_file = m_file.get();
     }
     m_previous = qInstallMessageHandler(handleMessage);
     g_previous.store(m_previous);
@@ -129,17 +83,13 @@ LogFile::~LogFile()
 {
     qInstallMessageHandler(m_previous);
     const QMutexLocker lock(&g_mutex);
-    g_sink = nullptr;
+    g_file = nullptr;
 }
 
 QString LogFile::pathIn(const QString& folder)
 {
-    return QDir(folder).filePath(QStringLiteral("lumora.log"));
-}
-
-QString LogFile::previousPathIn(const QString& folder)
-{
-    return QDir(folder).filePath(QStringLiteral("lumora.1.log"));
+    // No folder: nowhere to write, rather than the working directory.
+    return folder.isEmpty() ? QString() : QDir(folder).filePath(QStringLiteral("lumora.log"));
 }
 
 } // namespace lumora::platform

@@ -13,8 +13,9 @@ class QWidget;
 
 namespace lumora::platform {
 
-// Everything the window needs from the machine, handed to it at construction.
-// The real set is built by QtPlatform; unit tests hand in fakes.
+// Everything the program needs from the machine, handed to app::Program at construction and
+// passed on to the roles that use it. The real set is built by QtPlatform; unit tests hand in
+// fakes, so that the whole program runs without an engine, real time or a desktop.
 class Platform
 {
 public:

@@ -17,8 +17,9 @@ struct StateFilePlaces
 
 // Windows: c:\boot.txt, where the state has always been kept; boot.txt in the user's local
 // application data folder, for the standard user who may not create or replace files in c:\;
-// and the copy that Windows' file virtualisation made of the old program's c:\boot.txt
-// (%LOCALAPPDATA%\VirtualStore\boot.txt), read so that a learner keeps their minutes.
+// and %LOCALAPPDATA%\VirtualStore\boot.txt, where Windows' file virtualisation put state files
+// written by earlier versions to c:\ (user name, password and studied minutes), read so that a
+// learner keeps their minutes.
 // Elsewhere: boot.txt in the application data folder alone.
 StateFilePlaces defaultStateFilePlaces();
 

@@ -1,7 +1,8 @@
 #pragma once
 
-// What happens during a study run, as the window reports it to whoever keeps a record of it or
-// tells the learner (the run record, the tray). Plain data; categories and lessons count from 0.
+// What happens during a study run, as the study run reports it to whoever keeps a record of it or
+// tells the learner (the run record, the tray, the window's "学习记录" view). Plain data, so that
+// none of them depends on the run; categories and lessons count from 0.
 
 #include <QString>
 

@@ -1,13 +1,10 @@
 #include "records/study_log.h"
 
-#include "platform/files.h"
 #include "platform/logging.h"
 #include "records/timetable.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 namespace lumora::records {
 
@@ -92,7 +89,7 @@ QString describeRunEvent(const RunEvent& event)
     return QStringLiteral("未知事件 %1").arg(static_cast<int>(event.kind));
 }
 
-StudyLog::StudyLog(QString dataFolder) : m_folder(std::move(dataFolder)) {}
+StudyLog::StudyLog(const QString& dataFolder) : m_file(pathIn(dataFolder)) {}
 
 QString StudyLog::pathIn(const QString& dataFolder)
 {
@@ -102,8 +99,7 @@ QString StudyLog::pathIn(const QString& dataFolder)
 
 QString StudyLog::previousPathIn(const QString& dataFolder)
 {
-    return dataFolder.isEmpty() ? QString()
-                                : QDir(dataFolder).filePath(QStringLiteral("study-log.1.txt"));
+    return platform::RotatingFile::previousPathOf(pathIn(dataFolder));
 }
 
 void StudyLog::record(const RunEvent& event)
@@ -111,67 +107,13 @@ void StudyLog::record(const RunEvent& event)
     const QString text =
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
         QStringLiteral("  ") + describeRunEvent(event) + QLatin1Char('\n');
-    if (append(text.toUtf8())) {
-        m_writeFailureLogged = false;
-        return;
-    }
-    if (!m_writeFailureLogged) {
-        m_writeFailureLogged = true;
-        qCWarning(lcState) << "cannot write the run record"
-                           << (m_folder.isEmpty() ? QStringLiteral("(no data folder)") : path())
-                           << "- run events are not recorded until it can be written";
-    }
-}
-
-bool StudyLog::append(const QByteArray& line)
-{
-    if (m_folder.isEmpty() || !QDir().mkpath(m_folder))
-        return false;
-    QByteArray bytes = line;
-    // A line cut short before (a full disk, another program) would swallow this one.
-    if (!m_tailChecked && !endsWithLineBreak())
-        bytes.prepend('\n');
-    if (rotateIfFull(bytes.size()))
-        bytes = line; // a new file has nothing to finish
-    // A new file starts with a byte-order mark: Notepad before Windows 10 1903 would otherwise
-    // read the Chinese text in the ANSI code page.
-    if (QFileInfo(path()).size() == 0)
-        bytes.prepend("\xEF\xBB\xBF");
-    QFile file(path());
-    // Unbuffered: the whole line goes to the file in one write, at once, so a kill leaves
-    // either the line or nothing.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        return false;
-    const bool whole = file.write(bytes) == bytes.size();
-    m_tailChecked = whole;
-    return whole;
-}
-
-bool StudyLog::rotateIfFull(qint64 incoming)
-{
-    const QFileInfo current(path());
-    if (!current.exists() || current.size() + incoming <= kRotateBytes)
-        return false;
-    // The older record stays until the one replacing it is in its place.
-    if (platform::replaceFile(path(), previousPath())) {
-        m_rotateFailureLogged = false;
-        return true;
-    }
-    // The record goes on growing in the current file until the rotation succeeds.
-    if (!m_rotateFailureLogged) {
-        m_rotateFailureLogged = true;
+    const platform::RotatingFile::NewFailures failures = m_file.append(text.toUtf8());
+    if (failures.rotate)
         qCWarning(lcState) << "cannot rotate the run record" << path() << "to" << previousPath();
-    }
-    return false;
-}
-
-bool StudyLog::endsWithLineBreak() const
-{
-    QFile file(path());
-    if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
-        return true; // a missing or empty file has no unfinished line
-    file.seek(file.size() - 1);
-    return file.read(1) == "\n";
+    if (failures.write)
+        qCWarning(lcState) << "cannot write the run record"
+                           << (path().isEmpty() ? QStringLiteral("(no data folder)") : path())
+                           << "- run events are not recorded until it can be written";
 }
 
 } // namespace lumora::records

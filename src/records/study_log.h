@@ -1,12 +1,12 @@
 #pragma once
 
 // The run record: one line of plain text (UTF-8) per run event, with the local date and time,
-// appended to study-log.txt in the data folder. The learner reads it in the "学习记录" window or
-// with any text editor.
+// appended to study-log.txt in the data folder (a platform::RotatingFile: study-log.1.txt holds
+// the lines before). The learner reads it in the "学习记录" window or with any text editor.
 
+#include "platform/rotating_file.h"
 #include "records/run_event.h"
 
-#include <QByteArray>
 #include <QString>
 
 namespace lumora::records {
@@ -20,31 +20,23 @@ class StudyLog final
 {
 public:
     // The file rotates before it would grow past this; one older file is kept.
-    static constexpr qint64 kRotateBytes = 1024 * 1024;
+    static constexpr qint64 kRotateBytes = platform::RotatingFile::kRotateBytes;
 
     // An empty `dataFolder` means there is nowhere to write: every line is dropped (logged once).
-    explicit StudyLog(QString dataFolder);
+    explicit StudyLog(const QString& dataFolder);
     Q_DISABLE_COPY_MOVE(StudyLog)
 
     static QString pathIn(const QString& dataFolder);
     static QString previousPathIn(const QString& dataFolder);
-    QString path() const { return pathIn(m_folder); }
-    QString previousPath() const { return previousPathIn(m_folder); }
+    QString path() const { return m_file.path(); }
+    QString previousPath() const { return m_file.previousPath(); }
 
     // Appends the event's line stamped with the local date and time. Never fails for the caller:
-    // a file that cannot be written is logged on lcState once, until a later line is written.
+    // a file that cannot be written or rotated is logged on lcState once, until it works again.
     void record(const RunEvent& event);
 
 private:
-    bool append(const QByteArray& line);
-    // Moves a file that `incoming` bytes would take past the limit aside; true when it did.
-    bool rotateIfFull(qint64 incoming);
-    bool endsWithLineBreak() const;
-
-    QString m_folder;
-    bool m_tailChecked = false; // whether the file's last line is known to be whole
-    bool m_writeFailureLogged = false;
-    bool m_rotateFailureLogged = false;
+    platform::RotatingFile m_file;
 };
 
 } // namespace lumora::records

@@ -260,7 +260,7 @@ void FlowTest::pageClosingItsWindow_endsTheProgramOnce()
     mainView().navigate(site->url("/test/close-self"));
     WAIT_VERIFY(unloaded.count() == 1);
     QVERIFY(!window().isVisible());
-    emit mainView().windowClosing(); // a second request changes nothing
+    emit mainView().windowClosedByPage(); // a second request changes nothing
     QCoreApplication::processEvents();
     QCOMPARE(unloaded.count(), 1);
 }

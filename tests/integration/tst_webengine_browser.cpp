@@ -104,7 +104,7 @@ QList<int> found(BrowserControl& browser, const QString& tag, std::vector<Elemen
 // never looks complete in between.
 bool load(BrowserControl& browser, const QUrl& url)
 {
-    QSignalSpy spy(&browser, &BrowserControl::documentComplete);
+    QSignalSpy spy(&browser, &BrowserControl::documentLoaded);
     browser.navigate(url);
     return browser.readyState() == ReadyState::Loading &&
            browser.lastLoad().outcome == LoadOutcome::Loading && waitUntil([&] {
@@ -405,7 +405,7 @@ void TestWebEngineBrowser::framesReportTheirLoads_mediaAsked()
     // is recognised when its course frame arrives.
     m_server->put("/framed.html",
                   "<iframe src='plain.html?1'></iframe><iframe src='plain.html?2'>");
-    QSignalSpy completed(m_main.get(), &BrowserControl::documentComplete);
+    QSignalSpy completed(m_main.get(), &BrowserControl::documentLoaded);
     QVERIFY(loadMain("/framed.html"));
     WAIT_VERIFY(completed.count() >= 3);
     // Which media the engine plays: WebM here, a made-up type nowhere.

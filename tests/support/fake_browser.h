@@ -140,7 +140,7 @@ public:
     QStringList clickLog;
 
     // --- Raising the control's events ---
-    void completeDocument() { emit documentComplete(QUrl(QStringLiteral("about:fake"))); }
+    void completeDocument() { emit documentLoaded(QUrl(QStringLiteral("about:fake"))); }
     // A page asks for a new window; returns the control that the handler chose.
     BrowserControl* requestNewWindow() { return m_newWindow ? m_newWindow() : nullptr; }
 

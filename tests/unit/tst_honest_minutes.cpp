@@ -224,7 +224,7 @@ void HonestMinutesTest::sleep_heldWhileRunning_releasedOnEveryWayOut()
             {"program quits", [](RunFixture& r) { r.program->quit(); }, RunEventKind::ProgramQuit},
             {"the window is closed", [](RunFixture& r) { r.window().close(); },
              RunEventKind::ProgramQuit},
-            {"a page closes the window", [](RunFixture& r) { emit r.main().windowClosing(); },
+            {"a page closes the window", [](RunFixture& r) { emit r.main().windowClosedByPage(); },
              RunEventKind::ProgramQuit},
         };
     for (const auto& [name, wayOut, recorded] : ways) {

@@ -13,7 +13,7 @@ namespace lumora::platform {
 namespace {
 
 constexpr QLatin1String kProfileFolder("browser");
-// The run record (study::StudyLog) and its previous file, kept in the same data folder.
+// The run record (records::StudyLog) and its previous file, kept in the same data folder.
 constexpr QLatin1String kRunRecordFiles[] = {QLatin1String("study-log.txt"),
                                              QLatin1String("study-log.1.txt")};
 
@@ -22,39 +22,39 @@ QString absolute(const QString& folder)
     return QDir::cleanPath(QDir(folder).absolutePath());
 }
 
-// Moves the run record to `local` when only `legacy` has one, so that the learner's "学习记录"
+// Moves the run record to `local` when only `roaming` has one, so that the learner's "学习记录"
 // goes on where it was. Both files go, or neither: one without the other mixes two histories.
 void settleRunRecord(const EngineFolders& folders)
 {
-    const QDir local(folders.local), legacy(folders.legacy);
+    const QDir local(folders.local), roaming(folders.roaming);
     QStringList found;
     for (const QLatin1String name : kRunRecordFiles) {
         if (local.exists(name))
             return;
-        if (legacy.exists(name))
+        if (roaming.exists(name))
             found << name;
     }
     if (found.isEmpty())
         return;
     if (!QDir().mkpath(folders.local)) {
-        qCWarning(lcState) << "could not move the run record from" << folders.legacy << "to"
+        qCWarning(lcState) << "could not move the run record from" << folders.roaming << "to"
                            << folders.local << "- the folder cannot be made";
         return;
     }
     QStringList moved;
     for (const QString& name : std::as_const(found)) {
-        if (QFile::rename(legacy.filePath(name), local.filePath(name))) {
+        if (QFile::rename(roaming.filePath(name), local.filePath(name))) {
             moved << name;
             continue;
         }
         // Put back what went already: the record stays whole where it was.
         for (const QString& back : std::as_const(moved))
-            QFile::rename(local.filePath(back), legacy.filePath(back));
-        qCWarning(lcState) << "could not move the run record" << legacy.filePath(name) << "to"
+            QFile::rename(local.filePath(back), roaming.filePath(back));
+        qCWarning(lcState) << "could not move the run record" << roaming.filePath(name) << "to"
                            << folders.local << "- it stays where it is";
         return;
     }
-    qCInfo(lcState) << "moved the run record from" << folders.legacy << "to" << folders.local;
+    qCInfo(lcState) << "moved the run record from" << folders.roaming << "to" << folders.local;
 }
 
 } // namespace
@@ -67,11 +67,11 @@ EngineFolders EngineFolders::standard()
 
 QString settleProfileFolder(const EngineFolders& folders)
 {
-    if (absolute(folders.local) != absolute(folders.legacy))
+    if (absolute(folders.local) != absolute(folders.roaming))
         settleRunRecord(folders);
     const QString target = QDir(folders.local).filePath(kProfileFolder);
-    const QString old = QDir(folders.legacy).filePath(kProfileFolder);
-    if (absolute(folders.local) == absolute(folders.legacy) || QFileInfo::exists(target) ||
+    const QString old = QDir(folders.roaming).filePath(kProfileFolder);
+    if (absolute(folders.local) == absolute(folders.roaming) || QFileInfo::exists(target) ||
         !QFileInfo(old).isDir())
         return folders.local;
     // On one volume (both under the user's AppData) a rename moves the whole profile at once;
@@ -82,7 +82,7 @@ QString settleProfileFolder(const EngineFolders& folders)
     }
     qCWarning(lcEngine) << "could not move the browser profile from" << old << "to" << target
                         << "- it is used where it is";
-    return folders.legacy;
+    return folders.roaming;
 }
 
 QtPlatform::QtPlatform(const EngineFolders& folders)

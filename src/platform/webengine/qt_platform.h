@@ -19,14 +19,15 @@ struct EngineFolders
     // Machine-local data: on Windows it stays on the machine instead of roaming with the user's
     // profile (AppLocalDataLocation).
     QString local;
-    // Where earlier versions kept them (AppDataLocation); the same folder on Linux and macOS.
-    QString legacy;
+    // Where earlier versions kept them: the data that roams with the user's profile on Windows
+    // (AppDataLocation); the same folder as `local` on Linux and macOS.
+    QString roaming;
     static EngineFolders standard();
 };
 
 // The folder to keep the browser profile in: `local`, after moving there a profile found only
-// in `legacy`. When that move fails, `legacy`, so that nothing stored is lost (logged). The run
-// record, which is always kept in `local`, moves there too when only `legacy` has one; when that
+// in `roaming`. When that move fails, `roaming`, so that nothing stored is lost (logged). The run
+// record, which is always kept in `local`, moves there too when only `roaming` has one; when that
 // fails it stays where it was (logged).
 QString settleProfileFolder(const EngineFolders& folders);
 

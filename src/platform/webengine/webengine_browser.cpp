@@ -104,7 +104,7 @@ void WebEngineBrowser::attachPage(BrowserPage* page)
         connect(page, &QWebEnginePage::renderProcessTerminated, this,
                 &WebEngineBrowser::onRendererTerminated);
         connect(page, &QWebEnginePage::windowCloseRequested, this,
-                &WebEngineBrowser::reportWindowClosing);
+                &WebEngineBrowser::reportWindowClosedByPage);
         connect(page, &QWebEnginePage::visibleChanged, this, &WebEngineBrowser::keepVisible);
         if (m_view)
             m_view->setPage(page);
@@ -239,11 +239,11 @@ void WebEngineBrowser::keepVisible(bool visible)
     m_page->setVisible(true);
 }
 
-void WebEngineBrowser::reportWindowClosing()
+void WebEngineBrowser::reportWindowClosedByPage()
 {
     // Both the tagged message and the engine's own close request may report one close.
     if (m_load.closeRequested())
-        post([this] { emit windowClosing(); });
+        post([this] { emit windowClosedByPage(); });
 }
 
 void WebEngineBrowser::post(std::function<void()> emission)
@@ -301,12 +301,12 @@ bool WebEngineBrowser::takeConsoleMessage(const QString& message, const QString&
         const QString prefix = m_env->frameEventTag + QLatin1Char(' ');
         if (message.startsWith(prefix)) {
             const QUrl frame(message.mid(prefix.size()));
-            post([this, frame] { emit documentComplete(frame); });
+            post([this, frame] { emit documentLoaded(frame); });
             return true;
         }
     } else if (sourceId == scriptSourceId(kWindowCloseScriptName)) {
         if (message == m_env->windowCloseTag) {
-            reportWindowClosing();
+            reportWindowClosedByPage();
             return true;
         }
     }

@@ -124,7 +124,7 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info)
     // pages (and the engine's cached copies of them) in memory.
     m_page->history()->clear();
     const QUrl shown = m_page->url();
-    post([this, shown] { emit documentComplete(shown); });
+    post([this, shown] { emit documentLoaded(shown); });
 }
 
 void WebEngineBrowser::onRendererTerminated()
