@@ -48,8 +48,7 @@ void CatalogueTest::init()
     f = std::make_unique<ProgramFixture>();
     f->start();
     site = makeCoursePage();
-    f->main().setDocument(site.top);
-    f->main().setReadyState(ReadyState::Complete);
+    f->main().setDocument(site.top); // still Complete from the login page's load
 }
 
 void CatalogueTest::detection_courseFrameWithCategoryLinkUnlocksStudy()
@@ -111,7 +110,7 @@ void CatalogueTest::scan_fillsListsWithPositions()
 
 void CatalogueTest::category_opensItsLinkWhenListed_data()
 {
-    QTest::addColumn<QStringList>("list1"); // the category links as scanned
+    QTest::addColumn<QStringList>("scanned"); // the category links as scanned
     QTest::addColumn<int>("category");
     QTest::newRow("links scanned") << linkPositions() << 2;
     QTest::newRow("no links scanned") << QStringList() << 3;
@@ -120,16 +119,16 @@ void CatalogueTest::category_opensItsLinkWhenListed_data()
 
 void CatalogueTest::category_opensItsLinkWhenListed()
 {
-    QFETCH(QStringList, list1);
+    QFETCH(QStringList, scanned);
     QFETCH(int, category);
     const QStringList itsLink = {QString("category-%1").arg(category)};
-    for (const QString& entry : list1)
+    for (const QString& entry : scanned)
         f->window().categoryLinks().addItem(entry);
     f->window().categoryList().select(category);
     QCOMPARE(f->catalogue().category(), category);
-    QCOMPARE(f->main().clickLog, list1.size() > category ? itsLink : QStringList());
+    QCOMPARE(f->main().clickLog, scanned.size() > category ? itsLink : QStringList());
     // The category link's procedure refills the links with the site's table: they are the same.
-    QCOMPARE(f->entries(f->window().categoryLinks()), list1);
+    QCOMPARE(f->entries(f->window().categoryLinks()), scanned);
     // The category's minutes are loaded.
     QCOMPARE(f->records().required().size(), QList<int>({21, 9, 7, 8}).at(category));
 }
@@ -137,7 +136,7 @@ void CatalogueTest::category_opensItsLinkWhenListed()
 void CatalogueTest::lesson_clicksItsLink_playerCoversMainView_data()
 {
     QTest::addColumn<ReadyState>("state");
-    QTest::addColumn<QString>("entry"); // List2's second entry
+    QTest::addColumn<QString>("entry"); // the lesson list's second entry
     QTest::addColumn<QStringList>("clicks");
     QTest::addColumn<bool>("placed"); // the player view now lies exactly over the main view
     const QString second = QString::number(structure::lessonLink(1));
