@@ -154,8 +154,8 @@ void PlatformTest::logFile_unwritableFolder_stillPassesOn()
 
 void PlatformTest::systemCodePage_gbkReadWhereNotUtf8()
 {
-    // Linux reads the system code page as UTF-8; a file from the old program on a Chinese Windows
-    // is in GBK.
+    // Linux reads the system code page as UTF-8; a file written by earlier versions on a Chinese
+    // Windows is in GBK.
     const std::pair<QByteArray, QString> cases[] = {
         {"\xD5\xC5\xC8\xFD", "张三"},           // GBK
         {"li \xD5\xC5\xC8\xFD 7", "li 张三 7"}, // GBK among ASCII
