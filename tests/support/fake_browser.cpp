@@ -36,6 +36,37 @@ WalkResult missing(WalkResult result, const QString& why)
 
 } // namespace
 
+void FakeBrowser::refresh()
+{
+    ++refreshCount;
+    begin(m_url, pages.value(m_url, {m_document.value_or(nullptr)}));
+}
+
+void FakeBrowser::begin(const QUrl& url, FakeLoad load)
+{
+    setLastLoad({LoadOutcome::Loading, 0, {}, url});
+    m_readyState = ReadyState::Loading;
+    load.outcome.url = url;
+    load.outcome.serial = m_loads;
+    m_pendingLoad = std::move(load);
+}
+
+void FakeBrowser::finishLoad()
+{
+    for (auto& [ticket, answer] : m_fetches)
+        if (answer.status == FetchAnswer::Status::Pending)
+            answer = required(fetchReply, "the answer to a fetch");
+    if (!m_pendingLoad)
+        return;
+    const FakeLoad load = *std::exchange(m_pendingLoad, std::nullopt);
+    if (!load.document)
+        qFatal("FakeBrowser: the test never set what %s shows", qPrintable(load.outcome.url.url()));
+    setDocument(load.document, load.outcome.url);
+    m_readyState = ReadyState::Complete;
+    m_lastLoad = load.outcome;
+    emit documentComplete(load.outcome.url);
+}
+
 // As a round trip does, lets in the events that arrived meanwhile, then finds the document.
 std::shared_ptr<FakeDocument> FakeBrowser::reach(const platform::FramePath& frames)
 {

@@ -1,11 +1,13 @@
 #pragma once
 
 // An in-memory browser control for unit tests: documents with frames and elements, scriptable
-// reactions to clicks, a ready state. It fails loudly (qFatal) when a handler reads state the
-// test never set. Its walks keep js/walk.js's contract (tst_webengine_browser runs both).
+// reactions to clicks, and loads that begin at once and end when the event loop runs. It fails
+// loudly (qFatal) when a handler reads state the test never set. Its walks keep js/walk.js's
+// contract (tst_webengine_browser runs both).
 
 #include "platform/browser_control.h"
 
+#include <QHash>
 #include <QStringList>
 #include <QWidget>
 #include <functional>
@@ -82,6 +84,15 @@ private:
     QList<std::shared_ptr<FakeDocument>> m_frames;
 };
 
+// What a load brings once it ends: the page then shown, and how the load ended. A failed load
+// shows the engine's error page: an empty document. A load that brings none is one the test
+// never set.
+struct FakeLoad
+{
+    std::shared_ptr<FakeDocument> document;
+    LoadInfo outcome{platform::LoadOutcome::Succeeded, 200, {}, {}};
+};
+
 class FakeBrowser final : public platform::BrowserControl
 {
     Q_OBJECT
@@ -95,34 +106,26 @@ public:
         m_document = std::move(document);
         m_url = url;
     }
-    void setNoDocument() { m_document = nullptr; }
     void setReadyState(ReadyState state) { m_readyState = state; }
-    // A load of the page now shown; each call is a new load (a higher serial).
+    // A load of the page now shown, ended; each call is a new load (a higher serial), and a load
+    // under way never reports.
     void setLastLoad(LoadInfo load)
     {
         load.serial = ++m_loads;
         m_lastLoad = std::move(load);
         m_pendingLoad.reset();
     }
-    // A load starts, as the engine reports it: Loading now (a higher serial), ending with
-    // `outcome` when finishLoad() is called (the engine's later report).
-    void startLoad(LoadInfo outcome)
-    {
-        setLastLoad({platform::LoadOutcome::Loading, 0, {}, outcome.url});
-        outcome.serial = m_loads;
-        m_pendingLoad = std::move(outcome);
-    }
-    // The load under way ends, and the page's fetches are answered.
-    void finishLoad()
-    {
-        if (m_pendingLoad)
-            m_lastLoad = *std::exchange(m_pendingLoad, std::nullopt);
-        for (auto& [ticket, answer] : m_fetches) {
-            if (answer.status == platform::FetchAnswer::Status::Pending)
-                answer = required(fetchReply, "the answer to a fetch");
-        }
-    }
+    // A load starts, as the engine reports it: Loading now (a higher serial), ending with `load`
+    // shown when the event loop next runs (finishLoad()).
+    void startLoad(FakeLoad load) { begin(load.outcome.url, std::move(load)); }
+    // The load under way ends as the engine reports it (the page it brings, Complete, the
+    // document completes), and the page's fetches are answered.
+    void finishLoad();
 
+    // What the site shows at each address: a navigation there ends with it; one to an address
+    // missing here is fatal once it ends. A reload of an address missing here shows the same
+    // document again, loaded.
+    QHash<QUrl, FakeLoad> pages;
     // Runs inside the next walks, as events that arrive while a real walk waits would.
     std::function<void()> duringWalk;
     // A page whose script never answers: every call into it gets no answer.
@@ -148,8 +151,12 @@ public:
     bool hasDocument() const override { return required(m_document, "a document") != nullptr; }
     ReadyState readyState() const override { return required(m_readyState, "the ready state"); }
     LoadInfo lastLoad() const override { return required(m_lastLoad, "how the last load ended"); }
-    void navigate(const QUrl& url) override { navigations.append(url); }
-    void refresh() override { ++refreshCount; }
+    void navigate(const QUrl& url) override
+    {
+        navigations.append(url);
+        begin(url, pages.value(url));
+    }
+    void refresh() override;
     void setSilent(bool value) override { silent = value; }
     QUrl url() const override { return m_url; }
     WalkResult walk(const platform::WalkRequest& request) override;
@@ -160,6 +167,9 @@ public:
     void setNewWindowHandler(NewWindowHandler handler) override { m_newWindow = handler; }
 
 private:
+    // Loading now, as the engine reports a top-level load of `url` begun; `load` is shown when
+    // it ends.
+    void begin(const QUrl& url, FakeLoad load);
     // The document at `frames`; null when there is none.
     std::shared_ptr<FakeDocument> reach(const platform::FramePath& frames);
     // The value a test set; fatal when it set none.
@@ -174,7 +184,7 @@ private:
     std::optional<std::shared_ptr<FakeDocument>> m_document;
     std::optional<ReadyState> m_readyState;
     std::optional<LoadInfo> m_lastLoad;
-    std::optional<LoadInfo> m_pendingLoad;
+    std::optional<FakeLoad> m_pendingLoad; // the load under way
     std::map<int, platform::FetchAnswer> m_fetches;
     QUrl m_url;
     int m_loads = 0;

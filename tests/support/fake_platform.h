@@ -20,9 +20,7 @@ public:
     std::chrono::milliseconds wallNow() const override { return m_now + m_slept; }
     void processEventsUntil(std::chrono::milliseconds deadline) override
     {
-        ++waits;
-        if (eventLoopRuns)
-            eventLoopRuns();
+        eventLoopRuns();
         if (duringWait)
             duringWait();
         if (m_now < deadline)
@@ -35,8 +33,7 @@ public:
     // Runs inside each wait, as the events that a real wait would deliver.
     std::function<void()> duringWait;
     // What the event loop does on its own (loads ending, answers arriving); the platform's.
-    std::function<void()> eventLoopRuns;
-    int waits = 0;
+    std::function<void()> eventLoopRuns = [] {};
 
 private:
     std::chrono::milliseconds m_now{1000};
@@ -57,13 +54,12 @@ public:
     {
         if (!m_enabled || m_firing)
             return;
-        if (eventLoopRuns)
-            eventLoopRuns();
+        eventLoopRuns();
         m_firing = true;
         emit tick();
         m_firing = false;
     }
-    std::function<void()> eventLoopRuns;
+    std::function<void()> eventLoopRuns = [] {};
 
 private:
     int m_interval = 0;
@@ -81,18 +77,12 @@ public:
     void message(const QString& text, const QString& title, platform::MessageIcon icon) override
     {
         shown.append({text, title, icon});
+        texts.append(text);
         if (whileOpen)
             whileOpen();
     }
-    QStringList texts() const
-    {
-        QStringList all;
-        for (const Shown& s : shown)
-            all.append(s.text);
-        return all;
-    }
-
     QList<Shown> shown;
+    QStringList texts; // the texts of those boxes
     // Runs while a box is open (events arriving while the user reads it).
     std::function<void()> whileOpen;
 };

@@ -3,7 +3,6 @@
 namespace lumora::testing {
 
 using platform::LoadOutcome;
-using platform::ReadyState;
 
 void ProgramFixture::showCoursePage(CoursePage& page)
 {
@@ -12,9 +11,8 @@ void ProgramFixture::showCoursePage(CoursePage& page)
         if (main().requestNewWindow() != &player())
             return;
         ++playersOpened;
-        player().setDocument(playerDocument);
-        player().setReadyState(ReadyState::Complete);
-        player().startLoad({playerLoad, playerLoad == LoadOutcome::HttpError ? 500 : 200, {}, {}});
+        const int status = playerLoad == LoadOutcome::HttpError ? 500 : 200;
+        player().startLoad({playerDocument, {playerLoad, status, {}, {}}});
     };
     showInMain(page.top);
     answerSessionChecks(true);

@@ -41,11 +41,13 @@ std::shared_ptr<FakeDocument> makeLoginPage();
 
 struct ProgramFixture
 {
-    // Starts up as the program does.
+    // Starts up as the program does, and the site's login page arrives in the main view.
     void start()
     {
+        main().pages[session().loginPage()] = {makeLoginPage()};
         program->start();
         player().setLastLoad({platform::LoadOutcome::NotLoaded, 0, {}, {}}); // an empty view
+        platform.runEventLoop();
     }
     // The main view shows `page`, complete, and its lesson links open players that load with
     // `playerLoad`; the document completes.
@@ -53,13 +55,12 @@ struct ProgramFixture
     // What the site answers the main view's fetch of its course frame: the frame while the
     // session is alive, the login page once it has ended.
     void answerSessionChecks(bool alive);
-    // The main view shows `document`, complete and loaded, and the document completes.
+    // A load of `document` in the main view starts and ends, as the engine reports one: the page
+    // is shown, complete and loaded, and the document completes (answers to fetches arrive too).
     void showInMain(std::shared_ptr<FakeDocument> document)
     {
-        main().setDocument(std::move(document));
-        main().setReadyState(ReadyState::Complete);
-        main().setLastLoad({platform::LoadOutcome::Succeeded, 200, {}, {}});
-        main().completeDocument();
+        main().startLoad({std::move(document)});
+        main().finishLoad();
     }
 
     QString statePath() const { return dir.filePath(QStringLiteral("boot.txt")); }

@@ -49,8 +49,7 @@ void CatalogueTest::init()
     f = std::make_unique<ProgramFixture>();
     f->start();
     site = makeCoursePage();
-    f->main().setDocument(site.top);
-    f->main().setReadyState(ReadyState::Complete);
+    f->main().setDocument(site.top); // still Complete from the login page's load
 }
 
 void CatalogueTest::detection_courseFrameWithCategoryLinkUnlocksStudy()

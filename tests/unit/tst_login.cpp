@@ -74,12 +74,12 @@ void LoginTest::login_checksFillsClicksAndSaves()
         const QStringList e = description.split(' ');
         doc->add({e[0], e[1] == "-" ? QString() : e[1], e.value(2), {}, {}, {}, {}, click});
     }
-    page.isEmpty() ? f.main().setNoDocument() : f.main().setDocument(top);
+    f.main().setDocument(page.isEmpty() ? nullptr : top);
     f.window().userNameBox()->setText(boxes[0]);
     f.window().passwordBox()->setText(boxes[1]);
     f.session().logIn();
     QTEST(seen << values(), "seen");
-    QCOMPARE(f.platform.fakeDialogs.texts(),
+    QCOMPARE(f.platform.fakeDialogs.texts,
              message.isEmpty() ? QStringList() : QStringList{message});
     for (const FakeDialogs::Shown& box : f.platform.fakeDialogs.shown)
         QVERIFY(box.title == f.window().windowTitle() && box.icon == platform::MessageIcon::None);

@@ -237,7 +237,7 @@ void PlatformTest::singleCopy_secondToldAndFirstShown_lockFreedWithTheFirst()
     QTRY_COMPARE(shown.count(), 1);
     secondCopy.join();
     QVERIFY(handedOver);
-    QCOMPARE(dialogs.texts(), QStringList{"程序正在运行，请检查窗口是否被最小化。"});
+    QCOMPARE(dialogs.texts, QStringList{"程序正在运行，请检查窗口是否被最小化。"});
     // With the first copy gone, the next one is the only one.
     first.reset();
     QVERIFY(!platform::SingleInstance(lock).anotherCopyRunning());

@@ -86,22 +86,22 @@ void StartupTest::save_failureToldOnce_refusalMovesToTheFallback()
     FakePlatform platform;
     app::Program program(platform, config);
     program.start();
-    window::MainWindow& form = program.window();
+    window::MainWindow& w = program.window();
     const auto save = [&] {
-        form.statusBar()->clearMessage();
+        w.statusBar()->clearMessage();
         program.state().save();
-        return form.statusBar()->currentMessage();
+        return w.statusBar()->currentMessage();
     };
     // A folder where the file goes is no refusal: the save fails, once told, and nothing moves.
     QVERIFY(QDir().mkpath(config.stateFilePath + "/blocked"));
     QVERIFY(save().contains("无法保存") && save().isEmpty());
-    QVERIFY(program.state().lastSaveFailed() && form.studyStatus()->saveFailureVisible());
+    QVERIFY(program.state().lastSaveFailed() && w.studyStatus()->saveFailureVisible());
     QVERIFY(platform.fakeDialogs.shown.isEmpty() && !QFile::exists(config.stateFileFallback));
     // Once it is gone the whole file is written and the warning goes away.
     QVERIFY(QDir(dir.filePath("c")).removeRecursively());
     QVERIFY(save().isEmpty());
     QCOMPARE(platform::readWholeFile(config.stateFilePath), "\r\n\r\n\r\n\r\n\r\n\r\n");
-    QVERIFY(!program.state().lastSaveFailed() && !form.studyStatus()->saveFailureVisible());
+    QVERIFY(!program.state().lastSaveFailed() && !w.studyStatus()->saveFailureVisible());
     // A place that takes no file (a file stands for its folder): saves move, and say so once.
     QVERIFY(QFile::remove(config.stateFilePath) && QDir().rmdir(dir.filePath("c")));
     QVERIFY(QFile(dir.filePath("c")).open(QIODevice::WriteOnly));

@@ -59,12 +59,12 @@ void StateFileTest::parse_damagedFiles()
 
 void StateFileTest::load_newestCopyWins()
 {
-    // Minutes since c:\boot.txt, the local copy and the VirtualStore copy were written (-1: no
-    // such file), and whose copy is read.
+    // Minutes since c:\boot.txt, the local copy and the VirtualStore copy (where Windows put the
+    // files written by earlier versions) were written (-1: no such file), and whose copy is read.
     const std::pair<QList<int>, QString> cases[] = {
         {{5, 1, -1}, "local"},        // the local copy newer
         {{1, 5, 9}, "c"},             // the preferred one newer
-        {{9, -1, 1}, "VirtualStore"}, // the copy an earlier version left there newest
+        {{9, -1, 1}, "VirtualStore"}, // the VirtualStore copy newest
         {{3, 3, 3}, "c"},             // a tie keeps the preferred one
     };
     const QStringList folders = {"c", "local", "VirtualStore"};

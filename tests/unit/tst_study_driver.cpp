@@ -20,7 +20,7 @@ class StudyDriverTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
+    void init() { f = std::make_unique<RunFixture>(); }
     void start_runsItsStepsInOrder();
     void tick_equalMinutesAreCredited_onePastMovesOn();
     void tick_lastLessonDone_nextCategoryInTheSameTick();
@@ -31,19 +31,8 @@ private slots:
     void exit_clicksEveryExitInput_loadingPageStillStops();
 
 private:
-    void pressStudy() { f->pressStudy(); }
-    void tick() { f->tick(); }
-    int minute() { return f->minute(); }
-    QList<RunEventKind> kinds() const { return f->kinds(); }
-    void setStudied(int category, const QList<int>& minutes) { f->setStudied(category, minutes); }
-
     std::unique_ptr<RunFixture> f;
 };
-
-void StudyDriverTest::init()
-{
-    f = std::make_unique<RunFixture>();
-}
 
 void StudyDriverTest::start_runsItsStepsInOrder()
 {
@@ -52,7 +41,7 @@ void StudyDriverTest::start_runsItsStepsInOrder()
     f->platform.fakeClock.duringWait = [&] {
         seen << QString("wait: %1").arg(f->main().clickLog.join(","));
     };
-    pressStudy();
+    f->pressStudy();
     QCOMPARE(seen, (QStringList{"wait: category-2", "wait: category-2,course-menu",
                                 "wait: category-2,course-menu"}));
     QCOMPARE(f->platform.fakeClock.now(), std::chrono::milliseconds(1000 + 3000));
@@ -61,19 +50,19 @@ void StudyDriverTest::start_runsItsStepsInOrder()
     QVERIFY(f->player().widget()->isVisibleTo(&f->window()));
     QCOMPARE(f->player().widget()->geometry(), f->main().widget()->geometry()); // over the site
     QVERIFY(f->timer().isEnabled());
-    QCOMPARE(f->platform.fakeDialogs.texts(),
+    QCOMPARE(f->platform.fakeDialogs.texts,
              QStringList{"学习结束后自己查询学习时间是否已达到要求！"});
-    QCOMPARE(kinds(), (QList<RunEventKind>{RunEventKind::RunStarted, RunEventKind::CategoryOpened,
-                                           RunEventKind::LessonOpened}));
+    QCOMPARE(f->kinds(), (QList{RunEventKind::RunStarted, RunEventKind::CategoryOpened,
+                                RunEventKind::LessonOpened}));
 }
 
 void StudyDriverTest::tick_equalMinutesAreCredited_onePastMovesOn()
 {
     f->catalogue().setCategory(2);
-    setStudied(2, {45, 0, 0, 0, 0, 0, 0});
-    pressStudy();
+    f->setStudied(2, {45, 0, 0, 0, 0, 0, 0});
+    f->pressStudy();
     QCOMPARE(f->run().lessonProgress(), LessonProgress::Unknown);
-    QCOMPARE(minute(), 1);
+    QCOMPARE(f->minute(), 1);
     QCOMPARE(f->studied(2, 0), 46);
     QCOMPARE(f->window().studyStatus()->progressValue(), 46); // the study panel follows
     // Saved at once; the site is asked once a tick whether its login page answers.
@@ -82,48 +71,48 @@ void StudyDriverTest::tick_equalMinutesAreCredited_onePastMovesOn()
     QCOMPARE(f->platform.fakeProbe.lastUrl.path(), QString("/permission/loginAction.do"));
     QCOMPARE(f->catalogue().selectedLesson(), 0); // moved only at the next tick
     QCOMPARE(f->run().lessonProgress(), LessonProgress::NextLesson);
-    tick();
+    f->tick();
     QCOMPARE(f->catalogue().selectedLesson(), 1);
     QCOMPARE(f->run().lessonIndex(), 1);
     QCOMPARE(f->main().clickLog.last(), QString("lesson-2-2"));
     QCOMPARE(f->run().lessonProgress(), LessonProgress::StillStudying);
-    QVERIFY(kinds().contains(RunEventKind::LessonDone));
+    QVERIFY(f->kinds().contains(RunEventKind::LessonDone));
 }
 
 void StudyDriverTest::tick_lastLessonDone_nextCategoryInTheSameTick()
 {
     f->catalogue().setCategory(2);
-    setStudied(2, allDone(2));
-    setStudied(3, {45, 0, 0, 0, 0, 0, 0, 0});
-    pressStudy();
+    f->setStudied(2, allDone(2));
+    f->setStudied(3, {45, 0, 0, 0, 0, 0, 0, 0});
+    f->pressStudy();
     // Each tick leaves one done lesson, up to the last one; the next category's first is done too.
     for (int lesson = 1; lesson < 7; ++lesson)
-        tick();
+        f->tick();
     QCOMPARE(f->run().lessonIndex(), 6);
     QCOMPARE(f->run().lessonProgress(), LessonProgress::NextCategory);
     f->main().clickLog.clear();
-    tick();
+    f->tick();
     QCOMPARE(f->catalogue().category(), 3);
     QCOMPARE(f->main().clickLog,
              (QStringList{"category-3", "course-menu", "lesson-3-1", "lesson-3-2"}));
     QCOMPARE(f->run().lessonIndex(), 1);
-    QVERIFY(kinds().contains(RunEventKind::CategoryFinished));
+    QVERIFY(f->kinds().contains(RunEventKind::CategoryFinished));
 }
 
 void StudyDriverTest::tick_doneLessonChosenByHandAtTheLast_nextCategory()
 {
     f->catalogue().setCategory(2);
-    setStudied(2, allDone(2).mid(0, 6) << 0);
-    pressStudy();
+    f->setStudied(2, allDone(2).mid(0, 6) << 0);
+    f->pressStudy();
     for (int lesson = 1; lesson < 7; ++lesson)
-        tick();
+        f->tick();
     QCOMPARE(f->run().lessonIndex(), 6); // the last lesson, still to study
     // The learner picks the first, done, lesson: the run counts on from its own last lesson.
     f->window().lessonList()->setCurrentRow(0);
     f->events.clear();
-    tick();
+    f->tick();
     QCOMPARE(f->catalogue().category(), 3);
-    QCOMPARE(kinds().mid(0, 3),
+    QCOMPARE(f->kinds().mid(0, 3),
              (QList<RunEventKind>{RunEventKind::LessonDone, RunEventKind::CategoryFinished,
                                   RunEventKind::CategoryOpened}));
 }
@@ -134,9 +123,9 @@ void StudyDriverTest::tick_lessonBeyondTheTimetable_earnsNothing()
     f->site = makeCoursePage({21, 9, 8, 8});
     f->showCoursePage(f->site);
     f->catalogue().setCategory(2);
-    pressStudy();
+    f->pressStudy();
     f->window().lessonList()->setCurrentRow(7);
-    QCOMPARE(minute(), 0);
+    QCOMPARE(f->minute(), 0);
     QCOMPARE(f->run().lessonProgress(), LessonProgress::Unknown);
     for (int lesson = 0; lesson < 7; ++lesson)
         QCOMPARE(f->studied(2, lesson), 0);
@@ -146,12 +135,12 @@ void StudyDriverTest::tick_lessonBeyondTheTimetable_earnsNothing()
 void StudyDriverTest::tick_heldWhileAWalkWaits_runsAfterIt_droppedAfterExit()
 {
     f->catalogue().setCategory(2);
-    pressStudy();
+    f->pressStudy();
     const auto tickDuringNextWalk = [this] {
         f->main().duringWalk = [this, before = f->run().tickCount()] {
             f->main().duringWalk = nullptr;
-            tick(); // arrives while the walk waits for the page
-            tick(); // and another: coalesced with the first
+            f->tick(); // arrives while the walk waits for the page
+            f->tick(); // and another: coalesced with the first
             QCOMPARE(f->run().tickCount(), before);
         };
     };
@@ -169,19 +158,19 @@ void StudyDriverTest::pastLastCategory_endsTheRunOnceAsExitDoes()
 {
     f->site.top->input("", "button", "退出课件").id = "exit";
     f->catalogue().setCategory(3);
-    setStudied(3, allDone(3));
-    pressStudy();
+    f->setStudied(3, allDone(3));
+    f->pressStudy();
     for (int lesson = 1; lesson < 8; ++lesson)
-        tick();
+        f->tick();
     QCOMPARE(f->run().lessonIndex(), 7);
     const QByteArray beforeEnd = f->readState();
     // A tick that comes while the message is open is not delivered, as with a real timer.
-    f->platform.fakeDialogs.whileOpen = [this] { tick(); };
+    f->platform.fakeDialogs.whileOpen = [this] { f->tick(); };
     f->main().clickLog.clear();
     f->events.clear();
-    tick(); // the last lesson is done: past the last category
+    f->tick(); // the last lesson is done: past the last category
     QCOMPARE(f->catalogue().category(), 4);
-    QCOMPARE(f->platform.fakeDialogs.texts().count("学习已结束!"), 1);
+    QCOMPARE(f->platform.fakeDialogs.texts.count("学习已结束!"), 1);
     QVERIFY(!f->timer().isEnabled());
     QVERIFY(f->window().studyStatus()->summaryText().startsWith("学习已结束")); // the panel too
     // Only the site's exit button is pressed (its players stop reporting): no category opened
@@ -189,8 +178,8 @@ void StudyDriverTest::pastLastCategory_endsTheRunOnceAsExitDoes()
     QCOMPARE(f->main().clickLog, QStringList{"exit"});
     QVERIFY(!f->player().widget()->isVisibleTo(&f->window()));
     QCOMPARE(f->readState(), beforeEnd);
-    QCOMPARE(kinds(), (QList<RunEventKind>{RunEventKind::LessonDone, RunEventKind::CategoryFinished,
-                                           RunEventKind::RunEnded}));
+    QCOMPARE(f->kinds(), (QList{RunEventKind::LessonDone, RunEventKind::CategoryFinished,
+                                RunEventKind::RunEnded}));
 }
 
 void StudyDriverTest::exit_clicksEveryExitInput_loadingPageStillStops()
@@ -198,13 +187,13 @@ void StudyDriverTest::exit_clicksEveryExitInput_loadingPageStillStops()
     f->site.top->input("", "button", "退出课件").id = "exit-1";
     f->site.top->input("", "button", "退出课件 ").id = "blank-after";
     f->site.top->input("", "button", "退出课件").id = "exit-2";
-    pressStudy();
+    f->pressStudy();
     f->main().clickLog.clear();
     f->window().exitButton()->click();
     QCOMPARE(f->main().clickLog, (QStringList{"exit-1", "exit-2"}));
     QVERIFY(!f->timer().isEnabled());
 
-    pressStudy();
+    f->pressStudy();
     f->main().setReadyState(platform::ReadyState::Loading);
     f->main().clickLog.clear();
     f->window().exitButton()->click();

@@ -50,11 +50,7 @@ private slots:
 
 void StudyLogTest::run_recordsCreditLessonChangeAndEnd_windowFollows()
 {
-    ProgramFixture f;
-    f.start();
-    CoursePage site = makeCoursePage();
-    f.showCoursePage(site);
-    f.catalogue().scanCoursePage();
+    RunFixture f;
     const records::StudyLog log(f.program->config().dataFolder); // the program's own record
     f.window().openStudyRecord(); // open during the run: it follows the record
     f.catalogue().setCategory(3);
