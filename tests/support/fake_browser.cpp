@@ -64,7 +64,7 @@ void FakeBrowser::finishLoad()
     setDocument(load.document, load.outcome.url);
     m_readyState = ReadyState::Complete;
     m_lastLoad = load.outcome;
-    emit documentComplete(load.outcome.url);
+    emit documentLoaded(load.outcome.url);
 }
 
 // As a round trip does, lets in the events that arrived meanwhile, then finds the document.
