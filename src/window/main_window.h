@@ -52,6 +52,7 @@ public:
     QPushButton* exitButton() const { return m_exitButton; }
     QAction* clearCacheAction() const { return m_clearCacheAction; }
     QAction* studyRecordAction() const { return m_studyRecordAction; }
+    QAction* siteAddressAction() const { return m_siteAddressAction; }
     StudyStatus* studyStatus() const { return m_studyStatus; }
 
     // The "学习记录" window: opened by its menu item, created the first time from `logPath`
@@ -87,6 +88,8 @@ signals:
     void exitRequested();
     void loginRequested();
     void clearCacheRequested();
+    // "网站地址…": the learner wants to see or change the training site's address.
+    void siteAddressRequested();
     void userNameEdited(const QString& userName);
     void passwordEdited(const QString& password);
     // The learner (or the tray's quit) closes the window: the program ends.
@@ -127,6 +130,7 @@ private:
     QGroupBox* m_progressBox = nullptr;
     QAction* m_clearCacheAction = nullptr;
     QAction* m_studyRecordAction = nullptr;
+    QAction* m_siteAddressAction = nullptr;
     StudyStatus* m_studyStatus = nullptr;
     RecordWindow* m_recordWindow = nullptr;
     QMetaObject::Connection m_focusFollower;

@@ -40,6 +40,19 @@ std::shared_ptr<FakeDocument> makeLoginPage();
 
 struct ProgramFixture
 {
+    // `resume`: started again after a restart (--resume).
+    explicit ProgramFixture(bool resume = false)
+        : program(std::make_unique<app::Program>(
+              platform,
+              app::AppConfig{.site = QUrl(QStringLiteral("http://training.example:8080/")),
+                             .stateFilePath = statePath(),
+                             .stateFileFallback = {},
+                             .olderStateFiles = {},
+                             .dataFolder = dir.path(),
+                             .resume = resume,
+                             .restartArguments = {QStringLiteral("--resume")}}))
+    {
+    }
     // Starts up as the program does.
     void start()
     {
@@ -90,12 +103,7 @@ struct ProgramFixture
 
     QTemporaryDir dir;
     FakePlatform platform;
-    std::unique_ptr<app::Program> program = std::make_unique<app::Program>(
-        platform, app::AppConfig{.site = QUrl(QStringLiteral("http://training.example:8080/")),
-                                 .stateFilePath = statePath(),
-                                 .stateFileFallback = {},
-                                 .olderStateFiles = {},
-                                 .dataFolder = dir.path()});
+    std::unique_ptr<app::Program> program;
     // How the next players load, and what they show (a plain player page by default).
     platform::LoadOutcome playerLoad = platform::LoadOutcome::Succeeded;
     std::shared_ptr<FakeDocument> playerDocument = std::make_shared<FakeDocument>();
