@@ -19,6 +19,7 @@ packages=(
 package_tools=(
   dpkg-dev file         # dpkg-shlibdeps for CPack's dependency list
   lintian desktop-file-utils appstream
+  nsis                  # makensis: the Windows installer's script (scripts/check-installer.sh)
 )
 check_tools=(
   clazy

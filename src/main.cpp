@@ -2,6 +2,7 @@
 
 #include "app/program.h"
 #include "app/single_copy.h"
+#include "app/site_address.h"
 #include "lumora_config.h"
 #include "platform/console.h"
 #include "platform/log_file.h"
@@ -23,7 +24,8 @@ using namespace lumora;
 
 namespace {
 
-// Reads --site and --state-file; exits with a message on a bad site address.
+// Reads --site, --state-file and --resume; exits with a message on a bad site address. The site
+// is left empty when none is given.
 app::AppConfig parseCommandLine(const QApplication& application)
 {
     const platform::StateFilePlaces defaultPlaces = platform::defaultStateFilePlaces();
@@ -33,12 +35,15 @@ app::AppConfig parseCommandLine(const QApplication& application)
                        "lessons one after another and keeps count of the minutes studied."));
     parser.addHelpOption();
     parser.addVersionOption();
+    const QString builtIn = QStringLiteral(LUMORA_DEFAULT_SITE);
     const QCommandLineOption site(
         QStringLiteral("site"),
-        QStringLiteral("Address of the training site (default %1, the stand-in site). The login "
-                       "page is that host's /permission/loginAction.do?method=init.")
-            .arg(QStringLiteral(LUMORA_DEFAULT_SITE)),
-        QStringLiteral("URL"), QStringLiteral(LUMORA_DEFAULT_SITE));
+        QStringLiteral("Address of the training site for this run. The login page is that "
+                       "host's /permission/loginAction.do?method=init. Without it: the address "
+                       "saved at the first start or with the menu item \"网站地址…\"%1.")
+            .arg(builtIn.isEmpty() ? QString()
+                                   : QStringLiteral(", else %1, built in").arg(builtIn)),
+        QStringLiteral("URL"));
     const QCommandLineOption stateFile(
         QStringLiteral("state-file"),
         QStringLiteral("Where the user name, password and studied minutes are kept, with no "
@@ -49,17 +54,27 @@ app::AppConfig parseCommandLine(const QApplication& application)
                      : QStringLiteral(", or %1 when that cannot be written")
                            .arg(QDir::toNativeSeparators(defaultPlaces.fallback))),
         QStringLiteral("PATH"));
+    const QCommandLineOption resume(
+        QString::fromLatin1(app::kResumeOption),
+        QStringLiteral("Goes on with the study run a restart cut short: logs in with the saved "
+                       "user name and password and starts studying (the system passes it when "
+                       "it starts the program again)."));
     parser.addOption(site);
     parser.addOption(stateFile);
+    parser.addOption(resume);
     parser.process(application);
 
     app::AppConfig config;
-    const app::SiteAddress address = app::parseSiteAddress(parser.value(site));
-    if (!address.error.isEmpty()) {
-        platform::showStartupError(address.error);
-        std::exit(2);
+    if (parser.isSet(site)) {
+        const app::SiteAddress address = app::parseSiteAddress(parser.value(site));
+        if (!address.error.isEmpty()) {
+            platform::showStartupError(address.error);
+            std::exit(2);
+        }
+        config.site = address.url;
     }
-    config.site = address.url;
+    config.resume = parser.isSet(resume);
+    config.restartArguments = app::argumentsToResume(QCoreApplication::arguments().mid(1));
     if (parser.isSet(stateFile)) {
         config.stateFilePath = parser.value(stateFile);
     } else {
@@ -94,6 +109,13 @@ int main(int argc, char* argv[])
     platform::SingleInstance instance(QDir(folders.local).filePath(QStringLiteral("lumora.lock")));
     platform::QtDialogs startupDialogs;
     if (app::handOverToRunningCopy(instance, startupDialogs))
+        return 0;
+    // The first start of a build with no site built in asks for one; cancelled, there is nothing
+    // to open.
+    app::SiteAddressSetting siteSetting(config.dataFolder);
+    config.site = app::siteOfThisRun(config.site, siteSetting, QStringLiteral(LUMORA_DEFAULT_SITE),
+                                     startupDialogs);
+    if (config.site.isEmpty())
         return 0;
 
     platform::QtPlatform platform(folders);

@@ -28,4 +28,12 @@ SiteAddress parseSiteAddress(const QString& text)
     return {url, {}};
 }
 
+QStringList argumentsToResume(QStringList arguments)
+{
+    const QString resume = QStringLiteral("--") + QLatin1String(kResumeOption);
+    arguments.removeAll(resume);
+    arguments.append(resume);
+    return arguments;
+}
+
 } // namespace lumora::app

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "lumora_config.h"
-
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -11,7 +9,8 @@ namespace lumora::app {
 // What the program is told on its command line.
 struct AppConfig
 {
-    QUrl site = QUrl(QStringLiteral(LUMORA_DEFAULT_SITE));
+    // The training site.
+    QUrl site;
     // The state file: saves go to `stateFilePath` first and, once it refuses this user, to
     // `stateFileFallback` (empty: nowhere else); `olderStateFiles` are read at start-up as well,
     // when newer than the others.
@@ -20,6 +19,10 @@ struct AppConfig
     QStringList olderStateFiles;
     // Where the program keeps its own files besides the state file (the run record).
     QString dataFolder;
+    // Started again after a restart cut a run short (--resume): the run goes on.
+    bool resume = false;
+    // What the system starts the program again with should it end in the middle of a run.
+    QStringList restartArguments;
 
     // The site's login page: the site's scheme and host with the fixed path and query.
     QUrl loginPage() const;
@@ -36,5 +39,10 @@ struct SiteAddress
     QString error; // empty when `url` can be used
 };
 SiteAddress parseSiteAddress(const QString& text);
+
+// The arguments a program started with `arguments` (its own path left out) is started again with
+// to go on with its run: the same, with --resume once.
+QStringList argumentsToResume(QStringList arguments);
+inline constexpr const char* kResumeOption = "resume";
 
 } // namespace lumora::app

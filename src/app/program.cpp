@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include "app/site_address.h"
 #include "platform/dialogs.h"
 
 namespace lumora::app {
@@ -19,6 +20,8 @@ Program::Program(platform::Platform& platform, AppConfig config)
     m_catalogue = std::make_unique<catalogue::Catalogue>(*m_views);
     m_run = std::make_unique<study::StudyRun>(platform, m_gate, *m_views, *m_catalogue, *m_session,
                                               m_records, *m_state);
+    m_restart = std::make_unique<RunRestart>(platform, m_gate, *m_views, *m_session, *m_catalogue,
+                                             m_records, *m_run, m_config.restartArguments);
     m_window->setStudyRecord(records::StudyLog::pathIn(m_config.dataFolder),
                              [this] { return m_records.summary(); });
     m_tray = std::make_unique<window::TrayIcon>(*m_window);
@@ -30,6 +33,7 @@ Program::~Program()
 {
     // The roles go before the window whose controls they use.
     m_tray.reset();
+    m_restart.reset();
     m_run.reset();
     m_catalogue.reset();
     m_session.reset();
@@ -39,6 +43,8 @@ Program::~Program()
 void Program::start()
 {
     m_gate.dispatch([this] { startUp(); });
+    if (m_config.resume)
+        m_restart->resume();
 }
 
 void Program::quit()
@@ -78,6 +84,10 @@ void Program::connectWindow()
     });
     connect(w, &window::MainWindow::categoryLinkChosen, this,
             viaGate([this] { m_catalogue->openCategoryLink(); }));
+    connect(w, &window::MainWindow::siteAddressRequested, this, viaGate([this] {
+                SiteAddressSetting setting(m_config.dataFolder);
+                changeSiteAddress(m_platform.dialogs(), setting, m_config.site);
+            }));
     connect(w, &window::MainWindow::userNameEdited, m_session.get(),
             &session::SiteSession::setUserName);
     connect(w, &window::MainWindow::passwordEdited, m_session.get(),
@@ -112,6 +122,8 @@ void Program::connectRoles()
             [this](const records::RunEvent& event) { m_studyLog.record(event); });
     connect(run, &study::StudyRun::runEvent, tray, &window::TrayIcon::notify);
     connect(run, &study::StudyRun::runEvent, w, &window::MainWindow::followRun);
+    connect(m_restart.get(), &RunRestart::runEvent, this,
+            [this](const records::RunEvent& event) { m_studyLog.record(event); });
     connect(run, &study::StudyRun::progressChanged, w, &window::MainWindow::showProgress);
     connect(run, &study::StudyRun::progressChanged, tray, &window::TrayIcon::showProgress);
     connect(run, &study::StudyRun::progressChanged, w, &window::MainWindow::followRun);

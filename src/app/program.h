@@ -6,6 +6,7 @@
 // no handler runs inside another except during the study run's one-second waits.
 
 #include "app/app_config.h"
+#include "app/run_restart.h"
 #include "catalogue/catalogue.h"
 #include "page/browser_views.h"
 #include "page/window_routing.h"
@@ -69,6 +70,7 @@ private:
     std::unique_ptr<session::SiteSession> m_session;
     std::unique_ptr<catalogue::Catalogue> m_catalogue;
     std::unique_ptr<study::StudyRun> m_run;
+    std::unique_ptr<RunRestart> m_restart;
     records::StudyLog m_studyLog;
     std::unique_ptr<window::TrayIcon> m_tray;
 };

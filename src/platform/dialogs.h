@@ -3,6 +3,7 @@
 #include "lumora_config.h"
 
 #include <QString>
+#include <optional>
 
 namespace lumora::platform {
 
@@ -17,12 +18,17 @@ enum class MessageIcon
     Information
 };
 
-// Modal message boxes with one OK button. The caller waits until the box is closed.
+// Modal boxes: messages with one OK button, and one line to type in. The caller waits until the
+// box is closed.
 class Dialogs
 {
 public:
     virtual ~Dialogs() = default;
     virtual void message(const QString& text, const QString& title, MessageIcon icon) = 0;
+    // Asks for one line of text, `text` filled in to start with: what the learner typed, or
+    // nothing when the box was cancelled.
+    virtual std::optional<QString> askText(const QString& title, const QString& label,
+                                           const QString& text) = 0;
 };
 
 } // namespace lumora::platform

@@ -4,6 +4,7 @@
 #include "platform/browsing_data.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/restart_registration.h"
 #include "platform/site_probe.h"
 #include "platform/sleep_inhibitor.h"
 
@@ -28,6 +29,8 @@ public:
     virtual BrowsingData& browsingData() = 0;
     virtual SiteProbe& siteProbe() = 0;
     virtual SleepInhibitor& sleepInhibitor() = 0;
+    // Registering for a restart: the system's own unless the platform brings one (the fakes).
+    virtual RestartRegistration& restartRegistration() { return systemRestartRegistration(); }
 };
 
 } // namespace lumora::platform

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QEventLoop>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
@@ -87,6 +88,20 @@ void QtDialogs::message(const QString& text, const QString& title, MessageIcon i
                                                      : QMessageBox::NoIcon,
                     title, text, QMessageBox::Ok, m_parent);
     box.exec();
+}
+
+std::optional<QString> QtDialogs::askText(const QString& title, const QString& label,
+                                          const QString& text)
+{
+    QInputDialog box(m_parent);
+    box.setWindowTitle(title);
+    box.setLabelText(label);
+    box.setTextValue(text);
+    // Room for a whole site address.
+    box.resize(box.fontMetrics().averageCharWidth() * 60, box.sizeHint().height());
+    if (box.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return box.textValue();
 }
 
 } // namespace lumora::platform

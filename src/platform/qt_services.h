@@ -63,6 +63,8 @@ public:
     // Boxes are shown over `parent` once it is set.
     void setParent(QWidget* parent) { m_parent = parent; }
     void message(const QString& text, const QString& title, MessageIcon icon) override;
+    std::optional<QString> askText(const QString& title, const QString& label,
+                                   const QString& text) override;
 
 private:
     QWidget* m_parent = nullptr;

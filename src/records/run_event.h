@@ -25,6 +25,7 @@ enum class RunEventKind
     VideoFailed,      // the lesson's video cannot play (category, lesson, detail: the error)
     Resumed,          // the machine slept and the run goes on (minutes: how long it slept)
     ProgramQuit,      // the program ended in the middle of a run (minutes: credited in it)
+    RunRestarted,     // started again after a restart cut a run short, it goes on (category)
 };
 
 struct RunEvent

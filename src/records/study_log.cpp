@@ -85,6 +85,8 @@ QString describeRunEvent(const RunEvent& event)
         return QStringLiteral("电脑休眠了 %1 分钟，其间不计学习时间；学习继续").arg(event.minutes);
     case RunEventKind::ProgramQuit:
         return QStringLiteral("程序退出，学习中断，本次共学习 %1 分钟").arg(event.minutes);
+    case RunEventKind::RunRestarted:
+        return withPlace(QStringLiteral("程序重新启动，继续被中断的学习"), event);
     }
     return QStringLiteral("未知事件 %1").arg(static_cast<int>(event.kind));
 }

@@ -46,6 +46,9 @@ public:
     // "连续学习": starts a run at the current category's first lesson (a running run starts its
     // category over).
     void startStudy();
+    // A run started again after a restart: the learner read the start notice before it, and
+    // nobody may be there to close it now.
+    void skipStartNotice() { m_noticeShown = true; }
     // "退出课件": presses the site's own exit button, stops the study clock and brings the main
     // view back. Harmless when no run is active.
     void exitCourseware();

@@ -80,6 +80,8 @@ void MainWindow::buildControls(platform::Platform& platform)
     m_clearCacheAction->setObjectName(QStringLiteral("clearCacheAction"));
     m_studyRecordAction = menuBar()->addAction(QStringLiteral("学习记录"));
     m_studyRecordAction->setObjectName(QStringLiteral("studyRecordAction"));
+    m_siteAddressAction = menuBar()->addAction(QStringLiteral("网站地址…"));
+    m_siteAddressAction->setObjectName(QStringLiteral("siteAddressAction"));
 
     m_mainView = platform.createBrowser(client);
     named(m_mainView->widget(), "mainView", QStringLiteral("网页"));
@@ -167,6 +169,7 @@ void MainWindow::connectControls()
     connect(m_loginButton, &QPushButton::clicked, this, &MainWindow::loginRequested);
     connect(m_clearCacheAction, &QAction::triggered, this, &MainWindow::clearCacheRequested);
     connect(m_studyRecordAction, &QAction::triggered, this, &MainWindow::openStudyRecord);
+    connect(m_siteAddressAction, &QAction::triggered, this, &MainWindow::siteAddressRequested);
     connect(m_userNameBox, &QLineEdit::textChanged, this, &MainWindow::userNameEdited);
     connect(m_passwordBox, &QLineEdit::textChanged, this, &MainWindow::passwordEdited);
     // A selection, by click or by key, is the learner's choice; focus alone chooses nothing, and

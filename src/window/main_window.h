@@ -53,6 +53,7 @@ public:
     QListWidget* categoryLinkList() const { return m_categoryLinkList; }
     QAction* clearCacheAction() const { return m_clearCacheAction; }
     QAction* studyRecordAction() const { return m_studyRecordAction; }
+    QAction* siteAddressAction() const { return m_siteAddressAction; }
     StudyStatus* studyStatus() const { return m_studyStatus; }
 
     // The "学习记录" window: opened by its menu item, created the first time from `logPath`
@@ -100,6 +101,8 @@ signals:
     void categoryChosen(int category);
     void lessonChosen(int lesson);
     void categoryLinkChosen();
+    // "网站地址…": the learner wants to see or change the training site's address.
+    void siteAddressRequested();
     void userNameEdited(const QString& userName);
     void passwordEdited(const QString& password);
     // The learner (or the tray's quit) closes the window: the program ends.
@@ -142,6 +145,7 @@ private:
     QListWidget* m_categoryLinkList = nullptr;
     QAction* m_clearCacheAction = nullptr;
     QAction* m_studyRecordAction = nullptr;
+    QAction* m_siteAddressAction = nullptr;
     StudyStatus* m_studyStatus = nullptr;
     RecordWindow* m_recordWindow = nullptr;
     QMetaObject::Connection m_focusFollower;

@@ -83,7 +83,7 @@ private:
 const auto is = [](Field field, Compare compare, const QString& text) {
     return ElementTest{field, compare, text};
 };
-const auto text = [](const QString& text) { return is(Field::InnerText, Compare::Exact, text); };
+const auto text = [](const QString& shown) { return is(Field::InnerText, Compare::Exact, shown); };
 const auto collect = [](std::vector<ElementTest> when = {}) {
     return WalkRule{std::move(when), Action::Collect, {}};
 };
@@ -485,9 +485,9 @@ void TestWebEngineBrowser::profileFolders()
 {
     const QString local = m_storage.filePath("local"), roaming = m_storage.filePath("roaming");
     const QString cookies = QStringLiteral("/browser/gen-1/Cookies");
-    const auto write = [](const QString& path, const QByteArray& text) {
+    const auto write = [](const QString& path, const QByteArray& bytes) {
         QFile file(path);
-        return file.open(QFile::WriteOnly) && file.write(text) == text.size();
+        return file.open(QFile::WriteOnly) && file.write(bytes) == bytes.size();
     };
     // The run record in a folder: its file and the previous one ("-": none).
     const auto runRecord = [](const QString& folder) {

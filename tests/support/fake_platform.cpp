@@ -25,7 +25,9 @@ std::unique_ptr<platform::Timer> FakePlatform::createTimer()
 {
     auto created = std::make_unique<FakeTimer>();
     created->eventLoopRuns = [this] { runEventLoop(); };
-    timer = created.get();
+    timers.append(created.get());
+    if (!timer)
+        timer = created.get();
     return created;
 }
 

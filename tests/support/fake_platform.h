@@ -81,8 +81,19 @@ public:
         if (whileOpen)
             whileOpen();
     }
+    // Each box to type in shows what it was given filled in (`asked`) and takes the next of
+    // `answers`; with none left, the learner cancels it.
+    std::optional<QString> askText(const QString&, const QString&, const QString& text) override
+    {
+        asked.append(text);
+        if (answers.isEmpty())
+            return std::nullopt;
+        return answers.takeFirst();
+    }
+
     QList<Shown> shown;
     QStringList texts; // the texts of those boxes
+    QStringList asked, answers;
     // Runs while a box is open (events arriving while the user reads it).
     std::function<void()> whileOpen;
 };
@@ -137,6 +148,15 @@ private:
     bool m_held = false;
 };
 
+// Holds what the caller asked for, as the real one registers it.
+class FakeRestartRegistration final : public platform::RestartRegistration
+{
+public:
+    void hold(const QStringList& arguments) override { held = arguments; }
+    void release() override { held.reset(); }
+    std::optional<QStringList> held; // the arguments to start again with, while registered
+};
+
 class FakePlatform : public platform::Platform
 {
 public:
@@ -152,15 +172,19 @@ public:
     platform::BrowsingData& browsingData() override { return fakeData; }
     platform::SiteProbe& siteProbe() override { return fakeProbe; }
     platform::SleepInhibitor& sleepInhibitor() override { return fakeSleep; }
+    platform::RestartRegistration& restartRegistration() override { return fakeRestart; }
 
     // The controls handed out, in order: the main view first, then the player view.
     QList<FakeBrowser*> browsers;
+    // The first timer handed out (the study run's) and all of them, in order.
     FakeTimer* timer = nullptr;
+    QList<FakeTimer*> timers;
     FakeClock fakeClock;
     FakeDialogs fakeDialogs;
     FakeBrowsingData fakeData;
     FakeSiteProbe fakeProbe;
     FakeSleepInhibitor fakeSleep;
+    FakeRestartRegistration fakeRestart;
 };
 
 } // namespace lumora::testing

@@ -41,10 +41,25 @@ std::shared_ptr<FakeDocument> makeLoginPage();
 
 struct ProgramFixture
 {
-    // Starts up as the program does, and the site's login page arrives in the main view.
+    // `resume`: started again after a restart (--resume).
+    explicit ProgramFixture(bool resume = false)
+        : program(std::make_unique<app::Program>(
+              platform,
+              app::AppConfig{.site = QUrl(QStringLiteral("http://training.example:8080/")),
+                             .stateFilePath = statePath(),
+                             .stateFileFallback = {},
+                             .olderStateFiles = {},
+                             .dataFolder = dir.path(),
+                             .resume = resume,
+                             .restartArguments = {QStringLiteral("--resume")}}))
+    {
+    }
+    // Starts up as the program does, and the site's login page (unless the test set another
+    // page for its address) arrives in the main view.
     void start()
     {
-        main().pages[session().loginPage()] = {makeLoginPage()};
+        if (!main().pages.contains(session().loginPage()))
+            main().pages[session().loginPage()] = {makeLoginPage()};
         program->start();
         player().setLastLoad({platform::LoadOutcome::NotLoaded, 0, {}, {}}); // an empty view
         platform.runEventLoop();
@@ -99,12 +114,7 @@ struct ProgramFixture
 
     QTemporaryDir dir;
     FakePlatform platform;
-    std::unique_ptr<app::Program> program = std::make_unique<app::Program>(
-        platform, app::AppConfig{.site = QUrl(QStringLiteral("http://training.example:8080/")),
-                                 .stateFilePath = statePath(),
-                                 .stateFileFallback = {},
-                                 .olderStateFiles = {},
-                                 .dataFolder = dir.path()});
+    std::unique_ptr<app::Program> program;
     // How the next players load, and what they show (a plain player page by default).
     platform::LoadOutcome playerLoad = platform::LoadOutcome::Succeeded;
     std::shared_ptr<FakeDocument> playerDocument = std::make_shared<FakeDocument>();

@@ -1,11 +1,13 @@
-// The platform's own services: the log file and the rotating file under it, text in the system code
-// page, keeping the system awake, and one copy at a time.
+// The platform's own services: the log file and the rotating file under it, text in the system
+// code page, keeping the system awake, one copy at a time, and the command line a restart is
+// registered with.
 
 #include "app/single_copy.h"
 #include "fake_platform.h"
 #include "platform/files.h"
 #include "platform/log_file.h"
 #include "platform/logging.h"
+#include "platform/restart_registration.h"
 #include "platform/rotating_file.h"
 #include "platform/system_sleep_inhibitor.h"
 
@@ -78,6 +80,7 @@ private slots:
     void systemCodePage_gbkReadWhereNotUtf8();
     void sleepInhibitor_firstWayThatWorks_heldUntilReleased();
     void singleCopy_secondToldAndFirstShown_lockFreedWithTheFirst();
+    void restartCommandLine_readBackAsGiven();
 };
 
 void PlatformTest::logFile_lumoraCategoriesOnly_allPassedOn_failureTold()
@@ -241,6 +244,15 @@ void PlatformTest::singleCopy_secondToldAndFirstShown_lockFreedWithTheFirst()
     // With the first copy gone, the next one is the only one.
     first.reset();
     QVERIFY(!platform::SingleInstance(lock).anotherCopyRunning());
+}
+
+void PlatformTest::restartCommandLine_readBackAsGiven()
+{
+    // As Windows splits it again: blanks and quotes quoted, backslashes doubled before a quote.
+    QCOMPARE(
+        platform::windowsCommandLine(
+            {"--site", "https://s.example/a b", "C:\\My Files\\", "say \"hi\"", "", "--resume"}),
+        "--site \"https://s.example/a b\" \"C:\\My Files\\\\\" \"say \\\"hi\\\"\" \"\" --resume");
 }
 
 QTEST_GUILESS_MAIN(PlatformTest)

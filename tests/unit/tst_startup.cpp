@@ -1,11 +1,16 @@
-// Start-up, the site address and the save, on the fake platform.
+// Start-up, the site address, a start after a restart (--resume) and the save, on the fake
+// platform.
 
+#include "app/site_address.h"
 #include "program_fixture.h"
+#include "records/study_log.h"
 #include "window/study_status.h"
 
+#include <QAction>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTest>
 
@@ -18,7 +23,8 @@ class StartupTest : public QObject
 private slots:
     void start_restoresTheStateFile_studyLocked_data();
     void start_restoresTheStateFile_studyLocked();
-    void siteAddress_httpOrHttpsWithAHost();
+    void siteAddress_givenSavedBuiltInOrAskedUntilUsable();
+    void resume_logsInAndGoesOn_registeredOnlyWhileRunning();
     void save_failureToldOnce_refusalMovesToTheFallback();
 };
 
@@ -63,18 +69,67 @@ void StartupTest::start_restoresTheStateFile_studyLocked()
     QCOMPARE(w.categoryList()->currentRow(), -1); // none chosen yet
 }
 
-void StartupTest::siteAddress_httpOrHttpsWithAHost()
+void StartupTest::siteAddress_givenSavedBuiltInOrAskedUntilUsable()
 {
-    // What is given, and what is taken (empty: refused). A bare host means http.
-    const std::pair<QString, QString> cases[] = {
-        {"127.0.0.1:18080", "http://127.0.0.1:18080"},
-        {"https://site.example/x", "https://site.example/x"},
-        {"http://", ""}};
-    for (const auto& [given, taken] : cases) {
-        const app::SiteAddress address = app::parseSiteAddress(given);
-        QCOMPARE(address.url.toString(), taken);
-        QCOMPARE(address.error.isEmpty(), !taken.isEmpty());
-    }
+    ProgramFixture f;
+    FakeDialogs& dialogs = f.platform.fakeDialogs;
+    app::SiteAddressSetting setting(f.dir.path());
+    const QUrl given("https://given.example/x"), builtIn("https://built.example");
+    // --site wins for its run and is not kept; a build for one site asks nothing.
+    QCOMPARE(app::siteOfThisRun(given, setting, "", dialogs), given);
+    QCOMPARE(app::siteOfThisRun({}, setting, builtIn.toString(), dialogs), builtIn);
+    QVERIFY(dialogs.asked.isEmpty() && setting.saved().isEmpty());
+    // A first start without one asks until the address can be used (http or https with a host;
+    // a bare host means http), or the learner cancels.
+    QCOMPARE(app::siteOfThisRun({}, setting, "", dialogs), QUrl());
+    dialogs.answers = {"ftp://site.example", "http://", " site.example:8080 "};
+    QCOMPARE(app::siteOfThisRun({}, setting, "", dialogs), QUrl("http://site.example:8080"));
+    QCOMPARE(dialogs.asked, (QStringList{"", "", "ftp://site.example", "http://"}));
+    QCOMPARE(dialogs.shown.size(), 2); // why each was refused
+    // Kept for the next starts, ahead of the built-in one; "网站地址…" shows it and changes it.
+    app::SiteAddressSetting next(f.dir.path());
+    QCOMPARE(app::siteOfThisRun({}, next, builtIn.toString(), dialogs),
+             QUrl("http://site.example:8080"));
+    dialogs.answers = {"https://new.example"};
+    f.window().siteAddressAction()->trigger();
+    QCOMPARE(dialogs.asked.last(), "http://training.example:8080/");
+    QVERIFY(next.saved() == QUrl("https://new.example") &&
+            dialogs.texts.last().contains("下次启动"));
+    // A file edited by hand holds what --site would refuse: not used.
+    QSettings(f.dir.filePath("lumora.ini"), QSettings::IniFormat).setValue("site", "file:///x");
+    QVERIFY(next.saved().isEmpty());
+}
+
+void StartupTest::resume_logsInAndGoesOn_registeredOnlyWhileRunning()
+{
+    ProgramFixture f(true);
+    QString done; // the first category studied through: the run goes on at the second
+    for (int lesson = 0; lesson < allDone(0).size(); ++lesson)
+        done += QString("%1.%2.").arg(lesson + 1).arg(allDone(0).at(lesson));
+    f.writeState("demo\r\ndemo123\r\n" + done.toUtf8() + "\r\n\r\n\r\n\r\n");
+    // The network is not up yet: the login page is asked for again a while later.
+    f.main().pages[f.session().loginPage()] = {std::make_shared<FakeDocument>(),
+                                               {platform::LoadOutcome::NetworkError, 0, {}, {}}};
+    f.start();
+    f.main().pages[f.session().loginPage()] = {makeLoginPage()};
+    f.platform.timers.last()->fire();
+    QCOMPARE(f.main().navigations.size(), 2);
+    f.platform.runEventLoop();
+    QVERIFY(f.main().clickLog == QStringList{"login-submit"} && !f.run().running());
+    CoursePage site = makeCoursePage();
+    f.showCoursePage(site);
+    QCOMPARE(f.main().clickLog.mid(1), (QStringList{"category-1", "course-menu", "lesson-1-1"}));
+    QCOMPARE(f.platform.fakeRestart.held, QStringList{"--resume"});
+    f.showCoursePage(site); // once only
+    const QString record = platform::readWholeFile(records::StudyLog::pathIn(f.dir.path())).value();
+    QCOMPARE(record.count("程序重新启动，继续被中断的学习：团体训练"), 1);
+    QVERIFY(f.platform.fakeDialogs.shown.isEmpty()); // the start notice waits for nobody
+    // Withdrawn when the run ends; kept when the program is ended in the middle of one.
+    f.dispatch([&f] { f.run().exitCourseware(); });
+    QVERIFY(!f.platform.fakeRestart.held);
+    f.dispatch([&f] { f.run().startStudy(); });
+    f.program->quit();
+    QVERIFY(f.platform.fakeRestart.held);
 }
 
 void StartupTest::save_failureToldOnce_refusalMovesToTheFallback()
