@@ -145,6 +145,11 @@ void MainWindow::buildColumn(QWidget* client)
     m_loginButton = button(m_loginBox, "loginButton", QStringLiteral("登录"));
     place(m_loginButton, 1080, 1260, 1455, 495);
 
+    buildProgressBox(column);
+}
+
+void MainWindow::buildProgressBox(QWidget* column)
+{
     m_progressBox = box(column, "progressBox", QStringLiteral("学习进度"));
     place(m_progressBox, 0, 10200, 2775, 2415);
     const auto list = [this](const char* name, const QString& accessible) {

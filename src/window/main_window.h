@@ -118,6 +118,8 @@ protected:
 private:
     void buildControls(platform::Platform& platform);
     void buildColumn(QWidget* client);
+    // The study-progress lists at the column's foot.
+    void buildProgressBox(QWidget* column);
     void connectControls();
     void keepFocusInView(QWidget* focused);
 
