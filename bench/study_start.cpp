@@ -1,4 +1,4 @@
-// The cost of starting a run: from "连续学习" (Command2_Click) to the stand-in site receiving the
+// The cost of starting a run: from "连续学习" to the stand-in site receiving the
 // first lesson's player request, with the real engine and the site in-process, less the three
 // one-second waits the start makes on purpose. Several rounds, each with when the start returned
 // and when the request came, so that the handler's own time and the player's load show apart;

@@ -114,8 +114,8 @@ void Program::connectRoles()
 
     const catalogue::Catalogue* catalogue = m_catalogue.get();
     connect(catalogue, &catalogue::Catalogue::changed, w, [w, catalogue] {
-        w->showCatalogue(catalogue->chosenCategory(), catalogue->lessonLinks(),
-                         catalogue->selectedLesson(), catalogue->categoryLinks());
+        w->showCatalogue(catalogue->chosenCategory(), catalogue->lessonLinkPositions(),
+                         catalogue->selectedLesson(), catalogue->categoryLinkPositions());
     });
 
     connect(run, &study::StudyRun::runEvent, this,

@@ -24,7 +24,7 @@ bool Catalogue::openCategory(int category)
 bool Catalogue::openCategoryLink()
 {
     // The link clicked depends on the current category alone: the site keeps them in this order.
-    m_categoryLinks = page::categoryLinkPositions();
+    m_categoryLinks = page::categoryLinkTable();
     emit changed();
     if (!records::isCategory(m_category))
         return false;

@@ -32,10 +32,11 @@ public:
     int chosenCategory() const { return m_chosenCategory; }
 
     // Positions of the category links and the lesson links, in document order.
-    const QList<int>& categoryLinks() const { return m_categoryLinks; }
-    const QList<int>& lessonLinks() const { return m_lessonLinks; }
+    const QList<int>& categoryLinkPositions() const { return m_categoryLinks; }
+    const QList<int>& lessonLinkPositions() const { return m_lessonLinks; }
     int lessonCount() const { return static_cast<int>(m_lessonLinks.size()); }
-    // The lesson chosen last (its position in lessonLinks()), -1 for none since the last scan.
+    // The lesson chosen last (its position in lessonLinkPositions()), -1 for none since the last
+    // scan.
     int selectedLesson() const { return m_selectedLesson; }
 
     // Chooses `category` (nothing for one past the last) and opens it on the site when the

@@ -29,7 +29,7 @@ inline QString lessonLinkScript()
 inline constexpr int kCourseMenuItemPosition = 2;
 
 // Positions of the four category links among the course frame's links, in category order.
-inline QList<int> categoryLinkPositions()
+inline QList<int> categoryLinkTable()
 {
     return {2, 5, 8, 11};
 }

@@ -12,7 +12,7 @@ catalogue::LessonOpening LessonNavigator::openCategoryAt(int lesson)
 {
     // Without the category links from a scan no link is clicked, and the site would list its
     // first category's lessons while the run credits another's.
-    if (m_catalogue.categoryLinks().isEmpty())
+    if (m_catalogue.categoryLinkPositions().isEmpty())
         m_catalogue.scanCoursePage();
     m_catalogue.openCategory(m_catalogue.category());
     m_wait(kStepWait);

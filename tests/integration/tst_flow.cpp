@@ -132,7 +132,7 @@ bool FlowTest::scanFinds(int categoryLinks, int lessons)
     if (mainView().readyState() != ReadyState::Complete)
         return false;
     dispatch([this] { program->catalogue().scanCoursePage(); });
-    return program->catalogue().categoryLinks().size() == categoryLinks &&
+    return program->catalogue().categoryLinkPositions().size() == categoryLinks &&
            (lessons < 0 || program->catalogue().lessonCount() == lessons);
 }
 

@@ -100,8 +100,8 @@ QList<int> found(BrowserControl& browser, const QString& tag, std::vector<Elemen
     return result.ok() ? result.positions : QList<int>{-1};
 }
 
-// Navigates and waits until the page has loaded and DocumentComplete named it; the old state
-// never looks complete in between.
+// Navigates and waits until the page has loaded and its document-loaded signal named it; the old
+// state never looks complete in between.
 bool load(BrowserControl& browser, const QUrl& url)
 {
     QSignalSpy spy(&browser, &BrowserControl::documentLoaded);

@@ -98,11 +98,12 @@ void CatalogueTest::scan_listsPositions()
         site.course->frames().clear();
     f->dispatch([this] { catalogue().scanCoursePage(); });
     const QList<int> lessons = lessonFrame == 0 ? linkPositions(21) : QList<int>();
-    QCOMPARE(catalogue().categoryLinks(), lessonFrame == 2 ? QList<int>() : linkPositions());
-    QCOMPARE(catalogue().lessonLinks(), lessons);
+    QCOMPARE(catalogue().categoryLinkPositions(),
+             lessonFrame == 2 ? QList<int>() : linkPositions());
+    QCOMPARE(catalogue().lessonLinkPositions(), lessons);
     QTEST(f->main().refreshCount, "refreshes");
     // The window shows what the catalogue holds.
-    QCOMPARE(f->entries(f->window().lessonList()).size(), catalogue().lessonLinks().size());
+    QCOMPARE(f->entries(f->window().lessonList()).size(), catalogue().lessonLinkPositions().size());
     if (!lessons.isEmpty())
         QCOMPARE(f->entries(f->window().lessonList()).constLast(),
                  QString::number(lessons.constLast()));
@@ -130,7 +131,7 @@ void CatalogueTest::category_opensItsLinkWhenListed()
         }
         catalogue().scanCoursePage();
     }
-    QCOMPARE(catalogue().categoryLinks().size(), linksScanned);
+    QCOMPARE(catalogue().categoryLinkPositions().size(), linksScanned);
     f->main().clickLog.clear();
     // The learner's choice, made while a handler runs, waits at the event gate.
     f->dispatch([&] {
@@ -143,8 +144,8 @@ void CatalogueTest::category_opensItsLinkWhenListed()
     QCOMPARE(f->main().clickLog,
              opened ? QStringList{QString("category-%1").arg(category)} : QStringList());
     // The site's table of category links is listed once a link was clicked.
-    QCOMPARE(catalogue().categoryLinks(),
-             opened ? page::categoryLinkPositions() : linkPositions().mid(0, linksScanned));
+    QCOMPARE(catalogue().categoryLinkPositions(),
+             opened ? page::categoryLinkTable() : linkPositions().mid(0, linksScanned));
     // The learner's choice among the category links clicks the current category's link,
     // whichever entry it was.
     if (!opened)
