@@ -20,6 +20,8 @@ struct AppConfig
     QStringList olderStateFiles;
     // Where the program keeps its own files besides the state file (the run record).
     QString dataFolder;
+    // --check-h264: only say whether the engine plays H.264 and AAC video, then exit.
+    bool checkH264 = false;
 
     // The site's login page: the site's scheme and host with the fixed path and query.
     QUrl loginPage() const;
