@@ -54,4 +54,5 @@ if(NOT result EQUAL 0 OR NOT output STREQUAL "lumora: this engine plays H.264 an
    OR NOT errors MATCHES "canPlayType\\([^\n]*avc1[^\n]*mp4a[^\n]*\\): \"probably\"")
   message(FATAL_ERROR "lumora --check-h264 exited with ${result}:\n${output}${errors}")
 endif()
-message(STATUS "${bin}/lumora --check-h264: exit 0, ${output}")
+string(STRIP "${output}" output)
+message(STATUS "${bin}/lumora --check-h264: exit 0, \"${output}\"")
