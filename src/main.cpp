@@ -140,7 +140,7 @@ int main(int argc, char* argv[])
                      &window::MainWindow::bringToFront);
     program.start();
     // Asked once the first page has loaded (the question needs a page of its own, which would
-    // slow the start); told once, in the notice, which no status message replaces.
+    // slow the start); told once, in the notice: a status message would go with the next one.
     auto askedH264 = std::make_shared<QMetaObject::Connection>();
     *askedH264 = QObject::connect(
         &mainWindow.mainView(), &platform::BrowserControl::documentComplete, &mainWindow,
