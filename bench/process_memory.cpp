@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <map>
+#include <unistd.h>
 
 namespace lumora::bench {
 
@@ -45,6 +46,30 @@ ProcessPss rollup(qint64 pid)
     return pss;
 }
 
+// The fields of /proc/PID/stat after the command name (which may hold spaces), from the state on.
+QList<QByteArray> statFields(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray text = stat.readAll();
+    return text.mid(text.lastIndexOf(')') + 2).split(' ');
+}
+
+// Every process's children, by parent pid.
+std::map<qint64, std::vector<qint64>> childrenByParent()
+{
+    std::map<qint64, std::vector<qint64>> children;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool numeric = false;
+        const qint64 pid = entry.toLongLong(&numeric);
+        const QList<QByteArray> fields = numeric ? statFields(pid) : QList<QByteArray>();
+        if (fields.size() > 1)
+            children[fields.at(1).toLongLong()].push_back(pid);
+    }
+    return children;
+}
+
 } // namespace
 
 long long pssKb(qint64 pid)
@@ -54,19 +79,7 @@ long long pssKb(qint64 pid)
 
 std::vector<ProcessPss> treePss(qint64 root)
 {
-    std::map<qint64, std::vector<qint64>> children;
-    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool numeric = false;
-        const qint64 pid = entry.toLongLong(&numeric);
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!numeric || !stat.open(QIODevice::ReadOnly))
-            continue;
-        // The parent's pid is the second field after the command name, which may hold spaces.
-        const QByteArray text = stat.readAll();
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1)
-            children[fields.at(1).toLongLong()].push_back(pid);
-    }
+    std::map<qint64, std::vector<qint64>> children = childrenByParent();
     std::vector<ProcessPss> tree;
     // (pid, its parent's type)
     std::vector<std::pair<qint64, QString>> pending{{root, {}}};
@@ -95,6 +108,38 @@ long long treePssKb(qint64 root, QStringList* detail)
             detail->append(QStringLiteral("%1: %2 kB").arg(process.pid).arg(process.kb));
     }
     return total;
+}
+
+std::map<qint64, double> engineTreeCpuSeconds(qint64 root)
+{
+    std::map<qint64, std::vector<qint64>> children = childrenByParent();
+    const double tick = static_cast<double>(::sysconf(_SC_CLK_TCK));
+    std::map<qint64, double> seconds;
+    std::vector<qint64> pending{root};
+    while (!pending.empty()) {
+        const qint64 pid = pending.back();
+        pending.pop_back();
+        if (pid != root && processType(pid).isEmpty())
+            continue;
+        // utime and stime: fields 14 and 15 of the whole line, 12 and 13 from the state on.
+        const QList<QByteArray> fields = statFields(pid);
+        if (fields.size() > 12)
+            seconds[pid] =
+                static_cast<double>(fields.at(11).toLongLong() + fields.at(12).toLongLong()) / tick;
+        for (const qint64 child : children[pid])
+            pending.push_back(child);
+    }
+    return seconds;
+}
+
+double cpuSecondsBetween(const std::map<qint64, double>& from, const std::map<qint64, double>& to)
+{
+    double used = 0;
+    for (const auto& [pid, seconds] : to) {
+        const auto before = from.find(pid);
+        used += seconds - (before == from.end() ? 0.0 : before->second);
+    }
+    return used;
 }
 
 } // namespace lumora::bench

@@ -1,9 +1,10 @@
 #pragma once
 
-// Memory of a process tree as Linux reports it (/proc), for the benchmarks.
+// Memory and CPU time of a process tree as Linux reports it (/proc), for the benchmarks.
 
 #include <QString>
 #include <QStringList>
+#include <map>
 #include <vector>
 
 namespace lumora::bench {
@@ -33,5 +34,12 @@ long long treePssKb(qint64 root, QStringList* detail = nullptr);
 
 // The same, one entry per process, the root first.
 std::vector<ProcessPss> treePss(qint64 root);
+
+// The CPU time (user and system, seconds) used so far by `root` and by each of its descendants
+// that is one of the engine's processes (a --type= on its command line), by pid: the program
+// and its QtWebEngineProcess children, not other programs it started.
+std::map<qint64, double> engineTreeCpuSeconds(qint64 root);
+// The CPU time used between two readings of the same tree; a process new in `to` counts whole.
+double cpuSecondsBetween(const std::map<qint64, double>& from, const std::map<qint64, double>& to);
 
 } // namespace lumora::bench

@@ -1,5 +1,6 @@
 # Installs the build into a staging folder (DESTDIR) and starts the installed programs with
-# --help: each must exit 0 and print its usage; a refused site address exits 2. Run by ctest
+# --help: each must exit 0 and print its usage; a refused site address exits 2; lumora
+# --check-h264 says its engine plays MP4 lessons. Run by ctest
 # (test install_and_start) as
 #   cmake -D BUILD_DIR=... -D STAGING_DIR=... -D PREFIX=... -D BINDIR=... -D WITH_SITE=ON|OFF
 #         -P install_and_start.cmake
@@ -44,3 +45,14 @@ if(NOT result EQUAL 2 OR NOT errors MATCHES "(^|\n)lumora: [^\n]*ftp")
   message(FATAL_ERROR "lumora --site ftp://site.example exited with ${result}:\n${output}${errors}")
 endif()
 message(STATUS "${bin}/lumora --site ftp://...: exit 2, told on the console")
+
+# The installed program's engine plays MP4 lessons: one line, exit code 0, and the engine's own
+# answer ("probably" from Debian's).
+execute_process(COMMAND "${bin}/lumora" --check-h264
+  RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE errors TIMEOUT 90)
+if(NOT result EQUAL 0 OR NOT output STREQUAL "lumora: this engine plays H.264 and AAC video (MP4)\n"
+   OR NOT errors MATCHES "canPlayType\\([^\n]*avc1[^\n]*mp4a[^\n]*\\): \"probably\"")
+  message(FATAL_ERROR "lumora --check-h264 exited with ${result}:\n${output}${errors}")
+endif()
+string(STRIP "${output}" output)
+message(STATUS "${bin}/lumora --check-h264: exit 0, \"${output}\"")

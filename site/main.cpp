@@ -39,9 +39,9 @@ constexpr Option kOptions[] = {
     {"player-hang-rate", "F", "serve this fraction of player pages to hang after load (0..1)"},
     {"player-hang-seed", "N", "seed of the hung players drawn at random (default 1)"},
     {"player-hang-next", "N", "serve the first N player pages to hang after load"},
-    {"player-media", "canvas|unsupported|broken",
+    {"player-media", "canvas|unsupported|broken|mp4",
      "what the player's video plays: its canvas animation (default), a source no browser plays, "
-     "or a stream that fails to decode"},
+     "a stream that fails to decode, or an H.264/AAC MP4 lesson"},
     {"ended-session-player", "stay|login",
      "what a player does when its session ended: stay on its page or go to the login page "
      "(default login)"},
@@ -131,7 +131,7 @@ int main(int argc, char** argv)
         const auto media = lumora::site::playerMediaFromName(value.toStdString());
         if (!media) {
             return usageError(
-                u"bad value %1 for --player-media (use canvas, unsupported or broken)"_s.arg(
+                u"bad value %1 for --player-media (use canvas, unsupported, broken or mp4)"_s.arg(
                     value));
         }
         options.playerMedia = *media;

@@ -523,6 +523,10 @@ void SiteServer::Impl::routes(httplib::Server& server)
         res.set_header("Cache-Control", "no-store");
         res.set_content("not a video\n", "video/x-lumora-unplayable");
     });
+    // The lesson of the "mp4" mode; the server answers the engine's range requests.
+    server.Get("/player/media/lesson.mp4",
+               [video = pages::resource(u"lesson.mp4"_s).toStdString()](
+                   const Request&, Response& res) { res.set_content(video, "video/mp4"); });
     const auto beat = [this](const Request& req, Response& res) { heartbeat(req, res); };
     server.Get("/player/heartbeat", beat);
     server.Post("/player/heartbeat", beat);
@@ -886,7 +890,8 @@ namespace {
 constexpr std::pair<PlayerMedia, std::string_view> kPlayerMediaNames[] = {
     {PlayerMedia::Canvas, "canvas"},
     {PlayerMedia::Unsupported, "unsupported"},
-    {PlayerMedia::Broken, "broken"}};
+    {PlayerMedia::Broken, "broken"},
+    {PlayerMedia::Mp4, "mp4"}};
 } // namespace
 
 std::string_view playerMediaName(PlayerMedia media)

@@ -22,8 +22,9 @@ enum class PlayerMedia
     Canvas,      // the page's own canvas animation, through its capture stream
     Unsupported, // a source no browser plays: the video's error is MEDIA_ERR_SRC_NOT_SUPPORTED (4)
     Broken,      // a stream that loads its metadata, then ends as undecodable: MEDIA_ERR_DECODE (3)
+    Mp4,         // a 20 s H.264/AAC lesson (media/lesson.mp4), played over and over
 };
-// "canvas", "unsupported", "broken", and back (nullopt for another name).
+// "canvas", "unsupported", "broken", "mp4", and back (nullopt for another name).
 std::string_view playerMediaName(PlayerMedia media);
 std::optional<PlayerMedia> playerMediaFromName(std::string_view name);
 

@@ -16,6 +16,8 @@
 #include <QIcon>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -24,8 +26,14 @@ using namespace lumora;
 
 namespace {
 
-// Reads --site, --state-file and --resume; exits with a message on a bad site address. The site
-// is left empty when none is given.
+// The H.264 and AAC video of MP4 lessons, which not every build of the engine plays.
+constexpr auto kH264Playing = "this engine plays H.264 and AAC video (MP4)";
+constexpr auto kH264NotPlaying = "this engine cannot play H.264 and AAC video (MP4)";
+// Longer than the engine's own time for the answer (WebEngineHost::canPlayType).
+constexpr int kH264NoAnswerMs = 40000;
+
+// Reads --site, --state-file, --resume and --check-h264; exits with a message on a bad site
+// address. The site is left empty when none is given.
 app::AppConfig parseCommandLine(const QApplication& application)
 {
     const platform::StateFilePlaces defaultPlaces = platform::defaultStateFilePlaces();
@@ -62,9 +70,15 @@ app::AppConfig parseCommandLine(const QApplication& application)
     parser.addOption(site);
     parser.addOption(stateFile);
     parser.addOption(resume);
+    const QCommandLineOption checkH264(
+        QStringLiteral("check-h264"),
+        QStringLiteral("Only say whether this program's browser engine plays H.264 and AAC video "
+                       "(MP4 lessons), then exit: 0 when it does, 1 when not."));
+    parser.addOption(checkH264);
     parser.process(application);
 
     app::AppConfig config;
+    config.checkH264 = parser.isSet(checkH264);
     if (parser.isSet(site)) {
         const app::SiteAddress address = app::parseSiteAddress(parser.value(site));
         if (!address.error.isEmpty()) {
@@ -85,6 +99,56 @@ app::AppConfig parseCommandLine(const QApplication& application)
     return config;
 }
 
+// Asks the engine whether it plays MP4 lessons, on a profile of its own: the learner's profile
+// and a copy that is running are left alone. One line, and the exit code, say the answer.
+int checkH264Playback()
+{
+    const QTemporaryDir storage;
+    platform::QtPlatform platform({storage.path(), storage.path()});
+    platform.checkH264Playback([](bool plays) {
+        platform::showStartupAnswer(QString::fromLatin1(plays ? kH264Playing : kH264NotPlaying),
+                                    plays);
+        QCoreApplication::exit(plays ? 0 : 1);
+    });
+    QTimer::singleShot(kH264NoAnswerMs, [] {
+        platform::showStartupAnswer(QStringLiteral("no answer from the engine whether it plays "
+                                                   "H.264 and AAC video (MP4)"),
+                                    false);
+        QCoreApplication::exit(1);
+    });
+    return QApplication::exec();
+}
+
+// Asked once the first page has loaded (the question needs a page of its own, which would slow
+// the start); told once, in the notice: a status message would go with the next one.
+void tellWhenH264CannotPlay(platform::QtPlatform& platform, window::MainWindow& mainWindow)
+{
+    auto asked = std::make_shared<QMetaObject::Connection>();
+    *asked = QObject::connect(
+        &mainWindow.mainView(), &platform::BrowserControl::documentLoaded, &mainWindow,
+        [&platform, &mainWindow, asked] {
+            QObject::disconnect(*asked);
+            platform.checkH264Playback([&mainWindow](bool canPlay) {
+                if (!canPlay)
+                    mainWindow.showNotice(QStringLiteral(
+                        "此浏览器引擎不能播放 H.264/AAC (MP4) 视频，MP4 格式的课程将无法播放。"));
+            });
+        });
+}
+
+// The controls are laid out for a screen of 1440 x 900 or more; smaller screens get the window
+// maximised.
+void showMainWindow(window::MainWindow& mainWindow)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    if (screen.width() >= 1440 && screen.height() >= 900) {
+        mainWindow.resize(1440, 900);
+        mainWindow.show();
+    } else {
+        mainWindow.showMaximized();
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -101,6 +165,8 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(icon);
 
     app::AppConfig config = parseCommandLine(application);
+    if (config.checkH264)
+        return checkH264Playback();
     config.dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
     const platform::LogFile logFile(config.dataFolder); // lumora.* messages in lumora.log there
 
@@ -125,27 +191,7 @@ int main(int argc, char* argv[])
     QObject::connect(&instance, &platform::SingleInstance::showRequested, &mainWindow,
                      &window::MainWindow::bringToFront);
     program.start();
-    // MP4 courses need H.264, which not every build of the engine plays. Asked once the first
-    // page has loaded: the question needs a page of its own, which would slow the start.
-    auto askedH264 = std::make_shared<QMetaObject::Connection>();
-    *askedH264 = QObject::connect(
-        &mainWindow.mainView(), &platform::BrowserControl::documentLoaded, &mainWindow,
-        [&platform, &mainWindow, askedH264] {
-            QObject::disconnect(*askedH264);
-            platform.checkH264Playback([&mainWindow](bool canPlay) {
-                if (!canPlay)
-                    mainWindow.showStatusMessage(QStringLiteral(
-                        "此浏览器引擎不能播放 H.264 (MP4) 视频，MP4 格式的课程将无法播放。"));
-            });
-        });
-    // The controls are laid out for a screen of 1440 x 900 or more; smaller screens get the
-    // window maximised.
-    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    if (screen.width() >= 1440 && screen.height() >= 900) {
-        mainWindow.resize(1440, 900);
-        mainWindow.show();
-    } else {
-        mainWindow.showMaximized();
-    }
+    tellWhenH264CannotPlay(platform, mainWindow);
+    showMainWindow(mainWindow);
     return QApplication::exec();
 }

@@ -1,7 +1,7 @@
 // The lesson player: a canvas animation, shown through a muted, autoplaying <video> fed by
 // the canvas's capture stream, and a heartbeat that reports what the page sees: whether it is
 // visible and focused, and whether its video plays, how far, and with which error. The site
-// may instead give the video a source it cannot play (data-media).
+// may instead give the video an MP4 lesson or a source it cannot play (data-media).
 (function () {
   'use strict';
   var LOGIN_PAGE = '/permission/loginAction.do?method=init';
@@ -96,10 +96,14 @@
     video.src = URL.createObjectURL(source);
   }
 
-  // The video plays what the canvas draws; a hidden page stops both, as with a real lesson.
+  // The video plays what the canvas draws (a page the engine treats as hidden draws no frames,
+  // and the video's time stands still), or what the site gave it.
   var media = box.dataset.media;
   if (media === 'unsupported') {
     video.src = '/player/media/unsupported';
+  } else if (media === 'mp4') { // a short lesson standing in for a long one
+    video.loop = true;
+    video.src = '/player/media/lesson.mp4';
   } else if (media === 'broken' && window.MediaSource) {
     breakVideo();
   } else if (canvas.captureStream) {

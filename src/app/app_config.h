@@ -23,6 +23,8 @@ struct AppConfig
     bool resume = false;
     // What the system starts the program again with should it end in the middle of a run.
     QStringList restartArguments;
+    // --check-h264: only say whether the engine plays H.264 and AAC video, then exit.
+    bool checkH264 = false;
 
     // The site's login page: the site's scheme and host with the fixed path and query.
     QUrl loginPage() const;

@@ -38,4 +38,16 @@ void showStartupError(const QString& text)
     QMessageBox::critical(nullptr, QCoreApplication::applicationName(), text);
 }
 
+void showStartupAnswer(const QString& text, bool good)
+{
+    if (hasConsole()) {
+        std::printf("lumora: %s\n", qPrintable(text));
+        std::fflush(stdout);
+    } else if (good) {
+        QMessageBox::information(nullptr, QCoreApplication::applicationName(), text);
+    } else {
+        QMessageBox::warning(nullptr, QCoreApplication::applicationName(), text);
+    }
+}
+
 } // namespace lumora::platform

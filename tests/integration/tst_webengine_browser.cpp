@@ -350,10 +350,11 @@ void TestWebEngineBrowser::popupsLoadInTheChosenView()
 
 void TestWebEngineBrowser::studiesInTheBackground()
 {
-    // A canvas animation fed live into a muted video, and a clip recorded from it played muted
-    // (the kind Chromium pauses in hidden pages); every 250 ms a report of what the page sees,
-    // including whether its document's visibilityState has the shape of the engine's own.
+    // A canvas animation fed live into a muted video, a clip recorded from it played muted (the
+    // kind Chromium pauses in hidden pages), and the stand-in site's MP4 lesson (H.264, AAC);
+    // every 250 ms a report of what the page sees (pages/study.html).
     m_server->put("/study.html", testPage("study.html"));
+    m_server->put("/lesson.mp4", readWholeFile(LUMORA_TEST_MEDIA).value_or(""));
     // The reports of one view since its `from`-th, newest first.
     const auto reports = [this](const QString& view, qsizetype from) {
         QList<QUrlQuery> out;
@@ -366,8 +367,11 @@ void TestWebEngineBrowser::studiesInTheBackground()
     };
     QVERIFY(load(*m_main, m_server->url("/study.html?main")));
     QVERIFY(load(*m_second, m_server->url("/study.html?player")));
-    WAIT_VERIFY(value(reports("main", 0).value(0), "clip") > 0 &&
-                value(reports("player", 0).value(0), "clip") > 0);
+    const auto playing = [&](const QString& view) {
+        const QUrlQuery last = reports(view, 0).value(0);
+        return value(last, "clip") > 0 && value(last, "lesson") > 0;
+    };
+    WAIT_VERIFY(playing("main") && playing("player"));
 
     // Offscreen, minimising and hiding the window tell the engine what a desktop tells it.
     for (const auto& change : {std::function([this] { m_window.showMinimized(); }),
@@ -389,14 +393,20 @@ void TestWebEngineBrowser::studiesInTheBackground()
             }
             QVERIFY(value(seen.first(), "live") > value(seen.last(), "live"));
             QVERIFY(value(seen.first(), "clip") != value(seen.last(), "clip"));
+            // The lesson plays on with its pictures decoded; it loops, its frame count does not.
+            QVERIFY(value(seen.first(), "lesson") != value(seen.last(), "lesson") &&
+                    value(seen.first(), "frames") > value(seen.last(), "frames"));
             QVERIFY(fastest < 700); // throttled timers fire once a second at most
         }
-        // The engine itself keeps the pages visible, as the isolated world sees it.
+        // The engine itself treats the pages as hidden and draws nothing, as the isolated world
+        // sees it; shown again, they are as they were.
         for (BrowserControl* view : {m_main.get(), m_second.get()})
-            QVERIFY(WebEngineHost::runScriptForText(*view, "document.visibilityState") ==
-                    "visible");
+            QVERIFY(WebEngineHost::runScriptForText(*view, "document.visibilityState") == "hidden");
     }
     m_window.showNormal();
+    for (BrowserControl* view : {m_main.get(), m_second.get()})
+        WAIT_VERIFY(WebEngineHost::runScriptForText(*view, "document.visibilityState") ==
+                    "visible");
 }
 
 void TestWebEngineBrowser::framesReportTheirLoads_mediaAsked()

@@ -65,7 +65,9 @@ struct Site
         const auto r = post ? client.Post(path.toStdString(), body, "text/plain")
                             : client.Get(path.toStdString());
         const std::string set = r ? r->get_header_value("Set-Cookie") : std::string();
-        return !r ? Reply{} : Reply{r->status, r->body.c_str(), set.substr(0, set.find(';'))};
+        return !r ? Reply{}
+                  : Reply{r->status, QByteArray::fromStdString(r->body),
+                          set.substr(0, set.find(';'))};
     }
     Reply get(const QString& path) const { return send(false, path); }
     Reply play(int c, int l) const { return get(u"/player/play?cat=%1&lesson=%2"_s.arg(c).arg(l)); }
@@ -365,7 +367,7 @@ private slots:
         QProcess process;
         process.start(LUMORA_SITE_BINARY,
                       {"--port=0", "--player-fail-next=1", "--ended-session-player=stay",
-                       "--player-hang-next=1", "--player-media=broken"});
+                       "--player-hang-next=1", "--player-media=mp4"});
         // The line is written and flushed at once: one read gets it whole.
         QVERIFY(process.waitForReadyRead(10000));
         const QByteArray line = process.readLine();
@@ -373,7 +375,9 @@ private slots:
         Site client(line.split(':').last().trimmed().toInt());
         QVERIFY(client.login() && client.play(0, 0).status == 500);
         const QString hung = client.play(0, 0).text();
-        QVERIFY(hung.contains("data-hang=\"1\"") && hung.contains("data-media=\"broken\""));
+        QVERIFY(hung.contains("data-hang=\"1\"") && hung.contains("data-media=\"mp4\""));
+        const Reply video = client.get("/player/media/lesson.mp4"); // an MP4 file, whole
+        QVERIFY(video.status == 200 && video.body.mid(4, 4) == "ftyp" && video.body.size() > 1e5);
         QCOMPARE(Site(client.port).beat(0, 0, "x").json("keepPage"), true);
         process.terminate();
         QVERIFY(process.waitForFinished(15000) && process.exitCode() == 0);

@@ -115,8 +115,9 @@ BrowsingData& QtPlatform::browsingData()
 
 void QtPlatform::checkH264Playback(std::function<void(bool canPlay)> done)
 {
-    // The baseline profile every H.264 decoder plays.
-    m_engine->canPlayType(QStringLiteral("video/mp4; codecs=\"avc1.42E01E\""), std::move(done));
+    // The baseline profile every H.264 decoder plays, with AAC-LC sound.
+    m_engine->canPlayType(QStringLiteral("video/mp4; codecs=\"avc1.42E01E, mp4a.40.2\""),
+                          std::move(done));
 }
 
 } // namespace lumora::platform

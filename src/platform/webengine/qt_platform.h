@@ -49,8 +49,8 @@ public:
     SleepInhibitor& sleepInhibitor() override { return m_sleep; }
 
     QtDialogs& qtDialogs() { return m_dialogs; }
-    // Asks the engine whether it plays H.264 video (MP4 courses); `done` gets the answer once,
-    // later, from the event loop. Not called when the engine gives none (logged).
+    // Asks the engine whether it plays H.264 video with AAC sound (MP4 courses); `done` gets the
+    // answer once, later, from the event loop. Not called when the engine gives none (logged).
     void checkH264Playback(std::function<void(bool canPlay)> done);
 
 private:

@@ -1,4 +1,4 @@
-// The view and its page: script calls, visibility, new windows and the page's console messages.
+// The view and its page: script calls, new windows and the page's console messages.
 // Loads and renderer recovery are in webengine_browser_loads.cpp.
 
 #include "platform/webengine/webengine_browser.h"
@@ -105,7 +105,6 @@ void WebEngineBrowser::attachPage(BrowserPage* page)
                 &WebEngineBrowser::onRendererTerminated);
         connect(page, &QWebEnginePage::windowCloseRequested, this,
                 &WebEngineBrowser::reportWindowClosedByPage);
-        connect(page, &QWebEnginePage::visibleChanged, this, &WebEngineBrowser::keepVisible);
         if (m_view)
             m_view->setPage(page);
     }
@@ -225,18 +224,6 @@ std::optional<QString> WebEngineBrowser::evaluateText(const QString& script)
     if (answer.status != PageStatus::Ok)
         return std::nullopt;
     return answer.text;
-}
-
-// WORKAROUND (Qt 6.4.2): QWebEngineView hides its page whenever the window is minimised or
-// hidden, and Chromium then tells the page it is hidden, stops its animation frames and pauses
-// video without sound. A view the window shows keeps its page visible, so that a learner who
-// minimises the window studies on; only hiding the view itself counts (the player view between
-// runs). Chromium still sees the page hidden for a moment: js/foreground.js keeps that from it.
-void WebEngineBrowser::keepVisible(bool visible)
-{
-    if (visible || !m_page || !m_view || !m_view->isVisibleTo(m_view->window()))
-        return;
-    m_page->setVisible(true);
 }
 
 void WebEngineBrowser::reportWindowClosedByPage()

@@ -78,7 +78,6 @@ public:
 private:
     DecodedEnvelope call(const QString& expression);
     ScriptAnswer evaluate(const QString& script);
-    void keepVisible(bool visible);
     void reportWindowClosedByPage();
     // Runs `emission` from the event loop, never from inside an engine callback.
     void post(std::function<void()> emission);

@@ -1,10 +1,9 @@
 // Keeps a page studying as if its window were in front, where the engine has no switch for it.
-// The host keeps the page visible to the engine while the window is minimised, hidden, covered
-// or unfocused (WebEngineBrowser::keepVisible), but the engine still tells the page for a
-// moment that it is hidden, tells it the window lost focus, and gives the keyboard focus to one
-// of the two views only. Here the page always reads "visible" and focused, and the events
-// announcing otherwise stop before its own listeners. Main world, every frame, before any page
-// script.
+// While the window is minimised or hidden the engine treats the page as hidden, so that it is
+// not drawn (engine_switches.cpp keeps its timers and video at full rate); it also tells the
+// page when the window loses focus, and gives the keyboard focus to one of the two views only.
+// Here the page always reads "visible" and focused, and the events announcing otherwise stop
+// before its own listeners. Main world, every frame, before any page script.
 (function () {
     'use strict';
     const proto = Document.prototype;
