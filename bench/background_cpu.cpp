@@ -12,10 +12,10 @@
 //
 // Last line: "minimised/visible CPU: R" (the CPU of all minimised phases over all visible ones).
 
-#include "app/program.h"
 #include "engine_fixture.h"
 #include "event_wait.h"
 #include "headless_engine.h"
+#include "logged_in_program.h"
 #include "process_memory.h"
 
 #include <QApplication>
@@ -109,47 +109,31 @@ int main(int argc, char* argv[])
         return 1;
     const int port = site.readLine().split(':').last().trimmed().toInt();
 
-    QTemporaryDir dir;
-    testing::EnginePlatform platform(dir.filePath(QStringLiteral("browser")));
-    app::AppConfig config;
-    config.site = QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port));
-    config.stateFilePath = dir.filePath(QStringLiteral("boot.txt"));
-    config.dataFolder = dir.path();
-    app::Program program(platform, config);
-    window::MainWindow& form = program.window();
-    program.start();
-    form.resize(1440, 900);
-    form.show();
-    const auto complete = [&] {
-        return form.mainView().readyState() == platform::ReadyState::Complete;
-    };
-    if (!testing::waitUntil(complete))
+    bench::LoggedInProgram logged(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port)));
+    if (!logged.logIn())
         return 1;
-    form.userNameBox()->setText(QStringLiteral("demo"));
-    form.passwordBox()->setText(QStringLiteral("demo123"));
-    form.loginButton()->click();
-    if (!testing::waitUntil([&] { return form.studyButton()->isEnabled() && complete(); }))
-        return 1;
-    form.studyButton()->click();
+    window::MainWindow& mainWindow = logged.window();
+    testing::EnginePlatform& platform = logged.platform;
+    mainWindow.studyButton()->click();
     QTimer ticks; // the run's clock, as the program's own timer would fire it
     QObject::connect(&ticks, &QTimer::timeout, [&] { platform.timer->fire(); });
     ticks.start(20000);
-    if (!testing::waitUntil([&] { return videoSeconds(form.playerView()) > 1; })) {
+    if (!testing::waitUntil([&] { return videoSeconds(mainWindow.playerView()) > 1; })) {
         std::fprintf(stderr, "background_cpu: the lesson's video does not play\n");
         return 1;
     }
-    runFor(kWarmUpMs, form.playerView());
+    runFor(kWarmUpMs, mainWindow.playerView());
 
     Phase visible, minimised;
     for (int round = 1; round <= kRounds; ++round) {
         for (const bool minimise : {false, true}) {
             if (minimise)
-                form.showMinimized();
+                mainWindow.showMinimized();
             else
-                form.showNormal();
+                mainWindow.showNormal();
             const auto cpu = bench::engineTreeCpuSeconds(QCoreApplication::applicationPid());
             const double credited = creditedSeconds(port);
-            const double video = runFor(kPhaseMs, form.playerView());
+            const double video = runFor(kPhaseMs, mainWindow.playerView());
             const Phase phase{
                 bench::cpuSecondsBetween(
                     cpu, bench::engineTreeCpuSeconds(QCoreApplication::applicationPid())),

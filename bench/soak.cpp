@@ -325,9 +325,9 @@ QString describe(const std::map<QString, RolePss>& roles)
 
 // The process tree's memory once the pages' garbage is collected: the median of five samples
 // (a sample taken while a process comes or goes misses it).
-std::vector<bench::ProcessPss> settledPss(window::MainWindow& form)
+std::vector<bench::ProcessPss> settledPss(window::MainWindow& mainWindow)
 {
-    for (platform::BrowserControl* view : {&form.mainView(), &form.playerView()})
+    for (platform::BrowserControl* view : {&mainWindow.mainView(), &mainWindow.playerView()})
         platform::webengine::WebEngineHost::runScriptForText(
             *view, QStringLiteral("typeof gc === 'function' ? (gc(), 'collected') : 'no gc'"));
     malloc_trim(0); // what this process freed goes back to the system, as garbage does above
@@ -441,10 +441,10 @@ int main(int argc, char* argv[])
         }
         return false;
     };
-    window::MainWindow& form = program.window();
+    window::MainWindow& mainWindow = program.window();
     program.start();
-    form.resize(1440, 900);
-    form.show();
+    mainWindow.resize(1440, 900);
+    mainWindow.show();
 
     // What the program says it did: only for the diagnostics and the credited minutes.
     std::map<std::pair<int, int>, int> creditedBy; // (category, lesson) -> minutes
@@ -465,7 +465,7 @@ int main(int argc, char* argv[])
         lastProgressMs = now;
     };
     QObject::connect(
-        &program.run(), &study::StudyRun::runEvent, &form, [&](const records::RunEvent& e) {
+        &program.run(), &study::StudyRun::runEvent, &mainWindow, [&](const records::RunEvent& e) {
             runEvents << QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6")
                              .arg(simulatedNowMs() - siteStartMs)
                              .arg(static_cast<int>(e.kind))
@@ -509,20 +509,21 @@ int main(int argc, char* argv[])
         });
 
     // Log in as a learner would, then start the run.
-    if (!waitFor([&] { return form.mainView().readyState() == platform::ReadyState::Complete; },
-                 60000)) {
+    if (!waitFor(
+            [&] { return mainWindow.mainView().readyState() == platform::ReadyState::Complete; },
+            60000)) {
         std::fprintf(stderr, "soak: the login page did not load\n");
         return 1;
     }
-    form.loginButton()->click();
-    if (!waitFor([&] { return form.studyButton()->isEnabled(); }, 60000)) {
+    mainWindow.loginButton()->click();
+    if (!waitFor([&] { return mainWindow.studyButton()->isEnabled(); }, 60000)) {
         std::fprintf(stderr, "soak: the login did not reach the course page\n");
         return 1;
     }
     const std::int64_t startMs = simulatedNowMs();
     g_runStartMs = startMs;
     lastProgressMs = startMs;
-    form.studyButton()->click();
+    mainWindow.studyButton()->click();
 
     // The faults, by the simulated clock since the start of the run.
     std::int64_t wokeAtMs = -1; // site clock
@@ -593,7 +594,7 @@ int main(int argc, char* argv[])
         if (sim >= nextSampleMs && !program.gate().handlerRunning()) {
             nextSampleMs += kSampleEvery;
             const WorldClock::Pace before = world().setRate(0);
-            const auto roles = pssByRole(settledPss(form));
+            const auto roles = pssByRole(settledPss(mainWindow));
             world().restore(before);
             pssSeries << QStringLiteral("  %1 h, %2 links clicked: %3; this process's heap in use "
                                         "%4 MB")
@@ -608,7 +609,7 @@ int main(int argc, char* argv[])
 
     // Measured outside the event handler: the measurement waits, and asks the pages.
     waitFor([&] { return firstLessonDone || ended; }, realLeftMs());
-    const std::vector<bench::ProcessPss> pssFirst = settledPss(form);
+    const std::vector<bench::ProcessPss> pssFirst = settledPss(mainWindow);
     waitFor([&] { return ended; }, realLeftMs());
     progressed();
     faults.stop();
@@ -686,10 +687,10 @@ int main(int argc, char* argv[])
 
     // The stand-in site shares this process: the record it kept for the comparison above is not
     // the program's memory, so it goes before the program's is measured.
-    const std::vector<bench::ProcessPss> pssBeforeReset = settledPss(form);
+    const std::vector<bench::ProcessPss> pssBeforeReset = settledPss(mainWindow);
     const long long heapBeforeReset = heapInUseKb();
     site.resetRecord();
-    const std::vector<bench::ProcessPss> pssEnd = settledPss(form);
+    const std::vector<bench::ProcessPss> pssEnd = settledPss(mainWindow);
     const long long heapAfterReset = heapInUseKb();
 
     std::map<QString, RolePss> first = pssByRole(pssFirst);

@@ -6,10 +6,10 @@
 //
 // Last line: "study start: overhead X ms".
 
-#include "app/program.h"
 #include "engine_fixture.h"
 #include "event_wait.h"
 #include "headless_engine.h"
+#include "logged_in_program.h"
 #include "site_server.h"
 
 #include <QApplication>
@@ -64,33 +64,17 @@ int main(int argc, char* argv[])
     site::SiteServer site(options);
     if (site.start() <= 0)
         return 1;
-    QTemporaryDir dir;
-    testing::EnginePlatform platform(dir.filePath(QStringLiteral("browser")));
-    app::AppConfig config;
-    config.site = QUrl(QString::fromStdString(site.baseUrl()));
-    config.stateFilePath = dir.filePath(QStringLiteral("boot.txt"));
-    config.dataFolder = dir.path();
-    app::Program program(platform, config);
-    window::MainWindow& form = program.window();
-    program.start();
-    form.resize(1440, 900);
-    form.show();
-    const auto complete = [&] {
-        return form.mainView().readyState() == platform::ReadyState::Complete;
-    };
-    if (!testing::waitUntil(complete))
+    bench::LoggedInProgram logged(QUrl(QString::fromStdString(site.baseUrl())));
+    if (!logged.logIn())
         return 1;
-    form.userNameBox()->setText(QStringLiteral("demo"));
-    form.passwordBox()->setText(QStringLiteral("demo123"));
-    form.loginButton()->click();
-    if (!testing::waitUntil([&] { return form.studyButton()->isEnabled() && complete(); }))
-        return 1;
+    window::MainWindow& mainWindow = logged.window();
+    const auto complete = [&logged] { return logged.courseComplete(); };
 
     std::vector<double> overheads;
     for (int round = 0; round < kRounds; ++round) {
         site.resetRecord();
         const std::int64_t pressed = nowMs();
-        form.studyButton()->click(); // the gate runs it at once: the window is idle
+        mainWindow.studyButton()->click(); // the gate runs it at once: the window is idle
         const std::int64_t returned = nowMs();
         if (!testing::waitUntil([&] { return firstPlayerServedMs(site) >= 0; }))
             return 1;
@@ -102,10 +86,10 @@ int main(int argc, char* argv[])
                     round + 1, static_cast<long long>(requested - pressed),
                     static_cast<long long>(returned - pressed), overhead);
         std::fflush(stdout);
-        form.exitButton()->click();
+        mainWindow.exitButton()->click();
         testing::waitUntil([&] {
             return complete() &&
-                   form.playerView().lastLoad().outcome != platform::LoadOutcome::Loading;
+                   mainWindow.playerView().lastLoad().outcome != platform::LoadOutcome::Loading;
         });
     }
     std::sort(overheads.begin(), overheads.end());
