@@ -110,7 +110,7 @@ int checkH264Playback()
                                     plays);
         QCoreApplication::exit(plays ? 0 : 1);
     });
-    QTimer::singleShot(kH264NoAnswerMs, [] {
+    QTimer::singleShot(kH264NoAnswerMs, QCoreApplication::instance(), [] {
         platform::showStartupAnswer(QStringLiteral("no answer from the engine whether it plays "
                                                    "H.264 and AAC video (MP4)"),
                                     false);
