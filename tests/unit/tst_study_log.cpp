@@ -150,6 +150,8 @@ void StudyLogTest::tray_menuWorksTheWindowsButtons()
     QVERIFY(!action("退出课件")->isEnabled());
     action("连续学习")->trigger(); // as the button does: a run starts
     QVERIFY(f.timer().isEnabled());
+    action("退出程序")->trigger(); // the program ends, the run with it
+    QVERIFY(f.window().unloaded() && !f.timer().isEnabled());
 }
 
 QTEST_MAIN(StudyLogTest)

@@ -64,6 +64,7 @@ void WindowTest::layout_fillsTheWindow_aFailingStepSkippedOrStopping()
     QCOMPARE(view->geometry(), QRect(8, 8, 1242, 844));
     QCOMPARE(inClient(w, "noticeBox"), QRect(1251, 224, 185, 217));
     QCOMPARE(inClient(w, "progressBox"), QRect(1251, 680, 185, 161));
+    QCOMPARE(inClient(w, "userNameBox"), QRect(1323, 560, 97, 25)); // inside the login box
     QTRY_VERIFY(!w.findChild<QScrollArea*>("columnArea")->verticalScrollBar()->isVisible());
     QCOMPARE(w.playerView().widget()->geometry(), view->geometry());
     // Asked to by a second copy or the tray, a minimised or hidden window comes back.
