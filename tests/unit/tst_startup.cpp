@@ -98,6 +98,9 @@ void StartupTest::siteAddress_givenSavedBuiltInOrAskedUntilUsable()
     // A file edited by hand holds what --site would refuse: not used.
     QSettings(f.dir.filePath("lumora.ini"), QSettings::IniFormat).setValue("site", "file:///x");
     QVERIFY(next.saved().isEmpty());
+    // A folder that cannot hold the settings: the save says it failed.
+    QVERIFY(next.save(QUrl("https://new.example")));
+    QVERIFY(!app::SiteAddressSetting(f.dir.filePath("lumora.ini")).save(QUrl("https://x.example")));
 }
 
 void StartupTest::resume_logsInAndGoesOn_registeredOnlyWhileRunning()
