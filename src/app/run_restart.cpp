@@ -1,7 +1,6 @@
 #include "app/run_restart.h"
 
 #include "page/login_form.h"
-#include "page/page_access.h"
 #include "platform/logging.h"
 
 namespace lumora::app {
@@ -84,9 +83,6 @@ void RunRestart::startRun()
            summary.at(category).lessonsDone >= summary.at(category).lessonCount)
         ++category;
     m_catalogue.setCategory(category);
-    // The category links are known only from a scan: without one the site would stay on its
-    // first category, whatever category the run credits.
-    page::guarded([this] { m_catalogue.scanCoursePage(); });
     emit runEvent({RunEventKind::RunRestarted, category, -1, 0, {}});
     m_run.skipStartNotice();
     m_run.startStudy();
