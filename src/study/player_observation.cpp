@@ -8,15 +8,17 @@ namespace {
 
 // What the last load of the lesson's player says, before its page is asked anything; nothing
 // for a load that succeeded.
-std::optional<PlayerState> stateOfLoad(platform::LoadOutcome outcome)
+std::optional<PlayerState> stateOfLoad(const platform::LoadInfo& load)
 {
-    switch (outcome) {
+    switch (load.outcome) {
     case platform::LoadOutcome::NotLoaded:
     case platform::LoadOutcome::Loading:
         return PlayerState::Loading;
     case platform::LoadOutcome::NetworkError:
         return PlayerState::SiteDown;
     case platform::LoadOutcome::HttpError:
+        // A server error is the site's trouble (maintenance, an outage), not the lesson's.
+        return load.httpStatus >= 500 ? PlayerState::SiteTrouble : PlayerState::Failed;
     case platform::LoadOutcome::RendererGone:
         return PlayerState::Failed;
     case platform::LoadOutcome::Succeeded:
@@ -34,7 +36,7 @@ PlayerObservation observePlayer(const page::BrowserViews& views, const LessonNav
     const platform::LoadInfo load = views.player().lastLoad();
     if (!navigator.isLessonsPlayer(load))
         return {PlayerState::NotOpened, {}};
-    if (const std::optional<PlayerState> state = stateOfLoad(load.outcome))
+    if (const std::optional<PlayerState> state = stateOfLoad(load))
         return {*state, {}};
     switch (page::checkForLoginPage(views.player())) {
     case page::LoginCheck::LoginPage:

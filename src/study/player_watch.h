@@ -19,6 +19,7 @@ enum class PlayerState
     VideoFailed, // a video or audio element of the page reports a media error
     VideoUnsupported, // ... that its source is a format this browser engine cannot play
     SiteDown,         // the site could not be reached
+    SiteTrouble,      // the site answered with a server error (maintenance, an outage)
     LoginPage, // the site's login page shows (in the player or the main view): the session ended
 };
 
