@@ -426,10 +426,20 @@ void TestWebEngineBrowser::framesReportTheirLoads_mediaAsked()
     WAIT_VERIFY(m_main->mediaErrors().errorCodes == QList<int>{4});
     QVERIFY(m_main->mediaErrors().video.present && m_main->mediaErrors().video.errorCode == 0);
     QVERIFY(WebEngineHost::runScriptForText(*m_main, "frames[0].frameElement.remove(); 'ok'"));
-    const auto gone = [this] { return m_main->mediaErrors().video; };
-    WAIT_VERIFY(gone().errorCode == 4 && !gone().typeUnplayable &&
+    const auto video = [this] { return m_main->mediaErrors().video; };
+    WAIT_VERIFY(video().errorCode == 4 && !video().typeUnplayable &&
                 m_server->requests("/gone.mp4").size() == 2);
-    QVERIFY(m_main->replayVideo() && loadMain("/plain.html") && !m_main->replayVideo());
+    // A video that ended (a lesson of 20 s played fast) plays again from its beginning.
+    m_server->put("/lesson.mp4", readWholeFile(LUMORA_TEST_MEDIA).value_or(""));
+    m_server->put("/ended.html",
+                  "<video muted autoplay src='lesson.mp4' onended='playbackRate = 1' "
+                  "onloadedmetadata='playbackRate = 16'></video>");
+    QVERIFY(loadMain("/ended.html"));
+    WAIT_VERIFY(video().ended && video().duration > 19);
+    QVERIFY(m_main->replayVideo());
+    WAIT_VERIFY(!video().ended && !video().paused && video().currentTime > 1 &&
+                video().currentTime < 19);
+    QVERIFY(loadMain("/plain.html") && !m_main->replayVideo());
     // Which media the engine plays: WebM here, a made-up type nowhere.
     std::map<QString, bool> plays;
     for (const QString type : {"video/webm; codecs=\"vp8\"", "video/x-lumora-nothing"})
