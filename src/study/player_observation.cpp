@@ -32,28 +32,33 @@ std::optional<PlayerState> stateOfLoad(const platform::LoadInfo& load)
 PlayerObservation observePlayer(const page::BrowserViews& views, const LessonNavigator& navigator)
 {
     if (page::showsLoginPage(views.main()))
-        return {PlayerState::LoginPage, {}};
+        return {PlayerState::LoginPage, {}, {}};
     const platform::LoadInfo load = views.player().lastLoad();
     if (!navigator.isLessonsPlayer(load))
-        return {PlayerState::NotOpened, {}};
+        return {PlayerState::NotOpened, {}, {}};
     if (const std::optional<PlayerState> state = stateOfLoad(load))
-        return {*state, {}};
+        return {*state, {}, {}};
     switch (page::checkForLoginPage(views.player())) {
     case page::LoginCheck::LoginPage:
-        return {PlayerState::LoginPage, {}};
+        return {PlayerState::LoginPage, {}, {}};
     case page::LoginCheck::Unreadable:
-        return {PlayerState::Unreadable, {}};
+        return {PlayerState::Unreadable, {}, {}};
     case page::LoginCheck::OtherPage:
         break;
     }
     const platform::MediaReport media = views.player().mediaErrors();
     if (!media.ok())
-        return {PlayerState::Unreadable, media.errorCodes};
-    // MediaError.code 4: the source is in a format this engine does not play.
-    if (media.errorCodes.contains(4))
-        return {PlayerState::VideoUnsupported, media.errorCodes};
-    return {media.errorCodes.isEmpty() ? PlayerState::Open : PlayerState::VideoFailed,
-            media.errorCodes};
+        return {PlayerState::Unreadable, media.errorCodes, media.video};
+    // Only the lesson's own video decides: a broken audio element or another video of the page
+    // stops nothing. Chromium reports a source that failed before its metadata (a 404, an expired
+    // link) with the code of a format it cannot play (4): only a type the engine says it cannot
+    // play is the engine's fault; any other error is this player's failure.
+    const platform::VideoReport& video = media.video;
+    if (!video.present || video.errorCode == 0)
+        return {PlayerState::Open, media.errorCodes, video};
+    const bool unplayable = video.errorCode == 4 && video.typeUnplayable;
+    return {unplayable ? PlayerState::VideoUnsupported : PlayerState::VideoFailed, media.errorCodes,
+            video};
 }
 
 } // namespace lumora::study

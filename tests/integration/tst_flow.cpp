@@ -317,8 +317,14 @@ void FlowTest::honest_hungPlayer_noMinuteAndOpenedAgain()
 
 void FlowTest::honest_videoFormatNotPlayable_pausesTheRun()
 {
-    site->server.setPlayerMedia(site::PlayerMedia::Unsupported);
+    // The lesson's video as the program sees it: it plays, its time moving on.
     startStudy(1, {});
+    const auto video = [this] { return playerView().mediaErrors().video; };
+    const double started = video().currentTime;
+    WAIT_VERIFY(video().currentTime > started + 1 && !video().paused && !video().ended);
+    site->server.setPlayerMedia(site::PlayerMedia::Unsupported);
+    playerView().refresh();
+    WAIT_VERIFY(video().errorCode == 4 && video().typeUnplayable);
     WAIT_VERIFY(std::ranges::any_of(site->events("heartbeat"), [](const QJsonObject& beat) {
         return beat.value("videoError").toInt() == 4;
     }));

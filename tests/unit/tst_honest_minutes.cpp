@@ -47,6 +47,8 @@ void HonestMinutesTest::player_notOpen_noMinute_reopenedThenSkipped_data()
     QTest::newRow("renderer died") << LoadOutcome::RendererGone << true << false << 0 << again;
     QTest::newRow("no window") << LoadOutcome::Succeeded << false << false << 0 << again;
     QTest::newRow("undecodable video") << LoadOutcome::Succeeded << true << false << 3 << again;
+    // Code 4 is also a source that failed (a 404): only a type the engine cannot play pauses.
+    QTest::newRow("source failed") << LoadOutcome::Succeeded << true << false << 4 << again;
     // A page that does not answer is loaded again, which ends its renderer (and the main
     // view's with it): the category is opened again at the next tick.
     const QStringList category = {"category-2", "course-menu", "lesson-2-1"};
@@ -117,8 +119,13 @@ void HonestMinutesTest::player_siteDown_reopenedEveryTick_neverSkipped()
 
 void HonestMinutesTest::video_unsupported_pausesTheRun()
 {
+    // A media error of another element than the lesson's video stops nothing.
     f->playerDocument->mediaErrors = {4};
+    f->playerDocument->video.present = true;
     f->pressStudy();
+    QCOMPARE(f->minute(), 1);
+    f->playerDocument->video.errorCode = 4;
+    f->playerDocument->video.typeUnplayable = true;
     QCOMPARE(f->minute(), 0);
     QVERIFY(!f->timer().isEnabled());
     QVERIFY(f->window().statusBar()->currentMessage().contains("无法播放"));
@@ -209,7 +216,7 @@ void HonestMinutesTest::sleep_heldWhileRunning_releasedOnEveryWayOut()
              RunEventKind::RunEnded},
             {"video cannot play",
              [](RunFixture& r) {
-                 r.playerDocument->mediaErrors = {4};
+                 r.playerDocument->video = {true, 0, 0, false, false, 0, 4, true};
                  r.tick();
              },
              RunEventKind::RunPaused},
