@@ -240,6 +240,8 @@ void SiteServer::Impl::delay(const std::string& path, const httplib::Server& ser
     }
     // On the site clock, which a test or the soak moves at its own pace.
     const qint64 until = state->nowMs() + ms;
+    state->record(u"slow-answer"_s, {},
+                  {{u"path"_s, QString::fromStdString(path).left(200)}, {u"delayMs"_s, ms}});
     while (state->nowMs() < until && server.is_running()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }

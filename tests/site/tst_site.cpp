@@ -324,6 +324,7 @@ private slots:
         site.server->setPathDelay("/course/lessons", 5000);
         auto slow = std::async(std::launch::async, [&] { return site.get("/course/lessons"); });
         QCOMPARE(site.get("/course/main").status, 200);
+        QTRY_VERIFY_WITH_TIMEOUT(site.events("slow-answer").size() == 1, 20000);
         QVERIFY(slow.wait_for(0s) == std::future_status::timeout);
         site.now += 5000;
         QVERIFY(slow.wait_for(30s) == std::future_status::ready && slow.get().status == 200);
