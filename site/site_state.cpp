@@ -271,9 +271,18 @@ qint64 SiteState::watchedLocked(Player& player, const QJsonObject& seen, qint64 
     const qint64 position = std::llround(time.toDouble() * 1000);
     const qint64 moved = position - std::exchange(player.lastVideoMs, position);
     // A seek forward is no more watched than the time that passed; one back (a replay), none.
+    // What a playing video lagged behind an interval (a report taken between two steps of its
+    // clock) may be made up in the next ones, up to a minute.
     const bool played = seen.value(QStringLiteral("videoPlaying")).toBool() ||
                         seen.value(QStringLiteral("videoEnded")).toBool();
-    return played ? std::clamp<qint64>(moved, 0, intervalMs) : 0;
+    if (!played) {
+        player.lagMs = 0;
+        return 0;
+    }
+    const qint64 allowed = intervalMs + player.lagMs;
+    const qint64 watched = std::clamp<qint64>(moved, 0, allowed);
+    player.lagMs = std::min<qint64>(allowed - watched, 60000);
+    return watched;
 }
 
 void SiteState::restartCounting()

@@ -42,7 +42,8 @@ struct RecordedEvent
 // session, or after restartCounting() (the site was down).
 //
 // Watched time rule: of that interval, a heartbeat that reports its video playing (or ended)
-// credits as much as the video's currentTime moved since the instance's previous report.
+// credits as much as the video's currentTime moved since the instance's previous report, at
+// most the interval and what it lagged behind in the intervals before (up to a minute).
 class SiteState
 {
 public:
@@ -143,6 +144,7 @@ private:
         qint64 openedMs = 0;
         qint64 lastSeenMs = 0;
         qint64 lastVideoMs = 0; // the video's currentTime at the last report
+        qint64 lagMs = 0;       // how far its reports lagged behind the time that passed
         bool ended = false;
     };
     using Totals = std::map<QString, std::map<QString, qint64>>; // user -> lesson key -> ms
