@@ -12,7 +12,7 @@ void MinuteTally::tick(int openPlayer)
         m_player = -1;
 }
 
-MinuteTally::Outcome MinuteTally::close(bool sessionConfirmed, bool recovering)
+MinuteTally::Outcome MinuteTally::close(bool sessionConfirmed, bool recovering, bool videoPlayed)
 {
     m_ticks = 0;
     if (recovering)
@@ -21,6 +21,8 @@ MinuteTally::Outcome MinuteTally::close(bool sessionConfirmed, bool recovering)
         return Outcome::PlayerNotOpen;
     if (m_player < 0)
         return Outcome::PlayerOpenedDuringMinute;
+    if (!videoPlayed)
+        return Outcome::VideoNotPlayed;
     return sessionConfirmed ? Outcome::Credit : Outcome::SessionUnconfirmed;
 }
 
@@ -37,6 +39,8 @@ const char* outcomeReason(MinuteTally::Outcome outcome)
         return "the lesson's player opened during the minute";
     case MinuteTally::Outcome::SessionUnconfirmed:
         return "the site did not confirm the session";
+    case MinuteTally::Outcome::VideoNotPlayed:
+        return "the lesson's video did not play through most of the minute";
     }
     return "";
 }

@@ -33,6 +33,7 @@ TickVerdict PlayerWatch::judge(LessonKey lesson, PlayerState player,
     case PlayerState::Failed:
     case PlayerState::Unreadable:
     case PlayerState::VideoFailed:
+    case PlayerState::VideoStalled:
         break;
     case PlayerState::VideoUnsupported:
         return {.cannotPlay = true};

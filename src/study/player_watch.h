@@ -20,6 +20,7 @@ enum class PlayerState
     VideoUnsupported, // ... whose source is of a type this browser engine cannot play
     SiteDown,         // the site could not be reached
     SiteTrouble,      // the site answered with a server error (maintenance, an outage)
+    VideoStalled,     // the page is open but its video has not moved for two minutes
     LoginPage, // the site's login page shows (in the player or the main view): the session ended
 };
 

@@ -74,6 +74,7 @@ void StudyRun::startStudy()
         m_runMinutes = 0;
         m_playerWatch.reset();
         m_tally.reset();
+        m_videoWatch.reset();
         m_stall.reset();
         m_skipped.clear();
         m_loginsInLesson = 0;
@@ -277,7 +278,8 @@ void StudyRun::closeMinute()
 {
     const page::SessionCheck::Verdict session = takeSessionVerdict();
     const MinuteTally::Outcome outcome =
-        m_tally.close(session == page::SessionCheck::Verdict::Alive, m_session.recovering());
+        m_tally.close(session == page::SessionCheck::Verdict::Alive, m_session.recovering(),
+                      m_videoWatch.closeMinute());
     const bool movedOn = std::exchange(m_movedOn, false);
     if (outcome == MinuteTally::Outcome::Credit) {
         creditOneMinute();
@@ -303,19 +305,19 @@ StallCause StudyRun::stallCause(MinuteTally::Outcome outcome,
     using Outcome = MinuteTally::Outcome;
     if (outcome == Outcome::Recovering)
         return StallCause::LoggingIn;
+    // Trouble the site announces comes first: nothing of the program's would mend it.
+    if (m_tickCause == StallCause::SiteDown || m_tickCause == StallCause::SiteTrouble)
+        return m_tickCause;
+    if (m_platform.siteProbe().lastAnswer() == platform::SiteProbe::Answer::Unreachable)
+        return StallCause::SiteDown;
+    if (session == page::SessionCheck::Verdict::NoAnswer)
+        return StallCause::NoSessionAnswer;
     if (m_tickCause != StallCause::None)
         return m_tickCause;
-    if (outcome == Outcome::SessionUnconfirmed) {
-        switch (m_platform.siteProbe().lastAnswer()) {
-        case platform::SiteProbe::Answer::Unreachable:
-            return StallCause::SiteDown;
-        default:
-            break;
-        }
-        return session == page::SessionCheck::Verdict::Alive ? StallCause::VideoNotPlaying
-                                                             : StallCause::NoSessionAnswer;
-    }
-    return StallCause::PlayerNotOpen;
+    if (outcome == Outcome::VideoNotPlayed)
+        return StallCause::VideoNotPlaying;
+    return outcome == Outcome::SessionUnconfirmed ? StallCause::NoSessionAnswer
+                                                  : StallCause::PlayerNotOpen;
 }
 
 void StudyRun::noteStall(StallCause cause)

@@ -25,6 +25,7 @@
 #include "study/player_watch.h"
 #include "study/progress.h"
 #include "study/stall_watch.h"
+#include "study/video_watch.h"
 
 #include <QObject>
 #include <chrono>
@@ -120,6 +121,8 @@ private:
     // player when its minute may count, else -1.
     int lookAfterPlayer();
     void actOn(const TickVerdict& verdict, const PlayerObservation& seen);
+    // What the player's video calls for; the observation turns VideoStalled when it stopped.
+    void lookAfterVideo(PlayerObservation& seen);
     void reopenLesson(PlayerState state);
     void reportVideoFailure(const QList<int>& mediaErrors);
     void skipLesson();
@@ -150,6 +153,7 @@ private:
     LessonNavigator m_navigator;
     MinuteTally m_tally;
     PlayerWatch m_playerWatch;
+    VideoWatch m_videoWatch;
 
     bool m_noticeShown = false;
     bool m_shuttingDown = false;

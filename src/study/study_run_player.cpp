@@ -32,6 +32,8 @@ StallCause tickCause(PlayerState state)
     case PlayerState::VideoFailed:
     case PlayerState::VideoUnsupported:
         break;
+    case PlayerState::VideoStalled:
+        return StallCause::VideoNotPlaying;
     }
     return StallCause::PlayerNotOpen;
 }
@@ -50,7 +52,8 @@ int StudyRun::lookAfterPlayer()
         m_tickCause = StallCause::PlayerSilent;
         return -1;
     }
-    const PlayerObservation seen = observePlayer(m_views, m_navigator);
+    PlayerObservation seen = observePlayer(m_views, m_navigator);
+    lookAfterVideo(seen);
     const bool distrusted = m_playerWatch.siteCheckDistrusted();
     const TickVerdict verdict =
         m_playerWatch.judge({m_catalogue.category(), m_catalogue.selectedLesson()}, seen.state,
@@ -59,7 +62,8 @@ int StudyRun::lookAfterPlayer()
         qCWarning(lcStudy) << (distrusted ? "the site check finds the site again: trusted again"
                                           : "the site check keeps finding no site while the "
                                             "engine loads its pages: the engine's word counts");
-    m_tickCause = tickCause(seen.state);
+    if (m_tickCause == StallCause::None)
+        m_tickCause = tickCause(seen.state);
     actOn(verdict, seen);
     return verdict.credit ? m_views.player().lastLoad().serial : -1;
 }
@@ -78,8 +82,35 @@ void StudyRun::actOn(const TickVerdict& verdict, const PlayerObservation& seen)
         skipLesson();
     else if (verdict.reopen)
         reopenLesson(seen.state);
-    else if (verdict.credit)
+    else if (verdict.credit && m_tickCause != StallCause::LearnerNeeded)
         emit notice({});
+}
+
+void StudyRun::lookAfterVideo(PlayerObservation& seen)
+{
+    if (seen.state != PlayerState::Open)
+        return;
+    const platform::VideoReport& video = seen.video;
+    const VideoWatch::Call call =
+        m_videoWatch.tick(m_views.player().lastLoad().serial,
+                          {video.present, video.currentTime, video.paused, video.ended});
+    const int lesson = m_catalogue.selectedLesson();
+    if (call.replay) {
+        // Lessons whose video is shorter than their minutes are common: as a learner would,
+        // press replay.
+        qCInfo(lcStudy).nospace() << "the video of lesson " << lesson + 1 << " ended at "
+                                  << video.currentTime << " s: playing it again";
+        if (!m_views.player().replayVideo())
+            qCWarning(lcStudy) << "the player did not take the replay";
+    } else if (call.reopen) {
+        seen.state = PlayerState::VideoStalled;
+    } else if (call.waitsForLearner) {
+        // A question the page asks is the learner's to answer; nothing is clicked for them.
+        m_tickCause = StallCause::LearnerNeeded;
+        emit notice(QStringLiteral("%1的视频已暂停，等待学员操作（例如回答页面上的问题），"
+                                   "暂停期间不计学习时间")
+                        .arg(records::lessonName(lesson)));
+    }
 }
 
 void StudyRun::reportVideoFailure(const QList<int>& mediaErrors)
@@ -108,7 +139,9 @@ void StudyRun::reopenLesson(PlayerState state)
         : state == PlayerState::Open        ? QStringLiteral("the site check found no site")
         : state == PlayerState::Unreadable  ? QStringLiteral("the player does not answer")
         : state == PlayerState::VideoFailed ? QStringLiteral("the player's video cannot play")
-                                            : QStringLiteral("the player did not open");
+        : state == PlayerState::VideoStalled
+            ? QStringLiteral("the player's video has not moved for two minutes")
+            : QStringLiteral("the player did not open");
     const platform::LoadInfo load = m_views.player().lastLoad();
     qCInfo(lcStudy).nospace() << "opening lesson " << lesson + 1 << " of category "
                               << m_catalogue.category() << " again: " << why << " (player state "

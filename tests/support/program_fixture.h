@@ -136,7 +136,18 @@ struct RunFixture : ProgramFixture
     {
         dispatch([this] { run().startStudy(); });
     }
-    void tick() { timer().fire(); }
+    // A study tick, 20 s after the last: the player's video played on meanwhile, unless paused
+    // or ended (at its duration, when it has one).
+    void tick()
+    {
+        platform::VideoReport& video = playerDocument->video;
+        if (video.present && !video.paused && !video.ended) {
+            video.currentTime += 20;
+            if (video.duration > 0 && video.currentTime >= video.duration)
+                video = {true, video.duration, video.duration, true, true, 4, 0, false};
+        }
+        timer().fire();
+    }
     // The study ticks of one minute; how many minutes were credited in them.
     int minute();
     QList<records::RunEventKind> kinds() const;

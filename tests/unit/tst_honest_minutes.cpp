@@ -5,6 +5,7 @@
 #include "program_fixture.h"
 #include "records/timetable.h"
 #include "window/study_status.h"
+#include "window/tray_icon.h"
 
 #include <QPushButton>
 #include <QStatusBar>
@@ -25,9 +26,12 @@ private slots:
     void player_notOpen_noMinute_reopenedThenSkipped();
     void player_siteDown_reopenedEveryTick_neverSkipped();
     void video_unsupported_pausesTheRun();
+    void video_countsWhilePlaying_replayedWhenEnded_reopenedWhenStill();
+    void noAnswer_escalates_shownInThePanelAndTheTray();
     void minute_onlyForTheLessonsOwnPlayer_openAllMinute();
     void session_confirmedBeforeEveryMinute();
     void session_siteUnreachable_retriesBackOff();
+    void session_loggingInFollowsThePages_cappedWithinALesson();
     void sleep_heldWhileRunning_releasedOnEveryWayOut();
     void sleep_wakingUp_recorded_sessionAskedAgain();
 
@@ -135,6 +139,55 @@ void HonestMinutesTest::video_unsupported_pausesTheRun()
     QVERIFY(!f->window().loginButton()->isEnabled());
 }
 
+void HonestMinutesTest::video_countsWhilePlaying_replayedWhenEnded_reopenedWhenStill()
+{
+    platform::VideoReport& video = f->playerDocument->video;
+    video = {.present = true, .duration = 50};
+    f->pressStudy();
+    // 50 s of a 60 s minute played: it counts, and the ended video is played again.
+    QCOMPARE(f->minute(), 1);
+    QCOMPARE(f->player().replays, 1);
+    QCOMPARE(f->minute(), 1);
+    // Paused by the page (a question): no minute, and nothing is answered for the learner.
+    f->player().clickLog.clear();
+    video.paused = true;
+    QCOMPARE(f->minute(), 0);
+    QVERIFY(f->window().studyStatus()->notice().contains("等待学员操作"));
+    QVERIFY(f->player().clickLog.isEmpty());
+    // Two minutes without moving: the lesson is opened again.
+    const int opened = f->playersOpened;
+    f->minute();
+    QCOMPARE(f->playersOpened, opened + 1);
+    const auto failed = std::find_if(f->events.rbegin(), f->events.rend(), [](const auto& e) {
+        return e.kind == RunEventKind::PageFailed;
+    });
+    QCOMPARE(failed->detail, QString("the player's video has not moved for two minutes"));
+}
+
+void HonestMinutesTest::noAnswer_escalates_shownInThePanelAndTheTray()
+{
+    f->pressStudy();
+    QCOMPARE(f->minute(), 1);
+    // The site stops answering the session check: no verdict, no minute.
+    f->main().fetchReply->status = platform::FetchAnswer::Status::Pending;
+    f->minute();
+    f->minute();
+    QVERIFY(f->window().studyStatus()->stallText().isEmpty());
+    QCOMPARE(f->main().refreshCount, 0);
+    f->minute(); // the third: the main page is loaded again, and the learner is told
+    QCOMPARE(f->main().refreshCount, 1);
+    QCOMPARE(f->window().studyStatus()->stallText(),
+             "3 分钟未能计时：培训网站没有回答登录状态的查询");
+    QCOMPARE(f->events.last().kind, RunEventKind::Stalled);
+    QVERIFY(window::trayNotificationFor(f->events.last())->warning);
+    f->minute();
+    QVERIFY(!f->session().recovering());
+    f->minute(); // the fifth: logging in again
+    QVERIFY(f->session().recovering());
+    QVERIFY(f->platform.fakeSleep.held()); // still trying
+    QCOMPARE(f->kinds().count(RunEventKind::MinuteCredited), 1);
+}
+
 void HonestMinutesTest::minute_onlyForTheLessonsOwnPlayer_openAllMinute()
 {
     f->pressStudy();
@@ -205,6 +258,31 @@ void HonestMinutesTest::session_siteUnreachable_retriesBackOff()
     QCOMPARE(attempts[3] - attempts[2], 140s);
     QVERIFY(f->timer().isEnabled());
     QCOMPARE(f->kinds().count(RunEventKind::MinuteCredited), 0);
+}
+
+void HonestMinutesTest::session_loggingInFollowsThePages_cappedWithinALesson()
+{
+    // The site takes the saved login at once and shows the course page again.
+    f->main().pages[f->session().loginPage()].document->elements()[3].onClick = [this](auto&) {
+        f->main().startLoad({f->site.top});
+    };
+    f->pressStudy();
+    QCOMPARE(f->minute(), 1);
+    f->answerSessionChecks(false); // and yet every session check finds it ended
+    for (int login = 1; login <= study::StudyRun::kMaxLoginsPerLesson; ++login) {
+        const int opened = f->playersOpened;
+        QCOMPARE(f->minute(), 0);
+        // From the verdict to the player open again with no tick between: at the pages' pace.
+        f->platform.runEventLoop();
+        f->platform.runEventLoop();
+        QCOMPARE(f->kinds().count(RunEventKind::SessionRecovered), login);
+        QCOMPARE(f->playersOpened, opened + 1);
+    }
+    // One login too many within the lesson: the run pauses for the learner.
+    QCOMPARE(f->minute(), 0);
+    QVERIFY(!f->timer().isEnabled());
+    QVERIFY(f->window().statusBar()->currentMessage().contains("登录后很快又失效"));
+    QVERIFY(f->window().loginButton()->isEnabled());
 }
 
 void HonestMinutesTest::sleep_heldWhileRunning_releasedOnEveryWayOut()

@@ -31,6 +31,7 @@ private slots:
     void tick_lessonBeyondTheTimetable_studiedForTheLongestRequirement();
     void tick_heldWhileAWalkWaits_runsAfterIt_droppedAfterExit();
     void pastLastCategory_endsTheRunOnceAsExitDoes();
+    void pastLastCategory_withSkippedLessons_saysWhich();
     void exit_clicksEveryExitInput_loadingPageStillStops();
 
 private:
@@ -232,6 +233,23 @@ void StudyDriverTest::pastLastCategory_endsTheRunOnceAsExitDoes()
     QCOMPARE(f->readState(), beforeEnd);
     QCOMPARE(f->kinds(), (QList{RunEventKind::LessonDone, RunEventKind::CategoryFinished,
                                 RunEventKind::RunEnded}));
+}
+
+void StudyDriverTest::pastLastCategory_withSkippedLessons_saysWhich()
+{
+    f->catalogue().setCategory(3);
+    f->setStudied(3, allDone(3).mid(0, 7) << 0);
+    f->playerLoad = LoadOutcome::HttpError; // the last lesson's page is missing (404)
+    f->pressStudy();
+    for (int tick = 0; tick < 30 && f->timer().isEnabled(); ++tick)
+        f->tick();
+    const QString skipped = records::categoryNames().at(3) + "第 8 课";
+    const QString end = "学习已结束，但以下课程的页面多次无法打开，本次跳过，没有学完：" + skipped +
+                        "。请稍后再按“连续学习”补学。";
+    QCOMPARE(f->platform.fakeDialogs.texts.last(), end);
+    QCOMPARE(f->window().studyStatus()->notice(), end);
+    QCOMPARE(f->events.last().kind, RunEventKind::RunEnded);
+    QCOMPARE(f->events.last().detail, skipped);
 }
 
 void StudyDriverTest::exit_clicksEveryExitInput_loadingPageStillStops()
