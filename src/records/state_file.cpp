@@ -204,10 +204,6 @@ platform::WriteResult StateFileStore::write(const QString& path, const SavedStat
 
 StateFileStore::SaveResult StateFileStore::save(const SavedState& state)
 {
-    if (m_held) {
-        qCDebug(lcState).noquote() << "not saved: the state file has not been read yet";
-        return {false, false};
-    }
     platform::WriteResult result = write(m_savePath, state);
     if (result.status == platform::WriteStatus::Refused && !m_fallback.isEmpty()) {
         const platform::WriteResult moved = write(m_fallback, state);

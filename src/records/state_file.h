@@ -77,7 +77,7 @@ public:
         bool saved = false;
         bool movedToFallback = false; // this save was the first to go to the fallback
     };
-    // Writes nothing while the last load was Held.
+    // The caller saves nothing while the last load was Held (StateKeeper holds its saves back).
     SaveResult save(const SavedState& state);
 
     // Where saves go now.

@@ -1,6 +1,7 @@
 // The state file: format, damaged files, saves that never tear it, whose files are read, and a
 // file another program holds.
 
+#include "fake_files.h"
 #include "fake_platform.h"
 #include "records/state_keeper.h"
 
@@ -21,6 +22,7 @@ using namespace lumora;
 using platform::Ownership;
 using platform::ReadStatus;
 using records::StateFileStore;
+using testing::FakeFiles;
 
 namespace {
 
@@ -47,42 +49,6 @@ void dropRootOverrides()
     }
 #endif
 }
-
-// Files in memory, each with the time it was written, its owner and how a read of it ends. As
-// on the system, a file another program holds cannot be replaced, while another user's can be
-// (a rename in a folder this user may write), and a file written is this user's and newest.
-class FakeFiles final : public platform::Files
-{
-public:
-    struct File
-    {
-        QByteArray bytes;
-        int written = 0;
-        Ownership owner = Ownership::ThisUser;
-        ReadStatus readAs = ReadStatus::Read;
-    };
-    std::optional<Facts> facts(const QString& path) override
-    {
-        if (!files.contains(path))
-            return std::nullopt;
-        return Facts{QDateTime::fromSecsSinceEpoch(files[path].written), files[path].owner};
-    }
-    platform::ReadResult read(const QString& path) override
-    {
-        const File file = files.value(path, {{}, 0, Ownership::Unknown, ReadStatus::Missing});
-        return {file.readAs, file.readAs == ReadStatus::Read ? file.bytes : QByteArray(), "fake"};
-    }
-    platform::WriteResult write(const QString& path, const QByteArray& data) override
-    {
-        ++writes;
-        if (files.value(path).readAs == ReadStatus::Locked)
-            return {platform::WriteStatus::Failed, "held by another program"};
-        files[path] = {data, ++clock};
-        return {platform::WriteStatus::Written, {}};
-    }
-    QMap<QString, File> files;
-    int clock = 100, writes = 0;
-};
 
 } // namespace
 
