@@ -220,7 +220,7 @@ ReadResult readFile(const QString& path)
         return readFailure(GetLastError());
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+        if (!ReadFile(file, buffer, static_cast<DWORD>(sizeof buffer), &got, nullptr)) {
             const DWORD error = GetLastError(); // a range another program locked
             CloseHandle(file);
             return readFailure(error);
