@@ -172,7 +172,8 @@ ReadResult readFailure(int error)
 
 #endif
 
-// The access list is set after the replace, so say once if a drive takes none (FAT, a share).
+// QSaveFile does not name its new file, so the access list is set on the file once it replaced
+// the old one. A drive that keeps no access lists (FAT) refuses it: said once.
 void ownerOnly(const QString& path)
 {
 #ifdef Q_OS_WIN
