@@ -28,5 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const LoadedState again = parseStateFile(formatStateFile(v));
     if (again.linesRead != kStateFileLines || again.values.studiedRecords != v.studiedRecords)
         std::abort();
+    // Credentials come back byte for byte, quotes and all: another password would be refused.
+    if (again.values.userName != v.userName || again.values.password != v.password)
+        std::abort();
     return 0;
 }

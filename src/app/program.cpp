@@ -20,6 +20,8 @@ Program::Program(platform::Platform& platform, AppConfig config)
     m_catalogue = std::make_unique<catalogue::Catalogue>(*m_views);
     m_run = std::make_unique<study::StudyRun>(platform, m_gate, *m_views, *m_catalogue, *m_session,
                                               m_records, *m_state);
+    // Made after the study run's timer, which the unit tests take as the first one.
+    m_state->retryReadsWith(platform.createTimer(), m_gate);
     m_restart = std::make_unique<RunRestart>(platform, m_gate, *m_views, *m_session, *m_catalogue,
                                              m_records, *m_run, m_config.restartArguments);
     m_window->setStudyRecord(records::StudyLog::pathIn(m_config.dataFolder),
@@ -134,8 +136,15 @@ void Program::connectRoles()
 
     connect(m_state.get(), &records::StateKeeper::saveFailed, run,
             &study::StudyRun::reportSaveFailure);
-    connect(m_state.get(), &records::StateKeeper::saveFailureChanged, w,
-            &window::MainWindow::showSaveFailure);
+    // The red mark says the progress is not being saved: a failed save, or a file not read yet.
+    const auto showNotSaving = [this] {
+        m_window->showSaveFailure(m_state->lastSaveFailed() || m_state->savesHeld());
+    };
+    connect(m_state.get(), &records::StateKeeper::saveFailureChanged, w, showNotSaving);
+    connect(m_state.get(), &records::StateKeeper::savesHeldChanged, w, showNotSaving);
+    connect(m_state.get(), &records::StateKeeper::restored, w, [this] {
+        m_window->showCredentials(m_state->credentials().userName, m_state->credentials().password);
+    });
     connect(m_state.get(), &records::StateKeeper::statusMessage, w,
             &window::MainWindow::showStatusMessage);
 }

@@ -1,9 +1,13 @@
-// The state file: format, damaged files, saves that never tear it, and where it is kept.
+// The state file: format, damaged files, saves that never tear it, whose files are read, and a
+// file another program holds.
 
-#include "records/state_file.h"
+#include "fake_files.h"
+#include "fake_platform.h"
+#include "records/state_keeper.h"
 
 #include <QDir>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
@@ -15,7 +19,10 @@
 #endif
 
 using namespace lumora;
+using platform::Ownership;
+using platform::ReadStatus;
 using records::StateFileStore;
+using testing::FakeFiles;
 
 namespace {
 
@@ -29,6 +36,20 @@ QString userOf(const std::optional<records::LoadedState>& loaded)
     return loaded ? loaded->values.userName : QString();
 }
 
+// Root reads and writes through file and folder modes: this test thread gives that up for the
+// rest of its run.
+void dropRootOverrides()
+{
+#ifdef Q_OS_LINUX
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct caps[2] = {};
+    if (syscall(SYS_capget, &header, caps) == 0) {
+        caps[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        syscall(SYS_capset, &header, caps);
+    }
+#endif
+}
+
 } // namespace
 
 class StateFileTest : public QObject
@@ -36,52 +57,114 @@ class StateFileTest : public QObject
     Q_OBJECT
 private slots:
     void parse_damagedFiles();
-    void load_newestCopyWins();
+    void credentials_roundTripByteForByte();
+    void load_newestOwnFileWins_othersLeftAlone();
+    void lockedFile_savesNothingUntilRead();
     void save_sixCrLfLines_ownerOnly_neverTorn();
+    void readFile_tellsMissingFromAnotherUsers();
 };
 
 void StateFileTest::parse_damagedFiles()
 {
-    // The bytes, then the lines read, the password and the last record found in them.
-    const std::tuple<QByteArray, int, QString, QString> cases[] = {
-        {"", 0, "", ""},
-        {"demo\r\nsecret", 2, "secret", ""},                  // no final line break
-        {"\n\"o,p\"x\r\n\r\n\r\n\r\n\"4\r\n", 6, "o,p", "4"}, // quoted: the quotes go
-        {"u\np\n\n\n\n2.2.\nx\n", 6, "p", "2.2."},            // LF only, a seventh line
+    // The bytes, then the lines read, the user name, the password and the last record.
+    const std::tuple<QByteArray, int, QString, QString, QString> cases[] = {
+        {"", 0, "", "", ""},
+        {"demo\r\nsecret", 2, "demo", "secret", ""}, // no final line break
+        // quoted (files written by earlier versions): the quotes and what follows go
+        {"\n\"o,p\"x\r\n\r\n\r\n\r\n\"4\r\n", 6, "", "o,p", "4"},
+        {"u\np\n\n\n\n2.2.\nx\n", 6, "u", "p", "2.2."}, // LF only, a seventh line
+        {"\xEF\xBB\xBF\xE5\xBC\xA0\r\n\xE2\x82\xAC\r\n", 2, "张", "€", ""}, // marked UTF-8
     };
-    for (const auto& [bytes, lines, password, lastRecord] : cases) {
+    for (const auto& [bytes, lines, userName, password, lastRecord] : cases) {
         const records::LoadedState loaded = records::parseStateFile(bytes);
         QCOMPARE(loaded.linesRead, lines);
+        QCOMPARE(loaded.values.userName, userName);
         QCOMPARE(loaded.values.password, password);
         QCOMPARE(loaded.values.studiedRecords[3], lastRecord);
     }
 }
 
-void StateFileTest::load_newestCopyWins()
+void StateFileTest::credentials_roundTripByteForByte()
 {
-    // Minutes since c:\boot.txt, the local copy and the VirtualStore copy (where Windows put the
-    // files written by earlier versions) were written (-1: no such file), and whose copy is read.
-    const std::pair<QList<int>, QString> cases[] = {
-        {{5, 1, -1}, "local"},        // the local copy newer
-        {{1, 5, 9}, "c"},             // the preferred one newer
-        {{9, -1, 1}, "VirtualStore"}, // the VirtualStore copy newest
-        {{3, 3, 3}, "c"},             // a tie keeps the preferred one
-    };
-    const QStringList folders = {"c", "local", "VirtualStore"};
-    const QDateTime now = QDateTime::currentDateTime();
-    for (const auto& [ages, read] : cases) {
-        QTemporaryDir dir;
-        QStringList paths;
-        for (int i = 0; i < 3; ++i) {
-            QFile file(paths.emplace_back(dir.filePath(folders[i] + "/boot.txt")));
-            if (ages[i] >= 0) {
-                QVERIFY(records::writeStateFile(file.fileName(), sample(folders[i])).written());
-                QVERIFY(file.open(QIODevice::ReadWrite) &&
-                        file.setFileTime(now.addSecs(-60 * ages[i]), QFile::FileModificationTime));
-            }
-        }
-        QCOMPARE(userOf(StateFileStore(paths[0], paths[1], {paths[2]}).load()), read);
+    for (const QString secret : {"\"", "\"pa\"ss", "\"\"x\"", "\"o,p\"x", "a\"b", "\uFEFF张三"}) {
+        const QByteArray bytes = records::formatStateFile({secret, secret, {}});
+        const records::LoadedState loaded = records::parseStateFile(bytes);
+        QCOMPARE(loaded.values.userName, secret);
+        QCOMPARE(loaded.values.password, secret);
+        QCOMPARE(loaded.linesRead, 6);
     }
+    // Text the code page cannot hold makes a UTF-8 file, marked; plain text keeps the code page.
+    QVERIFY(records::formatStateFile({"u", QString(QChar(0xDC00)), {}}).startsWith("\xEF\xBB\xBF"));
+    QVERIFY(records::formatStateFile(sample("张三")).startsWith("张三\r\n"));
+}
+
+void StateFileTest::load_newestOwnFileWins_othersLeftAlone()
+{
+    // When c:\boot.txt, the local copy and the VirtualStore copy (where Windows put the files
+    // written by earlier versions) were written (0: no file), which are not this user's (O: owned
+    // by another, D: not readable), whose copy is read and where saves go.
+    const std::tuple<QList<int>, QString, QString, QString> cases[] = {
+        {{5, 9, 0}, "---", "local", "c"},        // the local copy newer
+        {{1, 5, 9}, "---", "VirtualStore", "c"}, // the VirtualStore copy newest
+        {{3, 3, 3}, "---", "c", "c"},            // a tie keeps the preferred one
+        {{9, 5, 0}, "O--", "local", "local"},    // another user's c:\boot.txt
+        {{9, 5, 0}, "D--", "local", "local"},
+        {{5, 1, 9}, "--O", "c", "c"}, // the newest is another user's
+        {{5, 4, 0}, "OO-", "", "c"},  // nowhere to save but over another user's file
+    };
+    const QStringList names = {"c", "local", "VirtualStore"};
+    for (const auto& [times, whose, read, savedTo] : cases) {
+        FakeFiles files;
+        for (int i = 0; i < 3; ++i) {
+            if (times[i] > 0)
+                files.files[names[i]] = {records::formatStateFile(sample(names[i])), times[i],
+                                         whose[i] == 'O' ? Ownership::OtherUser
+                                                         : Ownership::Unknown,
+                                         whose[i] == 'D' ? ReadStatus::Denied : ReadStatus::Read};
+        }
+        const QMap<QString, FakeFiles::File> before = files.files;
+        StateFileStore store(names[0], names[1], {names[2]}, files);
+        QCOMPARE(store.load().state.values.userName, read);
+        QCOMPARE(store.save(sample("new")).saved, savedTo != "c" || whose[0] == '-');
+        QCOMPARE(store.savePath(), savedTo);
+        for (int i = 0; i < 3; ++i) {
+            if (whose[i] != '-')
+                QCOMPARE(files.files[names[i]].bytes, before[names[i]].bytes);
+        }
+    }
+}
+
+void StateFileTest::lockedFile_savesNothingUntilRead()
+{
+    FakeFiles files;
+    files.files["c"] = {"demo\r\npw\r\n1.5.2.0\r\n\r\n\r\n\r\n", 1, Ownership::ThisUser,
+                        ReadStatus::Locked};
+    records::MinuteRecords minutes;
+    records::StateKeeper keeper(StateFileStore("c", {}, {}, files), minutes);
+    platform::EventGate gate;
+    auto timer = std::make_unique<testing::FakeTimer>();
+    testing::FakeTimer& retry = *timer;
+    keeper.retryReadsWith(std::move(timer), gate);
+    QSignalSpy told(&keeper, &records::StateKeeper::statusMessage);
+    QVERIFY(!keeper.restore() && keeper.savesHeld() && retry.isEnabled());
+    QVERIFY(told.last().first().toString().contains("暂时无法读取"));
+    // The learner logs in with what they typed; two minutes are credited: nothing written.
+    keeper.credentials() = {"typed", "secret"};
+    keeper.save();
+    minutes.credit(0, 0);
+    minutes.credit(0, 1);
+    keeper.save();
+    retry.fire();
+    QCOMPARE(files.writes, 0);
+    // Readable again: its minutes and those credited meanwhile, the typed credentials, saved.
+    files.files["c"].readAs = ReadStatus::Read;
+    retry.fire();
+    QVERIFY(!keeper.savesHeld() && !retry.isEnabled() &&
+            told.last().first().toString().contains("已读取"));
+    const records::LoadedState saved = records::parseStateFile(files.files["c"].bytes);
+    QCOMPARE(files.writes, 1);
+    QCOMPARE(saved.values.userName, "typed");
+    QCOMPARE(saved.values.studiedRecords[0], "1.6.2.1");
 }
 
 void StateFileTest::save_sixCrLfLines_ownerOnly_neverTorn()
@@ -95,20 +178,12 @@ void StateFileTest::save_sixCrLfLines_ownerOnly_neverTorn()
     QCOMPARE(QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
              QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 #endif
-    // A folder that takes no new file stands in for c:\ under a standard user. Root writes
-    // through folder modes: this test thread gives that up for the rest of its run.
+    // A folder that takes no new file stands in for c:\ under a standard user.
     QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     const auto restore = qScopeGuard([&] {
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     });
-#ifdef Q_OS_LINUX
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct caps[2] = {};
-    if (syscall(SYS_capget, &header, caps) == 0) {
-        caps[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
-        syscall(SYS_capset, &header, caps);
-    }
-#endif
+    dropRootOverrides();
     if (QTemporaryFile(folder + "/probe-XXXXXX").open())
         QSKIP("this user may create files in a folder without write permission");
     // The file itself could be written in place, but is never torn. Without a fallback (a file
@@ -116,6 +191,23 @@ void StateFileTest::save_sixCrLfLines_ownerOnly_neverTorn()
     QCOMPARE(records::writeStateFile(path, sample("new")).status, platform::WriteStatus::Refused);
     QVERIFY(!StateFileStore(path).save(sample("new")).saved);
     QCOMPARE(userOf(records::readStateFile(path)), QString("demo 007"));
+}
+
+void StateFileTest::readFile_tellsMissingFromAnotherUsers()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("boot.txt");
+    QCOMPARE(platform::readFile(path).status, ReadStatus::Missing);
+    QVERIFY(platform::writeFileAtomically(path, "x").written());
+    QCOMPARE(platform::readFile(path).bytes, "x");
+    QCOMPARE(platform::fileOwnership(path), Ownership::ThisUser);
+#ifdef Q_OS_LINUX
+    if (chown(QFile::encodeName(path).constData(), 65534, 65534) != 0)
+        QSKIP("this user cannot give a file to another user");
+    dropRootOverrides();
+    QCOMPARE(platform::fileOwnership(path), Ownership::OtherUser);
+    QCOMPARE(platform::readFile(path).status, ReadStatus::Denied);
+#endif
 }
 
 QTEST_GUILESS_MAIN(StateFileTest)
