@@ -4,9 +4,10 @@
 
 namespace lumora::study {
 
-VideoWatch::Call VideoWatch::tick(int player, const VideoSample& video)
+VideoWatch::Call VideoWatch::tick(int player, const VideoSample& video, double now)
 {
-    if (player != m_player) {
+    const bool newPlayer = player != m_player;
+    if (newPlayer) {
         // A new player's video started at its beginning when the page opened.
         m_player = player;
         m_lastTime = 0;
@@ -19,11 +20,15 @@ VideoWatch::Call VideoWatch::tick(int player, const VideoSample& video)
     if (moved < 0) // played again, or sought back: it moved from the beginning
         moved = video.currentTime;
     moved = std::clamp(moved, 0.0, kMostPerTick);
-    m_advance += moved;
+    // When a new player's page opened is not known: its video is taken to have played since.
+    const double passed = newPlayer ? moved : std::max(0.0, now - m_lastAt);
+    m_played += moved;
+    m_passed += passed;
     m_lastTime = video.currentTime;
+    m_lastAt = now;
 
     Call call;
-    m_stillTicks = moved < 1 ? m_stillTicks + 1 : 0;
+    m_stillTicks = moved <= passed / 4 ? m_stillTicks + 1 : 0;
     if (video.ended) {
         call.replay = true;
         m_lastTime = 0;
@@ -38,8 +43,9 @@ VideoWatch::Call VideoWatch::tick(int player, const VideoSample& video)
 
 bool VideoWatch::closeMinute()
 {
-    const bool counts = !m_sawVideo || m_advance >= kSecondsPerMinute;
-    m_advance = 0;
+    const bool counts = !m_sawVideo || (m_played > 0 && m_played >= kPlayedShare * m_passed);
+    m_played = 0;
+    m_passed = 0;
     m_sawVideo = false;
     return counts;
 }

@@ -1,7 +1,8 @@
 #pragma once
 
 // Whether the lesson's video plays. Sites count watched time, not page time: a minute counts
-// only when the player's video advanced through most of it. A video that ended before the
+// only when the player's video advanced through most of it (of the time the run's clock saw pass
+// between the ticks that looked at it). A video that ended before the
 // lesson's minutes are met is played again, as a learner would press replay; one that has not
 // moved for two whole minutes (paused by the page, stalled) is opened again; one paused that has
 // not ended waits for the learner (a question the page asks is theirs to answer). A player page
@@ -21,8 +22,8 @@ struct VideoSample
 class VideoWatch
 {
 public:
-    // Seconds of video a credited minute needs: most of it.
-    static constexpr double kSecondsPerMinute = 40;
+    // The share of the minute's time the video must have played: most of it.
+    static constexpr double kPlayedShare = 2.0 / 3.0;
     // Ticks without the video moving before the player is opened again: two minutes.
     static constexpr int kStillTicksBeforeReopen = 6;
 
@@ -34,8 +35,9 @@ public:
         bool waitsForLearner = false; // paused by the page, not ended
     };
 
-    // A tick saw the video of the player whose load serial is `player`.
-    Call tick(int player, const VideoSample& video);
+    // A tick at `now` (the run's clock, seconds) saw the video of the player whose load serial
+    // is `player`.
+    Call tick(int player, const VideoSample& video, double now);
     // The minute closes: whether it may count as far as the video goes (true when no video was
     // seen in it). The next minute starts.
     bool closeMinute();
@@ -49,7 +51,9 @@ private:
 
     int m_player = -1;
     double m_lastTime = 0; // the video's time at the last tick
-    double m_advance = 0;  // seconds played in the minute so far
+    double m_lastAt = 0;   // the clock then
+    double m_played = 0;   // seconds played in the minute so far
+    double m_passed = 0;   // seconds the clock moved over the same ticks
     bool m_sawVideo = false;
     int m_stillTicks = 0;
 };

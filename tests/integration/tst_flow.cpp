@@ -10,6 +10,7 @@
 #include "page/login_form.h"
 #include "platform/files.h"
 #include "records/state_file.h"
+#include "window/study_status.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -38,6 +39,8 @@ private slots:
     void honest_sessionEndedUnderOpenPlayer_loggedInAgain_siteCountCoversCredit();
     void honest_hungPlayer_noMinuteAndOpenedAgain();
     void honest_videoFormatNotPlayable_pausesTheRun();
+    void honest_videoEnded_playedAgain();
+    void honest_maintenance_nothingSkippedNothingCredited_shown();
     void recovery_refusedCredentials_pauseTheRun();
 
 private:
@@ -92,6 +95,9 @@ void FlowTest::init()
     site->server.setSessionLifetimeMs(0);
     site->server.setEndedSessionKeepsPlayer(false);
     site->server.setPlayerMedia(site::PlayerMedia::Canvas);
+    site->server.setPathDelay("/course/lessons", 0);
+    site->server.setMaintenance(false);
+    site->server.setVideoSeconds(0);
     dir = std::make_unique<QTemporaryDir>();
     platform = std::make_unique<EnginePlatform>(dir->filePath("browser"));
 }
@@ -223,6 +229,8 @@ void FlowTest::study_crossesIntoNextCategory_thenExits()
     startStudy(2, "1.45.2.47.3.50.4.43.5.44.6.47.7.53.");
     // The player lies exactly over the main view.
     QCOMPARE(playerView().widget()->geometry(), mainView().widget()->geometry());
+    // A slow site: the lesson list takes 4 s. The category switches only once it has come.
+    site->server.setPathDelay("/course/lessons", 4000);
     // A lesson's player opened during a minute earns from the next whole one.
     for (int tick = 0; tick < 60 && program->catalogue().category() == 2; ++tick)
         tickAndSettle();
@@ -278,12 +286,11 @@ void FlowTest::honest_sessionEndedUnderOpenPlayer_loggedInAgain_siteCountCoversC
         tickAndSettle();
     QVERIFY(program->session().recovering());
     QCOMPARE(studiedFirst(), 1); // nothing for the lost time
-    // Logged in again, and the same lesson goes on.
-    WAIT_VERIFY(showsLoginPage(mainView()));
-    tickAndSettle(); // submits the saved user name and password
-    WAIT_VERIFY(site->events("login").size() == 2 && shows(mainView(), "/course/main"));
-    tickAndSettle(); // the course page is back
-    QVERIFY(!program->session().recovering());
+    // Logged in again at the pace of the pages, with no tick between, and the same lesson's
+    // player open again.
+    const qsizetype opened = site->events("player-open").size();
+    WAIT_VERIFY(site->events("login").size() == 2 && !program->session().recovering() &&
+                site->events("player-open").size() > opened);
     QCOMPARE(program->run().lessonIndex(), 0);
     for (int i = 0; i < 6 && studiedFirst() == 1; ++i)
         tickAndSettle();
@@ -322,6 +329,13 @@ void FlowTest::honest_videoFormatNotPlayable_pausesTheRun()
     const auto video = [this] { return playerView().mediaErrors().video; };
     const double started = video().currentTime;
     WAIT_VERIFY(video().currentTime > started + 1 && !video().paused && !video().ended);
+    // A source that answers 404 is the lesson's failure, not the engine's: no pause.
+    site->server.setPlayerMedia(site::PlayerMedia::Missing);
+    playerView().refresh();
+    WAIT_VERIFY(video().errorCode != 0);
+    QVERIFY(!video().typeUnplayable);
+    tickAndSettle();
+    QVERIFY(platform->timer->isEnabled());
     site->server.setPlayerMedia(site::PlayerMedia::Unsupported);
     playerView().refresh();
     WAIT_VERIFY(video().errorCode == 4 && video().typeUnplayable);
@@ -333,6 +347,37 @@ void FlowTest::honest_videoFormatNotPlayable_pausesTheRun()
     QVERIFY(!platform->timer->isEnabled());
     QVERIFY(window().statusBar()->currentMessage().contains("无法播放"));
     QCOMPARE(studiedFirst(), 0);
+}
+
+void FlowTest::honest_videoEnded_playedAgain()
+{
+    site->server.setVideoSeconds(2);
+    startStudy(1, {});
+    const auto video = [this] { return playerView().mediaErrors().video; };
+    WAIT_VERIFY(video().ended);
+    tickAndSettle(); // the tick finds it ended and presses replay
+    WAIT_VERIFY(!video().ended && video().currentTime > 0.5);
+}
+
+void FlowTest::honest_maintenance_nothingSkippedNothingCredited_shown()
+{
+    startStudy(1, {});
+    for (int i = 0; i < 3; ++i)
+        tickAndSettle();
+    QCOMPARE(studiedFirst(), 1);
+    site->server.setMaintenance(true);
+    for (int i = 0; i < 12; ++i)
+        tickAndSettle();
+    QCOMPARE(studiedFirst(), 1);
+    QCOMPARE(program->run().lessonIndex(), 0); // nothing skipped
+    QVERIFY(platform->timer->isEnabled());
+    QVERIFY(window().studyStatus()->stallText().contains("分钟未能计时"));
+    // The site is back: the same lesson goes on earning.
+    site->server.setMaintenance(false);
+    for (int i = 0; i < 12 && studiedFirst() == 1; ++i)
+        tickAndSettle();
+    QCOMPARE(studiedFirst(), 2);
+    QCOMPARE(program->run().lessonIndex(), 0);
 }
 
 void FlowTest::recovery_refusedCredentials_pauseTheRun()

@@ -5,6 +5,8 @@
 #include "session/session_recovery.h"
 #include "study/player_watch.h"
 #include "study/progress.h"
+#include "study/stall_watch.h"
+#include "study/video_watch.h"
 
 #include <QTest>
 
@@ -20,6 +22,8 @@ private slots:
     void progress_decidesTheNextStep();
     void playerWatch_verdicts();
     void loginRetryDelay_doublesUpToTenMinutes();
+    void videoWatch_countsWhatPlayed();
+    void stallWatch_escalatesOnlyForWantOfAnAnswer();
 };
 
 void StudyRulesTest::studiedRecord_readsAnyShape_writesBackOnlyWhatChanged()
@@ -118,6 +122,50 @@ void StudyRulesTest::loginRetryDelay_doublesUpToTenMinutes()
     for (const int attempt : {1, 2, 5, 6, 60})
         delays << lumora::session::loginRetryDelay(attempt);
     QCOMPARE(delays, (QList<std::chrono::milliseconds>{30s, 60s, 8min, 10min, 10min}));
+}
+
+void StudyRulesTest::videoWatch_countsWhatPlayed()
+{
+    // Ticks 20 s apart; the video's time at each, for one minute.
+    const auto minute = [](VideoWatch& watch, int player, QList<double> times, double at) {
+        for (const double time : times)
+            watch.tick(player, {true, time, false, false}, at += 20);
+        return watch.closeMinute();
+    };
+    VideoWatch watch;
+    QVERIFY(minute(watch, 1, {15, 35, 55}, 0));       // a new player, playing all along
+    QVERIFY(minute(watch, 1, {75, 95, 115}, 60));     // 60 s of 60
+    QVERIFY(!minute(watch, 1, {125, 130, 135}, 120)); // 20 s of 60: stalled most of it
+    QVERIFY(!minute(watch, 1, {135, 135, 135}, 180)); // paused
+    QVERIFY(minute(watch, 2, {}, 240));               // no video seen: the page's rule
+    // Ended: played again; after two minutes without moving: opened again.
+    QVERIFY(watch.tick(3, {true, 30, true, true}, 300).replay);
+    int still = 0;
+    for (int tick = 1; tick <= 6; ++tick)
+        still += watch.tick(3, {true, 0, true, false}, 300 + 20 * tick).reopen ? tick : 0;
+    QCOMPARE(still, 6);
+}
+
+void StudyRulesTest::stallWatch_escalatesOnlyForWantOfAnAnswer()
+{
+    using Step = StallWatch::Step;
+    StallWatch watch;
+    QList<Step> steps;
+    for (int minute = 1; minute <= 27; ++minute)
+        steps << watch.minuteClosed(StallCause::NoSessionAnswer);
+    QCOMPARE(steps.indexOf(Step::ReloadMainPage), 2);
+    QCOMPARE(steps.indexOf(Step::LogInAgain), 4);
+    QCOMPARE(steps.indexOf(Step::ReopenCategory), 6);
+    QCOMPARE(steps.lastIndexOf(Step::ReloadMainPage), 16); // then one step every ten minutes
+    QCOMPARE(steps.lastIndexOf(Step::LogInAgain), 26);
+    QCOMPARE(watch.text(), "27 分钟未能计时：培训网站没有回答登录状态的查询");
+    // The site's own trouble is waited out; a credited minute ends the stall.
+    watch.reset();
+    for (int minute = 1; minute <= 9; ++minute)
+        QCOMPARE(watch.minuteClosed(StallCause::SiteTrouble), Step::None);
+    QVERIFY(watch.text().startsWith("9 分钟未能计时"));
+    watch.minuteClosed(StallCause::None);
+    QVERIFY(watch.text().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(StudyRulesTest)
