@@ -15,7 +15,8 @@ StudyRun::StudyRun(platform::Platform& platform, platform::EventGate& gate,
                    records::StateKeeper& state)
     : m_platform(platform), m_gate(gate), m_views(views), m_catalogue(catalogue),
       m_session(session), m_records(records), m_state(state), m_timer(platform.createTimer()),
-      m_sessionCheck(views.main(), platform.clock(), session.loginPage()),
+      m_sessionCheck(views.main(), platform.clock(), session.loginPage(),
+                     [&session] { return session.courseFrameAddress(); }),
       m_navigator(catalogue, views, [this](std::chrono::milliseconds wait) {
           // A monotonic clock: a wait across midnight lasts as long as any other.
           m_gate.wait(m_platform.clock(), wait, [this] { return m_shuttingDown; });
@@ -120,7 +121,7 @@ void StudyRun::onStudyTick()
         m_state.save();
     // The answer is read at the next tick.
     if (running() && !m_session.recovering())
-        m_platform.siteProbe().check(m_session.loginPage());
+        m_platform.siteProbe().check(m_session.siteRoot());
     updateStatus();
 }
 

@@ -8,6 +8,7 @@
 #include "platform/browser_control.h"
 
 #include <QHash>
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 #include <functional>
@@ -76,6 +77,8 @@ public:
     FakeElements& elements() { return m_elements; }
     // The MediaError codes of the document's video and audio elements that report one.
     QList<int> mediaErrors;
+    // The document's own address (a frame's differs from the page's).
+    QUrl url;
     // Frames in document order; a null frame is a frame without a document.
     QList<std::shared_ptr<FakeDocument>>& frames() { return m_frames; }
 
@@ -98,6 +101,12 @@ class FakeBrowser final : public platform::BrowserControl
     Q_OBJECT
 public:
     explicit FakeBrowser(QWidget* parent = nullptr) : m_widget(new QWidget(parent)) {}
+    // A widget without a parent (a window of its own) goes with its control, as the engine's.
+    ~FakeBrowser() override
+    {
+        if (m_widget && !m_widget->parent())
+            delete m_widget.data();
+    }
 
     // --- State a test sets ---
     // The page shown from now on, at `url` (what url() gives: the page's address).
@@ -130,10 +139,11 @@ public:
     std::function<void()> duringWalk;
     // A page whose script never answers: every call into it gets no answer.
     bool hung = false;
-    // What the site answers the page's fetch of a document's address, delivered when the event
-    // loop runs after the request (finishLoad()).
+    // What the site answers the page's fetches, delivered when the event loop runs after the
+    // request (finishLoad()).
     std::optional<platform::FetchAnswer> fetchReply;
     int fetches = 0;
+    QList<QUrl> fetchedUrls; // what the fetches asked for, in order
 
     // --- What happened ---
     QList<QUrl> navigations;
@@ -161,7 +171,8 @@ public:
     QUrl url() const override { return m_url; }
     WalkResult walk(const platform::WalkRequest& request) override;
     WalkResult resolve(const platform::FramePath& frames) override;
-    int fetchAgain(const platform::FramePath& frames) override;
+    QUrl documentUrl(const platform::FramePath& frames) override;
+    int fetch(const QUrl& url) override;
     platform::FetchAnswer fetchAnswer(int ticket) override;
     platform::MediaReport mediaErrors() override;
     void setNewWindowHandler(NewWindowHandler handler) override { m_newWindow = handler; }
@@ -180,7 +191,7 @@ private:
         return *value;
     }
 
-    QWidget* m_widget;
+    QPointer<QWidget> m_widget;
     std::optional<std::shared_ptr<FakeDocument>> m_document;
     std::optional<ReadyState> m_readyState;
     std::optional<LoadInfo> m_lastLoad;

@@ -1,5 +1,7 @@
 #include "program_fixture.h"
 
+#include <algorithm>
+
 namespace lumora::testing {
 
 using platform::LoadOutcome;
@@ -20,12 +22,19 @@ void ProgramFixture::showCoursePage(CoursePage& page)
 
 void ProgramFixture::answerSessionChecks(bool alive)
 {
-    using Status = platform::FetchAnswer::Status;
-    const QString frame = QStringLiteral("<a href='#'>个体辅导学习课程</a>");
+    // The course frame as the site sends it: its category links where the catalogue reads them.
+    QString frame;
+    for (int at = 0; at <= structure::kCategoryLinks.back(); ++at)
+        frame += std::find(structure::kCategoryLinks.begin(), structure::kCategoryLinks.end(),
+                           at) == structure::kCategoryLinks.end()
+                     ? QStringLiteral("<a href='#'>首页</a>")
+                     : QStringLiteral("<a href='#'>个体辅导学习课程</a>");
     const QString login = QStringLiteral("<input name='userName'><input name=Password>");
-    main().fetchReply = {
-        Status::Answered,      200, QUrl(QStringLiteral("http://training.example:8080/c")), false,
-        alive ? frame : login, {}};
+    main().fetchReply = platform::FetchAnswer();
+    main().fetchReply->status = platform::FetchAnswer::Status::Answered;
+    main().fetchReply->httpStatus = 200;
+    main().fetchReply->url = kCourseFrameUrl;
+    main().fetchReply->body = alive ? frame : login;
 }
 
 std::shared_ptr<FakeDocument> framedPage(std::shared_ptr<FakeDocument> inner, int count, int at)
@@ -57,6 +66,7 @@ CoursePage makeCoursePage(QList<int> lessonCounts)
     CoursePage page;
     page.lessons = std::make_shared<FakeDocument>();
     page.course = framedPage(page.lessons, structure::kLessonFrame + 1, structure::kLessonFrame);
+    page.course->url = kCourseFrameUrl;
     page.top = framedPage(page.course);
     page.openPlayer = std::make_shared<std::function<void(int, int)>>();
 

@@ -16,6 +16,9 @@ namespace lumora::testing {
 
 namespace structure = site::structure;
 
+// Where the site's course frame is, in makeCoursePage()'s pages.
+inline const QUrl kCourseFrameUrl(QStringLiteral("http://training.example:8080/course/frame"));
+
 // A document with `count` frames, frame `at` being `inner`; by default the site's top-level
 // page around its course frame.
 std::shared_ptr<FakeDocument> framedPage(std::shared_ptr<FakeDocument> inner,
