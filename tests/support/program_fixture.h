@@ -39,6 +39,9 @@ struct CoursePage
 };
 CoursePage makeCoursePage(QList<int> lessonCounts = {21, 9, 7, 8});
 
+// The course frame's HTML as the site sends it: its category links where the catalogue reads them.
+QString courseFrameHtml();
+
 // The site's login page: the three inputs and the image button ("login-submit").
 std::shared_ptr<FakeDocument> makeLoginPage();
 
