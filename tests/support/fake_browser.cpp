@@ -102,11 +102,8 @@ int FakeBrowser::fetch(const QUrl& url)
 
 FetchAnswer FakeBrowser::fetchAnswer(int ticket)
 {
-    if (hung) {
-        FetchAnswer none;
-        none.error = QStringLiteral("no answer");
-        return none;
-    }
+    if (hung)
+        return {FetchAnswer::Status::Unknown, 0, {}, false, false, {}, QStringLiteral("no answer")};
     const auto found = m_fetches.find(ticket);
     return found == m_fetches.end() ? FetchAnswer() : found->second;
 }

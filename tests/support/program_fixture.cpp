@@ -24,21 +24,17 @@ QString courseFrameHtml()
 {
     QString frame;
     for (int at = 0; at <= structure::kCategoryLinks.back(); ++at)
-        frame += std::find(structure::kCategoryLinks.begin(), structure::kCategoryLinks.end(),
-                           at) == structure::kCategoryLinks.end()
-                     ? QStringLiteral("<a href='#'>首页</a>")
-                     : QStringLiteral("<a href='#'>个体辅导学习课程</a>");
+        frame += std::ranges::count(structure::kCategoryLinks, at) ? "<a>个体辅导学习课程</a>"
+                                                                   : "<a href='#'>首页</a>";
     return frame;
 }
 
 void ProgramFixture::answerSessionChecks(bool alive)
 {
     const QString login = QStringLiteral("<input name='userName'><input name=Password>");
-    main().fetchReply = platform::FetchAnswer();
-    main().fetchReply->status = platform::FetchAnswer::Status::Answered;
-    main().fetchReply->httpStatus = 200;
-    main().fetchReply->url = kCourseFrameUrl;
-    main().fetchReply->body = alive ? courseFrameHtml() : login;
+    main().fetchReply = {
+        platform::FetchAnswer::Status::Answered, 200, kCourseFrameUrl, false, false,
+        alive ? courseFrameHtml() : login,       {}};
 }
 
 std::shared_ptr<FakeDocument> framedPage(std::shared_ptr<FakeDocument> inner, int count, int at)
