@@ -8,6 +8,7 @@
 #include "event_wait.h"
 #include "headless_engine.h"
 #include "page/login_form.h"
+#include "page/session_check.h"
 #include "platform/files.h"
 #include "records/state_file.h"
 
@@ -39,6 +40,7 @@ private slots:
     void honest_hungPlayer_noMinuteAndOpenedAgain();
     void honest_videoFormatNotPlayable_pausesTheRun();
     void recovery_refusedCredentials_pauseTheRun();
+    void sessionCheck_theCourseFrameAlive_theLoginPageEnded();
 
 private:
     void startWindow();
@@ -68,6 +70,19 @@ private:
     bool showsLoginPage(platform::BrowserControl& view) const
     {
         return shows(view, "/permission/loginAction.do");
+    }
+    // What the site's answer to a fetch of the course frame's address says of the session.
+    page::SessionCheck::Verdict sessionVerdict()
+    {
+        const QUrl frame = program->session().courseFrameAddress();
+        const int ticket = mainView().fetch(frame);
+        platform::FetchAnswer answer;
+        if (!waitUntil([&] {
+                answer = mainView().fetchAnswer(ticket);
+                return answer.status != platform::FetchAnswer::Status::Pending;
+            }))
+            return page::SessionCheck::Verdict::Unknown;
+        return page::sessionVerdict(answer, frame, program->session().loginPage());
     }
     QString text(const QString& script)
     {
@@ -347,6 +362,18 @@ void FlowTest::recovery_refusedCredentials_pauseTheRun()
     QVERIFY(window().loginButton()->isEnabled());
     QVERIFY(window().statusBar()->currentMessage().contains("拒绝"));
     QCOMPARE(site->events("login").size(), 2); // no retries against a refusing site
+}
+
+void FlowTest::sessionCheck_theCourseFrameAlive_theLoginPageEnded()
+{
+    using Verdict = page::SessionCheck::Verdict;
+    startWindow();
+    login("demo123");
+    WAIT_VERIFY(window().studyButton()->isEnabled());
+    QCOMPARE(program->session().courseFrameAddress(), site->url("/course/frame/course"));
+    QCOMPARE(sessionVerdict(), Verdict::Alive); // its links read in the page's own charset
+    site->server.endAllSessions();
+    QCOMPARE(sessionVerdict(), Verdict::Ended);
 }
 
 int main(int argc, char* argv[])
