@@ -63,6 +63,7 @@ platform::BrowserControl* WindowRouting::openOwnWindow()
     connect(shown, &platform::BrowserControl::windowClosedByPage, this,
             [this, shown] { closeOwnWindow(shown); });
     QWidget* window = shown->widget();
+    window->setWindowFlag(Qt::Window); // whatever its parent
     window->setAttribute(Qt::WA_QuitOnClose, false);
     window->setWindowTitle(QStringLiteral("网站的窗口"));
     window->resize(800, 600);

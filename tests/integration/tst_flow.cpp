@@ -77,10 +77,11 @@ private:
         const QUrl frame = program->session().courseFrameAddress();
         const int ticket = mainView().fetch(frame);
         platform::FetchAnswer answer;
-        if (!waitUntil([&] {
-                answer = mainView().fetchAnswer(ticket);
-                return answer.status != platform::FetchAnswer::Status::Pending;
-            }))
+        const auto answered = [&] {
+            answer = mainView().fetchAnswer(ticket);
+            return answer.status != platform::FetchAnswer::Status::Pending;
+        };
+        if (!waitUntil(answered))
             return page::SessionCheck::Verdict::Unknown;
         return page::sessionVerdict(answer, frame, program->session().loginPage());
     }

@@ -8,7 +8,6 @@
 #include "platform/browser_control.h"
 
 #include <QHash>
-#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 #include <functional>
@@ -101,12 +100,6 @@ class FakeBrowser final : public platform::BrowserControl
     Q_OBJECT
 public:
     explicit FakeBrowser(QWidget* parent = nullptr) : m_widget(new QWidget(parent)) {}
-    // A widget without a parent (a window of its own) goes with its control, as the engine's.
-    ~FakeBrowser() override
-    {
-        if (m_widget && !m_widget->parent())
-            delete m_widget.data();
-    }
 
     // --- State a test sets ---
     // The page shown from now on, at `url` (what url() gives: the page's address).
@@ -191,7 +184,7 @@ private:
         return *value;
     }
 
-    QPointer<QWidget> m_widget;
+    QWidget* m_widget;
     std::optional<std::shared_ptr<FakeDocument>> m_document;
     std::optional<ReadyState> m_readyState;
     std::optional<LoadInfo> m_lastLoad;
