@@ -74,8 +74,8 @@ void SiteSession::recordCourseFrame()
     if (load == m_courseFrameLoad)
         return; // the frame may have moved on since: its first address stays
     const QUrl frame = m_views.main().documentUrl(page::kCourseFrame);
-    if (!frame.isValid() || frame.isEmpty())
-        return;
+    if (!frame.isValid() || !frame.scheme().startsWith(QLatin1String("http")))
+        return; // not a document the site sent (about:blank, no answer)
     m_courseFrame = frame.adjusted(QUrl::RemoveFragment);
     m_courseFrameLoad = load;
     qCDebug(lcPage) << "the course frame is at" << m_courseFrame.toDisplayString();
