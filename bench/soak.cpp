@@ -2,11 +2,19 @@
 // engine against the in-process stand-in site, time compressed 400 times: a 20-second study tick
 // takes 50 ms. Faults are on all the way (see `faultSchedule`).
 //
-// Judged by the site's own record, not by the program's events.
+// Judged by the site's own record of watched time (heartbeats while the lesson's video played
+// and advanced), not by the program's events nor by the time its pages were open. One lesson's
+// video link is broken all night (404): the site can never count it, so it is expected skipped
+// with nothing credited, and "done" is then at most 44 of 45.
+//
+// Stalls: the longest stretch of simulated time in which the site credited no watched minute,
+// less the time the site itself (maintenance, outage, stall) or the machine (asleep) made it
+// impossible; and per session that ended, the minutes from its end to the next watched minute.
 //
 // Memory: the proportional set size of the process tree.
 //
-// Last line: "soak: done D/45 by the site, short S, over-credited M min, pss growth G%".
+// Last line: "soak: done D/45 by the site, short S, over-credited M min, longest stall T min,
+// pss growth G%".
 
 #include "app/program.h"
 #include "fake_platform.h"
@@ -35,6 +43,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 
 using namespace lumora;
 using namespace std::chrono_literals;
@@ -51,6 +60,8 @@ constexpr std::int64_t kSleepFor = 30 * kMinute;
 constexpr int kHeartbeatRealMs = 50; // 20 simulated seconds
 constexpr int kGiveUpRealMinutes = 14;
 constexpr std::int64_t kSampleEvery = 3 * kHour;
+constexpr int kSlowPageMs = 4000;                  // the course page and the lesson list, simulated
+constexpr std::pair<int, int> kMissingVideo{1, 4}; // (category, lesson) whose video answers 404
 
 // Simulated time. Between the program's handlers it runs 400 times faster than real time; in a
 // study tick's handler it runs at real speed, because the program's work there (its calls into
@@ -381,11 +392,42 @@ struct Credit
 // happen yet (it is tried again).
 struct Fault
 {
+    // Whether it begins or ends a time in which the site cannot count (the site is down, the
+    // machine asleep).
+    enum Window
+    {
+        None,
+        Begins,
+        Ends
+    };
     std::int64_t atMs;
     QString what;
     std::function<bool()> act;
+    Window window = None;
     std::int64_t firedMs = -1;
 };
+
+// The longest gap between `minutes` (site clock, ascending, from `fromMs` to `toMs`), less the
+// parts of it in `excused` windows; and the longest raw gap that overlapped one.
+std::pair<std::int64_t, std::int64_t>
+longestStall(const std::vector<std::int64_t>& minutes, std::int64_t fromMs, std::int64_t toMs,
+             const std::vector<std::pair<std::int64_t, std::int64_t>>& excused)
+{
+    std::int64_t longest = 0;
+    std::int64_t longestExcused = 0;
+    std::int64_t previous = fromMs;
+    for (std::size_t i = 0; i <= minutes.size(); ++i) {
+        const std::int64_t next = i < minutes.size() ? minutes[i] : toMs;
+        std::int64_t overlap = 0;
+        for (const auto& [begin, end] : excused)
+            overlap += std::max<std::int64_t>(0, std::min(end, next) - std::max(begin, previous));
+        longest = std::max(longest, next - previous - overlap);
+        if (overlap > 0)
+            longestExcused = std::max(longestExcused, next - previous);
+        previous = std::max(previous, next);
+    }
+    return {longest, longestExcused};
+}
 
 } // namespace
 
@@ -412,6 +454,7 @@ int main(int argc, char* argv[])
     options.sessionLifetimeMs = kSessionLifetime;
     options.playerFailureRate = 0.05;
     options.playerFailureSeed = 7;
+    options.timeScale = static_cast<double>(kSpeedup);
     site::SiteServer site(options);
     if (site.start() <= 0) {
         std::fprintf(stderr, "soak: the site did not start: %s\n", site.lastError().c_str());
@@ -457,13 +500,7 @@ int main(int argc, char* argv[])
     QStringList resumes;
     bool ended = false;
     bool firstLessonDone = false;
-    std::int64_t lastProgressMs = simulatedNowMs();
-    std::int64_t longestStretchMs = 0;
-    const auto progressed = [&] {
-        const std::int64_t now = simulatedNowMs();
-        longestStretchMs = std::max(longestStretchMs, now - lastProgressMs);
-        lastProgressMs = now;
-    };
+    std::set<std::pair<int, int>> skippedLessons;
     QObject::connect(
         &program.run(), &study::StudyRun::runEvent, &mainWindow, [&](const records::RunEvent& e) {
             runEvents << QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6")
@@ -478,14 +515,13 @@ int main(int argc, char* argv[])
             case records::RunEventKind::MinuteCredited:
                 ++creditedBy[{e.category, e.lesson}];
                 credits.push_back({simulatedNowMs() - siteStartMs, e.category, e.lesson});
-                progressed();
                 break;
             case records::RunEventKind::SessionRecovered:
                 ++recoveries;
-                progressed();
                 break;
             case records::RunEventKind::LessonSkipped:
                 ++skipped;
+                skippedLessons.insert({e.category, e.lesson});
                 break;
             case records::RunEventKind::PageFailed:
                 ++reopened;
@@ -516,14 +552,30 @@ int main(int argc, char* argv[])
         return 1;
     }
     mainWindow.loginButton()->click();
-    if (!waitFor([&] { return mainWindow.studyButton()->isEnabled(); }, 60000)) {
+    // A learner presses "连续学习" once the course page shows, not while it still loads.
+    if (!waitFor(
+            [&] {
+                return mainWindow.studyButton()->isEnabled() &&
+                       mainWindow.mainView().readyState() == platform::ReadyState::Complete;
+            },
+            60000)) {
         std::fprintf(stderr, "soak: the login did not reach the course page\n");
         return 1;
     }
     const std::int64_t startMs = simulatedNowMs();
     g_runStartMs = startMs;
-    lastProgressMs = startMs;
     mainWindow.studyButton()->click();
+
+    // When the site counted each watched minute (site clock), polled from the fault timer.
+    std::vector<std::int64_t> siteMinutes;
+    std::map<std::pair<int, int>, std::int64_t> siteMinutesSeen;
+    const auto pollSite = [&] {
+        const std::int64_t now = simulatedNowMs() - siteStartMs;
+        for (const auto& [lesson, ms] : site.watchedMilliseconds("demo")) {
+            for (std::int64_t& seen = siteMinutesSeen[lesson]; seen < ms / kMinute; ++seen)
+                siteMinutes.push_back(now);
+        }
+    };
 
     // The faults, by the simulated clock since the start of the run.
     std::int64_t wokeAtMs = -1; // site clock
@@ -540,17 +592,59 @@ int main(int argc, char* argv[])
         site.setEndedSessionKeepsPlayer(false);
         return true;
     };
+    const auto videosEndAfter = [&site](int seconds) {
+        return [&site, seconds] {
+            site.setVideoSeconds(seconds);
+            return true;
+        };
+    };
+    const auto maintenance = [&site](bool on) {
+        return [&site, on] {
+            site.setMaintenance(on);
+            return true;
+        };
+    };
+    const auto overlayAfter = [&site](int seconds) {
+        return [&site, seconds] {
+            site.setOverlayAfter(seconds);
+            return true;
+        };
+    };
     std::vector<Fault> faultSchedule = {
+        {0, QStringLiteral("one lesson's video answers 404, all night"),
+         [&site] {
+             site.setLessonMedia(kMissingVideo.first, kMissingVideo.second,
+                                 site::PlayerMedia::Missing);
+             return true;
+         }},
+        // After the first lesson has opened, so that a run that cannot open a category on a
+        // slow site still meets the other faults.
+        {kHour, QStringLiteral("the course page and the lesson list are slow, all night"),
+         [&site] {
+             site.setPathDelay(QStringLiteral("/course/main"), kSlowPageMs);
+             site.setPathDelay(QStringLiteral("/course/lessons"), kSlowPageMs);
+             return true;
+         }},
         {2 * kHour, QStringLiteral("a player hangs"), hangOne},
+        {3 * kHour, QStringLiteral("videos end after 10 min"), videosEndAfter(10 * 60)},
         {5 * kHour, QStringLiteral("sessions end under an open player"), endSessionsUnderPlayer},
         {5 * kHour + 30 * kMinute, QStringLiteral("ended players go to the login page"),
          playersGoToLogin},
-        {8 * kHour, QStringLiteral("stall"), [&site] { return site.beginStall(); }},
+        {8 * kHour, QStringLiteral("stall"), [&site] { return site.beginStall(); }, Fault::Begins},
         {8 * kHour + 10 * kMinute, QStringLiteral("stall ends"),
-         [&site] { return site.endStall(); }},
-        {12 * kHour, QStringLiteral("outage"), [&site] { return site.beginOutage(); }},
+         [&site] { return site.endStall(); }, Fault::Ends},
+        {9 * kHour, QStringLiteral("videos never end"), videosEndAfter(0)},
+        {10 * kHour, QStringLiteral("maintenance"), maintenance(true), Fault::Begins},
+        {11 * kHour, QStringLiteral("maintenance ends"), maintenance(false), Fault::Ends},
+        {12 * kHour, QStringLiteral("outage"), [&site] { return site.beginOutage(); },
+         Fault::Begins},
         {12 * kHour + 15 * kMinute, QStringLiteral("outage ends"),
-         [&site] { return site.endOutage(); }},
+         [&site] { return site.endOutage(); }, Fault::Ends},
+        {13 * kHour, QStringLiteral("ended sessions get the timeout page, from now on"),
+         [&site] {
+             site.setEndedSessionPage(site::EndedSessionPage::TimeoutPage);
+             return true;
+         }},
         {14 * kHour, QStringLiteral("sessions end under an open player"), endSessionsUnderPlayer},
         {14 * kHour + 30 * kMinute, QStringLiteral("ended players go to the login page"),
          playersGoToLogin},
@@ -558,11 +652,15 @@ int main(int argc, char* argv[])
         {20 * kHour, QStringLiteral("sessions end under an open player"), endSessionsUnderPlayer},
         {20 * kHour + 30 * kMinute, QStringLiteral("ended players go to the login page"),
          playersGoToLogin},
+        {22 * kHour, QStringLiteral("players pause behind a question after 15 min"),
+         overlayAfter(15 * 60)},
+        {24 * kHour, QStringLiteral("players ask no question"), overlayAfter(0)},
         {26 * kHour, QStringLiteral("the machine sleeps"),
          [&clock] {
              clock.asleep = true;
              return true;
-         }},
+         },
+         Fault::Begins},
         {26 * kHour + kSleepFor / 2, QStringLiteral("sessions end during the sleep"),
          endSessionsUnderPlayer},
         {26 * kHour + kSleepFor, QStringLiteral("the machine wakes"),
@@ -571,7 +669,8 @@ int main(int argc, char* argv[])
              clock.asleep = false;
              wokeAtMs = simulatedNowMs() - siteStartMs;
              return true;
-         }},
+         },
+         Fault::Ends},
         {27 * kHour, QStringLiteral("ended players go to the login page"), playersGoToLogin},
     };
     // The memory of each kind of process over the run, to tell growth from warm-up.
@@ -581,6 +680,7 @@ int main(int argc, char* argv[])
     faults.setInterval(10);
     QObject::connect(&faults, &QTimer::timeout, &faults, [&] {
         const std::int64_t sim = simulatedNowMs() - startMs;
+        pollSite();
         // In order: a fault waits for the one before it.
         for (Fault& fault : faultSchedule) {
             if (fault.firedMs >= 0)
@@ -611,14 +711,16 @@ int main(int argc, char* argv[])
     waitFor([&] { return firstLessonDone || ended; }, realLeftMs());
     const std::vector<bench::ProcessPss> pssFirst = settledPss(mainWindow);
     waitFor([&] { return ended; }, realLeftMs());
-    progressed();
     faults.stop();
+    pollSite();
     const std::int64_t runMs = simulatedNowMs() - startMs;
 
-    // The site's record: study time counted per lesson (only heartbeats with a valid session
-    // count), and when it saw logins.
-    const site::LessonTotals counted = site.studyMilliseconds("demo");
+    // The site's record: watched time counted per lesson (only heartbeats with a valid session
+    // while the video played count), and when it saw logins and sessions end.
+    const site::LessonTotals counted = site.watchedMilliseconds("demo");
+    const site::LessonTotals pageTime = site.studyMilliseconds("demo");
     std::vector<std::int64_t> logins;
+    std::vector<std::int64_t> sessionEnds;
     qsizetype recordedEvents = 0;
     {
         const std::string json = site.eventsJson();
@@ -638,9 +740,13 @@ int main(int argc, char* argv[])
         recordedEvents = events.size();
         for (const QJsonValue& value : events) {
             const QJsonObject event = value.toObject();
-            if (event.value(QStringLiteral("kind")).toString() == QLatin1String("login") &&
-                event.value(QStringLiteral("ok")).toBool())
+            const QString kind = event.value(QStringLiteral("kind")).toString();
+            if (kind == QLatin1String("login") && event.value(QStringLiteral("ok")).toBool())
                 logins.push_back(event.value(QStringLiteral("ms")).toInteger());
+            if (kind == QLatin1String("session-expired") ||
+                (kind == QLatin1String("sessions-ended") &&
+                 event.value(QStringLiteral("sessions")).toInt() > 0))
+                sessionEnds.push_back(event.value(QStringLiteral("ms")).toInteger());
         }
     }
 
@@ -649,6 +755,7 @@ int main(int argc, char* argv[])
     int overCredited = 0;
     int lessons = 0;
     int creditedTotal = 0;
+    bool missingSkipped = false;
     for (int c = 0; c < records::kCategoryCount; ++c) {
         for (int i = 0; i < program.records().lessonCount(c); ++i, ++lessons) {
             const records::LessonMinutes m = *program.records().lesson(c, i);
@@ -660,16 +767,24 @@ int main(int argc, char* argv[])
             const int countedMinutes = static_cast<int>(countedMs / kMinute);
             const int credited = creditedBy[{c, i}];
             creditedTotal += credited;
+            if (std::pair{c, i} == kMissingVideo)
+                missingSkipped = skippedLessons.contains({c, i}) && credited == 0 && !markedDone;
             const bool isShort = markedDone && countedMs < required * kMinute;
             const int over = std::max(0, credited - countedMinutes - 1);
             done += markedDone && !isShort ? 1 : 0;
             shortOnes += isShort ? 1 : 0;
             overCredited += over;
-            if (isShort || over > 0)
-                std::printf("category %d lesson %d: required %d min, studied %d, credited %d, "
-                            "counted by the site %.1f min%s\n",
-                            c, i + 1, required, studied, credited,
-                            static_cast<double>(countedMs) / kMinute, isShort ? " (short)" : "");
+            if (isShort || over > 0 || !markedDone) {
+                const auto page = pageTime.find({c, i});
+                std::printf(
+                    "category %d lesson %d: required %d min, studied %d, credited %d, "
+                    "watched by the site's count %.1f min (its page open %.1f min)%s\n",
+                    c, i + 1, required, studied, credited, static_cast<double>(countedMs) / kMinute,
+                    static_cast<double>(page == pageTime.end() ? 0 : page->second) / kMinute,
+                    isShort      ? " (short)"
+                    : markedDone ? ""
+                                 : " (not done)");
+            }
         }
     }
 
@@ -713,6 +828,26 @@ int main(int argc, char* argv[])
         allFaults = allFaults && fault.firedMs >= 0;
     }
 
+    // The site-made and machine-made windows, begin to end, by the site clock.
+    std::vector<std::pair<std::int64_t, std::int64_t>> excused;
+    for (const Fault& fault : faultSchedule) {
+        const std::int64_t at = startMs - siteStartMs + fault.firedMs;
+        if (fault.window == Fault::Begins && fault.firedMs >= 0)
+            excused.emplace_back(at, INT64_MAX);
+        else if (fault.window == Fault::Ends && fault.firedMs >= 0 && !excused.empty())
+            excused.back().second = at;
+    }
+    const auto stall =
+        longestStall(siteMinutes, startMs - siteStartMs, startMs - siteStartMs + runMs, excused);
+    QStringList lostPerRecovery;
+    for (const std::int64_t end : sessionEnds) {
+        const auto next = std::upper_bound(siteMinutes.begin(), siteMinutes.end(), end);
+        lostPerRecovery << (next == siteMinutes.end()
+                                ? QStringLiteral("never")
+                                : QString::number(static_cast<double>(*next - end) / kMinute, 'f',
+                                                  1));
+    }
+
     std::printf("simulated time: %.1f h in %.1f min of real time (x%lld)\n",
                 static_cast<double>(runMs) / kHour, static_cast<double>(wall.elapsed()) / 60000.0,
                 static_cast<long long>(kSpeedup));
@@ -723,8 +858,15 @@ int main(int argc, char* argv[])
                 reopened, recoveries, qPrintable(resumes.join(QLatin1Char(' '))));
     std::printf("minutes credited after the wake-up before the site saw a new login: %d\n",
                 creditedBeforeLogin);
-    std::printf("longest stretch without a credit or a recovery: %.1f simulated min\n",
-                static_cast<double>(longestStretchMs) / kMinute);
+    std::printf("lesson %d-%d, whose video answers 404 all night: %s\n", kMissingVideo.first,
+                kMissingVideo.second + 1,
+                missingSkipped ? "skipped, nothing credited (as it must)"
+                               : "NOT skipped with nothing credited");
+    std::printf("watched minutes counted by the site: %zu\n", siteMinutes.size());
+    std::printf("longest stretch without a watched minute: %.1f simulated min outside the site's "
+                "own faults and the sleep; %.1f min for the longest one that overlapped them\n",
+                static_cast<double>(stall.first) / kMinute,
+                static_cast<double>(stall.second) / kMinute);
     std::printf("program's waits: %d, %d of them lengthened for the engine, %.1f s in all\n",
                 clock.waits, clock.lengthenedWaits, static_cast<double>(clock.realWaitMs) / 1000);
     std::printf("ticks held for a page to load: %d, %.1f s in all\n", SimulatedTimer::heldTicks,
@@ -738,10 +880,15 @@ int main(int argc, char* argv[])
                 qPrintable(megabytes(heapBeforeReset)), qPrintable(megabytes(heapAfterReset)));
     std::printf("pss over the run:\n%s\n", qPrintable(pssSeries.join('\n')));
     std::printf("run %s\n", ended ? "ended" : "did not end in time");
-    const bool met = ended && allFaults && creditedBeforeLogin == 0 && done == lessons &&
-                     shortOnes == 0 && overCredited == 0 && growth <= 10.0 &&
-                     wall.elapsed() < 15 * 60'000;
-    std::printf("soak: done %d/%d by the site, short %d, over-credited %d min, pss growth %.1f%%\n",
-                done, lessons, shortOnes, overCredited, growth);
+    std::printf("minutes lost per session recovery (from its end to the next watched minute): "
+                "%s\n",
+                qPrintable(lostPerRecovery.join(QLatin1Char(' '))));
+    const bool met = ended && allFaults && creditedBeforeLogin == 0 && missingSkipped &&
+                     done == lessons - 1 && shortOnes == 0 && overCredited == 0 &&
+                     stall.first < 10 * kMinute && growth <= 10.0 && wall.elapsed() < 15 * 60'000;
+    std::printf("soak: done %d/%d by the site, short %d, over-credited %d min, longest stall %.1f "
+                "min, pss growth %.1f%%\n",
+                done, lessons, shortOnes, overCredited, static_cast<double>(stall.first) / kMinute,
+                growth);
     return met ? 0 : 1;
 }

@@ -39,9 +39,18 @@ constexpr Option kOptions[] = {
     {"player-hang-rate", "F", "serve this fraction of player pages to hang after load (0..1)"},
     {"player-hang-seed", "N", "seed of the hung players drawn at random (default 1)"},
     {"player-hang-next", "N", "serve the first N player pages to hang after load"},
-    {"player-media", "canvas|unsupported|broken|mp4",
+    {"player-media", "canvas|unsupported|broken|mp4|missing",
      "what the player's video plays: its canvas animation (default), a source no browser plays, "
-     "a stream that fails to decode, or an H.264/AAC MP4 lesson"},
+     "a stream that fails to decode, an H.264/AAC MP4 lesson, or an address that answers 404"},
+    {"video-seconds", "N", "the lesson's video ends after N seconds of playing (default 0: never)"},
+    {"overlay-after", "S",
+     "the player pauses its video behind \"继续学习?\" after each S seconds of playing "
+     "(default 0: never)"},
+    {"ended-session-page", "login|timeout",
+     "what a page request without a valid session gets: the login page (default) or a "
+     "\"会话已超时\" page that sends the browser to it"},
+    {"slow", "PATH_PREFIX=MS",
+     "answers whose path starts with PATH_PREFIX are sent MS milliseconds late (repeatable)"},
     {"ended-session-player", "stay|login",
      "what a player does when its session ended: stay on its page or go to the login page "
      "(default login)"},
@@ -50,6 +59,9 @@ constexpr Option kOptions[] = {
     {"stall-at", "SECONDS",
      "from SECONDS after the start, accept connections but answer nothing (then drop them) ..."},
     {"stall-for", "SECONDS", "... for SECONDS"},
+    {"maintenance-at", "SECONDS",
+     "from SECONDS after the start, answer every request 503 (maintenance) ..."},
+    {"maintenance-for", "SECONDS", "... for SECONDS"},
 };
 
 int usageError(const QString& message)
@@ -131,8 +143,8 @@ int main(int argc, char** argv)
         const auto media = lumora::site::playerMediaFromName(value.toStdString());
         if (!media) {
             return usageError(
-                u"bad value %1 for --player-media (use canvas, unsupported, broken or mp4)"_s.arg(
-                    value));
+                u"bad value %1 for --player-media (use canvas, unsupported, broken, mp4 or missing)"_s
+                    .arg(value));
         }
         options.playerMedia = *media;
     }
@@ -144,11 +156,31 @@ int main(int argc, char** argv)
         }
         options.endedSessionKeepsPlayer = value == "stay"_L1;
     }
+    if (set("ended-session-page")) {
+        const QString value = parser.value(u"ended-session-page"_s);
+        const auto page = lumora::site::endedSessionPageFromName(value.toStdString());
+        if (!page) {
+            return usageError(
+                u"bad value %1 for --ended-session-page (use login or timeout)"_s.arg(value));
+        }
+        options.endedSessionPage = *page;
+    }
+    for (const QString& slow : parser.values(u"slow"_s)) {
+        const qsizetype equals = slow.lastIndexOf(u'=');
+        bool ok = false;
+        const int ms = slow.mid(equals + 1).toInt(&ok);
+        if (equals < 1 || !slow.startsWith(u'/') || !ok || ms < 0) {
+            return usageError(u"bad value %1 for --slow (use /PATH_PREFIX=MS)"_s.arg(slow));
+        }
+        options.pathDelaysMs[slow.left(equals).toStdString()] = ms;
+    }
     // Numeric options: name, range, whole number or not, where it goes.
     std::optional<double> outageAt;
     std::optional<double> outageFor;
     std::optional<double> stallAt;
     std::optional<double> stallFor;
+    std::optional<double> maintenanceAt;
+    std::optional<double> maintenanceFor;
     const struct
     {
         const char* name;
@@ -173,6 +205,10 @@ int main(int argc, char** argv)
         {"outage-for", 0.001, 1e6, false, [&](double v) { outageFor = v; }},
         {"stall-at", 0, 1e6, false, [&](double v) { stallAt = v; }},
         {"stall-for", 0.001, 1e6, false, [&](double v) { stallFor = v; }},
+        {"maintenance-at", 0, 1e6, false, [&](double v) { maintenanceAt = v; }},
+        {"maintenance-for", 0.001, 1e6, false, [&](double v) { maintenanceFor = v; }},
+        {"video-seconds", 0, 1e7, true, [&](double v) { options.videoSeconds = int(v); }},
+        {"overlay-after", 0, 1e7, true, [&](double v) { options.overlayAfterSeconds = int(v); }},
     };
     for (const auto& n : numbers) {
         if (!set(n.name)) {
@@ -190,6 +226,9 @@ int main(int argc, char** argv)
     }
     if (stallAt.has_value() != stallFor.has_value()) {
         return usageError(u"--stall-at and --stall-for go together"_s);
+    }
+    if (maintenanceAt.has_value() != maintenanceFor.has_value()) {
+        return usageError(u"--maintenance-at and --maintenance-for go together"_s);
     }
 
     lumora::site::SiteServer server(options);
@@ -229,6 +268,16 @@ int main(int argc, char** argv)
         schedule(
             *stallAt, *stallFor, "stall", "requests are read and not answered",
             [&] { return server.beginStall(); }, [&] { return server.endStall(); });
+    }
+    if (maintenanceAt) {
+        const auto maintenance = [&server](bool on) {
+            server.setMaintenance(on);
+            return true;
+        };
+        schedule(
+            *maintenanceAt, *maintenanceFor, "maintenance", "every request is answered 503",
+            [maintenance] { return maintenance(true); },
+            [maintenance] { return maintenance(false); });
     }
 
 #ifdef Q_OS_UNIX

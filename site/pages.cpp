@@ -301,16 +301,21 @@ QString lessonIntro(const QByteArray& charset, int category, int lesson)
 QString player(const QByteArray& charset, const PlayerPage& page)
 {
     const QString title = lessonTitle(page.category, page.lesson);
-    return document(charset, title + u" - 课件播放"_s,
-                    fill(u"player.html"_s, {{"CAT", QString::number(page.category)},
-                                            {"LESSON", QString::number(page.lesson)},
-                                            {"PLAYER", page.playerId},
-                                            {"HEARTBEAT_MS", QString::number(page.heartbeatMs)},
-                                            {"HANG", page.hangs ? u"1"_s : u"0"_s},
-                                            {"MEDIA", page.media},
-                                            {"TITLE", title},
-                                            {"SCRIPT", script(u"player.js"_s)}}),
-                    u"player-page"_s);
+    return document(
+        charset, title + u" - 课件播放"_s,
+        fill(u"player.html"_s,
+             {{"CAT", QString::number(page.category)},
+              {"LESSON", QString::number(page.lesson)},
+              {"PLAYER", page.playerId},
+              {"HEARTBEAT_MS", QString::number(page.heartbeatMs)},
+              {"HANG", page.hangs ? u"1"_s : u"0"_s},
+              {"MEDIA", page.media},
+              {"VIDEO_SECONDS", QString::number(page.videoSeconds)},
+              {"OVERLAY_AFTER", QString::number(page.overlayAfterSeconds)},
+              {"TIME_SCALE", page.timeScale > 0 ? QString::number(page.timeScale) : QString()},
+              {"TITLE", title},
+              {"SCRIPT", script(u"player.js"_s)}}),
+        u"player-page"_s);
 }
 
 QString popupTarget(const QByteArray& charset, const QString& via)
@@ -323,6 +328,16 @@ QString error(const QByteArray& charset, int status, const QString& message)
     return document(
         charset, u"%1 %2"_s.arg(status).arg(message),
         fill(u"error.html"_s, {{"STATUS", QString::number(status)}, {"MESSAGE", message}}));
+}
+
+QString sessionTimeout(const QByteArray& charset)
+{
+    return simple(charset, u"会话已超时"_s, u"session_timeout.html"_s);
+}
+
+QString maintenance(const QByteArray& charset)
+{
+    return simple(charset, u"系统维护中"_s, u"maintenance.html"_s);
 }
 
 QString admin(const std::vector<RecordedEvent>& events,

@@ -34,12 +34,18 @@ struct PlayerPage
     int lesson = 0;
     QString playerId{}; // empty when no instance was opened (HEAD)
     int heartbeatMs = 10000;
-    bool hangs = false; // its script stops answering shortly after load
-    QString media{};    // what its video plays: "canvas", "unsupported" or "broken"
+    bool hangs = false;          // its script stops answering shortly after load
+    QString media{};             // what its video plays: a playerMediaName()
+    int videoSeconds = 0;        // its video ends after this much playing; 0: never
+    int overlayAfterSeconds = 0; // its video pauses behind "继续学习?" after this much; 0: never
+    double timeScale = 0;        // its video's clock follows the site clock at this pace; 0: real
 };
 QString player(const QByteArray& charset, const PlayerPage& page);
 QString popupTarget(const QByteArray& charset, const QString& via);
 QString error(const QByteArray& charset, int status, const QString& message);
+// What a page request without a valid session gets on sites that do not show the login form.
+QString sessionTimeout(const QByteArray& charset);
+QString maintenance(const QByteArray& charset);
 
 // The watcher's page under /_site/, always UTF-8.
 QString admin(const std::vector<RecordedEvent>& events,

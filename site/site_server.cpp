@@ -29,7 +29,8 @@ using namespace Qt::StringLiterals;
 constexpr char kSessionCookie[] = "JSESSIONID";
 constexpr char kCoursePath[] = "/course/main";
 constexpr std::size_t kMaxPayload = 64 * 1024;
-constexpr int kWorkerThreads = 16;
+// Enough that pages held back by a path delay leave workers for everything else.
+constexpr int kWorkerThreads = 48;
 
 using Fields = QList<std::pair<QString, QString>>;
 using Request = httplib::Request;
@@ -88,6 +89,7 @@ QJsonObject playerReport(const std::string& body)
     return {{u"visibility"_s, visibility.isNull() ? visibility : visibility.toString().left(20)},
             {u"focus"_s, typed("focus", QJsonValue::Bool)},
             {u"videoPlaying"_s, typed("videoPlaying", QJsonValue::Bool)},
+            {u"videoEnded"_s, typed("videoEnded", QJsonValue::Bool)},
             {u"videoTime"_s, std::isfinite(time.toDouble()) ? time : QJsonValue::Null},
             {u"videoError"_s, errorCode ? QJsonValue(int(error)) : QJsonValue::Null}};
 }
@@ -141,6 +143,13 @@ struct SiteServer::Impl
     void sendError(Response& res, int status, const QString& message) const;
     static void sendJson(Response& res, const QJsonObject& json, int status = 200);
 
+    // What a page request without a valid session gets.
+    QString withoutSession() const;
+    // Waits out the path delay of `path` (site clock) unless `server` stops meanwhile.
+    void delay(const std::string& path, const httplib::Server& server) const;
+    // The page that refuses every request during a maintenance or an outage, or Unhandled.
+    httplib::Server::HandlerResponse siteDown(Response& res) const;
+
     void login(const Request& req, Response& res);
     void heartbeat(const Request& req, Response& res);
 
@@ -156,6 +165,14 @@ struct SiteServer::Impl
     std::atomic<bool> stalled = false;
     std::atomic<bool> keepPlayerPage = false; // see setEndedSessionKeepsPlayer()
     std::atomic<PlayerMedia> media = PlayerMedia::Canvas;
+    std::atomic<EndedSessionPage> endedPage = EndedSessionPage::LoginForm;
+    std::atomic<bool> maintenance = false;
+    std::atomic<int> videoSeconds = 0;
+    std::atomic<int> overlayAfter = 0;
+
+    mutable std::mutex faultMutex; // guards the two below
+    std::map<std::string, int> pathDelays;
+    std::map<std::pair<int, int>, PlayerMedia> lessonMedia;
 
     mutable std::mutex mutex; // guards the members below
     std::unique_ptr<httplib::Server> server;
@@ -189,6 +206,61 @@ SiteServer::Impl::Impl(SiteOptions opts) : options(std::move(opts))
     state->hangNextPlayers(options.hangNextPlayers);
     keepPlayerPage = options.endedSessionKeepsPlayer;
     media = options.playerMedia;
+    endedPage = options.endedSessionPage;
+    videoSeconds = std::max(options.videoSeconds, 0);
+    overlayAfter = std::max(options.overlayAfterSeconds, 0);
+    for (const auto& [prefix, ms] : options.pathDelaysMs) {
+        if (ms > 0) {
+            pathDelays[prefix] = ms;
+        }
+    }
+}
+
+QString SiteServer::Impl::withoutSession() const
+{
+    return endedPage == EndedSessionPage::TimeoutPage ? pages::sessionTimeout(charset)
+                                                      : pages::login(charset, {}, {});
+}
+
+void SiteServer::Impl::delay(const std::string& path, const httplib::Server& server) const
+{
+    int ms = 0;
+    {
+        std::lock_guard lock(faultMutex);
+        std::size_t longest = 0;
+        for (const auto& [prefix, wait] : pathDelays) {
+            if (path.starts_with(prefix) && prefix.size() >= longest) {
+                longest = prefix.size();
+                ms = wait;
+            }
+        }
+    }
+    if (ms <= 0) {
+        return;
+    }
+    // On the site clock, which a test or the soak moves at its own pace.
+    const qint64 until = state->nowMs() + ms;
+    state->record(u"slow-answer"_s, {},
+                  {{u"path"_s, QString::fromStdString(path).left(200)}, {u"delayMs"_s, ms}});
+    while (state->nowMs() < until && server.is_running()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+httplib::Server::HandlerResponse SiteServer::Impl::siteDown(Response& res) const
+{
+    if (outage) {
+        // A request on a connection opened before the outage: the site is down.
+        res.status = 503;
+        res.set_header("Connection", "close");
+        res.set_content("site down\n", "text/plain");
+        return httplib::Server::HandlerResponse::Handled;
+    }
+    if (maintenance) {
+        sendHtml(res, pages::maintenance(charset), 503);
+        return httplib::Server::HandlerResponse::Handled;
+    }
+    return httplib::Server::HandlerResponse::Unhandled;
 }
 
 std::optional<SiteServer::Impl::Visit> SiteServer::Impl::visit(const Request& req) const
@@ -212,7 +284,7 @@ httplib::Server::Handler SiteServer::Impl::page(SessionHandler handler)
         if (auto v = visit(req)) {
             handler(req, res, *v);
         } else {
-            sendHtml(res, pages::login(charset, {}, {}));
+            sendHtml(res, withoutSession());
         }
     };
 }
@@ -437,8 +509,7 @@ void SiteServer::Impl::routes(httplib::Server& server)
             state->record(u"course-frame"_s, v ? v->session.user : QString(),
                           {{u"session"_s, v.has_value()}});
         }
-        sendHtml(res, v ? pages::courseFrame(charset, v->session.category)
-                        : pages::login(charset, {}, {}));
+        sendHtml(res, v ? pages::courseFrame(charset, v->session.category) : withoutSession());
     });
     server.Get("/course/info", page([this](const Request& req, Response& res, const Visit&) {
                    const Fields q = query(req);
@@ -502,10 +573,19 @@ void SiteServer::Impl::routes(httplib::Server& server)
             if (!lessonParams(req, res, false, category, &lesson)) {
                 return;
             }
+            PlayerMedia shown = media;
+            {
+                std::lock_guard lock(faultMutex);
+                const auto it = lessonMedia.find({category, lesson});
+                shown = it == lessonMedia.end() ? shown : it->second;
+            }
             pages::PlayerPage player{.category = category,
                                      .lesson = lesson,
                                      .heartbeatMs = heartbeatMs,
-                                     .media = QString::fromLatin1(playerMediaName(media))};
+                                     .media = QString::fromLatin1(playerMediaName(shown)),
+                                     .videoSeconds = videoSeconds,
+                                     .overlayAfterSeconds = overlayAfter,
+                                     .timeScale = options.timeScale};
             if (req.method == "HEAD") {
                 sendHtml(res, pages::player(charset, player));
             } else if (const auto opened = state->openPlayer(v.session.user, category, lesson)) {
@@ -527,6 +607,45 @@ void SiteServer::Impl::routes(httplib::Server& server)
     server.Get("/player/media/lesson.mp4",
                [video = pages::resource(u"lesson.mp4"_s).toStdString()](
                    const Request&, Response& res) { res.set_content(video, "video/mp4"); });
+    // A lesson of `seconds` (a day when absent or 0) of silence, 8-bit mono PCM at 4 kHz:
+    // cheap to serve at any length and to seek, so that a player can end it natively and move
+    // it to a position of the site clock. Generated for each range asked.
+    server.Get("/player/media/lesson.wav", [this](const Request& req, Response& res) {
+        constexpr std::size_t kRate = 4000;
+        constexpr std::size_t kHeader = 44;
+        const int asked = fieldValue(query(req), "seconds"_L1).toInt();
+        const std::size_t data = kRate * std::size_t(asked > 0 ? asked : 86400);
+        const auto le = [](std::string& out, std::uint32_t value, int bytes) {
+            for (int i = 0; i < bytes; ++i) {
+                out += char((value >> (8 * i)) & 0xFF);
+            }
+        };
+        std::string header = "RIFF";
+        le(header, std::uint32_t(kHeader - 8 + data), 4);
+        header += "WAVEfmt ";
+        for (const auto& [value, bytes] : {std::pair<std::uint32_t, int>{16, 4},
+                                           {1, 2},
+                                           {1, 2},
+                                           {kRate, 4},
+                                           {kRate, 4},
+                                           {1, 2},
+                                           {8, 2}}) {
+            le(header, value, bytes);
+        }
+        header += "data";
+        le(header, std::uint32_t(data), 4);
+        res.set_header("Cache-Control", "no-store");
+        res.set_content_provider(
+            kHeader + data, "audio/wav",
+            [header](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                std::string chunk;
+                for (std::size_t i = offset; i < offset + std::min<std::size_t>(length, 65536);
+                     ++i) {
+                    chunk += i < kHeader ? header[i] : char(0x80); // 0x80: silence
+                }
+                return sink.write(chunk.data(), chunk.size());
+            });
+    });
     const auto beat = [this](const Request& req, Response& res) { heartbeat(req, res); };
     server.Get("/player/heartbeat", beat);
     server.Post("/player/heartbeat", beat);
@@ -550,6 +669,10 @@ void SiteServer::Impl::routes(httplib::Server& server)
     server.Get("/_site/events", [this](const Request&, Response& res) {
         res.set_header("Cache-Control", "no-store");
         res.set_content(state->eventsJson().toStdString(), "application/json; charset=utf-8");
+    });
+    // The site clock, for player pages whose video follows it (SiteOptions::timeScale).
+    server.Get("/_site/clock", [this](const Request&, Response& res) {
+        sendJson(res, {{u"ms"_s, qint64(state->nowMs())}});
     });
     server.Post("/_site/reset", [this](const Request&, Response& res) {
         state->reset();
@@ -579,20 +702,22 @@ int SiteServer::Impl::listenLocked(int wantedPort)
     created->set_keep_alive_timeout(1);
     created->set_read_timeout(5);
     created->set_write_timeout(5);
-    created->set_pre_routing_handler([this](const Request& req, Response& res) {
-        if (outage) {
-            // A request on a connection opened before the outage: the site is down.
-            res.status = 503;
-            res.set_header("Connection", "close");
-            res.set_content("site down\n", "text/plain");
-            return httplib::Server::HandlerResponse::Handled;
-        }
-        if (req.path.rfind("/_site", 0) == 0 && !isLoopbackAddress(req.remote_addr)) {
+    httplib::Server* raw = created.get();
+    created->set_pre_routing_handler([this, raw](const Request& req, Response& res) {
+        // The record and the clock are the watcher's, not the site's: no fault touches them.
+        if (req.path.starts_with("/_site")) {
+            if (isLoopbackAddress(req.remote_addr)) {
+                return httplib::Server::HandlerResponse::Unhandled;
+            }
             res.status = 403;
             res.set_content("forbidden\n", "text/plain");
             return httplib::Server::HandlerResponse::Handled;
         }
-        return httplib::Server::HandlerResponse::Unhandled;
+        if (siteDown(res) == httplib::Server::HandlerResponse::Unhandled) {
+            delay(req.path, *raw);
+            return siteDown(res); // as the site is when the answer is sent
+        }
+        return httplib::Server::HandlerResponse::Handled;
     });
     created->set_error_handler(
         httplib::Server::HandlerWithResponse([this](const Request&, Response& res) {
@@ -623,7 +748,6 @@ int SiteServer::Impl::listenLocked(int wantedPort)
         error = "cannot listen on " + options.bind + ":" + std::to_string(wantedPort);
         return -1;
     }
-    httplib::Server* raw = created.get();
     thread = std::thread([raw] { raw->listen_after_bind(); });
     // The socket already queues connections; wait until the accept loop runs too, so that
     // stop() (which only acts on a running server) always works.
@@ -771,6 +895,74 @@ void SiteServer::setEndedSessionKeepsPlayer(bool keep)
                           {{u"endedSessionPlayer"_s, keep ? u"stay"_s : u"login"_s}});
 }
 
+void SiteServer::setEndedSessionPage(EndedSessionPage page)
+{
+    m_impl->endedPage = page;
+    m_impl->state->record(
+        u"fault"_s, {}, {{u"endedSessionPage"_s, QString::fromLatin1(endedSessionPageName(page))}});
+}
+
+void SiteServer::setPathDelay(const QString& pathPrefix, int ms)
+{
+    {
+        std::lock_guard lock(m_impl->faultMutex);
+        if (ms > 0) {
+            m_impl->pathDelays[pathPrefix.toStdString()] = ms;
+        } else {
+            m_impl->pathDelays.erase(pathPrefix.toStdString());
+        }
+    }
+    m_impl->state->record(u"fault"_s, {},
+                          {{u"pathDelay"_s, pathPrefix}, {u"delayMs"_s, std::max(ms, 0)}});
+}
+
+void SiteServer::setMaintenance(bool on)
+{
+    if (m_impl->maintenance.exchange(on) == on) {
+        return;
+    }
+    if (!on) {
+        // Reports were refused meanwhile: the time the site was down is nobody's study.
+        m_impl->state->restartCounting();
+    }
+    m_impl->state->record(u"fault"_s, {}, {{u"maintenance"_s, on}});
+}
+
+bool SiteServer::inMaintenance() const
+{
+    return m_impl->maintenance;
+}
+
+void SiteServer::setVideoSeconds(int seconds)
+{
+    m_impl->videoSeconds = std::max(seconds, 0);
+    m_impl->state->record(u"fault"_s, {}, {{u"videoSeconds"_s, std::max(seconds, 0)}});
+}
+
+void SiteServer::setOverlayAfter(int seconds)
+{
+    m_impl->overlayAfter = std::max(seconds, 0);
+    m_impl->state->record(u"fault"_s, {}, {{u"overlayAfterSeconds"_s, std::max(seconds, 0)}});
+}
+
+void SiteServer::setLessonMedia(int category, int lesson, std::optional<PlayerMedia> media)
+{
+    {
+        std::lock_guard lock(m_impl->faultMutex);
+        if (media) {
+            m_impl->lessonMedia[{category, lesson}] = *media;
+        } else {
+            m_impl->lessonMedia.erase({category, lesson});
+        }
+    }
+    m_impl->state->record(
+        u"fault"_s, {},
+        {{u"category"_s, category},
+         {u"lesson"_s, lesson},
+         {u"lessonMedia"_s,
+          media ? QJsonValue(QString::fromLatin1(playerMediaName(*media))) : QJsonValue()}});
+}
+
 int SiteServer::endAllSessions()
 {
     return m_impl->state->endAllSessions();
@@ -803,6 +995,7 @@ bool SiteServer::endOutage()
         d.outage = true;
         return false;
     }
+    d.state->restartCounting();
     d.state->record(u"outage-end"_s, {});
     return true;
 }
@@ -854,6 +1047,7 @@ bool SiteServer::endStall()
     const StallSink::Counts counts = d.stallSink->stop();
     d.stallSink.reset();
     d.stalled = false;
+    d.state->restartCounting();
     d.state->record(u"stall-end"_s, {},
                     {{u"connections"_s, counts.connections}, {u"dropped"_s, counts.dropped}});
     if (d.listenLocked(d.port) < 0) {
@@ -886,13 +1080,37 @@ LessonTotals SiteServer::studyMilliseconds(const std::string& user) const
     return {totals.begin(), totals.end()};
 }
 
+LessonTotals SiteServer::watchedMilliseconds(const std::string& user) const
+{
+    const auto totals = m_impl->state->lessonWatchedMilliseconds(QString::fromStdString(user));
+    return {totals.begin(), totals.end()};
+}
+
 namespace {
 constexpr std::pair<PlayerMedia, std::string_view> kPlayerMediaNames[] = {
     {PlayerMedia::Canvas, "canvas"},
     {PlayerMedia::Unsupported, "unsupported"},
     {PlayerMedia::Broken, "broken"},
-    {PlayerMedia::Mp4, "mp4"}};
+    {PlayerMedia::Mp4, "mp4"},
+    {PlayerMedia::Missing, "missing"}};
+constexpr std::pair<EndedSessionPage, std::string_view> kEndedSessionPageNames[] = {
+    {EndedSessionPage::LoginForm, "login"}, {EndedSessionPage::TimeoutPage, "timeout"}};
 } // namespace
+
+std::string_view endedSessionPageName(EndedSessionPage page)
+{
+    return page == EndedSessionPage::TimeoutPage ? "timeout" : "login";
+}
+
+std::optional<EndedSessionPage> endedSessionPageFromName(std::string_view name)
+{
+    for (const auto& [value, known] : kEndedSessionPageNames) {
+        if (known == name) {
+            return value;
+        }
+    }
+    return std::nullopt;
+}
 
 std::string_view playerMediaName(PlayerMedia media)
 {

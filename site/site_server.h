@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -12,8 +14,8 @@
 
 // The stand-in training site: login, course page with frames, lesson lists, lesson player,
 // housekeeping test pages and a record of what visitors did, served over HTTP; with fault
-// modes (sessions that end, player pages that fail, hang or cannot play, outages, stalls) for
-// recovery tests.
+// modes (sessions that end, player pages that fail, hang or cannot play, videos that end or
+// pause, slow pages, maintenance, outages, stalls) for recovery tests.
 namespace lumora::site {
 
 // What the player page's <video> plays.
@@ -23,10 +25,21 @@ enum class PlayerMedia
     Unsupported, // a source no browser plays: the video's error is MEDIA_ERR_SRC_NOT_SUPPORTED (4)
     Broken,      // a stream that loads its metadata, then ends as undecodable: MEDIA_ERR_DECODE (3)
     Mp4,         // a 20 s H.264/AAC lesson (media/lesson.mp4), played over and over
+    Missing,     // a source address that answers 404, as a broken or expired link does
 };
-// "canvas", "unsupported", "broken", "mp4", and back (nullopt for another name).
+// "canvas", "unsupported", "broken", "mp4", "missing", and back (nullopt for another name).
 std::string_view playerMediaName(PlayerMedia media);
 std::optional<PlayerMedia> playerMediaFromName(std::string_view name);
+
+// How a page request without a valid session is answered.
+enum class EndedSessionPage
+{
+    LoginForm, // the login page itself (200)
+    TimeoutPage, // 200 with a short "会话已超时" page whose script sends the top window to log in
+};
+// "login", "timeout", and back (nullopt for another name).
+std::string_view endedSessionPageName(EndedSessionPage page);
+std::optional<EndedSessionPage> endedSessionPageFromName(std::string_view name);
 
 struct SiteOptions
 {
@@ -53,6 +66,14 @@ struct SiteOptions
     std::uint64_t playerHangSeed = 1;
     int hangNextPlayers = 0; // the first N player pages served
     PlayerMedia playerMedia = PlayerMedia::Canvas;
+    // Answers whose path starts with the key are sent that many milliseconds (site clock) late.
+    std::map<std::string, int> pathDelaysMs{};
+    EndedSessionPage endedSessionPage = EndedSessionPage::LoginForm;
+    int videoSeconds = 0;        // the lesson's video ends after this much playing; 0: never
+    int overlayAfterSeconds = 0; // the player pauses behind "继续学习?" after this much; 0: never
+    // Site-clock milliseconds per real one when clockMs runs faster than real time; the player
+    // pages' video clock then follows the site clock. 0: the site clock is real time.
+    double timeScale = 0;
 };
 
 // Study time per lesson: (category, lesson) -> milliseconds.
@@ -103,6 +124,24 @@ public:
     // (the default) goes to the login page, true stays on the page and goes on reporting.
     // Applies to open players too, from their next refused report.
     void setEndedSessionKeepsPlayer(bool keep);
+    // How page requests without a valid session are answered from now on (JSON ones: 401).
+    void setEndedSessionPage(EndedSessionPage page);
+    // Answers whose path starts with `pathPrefix` wait `ms` (site clock) on the server's worker
+    // thread before they are sent; 0 removes the delay. The longest matching prefix applies.
+    void setPathDelay(const QString& pathPrefix, int ms);
+    // While on, every request (pages, reports, media) is answered 503 with a maintenance page;
+    // reports credit nothing, and the time it lasted is never credited afterwards.
+    void setMaintenance(bool on);
+    bool inMaintenance() const;
+    // The video of player pages served from now on ends after `seconds` of playing (it stops;
+    // currentTime = 0 and play() play it again); 0: it never ends.
+    void setVideoSeconds(int seconds);
+    // The video of player pages served from now on pauses after each `seconds` of playing behind
+    // an overlay "继续学习?" whose button alone resumes it; 0: never.
+    void setOverlayAfter(int seconds);
+    // What the video of that lesson's player pages plays, whatever setPlayerMedia says;
+    // nullopt: as setPlayerMedia says.
+    void setLessonMedia(int category, int lesson, std::optional<PlayerMedia> media);
     // Ends every open session now, as logging out would (recorded once, as "sessions-ended");
     // returns how many were open.
     int endAllSessions();
@@ -132,6 +171,10 @@ public:
     // The study time the site credited to `user` (since the start or the last reset), as the
     // record's "studyMilliseconds" holds it.
     LessonTotals studyMilliseconds(const std::string& user) const;
+    // The watched time: the part of the study time in which the player reported its video
+    // playing and advancing (by no more than its currentTime moved), as the record's
+    // "watchedMilliseconds" holds it.
+    LessonTotals watchedMilliseconds(const std::string& user) const;
 
 private:
     struct Impl;

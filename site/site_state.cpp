@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 namespace lumora::site {
 
@@ -27,8 +28,10 @@ QJsonObject lessonFields(int category, int lesson)
 }
 
 QJsonObject heartbeatFields(QJsonObject seen, int category, int lesson, const QString& player,
-                            bool session, qint64 creditedMs, qint64 lessonSeconds)
+                            bool session, qint64 creditedMs, qint64 lessonSeconds,
+                            qint64 watchedMs = 0)
 {
+    seen.insert(QStringLiteral("watchedMs"), watchedMs);
     seen.insert(QStringLiteral("category"), category);
     seen.insert(QStringLiteral("lesson"), lesson);
     seen.insert(QStringLiteral("player"), player);
@@ -248,12 +251,52 @@ SiteState::Beat SiteState::heartbeat(const QString& user, const QString& playerI
     const qint64 now = nowMs();
     const qint64 credited = std::max<qint64>(0, now - player.lastSeenMs);
     player.lastSeenMs = now;
+    const qint64 watched = watchedLocked(player, seen, credited);
     qint64& total = m_studyMs[user][key];
     total += credited;
+    m_watchedMs[user][key] += watched;
     m_lastCountedMs[user][key] = now;
-    recordLocked(QStringLiteral("heartbeat"), user,
-                 heartbeatFields(seen, category, lesson, playerId, true, credited, total / 1000));
-    return Beat{BeatStatus::Counted, credited, total / 1000};
+    recordLocked(
+        QStringLiteral("heartbeat"), user,
+        heartbeatFields(seen, category, lesson, playerId, true, credited, total / 1000, watched));
+    return Beat{BeatStatus::Counted, credited, total / 1000, watched};
+}
+
+qint64 SiteState::watchedLocked(Player& player, const QJsonObject& seen, qint64 intervalMs)
+{
+    const QJsonValue time = seen.value(QStringLiteral("videoTime"));
+    if (!time.isDouble()) {
+        return 0;
+    }
+    const qint64 position = std::llround(time.toDouble() * 1000);
+    const qint64 moved = position - std::exchange(player.lastVideoMs, position);
+    // A seek forward is no more watched than the time that passed; one back (a replay), none.
+    // What a playing video lagged behind an interval (a report taken between two steps of its
+    // clock) may be made up in the next ones, up to a minute.
+    const bool played = seen.value(QStringLiteral("videoPlaying")).toBool() ||
+                        seen.value(QStringLiteral("videoEnded")).toBool();
+    if (!played) {
+        player.lagMs = 0;
+        return 0;
+    }
+    const qint64 allowed = intervalMs + player.lagMs;
+    const qint64 watched = std::clamp<qint64>(moved, 0, allowed);
+    player.lagMs = std::min<qint64>(allowed - watched, 60000);
+    return watched;
+}
+
+void SiteState::restartCounting()
+{
+    std::lock_guard lock(m_mutex);
+    restartCountingLocked();
+}
+
+void SiteState::restartCountingLocked()
+{
+    const qint64 now = nowMs();
+    for (auto& [id, player] : m_players) {
+        player.lastSeenMs = now;
+    }
 }
 
 void SiteState::heartbeatWithoutSession(const QString& playerId, int category, int lesson,
@@ -262,6 +305,11 @@ void SiteState::heartbeatWithoutSession(const QString& playerId, int category, i
     std::lock_guard lock(m_mutex);
     const auto it = m_players.find(playerId);
     const QString user = it == m_players.end() ? QString() : it->second.user;
+    if (it != m_players.end()) {
+        // The time without a session is not credited when a new one takes the player's reports.
+        it->second.lastSeenMs = nowMs();
+        watchedLocked(it->second, seen, 0);
+    }
     recordLocked(QStringLiteral("heartbeat"), user,
                  heartbeatFields(seen, category, lesson, playerId, false, 0,
                                  totalLocked(user, lessonKey(category, lesson)) / 1000));
@@ -340,20 +388,25 @@ QByteArray SiteState::eventsJson() const
     std::lock_guard lock(m_mutex);
     QJsonObject seconds;
     QJsonObject milliseconds;
+    QJsonObject watched;
     for (const auto& [user, lessons] : m_studyMs) {
         QJsonObject s;
         QJsonObject ms;
+        QJsonObject w;
         for (const auto& [key, total] : lessons) {
             s.insert(key, total / 1000);
             ms.insert(key, total);
+            w.insert(key, m_watchedMs.at(user).at(key));
         }
         seconds.insert(user, s);
         milliseconds.insert(user, ms);
+        watched.insert(user, w);
     }
     // The events are kept serialised; the totals object is spliced in after them.
     const QByteArray totals =
         QJsonDocument(QJsonObject{{QStringLiteral("studySeconds"), seconds},
-                                  {QStringLiteral("studyMilliseconds"), milliseconds}})
+                                  {QStringLiteral("studyMilliseconds"), milliseconds},
+                                  {QStringLiteral("watchedMilliseconds"), watched}})
             .toJson(QJsonDocument::Compact);
     QByteArray out = "{\"events\":[";
     for (const RecordedEvent& event : m_events) {
@@ -383,9 +436,22 @@ std::map<QString, std::map<QString, qint64>> SiteState::studyMilliseconds() cons
 std::map<std::pair<int, int>, qint64> SiteState::lessonMilliseconds(const QString& user) const
 {
     std::lock_guard lock(m_mutex);
+    return lessonTotalsLocked(m_studyMs, user);
+}
+
+std::map<std::pair<int, int>, qint64>
+SiteState::lessonWatchedMilliseconds(const QString& user) const
+{
+    std::lock_guard lock(m_mutex);
+    return lessonTotalsLocked(m_watchedMs, user);
+}
+
+std::map<std::pair<int, int>, qint64> SiteState::lessonTotalsLocked(const Totals& totals,
+                                                                    const QString& user) const
+{
     std::map<std::pair<int, int>, qint64> out;
-    const auto it = m_studyMs.find(user);
-    if (it != m_studyMs.end()) {
+    const auto it = totals.find(user);
+    if (it != totals.end()) {
         for (const auto& [key, ms] : it->second) {
             // The keys are lessonKey()'s "category-lesson".
             out[{key.section(u'-', 0, 0).toInt(), key.section(u'-', 1, 1).toInt()}] = ms;
@@ -400,12 +466,10 @@ void SiteState::reset()
     m_events.clear();
     m_nextSeq = 1;
     m_studyMs.clear();
+    m_watchedMs.clear();
     m_lastCountedMs.clear();
     // Open players start counting afresh, so no time from before the reset is credited.
-    const qint64 now = nowMs();
-    for (auto& [id, player] : m_players) {
-        player.lastSeenMs = now;
-    }
+    restartCountingLocked();
 }
 
 } // namespace lumora::site

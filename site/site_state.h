@@ -37,7 +37,13 @@ struct RecordedEvent
 // Study time rule: a player instance is created when its page is served. Each heartbeat of
 // that instance with a valid session credits the time since the previous heartbeat (or since
 // the page was served, for the first one) to its user and lesson. Heartbeats of an instance
-// ended by the exit button, of an unknown instance, or without a valid session credit nothing.
+// ended by the exit button, of an unknown instance, or without a valid session credit nothing,
+// and neither does the time until the next heartbeat of the instance after one without a
+// session, or after restartCounting() (the site was down).
+//
+// Watched time rule: of that interval, a heartbeat that reports its video playing (or ended)
+// credits as much as the video's currentTime moved since the instance's previous report, at
+// most the interval and what it lagged behind in the intervals before (up to a minute).
 class SiteState
 {
 public:
@@ -91,6 +97,7 @@ public:
         BeatStatus status = BeatStatus::Unknown;
         qint64 creditedMs = 0;
         qint64 lessonSeconds = 0; // the user's total for the lesson afterwards
+        qint64 watchedMs = 0;     // the part of creditedMs the video played
     };
     // `seen` is what the player reported; a counted heartbeat is recorded with it.
     Beat heartbeat(const QString& user, const QString& playerId, int category, int lesson,
@@ -98,6 +105,8 @@ public:
     // Records a heartbeat that came without a valid session; it credits nothing.
     void heartbeatWithoutSession(const QString& playerId, int category, int lesson,
                                  const QJsonObject& seen);
+    // Open players count from now on: the time since their last heartbeat is never credited.
+    void restartCounting();
     // The site clock when a heartbeat of that user and lesson was last counted, or -1.
     qint64 lastCountedMs(const QString& user, int category, int lesson) const;
 
@@ -120,8 +129,9 @@ public:
     std::vector<RecordedEvent> events() const;
     // user -> "category-lesson" -> milliseconds
     std::map<QString, std::map<QString, qint64>> studyMilliseconds() const;
-    // The totals of one user: (category, lesson) -> milliseconds.
+    // The totals of one user: (category, lesson) -> milliseconds of study, or of watched time.
     std::map<std::pair<int, int>, qint64> lessonMilliseconds(const QString& user) const;
+    std::map<std::pair<int, int>, qint64> lessonWatchedMilliseconds(const QString& user) const;
     // Forgets events and study time; sessions and open players stay.
     void reset();
 
@@ -133,8 +143,11 @@ private:
         int lesson = 0;
         qint64 openedMs = 0;
         qint64 lastSeenMs = 0;
+        qint64 lastVideoMs = 0; // the video's currentTime at the last report
+        qint64 lagMs = 0;       // how far its reports lagged behind the time that passed
         bool ended = false;
     };
+    using Totals = std::map<QString, std::map<QString, qint64>>; // user -> lesson key -> ms
 
     // Which player loads a fault hits: the next N, then a seeded fraction of the others.
     struct LoadFault
@@ -148,6 +161,11 @@ private:
 
     void recordLocked(const QString& kind, const QString& user, QJsonObject fields);
     qint64 totalLocked(const QString& user, const QString& key) const;
+    // What a report credits as watched of `intervalMs`; notes its video time.
+    static qint64 watchedLocked(Player& player, const QJsonObject& seen, qint64 intervalMs);
+    void restartCountingLocked();
+    std::map<std::pair<int, int>, qint64> lessonTotalsLocked(const Totals& totals,
+                                                             const QString& user) const;
     QString randomHex(int bytes);
 
     const std::map<QString, QString> m_users;
@@ -161,7 +179,8 @@ private:
     std::map<QString, Player> m_players;
     std::deque<RecordedEvent> m_events;
     qint64 m_nextSeq = 1;
-    std::map<QString, std::map<QString, qint64>> m_studyMs;
+    Totals m_studyMs;
+    Totals m_watchedMs;
     std::map<QString, std::map<QString, qint64>> m_lastCountedMs;
 
     qint64 m_sessionLifetimeMs = 0;

@@ -1,7 +1,9 @@
 // The lesson player: a canvas animation, shown through a muted, autoplaying <video> fed by
 // the canvas's capture stream, and a heartbeat that reports what the page sees: whether it is
 // visible and focused, and whether its video plays, how far, and with which error. The site
-// may instead give the video an MP4 lesson or a source it cannot play (data-media).
+// may instead give the video an MP4 lesson, a source it cannot play or cannot fetch
+// (data-media), a length after which it ends, a question that pauses it, and a clock faster
+// than real time to follow.
 (function () {
   'use strict';
   var LOGIN_PAGE = '/permission/loginAction.do?method=init';
@@ -99,8 +101,18 @@
   // The video plays what the canvas draws (a page the engine treats as hidden draws no frames,
   // and the video's time stands still), or what the site gave it.
   var media = box.dataset.media;
+  var videoSeconds = parseInt(box.dataset.videoSeconds, 10) || 0;
+  var overlayAfter = parseInt(box.dataset.overlayAfter, 10) || 0;
+  var timeScale = parseFloat(box.dataset.timeScale) || 0;
+  // A lesson that ends, or whose clock follows the site's, plays a silent track of its length
+  // (a day for one that never ends), which the element can end and seek by itself.
+  var timed = (videoSeconds > 0 || timeScale > 0) && (media === 'canvas' || media === 'mp4');
   if (media === 'unsupported') {
     video.src = '/player/media/unsupported';
+  } else if (media === 'missing') { // a broken link: the address answers 404
+    video.src = '/player/media/missing.mp4';
+  } else if (timed) {
+    video.src = '/player/media/lesson.wav?seconds=' + videoSeconds;
   } else if (media === 'mp4') { // a short lesson standing in for a long one
     video.loop = true;
     video.src = '/player/media/lesson.mp4';
@@ -111,11 +123,66 @@
   }
   video.play().catch(function () {});
 
+  // The lesson's time as this page plays it: with a time scale, the site clock while the video
+  // plays, the element sought there whenever it falls behind; without one, the element's own.
+  var overlay = document.getElementById('overlay');
+  var lesson = { time: 0, sincePause: 0, siteMs: null, ownSeeks: 0 };
+  function playing() { return !video.paused && !video.ended; }
+  function played(seconds) {
+    if (seconds <= 0 || !playing()) { return; }
+    lesson.sincePause += seconds;
+    if (overlayAfter > 0 && lesson.sincePause >= overlayAfter) { // a question for the learner
+      overlay.hidden = false;
+      video.pause();
+    }
+  }
+  video.addEventListener('seeking', function () {
+    if (lesson.ownSeeks > 0) { lesson.ownSeeks--; } else { lesson.time = video.currentTime; }
+  });
+  // Only its button resumes a video paused behind the question.
+  video.addEventListener('play', function () { if (!overlay.hidden) { video.pause(); } });
+  document.getElementById('continueButton').addEventListener('click', function () {
+    overlay.hidden = true;
+    lesson.sincePause = 0;
+    video.play().catch(function () {});
+  });
+  function followSite(siteMs) {
+    if (lesson.siteMs !== null && playing()) {
+      var step = (siteMs - lesson.siteMs) / 1000;
+      lesson.time = Math.min(lesson.time + step, video.duration || Infinity);
+      played(step);
+      // Never back: where the site clock stood still (a page loading), the element went on.
+      if (playing() && lesson.time - video.currentTime > 0.25) {
+        lesson.ownSeeks++;
+        video.currentTime = lesson.time;
+      }
+    }
+    lesson.siteMs = siteMs;
+  }
+  if (timed && timeScale > 0) {
+    var syncClock = function () {
+      fetch('/_site/clock', { cache: 'no-store' })
+        .then(function (r) { return r.json(); })
+        .then(function (j) { followSite(j.ms); })
+        .catch(function () {})
+        .then(function () { if (!stopped) { setTimeout(syncClock, 10); } });
+    };
+    syncClock();
+  } else if (overlayAfter > 0) {
+    var last = 0;
+    setInterval(function () {
+      var now = video.currentTime;
+      played(now >= last ? now - last : now); // a looping video went round
+      last = now;
+    }, 200);
+  }
+
   function seen() {
     return {
       visibility: document.visibilityState,
       focus: document.hasFocus(),
-      videoPlaying: !video.paused && !video.ended && video.readyState >= 2,
+      videoPlaying: playing() && !video.error,
+      videoEnded: video.ended,
       videoTime: video.currentTime,
       videoError: video.error ? video.error.code : null
     };

@@ -43,6 +43,56 @@ void Catalogue::openCourseMenu()
     page.clickAt(page::kCourseFrame, QStringLiteral("li"), page::kCourseMenuItemPosition);
 }
 
+bool Catalogue::clickCategoryLink(int category)
+{
+    if (!records::isCategory(category))
+        return false;
+    m_categoryLinks = page::categoryLinkTable();
+    return page::guarded([&] {
+        page::PageAccess page(m_views.main());
+        page.requireDocument(page::kCourseFrame);
+        if (!page.complete())
+            throw page::NotThere("the course page is still loading");
+        page.clickAt(page::kCourseFrame, QStringLiteral("a"), m_categoryLinks.at(category));
+    });
+}
+
+bool Catalogue::courseMenuShown()
+{
+    bool shown = false;
+    page::guarded([&] {
+        page::PageAccess page(m_views.main());
+        shown = page.complete() &&
+                page.contains(page::kCourseFrame, QStringLiteral("li"),
+                              page::containing(Field::InnerText, page::courseStudyItemText()));
+    });
+    return shown;
+}
+
+std::optional<QList<int>> Catalogue::readLessonLinks()
+{
+    QList<int> links;
+    const bool read = page::guarded([&] {
+        page::PageAccess page(m_views.main());
+        page.requireDocument(page::kLessonFrame);
+        page.forEachMatch(page::kLessonFrame, QStringLiteral("a"),
+                          page::containing(Field::OnClick, page::lessonLinkScript()),
+                          [&links](int at) { links.append(at); });
+    });
+    if (!read)
+        return std::nullopt;
+    return links;
+}
+
+void Catalogue::adoptCategory(int category, QList<int> lessons)
+{
+    m_category = category;
+    m_chosenCategory = category;
+    m_lessonLinks = std::move(lessons);
+    m_selectedLesson = -1;
+    emit changed();
+}
+
 void Catalogue::scanCoursePage()
 {
     page::PageAccess page(m_views.main());

@@ -9,6 +9,7 @@
 
 #include <QList>
 #include <QObject>
+#include <optional>
 
 namespace lumora::catalogue {
 
@@ -48,6 +49,17 @@ public:
     // Clicks the course-menu item of the course frame, which lists the chosen category's
     // lessons (NotThere when the page has no such item).
     void openCourseMenu();
+
+    // The steps of opening a category that change nothing here until the last: a run switches
+    // its category only once the site lists the new category's lessons.
+    // Clicks the link of `category` (from the site's fixed table); whether it was clicked.
+    bool clickCategoryLink(int category);
+    // Whether the course frame is loaded and offers its course-menu item.
+    bool courseMenuShown();
+    // The lesson links the lesson frame lists now; nothing when the frames cannot be read.
+    std::optional<QList<int>> readLessonLinks();
+    // Makes `category` the current one with `lessons` as its lesson links, none selected.
+    void adoptCategory(int category, QList<int> lessons);
     // Lists the category links and the lesson links of the course page. The course frame and the
     // lesson frame are both found before anything changes, so a page without them leaves the
     // lists as they were (NotThere).

@@ -89,8 +89,12 @@ public:
     virtual int fetch(const QUrl& url) = 0;
     // The answer to the request `ticket` so far. One round trip; never throws.
     virtual FetchAnswer fetchAnswer(int ticket) = 0;
-    // The media errors of the page shown, every frame of it included. One round trip.
+    // The media errors of the page shown, every frame of it included, and its lesson's video.
+    // One round trip.
     virtual MediaReport mediaErrors() = 0;
+    // Plays the lesson's video again from its beginning, as a learner pressing replay would; false
+    // when the page has no video or does not answer. One round trip.
+    virtual bool replayVideo() = 0;
 
     // The new-window question, asked synchronously when a page in this control opens a new
     // window (script or link target). The handler returns the control that is to show the new

@@ -119,13 +119,32 @@ struct FetchAnswer
     QString error;           // why there is no answer, for logs
 };
 
+// The lesson's video as the page shows it: the page's main <video> element (in any frame reached;
+// the largest one shown, else the first), audio elements never.
+struct VideoReport
+{
+    bool present = false;   // the page has a video element
+    double currentTime = 0; // seconds
+    double duration = 0;    // seconds, 0 when unknown (NaN, Infinity: a stream)
+    bool paused = false;
+    bool ended = false;
+    int readyState = 0; // HTMLMediaElement.readyState
+    int errorCode = 0;  // MediaError.code, 0 when none
+    // The engine says it cannot play the source's type (canPlayType ""): the type given with the
+    // source, else the one its address implies, else the one its server answers with. False when
+    // the type is unknown, and when the source itself failed (an error status), whatever its type.
+    bool typeUnplayable = false;
+};
+
 // The media errors of a page: the MediaError codes (1 aborted, 2 network, 3 decode, 4 source
-// not supported) of the video and audio elements that report one, in every frame reached.
+// not supported) of the video elements that report one, in every frame reached (for logs; audio
+// elements are not the lesson's), and the lesson's video.
 struct MediaReport
 {
     PageStatus status = PageStatus::Ok;
     QString error;
     QList<int> errorCodes;
+    VideoReport video;
     bool ok() const { return status == PageStatus::Ok; }
 };
 

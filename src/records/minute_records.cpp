@@ -1,5 +1,9 @@
 #include "records/minute_records.h"
 
+#include "platform/logging.h"
+
+#include <algorithm>
+
 namespace lumora::records {
 
 MinuteRecords::MinuteRecords()
@@ -15,10 +19,18 @@ int MinuteRecords::lessonCount(int category) const
 
 std::optional<LessonMinutes> MinuteRecords::lesson(int category, int lesson) const
 {
-    if (lesson < 0 || lesson >= lessonCount(category))
+    if (!isCategory(category) || lesson < 0)
         return std::nullopt;
-    return LessonMinutes{m_required.at(category).at(lesson),
-                         m_studied.at(category).minutes(lesson)};
+    const QList<int>& required = m_required.at(category);
+    if (lesson >= required.size()) {
+        // Never left without a requirement (the run would stop moving); never one shorter than
+        // any the category has.
+        if (required.isEmpty())
+            return std::nullopt;
+        return LessonMinutes{*std::max_element(required.begin(), required.end()),
+                             m_unlisted.at(category).value(lesson)};
+    }
+    return LessonMinutes{required.at(lesson), m_studied.at(category).minutes(lesson)};
 }
 
 std::optional<int> MinuteRecords::credit(int category, int lesson)
@@ -26,6 +38,14 @@ std::optional<int> MinuteRecords::credit(int category, int lesson)
     const std::optional<LessonMinutes> minutes = this->lesson(category, lesson);
     if (!minutes)
         return std::nullopt;
+    if (lesson >= lessonCount(category)) {
+        if (minutes->studied == 0)
+            qCWarning(lcState).nospace()
+                << "lesson " << lesson + 1 << " of category " << category
+                << " is not in the timetable: it is studied for " << minutes->required
+                << " minutes, kept until the program ends";
+        return m_unlisted.at(category)[lesson] = minutes->studied + 1;
+    }
     StudiedRecord& record = m_studied.at(category);
     if (record.isEmpty())
         record = StudiedRecord(defaultStudiedRecords().at(category));

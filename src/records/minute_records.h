@@ -5,6 +5,7 @@
 
 #include "records/timetable.h"
 
+#include <QMap>
 #include <QString>
 #include <array>
 #include <optional>
@@ -29,10 +30,11 @@ public:
 
     // How many lessons the timetable lists for `category` (0 for no such category).
     int lessonCount(int category) const;
-    // The minutes of one lesson; nothing for a lesson the timetable does not list.
+    // The minutes of one lesson; nothing for no such category or position. A lesson the site
+    // lists past the timetable's has the category's longest requirement, and its minutes are
+    // kept for this program run only (the state file holds the timetable's lessons).
     std::optional<LessonMinutes> lesson(int category, int lesson) const;
-    // Adds one minute to the lesson: its new studied minutes, or nothing for a lesson the
-    // timetable does not list.
+    // Adds one minute to the lesson: its new studied minutes, or nothing for no such lesson.
     std::optional<int> credit(int category, int lesson);
 
     // Minutes still needed to finish every lesson of `category`.
@@ -49,6 +51,7 @@ public:
 private:
     std::array<QList<int>, kCategoryCount> m_required;
     std::array<StudiedRecord, kCategoryCount> m_studied;
+    std::array<QMap<int, int>, kCategoryCount> m_unlisted; // studied minutes past the timetable
 };
 
 } // namespace lumora::records

@@ -77,7 +77,11 @@ QString describeRunEvent(const RunEvent& event)
     case RunEventKind::RunPaused:
         return withDetail(QStringLiteral("学习暂停"), event);
     case RunEventKind::RunEnded:
-        return QStringLiteral("学习结束，本次共学习 %1 分钟").arg(event.minutes);
+        return event.detail.isEmpty()
+                   ? QStringLiteral("学习结束，本次共学习 %1 分钟").arg(event.minutes)
+                   : QStringLiteral("学习结束，本次共学习 %1 分钟，跳过的课程：%2")
+                         .arg(event.minutes)
+                         .arg(oneLine(event.detail));
     case RunEventKind::VideoFailed:
         return withDetail(withPlace(QStringLiteral("课程视频无法播放，不计学习时间"), event),
                           event);
@@ -87,6 +91,9 @@ QString describeRunEvent(const RunEvent& event)
         return QStringLiteral("程序退出，学习中断，本次共学习 %1 分钟").arg(event.minutes);
     case RunEventKind::RunRestarted:
         return withPlace(QStringLiteral("程序重新启动，继续被中断的学习"), event);
+    case RunEventKind::Stalled:
+        return withDetail(withPlace(QStringLiteral("%1 分钟未能计时").arg(event.minutes), event),
+                          event);
     }
     return QStringLiteral("未知事件 %1").arg(static_cast<int>(event.kind));
 }

@@ -50,13 +50,25 @@ RecoveryStep SessionRecovery::begin()
     return proceed();
 }
 
-RecoveryStep SessionRecovery::proceed()
+RecoveryStep SessionRecovery::proceed(Pace pace)
 {
     if (m_clock.now() < m_nextAttemptAt)
         return {};
     platform::BrowserControl& main = m_views.main();
     const bool complete = main.readyState() == platform::ReadyState::Complete;
     const bool newPage = m_mainPageLoads > m_loadsAtStep;
+    if (pace == Pace::PageLoaded) {
+        // Only a page that plainly completes a step is acted on here; anything doubtful (a
+        // failed load, the login page after the submit) is the tick's to judge.
+        if (m_step == Step::Idle || m_step == Step::Attempt || !complete || !newPage ||
+            main.lastLoad().outcome != platform::LoadOutcome::Succeeded)
+            return {};
+        if (page::showsCoursePage(main))
+            return finish(RecoveryStep::Result::LoggedIn);
+        if (m_step == Step::OpeningLoginPage && page::showsLoginPage(main))
+            return submit();
+        return {};
+    }
 
     if (m_step == Step::Attempt) {
         // A page that came after an earlier attempt gave up may be the course page already.

@@ -4,7 +4,8 @@
 // login page, the saved user name and password are submitted through the same fill as "登录",
 // and the course page coming back means the run can resume where it was. Attempts that fail
 // back off (30 s, 1 min, 2 min ... 10 min); credentials the site refuses end the attempt, and
-// the run pauses instead. Driven by the study ticks, one step a tick.
+// the run pauses instead. Each step follows the page it waited for as soon as it arrives; the
+// study ticks start attempts, judge failures and give up on pages that do not come.
 
 #include "page/browser_views.h"
 #include "platform/clock.h"
@@ -47,8 +48,13 @@ public:
     bool active() const { return m_step != Step::Idle; }
     // Starts over at the first step and takes it at once.
     RecoveryStep begin();
+    enum class Pace
+    {
+        Tick,       // a study tick: any step whose time has come, failures judged
+        PageLoaded, // a main-view page arrived: only a step that page completes
+    };
     // Takes the next step whose time has come.
-    RecoveryStep proceed();
+    RecoveryStep proceed(Pace pace = Pace::Tick);
     // Forgets the attempt (the run started again, paused or ended).
     void cancel();
     // A document finished loading in the main view.

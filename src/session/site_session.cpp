@@ -56,6 +56,8 @@ void SiteSession::fillLoginForm()
 void SiteSession::onMainPageLoaded()
 {
     m_recovery.countMainPage();
+    if (m_recovery.active())
+        emit recoveryPageArrived();
     if (page::showsCoursePage(m_views.main())) {
         recordCourseFrame();
         emit coursePageRecognised();

@@ -50,6 +50,11 @@ public:
     bool recovering() const { return m_recovery.active(); }
     RecoveryStep beginRecovery() { return m_recovery.begin(); }
     RecoveryStep continueRecovery() { return m_recovery.proceed(); }
+    // A page arrived in the main view while logging in again: the step it completes.
+    RecoveryStep continueRecoveryOnPage()
+    {
+        return m_recovery.proceed(SessionRecovery::Pace::PageLoaded);
+    }
     void cancelRecovery() { m_recovery.cancel(); }
 
 signals:
@@ -58,6 +63,8 @@ signals:
     void loginAvailableChanged(bool available);
     // What the study panel says about logging in again (empty: nothing).
     void notice(const QString& text);
+    // A page arrived in the main view while logging in again (continueRecoveryOnPage()).
+    void recoveryPageArrived();
 
 private:
     // Whether "登录" is usable: until the course page shows, and again when the login page

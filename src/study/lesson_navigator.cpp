@@ -1,27 +1,66 @@
 #include "study/lesson_navigator.h"
 
+#include "page/page_access.h"
+#include "platform/logging.h"
+
 namespace lumora::study {
 
+using namespace std::chrono_literals;
+
 LessonNavigator::LessonNavigator(catalogue::Catalogue& catalogue, page::BrowserViews& views,
-                                 Wait wait)
-    : m_catalogue(catalogue), m_views(views), m_wait(std::move(wait))
+                                 WaitFor waitFor)
+    : m_catalogue(catalogue), m_views(views), m_waitFor(std::move(waitFor))
 {
+    QObject::connect(&views.main(), &platform::BrowserControl::documentLoaded, &m_context,
+                     [this] { ++m_mainLoads; });
 }
 
-catalogue::LessonOpening LessonNavigator::openCategoryAt(int lesson)
+std::optional<catalogue::LessonOpening> LessonNavigator::openCategoryAt(int category, int lesson)
 {
-    // Without the category links from a scan no link is clicked, and the site would list its
-    // first category's lessons while the run credits another's.
+    m_failedStep.clear();
+    // Without the category links from a scan the site would go on listing whichever category
+    // it showed last while the run credits another's.
     if (m_catalogue.categoryLinkPositions().isEmpty())
         m_catalogue.scanCoursePage();
-    m_catalogue.openCategory(m_catalogue.category());
-    m_wait(kStepWait);
-    m_catalogue.openCourseMenu();
-    m_wait(kStepWait);
-    m_catalogue.scanCoursePage();
-    m_wait(kStepWait);
+    const auto menuShown = [this] { return m_catalogue.courseMenuShown(); };
+    if (Waited w = m_waitFor(kStepPatience, menuShown); w != Waited::Ready)
+        return giveUp("find the course page", w);
+    if (!m_catalogue.clickCategoryLink(category))
+        return giveUp("click the category's link", Waited::TimedOut);
+    // The site records the choice in the background and its course menu lists the category
+    // chosen last. Nothing on the page shows when that is done, so the step gives it a moment.
+    if (Waited w = m_waitFor(1s, [] { return false; }); w == Waited::Dropped)
+        return giveUp("wait after the category's link", w);
+    if (Waited w = m_waitFor(kStepPatience, menuShown); w != Waited::Ready)
+        return giveUp("find the course menu", w);
+    const int loadsBefore = m_mainLoads;
+    if (!page::guarded([this] { m_catalogue.openCourseMenu(); }))
+        return giveUp("click the course menu", Waited::TimedOut);
+    // The list is the new category's once the lesson frame has loaded since the click: the old
+    // list stays on show until then.
+    std::optional<QList<int>> lessons;
+    const Waited listed = m_waitFor(kStepPatience, [&] {
+        lessons = m_catalogue.readLessonLinks();
+        return m_mainLoads > loadsBefore && lessons && !lessons->isEmpty();
+    });
+    if (listed != Waited::Ready)
+        return giveUp("list the category's lessons", listed);
+    m_catalogue.adoptCategory(category, *lessons);
     m_lessonIndex = lesson;
     return openLesson(lesson);
+}
+
+std::nullopt_t LessonNavigator::giveUp(const char* step, Waited why)
+{
+    m_failedStep = QString::fromLatin1(step);
+    if (why == Waited::Dropped)
+        qCInfo(lcStudy) << "opening a category stopped at" << step
+                        << "(the run no longer wants it)";
+    else
+        qCWarning(lcStudy).nospace()
+            << "opening a category gave up at \"" << step << "\"; the main view shows "
+            << m_views.main().url().toString() << "; the run stays where it was";
+    return std::nullopt;
 }
 
 std::optional<catalogue::LessonOpening> LessonNavigator::openNextLesson()

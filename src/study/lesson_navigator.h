@@ -1,11 +1,13 @@
 #pragma once
 
-// Moving a study run through the site: opening the current category with a lesson in it, the
-// next lesson, a lesson again; and knowing which load of the player view is the lesson's own.
+// Moving a study run through the site: opening a category with a lesson in it, the next lesson,
+// a lesson again; and knowing which load of the player view is the lesson's own.
 
 #include "catalogue/catalogue.h"
 #include "page/browser_views.h"
 
+#include <QObject>
+#include <QString>
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -15,10 +17,22 @@ namespace lumora::study {
 class LessonNavigator
 {
 public:
-    // Waits while letting other events run; the run's own wait.
-    using Wait = std::function<void(std::chrono::milliseconds)>;
+    enum class Waited
+    {
+        Ready,    // what the wait was for holds
+        TimedOut, // the limit passed first
+        Dropped,  // the run no longer wants it (ended, started over, the program quits)
+    };
+    // Waits, letting other events run, until `ready` holds, `limit` has passed or the run no
+    // longer wants the wait.
+    using WaitFor =
+        std::function<Waited(std::chrono::milliseconds limit, const std::function<bool()>& ready)>;
 
-    LessonNavigator(catalogue::Catalogue& catalogue, page::BrowserViews& views, Wait wait);
+    // How long one step of opening a category waits for the page to show what it needs: a slow
+    // site takes seconds per page, and a step is retried only at the next tick.
+    static constexpr std::chrono::seconds kStepPatience{30};
+
+    LessonNavigator(catalogue::Catalogue& catalogue, page::BrowserViews& views, WaitFor waitFor);
 
     // Position of the lesson the run chose last, in the category's lesson list.
     int lessonIndex() const { return m_lessonIndex; }
@@ -27,11 +41,14 @@ public:
     {
         return load.serial != m_playerLoadAtClick;
     }
+    // The step at which the last category opening gave up (empty: it did not).
+    const QString& failedStep() const { return m_failedStep; }
 
-    // Opens the current category on the site (its link, the course menu, the lesson list, a
-    // second apart, as the site needs) and then its lesson at `lesson`. NotThere when the course
-    // page lacks what a step needs.
-    catalogue::LessonOpening openCategoryAt(int lesson);
+    // Opens `category` on the site (its link, the course menu, the lesson list, each step
+    // waiting for the page) and then its lesson at `lesson`. All or nothing: only when the site
+    // lists the category's lessons do the catalogue's category, its lessons and the run's lesson
+    // change; otherwise nothing has changed and the result is empty.
+    std::optional<catalogue::LessonOpening> openCategoryAt(int category, int lesson);
     // Opens the lesson after the run's; nothing, with nothing done, after the category's last.
     std::optional<catalogue::LessonOpening> openNextLesson();
     // Opens the lesson at `lesson` without making it the run's: a lesson opened again, or one
@@ -39,13 +56,17 @@ public:
     catalogue::LessonOpening openLesson(int lesson);
 
 private:
-    static constexpr std::chrono::seconds kStepWait{1};
+    // Gives up the opening at `step`, logged with the page's address (a dropped one quietly).
+    std::nullopt_t giveUp(const char* step, Waited why);
 
     catalogue::Catalogue& m_catalogue;
     page::BrowserViews& m_views;
-    Wait m_wait;
+    WaitFor m_waitFor;
+    QObject m_context;   // for the main view's document loads
+    int m_mainLoads = 0; // documents completed in the main view so far
     int m_lessonIndex = 0;
     int m_playerLoadAtClick = 0; // the player view's last load when the lesson's link was clicked
+    QString m_failedStep;
 };
 
 } // namespace lumora::study

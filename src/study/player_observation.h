@@ -13,7 +13,8 @@ namespace lumora::study {
 struct PlayerObservation
 {
     PlayerState state = PlayerState::NotOpened;
-    QList<int> mediaErrors; // the MediaError codes the player's page reports
+    QList<int> mediaErrors;      // the MediaError codes of the player page's videos, for logs
+    platform::VideoReport video; // the lesson's video as the page shows it
 };
 
 PlayerObservation observePlayer(const page::BrowserViews& views, const LessonNavigator& navigator);

@@ -18,6 +18,7 @@ TickVerdict PlayerWatch::judge(LessonKey lesson, PlayerState player,
     case PlayerState::LoginPage:
         return {.sessionEnded = true};
     case PlayerState::SiteDown:
+    case PlayerState::SiteTrouble:
         // Not the lesson's fault: open it again until the site is back, without counting.
         return {.reopen = true};
     case PlayerState::Loading:

@@ -16,9 +16,10 @@ enum class PlayerState
     NotOpened,   // no window has opened since the lesson's link was clicked
     Failed,      // the load ended with an HTTP error, or the page's renderer died
     Unreadable,  // the page loaded but does not answer the program (a hung script), or says nothing
-    VideoFailed, // a video or audio element of the page reports a media error
-    VideoUnsupported, // ... that its source is a format this browser engine cannot play
+    VideoFailed, // the lesson's video reports a media error: its source failed, or it cannot play
+    VideoUnsupported, // ... whose source is of a type this browser engine cannot play
     SiteDown,         // the site could not be reached
+    SiteTrouble,      // the site answered with a server error (maintenance, an outage)
     LoginPage, // the site's login page shows (in the player or the main view): the session ended
 };
 

@@ -35,6 +35,7 @@ struct StudySnapshot
     int target = 0;      // the minutes that make the selected lesson done
     int lessonsDone = 0; // lessons of the category that are done
     int minutesLeft = 0; // this category from now on and all later ones
+    QString stall;       // "N 分钟未能计时：…" while the run earns nothing for a while
 };
 
 // Where a run stands, in one line for the study panel and the tray: "正在学习：基础理论 第 3 课".

@@ -1,5 +1,6 @@
 #include "study/study_run.h"
 
+#include "page/login_form.h"
 #include "page/page_access.h"
 #include "platform/logging.h"
 
@@ -17,11 +18,18 @@ StudyRun::StudyRun(platform::Platform& platform, platform::EventGate& gate,
       m_session(session), m_records(records), m_state(state), m_timer(platform.createTimer()),
       m_sessionCheck(views.main(), platform.clock(), session.loginPage(),
                      [&session] { return session.courseFrameAddress(); }),
-      m_navigator(catalogue, views, [this](std::chrono::milliseconds wait) {
-          // A monotonic clock: a wait across midnight lasts as long as any other.
-          m_gate.wait(m_platform.clock(), wait, [this] { return m_shuttingDown; });
-      })
+      m_navigator(catalogue, views,
+                  [this](std::chrono::milliseconds limit, const std::function<bool()>& ready) {
+                      return waitFor(limit, ready);
+                  })
 {
+    // Logging in again goes at the pace of its pages, not of the ticks.
+    connect(&m_session, &session::SiteSession::recoveryPageArrived, this, [this] {
+        m_gate.dispatch([this] {
+            if (running() && m_session.recovering() && !m_opening)
+                follow(m_session.continueRecoveryOnPage());
+        });
+    });
     m_timer->setInterval(kStudyTickMs);
     m_timer->setEnabled(false);
     // A tick held at the gate while another handler ran is dropped if the clock was stopped
@@ -67,19 +75,67 @@ void StudyRun::startStudy()
         m_runMinutes = 0;
         m_playerWatch.reset();
         m_tally.reset();
+        m_stall.reset();
+        m_skipped.clear();
+        m_loginsInLesson = 0;
         report(RunEventKind::RunStarted);
     }
+    ++m_runSerial;
     m_session.cancelRecovery();
-    openCategoryAt(0);
+    // The clock runs from here: a category the site does not list in time is tried again at
+    // the next tick.
+    setClockRunning(true);
+    openCategoryAt(m_catalogue.category(), 0);
 }
 
-void StudyRun::openCategoryAt(int lesson)
+bool StudyRun::openCategoryAt(int category, int lesson)
 {
+    if (m_opening)
+        return false;
+    m_opening = true;
+    const int run = m_runSerial;
+    const std::optional<catalogue::LessonOpening> opening =
+        m_navigator.openCategoryAt(category, lesson);
+    m_opening = false;
+    // "退出课件" (or a new start) during the waits: what it did stands.
+    if (run != m_runSerial || m_shuttingDown)
+        return false;
+    if (!opening) {
+        m_pendingOpening = Opening{category, lesson};
+        m_tickCause = StallCause::NoCoursePage;
+        emit notice(QStringLiteral("课程列表没有按时打开，稍后重试"));
+        report(RunEventKind::PageFailed, lesson, 0, QStringLiteral("课程列表没有按时打开"));
+        updateStatus();
+        return false;
+    }
+    m_pendingOpening.reset();
     report(RunEventKind::CategoryOpened);
-    lessonOpened(m_navigator.openCategoryAt(lesson));
+    lessonOpened(*opening);
     emit playerShown(true);
-    setClockRunning(true);
     updateStatus();
+    return true;
+}
+
+LessonNavigator::Waited StudyRun::waitFor(std::chrono::milliseconds limit,
+                                          const std::function<bool()>& ready)
+{
+    using Waited = LessonNavigator::Waited;
+    constexpr std::chrono::milliseconds kPoll{250};
+    const int run = m_runSerial;
+    const auto dropped = [this, run] { return m_shuttingDown || run != m_runSerial; };
+    // A monotonic clock: a wait across midnight lasts as long as any other.
+    platform::Clock& clock = m_platform.clock();
+    const std::chrono::milliseconds deadline = clock.now() + limit;
+    for (;;) {
+        if (dropped())
+            return Waited::Dropped;
+        if (ready())
+            return Waited::Ready;
+        const std::chrono::milliseconds left = deadline - clock.now();
+        if (left <= std::chrono::milliseconds::zero())
+            return Waited::TimedOut;
+        m_gate.wait(clock, std::min(left, kPoll), dropped);
+    }
 }
 
 void StudyRun::openChosenLesson(int lesson)
@@ -98,17 +154,30 @@ void StudyRun::lessonOpened(const catalogue::LessonOpening& opening)
 
 void StudyRun::onStudyTick()
 {
+    // A tick that came while a category opens waits for a page: that opening is this tick's work.
+    if (m_opening)
+        return;
     checkForSleep();
     int openPlayer = -1;
+    m_tickCause = StallCause::None;
     if (m_session.recovering()) {
         // No progress and no minutes while the program logs in again.
         follow(m_session.continueRecovery());
+    } else if (m_pendingOpening) {
+        // The run stays where it was until the category opens; its old player earns nothing.
+        if (page::showsLoginPage(m_views.main()))
+            beginRecovery();
+        else
+            openCategoryAt(m_pendingOpening->category, m_pendingOpening->lesson);
+        if (m_pendingOpening)
+            m_tickCause = StallCause::NoCoursePage;
     } else {
         moveOnFromDoneLesson();
         // Past the last category the run has ended: nothing is left to watch or save.
         if (!running())
             return;
-        openPlayer = lookAfterPlayer();
+        if (!m_pendingOpening)
+            openPlayer = lookAfterPlayer();
     }
     m_tally.tick(openPlayer);
     // The session is asked the tick before the minute, and the minute counts only on its answer.
@@ -128,12 +197,14 @@ void StudyRun::onStudyTick()
 void StudyRun::moveOnFromDoneLesson()
 {
     if (lessonProgress() == LessonProgress::NextCategory) {
+        m_movedOn = true;
         report(RunEventKind::LessonDone, m_catalogue.selectedLesson());
         report(RunEventKind::CategoryFinished);
         openNextCategory();
     }
     // The next category's first lesson may be done already, as may a lesson the learner chose.
     if (lessonProgress() == LessonProgress::NextLesson) {
+        m_movedOn = true;
         report(RunEventKind::LessonDone, m_catalogue.selectedLesson());
         if (lessonIndex() >= m_catalogue.lessonCount() - 1)
             report(RunEventKind::CategoryFinished);
@@ -146,21 +217,43 @@ void StudyRun::moveOnFromDoneLesson()
 
 void StudyRun::openNextCategory()
 {
-    m_catalogue.setCategory(m_catalogue.category() + 1);
-    if (!records::isCategory(m_catalogue.category()))
+    const int next = m_catalogue.category() + 1;
+    if (!records::isCategory(next)) {
+        m_catalogue.setCategory(next);
         return finishAllStudy();
-    openCategoryAt(0);
+    }
+    openCategoryAt(next, 0);
 }
 
 void StudyRun::finishAllStudy()
 {
-    m_platform.dialogs().message(QStringLiteral("学习已结束!"),
-                                 QStringLiteral("欢迎免费合作订制各类自动学习软件"),
+    const QString text = endText();
+    m_platform.dialogs().message(text, QStringLiteral("欢迎免费合作订制各类自动学习软件"),
                                  platform::MessageIcon::Information);
     // Nothing is left to study: the run ends here, once, as exit courseware ends it (the
     // site's exit button too, so that the last player stops reporting), with no category
     // opened again and no lesson clicked.
     exitCourseware();
+    // A timetable with skipped lessons is not finished: the panel keeps saying which.
+    if (!m_skipped.isEmpty())
+        emit notice(text);
+}
+
+QString StudyRun::skippedNames() const
+{
+    QStringList names;
+    for (const LessonKey& key : m_skipped)
+        names << records::categoryNames().value(key.category) + records::lessonName(key.lesson);
+    return names.join(QStringLiteral("、"));
+}
+
+QString StudyRun::endText() const
+{
+    if (m_skipped.isEmpty())
+        return QStringLiteral("学习已结束!");
+    return QStringLiteral("学习已结束，但以下课程的页面多次无法打开，本次跳过，没有学完：%1。"
+                          "请稍后再按“连续学习”补学。")
+        .arg(skippedNames());
 }
 
 void StudyRun::checkForSleep()
@@ -174,8 +267,11 @@ void StudyRun::checkForSleep()
     qCInfo(lcStudy) << "resumed after" << minutes << "minutes";
     report(RunEventKind::Resumed, m_catalogue.selectedLesson(), minutes);
     // The session may have ended meanwhile: what was known before the sleep is stale, and the
-    // next minute waits for an answer asked after it.
+    // next minute waits for an answer asked after it. The site's record of the old player may
+    // have lapsed too: the lesson is opened again.
     m_sessionCheck.forget();
+    if (!m_session.recovering() && !m_pendingOpening && m_catalogue.selectedLesson() >= 0)
+        lessonOpened(m_navigator.openLesson(m_catalogue.selectedLesson()));
 }
 
 void StudyRun::closeMinute()
@@ -183,12 +279,79 @@ void StudyRun::closeMinute()
     const page::SessionCheck::Verdict session = takeSessionVerdict();
     const MinuteTally::Outcome outcome =
         m_tally.close(session == page::SessionCheck::Verdict::Alive, m_session.recovering());
-    if (outcome == MinuteTally::Outcome::Credit)
+    const bool movedOn = std::exchange(m_movedOn, false);
+    if (outcome == MinuteTally::Outcome::Credit) {
         creditOneMinute();
-    else
+        m_stall.reset();
+        m_loginsInLesson = 0;
+    } else {
         qCInfo(lcStudy) << "minute not credited:" << outcomeReason(outcome);
+    }
     if (session == page::SessionCheck::Verdict::Ended && running() && !m_session.recovering())
         beginRecovery();
+    else if (outcome != MinuteTally::Outcome::Credit && running()) {
+        // Moving on from a done lesson is progress, though it earns no minute.
+        if (movedOn)
+            m_stall.reset();
+        else
+            noteStall(stallCause(outcome, session));
+    }
+}
+
+StallCause StudyRun::stallCause(MinuteTally::Outcome outcome,
+                                page::SessionCheck::Verdict session) const
+{
+    using Outcome = MinuteTally::Outcome;
+    if (outcome == Outcome::Recovering)
+        return StallCause::LoggingIn;
+    if (m_tickCause != StallCause::None)
+        return m_tickCause;
+    if (outcome == Outcome::SessionUnconfirmed) {
+        switch (m_platform.siteProbe().lastAnswer()) {
+        case platform::SiteProbe::Answer::Unreachable:
+            return StallCause::SiteDown;
+        default:
+            break;
+        }
+        return session == page::SessionCheck::Verdict::Alive ? StallCause::VideoNotPlaying
+                                                             : StallCause::NoSessionAnswer;
+    }
+    return StallCause::PlayerNotOpen;
+}
+
+void StudyRun::noteStall(StallCause cause)
+{
+    const StallWatch::Step step = m_stall.minuteClosed(cause);
+    if (m_stall.minutes() == StallWatch::kShowAfter || step != StallWatch::Step::None) {
+        qCWarning(lcStudy).nospace()
+            << m_stall.minutes() << " minutes without a credit (" << stallCauseText(cause) << "); "
+            << (step == StallWatch::Step::None ? "waiting" : stallStepName(step));
+        const QString stepText = stallStepText(step);
+        report(RunEventKind::Stalled, m_catalogue.selectedLesson(), m_stall.minutes(),
+               stepText.isEmpty() ? stallCauseText(cause)
+                                  : QStringLiteral("%1，%2").arg(stallCauseText(cause), stepText));
+    }
+    escalate(step);
+}
+
+void StudyRun::escalate(StallWatch::Step step)
+{
+    const int lesson = lessonIndex();
+    switch (step) {
+    case StallWatch::Step::None:
+        break;
+    case StallWatch::Step::ReloadMainPage:
+        // The course page comes back with the reload; the category is opened on it again.
+        m_views.main().refresh();
+        m_pendingOpening = Opening{m_catalogue.category(), lesson};
+        break;
+    case StallWatch::Step::LogInAgain:
+        beginRecovery();
+        break;
+    case StallWatch::Step::ReopenCategory:
+        openCategoryAt(m_catalogue.category(), lesson);
+        break;
+    }
 }
 
 page::SessionCheck::Verdict StudyRun::takeSessionVerdict()
@@ -228,8 +391,10 @@ void StudyRun::exitCourseware()
 
 void StudyRun::endRun()
 {
+    ++m_runSerial;
+    m_pendingOpening.reset();
     if (running())
-        report(RunEventKind::RunEnded, -1, m_runMinutes);
+        report(RunEventKind::RunEnded, -1, m_runMinutes, skippedNames());
     setClockRunning(false);
     m_session.cancelRecovery();
     emit playerShown(false);
@@ -242,6 +407,7 @@ void StudyRun::shutDown()
     if (m_shuttingDown)
         return;
     m_shuttingDown = true;
+    ++m_runSerial;
     if (running())
         report(RunEventKind::ProgramQuit, -1, m_runMinutes);
     setClockRunning(false);
@@ -275,8 +441,10 @@ void StudyRun::report(RunEventKind kind, int lesson, int minutes, const QString&
 
 void StudyRun::updateStatus()
 {
-    emit progressChanged(
-        makeSnapshot(running(), m_catalogue.category(), m_catalogue.selectedLesson(), m_records));
+    StudySnapshot snapshot =
+        makeSnapshot(running(), m_catalogue.category(), m_catalogue.selectedLesson(), m_records);
+    snapshot.stall = running() ? m_stall.text() : QString();
+    emit progressChanged(snapshot);
 }
 
 } // namespace lumora::study

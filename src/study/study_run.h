@@ -5,11 +5,11 @@
 // to the next category after the last), looks after the lesson's player, and every third tick
 // credits one minute to the lesson being studied and saves. A minute counts only while the
 // lesson's player is really open and the site has just confirmed the session; a run whose
-// session ends logs in again by itself; "退出课件" ends the run. While a run is active the
-// machine is kept from sleeping.
+// session ends logs in again by itself; minutes that earn nothing are escalated and shown;
+// "退出课件" ends the run. While a run is active the machine is kept from sleeping.
 //
-// Everything runs on the window's one thread. The run's own one-second waits let other events
-// run meanwhile; nothing else does.
+// Everything runs on the window's one thread. The run's own waits for a page let other events
+// run meanwhile; nothing else does. A tick that arrives during them is dropped.
 
 #include "catalogue/catalogue.h"
 #include "page/browser_views.h"
@@ -24,10 +24,13 @@
 #include "study/player_observation.h"
 #include "study/player_watch.h"
 #include "study/progress.h"
+#include "study/stall_watch.h"
 
 #include <QObject>
 #include <chrono>
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace lumora::study {
 
@@ -36,6 +39,9 @@ class StudyRun final : public QObject
     Q_OBJECT
 public:
     static constexpr int kStudyTickMs = 20000;
+    // Logins again within one lesson, with no minute credited between them, before the run
+    // pauses: a session that ends again at once will not be mended by another.
+    static constexpr int kMaxLoginsPerLesson = 3;
 
     StudyRun(platform::Platform& platform, platform::EventGate& gate, page::BrowserViews& views,
              catalogue::Catalogue& catalogue, session::SiteSession& session,
@@ -88,14 +94,23 @@ private:
     // Moves on from a lesson that is done: to the next lesson, or to the next category.
     void moveOnFromDoneLesson();
     void openNextCategory();
-    // Opens the current category at `lesson`, shows the player and runs the clock.
-    void openCategoryAt(int lesson);
+    // Opens `category` at `lesson` and shows the player: all or nothing. When the site does not
+    // list the category in time, the run stays as it was and the next tick tries again.
+    bool openCategoryAt(int category, int lesson);
+    // The run's wait for a page (see LessonNavigator::WaitFor).
+    LessonNavigator::Waited waitFor(std::chrono::milliseconds limit,
+                                    const std::function<bool()>& ready);
     // A lesson's link was clicked (or not): what follows for the run.
     void lessonOpened(const catalogue::LessonOpening& opening);
     // Past the last category: the run ends, once.
     void finishAllStudy();
     void closeMinute();
     void creditOneMinute();
+    // Why the minute just closed earned nothing.
+    StallCause stallCause(MinuteTally::Outcome outcome, page::SessionCheck::Verdict session) const;
+    // A minute earned nothing: escalate when it is time, and tell the learner.
+    void noteStall(StallCause cause);
+    void escalate(StallWatch::Step step);
     // The verdict of the session check asked a tick ago, logged when it changes.
     page::SessionCheck::Verdict takeSessionVerdict();
     void endRun();
@@ -108,6 +123,10 @@ private:
     void reopenLesson(PlayerState state);
     void reportVideoFailure(const QList<int>& mediaErrors);
     void skipLesson();
+    // The end of the run's message: "学习已结束!", or the lessons skipped on the way.
+    QString endText() const;
+    // The lessons skipped in this run, by name (empty: none).
+    QString skippedNames() const;
     // Logging in again after the session ended, and what each step came to.
     void beginRecovery();
     void follow(const session::RecoveryStep& step);
@@ -139,6 +158,20 @@ private:
     std::chrono::milliseconds m_lastTickWall{0}; // the wall clock at the last tick
     LessonKey m_videoFailureReported;            // the lesson whose failed video is recorded
     bool m_rendererEnded = false;                // a player that stopped answering was loaded again
+    int m_runSerial = 0;    // changes when a run starts, pauses or ends: a wait for it is dropped
+    bool m_opening = false; // a category is being opened (its waits let ticks in)
+    struct Opening
+    {
+        int category = 0;
+        int lesson = 0;
+    };
+    std::optional<Opening> m_pendingOpening; // a category opening that gave up, tried each tick
+    QList<LessonKey> m_skipped;              // lessons skipped in this run
+    StallWatch m_stall;
+    bool m_movedOn = false; // the run moved on from a done lesson during this minute
+    StallCause m_tickCause = StallCause::None; // what the last tick found wanting
+    LessonKey m_loginLesson;                   // the lesson during which ...
+    int m_loginsInLesson = 0;                  // ... the run logged in again, without a minute
 };
 
 } // namespace lumora::study

@@ -10,6 +10,34 @@ namespace lumora::study {
 
 using records::RunEventKind;
 
+namespace {
+
+// What a tick's player state says about a minute that earns nothing.
+StallCause tickCause(PlayerState state)
+{
+    switch (state) {
+    case PlayerState::Open:
+        return StallCause::None;
+    case PlayerState::SiteDown:
+        return StallCause::SiteDown;
+    case PlayerState::SiteTrouble:
+        return StallCause::SiteTrouble;
+    case PlayerState::Unreadable:
+        return StallCause::PlayerSilent;
+    case PlayerState::LoginPage:
+        return StallCause::LoggingIn;
+    case PlayerState::Loading:
+    case PlayerState::NotOpened:
+    case PlayerState::Failed:
+    case PlayerState::VideoFailed:
+    case PlayerState::VideoUnsupported:
+        break;
+    }
+    return StallCause::PlayerNotOpen;
+}
+
+} // namespace
+
 int StudyRun::lookAfterPlayer()
 {
     if (m_rendererEnded) {
@@ -17,8 +45,9 @@ int StudyRun::lookAfterPlayer()
         // course page with it: the category is opened again to reach the lesson. Should the
         // main view not have its page back yet, no link is clicked, and the next tick finds no
         // player of this lesson and opens it again.
-        openCategoryAt(lessonIndex());
         m_rendererEnded = false;
+        openCategoryAt(m_catalogue.category(), lessonIndex());
+        m_tickCause = StallCause::PlayerSilent;
         return -1;
     }
     const PlayerObservation seen = observePlayer(m_views, m_navigator);
@@ -30,6 +59,7 @@ int StudyRun::lookAfterPlayer()
         qCWarning(lcStudy) << (distrusted ? "the site check finds the site again: trusted again"
                                           : "the site check keeps finding no site while the "
                                             "engine loads its pages: the engine's word counts");
+    m_tickCause = tickCause(seen.state);
     actOn(verdict, seen);
     return verdict.credit ? m_views.player().lastLoad().serial : -1;
 }
@@ -74,6 +104,7 @@ void StudyRun::reopenLesson(PlayerState state)
     const bool noSite = state == PlayerState::SiteDown || state == PlayerState::Open;
     const QString why =
         state == PlayerState::SiteDown      ? QStringLiteral("the site is unreachable")
+        : state == PlayerState::SiteTrouble ? QStringLiteral("the site answers with a server error")
         : state == PlayerState::Open        ? QStringLiteral("the site check found no site")
         : state == PlayerState::Unreadable  ? QStringLiteral("the player does not answer")
         : state == PlayerState::VideoFailed ? QStringLiteral("the player's video cannot play")
@@ -84,9 +115,11 @@ void StudyRun::reopenLesson(PlayerState state)
                               << int(state) << ", last load " << int(load.outcome) << " "
                               << load.httpStatus << " " << load.error << ")";
     report(RunEventKind::PageFailed, lesson, 0, why);
-    emit notice(noSite
-                    ? QStringLiteral("无法连接培训网站，本分钟不计学习时间，正在重新打开课程页面")
-                    : QStringLiteral("课程页面没有打开，正在重新打开"));
+    emit notice(
+        noSite ? QStringLiteral("无法连接培训网站，本分钟不计学习时间，正在重新打开课程页面")
+        : state == PlayerState::SiteTrouble
+            ? QStringLiteral("培训网站暂时无法服务，本分钟不计学习时间，稍后重新打开课程页面")
+            : QStringLiteral("课程页面没有打开，正在重新打开"));
     if (state == PlayerState::Unreadable) {
         // A page that does not answer may hold its renderer in an endless script: loading it
         // again ends that renderer first. The lesson is reached again at the next tick.
@@ -96,9 +129,13 @@ void StudyRun::reopenLesson(PlayerState state)
     }
     // A lesson list the scan missed (the site was slow) is found by opening the category again.
     if (lesson < 0 || lesson >= m_catalogue.lessonCount())
-        openCategoryAt(lessonIndex());
-    else
-        lessonOpened(m_navigator.openLesson(lesson));
+        return void(openCategoryAt(m_catalogue.category(), lessonIndex()));
+    const catalogue::LessonOpening opening = m_navigator.openLesson(lesson);
+    lessonOpened(opening);
+    // A course page that cannot be clicked is no fault of the lesson: the category is opened
+    // again, all or nothing, before the lesson is.
+    if (!opening.clicked)
+        m_pendingOpening = Opening{m_catalogue.category(), lessonIndex()};
 }
 
 void StudyRun::skipLesson()
@@ -108,6 +145,7 @@ void StudyRun::skipLesson()
                                  << m_catalogue.category()
                                  << " for this run: its player kept failing";
     report(RunEventKind::LessonSkipped, lesson);
+    m_skipped.append({m_catalogue.category(), lesson});
     emit notice(
         QStringLiteral("%1的页面多次无法打开，本次学习跳过该课").arg(records::lessonName(lesson)));
     if (const auto opening = m_navigator.openNextLesson())
@@ -118,6 +156,17 @@ void StudyRun::skipLesson()
 
 void StudyRun::beginRecovery()
 {
+    const LessonKey lesson{m_catalogue.category(), lessonIndex()};
+    if (lesson != m_loginLesson) {
+        m_loginLesson = lesson;
+        m_loginsInLesson = 0;
+    }
+    if (++m_loginsInLesson > kMaxLoginsPerLesson)
+        return pauseRun(
+            QStringLiteral("登录后很快又失效，已连续重新登录 %1 次仍未能计时，学习已暂停。"
+                           "请检查网站能否正常学习后再按“连续学习”。")
+                .arg(kMaxLoginsPerLesson),
+            true);
     qCWarning(lcStudy).nospace() << "the site's session ended during category "
                                  << m_catalogue.category() << ", lesson " << lessonIndex() + 1
                                  << ": logging in again";
@@ -145,12 +194,14 @@ void StudyRun::resumeRun()
                               << " at lesson " << lessonIndex() + 1;
     report(RunEventKind::SessionRecovered, lessonIndex());
     emit notice({});
-    openCategoryAt(lessonIndex());
+    openCategoryAt(m_catalogue.category(), lessonIndex());
 }
 
 void StudyRun::pauseRun(const QString& why, bool logInAgain)
 {
     qCWarning(lcStudy) << "run paused:" << why;
+    ++m_runSerial;
+    m_pendingOpening.reset();
     m_session.cancelRecovery();
     setClockRunning(false);
     emit playerShown(false);

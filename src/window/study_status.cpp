@@ -11,7 +11,7 @@ namespace lumora::window {
 StudyStatus::StudyStatus(QWidget* parent)
     : QWidget(parent), m_where(new QLabel(this)), m_lesson(new QProgressBar(this)),
       m_done(new QLabel(this)), m_left(new QLabel(this)), m_saveFailed(new QLabel(this)),
-      m_notice(new QLabel(this))
+      m_notice(new QLabel(this)), m_stall(new QLabel(this))
 {
     setObjectName(QStringLiteral("StudyStatus"));
     setAccessibleName(QStringLiteral("学习状态"));
@@ -22,6 +22,9 @@ StudyStatus::StudyStatus(QWidget* parent)
     m_saveFailed->setText(QStringLiteral("学习记录保存失败"));
     m_saveFailed->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
     m_saveFailed->hide();
+    m_stall->setObjectName(QStringLiteral("StudyStall"));
+    m_stall->setAccessibleName(QStringLiteral("未能计时"));
+    m_stall->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(4, 0, 4, 0);
@@ -30,6 +33,7 @@ StudyStatus::StudyStatus(QWidget* parent)
     row->addWidget(m_done);
     row->addWidget(m_left);
     row->addWidget(m_notice);
+    row->addWidget(m_stall);
     row->addStretch(1);
     row->addWidget(m_saveFailed);
 
@@ -39,6 +43,8 @@ StudyStatus::StudyStatus(QWidget* parent)
 void StudyStatus::display(const study::StudySnapshot& s)
 {
     m_where->setText(study::whereText(s));
+    m_stall->setText(s.stall);
+    m_stall->setVisible(!s.stall.isEmpty());
     if (s.categoryName.isEmpty()) {
         m_lesson->hide();
         m_done->clear();
@@ -60,6 +66,11 @@ void StudyStatus::setNotice(const QString& text)
 QString StudyStatus::notice() const
 {
     return m_notice->text();
+}
+
+QString StudyStatus::stallText() const
+{
+    return m_stall->isHidden() ? QString() : m_stall->text();
 }
 
 void StudyStatus::setSaveFailed(bool failed)

@@ -21,6 +21,7 @@ public:
     // A line about what the run is doing besides studying (empty: none).
     void setNotice(const QString& text);
     QString notice() const;
+    QString stallText() const;
 
     // The texts shown, for tests and accessibility.
     QString summaryText() const;
@@ -35,6 +36,7 @@ private:
     QLabel* m_left;
     QLabel* m_saveFailed;
     QLabel* m_notice;
+    QLabel* m_stall; // minutes that earned nothing, while it lasts
 };
 
 } // namespace lumora::window

@@ -30,6 +30,8 @@ QString trayToolTip(const study::StudySnapshot& s)
     if (s.lesson >= 0)
         lines << QStringLiteral("本课 %1 / %2 分钟").arg(s.studied).arg(s.target);
     lines << QStringLiteral("预计剩余 %1").arg(records::formatDuration(s.minutesLeft));
+    if (!s.stall.isEmpty())
+        lines << s.stall;
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -45,11 +47,17 @@ std::optional<TrayNotification> trayNotificationFor(const records::RunEvent& eve
     }
     case records::RunEventKind::RunEnded: {
         const QString minutes = QStringLiteral("本次共学习 %1 分钟。").arg(event.minutes);
-        const bool allDone = event.category >= records::kCategoryCount;
+        const bool allDone = event.category >= records::kCategoryCount && event.detail.isEmpty();
         return TrayNotification{QStringLiteral("学习已结束"),
                                 allDone ? QStringLiteral("全部课程已学完，") + minutes : minutes,
                                 false};
     }
+    case records::RunEventKind::Stalled:
+        return TrayNotification{QStringLiteral("学习未能计时"),
+                                QStringLiteral("已有 %1 分钟未能计时：%2")
+                                    .arg(event.minutes)
+                                    .arg(event.detail.left(kMaxReasonChars)),
+                                true};
     case records::RunEventKind::RunPaused: {
         const QString reason = event.detail.left(kMaxReasonChars).trimmed();
         const QString ask = QStringLiteral("请回到窗口处理。");

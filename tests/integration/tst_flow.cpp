@@ -40,7 +40,7 @@ private slots:
     void honest_hungPlayer_noMinuteAndOpenedAgain();
     void honest_videoFormatNotPlayable_pausesTheRun();
     void recovery_refusedCredentials_pauseTheRun();
-    void sessionCheck_theCourseFrameAlive_theLoginPageEnded();
+    void sessionCheck_aliveOrEnded_aSiteInTroubleNoVerdict();
 
 private:
     void startWindow();
@@ -108,6 +108,8 @@ void FlowTest::init()
     site->server.setSessionLifetimeMs(0);
     site->server.setEndedSessionKeepsPlayer(false);
     site->server.setPlayerMedia(site::PlayerMedia::Canvas);
+    site->server.setMaintenance(false);
+    site->server.setEndedSessionPage(site::EndedSessionPage::LoginForm);
     dir = std::make_unique<QTemporaryDir>();
     platform = std::make_unique<EnginePlatform>(dir->filePath("browser"));
 }
@@ -333,8 +335,14 @@ void FlowTest::honest_hungPlayer_noMinuteAndOpenedAgain()
 
 void FlowTest::honest_videoFormatNotPlayable_pausesTheRun()
 {
-    site->server.setPlayerMedia(site::PlayerMedia::Unsupported);
+    // The lesson's video as the program sees it: it plays, its time moving on.
     startStudy(1, {});
+    const auto video = [this] { return playerView().mediaErrors().video; };
+    const double started = video().currentTime;
+    WAIT_VERIFY(video().currentTime > started + 1 && !video().paused && !video().ended);
+    site->server.setPlayerMedia(site::PlayerMedia::Unsupported);
+    playerView().refresh();
+    WAIT_VERIFY(video().errorCode == 4 && video().typeUnplayable);
     WAIT_VERIFY(std::ranges::any_of(site->events("heartbeat"), [](const QJsonObject& beat) {
         return beat.value("videoError").toInt() == 4;
     }));
@@ -365,7 +373,7 @@ void FlowTest::recovery_refusedCredentials_pauseTheRun()
     QCOMPARE(site->events("login").size(), 2); // no retries against a refusing site
 }
 
-void FlowTest::sessionCheck_theCourseFrameAlive_theLoginPageEnded()
+void FlowTest::sessionCheck_aliveOrEnded_aSiteInTroubleNoVerdict()
 {
     using Verdict = page::SessionCheck::Verdict;
     startWindow();
@@ -373,7 +381,17 @@ void FlowTest::sessionCheck_theCourseFrameAlive_theLoginPageEnded()
     WAIT_VERIFY(window().studyButton()->isEnabled());
     QCOMPARE(program->session().courseFrameAddress(), site->url("/course/frame/course"));
     QCOMPARE(sessionVerdict(), Verdict::Alive); // its links read in the page's own charset
+    // Maintenance: no verdict on the session, and the site check finds the site in trouble.
+    site->server.setMaintenance(true);
+    QCOMPARE(sessionVerdict(), Verdict::NoAnswer);
+    platform->probe.check(program->session().siteRoot());
+    WAIT_VERIFY(platform->probe.lastAnswer() == platform::SiteProbe::Answer::Troubled);
+    site->server.setMaintenance(false);
+    // The session ended: answered with "会话已超时" (200) or with the login page.
+    site->server.setEndedSessionPage(site::EndedSessionPage::TimeoutPage);
     site->server.endAllSessions();
+    QCOMPARE(sessionVerdict(), Verdict::Ended);
+    site->server.setEndedSessionPage(site::EndedSessionPage::LoginForm);
     QCOMPARE(sessionVerdict(), Verdict::Ended);
 }
 

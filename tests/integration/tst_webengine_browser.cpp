@@ -418,6 +418,28 @@ void TestWebEngineBrowser::framesReportTheirLoads_mediaAsked()
     QSignalSpy completed(m_main.get(), &BrowserControl::documentLoaded);
     QVERIFY(loadMain("/framed.html"));
     WAIT_VERIFY(completed.count() >= 3);
+    // The lesson's video is the largest shown, in any frame; a broken audio element or another
+    // video is no error of it. A source that answers 404 failed: its type (.mp4) says nothing.
+    m_server->put("/media.html", "<audio src='gone.mp3' autoplay></audio><video src='gone.mp4' "
+                                 "width=40></video><iframe srcdoc='<video width=200>'></iframe>");
+    QVERIFY(loadMain("/media.html"));
+    WAIT_VERIFY(m_main->mediaErrors().errorCodes == QList<int>{4});
+    QVERIFY(m_main->mediaErrors().video.present && m_main->mediaErrors().video.errorCode == 0);
+    QVERIFY(WebEngineHost::runScriptForText(*m_main, "frames[0].frameElement.remove(); 'ok'"));
+    const auto video = [this] { return m_main->mediaErrors().video; };
+    WAIT_VERIFY(video().errorCode == 4 && !video().typeUnplayable &&
+                m_server->requests("/gone.mp4").size() == 2);
+    // A video that ended (a lesson of 20 s played fast) plays again from its beginning.
+    m_server->put("/lesson.mp4", readWholeFile(LUMORA_TEST_MEDIA).value_or(""));
+    m_server->put("/ended.html",
+                  "<video muted autoplay src='lesson.mp4' onended='playbackRate = 1' "
+                  "onloadedmetadata='playbackRate = 16'></video>");
+    QVERIFY(loadMain("/ended.html"));
+    WAIT_VERIFY(video().ended && video().duration > 19);
+    QVERIFY(m_main->replayVideo());
+    WAIT_VERIFY(!video().ended && !video().paused && video().currentTime > 1 &&
+                video().currentTime < 19);
+    QVERIFY(loadMain("/plain.html") && !m_main->replayVideo());
     // Which media the engine plays: WebM here, a made-up type nowhere.
     std::map<QString, bool> plays;
     for (const QString type : {"video/webm; codecs=\"vp8\"", "video/x-lumora-nothing"})

@@ -315,6 +315,90 @@ private slots:
         QCOMPARE(site.events("outage-begin").size() + site.events("outage-end").size(), 2);
     }
 
+    void faults_slowPagesMaintenanceAndTheTimeoutPage()
+    {
+        using namespace std::chrono_literals;
+        Site site;
+        site.login();
+        // A slow page waits for the site clock, on a worker of its own.
+        site.server->setPathDelay("/course/lessons", 5000);
+        auto slow = std::async(std::launch::async, [&] { return site.get("/course/lessons"); });
+        QCOMPARE(site.get("/course/main").status, 200);
+        QTRY_VERIFY_WITH_TIMEOUT(site.events("slow-answer").size() == 1, 20000);
+        QVERIFY(slow.wait_for(0s) == std::future_status::timeout);
+        site.now += 5000;
+        QVERIFY(slow.wait_for(30s) == std::future_status::ready && slow.get().status == 200);
+        site.server->setPathDelay("/course/lessons", 0);
+
+        // Maintenance refuses everything, reports included, and its time is never credited.
+        const QString player = site.play(1, 1).player();
+        site.now += 2000;
+        QCOMPARE(site.beat(1, 1, player).status, 200);
+        site.server->setMaintenance(true);
+        for (const char* path : {"/course/main", "/player/media/lesson.mp4", "/"})
+            QVERIFY(site.get(path).status == 503 &&
+                    site.get(path).text().contains(u"系统维护中，请稍后再访问"_s));
+        site.now += 60000;
+        QCOMPARE(site.beat(1, 1, player).status, 503);
+        site.server->setMaintenance(false);
+        site.now += 1000;
+        QCOMPARE(site.beat(1, 1, player).json("creditedMs"), 1000);
+        QCOMPARE(site.server->studyMilliseconds("demo"), (LessonTotals{{{1, 1}, 3000}}));
+
+        // An ended session: 200 and a page that sends the top window to log in, not a form.
+        site.server->setEndedSessionPage(EndedSessionPage::TimeoutPage);
+        site.server->endAllSessions();
+        for (const char* path :
+             {"/course/main", "/course/frame/course", "/player/play?cat=0&lesson=0"}) {
+            const Reply r = site.get(path);
+            QVERIFY(r.status == 200 && r.text().contains(u"<title>会话已超时</title>"_s));
+            QVERIFY(
+                r.text().contains("top.location.href = '/permission/loginAction.do?method=init'") &&
+                !r.text().contains("userName"));
+        }
+        QCOMPARE(site.send(true, "/course/select?cat=1").status, 401);
+    }
+
+    void watchedTime_isWhatTheVideoPlayedBesideThePageTime()
+    {
+        Site site({.timeScale = 400});
+        site.login();
+        // One lesson's video link is broken; every page's video follows the site clock.
+        site.server->setLessonMedia(3, 3, PlayerMedia::Missing);
+        const QString broken = site.play(3, 3).text();
+        QVERIFY(broken.contains("data-media=\"missing\"") &&
+                broken.contains("data-time-scale=\"400\"") &&
+                site.play(3, 4).text().contains("data-media=\"canvas\""));
+        QCOMPARE(site.get("/player/media/missing.mp4").status, 404);
+        const QString player = site.play(3, 2).player();
+        const auto report = [&](qint64 after, const char* seen) {
+            site.now += after;
+            return site.beat(3, 2, player, seen).json("creditedMs").toInteger();
+        };
+        QCOMPARE(report(4000, R"({"videoPlaying":true,"videoTime":4})"), 4000);
+        report(5000, R"({"videoPlaying":false,"videoTime":4})");  // paused: none
+        report(2000, R"({"videoPlaying":true,"videoTime":100})"); // sought ahead: 2 s
+        report(3000, R"({"videoPlaying":true,"videoTime":1})");   // replayed: none
+        report(3000, R"({"videoEnded":true,"videoTime":3})");     // ended in the interval: 2 s
+        report(3000, R"({"videoPlaying":false,"videoTime":9})");  // moved while paused: none
+        QCOMPARE(site.events("heartbeat").last()["watchedMs"], 0);
+        QCOMPARE(site.server->watchedMilliseconds("demo"), (LessonTotals{{{3, 2}, 8000}}));
+        QCOMPARE(site.server->studyMilliseconds("demo"), (LessonTotals{{{3, 2}, 20000}}));
+        QVERIFY(QByteArray::fromStdString(site.server->eventsJson())
+                    .contains(R"("watchedMilliseconds":{"demo":{"3-2":8000}})"));
+
+        // The time a player reported without a session is not credited to the next one.
+        site.server->setEndedSessionKeepsPlayer(true);
+        site.server->endAllSessions();
+        report(30000, R"({"videoPlaying":true,"videoTime":39})");
+        site.login();
+        QCOMPARE(report(1000, R"({"videoPlaying":true,"videoTime":40})"), 1000);
+        // A report that lagged behind its interval is made up by the next one.
+        report(2000, R"({"videoPlaying":true,"videoTime":41})");
+        QCOMPARE(report(2000, R"({"videoPlaying":true,"videoTime":44})"), 2000);
+        QCOMPARE(site.server->watchedMilliseconds("demo"), (LessonTotals{{{3, 2}, 13000}}));
+    }
+
     void stall_holdsRequestsUnansweredThenDropsThem()
     {
         using namespace std::chrono_literals;
@@ -367,7 +451,8 @@ private slots:
         QProcess process;
         process.start(LUMORA_SITE_BINARY,
                       {"--port=0", "--player-fail-next=1", "--ended-session-player=stay",
-                       "--player-hang-next=1", "--player-media=mp4"});
+                       "--player-hang-next=1", "--player-media=mp4", "--video-seconds=30",
+                       "--overlay-after=20", "--ended-session-page=timeout", "--slow=/x=5"});
         // The line is written and flushed at once: one read gets it whole.
         QVERIFY(process.waitForReadyRead(10000));
         const QByteArray line = process.readLine();
@@ -376,6 +461,12 @@ private slots:
         QVERIFY(client.login() && client.play(0, 0).status == 500);
         const QString hung = client.play(0, 0).text();
         QVERIFY(hung.contains("data-hang=\"1\"") && hung.contains("data-media=\"mp4\""));
+        QVERIFY(hung.contains("data-video-seconds=\"30\"") &&
+                hung.contains("data-overlay-after=\"20\"") && hung.contains(u"继续学习?"_s));
+        // The silent track of a lesson that ends: a WAV file of that length.
+        const Reply track = client.get("/player/media/lesson.wav?seconds=30");
+        QVERIFY(track.body.startsWith("RIFF") && track.body.size() == 44 + 30 * 4000);
+        QVERIFY(Site(client.port).get("/course/main").text().contains(u"会话已超时"_s));
         const Reply video = client.get("/player/media/lesson.mp4"); // an MP4 file, whole
         QVERIFY(video.status == 200 && video.body.mid(4, 4) == "ftyp" && video.body.size() > 1e5);
         QCOMPARE(Site(client.port).beat(0, 0, "x").json("keepPage"), true);

@@ -108,11 +108,24 @@ FetchAnswer FakeBrowser::fetchAnswer(int ticket)
     return found == m_fetches.end() ? FetchAnswer() : found->second;
 }
 
+std::shared_ptr<FakeDocument> FakeBrowser::withLessonVideo()
+{
+    QList<std::shared_ptr<FakeDocument>> documents = {*m_document};
+    for (qsizetype i = 0; i < documents.size(); ++i) {
+        const std::shared_ptr<FakeDocument>& doc = documents.at(i);
+        if (doc && (doc->video.present || !doc->mediaErrors.isEmpty()))
+            return doc;
+        if (doc)
+            documents += doc->frames();
+    }
+    return nullptr;
+}
+
 MediaReport FakeBrowser::mediaErrors()
 {
     const WalkResult reached = resolve({});
     if (!reached.ok())
-        return {reached.status, reached.error, {}};
+        return {reached.status, reached.error, {}, {}};
     MediaReport report;
     QList<std::shared_ptr<FakeDocument>> documents = {*m_document};
     for (qsizetype i = 0; i < documents.size(); ++i) {
@@ -121,7 +134,23 @@ MediaReport FakeBrowser::mediaErrors()
         report.errorCodes += documents.at(i)->mediaErrors;
         documents += documents.at(i)->frames();
     }
+    if (const std::shared_ptr<FakeDocument> doc = withLessonVideo()) {
+        report.video = doc->video;
+        if (!doc->video.present)
+            report.video = {true, 0, 0, false, false, 0, doc->mediaErrors.first(), false};
+    }
     return report;
+}
+
+bool FakeBrowser::replayVideo()
+{
+    ++replays;
+    const std::shared_ptr<FakeDocument> doc = resolve({}).ok() ? withLessonVideo() : nullptr;
+    if (!doc)
+        return false;
+    doc->video.currentTime = 0;
+    doc->video.ended = doc->video.paused = false;
+    return true;
 }
 
 // As js/walk.js: the length is read once; each step fetches its element from the live

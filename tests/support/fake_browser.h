@@ -74,10 +74,13 @@ public:
     }
 
     FakeElements& elements() { return m_elements; }
-    // The MediaError codes of the document's video and audio elements that report one.
+    // The MediaError codes of the document's video elements that report one.
     QList<int> mediaErrors;
     // The document's own address (a frame's differs from the page's).
     QUrl url;
+    // The document's lesson video when `present`; a document that sets none while it reports
+    // mediaErrors shows a video with the first of them.
+    platform::VideoReport video;
     // Frames in document order; a null frame is a frame without a document.
     QList<std::shared_ptr<FakeDocument>>& frames() { return m_frames; }
 
@@ -137,6 +140,8 @@ public:
     std::optional<platform::FetchAnswer> fetchReply;
     int fetches = 0;
     QList<QUrl> fetchedUrls; // what the fetches asked for, in order
+    // replayVideo() calls, answered or not.
+    int replays = 0;
 
     // --- What happened ---
     QList<QUrl> navigations;
@@ -168,12 +173,17 @@ public:
     int fetch(const QUrl& url) override;
     platform::FetchAnswer fetchAnswer(int ticket) override;
     platform::MediaReport mediaErrors() override;
+    // As the engine's: the lesson's video starts again from its beginning and plays.
+    bool replayVideo() override;
     void setNewWindowHandler(NewWindowHandler handler) override { m_newWindow = handler; }
 
 private:
     // Loading now, as the engine reports a top-level load of `url` begun; `load` is shown when
     // it ends.
     void begin(const QUrl& url, FakeLoad load);
+    // The document of the lesson's video: the first, in document order, that shows a video (or
+    // reports mediaErrors); null for none.
+    std::shared_ptr<FakeDocument> withLessonVideo();
     // The document at `frames`; null when there is none.
     std::shared_ptr<FakeDocument> reach(const platform::FramePath& frames);
     // The value a test set; fatal when it set none.

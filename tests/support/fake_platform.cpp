@@ -12,6 +12,14 @@ void FakePlatform::runEventLoop()
     for (FakeBrowser* browser : std::as_const(browsers))
         browser->finishLoad();
     fakeProbe.deliver();
+    for (qsizetype i = 0; i < m_later.size();) {
+        if (m_later.at(i).first > fakeClock.now()) {
+            ++i;
+            continue;
+        }
+        const std::function<void()> action = m_later.takeAt(i).second;
+        action();
+    }
 }
 
 std::unique_ptr<platform::BrowserControl> FakePlatform::createBrowser(QWidget* parent)

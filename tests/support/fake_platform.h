@@ -161,9 +161,15 @@ class FakePlatform : public platform::Platform
 {
 public:
     FakePlatform();
-    // What the event loop does between two ticks and inside waits: loads under way end and the
-    // site check's answer arrives.
+    // What the event loop does between two ticks and inside waits: loads under way end, the
+    // site check's answer arrives, and what was posted for a time now past runs.
     void runEventLoop();
+    // Runs `action` from the event loop once the fake clock has moved `delay` on: a page that
+    // takes its time.
+    void later(std::chrono::milliseconds delay, std::function<void()> action)
+    {
+        m_later.append({fakeClock.now() + delay, std::move(action)});
+    }
 
     std::unique_ptr<platform::BrowserControl> createBrowser(QWidget* parent) override;
     std::unique_ptr<platform::Timer> createTimer() override;
@@ -185,6 +191,9 @@ public:
     FakeSiteProbe fakeProbe;
     FakeSleepInhibitor fakeSleep;
     FakeRestartRegistration fakeRestart;
+
+private:
+    QList<std::pair<std::chrono::milliseconds, std::function<void()>>> m_later;
 };
 
 } // namespace lumora::testing

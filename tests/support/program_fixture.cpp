@@ -13,8 +13,14 @@ void ProgramFixture::showCoursePage(CoursePage& page)
         if (main().requestNewWindow() != &player())
             return;
         ++playersOpened;
-        const int status = playerLoad == LoadOutcome::HttpError ? 500 : 200;
+        const int status = playerLoad == LoadOutcome::HttpError ? playerErrorStatus : 200;
         player().startLoad({playerDocument, {playerLoad, status, {}, {}}});
+    };
+    *page.listLoad = [this](const std::function<void()>& fill) {
+        platform.later(listDelay, [this, fill] {
+            fill();
+            main().completeDocument();
+        });
     };
     showInMain(page.top);
     answerSessionChecks(true);
@@ -69,6 +75,7 @@ CoursePage makeCoursePage(QList<int> lessonCounts)
     page.course->url = kCourseFrameUrl;
     page.top = framedPage(page.course);
     page.openPlayer = std::make_shared<std::function<void(int, int)>>();
+    page.listLoad = std::make_shared<std::function<void(std::function<void()>)>>();
 
     FakeDocument& course = *page.course;
     auto selected = std::make_shared<int>(0);
@@ -80,20 +87,26 @@ CoursePage makeCoursePage(QList<int> lessonCounts)
     }
     padTo(course, QStringLiteral("li"), structure::kCourseMenuItem);
     FakeElement& menu = course.add({"li", {}, {}, {}, "课程学习", {}, "course-menu", {}});
-    menu.onClick = [selected, doc = page.lessons, lessonCounts,
-                    opener = page.openPlayer](FakeDocument&) {
-        const int category = *selected;
-        doc->elements().clear();
-        for (int lesson = 0; lesson < lessonCounts.value(category); ++lesson) {
-            padTo(*doc, QStringLiteral("a"), structure::lessonLink(lesson));
-            FakeElement& link =
-                doc->link(QStringLiteral("第%1课").arg(lesson + 1), "openMax(this)");
-            link.id = QStringLiteral("lesson-%1-%2").arg(category).arg(lesson + 1);
-            link.onClick = [opener, category, lesson](FakeDocument&) {
-                if (*opener)
-                    (*opener)(category, lesson + 1);
-            };
-        }
+    menu.onClick = [selected, doc = page.lessons, lessonCounts, opener = page.openPlayer,
+                    load = page.listLoad](FakeDocument&) {
+        const auto fill = [selected, doc, lessonCounts, opener] {
+            const int category = *selected;
+            doc->elements().clear();
+            for (int lesson = 0; lesson < lessonCounts.value(category); ++lesson) {
+                padTo(*doc, QStringLiteral("a"), structure::lessonLink(lesson));
+                FakeElement& link =
+                    doc->link(QStringLiteral("第%1课").arg(lesson + 1), "openMax(this)");
+                link.id = QStringLiteral("lesson-%1-%2").arg(category).arg(lesson + 1);
+                link.onClick = [opener, category, lesson](FakeDocument&) {
+                    if (*opener)
+                        (*opener)(category, lesson + 1);
+                };
+            }
+        };
+        if (*load)
+            (*load)(fill);
+        else
+            fill();
     };
     return page;
 }

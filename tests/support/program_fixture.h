@@ -28,7 +28,8 @@ std::shared_ptr<FakeDocument> framedPage(std::shared_ptr<FakeDocument> inner,
 // The site's course page: the course frame holds the four category links and the course-menu
 // item where site_structure.h puts them, and the lesson frame. Clicking a category link and
 // then the course-menu item fills the lesson frame with that category's lessons, each link at
-// its place (plain links between); lesson M's link (M from 0) calls `openPlayer(category, M + 1)`.
+// its place (plain links between), through `listLoad` when set (the frame's load); lesson M's
+// link (M from 0) calls `openPlayer(category, M + 1)`.
 // Clicks are logged as "category-K", "course-menu" and "lesson-K-N" (N counted from 1).
 struct CoursePage
 {
@@ -36,6 +37,7 @@ struct CoursePage
     std::shared_ptr<FakeDocument> course;
     std::shared_ptr<FakeDocument> lessons;
     std::shared_ptr<std::function<void(int, int)>> openPlayer;
+    std::shared_ptr<std::function<void(std::function<void()>)>> listLoad;
 };
 CoursePage makeCoursePage(QList<int> lessonCounts = {21, 9, 7, 8});
 
@@ -71,7 +73,8 @@ struct ProgramFixture
         platform.runEventLoop();
     }
     // The main view shows `page`, complete, and its lesson links open players that load with
-    // `playerLoad`; the document completes.
+    // `playerLoad`; the document completes. Its lesson list loads `listDelay` after the course
+    // menu's click, from the event loop.
     void showCoursePage(CoursePage& page);
     // What the site answers the main view's fetch of its course frame: the frame while the
     // session is alive, the login page once it has ended.
@@ -121,10 +124,13 @@ struct ProgramFixture
     QTemporaryDir dir;
     FakePlatform platform;
     std::unique_ptr<app::Program> program;
-    // How the next players load, and what they show (a plain player page by default).
+    // How the next players load (with which status when it is an HTTP error), and what they
+    // show (a plain player page by default).
     platform::LoadOutcome playerLoad = platform::LoadOutcome::Succeeded;
+    int playerErrorStatus = 404;
     std::shared_ptr<FakeDocument> playerDocument = std::make_shared<FakeDocument>();
     int playersOpened = 0;
+    std::chrono::milliseconds listDelay{0};
 };
 
 // A program logged in on the site's course page, its category links scanned, ready to study;

@@ -15,6 +15,7 @@ using namespace lumora::testing;
 using platform::LoadOutcome;
 using records::RunEventKind;
 using study::LessonProgress;
+using namespace std::chrono_literals;
 
 class StudyDriverTest : public QObject
 {
@@ -22,10 +23,12 @@ class StudyDriverTest : public QObject
 private slots:
     void init() { f = std::make_unique<RunFixture>(); }
     void start_runsItsStepsInOrder();
+    void nextCategory_allOrNothing_triedAgainAtTheNextTick();
+    void exitDuringTheWaits_staysAnExit();
     void tick_equalMinutesAreCredited_onePastMovesOn();
     void tick_lastLessonDone_nextCategoryInTheSameTick();
     void tick_doneLessonChosenByHandAtTheLast_nextCategory();
-    void tick_lessonBeyondTheTimetable_earnsNothing();
+    void tick_lessonBeyondTheTimetable_studiedForTheLongestRequirement();
     void tick_heldWhileAWalkWaits_runsAfterIt_droppedAfterExit();
     void pastLastCategory_endsTheRunOnceAsExitDoes();
     void exit_clicksEveryExitInput_loadingPageStillStops();
@@ -37,14 +40,19 @@ private:
 void StudyDriverTest::start_runsItsStepsInOrder()
 {
     f->catalogue().setCategory(2);
+    f->listDelay = 4s; // a slow site: the lesson list comes 4 s after the course menu's click
     QStringList seen;
     f->platform.fakeClock.duringWait = [&] {
-        seen << QString("wait: %1").arg(f->main().clickLog.join(","));
+        seen << QString("%1 (%2 lessons)")
+                    .arg(f->main().clickLog.join(","))
+                    .arg(f->catalogue().lessonCount());
     };
     f->pressStudy();
-    QCOMPARE(seen, (QStringList{"wait: category-2", "wait: category-2,course-menu",
-                                "wait: category-2,course-menu"}));
-    QCOMPARE(f->platform.fakeClock.now(), std::chrono::milliseconds(1000 + 3000));
+    seen.removeDuplicates();
+    // The run's lessons stay as they were until the list comes.
+    QCOMPARE(seen, (QStringList{"category-2 (0 lessons)", "category-2,course-menu (0 lessons)"}));
+    // The list is taken at the first look after it came.
+    QCOMPARE(f->platform.fakeClock.now(), 1000ms + 1000ms + 4000ms + 250ms);
     QCOMPARE(f->main().clickLog.last(), QString("lesson-2-1"));
     QCOMPARE(f->catalogue().lessonCount(), 7);
     QVERIFY(f->player().widget()->isVisibleTo(&f->window()));
@@ -54,6 +62,48 @@ void StudyDriverTest::start_runsItsStepsInOrder()
              QStringList{"学习结束后自己查询学习时间是否已达到要求！"});
     QCOMPARE(f->kinds(), (QList{RunEventKind::RunStarted, RunEventKind::CategoryOpened,
                                 RunEventKind::LessonOpened}));
+}
+
+void StudyDriverTest::nextCategory_allOrNothing_triedAgainAtTheNextTick()
+{
+    f->catalogue().setCategory(1);
+    f->setStudied(1, allDone(1).mid(0, 8) << 0);
+    f->pressStudy();
+    for (int lesson = 1; lesson < 9; ++lesson)
+        f->tick();
+    f->setStudied(1, allDone(1));
+    QCOMPARE(f->run().lessonIndex(), 8);
+    // The site is slower than any wait: category 2's list never comes in this tick.
+    f->listDelay = 40s;
+    f->events.clear();
+    f->tick();
+    QCOMPARE(f->catalogue().category(), 1);
+    QCOMPARE(f->catalogue().lessonCount(), 9);
+    QCOMPARE(f->run().lessonIndex(), 8);
+    QCOMPARE(f->kinds(), (QList{RunEventKind::LessonDone, RunEventKind::CategoryFinished,
+                                RunEventKind::PageFailed}));
+    // The old lesson's player earns nothing meanwhile; the list has come by the next tick.
+    f->minute();
+    QCOMPARE(f->catalogue().category(), 2);
+    QCOMPARE(f->main().clickLog.last(), QString("lesson-2-1"));
+    QCOMPARE(f->studied(1, 8), allDone(1).at(8));
+    QVERIFY(f->kinds().contains(RunEventKind::CategoryOpened));
+}
+
+void StudyDriverTest::exitDuringTheWaits_staysAnExit()
+{
+    f->catalogue().setCategory(2);
+    f->listDelay = 4s;
+    f->platform.fakeClock.duringWait = [this] {
+        f->platform.fakeClock.duringWait = nullptr;
+        f->window().exitButton()->click();
+    };
+    f->pressStudy();
+    QVERIFY(!f->timer().isEnabled());
+    QVERIFY(!f->platform.fakeSleep.held());
+    QVERIFY(!f->main().clickLog.contains("lesson-2-1"));
+    QVERIFY(!f->player().widget()->isVisibleTo(&f->window()));
+    QCOMPARE(f->kinds().last(), RunEventKind::RunEnded);
 }
 
 void StudyDriverTest::tick_equalMinutesAreCredited_onePastMovesOn()
@@ -117,19 +167,21 @@ void StudyDriverTest::tick_doneLessonChosenByHandAtTheLast_nextCategory()
                                   RunEventKind::CategoryOpened}));
 }
 
-void StudyDriverTest::tick_lessonBeyondTheTimetable_earnsNothing()
+void StudyDriverTest::tick_lessonBeyondTheTimetable_studiedForTheLongestRequirement()
 {
     // The site lists eight lessons of "基础理论"; the timetable knows seven.
     f->site = makeCoursePage({21, 9, 8, 8});
     f->showCoursePage(f->site);
     f->catalogue().setCategory(2);
+    f->setStudied(2, allDone(2));
     f->pressStudy();
     f->window().lessonList()->setCurrentRow(7);
-    QCOMPARE(f->minute(), 0);
-    QCOMPARE(f->run().lessonProgress(), LessonProgress::Unknown);
-    for (int lesson = 0; lesson < 7; ++lesson)
-        QCOMPARE(f->studied(2, lesson), 0);
-    QVERIFY(f->timer().isEnabled());
+    const QString record = f->records().recordText(2);
+    QCOMPARE(f->minute(), 1);
+    QCOMPARE(f->studied(2, 7), 1);
+    QCOMPARE(f->run().lessonProgress(), LessonProgress::StillStudying);
+    QCOMPARE(f->records().lesson(2, 7)->required, 53); // the category's longest
+    QCOMPARE(f->records().recordText(2), record);      // the state file holds the timetable's only
 }
 
 void StudyDriverTest::tick_heldWhileAWalkWaits_runsAfterIt_droppedAfterExit()

@@ -113,9 +113,10 @@ void StudyLogTest::summary_countsDoneLessonsAndMinutes()
 
 void StudyLogTest::tray_toolTipAndNotifications()
 {
-    study::StudySnapshot s{true, false, "学校教育", 1, 8, 12, 46, 0, 95};
+    study::StudySnapshot s{true, false, "学校教育", 1, 8, 12, 46, 0, 95, "4 分钟未能计时：x"};
     QCOMPARE(window::trayToolTip(s), "Lumora\n正在学习：学校教育 第 2 课\n本课 12 / 46 分钟\n"
-                                     "预计剩余 1 小时 35 分");
+                                     "预计剩余 1 小时 35 分\n4 分钟未能计时：x");
+    s.stall.clear();
     s.lesson = -1; // no lesson selected: no lesson figures
     QCOMPARE(window::trayToolTip(s), "Lumora\n正在学习：学校教育\n预计剩余 1 小时 35 分");
     // Kind and category of an event, then the notification's text ("" for none) and whether
@@ -123,6 +124,8 @@ void StudyLogTest::tray_toolTipAndNotifications()
     const std::tuple<Kind, int, QString, QString, bool> cases[] = {
         {Kind::CategoryFinished, 1, "", "团体训练的课程已全部学完。", false},
         {Kind::RunEnded, 4, "", "全部课程已学完，本次共学习 7 分钟。", false},
+        {Kind::RunEnded, 4, "基础理论第 3 课", "本次共学习 7 分钟。", false}, // lessons skipped
+        {Kind::Stalled, 0, "无法连接培训网站", "已有 7 分钟未能计时：无法连接培训网站", true},
         {Kind::RunPaused, 0, " 密码错误 ", "密码错误\n请回到窗口处理。", true},
         {Kind::LessonOpened, 0, "", "", false}};
     for (const auto& [kind, category, detail, text, warning] : cases) {

@@ -162,6 +162,16 @@ MediaReport readMediaReport(const DecodedEnvelope& envelope)
     const QJsonArray codes = envelope.object.value(QStringLiteral("codes")).toArray();
     for (const QJsonValue& code : codes)
         report.errorCodes.append(code.toInt());
+    const QJsonObject video = envelope.object.value(QStringLiteral("video")).toObject();
+    VideoReport& v = report.video;
+    v.present = video.value(QStringLiteral("present")).toBool();
+    v.currentTime = video.value(QStringLiteral("currentTime")).toDouble();
+    v.duration = video.value(QStringLiteral("duration")).toDouble();
+    v.paused = video.value(QStringLiteral("paused")).toBool();
+    v.ended = video.value(QStringLiteral("ended")).toBool();
+    v.readyState = video.value(QStringLiteral("readyState")).toInt();
+    v.errorCode = video.value(QStringLiteral("errorCode")).toInt();
+    v.typeUnplayable = video.value(QStringLiteral("typeUnplayable")).toBool();
     return report;
 }
 

@@ -172,6 +172,11 @@ MediaReport WebEngineBrowser::mediaErrors()
     return readMediaReport(call(QStringLiteral("lumora.mediaErrors()")));
 }
 
+bool WebEngineBrowser::replayVideo()
+{
+    return call(QStringLiteral("lumora.replayVideo()")).ok();
+}
+
 DecodedEnvelope WebEngineBrowser::call(const QString& expression)
 {
     if (expression.isEmpty())

@@ -62,6 +62,7 @@ public:
     int fetch(const QUrl& url) override;
     FetchAnswer fetchAnswer(int ticket) override;
     MediaReport mediaErrors() override;
+    bool replayVideo() override;
     void setNewWindowHandler(NewWindowHandler handler) override;
 
     // Shows `page` from now on (taking ownership) and deletes the page shown so far; the

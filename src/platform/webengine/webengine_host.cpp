@@ -139,7 +139,9 @@ struct WebEngineHost::Impl
         created->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
 
         QWebEngineSettings* settings = created->settings();
-        // Pop-ups come from synthetic clicks and script; no user gesture is ever present.
+        // Pop-ups come from synthetic clicks and script, and a lesson's video is started again by
+        // script (replayVideo): no user gesture is ever present. The same settings in Qt 6.4 and
+        // 6.8; every page of the profile inherits them, new windows included.
         settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
         settings->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
         settings->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);

@@ -1,0 +1,67 @@
+#pragma once
+
+// Minutes that earn nothing. A run whose minutes go uncredited for want of an answer from the
+// site (no verdict on the session, a player or a course page that does not come) does what a
+// person at the machine would: reloads the main page, then logs in again, then opens the
+// category again; then goes on trying at a slower pace. Trouble the site itself announces (no
+// connection, an error status) is waited out instead: nothing a reload or a login would mend.
+// From the third such minute the study panel and the tray say so. Pure logic: the study run
+// tells it how each minute ended.
+
+#include <QString>
+
+namespace lumora::study {
+
+// Why a minute earned nothing.
+enum class StallCause
+{
+    None,            // it was credited
+    NoSessionAnswer, // the site gave no verdict on the session
+    PlayerNotOpen,   // the lesson's player did not open, or loaded nothing
+    PlayerSilent,    // the lesson's player does not answer
+    NoCoursePage,    // the course page or the category's lesson list did not come
+    VideoNotPlaying, // the lesson's video did not play most of the minute
+    LearnerNeeded,   // the page waits for the learner (a question, a paused video)
+    SiteDown,        // the site could not be reached
+    SiteTrouble,     // the site answers with server errors (maintenance, an outage)
+    LoggingIn,       // the program is logging in again
+};
+
+class StallWatch
+{
+public:
+    enum class Step
+    {
+        None,
+        ReloadMainPage,
+        LogInAgain,
+        ReopenCategory,
+    };
+
+    // Minutes in a row without a credit from which the learner is told.
+    static constexpr int kShowAfter = 3;
+
+    // A minute closed; the step to take now, if any.
+    Step minuteClosed(StallCause cause);
+    // A new run, or a credited minute.
+    void reset() { *this = StallWatch(); }
+
+    // Minutes in a row without a credit, and why the last one earned nothing.
+    int minutes() const { return m_minutes; }
+    StallCause cause() const { return m_cause; }
+    // "N 分钟未能计时：…" once the stall is long enough to tell; empty otherwise.
+    QString text() const;
+
+private:
+    int m_minutes = 0;
+    int m_askingMinutes = 0; // of them, minutes that wanted an answer the site did not give
+    StallCause m_cause = StallCause::None;
+};
+
+// The cause in the learner's words.
+QString stallCauseText(StallCause cause);
+// The step in words for the logs, and in the learner's for the run record.
+const char* stallStepName(StallWatch::Step step);
+QString stallStepText(StallWatch::Step step);
+
+} // namespace lumora::study
