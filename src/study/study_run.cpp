@@ -309,6 +309,7 @@ StallCause StudyRun::stallCause(MinuteTally::Outcome outcome,
     if (outcome == Outcome::SessionUnconfirmed) {
         switch (m_platform.siteProbe().lastAnswer()) {
         case platform::SiteProbe::Answer::Unreachable:
+        case platform::SiteProbe::Answer::Troubled:
             return StallCause::SiteDown;
         default:
             break;
