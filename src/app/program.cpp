@@ -14,7 +14,8 @@ Program::Program(platform::Platform& platform, AppConfig config)
         records::StateFileStore(m_config.stateFilePath, m_config.stateFileFallback,
                                 m_config.olderStateFiles),
         m_records);
-    m_windowRouting = std::make_unique<page::WindowRouting>(*m_views);
+    m_windowRouting = std::make_unique<page::WindowRouting>(
+        *m_views, platform.clock(), [&platform] { return platform.createBrowser(nullptr); });
     m_session = std::make_unique<session::SiteSession>(*m_views, *m_state, platform.dialogs(),
                                                        platform.clock(), m_config.loginPage());
     m_catalogue = std::make_unique<catalogue::Catalogue>(*m_views);

@@ -1,10 +1,12 @@
 #pragma once
 
 // The window's two browser views: the main view of the site, where every page automation
-// works, and the player view, which receives every new window the main view's pages open (the
+// works, and the player view, which receives the new window the lesson's link opens (the
 // lesson player). Where they lie and whether they show is the window's business.
 
 #include "platform/browser_control.h"
+
+#include <functional>
 
 namespace lumora::page {
 
@@ -19,9 +21,19 @@ public:
     platform::BrowserControl& main() const { return m_main; }
     platform::BrowserControl& player() const { return m_player; }
 
+    // The lesson's link is about to be clicked: the main view's next new window is the lesson's
+    // player (where new windows go is WindowRouting's, which sets the expectation's hook).
+    void expectPlayerWindow() const
+    {
+        if (m_expectPlayer)
+            m_expectPlayer();
+    }
+    void setPlayerExpectation(std::function<void()> hook) { m_expectPlayer = std::move(hook); }
+
 private:
     platform::BrowserControl& m_main;
     platform::BrowserControl& m_player;
+    std::function<void()> m_expectPlayer;
 };
 
 } // namespace lumora::page

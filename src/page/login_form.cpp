@@ -16,10 +16,18 @@ LoginCheck checkForLoginPage(platform::BrowserControl& browser)
     guarded([&] {
         PageAccess page(browser);
         const QString input = QStringLiteral("input");
-        check = page.contains(kTopDocument, input, lowerCased(Field::Name, kUserNameInput)) &&
-                        page.contains(kTopDocument, input, lowerCased(Field::Name, kPasswordInput))
-                    ? LoginCheck::LoginPage
-                    : LoginCheck::OtherPage;
+        QList<int> hidden;
+        page.forEachMatch(kTopDocument, input, lowerCased(Field::Type, QStringLiteral("hidden")),
+                          [&](int at) { hidden.append(at); });
+        // A box the learner can type into: a hidden input of that name is a page's own state.
+        const auto hasBox = [&](QLatin1String name) {
+            bool found = false;
+            page.forEachMatch(kTopDocument, input, lowerCased(Field::Name, name),
+                              [&](int at) { found = found || !hidden.contains(at); });
+            return found;
+        };
+        check = hasBox(kUserNameInput) && hasBox(kPasswordInput) ? LoginCheck::LoginPage
+                                                                 : LoginCheck::OtherPage;
     });
     return check;
 }
@@ -31,19 +39,30 @@ bool showsLoginPage(platform::BrowserControl& browser)
 
 bool isLoginPageHtml(const QString& html)
 {
-    // The name attribute of every input tag, quoted either way or not at all.
-    static const QRegularExpression input(
-        QStringLiteral(R"re(<input\b[^>]*?\bname\s*=\s*(?:"([^"]*)"|'([^']*)'|([^\s>]+)))re"),
-        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression inputTag(QStringLiteral(R"(<input\b[^>]*>)"),
+                                             QRegularExpression::CaseInsensitiveOption);
     bool userName = false;
     bool password = false;
-    for (QRegularExpressionMatchIterator it = input.globalMatch(html); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        const QString name = (m.captured(1) + m.captured(2) + m.captured(3)).toLower();
+    for (QRegularExpressionMatchIterator it = inputTag.globalMatch(html); it.hasNext();) {
+        const QString tag = it.next().captured();
+        if (attributeValue(tag, QStringLiteral("type")).toLower() == QLatin1String("hidden"))
+            continue; // not a box the learner types into
+        const QString name = attributeValue(tag, QStringLiteral("name")).toLower();
         userName = userName || name == QString(kUserNameInput).toLower();
         password = password || name == QString(kPasswordInput).toLower();
     }
     return userName && password;
+}
+
+QString attributeValue(const QString& tag, const QString& attribute)
+{
+    // The attribute's value quoted either way or not at all.
+    const QRegularExpression value(
+        QStringLiteral(R"re(\s%1\s*=\s*(?:"([^"]*)"|'([^']*)'|([^\s>]+)))re")
+            .arg(QRegularExpression::escape(attribute)),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = value.match(tag);
+    return m.captured(1) + m.captured(2) + m.captured(3);
 }
 
 void fillLoginForm(PageAccess& page, const LoginValues& values)

@@ -17,7 +17,8 @@ struct LoginValues
 };
 
 // What a page is, for the login: the site's login page is a top-level document with input
-// elements named userName and Password (compared lower-cased, as the fill finds them).
+// elements named userName and Password (compared lower-cased, as the fill finds them) that are
+// not hidden (type=hidden holds a page's own state, not a box to type into).
 enum class LoginCheck
 {
     LoginPage,
@@ -29,6 +30,9 @@ LoginCheck checkForLoginPage(platform::BrowserControl& browser);
 bool showsLoginPage(platform::BrowserControl& browser);
 // Whether the HTML text `html` is the site's login page, by the same rule.
 bool isLoginPageHtml(const QString& html);
+// The value of `attribute` in the HTML start tag `tag`, quoted either way or not at all (empty
+// when it has none).
+QString attributeValue(const QString& tag, const QString& attribute);
 
 // Fills and submits the login form of the page now shown, whatever page it is: one walk over
 // every element of the top-level document, in document order. The three name tests are

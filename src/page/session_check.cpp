@@ -1,29 +1,34 @@
 #include "page/session_check.h"
 
+#include "page/course_page.h"
 #include "page/login_form.h"
-#include "page/page_access.h"
 #include "platform/logging.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 
 namespace lumora::page {
 
-SessionCheck::SessionCheck(platform::BrowserControl& main, platform::Clock& clock, QUrl loginPage)
-    : m_main(main), m_clock(clock), m_loginPage(std::move(loginPage))
+using Verdict = SessionCheck::Verdict;
+
+SessionCheck::SessionCheck(platform::BrowserControl& main, platform::Clock& clock, QUrl loginPage,
+                           std::function<QUrl()> address)
+    : m_main(main), m_clock(clock), m_loginPage(std::move(loginPage)), m_address(std::move(address))
 {
 }
 
 void SessionCheck::ask()
 {
-    m_asked = true;
-    m_ticket = m_main.fetchAgain(kCourseFrame);
+    m_questioned = true;
+    m_asked = m_address ? m_address() : QUrl();
+    m_ticket = m_asked.isValid() ? m_main.fetch(m_asked) : 0;
     if (m_ticket == 0)
-        qCDebug(lcPage) << "the main view could not ask for its course frame again";
+        qCDebug(lcPage) << "the session could not be asked at" << m_asked.toDisplayString();
 }
 
-SessionCheck::Verdict SessionCheck::take()
+Verdict SessionCheck::take()
 {
-    if (!std::exchange(m_asked, false))
+    if (!std::exchange(m_questioned, false))
         return Verdict::Unknown;
     if (m_ticket == 0)
         return Verdict::NoAnswer;
@@ -35,15 +40,93 @@ SessionCheck::Verdict SessionCheck::take()
             std::min(m_clock.now() + std::chrono::milliseconds(50), deadline));
         answer = m_main.fetchAnswer(ticket);
     }
-    if (answer.status != platform::FetchAnswer::Status::Answered) {
-        qCDebug(lcPage) << "no answer about the session:" << int(answer.status) << answer.error;
+    const Verdict verdict = sessionVerdict(answer, m_asked, m_loginPage);
+    if (verdict == Verdict::NoAnswer)
+        qCDebug(lcPage) << "no verdict on the session:" << int(answer.status) << answer.httpStatus
+                        << answer.url.toDisplayString() << answer.error;
+    return verdict;
+}
+
+namespace {
+
+bool sameHost(const QUrl& a, const QUrl& b)
+{
+    return a.host().compare(b.host(), Qt::CaseInsensitive) == 0;
+}
+
+bool isLoginAddress(const QUrl& url, const QUrl& site, const QUrl& loginPage)
+{
+    return (url.host().isEmpty() || sameHost(url, site)) &&
+           url.path().compare(loginPage.path(), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+Verdict sessionVerdict(const platform::FetchAnswer& answer, const QUrl& asked,
+                       const QUrl& loginPage)
+{
+    if (answer.status != platform::FetchAnswer::Status::Answered)
         return Verdict::NoAnswer;
-    }
-    const bool atLoginPage = answer.url.path() == m_loginPage.path();
-    if ((answer.redirected && atLoginPage) || isLoginPageHtml(answer.body))
+    // A sign-on on another host: the engine shows neither its address nor its text.
+    if (answer.leftOrigin || (answer.redirected && !sameHost(answer.url, asked)))
         return Verdict::Ended;
-    // An error status is the site's, not the session's: no verdict.
-    return answer.httpStatus >= 200 && answer.httpStatus < 400 ? Verdict::Alive : Verdict::NoAnswer;
+    // The site's trouble, not the session's.
+    if (answer.httpStatus >= 500)
+        return Verdict::NoAnswer;
+    if (answer.redirected && isLoginAddress(answer.url, asked, loginPage))
+        return Verdict::Ended;
+    if (answer.httpStatus >= 200 && answer.httpStatus < 300 && holdsCourseFrame(answer.body))
+        return Verdict::Alive;
+    const QUrl base = answer.url.isEmpty() ? asked : answer.url;
+    if (isLoginPageHtml(answer.body) || sendsToLoginPage(answer.body, base, loginPage))
+        return Verdict::Ended;
+    return Verdict::NoAnswer;
+}
+
+bool holdsCourseFrame(const QString& html)
+{
+    // What a browser would not make elements of: comments, scripts, styles.
+    static const QRegularExpression inert(
+        QStringLiteral(R"(<!--.*?-->|<script\b.*?</script\s*>|<style\b.*?</style\s*>)"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    // A link's text runs to its end tag or to the next link.
+    static const QRegularExpression link(QStringLiteral(R"(<a\b[^>]*>(.*?)(?=</a\s*>|<a\b|$))"),
+                                         QRegularExpression::CaseInsensitiveOption |
+                                             QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
+    QString visible = html;
+    visible.remove(inert);
+    QStringList texts;
+    for (QRegularExpressionMatchIterator it = link.globalMatch(visible); it.hasNext();)
+        texts.append(it.next().captured(1).remove(tag));
+    const QList<int> table = categoryLinkTable();
+    return std::all_of(table.begin(), table.end(), [&](int at) {
+        return at < texts.size() && texts.at(at).contains(categoryLinkText());
+    });
+}
+
+bool sendsToLoginPage(const QString& html, const QUrl& base, const QUrl& loginPage)
+{
+    static const QRegularExpression navigates(
+        QStringLiteral(R"(\blocation\b|http-equiv\s*=\s*["']?refresh)"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (!navigates.match(html).hasMatch())
+        return false;
+    // Every quoted address and every refresh target: one of them is the login page's.
+    static const QRegularExpression address(
+        QStringLiteral(R"re((["'])([^"'\s<>]{1,2048})\1|\burl\s*=\s*["']?([^"'\s<>;]+))re"),
+        QRegularExpression::CaseInsensitiveOption);
+    // A refresh's whole content may be quoted: "0;url=/login".
+    static const QRegularExpression refreshDelay(QStringLiteral(R"(^\d*\s*[;,]\s*url\s*=\s*)"),
+                                                 QRegularExpression::CaseInsensitiveOption);
+    for (QRegularExpressionMatchIterator it = address.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        QString written = m.captured(2) + m.captured(3);
+        const QUrl target = base.resolved(QUrl(written.remove(refreshDelay)));
+        if (isLoginAddress(target, base, loginPage))
+            return true;
+    }
+    return false;
 }
 
 const char* verdictName(SessionCheck::Verdict verdict)

@@ -1,15 +1,17 @@
 #pragma once
 
 // Whether the site's session is alive, asked the way the site would see a learner's browser:
-// the main view's page fetches its course frame's address again, with its own cookies. The
-// site would not count that as study or as a lesson opened. The answer is the login page, or a
-// redirect to it, when the session has ended.
+// the main view's page fetches the course frame's address again, with its own cookies. The
+// address is one the program itself loaded with GET (the course frame as it came after the
+// login), never one the frame reached since: a form's answer or a one-time link would repeat
+// an action. The site would not count that fetch as study or as a lesson opened.
 
 #include "platform/browser_control.h"
 #include "platform/clock.h"
 
 #include <QUrl>
 #include <chrono>
+#include <functional>
 
 namespace lumora::page {
 
@@ -18,16 +20,18 @@ class SessionCheck
 public:
     enum class Verdict
     {
-        Unknown,  // nothing asked since the last verdict
-        Alive,    // the course frame came back
-        Ended,    // the login page came back
+        Unknown, // nothing asked since the last verdict
+        Alive,   // the course frame came back, its category links where the catalogue reads them
+        Ended,   // the login page, a redirect to it or to another host, a page sending itself there
         NoAnswer, // no answer in time, or one that says nothing: no verdict on the session
     };
 
     // How long take() waits for an answer still on its way.
     static constexpr std::chrono::milliseconds kPatience{3000};
 
-    SessionCheck(platform::BrowserControl& main, platform::Clock& clock, QUrl loginPage);
+    // `address` gives the address to ask at each question (empty: none known yet, no verdict).
+    SessionCheck(platform::BrowserControl& main, platform::Clock& clock, QUrl loginPage,
+                 std::function<QUrl()> address);
 
     // Asks once; a question still open is dropped (its answer would come too late).
     void ask();
@@ -42,9 +46,21 @@ private:
     platform::BrowserControl& m_main;
     platform::Clock& m_clock;
     QUrl m_loginPage;
+    std::function<QUrl()> m_address;
+    QUrl m_asked;
     int m_ticket = 0;
-    bool m_asked = false;
+    bool m_questioned = false;
 };
+
+// What the site's answer to a fetch of `asked` says of the session.
+SessionCheck::Verdict sessionVerdict(const platform::FetchAnswer& answer, const QUrl& asked,
+                                     const QUrl& loginPage);
+// Whether the HTML text `html` holds the course frame: its category links at the places the
+// catalogue clicks them.
+bool holdsCourseFrame(const QString& html);
+// Whether the HTML text `html` sends the browser to `loginPage` (resolved against `base`) by
+// script or by a refresh.
+bool sendsToLoginPage(const QString& html, const QUrl& base, const QUrl& loginPage);
 
 const char* verdictName(SessionCheck::Verdict verdict);
 

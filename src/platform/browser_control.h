@@ -79,11 +79,14 @@ public:
     // Checks that the document at `frames` can be reached. One round trip, like walk().
     virtual WalkResult resolve(const FramePath& frames) = 0;
 
-    // Asks the page shown to fetch the address of its document at `frames` again, with the
-    // page's own cookies, proxy and certificates, showing nothing, and returns at once: a ticket
-    // (above 0) to read the answer with fetchAnswer(), or 0 when the request could not be made
-    // (no such document, no answer from the page). One round trip, like walk().
-    virtual int fetchAgain(const FramePath& frames) = 0;
+    // The address of the document at `frames` (empty when there is none). One round trip.
+    virtual QUrl documentUrl(const FramePath& frames) = 0;
+    // Asks the page shown to GET `url` with the page's own cookies (credentials included),
+    // proxy and certificates, showing nothing; redirects are followed and reported (the final
+    // address, whether it was redirected, whether it left the page's origin). Returns at once: a
+    // ticket (above 0) to read the answer with fetchAnswer(), or 0 when the request could not
+    // be made (no document, no answer from the page). One round trip, like walk().
+    virtual int fetch(const QUrl& url) = 0;
     // The answer to the request `ticket` so far. One round trip; never throws.
     virtual FetchAnswer fetchAnswer(int ticket) = 0;
     // The media errors of the page shown, every frame of it included, and its lesson's video.

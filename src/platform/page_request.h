@@ -99,7 +99,7 @@ struct WalkResult
     bool ok() const { return status == PageStatus::Ok; }
 };
 
-// What the page got when it fetched one of its documents' addresses again (fetchAgain()).
+// What the page got when it fetched an address (fetch()).
 struct FetchAnswer
 {
     enum class Status
@@ -113,6 +113,8 @@ struct FetchAnswer
     int httpStatus = 0;
     QUrl url;                // the address that answered, after any redirects
     bool redirected = false; // the request was redirected on the way
+    bool leftOrigin = false; // redirected away from the page's origin: the address and text
+                             // of the answer are hidden (empty), its status too (0)
     QString body;            // the answer's text (cut at a size limit)
     QString error;           // why there is no answer, for logs
 };

@@ -73,11 +73,15 @@ void QtSiteProbe::check(const QUrl& url)
     QNetworkReply* reply = m_network.head(request);
     m_reply = reply;
     QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply] {
-        // Any HTTP status, an error status included, means the site is there.
-        const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-        if (!answered && m_last != Answer::Unreachable)
-            qCInfo(lcStudy) << "the site does not answer:" << reply->errorString();
-        m_last = answered ? Answer::Reachable : Answer::Unreachable;
+        // A 4xx is an answer from a site that serves (a HEAD it does not allow, say); a 5xx is
+        // a site that is there but not serving: maintenance, a failed backend.
+        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        const Answer answer = !status.isValid()       ? Answer::Unreachable
+                              : status.toInt() >= 500 ? Answer::Troubled
+                                                      : Answer::Reachable;
+        if (answer != m_last && answer != Answer::Reachable)
+            qCInfo(lcStudy) << "the site does not serve:" << status.toInt() << reply->errorString();
+        m_last = answer;
         reply->deleteLater();
     });
 }

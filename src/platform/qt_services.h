@@ -43,7 +43,7 @@ private:
 };
 
 // Checks the site with a HEAD request through the system's proxy settings, as the engine reaches
-// it.
+// it; a 5xx answer is Troubled.
 class QtSiteProbe final : public SiteProbe
 {
 public:

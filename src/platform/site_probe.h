@@ -12,13 +12,15 @@ public:
     enum class Answer
     {
         Unknown,     // no check has finished yet
-        Reachable,   // the site answered with some HTTP status
+        Reachable,   // the site answered with a status below 500
         Unreachable, // no HTTP answer: refused, timed out, not found ...
+        Troubled,    // answered with a 5xx status: the site is there but not serving
     };
 
     virtual ~SiteProbe() = default;
     // Starts one check of `url` and returns at once; while a check still runs (it gives up
-    // after 15 s), nothing new is started.
+    // after 15 s), nothing new is started. The request runs no action on the site (a HEAD, and
+    // the caller asks an address such as the site's root, never a form's action).
     virtual void check(const QUrl& url) = 0;
     // What the last finished check found.
     virtual Answer lastAnswer() const = 0;

@@ -59,6 +59,7 @@ void SiteSession::onMainPageLoaded()
     if (m_recovery.active())
         emit recoveryPageArrived();
     if (page::showsCoursePage(m_views.main())) {
+        recordCourseFrame();
         emit coursePageRecognised();
         setLoginAvailable(false);
         return;
@@ -67,6 +68,19 @@ void SiteSession::onMainPageLoaded()
     // a cleared profile) makes "登录" usable again; during a run the study tick logs in itself.
     if (!m_loginAvailable && !m_runActive && page::showsLoginPage(m_views.main()))
         setLoginAvailable(true);
+}
+
+void SiteSession::recordCourseFrame()
+{
+    const int load = m_views.main().lastLoad().serial;
+    if (load == m_courseFrameLoad)
+        return; // the frame may have moved on since: its first address stays
+    const QUrl frame = m_views.main().documentUrl(page::kCourseFrame);
+    if (!frame.isValid() || !frame.scheme().startsWith(QLatin1String("http")))
+        return; // not a document the site sent (about:blank, no answer)
+    m_courseFrame = frame.adjusted(QUrl::RemoveFragment);
+    m_courseFrameLoad = load;
+    qCDebug(lcPage) << "the course frame is at" << m_courseFrame.toDisplayString();
 }
 
 void SiteSession::setLoginAvailable(bool available)

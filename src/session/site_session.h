@@ -24,6 +24,12 @@ public:
 
     // The site's login page: where the main view starts, and where logging in again begins.
     const QUrl& loginPage() const { return m_loginPage; }
+    // The site's root: what asking whether the site is there runs no action on.
+    QUrl siteRoot() const { return m_loginPage.resolved(QUrl(QStringLiteral("/"))); }
+    // The course frame's address as the course page brought it (loaded with GET by the page
+    // itself, once per load of the course page, so never a form's answer or a link followed
+    // inside the frame since); empty before the course page showed.
+    const QUrl& courseFrameAddress() const { return m_courseFrame; }
 
     // The credentials as the learner types them; they are saved with the state.
     void setUserName(const QString& userName) { m_state.credentials().userName = userName; }
@@ -65,6 +71,8 @@ private:
     // comes back outside a run or a run pauses for the learner.
     void setLoginAvailable(bool available);
     void fillLoginForm();
+    // Keeps the course frame's address, the first time the course page of a load shows.
+    void recordCourseFrame();
     // Fills and submits the login form with the saved credentials; false when there are none.
     bool submitSavedLogin();
 
@@ -74,6 +82,8 @@ private:
     QUrl m_loginPage;
     bool m_loginAvailable = true;
     bool m_runActive = false;
+    QUrl m_courseFrame;
+    int m_courseFrameLoad = -1; // the main view's load whose course frame m_courseFrame is
     SessionRecovery m_recovery;
 };
 

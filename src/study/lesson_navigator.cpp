@@ -76,6 +76,7 @@ catalogue::LessonOpening LessonNavigator::openLesson(int lesson)
     // Until the link is clicked, no load so far is the lesson's: a click that never happens must
     // not leave the last lesson's player credited to this one.
     m_playerLoadAtClick = m_views.player().lastLoad().serial;
+    m_views.expectPlayerWindow();
     const catalogue::LessonOpening opening = m_catalogue.openLesson(lesson);
     if (opening.clicked)
         m_playerLoadAtClick = opening.playerLoadBefore;

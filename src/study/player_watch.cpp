@@ -42,7 +42,9 @@ TickVerdict PlayerWatch::judge(LessonKey lesson, PlayerState player,
         // The check agrees with the engine again: its word counts again.
         if (site == platform::SiteProbe::Answer::Reachable)
             m_siteCheckDistrusted = false;
-        if (site == platform::SiteProbe::Answer::Unreachable && !m_siteCheckDistrusted) {
+        if ((site == platform::SiteProbe::Answer::Unreachable ||
+             site == platform::SiteProbe::Answer::Troubled) &&
+            !m_siteCheckDistrusted) {
             // The page may have loaded before the site went down: load it again to see. A
             // lesson that keeps loading while the check keeps finding no site means that the
             // engine reaches the site where the check cannot (a proxy of its own, say).

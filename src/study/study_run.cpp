@@ -16,7 +16,8 @@ StudyRun::StudyRun(platform::Platform& platform, platform::EventGate& gate,
                    records::StateKeeper& state)
     : m_platform(platform), m_gate(gate), m_views(views), m_catalogue(catalogue),
       m_session(session), m_records(records), m_state(state), m_timer(platform.createTimer()),
-      m_sessionCheck(views.main(), platform.clock(), session.loginPage()),
+      m_sessionCheck(views.main(), platform.clock(), session.loginPage(),
+                     [&session] { return session.courseFrameAddress(); }),
       m_navigator(catalogue, views,
                   [this](std::chrono::milliseconds limit, const std::function<bool()>& ready) {
                       return waitFor(limit, ready);
@@ -165,8 +166,12 @@ void StudyRun::onStudyTick()
         follow(m_session.continueRecovery());
     } else if (m_pendingOpening) {
         // The run stays where it was until the category opens; its old player earns nothing.
+        const platform::LoadOutcome mainLoad = m_views.main().lastLoad().outcome;
         if (page::showsLoginPage(m_views.main()))
             beginRecovery();
+        else if (mainLoad == platform::LoadOutcome::HttpError ||
+                 mainLoad == platform::LoadOutcome::NetworkError)
+            m_views.main().refresh(); // an error page in place of the course page: ask again
         else
             openCategoryAt(m_pendingOpening->category, m_pendingOpening->lesson);
         if (m_pendingOpening)
@@ -190,7 +195,7 @@ void StudyRun::onStudyTick()
         m_state.save();
     // The answer is read at the next tick.
     if (running() && !m_session.recovering())
-        m_platform.siteProbe().check(m_session.loginPage());
+        m_platform.siteProbe().check(m_session.siteRoot());
     updateStatus();
 }
 
@@ -308,8 +313,15 @@ StallCause StudyRun::stallCause(MinuteTally::Outcome outcome,
     // Trouble the site announces comes first: nothing of the program's would mend it.
     if (m_tickCause == StallCause::SiteDown || m_tickCause == StallCause::SiteTrouble)
         return m_tickCause;
-    if (m_platform.siteProbe().lastAnswer() == platform::SiteProbe::Answer::Unreachable)
+    switch (m_platform.siteProbe().lastAnswer()) {
+    case platform::SiteProbe::Answer::Unreachable:
         return StallCause::SiteDown;
+    case platform::SiteProbe::Answer::Troubled:
+        return StallCause::SiteTrouble;
+    case platform::SiteProbe::Answer::Unknown:
+    case platform::SiteProbe::Answer::Reachable:
+        break;
+    }
     if (session == page::SessionCheck::Verdict::NoAnswer)
         return StallCause::NoSessionAnswer;
     if (m_tickCause != StallCause::None)

@@ -8,6 +8,7 @@
 #include "event_wait.h"
 #include "headless_engine.h"
 #include "page/login_form.h"
+#include "page/session_check.h"
 #include "platform/files.h"
 #include "records/state_file.h"
 #include "window/study_status.h"
@@ -42,6 +43,7 @@ private slots:
     void honest_videoEnded_playedAgain();
     void honest_maintenance_nothingSkippedNothingCredited_shown();
     void recovery_refusedCredentials_pauseTheRun();
+    void sessionCheck_aliveOrEnded_aSiteInTroubleNoVerdict();
 
 private:
     void startWindow();
@@ -72,6 +74,20 @@ private:
     {
         return shows(view, "/permission/loginAction.do");
     }
+    // What the site's answer to a fetch of the course frame's address says of the session.
+    page::SessionCheck::Verdict sessionVerdict()
+    {
+        const QUrl frame = program->session().courseFrameAddress();
+        const int ticket = mainView().fetch(frame);
+        platform::FetchAnswer answer;
+        const auto answered = [&] {
+            answer = mainView().fetchAnswer(ticket);
+            return answer.status != platform::FetchAnswer::Status::Pending;
+        };
+        if (!waitUntil(answered))
+            return page::SessionCheck::Verdict::Unknown;
+        return page::sessionVerdict(answer, frame, program->session().loginPage());
+    }
     QString text(const QString& script)
     {
         return platform::webengine::WebEngineHost::runScriptForText(mainView(), script)
@@ -98,6 +114,7 @@ void FlowTest::init()
     site->server.setPathDelay("/course/lessons", 0);
     site->server.setMaintenance(false);
     site->server.setVideoSeconds(0);
+    site->server.setEndedSessionPage(site::EndedSessionPage::LoginForm);
     dir = std::make_unique<QTemporaryDir>();
     platform = std::make_unique<EnginePlatform>(dir->filePath("browser"));
 }
@@ -166,8 +183,10 @@ void FlowTest::startStudy(int category, const QByteArray& record)
     window().studyButton()->click();
     WAIT_VERIFY(platform->timer->isEnabled());
     WAIT_VERIFY(playerOpened(category, 0) || !site->events("player-failed").isEmpty());
-    // As in the 20 s before the first tick, the player has loaded.
+    // As in the 20 s before the first tick, the player has loaded and its video started.
     WAIT_VERIFY(playerView().lastLoad().outcome != LoadOutcome::Loading);
+    if (playerView().lastLoad().outcome == LoadOutcome::Succeeded)
+        WAIT_VERIFY(playerView().mediaErrors().video.currentTime > 0.2);
 }
 
 void FlowTest::tickAndSettle()
@@ -398,6 +417,28 @@ void FlowTest::recovery_refusedCredentials_pauseTheRun()
     QVERIFY(window().loginButton()->isEnabled());
     QVERIFY(window().statusBar()->currentMessage().contains("拒绝"));
     QCOMPARE(site->events("login").size(), 2); // no retries against a refusing site
+}
+
+void FlowTest::sessionCheck_aliveOrEnded_aSiteInTroubleNoVerdict()
+{
+    using Verdict = page::SessionCheck::Verdict;
+    startWindow();
+    login("demo123");
+    WAIT_VERIFY(window().studyButton()->isEnabled());
+    QCOMPARE(program->session().courseFrameAddress(), site->url("/course/frame/course"));
+    QCOMPARE(sessionVerdict(), Verdict::Alive); // its links read in the page's own charset
+    // Maintenance: no verdict on the session, and the site check finds the site in trouble.
+    site->server.setMaintenance(true);
+    QCOMPARE(sessionVerdict(), Verdict::NoAnswer);
+    platform->probe.check(program->session().siteRoot());
+    WAIT_VERIFY(platform->probe.lastAnswer() == platform::SiteProbe::Answer::Troubled);
+    site->server.setMaintenance(false);
+    // The session ended: answered with "会话已超时" (200) or with the login page.
+    site->server.setEndedSessionPage(site::EndedSessionPage::TimeoutPage);
+    site->server.endAllSessions();
+    QCOMPARE(sessionVerdict(), Verdict::Ended);
+    site->server.setEndedSessionPage(site::EndedSessionPage::LoginForm);
+    QCOMPARE(sessionVerdict(), Verdict::Ended);
 }
 
 int main(int argc, char* argv[])

@@ -85,18 +85,25 @@ WalkResult FakeBrowser::resolve(const platform::FramePath& frames)
     return reach(frames) ? WalkResult() : missing({}, QStringLiteral("no such document"));
 }
 
-int FakeBrowser::fetchAgain(const platform::FramePath& frames)
+QUrl FakeBrowser::documentUrl(const platform::FramePath& frames)
 {
-    if (!resolve(frames).ok())
+    const std::shared_ptr<FakeDocument> doc = hung ? nullptr : reach(frames);
+    return doc ? doc->url : QUrl();
+}
+
+int FakeBrowser::fetch(const QUrl& url)
+{
+    if (!resolve({}).ok())
         return 0;
-    m_fetches[++fetches] = {FetchAnswer::Status::Pending, 0, {}, false, {}, {}};
+    fetchedUrls.append(url);
+    m_fetches[++fetches].status = FetchAnswer::Status::Pending;
     return fetches;
 }
 
 FetchAnswer FakeBrowser::fetchAnswer(int ticket)
 {
     if (hung)
-        return {FetchAnswer::Status::Unknown, 0, {}, false, {}, QStringLiteral("no answer")};
+        return {FetchAnswer::Status::Unknown, 0, {}, false, false, {}, QStringLiteral("no answer")};
     const auto found = m_fetches.find(ticket);
     return found == m_fetches.end() ? FetchAnswer() : found->second;
 }

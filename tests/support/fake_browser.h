@@ -76,6 +76,8 @@ public:
     FakeElements& elements() { return m_elements; }
     // The MediaError codes of the document's video elements that report one.
     QList<int> mediaErrors;
+    // The document's own address (a frame's differs from the page's).
+    QUrl url;
     // The document's lesson video when `present`; a document that sets none while it reports
     // mediaErrors shows a video with the first of them.
     platform::VideoReport video;
@@ -133,10 +135,11 @@ public:
     std::function<void()> duringWalk;
     // A page whose script never answers: every call into it gets no answer.
     bool hung = false;
-    // What the site answers the page's fetch of a document's address, delivered when the event
-    // loop runs after the request (finishLoad()).
+    // What the site answers the page's fetches, delivered when the event loop runs after the
+    // request (finishLoad()).
     std::optional<platform::FetchAnswer> fetchReply;
     int fetches = 0;
+    QList<QUrl> fetchedUrls; // what the fetches asked for, in order
     // replayVideo() calls, answered or not.
     int replays = 0;
 
@@ -166,7 +169,8 @@ public:
     QUrl url() const override { return m_url; }
     WalkResult walk(const platform::WalkRequest& request) override;
     WalkResult resolve(const platform::FramePath& frames) override;
-    int fetchAgain(const platform::FramePath& frames) override;
+    QUrl documentUrl(const platform::FramePath& frames) override;
+    int fetch(const QUrl& url) override;
     platform::FetchAnswer fetchAnswer(int ticket) override;
     platform::MediaReport mediaErrors() override;
     // As the engine's: the lesson's video starts again from its beginning and plays.

@@ -1,5 +1,7 @@
 #include "program_fixture.h"
 
+#include <algorithm>
+
 namespace lumora::testing {
 
 using platform::LoadOutcome;
@@ -24,14 +26,21 @@ void ProgramFixture::showCoursePage(CoursePage& page)
     answerSessionChecks(true);
 }
 
+QString courseFrameHtml()
+{
+    QString frame;
+    for (int at = 0; at <= structure::kCategoryLinks.back(); ++at)
+        frame += std::ranges::count(structure::kCategoryLinks, at) ? "<a>个体辅导学习课程</a>"
+                                                                   : "<a href='#'>首页</a>";
+    return frame;
+}
+
 void ProgramFixture::answerSessionChecks(bool alive)
 {
-    using Status = platform::FetchAnswer::Status;
-    const QString frame = QStringLiteral("<a href='#'>个体辅导学习课程</a>");
     const QString login = QStringLiteral("<input name='userName'><input name=Password>");
     main().fetchReply = {
-        Status::Answered,      200, QUrl(QStringLiteral("http://training.example:8080/c")), false,
-        alive ? frame : login, {}};
+        platform::FetchAnswer::Status::Answered, 200, kCourseFrameUrl, false, false,
+        alive ? courseFrameHtml() : login,       {}};
 }
 
 std::shared_ptr<FakeDocument> framedPage(std::shared_ptr<FakeDocument> inner, int count, int at)
@@ -63,6 +72,7 @@ CoursePage makeCoursePage(QList<int> lessonCounts)
     CoursePage page;
     page.lessons = std::make_shared<FakeDocument>();
     page.course = framedPage(page.lessons, structure::kLessonFrame + 1, structure::kLessonFrame);
+    page.course->url = kCourseFrameUrl;
     page.top = framedPage(page.course);
     page.openPlayer = std::make_shared<std::function<void(int, int)>>();
     page.listLoad = std::make_shared<std::function<void(std::function<void()>)>>();

@@ -16,6 +16,9 @@ namespace lumora::testing {
 
 namespace structure = site::structure;
 
+// Where the site's course frame is, in makeCoursePage()'s pages.
+inline const QUrl kCourseFrameUrl(QStringLiteral("http://training.example:8080/course/frame"));
+
 // A document with `count` frames, frame `at` being `inner`; by default the site's top-level
 // page around its course frame.
 std::shared_ptr<FakeDocument> framedPage(std::shared_ptr<FakeDocument> inner,
@@ -37,6 +40,9 @@ struct CoursePage
     std::shared_ptr<std::function<void(std::function<void()>)>> listLoad;
 };
 CoursePage makeCoursePage(QList<int> lessonCounts = {21, 9, 7, 8});
+
+// The course frame's HTML as the site sends it: its category links where the catalogue reads them.
+QString courseFrameHtml();
 
 // The site's login page: the three inputs and the image button ("login-submit").
 std::shared_ptr<FakeDocument> makeLoginPage();

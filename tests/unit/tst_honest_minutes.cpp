@@ -221,10 +221,7 @@ void HonestMinutesTest::session_confirmedBeforeEveryMinute()
     // No answer by the minute: no verdict on the session, no minute; the next minute asks anew.
     f->main().fetchReply->status = platform::FetchAnswer::Status::Pending;
     QCOMPARE(f->minute(), 0);
-    // Redirected elsewhere than the login page, a password box alone: the session is alive.
     f->answerSessionChecks(true);
-    f->main().fetchReply->redirected = true;
-    f->main().fetchReply->body += "<input type=password name=Password>";
     QCOMPARE(f->minute(), 1);
     QCOMPARE(f->main().fetches, 3); // one question a minute
     QVERIFY(!f->session().recovering());

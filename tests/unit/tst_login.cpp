@@ -1,6 +1,9 @@
-// Site login on the fake engine. Clearing, pop-ups and a page closing its window are tst_flow's,
-// on the real engine.
+// Site login, the session check and where the main view's new windows go, on the fake engine.
+// Clearing and a page closing its window are tst_flow's, on the real engine.
 
+#include "page/login_form.h"
+#include "page/session_check.h"
+#include "page/window_routing.h"
 #include "program_fixture.h"
 
 #include <QLineEdit>
@@ -8,6 +11,10 @@
 
 using namespace lumora;
 using namespace lumora::testing;
+using platform::FetchAnswer;
+using Verdict = page::SessionCheck::Verdict;
+
+static const QUrl kLogin("http://training.example:8080/permission/loginAction.do?method=init");
 
 class LoginTest : public QObject
 {
@@ -15,6 +22,10 @@ class LoginTest : public QObject
 private slots:
     void login_checksFillsClicksAndSaves_data();
     void login_checksFillsClicksAndSaves();
+    void verdict_fromTheAnswer();
+    void loginPage_hiddenInputsAreNoBoxes();
+    void address_theCourseFrameAsTheCoursePageBroughtIt();
+    void newWindows_theLessonsInThePlayer_othersOnTheirOwn();
 };
 
 // Each row: the user name and password boxes, then the verification code the program fills in, the
@@ -85,6 +96,133 @@ void LoginTest::login_checksFillsClicksAndSaves()
         QVERIFY(box.title == f.window().windowTitle() && box.icon == platform::MessageIcon::None);
     const QString saved = message.isEmpty() ? boxes[0] + "\r\n" + boxes[1] : "old\r\nstate";
     QCOMPARE(f.readState(), (saved + "\r\n\r\n\r\n\r\n\r\n").toUtf8());
+}
+
+void LoginTest::verdict_fromTheAnswer()
+{
+    const QString frame = kCourseFrameUrl.toString(), course = courseFrameHtml();
+    const QString hidden = "<input type=hidden name=userName><input TYPE='Hidden' name=Password>";
+    const QString loginForm = "<form><input name=userName><input name=\"Password\"></form>";
+    // What the site answered (status -1: no answer; redirect 1: redirected, 2: out of the
+    // page's origin), and the verdict.
+    const std::tuple<const char*, int, QString, int, QString, Verdict> cases[] = {
+        {"the course frame", 200, frame, 0, course, Verdict::Alive},
+        {"redirected to the course frame", 200, frame + "?x", 1, course, Verdict::Alive},
+        {"the course frame, login inputs hidden", 200, frame, 0, course + hidden, Verdict::Alive},
+        {"links out of place", 200, frame, 0, "<a>一学习课程</a><a>b</a>", Verdict::NoAnswer},
+        {"links in a comment", 200, frame, 0, "<!--" + course + "-->", Verdict::NoAnswer},
+        {"the login page", 200, frame, 0, loginForm, Verdict::Ended},
+        {"login inputs hidden only", 200, frame, 0, hidden, Verdict::NoAnswer},
+        {"redirected to the login page", 200, kLogin.toString(), 1, "<p>登录</p>", Verdict::Ended},
+        {"a page sending itself to the login page", 200, frame, 0,
+         "<p>会话已超时</p><script>alert('会话已超时');"
+         "top.location.href = '/permission/loginAction.do?method=init';</script>",
+         Verdict::Ended},
+        {"a refresh to the login page", 200, frame, 0,
+         "<meta http-equiv=\"Refresh\" content=\"0;url=../permission/loginAction.do\">",
+         Verdict::Ended},
+        {"a page sending itself elsewhere", 200, frame, 0,
+         "<script>location.replace('/course/notice')</script>", Verdict::NoAnswer},
+        {"redirected to another host", 200, "https://sso.example/in", 1, "<p>sso</p>",
+         Verdict::Ended},
+        {"redirected out of the page's origin", 0, "", 2, "", Verdict::Ended},
+        {"maintenance", 503, frame, 0, "<p>系统维护中</p>", Verdict::NoAnswer},
+        {"a login form with a server error", 500, frame, 0, loginForm, Verdict::NoAnswer},
+        {"no answer", -1, "", 0, "", Verdict::NoAnswer},
+    };
+    for (const auto& [name, http, url, redirect, body, verdict] : cases) {
+        FetchAnswer answer;
+        answer.status = http < 0 ? FetchAnswer::Status::NoAnswer : FetchAnswer::Status::Answered;
+        answer.httpStatus = http;
+        answer.url = QUrl(url);
+        answer.redirected = redirect > 0;
+        answer.leftOrigin = redirect > 1;
+        answer.body = body;
+        QVERIFY2(page::sessionVerdict(answer, kCourseFrameUrl, kLogin) == verdict, name);
+    }
+}
+
+void LoginTest::loginPage_hiddenInputsAreNoBoxes()
+{
+    // The course page carrying the login's names as hidden inputs is not the login page, nor
+    // with one of them a box; with both boxes it is.
+    FakeBrowser browser;
+    auto page = makeCoursePage().top;
+    browser.setDocument(page);
+    page->input("userName", "hidden");
+    page->input("Password", "HIDDEN");
+    page->input("userName", "text");
+    QCOMPARE(page::checkForLoginPage(browser), page::LoginCheck::OtherPage);
+    page->input("password");
+    QCOMPARE(page::checkForLoginPage(browser), page::LoginCheck::LoginPage);
+}
+
+void LoginTest::address_theCourseFrameAsTheCoursePageBroughtIt()
+{
+    // Before the course page showed there is nothing to ask, and no verdict.
+    FakeBrowser bare;
+    FakeClock clock;
+    page::SessionCheck check(bare, clock, kLogin, [] { return QUrl(); });
+    check.ask();
+    QVERIFY(check.take() == Verdict::NoAnswer && bare.fetches == 0);
+    RunFixture f;
+    f.pressStudy();
+    QCOMPARE(f.minute(), 1);
+    // The frame then went on to a form's answer: the address asked stays the one it came with.
+    f.site.course->url = QUrl("http://training.example:8080/course/search.do?token=1");
+    f.main().completeDocument();
+    QVERIFY(f.minute() == 1 && f.main().fetchedUrls == QList<QUrl>(2, kCourseFrameUrl));
+    // A new load of the course page (a login again) brings the frame's address anew.
+    f.site.course->url = QUrl("http://training.example:8080/course/frame?session=2");
+    f.showInMain(f.site.top);
+    QVERIFY(f.minute() == 1 && f.main().fetchedUrls.last() == f.site.course->url);
+}
+
+void LoginTest::newWindows_theLessonsInThePlayer_othersOnTheirOwn()
+{
+    using namespace std::chrono_literals;
+    FakeClock clock;
+    FakeBrowser main, player;
+    player.setLastLoad({platform::LoadOutcome::NotLoaded, 0, {}, {}});
+    page::BrowserViews views(main, player);
+    QList<FakeBrowser*> made;
+    QWidget parent;
+    page::WindowRouting routing(views, clock, [&] {
+        auto browser = std::make_unique<FakeBrowser>(&parent);
+        made.append(browser.get());
+        return browser;
+    });
+    // Whether the main view's next new window opens in a window of its own, the n-th made.
+    const auto opensApart = [&](qsizetype n) {
+        platform::BrowserControl* chosen = main.requestNewWindow();
+        return made.size() == n + 1 && chosen == made.last();
+    };
+    const auto ownWindows = [&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return int(routing.ownWindows().size());
+    };
+
+    // The window a notice opens is shown on its own, silent, and leaves the player view alone.
+    QVERIFY(opensApart(0));
+    QVERIFY(made[0]->widget()->isWindow() && made[0]->widget()->isVisible() && *made[0]->silent);
+    // The lesson's click: its window goes into the player view, once.
+    views.expectPlayerWindow();
+    QCOMPARE(main.requestNewWindow(), &player);
+    QVERIFY(opensApart(1));
+    // Not when it comes too late, nor after the player view loaded the lesson by itself.
+    views.expectPlayerWindow();
+    clock.advance(page::WindowRouting::kPlayerWait + 1s);
+    QVERIFY(opensApart(2));
+    views.expectPlayerWindow();
+    player.setLastLoad({platform::LoadOutcome::Succeeded, 200, {}, {}});
+    QVERIFY(main.requestNewWindow() != &player);
+    QCOMPARE(made.size(), 3); // no more than three at once: that one was refused
+    // The learner closes one; a page closes another.
+    made[0]->widget()->close();
+    QCOMPARE(ownWindows(), 2);
+    emit made[1]->windowClosedByPage();
+    QCOMPARE(ownWindows(), 1);
+    QVERIFY(opensApart(3));
 }
 
 QTEST_MAIN(LoginTest)

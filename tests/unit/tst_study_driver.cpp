@@ -116,10 +116,10 @@ void StudyDriverTest::tick_equalMinutesAreCredited_onePastMovesOn()
     QCOMPARE(f->minute(), 1);
     QCOMPARE(f->studied(2, 0), 46);
     QCOMPARE(f->window().studyStatus()->progressValue(), 46); // the study panel follows
-    // Saved at once; the site is asked once a tick whether its login page answers.
+    // Saved at once; the site is asked once a tick whether it answers, at its root (no action).
     QVERIFY(f->readState().contains("\r\n1.46.2.0.3.0."));
     QCOMPARE(f->platform.fakeProbe.checks, 3);
-    QCOMPARE(f->platform.fakeProbe.lastUrl.path(), QString("/permission/loginAction.do"));
+    QCOMPARE(f->platform.fakeProbe.lastUrl, QUrl("http://training.example:8080/"));
     QCOMPARE(f->catalogue().selectedLesson(), 0); // moved only at the next tick
     QCOMPARE(f->run().lessonProgress(), LessonProgress::NextLesson);
     f->tick();

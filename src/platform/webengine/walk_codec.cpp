@@ -149,6 +149,7 @@ FetchAnswer readFetchAnswer(const DecodedEnvelope& envelope)
     answer.httpStatus = o.value(QStringLiteral("httpStatus")).toInt();
     answer.url = QUrl(o.value(QStringLiteral("url")).toString());
     answer.redirected = o.value(QStringLiteral("redirected")).toBool();
+    answer.leftOrigin = o.value(QStringLiteral("leftOrigin")).toBool();
     answer.body = o.value(QStringLiteral("body")).toString();
     return answer;
 }

@@ -148,10 +148,17 @@ WalkResult WebEngineBrowser::resolve(const FramePath& frames)
         call(assembleCall(QStringLiteral("lumora.resolve"), encodeFramePath(frames))));
 }
 
-int WebEngineBrowser::fetchAgain(const FramePath& frames)
+QUrl WebEngineBrowser::documentUrl(const FramePath& frames)
 {
     const DecodedEnvelope answer =
-        call(assembleCall(QStringLiteral("lumora.fetchAgain"), encodeFramePath(frames)));
+        call(assembleCall(QStringLiteral("lumora.documentUrl"), encodeFramePath(frames)));
+    return answer.ok() ? QUrl(answer.object.value(QStringLiteral("url")).toString()) : QUrl();
+}
+
+int WebEngineBrowser::fetch(const QUrl& url)
+{
+    const DecodedEnvelope answer =
+        call(assembleCall(QStringLiteral("lumora.fetchUrl"), url.toString(QUrl::FullyEncoded)));
     return answer.ok() ? answer.object.value(QStringLiteral("ticket")).toInt() : 0;
 }
 

@@ -1,7 +1,8 @@
-// Page-side half of walk(), resolve(), fetchAgain(), fetchAnswer(), mediaErrors() and
+// Page-side half of walk(), resolve(), documentUrl(), fetch(), fetchAnswer(), mediaErrors() and
 // replayVideo(). Installed once per document in the application's isolated world: the page's own
-// scripts can neither see these functions nor replace the DOM methods they call. Every call answers with one plain-data
-// envelope: {ok, error, ...}; a walk's holds {length, positions, clicks}.
+// scripts can neither see these functions nor replace the DOM methods they call. Every call
+// answers with one plain-data envelope: {ok, error, ...}; a walk's holds {length, positions,
+// clicks}.
 (function () {
     'use strict';
 
@@ -161,18 +162,46 @@
         return { ok: true, error: '', length: 0, positions: [], clicks: 0 };
     }
 
-    // Fetches of a document's address made again, by ticket. Kept until their answer is read,
-    // and never more than a few: a reader that stopped asking leaves nothing to grow.
+    function documentUrl(path) {
+        const found = reach(path);
+        if (!found.doc)
+            return { ok: false, error: found.error };
+        return { ok: true, error: '', url: found.doc.URL };
+    }
+
+    // Fetches by ticket. Kept until their answer is read, and never more than a few: a reader
+    // that stopped asking leaves nothing to grow.
     const fetches = new Map();
     let nextTicket = 1;
     const kMaxFetches = 8;
     const kFetchTimeoutMs = 15000;
     const kMaxBody = 256 * 1024;
 
-    function fetchAgain(path) {
-        const found = reach(path);
-        if (!found.doc)
-            return { ok: false, error: found.error };
+    // The answer's text in the charset it declares (the header, else a meta tag near the top):
+    // text() would read a GBK page as UTF-8.
+    function bodyText(response) {
+        return response.arrayBuffer().then((buffer) => {
+            const bytes = new Uint8Array(buffer, 0, Math.min(buffer.byteLength, kMaxBody));
+            const declared = /charset\s*=\s*["']?([\w.:-]+)/i;
+            let found = declared.exec(response.headers.get('content-type') || '');
+            if (!found) {
+                const head = new TextDecoder('windows-1252').decode(bytes.subarray(0, 2048));
+                found = /<meta[^>]*charset\s*=\s*["']?([\w.:-]+)/i.exec(head);
+            }
+            let decoder = null;
+            try {
+                decoder = new TextDecoder(found ? found[1] : 'utf-8');
+            } catch (e) {
+                decoder = new TextDecoder('utf-8'); // a label the engine does not know
+            }
+            return decoder.decode(bytes);
+        });
+    }
+
+    // GET of `address` with the page's own cookies and connection; nothing is shown or stored.
+    // Redirects are followed: one that leaves the page's origin gives an opaque answer, whose
+    // address and text stay hidden, which is said as such.
+    function fetchUrl(address) {
         const ticket = nextTicket++;
         const entry = { status: 'pending' };
         fetches.set(ticket, entry);
@@ -183,15 +212,15 @@
         }
         const controller = new AbortController();
         const timer = setTimeout(() => controller.abort(), kFetchTimeoutMs);
-        // The page's own cookies and connection; nothing is shown or stored.
-        fetch(found.doc.URL, { credentials: 'include', cache: 'no-store', redirect: 'follow',
-                               signal: controller.signal })
-            .then((response) => response.text().then((body) => {
+        fetch(address, { method: 'GET', mode: 'no-cors', credentials: 'include', cache: 'no-store',
+                         redirect: 'follow', signal: controller.signal })
+            .then((response) => bodyText(response).then((body) => {
                 entry.status = 'answered';
                 entry.httpStatus = response.status;
+                entry.leftOrigin = response.type === 'opaque';
                 entry.url = response.url;
-                entry.redirected = response.redirected;
-                entry.body = body.length > kMaxBody ? body.slice(0, kMaxBody) : body;
+                entry.redirected = response.redirected || entry.leftOrigin;
+                entry.body = body;
             }))
             .catch((e) => {
                 entry.status = 'noanswer';
@@ -403,7 +432,7 @@
         return { ok: true, error: '' };
     }
 
-    globalThis.lumora = Object.freeze({ walk: walk, resolve: resolve, fetchAgain: fetchAgain,
-                                        fetchAnswer: fetchAnswer, mediaErrors: mediaErrors,
-                                        replayVideo: replayVideo });
+    globalThis.lumora = Object.freeze({ walk: walk, resolve: resolve, documentUrl: documentUrl,
+                                        fetchUrl: fetchUrl, fetchAnswer: fetchAnswer,
+                                        mediaErrors: mediaErrors, replayVideo: replayVideo });
 })();
