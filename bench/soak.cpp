@@ -194,6 +194,9 @@ public:
     inline static const platform::EventGate* gate = nullptr;
     inline static std::function<bool()> pageLoading;
     inline static int heldTicks = 0;
+    inline static int holding = 0;    // timers holding the clock for a page
+    inline static bool measuring = false; // a measurement holds the clock
+    static bool clockTaken() { return holding > 0 || measuring; }
     inline static std::int64_t heldRealMs = 0;
 
     explicit SimulatedTimer(const SimulatedClock& clock) : m_clock(clock)
@@ -227,9 +230,12 @@ private:
         // A tick that comes while another handler runs waits for it here rather than at the
         // gate, so that it runs in the real-speed bracket below.
         if (now >= m_dueMs && !(gate && gate->handlerRunning())) {
-            if (!m_clock.asleep && pageLoading && pageLoading()) {
+            // Holds and measurements each save the clock's pace and put it back: one at a time,
+            // or the last to let go would put back a stopped clock for good.
+            if (!m_clock.asleep && pageLoading && pageLoading() && (m_hold || !clockTaken())) {
                 if (!m_hold) {
                     m_hold = world().setRate(0);
+                    ++holding;
                     m_held.start();
                 }
                 if (m_held.elapsed() < kMaxLoadHoldRealMs) {
@@ -260,6 +266,7 @@ private:
         if (!m_hold)
             return;
         ++heldTicks;
+        --holding;
         heldRealMs += m_held.elapsed();
         world().restore(*std::exchange(m_hold, std::nullopt));
     }
@@ -691,11 +698,14 @@ int main(int argc, char* argv[])
         }
         // Between handlers only: the measurement asks the pages. The world's clock stands still
         // meanwhile, so the run does not notice.
-        if (sim >= nextSampleMs && !program.gate().handlerRunning()) {
+        if (sim >= nextSampleMs && !program.gate().handlerRunning() &&
+            !SimulatedTimer::clockTaken()) {
             nextSampleMs += kSampleEvery;
+            SimulatedTimer::measuring = true;
             const WorldClock::Pace before = world().setRate(0);
             const auto roles = pssByRole(settledPss(mainWindow));
             world().restore(before);
+            SimulatedTimer::measuring = false;
             pssSeries << QStringLiteral("  %1 h, %2 links clicked: %3; this process's heap in use "
                                         "%4 MB")
                              .arg(sim / kHour, 2)

@@ -40,7 +40,7 @@ private slots:
     void honest_sessionEndedUnderOpenPlayer_loggedInAgain_siteCountCoversCredit();
     void honest_hungPlayer_noMinuteAndOpenedAgain();
     void honest_videoFormatNotPlayable_pausesTheRun();
-    void honest_videoEnded_playedAgain();
+    void honest_videoEnded_playedAgain_pausedEarnsNothing();
     void honest_maintenance_nothingSkippedNothingCredited_shown();
     void recovery_refusedCredentials_pauseTheRun();
     void sessionCheck_aliveOrEnded_aSiteInTroubleNoVerdict();
@@ -114,6 +114,7 @@ void FlowTest::init()
     site->server.setPathDelay("/course/lessons", 0);
     site->server.setMaintenance(false);
     site->server.setVideoSeconds(0);
+    site->server.setOverlayAfter(0);
     site->server.setEndedSessionPage(site::EndedSessionPage::LoginForm);
     dir = std::make_unique<QTemporaryDir>();
     platform = std::make_unique<EnginePlatform>(dir->filePath("browser"));
@@ -368,7 +369,7 @@ void FlowTest::honest_videoFormatNotPlayable_pausesTheRun()
     QCOMPARE(studiedFirst(), 0);
 }
 
-void FlowTest::honest_videoEnded_playedAgain()
+void FlowTest::honest_videoEnded_playedAgain_pausedEarnsNothing()
 {
     site->server.setVideoSeconds(2);
     startStudy(1, {});
@@ -376,6 +377,16 @@ void FlowTest::honest_videoEnded_playedAgain()
     WAIT_VERIFY(video().ended);
     tickAndSettle(); // the tick finds it ended and presses replay
     WAIT_VERIFY(!video().ended && video().currentTime > 0.5);
+    // Paused behind the site's question: it waits for the learner, and earns nothing meanwhile.
+    site->server.setVideoSeconds(0);
+    site->server.setOverlayAfter(1);
+    playerView().refresh();
+    WAIT_VERIFY(video().paused && !video().ended);
+    const int before = studiedFirst();
+    for (int i = 0; i < 3; ++i)
+        tickAndSettle();
+    QCOMPARE(studiedFirst(), before);
+    QVERIFY(window().studyStatus()->notice().contains("等待学员操作"));
 }
 
 void FlowTest::honest_maintenance_nothingSkippedNothingCredited_shown()
