@@ -101,6 +101,21 @@ public:
         m_pace = {kSpeedup, std::max(deadlineMs * 1000, m_baseUs)};
         return before;
     }
+    // Stops the clock until as many go() calls. Stops are counted apart from the pace, because
+    // they overlap the paces that waits and ticks save and put back in any order (a page's load
+    // held across a wait or a measurement): a saved pace put back would stop the clock for good.
+    void stop()
+    {
+        const std::lock_guard lock(m_mutex);
+        rebaseLocked();
+        ++m_stops;
+    }
+    void go()
+    {
+        const std::lock_guard lock(m_mutex);
+        rebaseLocked();
+        --m_stops;
+    }
     void restore(Pace pace)
     {
         const std::lock_guard lock(m_mutex);
@@ -117,14 +132,15 @@ private:
                    std::chrono::steady_clock::now().time_since_epoch())
             .count();
     }
+    std::int64_t rateLocked() const { return m_stops > 0 ? 0 : m_pace.rate; }
     std::int64_t nowUsLocked() const
     {
-        return std::min(m_baseUs + (realUs() - m_baseRealUs) * m_pace.rate, m_pace.holdAtUs);
+        return std::min(m_baseUs + (realUs() - m_baseRealUs) * rateLocked(), m_pace.holdAtUs);
     }
     void rebaseLocked()
     {
         const std::int64_t real = realUs();
-        m_baseUs = std::min(m_baseUs + (real - m_baseRealUs) * m_pace.rate, m_pace.holdAtUs);
+        m_baseUs = std::min(m_baseUs + (real - m_baseRealUs) * rateLocked(), m_pace.holdAtUs);
         m_baseRealUs = real;
     }
 
@@ -132,6 +148,7 @@ private:
     std::int64_t m_baseUs = 0;
     std::int64_t m_baseRealUs = realUs();
     Pace m_pace{kSpeedup, INT64_MAX};
+    int m_stops = 0;
 };
 
 WorldClock& world()
@@ -194,9 +211,6 @@ public:
     inline static const platform::EventGate* gate = nullptr;
     inline static std::function<bool()> pageLoading;
     inline static int heldTicks = 0;
-    inline static int holding = 0;    // timers holding the clock for a page
-    inline static bool measuring = false; // a measurement holds the clock
-    static bool clockTaken() { return holding > 0 || measuring; }
     inline static std::int64_t heldRealMs = 0;
 
     explicit SimulatedTimer(const SimulatedClock& clock) : m_clock(clock)
@@ -230,12 +244,10 @@ private:
         // A tick that comes while another handler runs waits for it here rather than at the
         // gate, so that it runs in the real-speed bracket below.
         if (now >= m_dueMs && !(gate && gate->handlerRunning())) {
-            // Holds and measurements each save the clock's pace and put it back: one at a time,
-            // or the last to let go would put back a stopped clock for good.
-            if (!m_clock.asleep && pageLoading && pageLoading() && (m_hold || !clockTaken())) {
+            if (!m_clock.asleep && pageLoading && pageLoading()) {
                 if (!m_hold) {
-                    m_hold = world().setRate(0);
-                    ++holding;
+                    m_hold = true;
+                    world().stop();
                     m_held.start();
                 }
                 if (m_held.elapsed() < kMaxLoadHoldRealMs) {
@@ -266,9 +278,9 @@ private:
         if (!m_hold)
             return;
         ++heldTicks;
-        --holding;
         heldRealMs += m_held.elapsed();
-        world().restore(*std::exchange(m_hold, std::nullopt));
+        m_hold = false;
+        world().go();
     }
 
     const SimulatedClock& m_clock;
@@ -276,7 +288,7 @@ private:
     int m_interval = 0;
     bool m_enabled = false;
     std::int64_t m_dueMs = 0;
-    std::optional<WorldClock::Pace> m_hold; // the pace before the hold
+    bool m_hold = false; // the clock is stopped for a page loading
     QElapsedTimer m_held;
 };
 
@@ -698,14 +710,11 @@ int main(int argc, char* argv[])
         }
         // Between handlers only: the measurement asks the pages. The world's clock stands still
         // meanwhile, so the run does not notice.
-        if (sim >= nextSampleMs && !program.gate().handlerRunning() &&
-            !SimulatedTimer::clockTaken()) {
+        if (sim >= nextSampleMs && !program.gate().handlerRunning()) {
             nextSampleMs += kSampleEvery;
-            SimulatedTimer::measuring = true;
-            const WorldClock::Pace before = world().setRate(0);
+            world().stop();
             const auto roles = pssByRole(settledPss(mainWindow));
-            world().restore(before);
-            SimulatedTimer::measuring = false;
+            world().go();
             pssSeries << QStringLiteral("  %1 h, %2 links clicked: %3; this process's heap in use "
                                         "%4 MB")
                              .arg(sim / kHour, 2)
