@@ -56,13 +56,14 @@ bool isLoginPageHtml(const QString& html)
 
 QString attributeValue(const QString& tag, const QString& attribute)
 {
-    // The attribute's value quoted either way or not at all.
-    const QRegularExpression value(
-        QStringLiteral(R"re(\s%1\s*=\s*(?:"([^"]*)"|'([^']*)'|([^\s>]+)))re")
-            .arg(QRegularExpression::escape(attribute)),
-        QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch m = value.match(tag);
-    return m.captured(1) + m.captured(2) + m.captured(3);
+    // Each attribute with its value quoted either way or not at all.
+    static const QRegularExpression attributes(
+        QStringLiteral(R"re(\s([^\s=>/]+)\s*=\s*(?:"([^"]*)"|'([^']*)'|([^\s>]+)))re"));
+    for (const QRegularExpressionMatch& m : attributes.globalMatch(tag)) {
+        if (m.captured(1).compare(attribute, Qt::CaseInsensitive) == 0)
+            return m.captured(2) + m.captured(3) + m.captured(4);
+    }
+    return {};
 }
 
 void fillLoginForm(PageAccess& page, const LoginValues& values)

@@ -13,7 +13,7 @@ namespace {
 
 constexpr QLatin1Char kQuote('"');
 // Marks a file written in UTF-8 because the system's code page could not hold all of it.
-const QByteArray kUtf8Mark = QByteArrayLiteral("\xEF\xBB\xBF");
+constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
 
 // Files written by earlier versions may hold a value wrapped in quotes: the text up to the
 // closing quote is the value, anything after it is dropped.
@@ -48,7 +48,7 @@ QString lineFor(const QString& value)
 LoadedState parseStateFile(const QByteArray& bytes)
 {
     const bool utf8 = bytes.startsWith(kUtf8Mark);
-    QList<QByteArray> lines = bytes.mid(utf8 ? kUtf8Mark.size() : 0).split('\n');
+    QList<QByteArray> lines = bytes.mid(utf8 ? qsizetype(sizeof kUtf8Mark) - 1 : 0).split('\n');
     // A final line break ends the last line; it does not start another one.
     if (!lines.isEmpty() && lines.constLast().isEmpty())
         lines.removeLast();
@@ -90,7 +90,7 @@ QByteArray formatStateFile(const SavedState& state)
     const bool utf8 =
         !std::all_of(std::begin(lines), std::end(lines), platform::systemCodePageHolds) ||
         lines[0].startsWith(QChar(0xFEFF));
-    QByteArray bytes = utf8 ? kUtf8Mark : QByteArray();
+    QByteArray bytes = utf8 ? QByteArray(kUtf8Mark) : QByteArray();
     for (const QString& line : lines) {
         bytes += utf8 ? line.toUtf8() : platform::toSystemCodePage(line);
         bytes += "\r\n";
