@@ -25,15 +25,11 @@ private slots:
     void player_notOpen_noMinute_reopenedThenSkipped_data();
     void player_notOpen_noMinute_reopenedThenSkipped();
     void player_siteDown_reopenedEveryTick_neverSkipped();
-    void video_unsupported_pausesTheRun();
-    void video_countsWhilePlaying_replayedWhenEnded_reopenedWhenStill();
-    void noAnswer_escalates_shownInThePanelAndTheTray();
+    void video_countsWhilePlaying_replayedWhenEnded_reopenedWhenStill_pausesWhenUnplayable();
     void minute_onlyForTheLessonsOwnPlayer_openAllMinute();
-    void session_confirmedBeforeEveryMinute();
-    void session_siteUnreachable_retriesBackOff();
-    void session_loggingInFollowsThePages_cappedWithinALesson();
-    void sleep_heldWhileRunning_releasedOnEveryWayOut();
-    void sleep_wakingUp_recorded_sessionAskedAgain();
+    void session_confirmedBeforeEveryMinute_noAnswerEscalates();
+    void session_retriesBackOff_loggingInFollowsThePages_capped();
+    void sleep_heldWhileRunning_releasedOnEveryWayOut_wakingUpRecorded();
 
 private:
     std::unique_ptr<RunFixture> f;
@@ -121,25 +117,8 @@ void HonestMinutesTest::player_siteDown_reopenedEveryTick_neverSkipped()
     QCOMPARE(f->run().lessonIndex(), 0);
 }
 
-void HonestMinutesTest::video_unsupported_pausesTheRun()
-{
-    // A media error of another element than the lesson's video stops nothing.
-    f->playerDocument->mediaErrors = {4};
-    f->playerDocument->video.present = true;
-    f->pressStudy();
-    QCOMPARE(f->minute(), 1);
-    f->playerDocument->video.errorCode = 4;
-    f->playerDocument->video.typeUnplayable = true;
-    QCOMPARE(f->minute(), 0);
-    QVERIFY(!f->timer().isEnabled());
-    QVERIFY(f->window().statusBar()->currentMessage().contains("无法播放"));
-    QCOMPARE(f->kinds().count(RunEventKind::RunPaused), 1);
-    QCOMPARE(f->kinds().count(RunEventKind::VideoFailed), 1);
-    // Nothing for the learner to log in to.
-    QVERIFY(!f->window().loginButton()->isEnabled());
-}
-
-void HonestMinutesTest::video_countsWhilePlaying_replayedWhenEnded_reopenedWhenStill()
+void HonestMinutesTest::
+    video_countsWhilePlaying_replayedWhenEnded_reopenedWhenStill_pausesWhenUnplayable()
 {
     platform::VideoReport& video = f->playerDocument->video;
     video = {.present = true, .duration = 50};
@@ -162,30 +141,21 @@ void HonestMinutesTest::video_countsWhilePlaying_replayedWhenEnded_reopenedWhenS
         return e.kind == RunEventKind::PageFailed;
     });
     QCOMPARE(failed->detail, QString("the player's video has not moved for two minutes"));
-}
-
-void HonestMinutesTest::noAnswer_escalates_shownInThePanelAndTheTray()
-{
+    f = std::make_unique<RunFixture>();
+    // A media error of another element than the lesson's video stops nothing.
+    f->playerDocument->mediaErrors = {4};
+    f->playerDocument->video.present = true;
     f->pressStudy();
     QCOMPARE(f->minute(), 1);
-    // The site stops answering the session check: no verdict, no minute.
-    f->main().fetchReply->status = platform::FetchAnswer::Status::Pending;
-    f->minute();
-    f->minute();
-    QVERIFY(f->window().studyStatus()->stallText().isEmpty());
-    QCOMPARE(f->main().refreshCount, 0);
-    f->minute(); // the third: the main page is loaded again, and the learner is told
-    QCOMPARE(f->main().refreshCount, 1);
-    QCOMPARE(f->window().studyStatus()->stallText(),
-             "3 分钟未能计时：培训网站没有回答登录状态的查询");
-    QCOMPARE(f->events.last().kind, RunEventKind::Stalled);
-    QVERIFY(window::trayNotificationFor(f->events.last())->warning);
-    f->minute();
-    QVERIFY(!f->session().recovering());
-    f->minute(); // the fifth: logging in again
-    QVERIFY(f->session().recovering());
-    QVERIFY(f->platform.fakeSleep.held()); // still trying
-    QCOMPARE(f->kinds().count(RunEventKind::MinuteCredited), 1);
+    f->playerDocument->video.errorCode = 4;
+    f->playerDocument->video.typeUnplayable = true;
+    QCOMPARE(f->minute(), 0);
+    QVERIFY(!f->timer().isEnabled());
+    QVERIFY(f->window().statusBar()->currentMessage().contains("无法播放"));
+    QCOMPARE(f->kinds().count(RunEventKind::RunPaused), 1);
+    QCOMPARE(f->kinds().count(RunEventKind::VideoFailed), 1);
+    // Nothing for the learner to log in to.
+    QVERIFY(!f->window().loginButton()->isEnabled());
 }
 
 void HonestMinutesTest::minute_onlyForTheLessonsOwnPlayer_openAllMinute()
@@ -213,7 +183,7 @@ void HonestMinutesTest::minute_onlyForTheLessonsOwnPlayer_openAllMinute()
     QCOMPARE(f->main().clickLog.last(), QString("lesson-0-2"));
 }
 
-void HonestMinutesTest::session_confirmedBeforeEveryMinute()
+void HonestMinutesTest::session_confirmedBeforeEveryMinute_noAnswerEscalates()
 {
     f->pressStudy();
     QCOMPARE(f->minute(), 1); // asked at the tick before, confirmed alive
@@ -230,9 +200,30 @@ void HonestMinutesTest::session_confirmedBeforeEveryMinute()
     QCOMPARE(f->minute(), 0);
     QVERIFY(f->session().recovering());
     QCOMPARE(f->studied(0, 0), 2);
+    f = std::make_unique<RunFixture>();
+    f->pressStudy();
+    QCOMPARE(f->minute(), 1);
+    // The site stops answering the session check: no verdict, no minute.
+    f->main().fetchReply->status = platform::FetchAnswer::Status::Pending;
+    f->minute();
+    f->minute();
+    QVERIFY(f->window().studyStatus()->stallText().isEmpty());
+    QCOMPARE(f->main().refreshCount, 0);
+    f->minute(); // the third: the main page is loaded again, and the learner is told
+    QCOMPARE(f->main().refreshCount, 1);
+    QCOMPARE(f->window().studyStatus()->stallText(),
+             "3 分钟未能计时：培训网站没有回答登录状态的查询");
+    QCOMPARE(f->events.last().kind, RunEventKind::Stalled);
+    QVERIFY(window::trayNotificationFor(f->events.last())->warning);
+    f->minute();
+    QVERIFY(!f->session().recovering());
+    f->minute(); // the fifth: logging in again
+    QVERIFY(f->session().recovering());
+    QVERIFY(f->platform.fakeSleep.held()); // still trying
+    QCOMPARE(f->kinds().count(RunEventKind::MinuteCredited), 1);
 }
 
-void HonestMinutesTest::session_siteUnreachable_retriesBackOff()
+void HonestMinutesTest::session_retriesBackOff_loggingInFollowsThePages_capped()
 {
     f->playerDocument = makeLoginPage();
     f->pressStudy();
@@ -255,10 +246,7 @@ void HonestMinutesTest::session_siteUnreachable_retriesBackOff()
     QCOMPARE(attempts[3] - attempts[2], 140s);
     QVERIFY(f->timer().isEnabled());
     QCOMPARE(f->kinds().count(RunEventKind::MinuteCredited), 0);
-}
-
-void HonestMinutesTest::session_loggingInFollowsThePages_cappedWithinALesson()
-{
+    f = std::make_unique<RunFixture>();
     // The site takes the saved login at once and shows the course page again.
     f->main().pages[f->session().loginPage()].document->elements()[3].onClick = [this](auto&) {
         f->main().startLoad({f->site.top});
@@ -282,7 +270,7 @@ void HonestMinutesTest::session_loggingInFollowsThePages_cappedWithinALesson()
     QVERIFY(f->window().loginButton()->isEnabled());
 }
 
-void HonestMinutesTest::sleep_heldWhileRunning_releasedOnEveryWayOut()
+void HonestMinutesTest::sleep_heldWhileRunning_releasedOnEveryWayOut_wakingUpRecorded()
 {
     // Each way out of a run, and what it records.
     const std::vector<std::tuple<const char*, std::function<void(RunFixture&)>, RunEventKind>>
@@ -329,10 +317,6 @@ void HonestMinutesTest::sleep_heldWhileRunning_releasedOnEveryWayOut()
         r.pressStudy();
         QVERIFY2(r.platform.fakeSleep.held() == canStudy, name);
     }
-}
-
-void HonestMinutesTest::sleep_wakingUp_recorded_sessionAskedAgain()
-{
     f->pressStudy();
     QCOMPARE(f->minute(), 1);
     f->tick();

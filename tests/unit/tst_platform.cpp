@@ -75,12 +75,10 @@ class PlatformTest : public QObject
     Q_OBJECT
 private slots:
     void logFile_lumoraCategoriesOnly_allPassedOn_failureTold();
-    void rotatingFile_wholeLinesOneOlderFile();
-    void rotatingFile_failuresToldOnceUntilItWorks();
-    void systemCodePage_gbkReadWhereNotUtf8();
+    void rotatingFile_wholeLinesOneOlderFile_failuresToldOnceUntilItWorks();
+    void systemCodePage_gbkRead_restartCommandLineAsGiven();
     void sleepInhibitor_firstWayThatWorks_heldUntilReleased();
     void singleCopy_secondToldAndFirstShown_lockFreedWithTheFirst();
-    void restartCommandLine_readBackAsGiven();
 };
 
 void PlatformTest::logFile_lumoraCategoriesOnly_allPassedOn_failureTold()
@@ -118,7 +116,7 @@ void PlatformTest::logFile_lumoraCategoriesOnly_allPassedOn_failureTold()
                                                        LogFile::pathIn(dir.path())))}));
 }
 
-void PlatformTest::rotatingFile_wholeLinesOneOlderFile()
+void PlatformTest::rotatingFile_wholeLinesOneOlderFile_failuresToldOnceUntilItWorks()
 {
     // Against a limit of 20 bytes, from one start to the next: bytes left at the file's end by
     // another hand (a line cut short), the line appended, then the file and the previous file.
@@ -139,15 +137,10 @@ void PlatformTest::rotatingFile_wholeLinesOneOlderFile()
         QCOMPARE(platform::readWholeFile(path), now);
         QCOMPARE(platform::readWholeFile(previous), older);
     }
-}
-
-void PlatformTest::rotatingFile_failuresToldOnceUntilItWorks()
-{
     // Every line but a new file's first rotates (a limit of 1 byte). Per line, what is in the
     // way: R a folder where the previous file goes (the file grows on), W a file where the
     // file's folder goes (no line), - nothing. Then what the lines tell: r that the rotation
     // failed, w that the line was not written, - nothing new.
-    QTemporaryDir dir;
     const QString folder = dir.filePath("logs");
     RotatingFile file(folder + "/x.txt", 1);
     QString told;
@@ -166,7 +159,7 @@ void PlatformTest::rotatingFile_failuresToldOnceUntilItWorks()
     QCOMPARE(told, "-r--rw--w-");
 }
 
-void PlatformTest::systemCodePage_gbkReadWhereNotUtf8()
+void PlatformTest::systemCodePage_gbkRead_restartCommandLineAsGiven()
 {
     // Linux reads the system code page as UTF-8; state files written by earlier versions on a
     // Chinese Windows are in GBK.
@@ -178,6 +171,11 @@ void PlatformTest::systemCodePage_gbkReadWhereNotUtf8()
     };
     for (const auto& [bytes, text] : cases)
         QCOMPARE(platform::fromSystemCodePage(bytes), text);
+    // As Windows splits it again: blanks and quotes quoted, backslashes doubled before a quote.
+    QCOMPARE(
+        platform::windowsCommandLine(
+            {"--site", "https://s.example/a b", "C:\\My Files\\", "say \"hi\"", "", "--resume"}),
+        "--site \"https://s.example/a b\" \"C:\\My Files\\\\\" \"say \\\"hi\\\"\" \"\" --resume");
 }
 
 void PlatformTest::sleepInhibitor_firstWayThatWorks_heldUntilReleased()
@@ -244,15 +242,6 @@ void PlatformTest::singleCopy_secondToldAndFirstShown_lockFreedWithTheFirst()
     // With the first copy gone, the next one is the only one.
     first.reset();
     QVERIFY(!platform::SingleInstance(lock).anotherCopyRunning());
-}
-
-void PlatformTest::restartCommandLine_readBackAsGiven()
-{
-    // As Windows splits it again: blanks and quotes quoted, backslashes doubled before a quote.
-    QCOMPARE(
-        platform::windowsCommandLine(
-            {"--site", "https://s.example/a b", "C:\\My Files\\", "say \"hi\"", "", "--resume"}),
-        "--site \"https://s.example/a b\" \"C:\\My Files\\\\\" \"say \\\"hi\\\"\" \"\" --resume");
 }
 
 QTEST_GUILESS_MAIN(PlatformTest)

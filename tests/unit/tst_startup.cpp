@@ -36,6 +36,8 @@ void StartupTest::start_restoresTheStateFile_studyLocked_data()
     const QByteArray head = "demo\r\nde,mo123\r\n1.5.2.0.\r\n1.4.";
     const QStringList restored = {"demo", "de,mo123", "1.4."};
     QTest::newRow("no file") << QByteArray() << QStringList{"", "", ""} << QList<int>{0, 0, 0};
+    QTest::newRow("two lines") << QByteArray("demo\r\nde,mo123")
+                               << restored.mid(0, 2) + QStringList{""} << QList<int>{0, 0, 0};
     QTest::newRow("short file") << head + "\r\n" << restored << QList<int>{5, 0, 0};
     QTest::newRow("whole file") << head + "\r\n\r\n\r\n" << restored << QList<int>{5, 0, 0};
     QTest::newRow("damaged record") << QByteArray("demo\r\n\r\n1.x.2.7\r\n\r\n\r\n\r\n")

@@ -24,15 +24,11 @@ private slots:
     void init() { f = std::make_unique<RunFixture>(); }
     void start_runsItsStepsInOrder();
     void nextCategory_allOrNothing_triedAgainAtTheNextTick();
-    void exitDuringTheWaits_staysAnExit();
-    void tick_equalMinutesAreCredited_onePastMovesOn();
-    void tick_lastLessonDone_nextCategoryInTheSameTick();
-    void tick_doneLessonChosenByHandAtTheLast_nextCategory();
-    void tick_lessonBeyondTheTimetable_studiedForTheLongestRequirement();
+    void tick_equalMinutesCredited_onePastMovesOn_beyondTheTimetableTheLongest();
+    void tick_lastLessonDoneOrChosenByHand_nextCategory();
     void tick_heldWhileAWalkWaits_runsAfterIt_droppedAfterExit();
-    void pastLastCategory_endsTheRunOnceAsExitDoes();
-    void pastLastCategory_withSkippedLessons_saysWhich();
-    void exit_clicksEveryExitInput_loadingPageStillStops();
+    void pastLastCategory_endsTheRunOnce_saysWhichLessonsWereSkipped();
+    void exit_clicksEveryExitInput_stopsWhileLoadingOrWaiting();
 
 private:
     std::unique_ptr<RunFixture> f;
@@ -91,23 +87,7 @@ void StudyDriverTest::nextCategory_allOrNothing_triedAgainAtTheNextTick()
     QVERIFY(f->kinds().contains(RunEventKind::CategoryOpened));
 }
 
-void StudyDriverTest::exitDuringTheWaits_staysAnExit()
-{
-    f->catalogue().setCategory(2);
-    f->listDelay = 4s;
-    f->platform.fakeClock.duringWait = [this] {
-        f->platform.fakeClock.duringWait = nullptr;
-        f->window().exitButton()->click();
-    };
-    f->pressStudy();
-    QVERIFY(!f->timer().isEnabled());
-    QVERIFY(!f->platform.fakeSleep.held());
-    QVERIFY(!f->main().clickLog.contains("lesson-2-1"));
-    QVERIFY(!f->player().widget()->isVisibleTo(&f->window()));
-    QCOMPARE(f->kinds().last(), RunEventKind::RunEnded);
-}
-
-void StudyDriverTest::tick_equalMinutesAreCredited_onePastMovesOn()
+void StudyDriverTest::tick_equalMinutesCredited_onePastMovesOn_beyondTheTimetableTheLongest()
 {
     f->catalogue().setCategory(2);
     f->setStudied(2, {45, 0, 0, 0, 0, 0, 0});
@@ -128,9 +108,23 @@ void StudyDriverTest::tick_equalMinutesAreCredited_onePastMovesOn()
     QCOMPARE(f->main().clickLog.last(), QString("lesson-2-2"));
     QCOMPARE(f->run().lessonProgress(), LessonProgress::StillStudying);
     QVERIFY(f->kinds().contains(RunEventKind::LessonDone));
+    f = std::make_unique<RunFixture>();
+    // The site lists eight lessons of "基础理论"; the timetable knows seven.
+    f->site = makeCoursePage({21, 9, 8, 8});
+    f->showCoursePage(f->site);
+    f->catalogue().setCategory(2);
+    f->setStudied(2, allDone(2));
+    f->pressStudy();
+    f->window().lessonList()->setCurrentRow(7);
+    const QString record = f->records().recordText(2);
+    QCOMPARE(f->minute(), 1);
+    QCOMPARE(f->studied(2, 7), 1);
+    QCOMPARE(f->run().lessonProgress(), LessonProgress::StillStudying);
+    QCOMPARE(f->records().lesson(2, 7)->required, 53); // the category's longest
+    QCOMPARE(f->records().recordText(2), record);      // the state file holds the timetable's only
 }
 
-void StudyDriverTest::tick_lastLessonDone_nextCategoryInTheSameTick()
+void StudyDriverTest::tick_lastLessonDoneOrChosenByHand_nextCategory()
 {
     f->catalogue().setCategory(2);
     f->setStudied(2, allDone(2));
@@ -148,10 +142,7 @@ void StudyDriverTest::tick_lastLessonDone_nextCategoryInTheSameTick()
              (QStringList{"category-3", "course-menu", "lesson-3-1", "lesson-3-2"}));
     QCOMPARE(f->run().lessonIndex(), 1);
     QVERIFY(f->kinds().contains(RunEventKind::CategoryFinished));
-}
-
-void StudyDriverTest::tick_doneLessonChosenByHandAtTheLast_nextCategory()
-{
+    f = std::make_unique<RunFixture>();
     f->catalogue().setCategory(2);
     f->setStudied(2, allDone(2).mid(0, 6) << 0);
     f->pressStudy();
@@ -166,23 +157,6 @@ void StudyDriverTest::tick_doneLessonChosenByHandAtTheLast_nextCategory()
     QCOMPARE(f->kinds().mid(0, 3),
              (QList<RunEventKind>{RunEventKind::LessonDone, RunEventKind::CategoryFinished,
                                   RunEventKind::CategoryOpened}));
-}
-
-void StudyDriverTest::tick_lessonBeyondTheTimetable_studiedForTheLongestRequirement()
-{
-    // The site lists eight lessons of "基础理论"; the timetable knows seven.
-    f->site = makeCoursePage({21, 9, 8, 8});
-    f->showCoursePage(f->site);
-    f->catalogue().setCategory(2);
-    f->setStudied(2, allDone(2));
-    f->pressStudy();
-    f->window().lessonList()->setCurrentRow(7);
-    const QString record = f->records().recordText(2);
-    QCOMPARE(f->minute(), 1);
-    QCOMPARE(f->studied(2, 7), 1);
-    QCOMPARE(f->run().lessonProgress(), LessonProgress::StillStudying);
-    QCOMPARE(f->records().lesson(2, 7)->required, 53); // the category's longest
-    QCOMPARE(f->records().recordText(2), record);      // the state file holds the timetable's only
 }
 
 void StudyDriverTest::tick_heldWhileAWalkWaits_runsAfterIt_droppedAfterExit()
@@ -207,7 +181,7 @@ void StudyDriverTest::tick_heldWhileAWalkWaits_runsAfterIt_droppedAfterExit()
     QCOMPARE(f->run().tickCount(), 1);
 }
 
-void StudyDriverTest::pastLastCategory_endsTheRunOnceAsExitDoes()
+void StudyDriverTest::pastLastCategory_endsTheRunOnce_saysWhichLessonsWereSkipped()
 {
     f->site.top->input("", "button", "退出课件").id = "exit";
     f->catalogue().setCategory(3);
@@ -233,10 +207,7 @@ void StudyDriverTest::pastLastCategory_endsTheRunOnceAsExitDoes()
     QCOMPARE(f->readState(), beforeEnd);
     QCOMPARE(f->kinds(), (QList{RunEventKind::LessonDone, RunEventKind::CategoryFinished,
                                 RunEventKind::RunEnded}));
-}
-
-void StudyDriverTest::pastLastCategory_withSkippedLessons_saysWhich()
-{
+    f = std::make_unique<RunFixture>();
     f->catalogue().setCategory(3);
     f->setStudied(3, allDone(3).mid(0, 7) << 0);
     f->playerLoad = LoadOutcome::HttpError; // the last lesson's page is missing (404)
@@ -252,7 +223,7 @@ void StudyDriverTest::pastLastCategory_withSkippedLessons_saysWhich()
     QCOMPARE(f->events.last().detail, skipped);
 }
 
-void StudyDriverTest::exit_clicksEveryExitInput_loadingPageStillStops()
+void StudyDriverTest::exit_clicksEveryExitInput_stopsWhileLoadingOrWaiting()
 {
     f->site.top->input("", "button", "退出课件").id = "exit-1";
     f->site.top->input("", "button", "退出课件 ").id = "blank-after";
@@ -270,6 +241,19 @@ void StudyDriverTest::exit_clicksEveryExitInput_loadingPageStillStops()
     QVERIFY(f->main().clickLog.isEmpty());
     QVERIFY(!f->timer().isEnabled());
     QVERIFY(!f->player().widget()->isVisibleTo(&f->window()));
+    f = std::make_unique<RunFixture>();
+    f->catalogue().setCategory(2);
+    f->listDelay = 4s;
+    f->platform.fakeClock.duringWait = [this] {
+        f->platform.fakeClock.duringWait = nullptr;
+        f->window().exitButton()->click();
+    };
+    f->pressStudy();
+    QVERIFY(!f->timer().isEnabled());
+    QVERIFY(!f->platform.fakeSleep.held());
+    QVERIFY(!f->main().clickLog.contains("lesson-2-1"));
+    QVERIFY(!f->player().widget()->isVisibleTo(&f->window()));
+    QCOMPARE(f->kinds().last(), RunEventKind::RunEnded);
 }
 
 QTEST_MAIN(StudyDriverTest)

@@ -44,8 +44,7 @@ private slots:
     void run_recordsCreditLessonChangeAndEnd_windowFollows();
     void record_failuresTold_oneLinePerEvent();
     void summary_countsDoneLessonsAndMinutes();
-    void tray_toolTipAndNotifications();
-    void tray_menuWorksTheWindowsButtons();
+    void tray_toolTipNotificationsAndMenu();
 };
 
 void StudyLogTest::run_recordsCreditLessonChangeAndEnd_windowFollows()
@@ -72,6 +71,12 @@ void StudyLogTest::run_recordsCreditLessonChangeAndEnd_windowFollows()
         f.window().recordWindow()->hide();
         f.window().openStudyRecord();
     }
+    // A record too long to show whole: its last lines, each whole.
+    f.window().recordWindow()->hide();
+    const QByteArray longRecord = QByteArray(2 * log.kRotateBytes, 'x') + "\nlast\n";
+    QVERIFY(platform::writeFileAtomically(log.path(), longRecord).written());
+    f.window().openStudyRecord();
+    QCOMPARE(f.window().recordWindow()->recordText(), QString("last"));
 }
 
 void StudyLogTest::record_failuresTold_oneLinePerEvent()
@@ -111,7 +116,7 @@ void StudyLogTest::summary_countsDoneLessonsAndMinutes()
                           {1, 21, 97, 1035}, {0, 9, 0, 216}, {7, 7, 336, 329}, {0, 8, 0, 415}}));
 }
 
-void StudyLogTest::tray_toolTipAndNotifications()
+void StudyLogTest::tray_toolTipNotificationsAndMenu()
 {
     study::StudySnapshot s{true, false, "学校教育", 1, 8, 12, 46, 0, 95, "4 分钟未能计时：x"};
     QCOMPARE(window::trayToolTip(s), "Lumora\n正在学习：学校教育 第 2 课\n本课 12 / 46 分钟\n"
@@ -133,10 +138,6 @@ void StudyLogTest::tray_toolTipAndNotifications()
         QCOMPARE(n ? n->text : QString(), text);
         QCOMPARE(n && n->warning, warning);
     }
-}
-
-void StudyLogTest::tray_menuWorksTheWindowsButtons()
-{
     ProgramFixture f;
     f.start();
     QMenu* menu = f.program->tray().menu();

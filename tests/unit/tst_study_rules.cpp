@@ -18,15 +18,13 @@ class StudyRulesTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void studiedRecord_readsAnyShape_writesBackOnlyWhatChanged();
-    void progress_decidesTheNextStep();
+    void studiedRecord_readsAnyShape_progressDecidesTheNextStep();
     void playerWatch_verdicts();
-    void loginRetryDelay_doublesUpToTenMinutes();
     void videoWatch_countsWhatPlayed();
-    void stallWatch_escalatesOnlyForWantOfAnAnswer();
+    void stallWatch_escalatesOnlyForWantOfAnAnswer_loginRetriesBackOff();
 };
 
-void StudyRulesTest::studiedRecord_readsAnyShape_writesBackOnlyWhatChanged()
+void StudyRulesTest::studiedRecord_readsAnyShape_progressDecidesTheNextStep()
 {
     // A record, its first seven lessons' minutes, and the record after lesson 3 (at 2) is set to 9.
     const std::tuple<QString, QList<int>, QString> cases[] = {
@@ -54,20 +52,16 @@ void StudyRulesTest::studiedRecord_readsAnyShape_writesBackOnlyWhatChanged()
     }
     QCOMPARE(requiredMinutes(requiredMinutesTables().at(2)),
              (QList<int>{45, 47, 50, 43, 44, 47, 53}));
-}
-
-void StudyRulesTest::progress_decidesTheNextStep()
-{
     // Selected lesson (of 7), required, studied, and the step.
     using P = LessonProgress;
-    const std::tuple<int, int, int, P> cases[] = {
+    const std::tuple<int, int, int, P> steps[] = {
         {0, 50, 49, P::StillStudying}, {0, 50, 50, P::Unknown}, // equal is not done
         {0, 50, 51, P::NextLesson},                             // one past: move on
         {6, 53, 54, P::NextCategory}, // the last lesson done: the next category
         {6, 53, 53, P::Unknown},      // the last lesson, equal
         {-1, 50, 60, P::Unknown},     // nothing selected
     };
-    for (const auto& [selected, required, studied, progress] : cases)
+    for (const auto& [selected, required, studied, progress] : steps)
         QCOMPARE(lessonProgress(selected, 7, LessonMinutes{required, studied}), progress);
     QCOMPARE(lessonProgress(0, 7, std::nullopt), P::Unknown); // a lesson the timetable lacks
 }
@@ -115,15 +109,6 @@ void StudyRulesTest::playerWatch_verdicts()
     }
 }
 
-void StudyRulesTest::loginRetryDelay_doublesUpToTenMinutes()
-{
-    using namespace std::chrono_literals;
-    QList<std::chrono::milliseconds> delays;
-    for (const int attempt : {1, 2, 5, 6, 60})
-        delays << lumora::session::loginRetryDelay(attempt);
-    QCOMPARE(delays, (QList<std::chrono::milliseconds>{30s, 60s, 8min, 10min, 10min}));
-}
-
 void StudyRulesTest::videoWatch_countsWhatPlayed()
 {
     // Ticks 20 s apart; the video's time at each, for one minute.
@@ -146,7 +131,7 @@ void StudyRulesTest::videoWatch_countsWhatPlayed()
     QCOMPARE(still, 6);
 }
 
-void StudyRulesTest::stallWatch_escalatesOnlyForWantOfAnAnswer()
+void StudyRulesTest::stallWatch_escalatesOnlyForWantOfAnAnswer_loginRetriesBackOff()
 {
     using Step = StallWatch::Step;
     StallWatch watch;
@@ -166,6 +151,11 @@ void StudyRulesTest::stallWatch_escalatesOnlyForWantOfAnAnswer()
     QVERIFY(watch.text().startsWith("9 分钟未能计时"));
     watch.minuteClosed(StallCause::None);
     QVERIFY(watch.text().isEmpty());
+    using namespace std::chrono_literals;
+    QList<std::chrono::milliseconds> delays;
+    for (const int attempt : {1, 2, 5, 6, 60})
+        delays << lumora::session::loginRetryDelay(attempt);
+    QCOMPARE(delays, (QList<std::chrono::milliseconds>{30s, 60s, 8min, 10min, 10min}));
 }
 
 QTEST_GUILESS_MAIN(StudyRulesTest)
