@@ -33,10 +33,11 @@ QString lineValue(const QString& line)
     return value;
 }
 
-// The line that lineValue reads back as `value`.
+// The line that lineValue reads back as `value`. A value that starts with a byte-order mark is
+// quoted too: first in the file, its mark would be read as the file's own and dropped.
 QString lineFor(const QString& value)
 {
-    if (!value.startsWith(kQuote))
+    if (!value.startsWith(kQuote) && !value.startsWith(QChar(0xFEFF)))
         return value;
     QString doubled = value;
     doubled.replace(kQuote, QStringLiteral("\"\""));

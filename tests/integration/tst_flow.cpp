@@ -40,7 +40,7 @@ private slots:
     void honest_sessionEndedUnderOpenPlayer_loggedInAgain_siteCountCoversCredit();
     void honest_hungPlayer_noMinuteAndOpenedAgain();
     void honest_videoFormatNotPlayable_pausesTheRun();
-    void honest_videoEnded_playedAgain_pausedEarnsNothing();
+    void honest_videoEnded_playedAgain();
     void honest_maintenance_nothingSkippedNothingCredited_shown();
     void recovery_refusedCredentials_pauseTheRun();
     void sessionCheck_aliveOrEnded_aSiteInTroubleNoVerdict();
@@ -114,7 +114,6 @@ void FlowTest::init()
     site->server.setPathDelay("/course/lessons", 0);
     site->server.setMaintenance(false);
     site->server.setVideoSeconds(0);
-    site->server.setOverlayAfter(0);
     site->server.setEndedSessionPage(site::EndedSessionPage::LoginForm);
     dir = std::make_unique<QTemporaryDir>();
     platform = std::make_unique<EnginePlatform>(dir->filePath("browser"));
@@ -193,9 +192,16 @@ void FlowTest::startStudy(int category, const QByteArray& record)
 void FlowTest::tickAndSettle()
 {
     site->advanceClock(std::chrono::seconds(20)); // the site's time moves as the program's does
+    const double before = playerView().mediaErrors().video.currentTime;
     platform->timer->fire();
     WAIT_VERIFY(mainView().readyState() == ReadyState::Complete &&
                 playerView().lastLoad().outcome != LoadOutcome::Loading);
+    // As in the 20 s between two ticks, a video that plays moves on (from its start, if reloaded).
+    WAIT_VERIFY([&] {
+        const platform::VideoReport v = playerView().mediaErrors().video;
+        return !v.present || v.paused || v.ended || v.errorCode != 0 ||
+               v.currentTime > (v.currentTime < before ? 0 : before) + 0.3;
+    }());
 }
 
 void FlowTest::login_refusedThenAccepted_unlocksStudyAndSavesCredentials()
@@ -302,13 +308,13 @@ void FlowTest::honest_sessionEndedUnderOpenPlayer_loggedInAgain_siteCountCoversC
         tickAndSettle();
     QCOMPARE(studiedFirst(), 1);
     site->server.endAllSessions();
-    for (int i = 0; i < 3 && !program->session().recovering(); ++i)
-        tickAndSettle();
-    QVERIFY(program->session().recovering());
-    QCOMPARE(studiedFirst(), 1); // nothing for the lost time
-    // Logged in again at the pace of the pages, with no tick between, and the same lesson's
-    // player open again.
     const qsizetype opened = site->events("player-open").size();
+    for (int i = 0; i < 3 && !program->session().recovering() && site->events("login").size() < 2;
+         ++i)
+        tickAndSettle();
+    QCOMPARE(studiedFirst(), 1); // nothing for the lost time
+    // Logged in again at the pace of the pages, with no tick after the verdict, and the same
+    // lesson's player open again.
     WAIT_VERIFY(site->events("login").size() == 2 && !program->session().recovering() &&
                 site->events("player-open").size() > opened);
     QCOMPARE(program->run().lessonIndex(), 0);
@@ -369,7 +375,7 @@ void FlowTest::honest_videoFormatNotPlayable_pausesTheRun()
     QCOMPARE(studiedFirst(), 0);
 }
 
-void FlowTest::honest_videoEnded_playedAgain_pausedEarnsNothing()
+void FlowTest::honest_videoEnded_playedAgain()
 {
     site->server.setVideoSeconds(2);
     startStudy(1, {});
@@ -377,16 +383,6 @@ void FlowTest::honest_videoEnded_playedAgain_pausedEarnsNothing()
     WAIT_VERIFY(video().ended);
     tickAndSettle(); // the tick finds it ended and presses replay
     WAIT_VERIFY(!video().ended && video().currentTime > 0.5);
-    // Paused behind the site's question: it waits for the learner, and earns nothing meanwhile.
-    site->server.setVideoSeconds(0);
-    site->server.setOverlayAfter(1);
-    playerView().refresh();
-    WAIT_VERIFY(video().paused && !video().ended);
-    const int before = studiedFirst();
-    for (int i = 0; i < 3; ++i)
-        tickAndSettle();
-    QCOMPARE(studiedFirst(), before);
-    QVERIFY(window().studyStatus()->notice().contains("等待学员操作"));
 }
 
 void FlowTest::honest_maintenance_nothingSkippedNothingCredited_shown()
@@ -394,20 +390,19 @@ void FlowTest::honest_maintenance_nothingSkippedNothingCredited_shown()
     startStudy(1, {});
     for (int i = 0; i < 3; ++i)
         tickAndSettle();
-    QCOMPARE(studiedFirst(), 1);
     site->server.setMaintenance(true);
+    const int before = studiedFirst();
     for (int i = 0; i < 12; ++i)
         tickAndSettle();
-    QCOMPARE(studiedFirst(), 1);
+    QCOMPARE(studiedFirst(), before);
     QCOMPARE(program->run().lessonIndex(), 0); // nothing skipped
     QVERIFY(platform->timer->isEnabled());
     QVERIFY(window().studyStatus()->stallText().contains("分钟未能计时"));
     // The site is back: the same lesson goes on earning.
     site->server.setMaintenance(false);
-    for (int i = 0; i < 12 && studiedFirst() == 1; ++i)
+    for (int i = 0; i < 12 && studiedFirst() == before; ++i)
         tickAndSettle();
-    QCOMPARE(studiedFirst(), 2);
-    QCOMPARE(program->run().lessonIndex(), 0);
+    QVERIFY(studiedFirst() == before + 1 && program->run().lessonIndex() == 0);
 }
 
 void FlowTest::recovery_refusedCredentials_pauseTheRun()
@@ -416,14 +411,10 @@ void FlowTest::recovery_refusedCredentials_pauseTheRun()
     window().passwordBox()->setText("changed-on-the-site"); // what the program would submit now
     site->server.setSessionLifetimeMs(1);
     WAIT_VERIFY(showsLoginPage(playerView()));
-    tickAndSettle();
-    WAIT_VERIFY(showsLoginPage(mainView()));
-    const int loginPageLoad = mainView().lastLoad().serial;
-    tickAndSettle();
-    // The refusal is a new login page: the old one looks the same until the answer starts loading.
-    WAIT_VERIFY(site->events("login").size() == 2 && showsLoginPage(mainView()) &&
-                mainView().lastLoad().serial > loginPageLoad);
-    tickAndSettle();
+    // The changed password goes as soon as the login page comes; the site refuses it with a new
+    // login page, which a tick then judges.
+    for (int i = 0; i < 5 && platform->timer->isEnabled(); ++i)
+        tickAndSettle();
     QVERIFY(!platform->timer->isEnabled());
     QVERIFY(window().loginButton()->isEnabled());
     QVERIFY(window().statusBar()->currentMessage().contains("拒绝"));

@@ -137,10 +137,8 @@ void HonestMinutesTest::
     const int opened = f->playersOpened;
     f->minute();
     QCOMPARE(f->playersOpened, opened + 1);
-    const auto failed = std::find_if(f->events.rbegin(), f->events.rend(), [](const auto& e) {
-        return e.kind == RunEventKind::PageFailed;
-    });
-    QCOMPARE(failed->detail, QString("the player's video has not moved for two minutes"));
+    QVERIFY(std::ranges::any_of(
+        f->events, [](const auto& e) { return e.detail.contains("not moved for two minutes"); }));
     f = std::make_unique<RunFixture>();
     // A media error of another element than the lesson's video stops nothing.
     f->playerDocument->mediaErrors = {4};
@@ -215,8 +213,7 @@ void HonestMinutesTest::session_confirmedBeforeEveryMinute_noAnswerEscalates()
              "3 分钟未能计时：培训网站没有回答登录状态的查询");
     QCOMPARE(f->events.last().kind, RunEventKind::Stalled);
     QVERIFY(window::trayNotificationFor(f->events.last())->warning);
-    f->minute();
-    QVERIFY(!f->session().recovering());
+    QVERIFY(f->minute() == 0 && !f->session().recovering());
     f->minute(); // the fifth: logging in again
     QVERIFY(f->session().recovering());
     QVERIFY(f->platform.fakeSleep.held()); // still trying
@@ -260,8 +257,8 @@ void HonestMinutesTest::session_retriesBackOff_loggingInFollowsThePages_capped()
         // From the verdict to the player open again with no tick between: at the pages' pace.
         f->platform.runEventLoop();
         f->platform.runEventLoop();
-        QCOMPARE(f->kinds().count(RunEventKind::SessionRecovered), login);
-        QCOMPARE(f->playersOpened, opened + 1);
+        QVERIFY(f->kinds().count(RunEventKind::SessionRecovered) == login &&
+                f->playersOpened == opened + 1);
     }
     // One login too many within the lesson: the run pauses for the learner.
     QCOMPARE(f->minute(), 0);
