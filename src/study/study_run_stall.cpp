@@ -1,0 +1,74 @@
+// The study run's minutes that earn nothing: why each one did, and what the run does about a
+// stretch of them (see StallWatch).
+
+#include "platform/logging.h"
+#include "study/study_run.h"
+
+namespace lumora::study {
+
+using records::RunEventKind;
+
+StallCause StudyRun::stallCause(MinuteTally::Outcome outcome,
+                                page::SessionCheck::Verdict session) const
+{
+    using Outcome = MinuteTally::Outcome;
+    if (outcome == Outcome::Recovering)
+        return StallCause::LoggingIn;
+    // Trouble the site announces comes first: nothing of the program's would mend it.
+    if (m_tickCause == StallCause::SiteDown || m_tickCause == StallCause::SiteTrouble)
+        return m_tickCause;
+    switch (m_platform.siteProbe().lastAnswer()) {
+    case platform::SiteProbe::Answer::Unreachable:
+        return StallCause::SiteDown;
+    case platform::SiteProbe::Answer::Troubled:
+        return StallCause::SiteTrouble;
+    case platform::SiteProbe::Answer::Unknown:
+    case platform::SiteProbe::Answer::Reachable:
+        break;
+    }
+    if (session == page::SessionCheck::Verdict::NoAnswer)
+        return StallCause::NoSessionAnswer;
+    if (m_tickCause != StallCause::None)
+        return m_tickCause;
+    if (outcome == Outcome::VideoNotPlayed)
+        return StallCause::VideoNotPlaying;
+    return outcome == Outcome::SessionUnconfirmed ? StallCause::NoSessionAnswer
+                                                  : StallCause::PlayerNotOpen;
+}
+
+void StudyRun::noteStall(StallCause cause)
+{
+    const StallWatch::Step step = m_stall.minuteClosed(cause);
+    if (m_stall.minutes() == StallWatch::kShowAfter || step != StallWatch::Step::None) {
+        qCWarning(lcStudy).nospace()
+            << m_stall.minutes() << " minutes without a credit (" << stallCauseText(cause) << "); "
+            << (step == StallWatch::Step::None ? "waiting" : stallStepName(step));
+        const QString stepText = stallStepText(step);
+        report(RunEventKind::Stalled, m_catalogue.selectedLesson(), m_stall.minutes(),
+               stepText.isEmpty() ? stallCauseText(cause)
+                                  : QStringLiteral("%1，%2").arg(stallCauseText(cause), stepText));
+    }
+    escalate(step);
+}
+
+void StudyRun::escalate(StallWatch::Step step)
+{
+    const int lesson = lessonIndex();
+    switch (step) {
+    case StallWatch::Step::None:
+        break;
+    case StallWatch::Step::ReloadMainPage:
+        // The course page comes back with the reload; the category is opened on it again.
+        m_views.main().refresh();
+        m_pendingOpening = Opening{m_catalogue.category(), lesson};
+        break;
+    case StallWatch::Step::LogInAgain:
+        beginRecovery();
+        break;
+    case StallWatch::Step::ReopenCategory:
+        openCategoryAt(m_catalogue.category(), lesson);
+        break;
+    }
+}
+
+} // namespace lumora::study
