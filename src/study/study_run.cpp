@@ -102,7 +102,11 @@ bool StudyRun::openCategoryAt(int category, int lesson)
     if (run != m_runSerial || m_shuttingDown)
         return false;
     if (!opening) {
-        m_pendingOpening = Opening{category, lesson};
+        // A course page that failed twice is unlikely to answer a third time as it is (its
+        // renderer may have been restarted without the site's scripts): it is loaded anew first.
+        const bool again = m_pendingOpening && m_pendingOpening->category == category &&
+                           m_pendingOpening->lesson == lesson;
+        m_pendingOpening = Opening{category, lesson, again};
         m_tickCause = StallCause::NoCoursePage;
         emit notice(QStringLiteral("课程列表没有按时打开，稍后重试"));
         report(RunEventKind::PageFailed, lesson, 0, QStringLiteral("课程列表没有按时打开"));
@@ -170,9 +174,12 @@ void StudyRun::onStudyTick()
         if (page::showsLoginPage(m_views.main()))
             beginRecovery();
         else if (mainLoad == platform::LoadOutcome::HttpError ||
-                 mainLoad == platform::LoadOutcome::NetworkError)
-            m_views.main().refresh(); // an error page in place of the course page: ask again
-        else
+                 mainLoad == platform::LoadOutcome::NetworkError ||
+                 mainLoad == platform::LoadOutcome::RendererGone || m_pendingOpening->reloadFirst) {
+            // An error page or a dead renderer in place of the course page: ask again.
+            m_pendingOpening->reloadFirst = false;
+            m_views.main().refresh();
+        } else
             openCategoryAt(m_pendingOpening->category, m_pendingOpening->lesson);
         if (m_pendingOpening)
             m_tickCause = StallCause::NoCoursePage;

@@ -168,6 +168,7 @@ private:
     {
         int category = 0;
         int lesson = 0;
+        bool reloadFirst = false; // it gave up more than once: the course page is loaded anew
     };
     std::optional<Opening> m_pendingOpening; // a category opening that gave up, tried each tick
     QList<LessonKey> m_skipped;              // lessons skipped in this run
