@@ -427,25 +427,35 @@ struct Fault
 };
 
 // The longest gap between `minutes` (site clock, ascending, from `fromMs` to `toMs`), less the
-// parts of it in `excused` windows; and the longest raw gap that overlapped one.
-std::pair<std::int64_t, std::int64_t>
-longestStall(const std::vector<std::int64_t>& minutes, std::int64_t fromMs, std::int64_t toMs,
-             const std::vector<std::pair<std::int64_t, std::int64_t>>& excused)
+// parts of it in `excused` windows, and where it began; and the longest raw gap that overlapped
+// one.
+struct Stalls
 {
     std::int64_t longest = 0;
+    std::int64_t longestFromMs = 0;
     std::int64_t longestExcused = 0;
+};
+
+Stalls longestStall(const std::vector<std::int64_t>& minutes, std::int64_t fromMs,
+                    std::int64_t toMs,
+                    const std::vector<std::pair<std::int64_t, std::int64_t>>& excused)
+{
+    Stalls stalls;
     std::int64_t previous = fromMs;
     for (std::size_t i = 0; i <= minutes.size(); ++i) {
         const std::int64_t next = i < minutes.size() ? minutes[i] : toMs;
         std::int64_t overlap = 0;
         for (const auto& [begin, end] : excused)
             overlap += std::max<std::int64_t>(0, std::min(end, next) - std::max(begin, previous));
-        longest = std::max(longest, next - previous - overlap);
+        if (next - previous - overlap > stalls.longest) {
+            stalls.longest = next - previous - overlap;
+            stalls.longestFromMs = previous;
+        }
         if (overlap > 0)
-            longestExcused = std::max(longestExcused, next - previous);
+            stalls.longestExcused = std::max(stalls.longestExcused, next - previous);
         previous = std::max(previous, next);
     }
-    return {longest, longestExcused};
+    return stalls;
 }
 
 } // namespace
@@ -883,9 +893,11 @@ int main(int argc, char* argv[])
                                : "NOT skipped with nothing credited");
     std::printf("watched minutes counted by the site: %zu\n", siteMinutes.size());
     std::printf("longest stretch without a watched minute: %.1f simulated min outside the site's "
-                "own faults and the sleep; %.1f min for the longest one that overlapped them\n",
-                static_cast<double>(stall.first) / kMinute,
-                static_cast<double>(stall.second) / kMinute);
+                "own faults and the sleep, from %.2f h; %.1f min for the longest one that "
+                "overlapped them\n",
+                static_cast<double>(stall.longest) / kMinute,
+                static_cast<double>(stall.longestFromMs - (startMs - siteStartMs)) / kHour,
+                static_cast<double>(stall.longestExcused) / kMinute);
     std::printf("program's waits: %d, %d of them lengthened for the engine, %.1f s in all\n",
                 clock.waits, clock.lengthenedWaits, static_cast<double>(clock.realWaitMs) / 1000);
     std::printf("ticks held for a page to load: %d, %.1f s in all\n", SimulatedTimer::heldTicks,
@@ -904,10 +916,10 @@ int main(int argc, char* argv[])
                 qPrintable(lostPerRecovery.join(QLatin1Char(' '))));
     const bool met = ended && allFaults && creditedBeforeLogin == 0 && missingSkipped &&
                      done == lessons - 1 && shortOnes == 0 && overCredited == 0 &&
-                     stall.first < 10 * kMinute && growth <= 10.0 && wall.elapsed() < 15 * 60'000;
+                     stall.longest < 10 * kMinute && growth <= 10.0 && wall.elapsed() < 15 * 60'000;
     std::printf("soak: done %d/%d by the site, short %d, over-credited %d min, longest stall %.1f "
                 "min, pss growth %.1f%%\n",
-                done, lessons, shortOnes, overCredited, static_cast<double>(stall.first) / kMinute,
-                growth);
+                done, lessons, shortOnes, overCredited,
+                static_cast<double>(stall.longest) / kMinute, growth);
     return met ? 0 : 1;
 }

@@ -295,6 +295,7 @@ void StudyRun::closeMinute()
     const bool movedOn = std::exchange(m_movedOn, false);
     if (outcome == MinuteTally::Outcome::Credit) {
         creditOneMinute();
+        m_videoWatch.minuteCredited();
         m_stall.reset();
         m_loginsInLesson = 0;
     } else {

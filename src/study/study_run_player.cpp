@@ -91,10 +91,10 @@ void StudyRun::lookAfterVideo(PlayerObservation& seen)
     if (seen.state != PlayerState::Open)
         return;
     const platform::VideoReport& video = seen.video;
-    const VideoWatch::Call call =
-        m_videoWatch.tick(m_views.player().lastLoad().serial,
-                          {video.present, video.currentTime, video.paused, video.ended},
-                          std::chrono::duration<double>(m_platform.clock().now()).count());
+    const VideoWatch::Call call = m_videoWatch.tick(
+        {m_catalogue.category(), m_catalogue.selectedLesson()}, m_views.player().lastLoad().serial,
+        {video.present, video.currentTime, video.paused, video.ended},
+        std::chrono::duration<double>(m_platform.clock().now()).count());
     const int lesson = m_catalogue.selectedLesson();
     if (call.replay) {
         // Lessons whose video is shorter than their minutes are common: as a learner would,

@@ -4,8 +4,13 @@
 
 namespace lumora::study {
 
-VideoWatch::Call VideoWatch::tick(int player, const VideoSample& video, double now)
+VideoWatch::Call VideoWatch::tick(const LessonKey& lesson, int player, const VideoSample& video,
+                                  double now)
 {
+    if (lesson != m_lesson) {
+        m_lesson = lesson;
+        m_owed = 0;
+    }
     const bool newPlayer = player != m_player;
     if (newPlayer) {
         // A new player's video started at its beginning when the page opened.
@@ -21,7 +26,9 @@ VideoWatch::Call VideoWatch::tick(int player, const VideoSample& video, double n
         moved = video.currentTime;
     moved = std::clamp(moved, 0.0, kMostPerTick);
     // When a new player's page opened is not known: its video is taken to have played since.
-    const double passed = newPlayer ? moved : std::max(0.0, now - m_lastAt);
+    // A tick held up (a page that loaded slowly, a machine that slept) lets no more time pass
+    // than one that came on time: the video could not have earned more.
+    const double passed = newPlayer ? moved : std::clamp(now - m_lastAt, 0.0, kMostPerTick);
     m_played += moved;
     m_passed += passed;
     m_lastTime = video.currentTime;
@@ -43,7 +50,11 @@ VideoWatch::Call VideoWatch::tick(int player, const VideoSample& video, double n
 
 bool VideoWatch::closeMinute()
 {
-    const bool counts = !m_sawVideo || (m_played > 0 && m_played >= kPlayedShare * m_passed);
+    const bool counts = !m_sawVideo || (m_played > 0 && m_played >= kPlayedShare * m_passed &&
+                                        m_owed + m_passed - m_played <= kMostOwed);
+    // Taken as not credited until the run says otherwise: the site counted what played anyway.
+    m_owed -= m_played;
+    m_lastPassed = m_passed;
     m_played = 0;
     m_passed = 0;
     m_sawVideo = false;

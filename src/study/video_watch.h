@@ -6,7 +6,12 @@
 // lesson's minutes are met is played again, as a learner would press replay; one that has not
 // moved for two whole minutes (paused by the page, stalled) is opened again; one paused that has
 // not ended waits for the learner (a question the page asks is theirs to answer). A player page
-// without a video keeps the page's rule. Pure logic: the study run tells it what each tick saw.
+// without a video keeps the page's rule. Minutes each played a little short would add up to a
+// minute the site never counted: the lesson keeps an account of the time its credited minutes
+// lacked, and a minute that would take that past one tick's time does not count. Pure logic:
+// the study run tells it what each tick saw and which minutes it credited.
+
+#include "study/player_watch.h"
 
 namespace lumora::study {
 
@@ -26,6 +31,8 @@ public:
     static constexpr double kPlayedShare = 2.0 / 3.0;
     // Ticks without the video moving before the player is opened again: two minutes.
     static constexpr int kStillTicksBeforeReopen = 6;
+    // The most the lesson's credited minutes may lack of what its video played, in seconds.
+    static constexpr double kMostOwed = 20;
 
     // What a tick calls for.
     struct Call
@@ -35,12 +42,14 @@ public:
         bool waitsForLearner = false; // paused by the page, not ended
     };
 
-    // A tick at `now` (the run's clock, seconds) saw the video of the player whose load serial
-    // is `player`.
-    Call tick(int player, const VideoSample& video, double now);
+    // A tick at `now` (the run's clock, seconds) saw the video of `lesson`'s player whose load
+    // serial is `player`.
+    Call tick(const LessonKey& lesson, int player, const VideoSample& video, double now);
     // The minute closes: whether it may count as far as the video goes (true when no video was
     // seen in it). The next minute starts.
     bool closeMinute();
+    // The minute just closed was credited to the lesson.
+    void minuteCredited() { m_owed += m_lastPassed; }
     // A new run, or the lesson's player opened again.
     void reset() { *this = VideoWatch(); }
 
@@ -49,6 +58,9 @@ private:
     // its video at a remembered place does not earn that place.
     static constexpr double kMostPerTick = 25;
 
+    LessonKey m_lesson;
+    double m_owed = 0;       // seconds the lesson's credited minutes lack of what its video played
+    double m_lastPassed = 0; // the clock's seconds over the minute just closed
     int m_player = -1;
     double m_lastTime = 0; // the video's time at the last tick
     double m_lastAt = 0;   // the clock then

@@ -111,11 +111,15 @@ void StudyRulesTest::playerWatch_verdicts()
 
 void StudyRulesTest::videoWatch_countsWhatPlayed()
 {
-    // Ticks 20 s apart; the video's time at each, for one minute.
-    const auto minute = [](VideoWatch& watch, int player, QList<double> times, double at) {
+    // Ticks 20 s apart; the video's time at each, for one minute, credited when it counts.
+    LessonKey lesson{1, 0};
+    const auto minute = [&](VideoWatch& watch, int player, QList<double> times, double at) {
         for (const double time : times)
-            watch.tick(player, {true, time, false, false}, at += 20);
-        return watch.closeMinute();
+            watch.tick(lesson, player, {true, time, false, false}, at += 20);
+        const bool counts = watch.closeMinute();
+        if (counts)
+            watch.minuteCredited();
+        return counts;
     };
     VideoWatch watch;
     QVERIFY(minute(watch, 1, {15, 35, 55}, 0));       // a new player, playing all along
@@ -123,11 +127,26 @@ void StudyRulesTest::videoWatch_countsWhatPlayed()
     QVERIFY(!minute(watch, 1, {125, 130, 135}, 120)); // 20 s of 60: stalled most of it
     QVERIFY(!minute(watch, 1, {135, 135, 135}, 180)); // paused
     QVERIFY(minute(watch, 2, {}, 240));               // no video seen: the page's rule
+    // Minutes played a little short (52 s of 60) count until what they lack passes a tick's
+    // time; a minute not credited makes it up, as the site counted what played in it. Another
+    // lesson starts with nothing owed.
+    const auto shortMinute = [&](int player, int k, int from) {
+        const double v = 52.0 * (k - from);
+        return minute(watch, player, {v + 52 / 3.0, v + 104 / 3.0, v + 52}, 300 + 60 * k);
+    };
+    lesson = {1, 2};
+    QList<bool> counted{shortMinute(4, 0, 0), shortMinute(4, 1, 0)};
+    lesson = {1, 3};
+    for (int k = 2; k < 6; ++k)
+        counted << shortMinute(5, k, 2);
+    QCOMPARE(counted, (QList<bool>{true, true, true, true, false, true}));
+    // A tick held up earns no more than one on time.
+    QVERIFY(minute(watch, 5, {233, 253, 273}, 1000));
     // Ended: played again; after two minutes without moving: opened again.
-    QVERIFY(watch.tick(3, {true, 30, true, true}, 300).replay);
+    QVERIFY(watch.tick(lesson, 3, {true, 30, true, true}, 3000).replay);
     int still = 0;
     for (int tick = 1; tick <= 6; ++tick)
-        still += watch.tick(3, {true, 0, true, false}, 300 + 20 * tick).reopen ? tick : 0;
+        still += watch.tick(lesson, 3, {true, 0, true, false}, 3000 + 20 * tick).reopen ? tick : 0;
     QCOMPARE(still, 6);
 }
 
