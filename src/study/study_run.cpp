@@ -1,6 +1,5 @@
 #include "study/study_run.h"
 
-#include "page/login_form.h"
 #include "page/page_access.h"
 #include "platform/logging.h"
 
@@ -169,20 +168,7 @@ void StudyRun::onStudyTick()
         // No progress and no minutes while the program logs in again.
         follow(m_session.continueRecovery());
     } else if (m_pendingOpening) {
-        // The run stays where it was until the category opens; its old player earns nothing.
-        const platform::LoadOutcome mainLoad = m_views.main().lastLoad().outcome;
-        if (page::showsLoginPage(m_views.main()))
-            beginRecovery();
-        else if (mainLoad == platform::LoadOutcome::HttpError ||
-                 mainLoad == platform::LoadOutcome::NetworkError ||
-                 mainLoad == platform::LoadOutcome::RendererGone || m_pendingOpening->reloadFirst) {
-            // An error page or a dead renderer in place of the course page: ask again.
-            m_pendingOpening->reloadFirst = false;
-            m_views.main().refresh();
-        } else
-            openCategoryAt(m_pendingOpening->category, m_pendingOpening->lesson);
-        if (m_pendingOpening)
-            m_tickCause = StallCause::NoCoursePage;
+        retryOpening();
     } else {
         moveOnFromDoneLesson();
         // Past the last category the run has ended: nothing is left to watch or save.

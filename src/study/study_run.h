@@ -112,6 +112,9 @@ private:
     // A minute earned nothing: escalate when it is time, and tell the learner.
     void noteStall(StallCause cause);
     void escalate(StallWatch::Step step);
+    // A tick while a category opening that gave up is pending: try it again, or first ask for
+    // the course page anew.
+    void retryOpening();
     // The verdict of the session check asked a tick ago, logged when it changes.
     page::SessionCheck::Verdict takeSessionVerdict();
     void endRun();

@@ -1,6 +1,7 @@
 // The study run's minutes that earn nothing: why each one did, and what the run does about a
-// stretch of them (see StallWatch).
+// stretch of them (see StallWatch) and about a category that did not open.
 
+#include "page/login_form.h"
 #include "platform/logging.h"
 #include "study/study_run.h"
 
@@ -69,6 +70,24 @@ void StudyRun::escalate(StallWatch::Step step)
         openCategoryAt(m_catalogue.category(), lesson);
         break;
     }
+}
+
+void StudyRun::retryOpening()
+{
+    // The run stays where it was until the category opens; its old player earns nothing.
+    const platform::LoadOutcome mainLoad = m_views.main().lastLoad().outcome;
+    if (page::showsLoginPage(m_views.main()))
+        beginRecovery();
+    else if (mainLoad == platform::LoadOutcome::HttpError ||
+             mainLoad == platform::LoadOutcome::NetworkError ||
+             mainLoad == platform::LoadOutcome::RendererGone || m_pendingOpening->reloadFirst) {
+        // An error page or a dead renderer in place of the course page: ask again.
+        m_pendingOpening->reloadFirst = false;
+        m_views.main().refresh();
+    } else
+        openCategoryAt(m_pendingOpening->category, m_pendingOpening->lesson);
+    if (m_pendingOpening)
+        m_tickCause = StallCause::NoCoursePage;
 }
 
 } // namespace lumora::study

@@ -341,8 +341,7 @@ void FlowTest::honest_hungPlayer_noMinuteAndOpenedAgain()
     const qsizetype opened = site->events("player-open").size();
     tickAndSettle();
     QCOMPARE(studiedFirst(), 0);
-    // Opened again (the category too, when the main view's page went with the renderer, which
-    // may take a tick more): the player answers, and its next whole minute counts.
+    // Opened again (its category too, if the renderer took the main view's page): it counts.
     for (int i = 0; i < 12 && studiedFirst() == 0; ++i)
         tickAndSettle();
     QVERIFY(site->events("player-open").size() > opened);

@@ -140,8 +140,7 @@ void StudyRulesTest::videoWatch_countsWhatPlayed()
     for (int k = 2; k < 6; ++k)
         counted << shortMinute(5, k, 2);
     QCOMPARE(counted, (QList<bool>{true, true, true, true, false, true}));
-    // A tick held up earns no more than one on time.
-    QVERIFY(minute(watch, 5, {233, 253, 273}, 1000));
+    QVERIFY(minute(watch, 5, {233, 253, 273}, 1000)); // a held tick earns no more than one on time
     // Ended: played again; after two minutes without moving: opened again.
     QVERIFY(watch.tick(lesson, 3, {true, 30, true, true}, 3000).replay);
     int still = 0;
