@@ -309,11 +309,15 @@ void TestWebEngineBrowser::loadOutcomes()
         QVERIFY2(last.outcome == outcome && last.httpStatus == status, qPrintable(where));
         QVERIFY(last.outcome == LoadOutcome::Succeeded || !last.error.isEmpty());
     }
-    // A silent view keeps the page's console to itself (by the walk's answer it has arrived).
-    m_server->put("/noisy.html", "<p>a</p><script>console.warn('noisy page')</script>");
+    // A silent view keeps the page's console to itself (by the walk's answer it has arrived),
+    // cancels its prompts and accepts its questions.
+    m_server->put("/noisy.html", "<p>a</p><script>console.warn('noisy page');"
+                                 "if (prompt('?', 'x') === null && confirm('?'))"
+                                 "  document.body.append(document.createElement('i'));</script>");
     QTest::failOnWarning(QRegularExpression("noisy page"));
     m_main->setSilent(true);
-    QVERIFY(loadMain("/noisy.html") && found(*m_main, "p") == QList<int>{0});
+    QVERIFY(loadMain("/noisy.html") && found(*m_main, "p") == QList<int>{0} &&
+            found(*m_main, "i") == QList<int>{0});
     m_main->setSilent(false);
 }
 

@@ -7,6 +7,8 @@
 #include "window/study_status.h"
 #include "window/tray_icon.h"
 
+#include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -16,6 +18,20 @@ using namespace lumora::testing;
 using namespace std::chrono_literals;
 using platform::LoadOutcome;
 using records::RunEventKind;
+
+// Each text the study panel shows has a place of its own.
+static bool textsApart(window::StudyStatus& panel)
+{
+    panel.layout()->activate();
+    QList<QLabel*> shown = panel.findChildren<QLabel*>();
+    shown.removeIf(
+        [](const QLabel* label) { return label->isHidden() || label->text().isEmpty(); });
+    for (const QLabel* a : shown)
+        for (const QLabel* b : shown)
+            if (a != b && a->geometry().intersects(b->geometry()))
+                return false;
+    return shown.size() >= 3;
+}
 
 class HonestMinutesTest : public QObject
 {
@@ -108,6 +124,7 @@ void HonestMinutesTest::player_siteDown_reopenedEveryTick_neverSkipped()
     QCOMPARE(f->playersOpened, 1 + 8);
     QCOMPARE(f->kinds().count(RunEventKind::LessonSkipped), 0);
     QVERIFY(f->window().studyStatus()->notice().contains("无法连接"));
+    QVERIFY(textsApart(*f->window().studyStatus()));
     // The site is back: the player opened again during a minute earns from the next one.
     f->platform.fakeProbe.site = platform::SiteProbe::Answer::Reachable;
     f->playerLoad = LoadOutcome::Succeeded;
@@ -211,6 +228,7 @@ void HonestMinutesTest::session_confirmedBeforeEveryMinute_noAnswerEscalates()
     QCOMPARE(f->main().refreshCount, 1);
     QCOMPARE(f->window().studyStatus()->stallText(),
              "3 分钟未能计时：培训网站没有回答登录状态的查询");
+    QVERIFY(textsApart(*f->window().studyStatus()));
     QCOMPARE(f->events.last().kind, RunEventKind::Stalled);
     QVERIFY(window::trayNotificationFor(f->events.last())->warning);
     QVERIFY(f->minute() == 0 && !f->session().recovering());

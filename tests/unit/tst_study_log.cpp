@@ -77,6 +77,7 @@ void StudyLogTest::run_recordsCreditLessonChangeAndEnd_windowFollows()
     QVERIFY(platform::writeFileAtomically(log.path(), longRecord).written());
     f.window().openStudyRecord();
     QCOMPARE(f.window().recordWindow()->recordText(), QString("last"));
+    QVERIFY(f.window().recordWindow()->isVisible());
 }
 
 void StudyLogTest::record_failuresTold_oneLinePerEvent()
