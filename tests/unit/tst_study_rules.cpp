@@ -68,13 +68,15 @@ void StudyRulesTest::studiedRecord_readsAnyShape_progressDecidesTheNextStep()
 
 // What successive ticks on one lesson found, and what they decided, one letter a tick:
 // c credit, r reopen, s skip, e session ended, p pause, - nothing. A '*' before a state means the
-// lesson's link was clicked just before that tick; '!' means the site check found no site.
+// lesson's link was clicked just before that tick; '!' means the site check found no site; '>'
+// means the run moved to the next lesson.
 void StudyRulesTest::playerWatch_verdicts()
 {
     const std::pair<QString, QString> cases[] = {
         {"O O", "cc"},                // an open player counts
         {"F U V F", "rrsr"},          // three failures skip, an unreadable page or video too
         {"F F O F F", "rrcrr"},       // an open tick resets the count
+        {"F F >F F", "rrrr"},         // so does the next lesson
         {"*N N N *N N N", "--r--r"},  // no window: two ticks of grace after a click
         {"L L L L L L O", "------c"}, // slow loading is waited for
         {"L L L L L L L L L L", "---------r"}, // a load that never ends fails
@@ -93,11 +95,13 @@ void StudyRulesTest::playerWatch_verdicts()
     for (const auto& [ticks, verdicts] : cases) {
         PlayerWatch watch;
         QString decided;
+        int lesson = 7;
         for (const QString& tick : ticks.split(' ')) {
+            lesson += tick.startsWith('>');
             if (tick.startsWith('*'))
                 watch.lessonClicked();
             const Answer site = tick.startsWith('!') ? Answer::Unreachable : Answer::Reachable;
-            const TickVerdict v = watch.judge({2, 7}, players[states.indexOf(tick.back())], site);
+            const TickVerdict v = watch.judge({2, lesson}, players[states.indexOf(tick.back())], site);
             decided += v.credit         ? 'c'
                        : v.skip         ? 's'
                        : v.sessionEnded ? 'e'
