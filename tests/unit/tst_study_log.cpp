@@ -78,6 +78,11 @@ void StudyLogTest::run_recordsCreditLessonChangeAndEnd_windowFollows()
     f.window().openStudyRecord();
     QCOMPARE(f.window().recordWindow()->recordText(), QString("last"));
     QVERIFY(f.window().recordWindow()->isVisible());
+    QWidget other; // opened again while another window is in front: it comes to the front
+    other.show();
+    QTRY_VERIFY(other.isActiveWindow());
+    f.window().openStudyRecord();
+    QTRY_VERIFY(f.window().recordWindow()->isActiveWindow());
 }
 
 void StudyLogTest::record_failuresTold_oneLinePerEvent()

@@ -85,6 +85,11 @@ void WindowTest::layout_fillsTheWindow_aFailingStepSkippedOrStopping()
     w.hide();
     w.bringToFront();
     QVERIFY(w.isVisible());
+    QWidget other; // and it comes in front of another window
+    other.show();
+    QTRY_VERIFY(other.isActiveWindow());
+    w.bringToFront();
+    QTRY_VERIFY(w.isActiveWindow());
     // Too narrow for the view: activation stops at that step, a resize keeps the width and goes on.
     w.centralWidget()->resize(198, 900);
     w.layOut(window::LayoutPolicy::StopAtFailingStep);
