@@ -7,6 +7,7 @@
 #include "platform/files.h"
 #include "platform/log_file.h"
 #include "platform/logging.h"
+#include "platform/qt_services.h"
 #include "platform/restart_registration.h"
 #include "platform/rotating_file.h"
 #include "platform/system_sleep_inhibitor.h"
@@ -79,6 +80,7 @@ private slots:
     void systemCodePage_gbkRead_restartCommandLineAsGiven();
     void sleepInhibitor_firstWayThatWorks_heldUntilReleased();
     void singleCopy_secondToldAndFirstShown_lockFreedWithTheFirst();
+    void runTimer_ticksWhileEnabled();
 };
 
 void PlatformTest::logFile_lumoraCategoriesOnly_allPassedOn_failureTold()
@@ -242,6 +244,18 @@ void PlatformTest::singleCopy_secondToldAndFirstShown_lockFreedWithTheFirst()
     // With the first copy gone, the next one is the only one.
     first.reset();
     QVERIFY(!platform::SingleInstance(lock).anotherCopyRunning());
+}
+
+void PlatformTest::runTimer_ticksWhileEnabled()
+{
+    platform::QtTimer timer;
+    timer.setInterval(10);
+    QSignalSpy ticks(&timer, &platform::Timer::tick);
+    timer.setEnabled(true);
+    timer.setEnabled(true); // already running: it goes on
+    QVERIFY(ticks.wait() && timer.isEnabled());
+    timer.setEnabled(false);
+    QVERIFY(!timer.isEnabled());
 }
 
 QTEST_GUILESS_MAIN(PlatformTest)
