@@ -5,7 +5,7 @@
 
 namespace lumora::window {
 
-bool runLayout(LayoutTarget& t, LayoutPolicy policy)
+void runLayout(LayoutTarget& t, LayoutPolicy policy)
 {
     // Every step from the third on reads the browser's width back, so rounding to whole pixels
     // carries over into the column's position.
@@ -22,15 +22,10 @@ bool runLayout(LayoutTarget& t, LayoutPolicy policy)
             return true;
         },
     };
-    bool allDone = true;
     for (const auto& step : steps) {
-        if (step())
-            continue;
-        allDone = false;
-        if (policy == LayoutPolicy::StopAtFailingStep)
-            return false;
+        if (!step() && policy == LayoutPolicy::StopAtFailingStep)
+            return;
     }
-    return allDone;
 }
 
 } // namespace lumora::window

@@ -49,7 +49,7 @@ enum class LayoutPolicy
     StopAtFailingStep, // the first failing step ends the layout (activation)
 };
 
-// Runs the layout steps in order. Returns false when a step failed.
-bool runLayout(LayoutTarget& target, LayoutPolicy policy);
+// Runs the layout steps in order.
+void runLayout(LayoutTarget& target, LayoutPolicy policy);
 
 } // namespace lumora::window
