@@ -88,10 +88,10 @@ void StudyRun::startStudy()
     openCategoryAt(m_catalogue.category(), 0);
 }
 
-bool StudyRun::openCategoryAt(int category, int lesson)
+void StudyRun::openCategoryAt(int category, int lesson)
 {
     if (m_opening)
-        return false;
+        return;
     m_opening = true;
     const int run = m_runSerial;
     const std::optional<catalogue::LessonOpening> opening =
@@ -99,7 +99,7 @@ bool StudyRun::openCategoryAt(int category, int lesson)
     m_opening = false;
     // "退出课件" (or a new start) during the waits: what it did stands.
     if (run != m_runSerial || m_shuttingDown)
-        return false;
+        return;
     if (!opening) {
         // A course page that failed twice is unlikely to answer a third time as it is (its
         // renderer may have been restarted without the site's scripts): it is loaded anew first.
@@ -110,14 +110,13 @@ bool StudyRun::openCategoryAt(int category, int lesson)
         emit notice(QStringLiteral("课程列表没有按时打开，稍后重试"));
         report(RunEventKind::PageFailed, lesson, 0, QStringLiteral("课程列表没有按时打开"));
         updateStatus();
-        return false;
+        return;
     }
     m_pendingOpening.reset();
     report(RunEventKind::CategoryOpened);
     lessonOpened(*opening);
     emit playerShown(true);
     updateStatus();
-    return true;
 }
 
 LessonNavigator::Waited StudyRun::waitFor(std::chrono::milliseconds limit,

@@ -97,7 +97,7 @@ private:
     void openNextCategory();
     // Opens `category` at `lesson` and shows the player: all or nothing. When the site does not
     // list the category in time, the run stays as it was and the next tick tries again.
-    bool openCategoryAt(int category, int lesson);
+    void openCategoryAt(int category, int lesson);
     // The run's wait for a page (see LessonNavigator::WaitFor).
     LessonNavigator::Waited waitFor(std::chrono::milliseconds limit,
                                     const std::function<bool()>& ready);
