@@ -14,6 +14,7 @@ packages=(
   libcpp-httplib-dev
   xvfb xauth            # a virtual display for machines without one
   fonts-wqy-microhei    # Chinese text in the window and the pages
+  dbus-daemon           # a private message bus for the test of staying awake
   clang-format
 )
 package_tools=(

@@ -101,7 +101,8 @@ void StudyRulesTest::playerWatch_verdicts()
             if (tick.startsWith('*'))
                 watch.lessonClicked();
             const Answer site = tick.startsWith('!') ? Answer::Unreachable : Answer::Reachable;
-            const TickVerdict v = watch.judge({2, lesson}, players[states.indexOf(tick.back())], site);
+            const TickVerdict v =
+                watch.judge({2, lesson}, players[states.indexOf(tick.back())], site);
             decided += v.credit         ? 'c'
                        : v.skip         ? 's'
                        : v.sessionEnded ? 'e'
