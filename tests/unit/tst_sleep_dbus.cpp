@@ -55,10 +55,6 @@ void SleepDbusTest::blockers_askLogindAndTheScreenSaver_failuresGiveAReason()
     qputenv("DBUS_SESSION_BUS_ADDRESS", address);
     const auto blockers = platform::systemSleepBlockers();
     QString reason;
-    for (const auto& blocker : blockers) { // nobody serves them yet
-        QVERIFY(!blocker->block("run", reason));
-        QVERIFY(std::exchange(reason, {}).contains("org.freedesktop"));
-    }
     FakeLogind logind;
     FakeScreenSaver saver;
     QDBusConnection system = QDBusConnection::systemBus();
@@ -77,7 +73,8 @@ void SleepDbusTest::blockers_askLogindAndTheScreenSaver_failuresGiveAReason()
     bus.kill();
     bus.waitForFinished();
     QTRY_VERIFY(!system.isConnected());
-    QVERIFY(!blockers[1]->block("run", reason) && !reason.isEmpty()); // the bus went away
+    for (const auto& blocker : blockers) // the bus went away
+        QVERIFY(!blocker->block("run", reason) && !std::exchange(reason, {}).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(SleepDbusTest)
