@@ -56,3 +56,28 @@ if(NOT result EQUAL 0 OR NOT output STREQUAL "lumora: this engine plays H.264 an
 endif()
 string(STRIP "${output}" output)
 message(STATUS "${bin}/lumora --check-h264: exit 0, \"${output}\"")
+
+# A whole start, in a home of its own: the program opens its record in its data folder, asks the
+# site for its login page (port 9, which the engine refuses at once), and then asks its engine
+# about MP4. Waited for in the record, then ended.
+set(home "${STAGING_DIR}/home")
+file(REMOVE_RECURSE "${home}")
+set(log "${home}/data/Lumora/lumora.log")
+set(ENV{HOME} "${home}")
+foreach(kind DATA CONFIG CACHE STATE)
+  string(TOLOWER "${kind}" folder)
+  set(ENV{XDG_${kind}_HOME} "${home}/${folder}")
+endforeach()
+execute_process(COMMAND sh -c "\"$0\" --site http://127.0.0.1:9/ & pid=$!
+    for i in $(seq 240); do grep -q canPlayType \"$1\" 2>/dev/null && break; sleep 0.25; done
+    kill $pid" "${bin}/lumora" "${log}"
+  RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE errors TIMEOUT 90)
+if(EXISTS "${log}")
+  file(READ "${log}" record)
+endif()
+if(NOT record MATCHES "load failed: \"http://127.0.0.1:9/permission/loginAction.do\\?method=init\""
+   OR NOT record MATCHES "canPlayType")
+  message(FATAL_ERROR "lumora --site http://127.0.0.1:9/ did not start as expected:\n"
+                      "${record}${output}${errors}")
+endif()
+message(STATUS "${bin}/lumora --site http://127.0.0.1:9/: started, asked for the login page")
