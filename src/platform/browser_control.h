@@ -79,8 +79,8 @@ public:
     // Checks that the document at `frames` can be reached. One round trip, like walk().
     virtual WalkResult resolve(const FramePath& frames) = 0;
 
-    // The address of the document at `frames` (empty when there is none). One round trip.
-    virtual QUrl documentUrl(const FramePath& frames) = 0;
+    // The document at `frames` (all empty when there is none). One round trip.
+    virtual DocumentInfo document(const FramePath& frames) = 0;
     // Asks the page shown to GET `url` with the page's own cookies (credentials included),
     // proxy and certificates, showing nothing; redirects are followed and reported (the final
     // address, whether it was redirected, whether it left the page's origin). Returns at once: a

@@ -99,6 +99,14 @@ struct WalkResult
     bool ok() const { return status == PageStatus::Ok; }
 };
 
+// A document of the page as one look found it (document()).
+struct DocumentInfo
+{
+    QUrl url;              // its address; empty when there is no document or no answer
+    QString identity;      // the same while this document stays; a later one in its place differs
+    bool complete = false; // it has finished loading, its frames and images included
+};
+
 // What the page got when it fetched an address (fetch()).
 struct FetchAnswer
 {

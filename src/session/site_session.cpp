@@ -75,7 +75,7 @@ void SiteSession::recordCourseFrame()
     const int load = m_views.main().lastLoad().serial;
     if (load == m_courseFrameLoad)
         return; // the frame may have moved on since: its first address stays
-    const QUrl frame = m_views.main().documentUrl(page::kCourseFrame);
+    const QUrl frame = m_views.main().document(page::kCourseFrame).url;
     if (!frame.isValid() || !frame.scheme().startsWith(QLatin1String("http")))
         return; // not a document the site sent (about:blank, no answer)
     m_courseFrame = frame.adjusted(QUrl::RemoveFragment);

@@ -11,8 +11,6 @@ LessonNavigator::LessonNavigator(catalogue::Catalogue& catalogue, page::BrowserV
                                  WaitFor waitFor)
     : m_catalogue(catalogue), m_views(views), m_waitFor(std::move(waitFor))
 {
-    QObject::connect(&views.main(), &platform::BrowserControl::documentLoaded, &m_context,
-                     [this] { ++m_mainLoads; });
 }
 
 std::optional<catalogue::LessonOpening> LessonNavigator::openCategoryAt(int category, int lesson)
@@ -33,15 +31,20 @@ std::optional<catalogue::LessonOpening> LessonNavigator::openCategoryAt(int cate
         return giveUp("wait after the category's link", w);
     if (Waited w = m_waitFor(kStepPatience, menuShown); w != Waited::Ready)
         return giveUp("find the course menu", w);
-    const int loadsBefore = m_mainLoads;
+    platform::BrowserControl& main = m_views.main();
+    const QString listBefore = main.document(page::kLessonFrame).identity;
     if (!page::guarded([this] { m_catalogue.openCourseMenu(); }))
         return giveUp("click the course menu", Waited::TimedOut);
-    // The list is the new category's once the lesson frame has loaded since the click: the old
-    // list stays on show until then.
+    // The list is the new category's once the lesson frame holds a document that came after the
+    // click and has finished loading: the old list stays on show until then, and a list still
+    // loading may lack its last lessons. The frame itself says so; its load reports can be lost.
     std::optional<QList<int>> lessons;
     const Waited listed = m_waitFor(kStepPatience, [&] {
+        const platform::DocumentInfo list = main.document(page::kLessonFrame);
+        if (!list.complete || list.identity.isEmpty() || list.identity == listBefore)
+            return false;
         lessons = m_catalogue.readLessonLinks();
-        return m_mainLoads > loadsBefore && lessons && !lessons->isEmpty();
+        return lessons && !lessons->isEmpty();
     });
     if (listed != Waited::Ready)
         return giveUp("list the category's lessons", listed);

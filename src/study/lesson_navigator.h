@@ -6,7 +6,6 @@
 #include "catalogue/catalogue.h"
 #include "page/browser_views.h"
 
-#include <QObject>
 #include <QString>
 #include <chrono>
 #include <functional>
@@ -62,8 +61,6 @@ private:
     catalogue::Catalogue& m_catalogue;
     page::BrowserViews& m_views;
     WaitFor m_waitFor;
-    QObject m_context;   // for the main view's document loads
-    int m_mainLoads = 0; // documents completed in the main view so far
     int m_lessonIndex = 0;
     int m_playerLoadAtClick = 0; // the player view's last load when the lesson's link was clicked
     QString m_failedStep;

@@ -422,6 +422,12 @@ void TestWebEngineBrowser::framesReportTheirLoads_mediaAsked()
     QSignalSpy completed(m_main.get(), &BrowserControl::documentLoaded);
     QVERIFY(loadMain("/framed.html"));
     WAIT_VERIFY(completed.count() >= 3);
+    // A frame's document is told from the next one in its place, though both have one address.
+    const DocumentInfo first = m_main->document({1});
+    QVERIFY(first.complete && first.url.query() == "2");
+    QCOMPARE(m_main->document({1}).identity, first.identity);
+    QVERIFY(WebEngineHost::runScriptForText(*m_main, "frames[1].location.reload(); 'ok'"));
+    WAIT_VERIFY(m_main->document({1}).identity != first.identity && m_main->document({1}).complete);
     // The lesson's video is the largest shown, in any frame; a broken audio element or another
     // video is no error of it. A source that answers 404 failed: its type (.mp4) says nothing.
     m_server->put("/media.html", "<audio src='gone.mp3' autoplay></audio><video src='gone.mp4' "

@@ -85,10 +85,11 @@ WalkResult FakeBrowser::resolve(const platform::FramePath& frames)
     return reach(frames) ? WalkResult() : missing({}, QStringLiteral("no such document"));
 }
 
-QUrl FakeBrowser::documentUrl(const platform::FramePath& frames)
+platform::DocumentInfo FakeBrowser::document(const platform::FramePath& frames)
 {
     const std::shared_ptr<FakeDocument> doc = hung ? nullptr : reach(frames);
-    return doc ? doc->url : QUrl();
+    return doc ? platform::DocumentInfo{doc->url, QString::number(doc->identity), doc->complete}
+               : platform::DocumentInfo{};
 }
 
 int FakeBrowser::fetch(const QUrl& url)

@@ -78,6 +78,11 @@ public:
     QList<int> mediaErrors;
     // The document's own address (a frame's differs from the page's).
     QUrl url;
+    // Each document is another, as a page's are, and so is one renewed (a new load in its
+    // place); `complete` once it has finished loading.
+    int identity = ++s_documents;
+    bool complete = true;
+    void renew() { identity = ++s_documents; }
     // The document's lesson video when `present`; a document that sets none while it reports
     // mediaErrors shows a video with the first of them.
     platform::VideoReport video;
@@ -85,6 +90,7 @@ public:
     QList<std::shared_ptr<FakeDocument>>& frames() { return m_frames; }
 
 private:
+    static inline int s_documents = 0;
     FakeElements m_elements;
     QList<std::shared_ptr<FakeDocument>> m_frames;
 };
@@ -169,7 +175,7 @@ public:
     QUrl url() const override { return m_url; }
     WalkResult walk(const platform::WalkRequest& request) override;
     WalkResult resolve(const platform::FramePath& frames) override;
-    QUrl documentUrl(const platform::FramePath& frames) override;
+    platform::DocumentInfo document(const platform::FramePath& frames) override;
     int fetch(const QUrl& url) override;
     platform::FetchAnswer fetchAnswer(int ticket) override;
     platform::MediaReport mediaErrors() override;

@@ -16,11 +16,10 @@ void ProgramFixture::showCoursePage(CoursePage& page)
         const int status = playerLoad == LoadOutcome::HttpError ? playerErrorStatus : 200;
         player().startLoad({playerDocument, {playerLoad, status, {}, {}}});
     };
-    *page.listLoad = [this](const std::function<void()>& fill) {
-        platform.later(listDelay, [this, fill] {
-            fill();
-            main().completeDocument();
-        });
+    // No report of the frame's load: such reports come through the page and can be lost.
+    *page.listLoad = [this](const std::function<void(bool)>& fill) {
+        platform.later(listDelay / 2, [fill] { fill(true); });
+        platform.later(listDelay, [fill] { fill(false); });
     };
     showInMain(page.top);
     answerSessionChecks(true);
@@ -75,7 +74,7 @@ CoursePage makeCoursePage(QList<int> lessonCounts)
     page.course->url = kCourseFrameUrl;
     page.top = framedPage(page.course);
     page.openPlayer = std::make_shared<std::function<void(int, int)>>();
-    page.listLoad = std::make_shared<std::function<void(std::function<void()>)>>();
+    page.listLoad = std::make_shared<std::function<void(std::function<void(bool)>)>>();
 
     FakeDocument& course = *page.course;
     auto selected = std::make_shared<int>(0);
@@ -89,10 +88,14 @@ CoursePage makeCoursePage(QList<int> lessonCounts)
     FakeElement& menu = course.add({"li", {}, {}, {}, "课程学习", {}, "course-menu", {}});
     menu.onClick = [selected, doc = page.lessons, lessonCounts, opener = page.openPlayer,
                     load = page.listLoad](FakeDocument&) {
-        const auto fill = [selected, doc, lessonCounts, opener] {
+        // A new document in the lesson frame; while it loads it lacks the last lesson.
+        const auto fill = [selected, doc, lessonCounts, opener](bool loading) {
             const int category = *selected;
+            doc->renew();
+            doc->complete = !loading;
             doc->elements().clear();
-            for (int lesson = 0; lesson < lessonCounts.value(category); ++lesson) {
+            const int count = lessonCounts.value(category) - (loading ? 1 : 0);
+            for (int lesson = 0; lesson < count; ++lesson) {
                 padTo(*doc, QStringLiteral("a"), structure::lessonLink(lesson));
                 FakeElement& link =
                     doc->link(QStringLiteral("第%1课").arg(lesson + 1), "openMax(this)");
@@ -106,7 +109,7 @@ CoursePage makeCoursePage(QList<int> lessonCounts)
         if (*load)
             (*load)(fill);
         else
-            fill();
+            fill(false);
     };
     return page;
 }

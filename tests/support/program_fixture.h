@@ -28,7 +28,8 @@ std::shared_ptr<FakeDocument> framedPage(std::shared_ptr<FakeDocument> inner,
 // The site's course page: the course frame holds the four category links and the course-menu
 // item where site_structure.h puts them, and the lesson frame. Clicking a category link and
 // then the course-menu item fills the lesson frame with that category's lessons, each link at
-// its place (plain links between), through `listLoad` when set (the frame's load); lesson M's
+// its place (plain links between), through `listLoad` when set (the frame's load: fill(true)
+// starts a new document that lacks the last lesson, fill(false) completes it); lesson M's
 // link (M from 0) calls `openPlayer(category, M + 1)`.
 // Clicks are logged as "category-K", "course-menu" and "lesson-K-N" (N counted from 1).
 struct CoursePage
@@ -37,7 +38,7 @@ struct CoursePage
     std::shared_ptr<FakeDocument> course;
     std::shared_ptr<FakeDocument> lessons;
     std::shared_ptr<std::function<void(int, int)>> openPlayer;
-    std::shared_ptr<std::function<void(std::function<void()>)>> listLoad;
+    std::shared_ptr<std::function<void(std::function<void(bool)>)>> listLoad;
 };
 CoursePage makeCoursePage(QList<int> lessonCounts = {21, 9, 7, 8});
 

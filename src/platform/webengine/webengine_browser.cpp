@@ -148,11 +148,16 @@ WalkResult WebEngineBrowser::resolve(const FramePath& frames)
         call(assembleCall(QStringLiteral("lumora.resolve"), encodeFramePath(frames))));
 }
 
-QUrl WebEngineBrowser::documentUrl(const FramePath& frames)
+DocumentInfo WebEngineBrowser::document(const FramePath& frames)
 {
     const DecodedEnvelope answer =
-        call(assembleCall(QStringLiteral("lumora.documentUrl"), encodeFramePath(frames)));
-    return answer.ok() ? QUrl(answer.object.value(QStringLiteral("url")).toString()) : QUrl();
+        call(assembleCall(QStringLiteral("lumora.documentInfo"), encodeFramePath(frames)));
+    if (!answer.ok())
+        return {};
+    const QJsonObject& o = answer.object;
+    return {QUrl(o.value(QStringLiteral("url")).toString()),
+            o.value(QStringLiteral("identity")).toString(),
+            o.value(QStringLiteral("complete")).toBool()};
 }
 
 int WebEngineBrowser::fetch(const QUrl& url)

@@ -58,7 +58,7 @@ public:
     QUrl url() const override;
     WalkResult walk(const WalkRequest& request) override;
     WalkResult resolve(const FramePath& frames) override;
-    QUrl documentUrl(const FramePath& frames) override;
+    DocumentInfo document(const FramePath& frames) override;
     int fetch(const QUrl& url) override;
     FetchAnswer fetchAnswer(int ticket) override;
     MediaReport mediaErrors() override;

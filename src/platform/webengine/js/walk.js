@@ -162,11 +162,24 @@
         return { ok: true, error: '', length: 0, positions: [], clicks: 0 };
     }
 
-    function documentUrl(path) {
+    // A document keeps its name for as long as it stays; a new document in its place gets another,
+    // even at the same address. The prefix keeps the names of this page apart from those given
+    // before a reload, which runs this script afresh.
+    const documentNames = new WeakMap();
+    const namePrefix = Math.random().toString(36).slice(2) + '.';
+    let nextName = 1;
+
+    function documentInfo(path) {
         const found = reach(path);
         if (!found.doc)
             return { ok: false, error: found.error };
-        return { ok: true, error: '', url: found.doc.URL };
+        let name = documentNames.get(found.doc);
+        if (!name) {
+            name = namePrefix + nextName++;
+            documentNames.set(found.doc, name);
+        }
+        return { ok: true, error: '', url: found.doc.URL, identity: name,
+                 complete: found.doc.readyState === 'complete' };
     }
 
     // Fetches by ticket. Kept until their answer is read, and never more than a few: a reader
@@ -432,7 +445,7 @@
         return { ok: true, error: '' };
     }
 
-    globalThis.lumora = Object.freeze({ walk: walk, resolve: resolve, documentUrl: documentUrl,
+    globalThis.lumora = Object.freeze({ walk: walk, resolve: resolve, documentInfo: documentInfo,
                                         fetchUrl: fetchUrl, fetchAnswer: fetchAnswer,
                                         mediaErrors: mediaErrors, replayVideo: replayVideo });
 })();
