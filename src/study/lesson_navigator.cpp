@@ -56,13 +56,16 @@ std::optional<catalogue::LessonOpening> LessonNavigator::openCategoryAt(int cate
 std::nullopt_t LessonNavigator::giveUp(const char* step, Waited why)
 {
     m_failedStep = QString::fromLatin1(step);
-    if (why == Waited::Dropped)
+    if (why == Waited::Dropped) {
         qCInfo(lcStudy) << "opening a category stopped at" << step
                         << "(the run no longer wants it)";
-    else
+    } else {
+        const platform::DocumentInfo list = m_views.main().document(page::kLessonFrame);
         qCWarning(lcStudy).nospace()
             << "opening a category gave up at \"" << step << "\"; the main view shows "
-            << m_views.main().url().toString() << "; the run stays where it was";
+            << m_views.main().url().toString() << ", its lesson frame " << list.url.toString()
+            << (list.complete ? "" : " (not loaded)") << "; the run stays where it was";
+    }
     return std::nullopt;
 }
 
