@@ -31,8 +31,8 @@ std::optional<catalogue::LessonOpening> LessonNavigator::openCategoryAt(int cate
         return giveUp("wait after the category's link", w);
     if (Waited w = m_waitFor(kStepPatience, menuShown); w != Waited::Ready)
         return giveUp("find the course menu", w);
-    platform::BrowserControl& main = m_views.main();
-    const QString listBefore = main.document(page::kLessonFrame).identity;
+    platform::BrowserControl& mainView = m_views.main();
+    const QString listBefore = mainView.document(page::kLessonFrame).identity;
     if (!page::guarded([this] { m_catalogue.openCourseMenu(); }))
         return giveUp("click the course menu", Waited::TimedOut);
     // The list is the new category's once the lesson frame holds a document that came after the
@@ -40,7 +40,7 @@ std::optional<catalogue::LessonOpening> LessonNavigator::openCategoryAt(int cate
     // loading may lack its last lessons. The frame itself says so; its load reports can be lost.
     std::optional<QList<int>> lessons;
     const Waited listed = m_waitFor(kStepPatience, [&] {
-        const platform::DocumentInfo list = main.document(page::kLessonFrame);
+        const platform::DocumentInfo list = mainView.document(page::kLessonFrame);
         if (!list.complete || list.identity.isEmpty() || list.identity == listBefore)
             return false;
         lessons = m_catalogue.readLessonLinks();
