@@ -80,7 +80,7 @@ void Program::connectWindow()
     connect(w, &window::MainWindow::clearCacheRequested, this,
             viaGate([this] { m_platform.browsingData().clearEverything(); }));
     connect(w, &window::MainWindow::categoryChosen, this, [this](int category) {
-        m_gate.dispatch([=, this] { m_catalogue->openCategory(category); });
+        m_gate.dispatch([=, this] { m_run->chooseCategory(category); });
     });
     connect(w, &window::MainWindow::lessonChosen, this, [this](int lesson) {
         m_gate.dispatch([=, this] { m_run->openChosenLesson(lesson); });

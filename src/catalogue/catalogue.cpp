@@ -21,38 +21,30 @@ bool Catalogue::openCategory(int category)
     return m_categoryLinks.size() > category && openCategoryLink();
 }
 
-bool Catalogue::openCategoryLink()
+bool Catalogue::openCourseMenu()
 {
-    // The link clicked depends on the current category alone: the site keeps them in this order.
-    m_categoryLinks = page::categoryLinkTable();
-    emit changed();
-    if (!records::isCategory(m_category))
-        return false;
-    page::PageAccess page(m_views.main());
-    page.requireDocument(page::kCourseFrame);
-    page.refreshUnlessComplete();
-    page.clickAt(page::kCourseFrame, QStringLiteral("a"), m_categoryLinks.at(m_category));
-    return true;
-}
-
-void Catalogue::openCourseMenu()
-{
-    page::PageAccess page(m_views.main());
-    page.requireDocument(page::kCourseFrame);
-    page.refreshUnlessComplete();
-    page.clickAt(page::kCourseFrame, QStringLiteral("li"), page::kCourseMenuItemPosition);
+    return page::guarded([&] {
+        page::PageAccess page(m_views.main());
+        page.requireDocument(page::kCourseFrame);
+        page.refreshUnlessComplete();
+        page.clickAt(page::kCourseFrame, QStringLiteral("li"), page::kCourseMenuItemPosition);
+    });
 }
 
 bool Catalogue::clickCategoryLink(int category)
 {
+    // The link clicked depends on the category alone: the site keeps them in this order.
+    m_categoryLinks = page::categoryLinkTable();
+    emit changed();
     if (!records::isCategory(category))
         return false;
-    m_categoryLinks = page::categoryLinkTable();
     return page::guarded([&] {
         page::PageAccess page(m_views.main());
         page.requireDocument(page::kCourseFrame);
-        if (!page.complete())
+        if (!page.complete()) {
+            page.refreshUnlessComplete();
             throw page::NotThere("the course page is still loading");
+        }
         page.clickAt(page::kCourseFrame, QStringLiteral("a"), m_categoryLinks.at(category));
     });
 }
@@ -93,16 +85,21 @@ void Catalogue::adoptCategory(int category, QList<int> lessons)
     emit changed();
 }
 
-void Catalogue::scanCoursePage()
+bool Catalogue::scanCoursePage()
 {
     page::PageAccess page(m_views.main());
-    page.requireDocument(page::kCourseFrame);
-    page.requireDocument(page::kLessonFrame);
+    const bool framesFound = page::guarded([&] {
+        page.requireDocument(page::kCourseFrame);
+        page.requireDocument(page::kLessonFrame);
+    });
+    if (!framesFound)
+        return false;
     m_categoryLinks.clear();
     m_lessonLinks.clear();
     m_selectedLesson = -1;
     const auto appendTo = [](QList<int>& list) { return [&list](int at) { list.append(at); }; };
-    try {
+    // What a failing walk found so far is listed all the same.
+    const bool read = page::guarded([&] {
         page.refreshUnlessComplete();
         page.forEachMatch(page::kCourseFrame, QStringLiteral("a"),
                           page::containing(Field::InnerText, page::categoryLinkText()),
@@ -111,12 +108,9 @@ void Catalogue::scanCoursePage()
         page.forEachMatch(page::kLessonFrame, QStringLiteral("a"),
                           page::containing(Field::OnClick, page::lessonLinkScript()),
                           appendTo(m_lessonLinks));
-    } catch (const page::NotThere&) {
-        // What a failing walk found so far is listed all the same.
-        emit changed();
-        throw;
-    }
+    });
     emit changed();
+    return read;
 }
 
 LessonOpening Catalogue::openLesson(int lesson)
@@ -132,11 +126,8 @@ LessonOpening Catalogue::openLesson(int lesson)
         page.requireDocument(page::kLessonFrame);
         if (!page.complete())
             return;
-        // The site may open a new window or load into the one it opened before (a named
-        // window): the player's load serial, not a new window, tells its load apart.
-        const int playerLoadBefore = m_views.player().lastLoad().serial;
         page.clickAt(page::kLessonFrame, QStringLiteral("a"), m_lessonLinks.at(lesson));
-        opening = {true, playerLoadBefore};
+        opening.clicked = true;
     });
     return opening;
 }

@@ -16,8 +16,7 @@ namespace lumora::catalogue {
 // What choosing a lesson came to.
 struct LessonOpening
 {
-    bool clicked = false;     // its link was clicked: the lesson's player is on its way
-    int playerLoadBefore = 0; // the player view's last load before the click; later ones are new
+    bool clicked = false; // its link was clicked: the lesson's player is on its way
 };
 
 class Catalogue final : public QObject
@@ -40,19 +39,22 @@ public:
     // scan.
     int selectedLesson() const { return m_selectedLesson; }
 
+    // Every call below answers with its result: a page that cannot be read or clicked is a
+    // false or an empty answer, never an exception.
+
     // Chooses `category` (nothing for one past the last) and opens it on the site when the
     // category links scanned reach it. Whether its link was clicked.
     bool openCategory(int category);
-    // Clicks the current category's link, from the site's fixed table of category links, and
-    // lists that table. NotThere when the page has no course frame or no link there.
-    bool openCategoryLink();
+    // Clicks the current category's link; whether it was clicked.
+    bool openCategoryLink() { return clickCategoryLink(m_category); }
     // Clicks the course-menu item of the course frame, which lists the chosen category's
-    // lessons (NotThere when the page has no such item).
-    void openCourseMenu();
+    // lessons; whether it was clicked.
+    bool openCourseMenu();
 
     // The steps of opening a category that change nothing here until the last: a run switches
     // its category only once the site lists the new category's lessons.
-    // Clicks the link of `category` (from the site's fixed table); whether it was clicked.
+    // Clicks the link of `category` from the site's fixed table of category links, and lists
+    // that table; whether it was clicked (a page still loading is loaded again, and not clicked).
     bool clickCategoryLink(int category);
     // Whether the course frame is loaded and offers its course-menu item.
     bool courseMenuShown();
@@ -60,10 +62,10 @@ public:
     std::optional<QList<int>> readLessonLinks();
     // Makes `category` the current one with `lessons` as its lesson links, none selected.
     void adoptCategory(int category, QList<int> lessons);
-    // Lists the category links and the lesson links of the course page. The course frame and the
-    // lesson frame are both found before anything changes, so a page without them leaves the
-    // lists as they were (NotThere).
-    void scanCoursePage();
+    // Lists the category links and the lesson links of the course page; whether both frames
+    // were read. The course frame and the lesson frame are both found before anything changes,
+    // so a page without them leaves the lists as they were.
+    bool scanCoursePage();
     // Chooses the lesson at `lesson` and clicks its link while the page is complete. A position
     // past the list chooses nothing; a failing click is the lesson's (nothing clicked).
     LessonOpening openLesson(int lesson);

@@ -21,19 +21,20 @@ public:
     platform::BrowserControl& main() const { return m_main; }
     platform::BrowserControl& player() const { return m_player; }
 
-    // The lesson's link is about to be clicked: the main view's next new window is the lesson's
-    // player (where new windows go is WindowRouting's, which sets the expectation's hook).
-    void expectPlayerWindow() const
+    // The lesson's link is about to be clicked while the player's last load is `playerLoad`:
+    // the main view's next new window is the lesson's player (where new windows go is
+    // WindowRouting's, which sets the expectation's hook).
+    void expectPlayerWindow(int playerLoad) const
     {
         if (m_expectPlayer)
-            m_expectPlayer();
+            m_expectPlayer(playerLoad);
     }
-    void setPlayerExpectation(std::function<void()> hook) { m_expectPlayer = std::move(hook); }
+    void setPlayerExpectation(std::function<void(int)> hook) { m_expectPlayer = std::move(hook); }
 
 private:
     platform::BrowserControl& m_main;
     platform::BrowserControl& m_player;
-    std::function<void()> m_expectPlayer;
+    std::function<void(int)> m_expectPlayer;
 };
 
 } // namespace lumora::page

@@ -14,7 +14,7 @@ WindowRouting::WindowRouting(BrowserViews& views, platform::Clock& clock,
 {
     // The engine needs its answer at once, so this does not wait at the event gate.
     views.main().setNewWindowHandler([this] { return route(); });
-    views.setPlayerExpectation([this] { expectPlayer(); });
+    views.setPlayerExpectation([this](int playerLoad) { expectPlayer(playerLoad); });
     connect(&views.main(), &platform::BrowserControl::windowClosedByPage, this,
             &WindowRouting::pageClosedWindow);
 }
@@ -25,9 +25,9 @@ WindowRouting::~WindowRouting()
     m_views.setPlayerExpectation(nullptr);
 }
 
-void WindowRouting::expectPlayer()
+void WindowRouting::expectPlayer(int playerLoad)
 {
-    m_expected = Expected{m_clock.now() + kPlayerWait, m_views.player().lastLoad().serial};
+    m_expected = Expected{m_clock.now() + kPlayerWait, playerLoad};
 }
 
 std::vector<platform::BrowserControl*> WindowRouting::ownWindows() const

@@ -35,7 +35,7 @@ public:
 
     // The next new window of the main view is the lesson's player: unless it comes too late, or
     // the player view has loaded a page meanwhile (the lesson's link reused the window it had).
-    void expectPlayer();
+    void expectPlayer(int playerLoad);
     // The windows of their own open now, oldest first.
     std::vector<platform::BrowserControl*> ownWindows() const;
 

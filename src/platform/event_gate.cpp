@@ -4,6 +4,7 @@
 #include "platform/logging.h"
 #include "platform/page_request.h"
 
+#include <QScopeGuard>
 #include <algorithm>
 
 namespace lumora::platform {
@@ -27,9 +28,10 @@ void EventGate::waitWithEventsOpen(const std::function<void()>& wait)
 {
     const bool wasRunning = m_running;
     m_running = false;
+    // Whatever way the wait ends, the handler that waited is running again.
+    const auto restore = qScopeGuard([&] { m_running = wasRunning; });
     deliverHeld();
     wait();
-    m_running = wasRunning;
 }
 
 void EventGate::wait(Clock& clock, std::chrono::milliseconds duration,
@@ -48,7 +50,8 @@ void EventGate::runNow(const std::function<void()>& handler)
     try {
         handler();
     } catch (const platform::NotThere& missing) {
-        qCDebug(lcPage) << "handler ended: page not there:" << missing.what();
+        // Each room answers with results; a page that ends a handler here is a fault to see.
+        qCWarning(lcPage) << "handler ended: page not there:" << missing.what();
     } catch (const std::exception& fault) {
         qCCritical(lcPage) << "handler failed:" << fault.what();
     } catch (...) {

@@ -46,10 +46,13 @@ std::optional<int> MinuteRecords::credit(int category, int lesson)
                 << " minutes, kept until the program ends";
         return m_unlisted.at(category)[lesson] = minutes->studied + 1;
     }
-    StudiedRecord& record = m_studied.at(category);
-    if (record.isEmpty())
-        record = StudiedRecord(defaultStudiedRecords().at(category));
-    record.setMinutes(lesson, minutes->studied + 1);
+    // Minutes are saved with every category's record written out: an empty one (nothing
+    // studied) is given its category's default record, which readers of the file expect.
+    for (int c = 0; c < kCategoryCount; ++c) {
+        if (m_studied.at(c).isEmpty())
+            m_studied.at(c) = StudiedRecord(defaultStudiedRecords().at(c));
+    }
+    m_studied.at(category).setMinutes(lesson, minutes->studied + 1);
     return minutes->studied + 1;
 }
 

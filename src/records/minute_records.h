@@ -35,6 +35,7 @@ public:
     // kept for this program run only (the state file holds the timetable's lessons).
     std::optional<LessonMinutes> lesson(int category, int lesson) const;
     // Adds one minute to the lesson: its new studied minutes, or nothing for no such lesson.
+    // Every empty record (of any category) gets its category's default record first.
     std::optional<int> credit(int category, int lesson);
 
     // Minutes still needed to finish every lesson of `category`.

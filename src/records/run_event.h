@@ -21,12 +21,14 @@ enum class RunEventKind
     PageFailed,       // the lesson's player did not open (category, lesson, detail: why)
     SessionRecovered, // the site's session ended and the program logged in again (category)
     RunPaused,        // the run stopped and needs the learner (detail: why)
-    RunEnded,         // the run ended (minutes: credited during the run; detail: lessons skipped)
+    RunEnded,         // the run ended (minutes: credited in it; detail: lessons left unstudied)
     VideoFailed,      // the lesson's video cannot play (category, lesson, detail: the error)
     Resumed,          // the machine slept and the run goes on (minutes: how long it slept)
     ProgramQuit,      // the program ended in the middle of a run (minutes: credited in it)
     RunRestarted,     // started again after a restart cut a run short, it goes on (category)
     Stalled,          // minutes in a row earned nothing (minutes; detail: why, or the step taken)
+    ListDiffers,      // the site lists a category's lessons unlike the timetable (detail: how)
+    LessonGivenBack,  // a skipped lesson failed as the next did: the site's trouble (lesson)
 };
 
 struct RunEvent

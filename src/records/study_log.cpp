@@ -79,7 +79,7 @@ QString describeRunEvent(const RunEvent& event)
     case RunEventKind::RunEnded:
         return event.detail.isEmpty()
                    ? QStringLiteral("学习结束，本次共学习 %1 分钟").arg(event.minutes)
-                   : QStringLiteral("学习结束，本次共学习 %1 分钟，跳过的课程：%2")
+                   : QStringLiteral("学习结束，本次共学习 %1 分钟，没有学完的课：%2")
                          .arg(event.minutes)
                          .arg(oneLine(event.detail));
     case RunEventKind::VideoFailed:
@@ -94,6 +94,11 @@ QString describeRunEvent(const RunEvent& event)
     case RunEventKind::Stalled:
         return withDetail(withPlace(QStringLiteral("%1 分钟未能计时").arg(event.minutes), event),
                           event);
+    case RunEventKind::ListDiffers:
+        return withDetail(withPlace(QStringLiteral("课程列表与学习计划不同"), event), event);
+    case RunEventKind::LessonGivenBack:
+        return withPlace(QStringLiteral("网站的视频暂时无法播放，不是课的问题：跳过的课重新学习"),
+                         event);
     }
     return QStringLiteral("未知事件 %1").arg(static_cast<int>(event.kind));
 }

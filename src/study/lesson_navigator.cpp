@@ -11,11 +11,33 @@ LessonNavigator::LessonNavigator(catalogue::Catalogue& catalogue, page::BrowserV
                                  WaitFor waitFor)
     : m_catalogue(catalogue), m_views(views), m_waitFor(std::move(waitFor))
 {
+    m_closedByPage =
+        QObject::connect(&views.player(), &platform::BrowserControl::windowClosedByPage,
+                         [this] { m_playerClosed = true; });
+}
+
+LessonNavigator::~LessonNavigator()
+{
+    QObject::disconnect(m_closedByPage);
+}
+
+LessonNavigator::Claim LessonNavigator::claim(const platform::LoadInfo& load)
+{
+    if (m_playerClosed)
+        return Claim::Left;
+    if (m_lessonsLoad != 0)
+        return load.serial == m_lessonsLoad ? Claim::Lessons : Claim::Left;
+    if (load.serial == m_playerLoadAtClick)
+        return Claim::NotYet;
+    // Until it succeeds, a load may still be redirected or fail: it is judged as the lesson's
+    // without becoming its own.
+    if (load.outcome == platform::LoadOutcome::Succeeded)
+        m_lessonsLoad = load.serial;
+    return Claim::Lessons;
 }
 
 std::optional<catalogue::LessonOpening> LessonNavigator::openCategoryAt(int category, int lesson)
 {
-    m_failedStep.clear();
     // Without the category links from a scan the site would go on listing whichever category
     // it showed last while the run credits another's.
     if (m_catalogue.categoryLinkPositions().isEmpty())
@@ -33,7 +55,7 @@ std::optional<catalogue::LessonOpening> LessonNavigator::openCategoryAt(int cate
         return giveUp("find the course menu", w);
     platform::BrowserControl& mainView = m_views.main();
     const QString listBefore = mainView.document(page::kLessonFrame).identity;
-    if (!page::guarded([this] { m_catalogue.openCourseMenu(); }))
+    if (!m_catalogue.openCourseMenu())
         return giveUp("click the course menu", Waited::TimedOut);
     // The list is the new category's once the lesson frame holds a document that came after the
     // click and has finished loading: the old list stays on show until then, and a list still
@@ -55,7 +77,6 @@ std::optional<catalogue::LessonOpening> LessonNavigator::openCategoryAt(int cate
 
 std::nullopt_t LessonNavigator::giveUp(const char* step, Waited why)
 {
-    m_failedStep = QString::fromLatin1(step);
     if (why == Waited::Dropped) {
         qCInfo(lcStudy) << "opening a category stopped at" << step
                         << "(the run no longer wants it)";
@@ -79,14 +100,14 @@ std::optional<catalogue::LessonOpening> LessonNavigator::openNextLesson()
 
 catalogue::LessonOpening LessonNavigator::openLesson(int lesson)
 {
-    // Until the link is clicked, no load so far is the lesson's: a click that never happens must
-    // not leave the last lesson's player credited to this one.
+    // No load so far is the lesson's: a click that never happens must not leave the last
+    // lesson's player credited to this one. The site may open a new window or load into the one
+    // it opened before (a named window): the player's load serial tells its load apart.
     m_playerLoadAtClick = m_views.player().lastLoad().serial;
-    m_views.expectPlayerWindow();
-    const catalogue::LessonOpening opening = m_catalogue.openLesson(lesson);
-    if (opening.clicked)
-        m_playerLoadAtClick = opening.playerLoadBefore;
-    return opening;
+    m_lessonsLoad = 0;
+    m_playerClosed = false;
+    m_views.expectPlayerWindow(m_playerLoadAtClick);
+    return m_catalogue.openLesson(lesson);
 }
 
 } // namespace lumora::study

@@ -1,7 +1,10 @@
 #pragma once
 
 // Moving a study run through the site: opening a category with a lesson in it, the next lesson,
-// a lesson again; and knowing which load of the player view is the lesson's own.
+// a lesson again; and knowing which load of the player view is the lesson's own: the first
+// that succeeded after its link was clicked. A later top-level document in the player view (the
+// page moved on to another lesson by itself, a redirect) or a player window its page closed
+// ends the lesson's claim: the site counts that time for another page, if for any.
 
 #include "catalogue/catalogue.h"
 #include "page/browser_views.h"
@@ -31,17 +34,23 @@ public:
     // site takes seconds per page, and a step is retried only at the next tick.
     static constexpr std::chrono::seconds kStepPatience{30};
 
+    // What a load of the player view is to the lesson clicked last.
+    enum class Claim
+    {
+        NotYet,  // no load of the player since the click has succeeded yet
+        Lessons, // the lesson's own page
+        Left,    // the lesson's page was left: another document, or its window closed
+    };
+
     LessonNavigator(catalogue::Catalogue& catalogue, page::BrowserViews& views, WaitFor waitFor);
+    ~LessonNavigator();
+    Q_DISABLE_COPY_MOVE(LessonNavigator)
 
     // Position of the lesson the run chose last, in the category's lesson list.
     int lessonIndex() const { return m_lessonIndex; }
-    // Whether `load` of the player view came after the chosen lesson's link was clicked.
-    bool isLessonsPlayer(const platform::LoadInfo& load) const
-    {
-        return load.serial != m_playerLoadAtClick;
-    }
-    // The step at which the last category opening gave up (empty: it did not).
-    const QString& failedStep() const { return m_failedStep; }
+    // What `load`, the player view's last, is to the lesson; the first succeeded load seen
+    // after the click becomes the lesson's.
+    Claim claim(const platform::LoadInfo& load);
 
     // Opens `category` on the site (its link, the course menu, the lesson list, each step
     // waiting for the page) and then its lesson at `lesson`. All or nothing: only when the site
@@ -50,6 +59,12 @@ public:
     std::optional<catalogue::LessonOpening> openCategoryAt(int category, int lesson);
     // Opens the lesson after the run's; nothing, with nothing done, after the category's last.
     std::optional<catalogue::LessonOpening> openNextLesson();
+    // Makes the lesson at `lesson` the run's, and opens it.
+    catalogue::LessonOpening openRunLesson(int lesson)
+    {
+        m_lessonIndex = lesson;
+        return openLesson(lesson);
+    }
     // Opens the lesson at `lesson` without making it the run's: a lesson opened again, or one
     // the learner chose.
     catalogue::LessonOpening openLesson(int lesson);
@@ -63,7 +78,9 @@ private:
     WaitFor m_waitFor;
     int m_lessonIndex = 0;
     int m_playerLoadAtClick = 0; // the player view's last load when the lesson's link was clicked
-    QString m_failedStep;
+    int m_lessonsLoad = 0;       // the lesson's own load of the player (0: none yet)
+    bool m_playerClosed = false; // the page closed the player's window since the click
+    QMetaObject::Connection m_closedByPage;
 };
 
 } // namespace lumora::study

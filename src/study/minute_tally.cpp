@@ -12,7 +12,8 @@ void MinuteTally::tick(int openPlayer)
         m_player = -1;
 }
 
-MinuteTally::Outcome MinuteTally::close(bool sessionConfirmed, bool recovering, bool videoPlayed)
+MinuteTally::Outcome MinuteTally::close(bool sessionConfirmed, bool recovering,
+                                        VideoWatch::Minute video)
 {
     m_ticks = 0;
     if (recovering)
@@ -21,7 +22,9 @@ MinuteTally::Outcome MinuteTally::close(bool sessionConfirmed, bool recovering, 
         return Outcome::PlayerNotOpen;
     if (m_player < 0)
         return Outcome::PlayerOpenedDuringMinute;
-    if (!videoPlayed)
+    if (video == VideoWatch::Minute::NoVideo)
+        return Outcome::NoVideo;
+    if (video == VideoWatch::Minute::NotPlayed)
         return Outcome::VideoNotPlayed;
     return sessionConfirmed ? Outcome::Credit : Outcome::SessionUnconfirmed;
 }
@@ -41,6 +44,8 @@ const char* outcomeReason(MinuteTally::Outcome outcome)
         return "the site did not confirm the session";
     case MinuteTally::Outcome::VideoNotPlayed:
         return "the lesson's video did not play through most of the minute";
+    case MinuteTally::Outcome::NoVideo:
+        return "no video was seen on the lesson's page";
     }
     return "";
 }

@@ -2,9 +2,11 @@
 
 // Whether a study minute is credited. Every third tick closes a minute, which counts only when one
 // and the same player of the lesson was open at each of its ticks (the site counts a player from
-// its opening, not from the minute's start), its video (if it has one) played through most of the
-// minute, and the site confirmed the session on the tick before.
+// its opening, not from the minute's start), its video played through most of the minute, and
+// the site confirmed the session on the tick before.
 // Pure logic: the study run tells it what each tick found.
+
+#include "study/video_watch.h"
 
 namespace lumora::study {
 
@@ -21,6 +23,7 @@ public:
         PlayerOpenedDuringMinute, // another player (or none) was open at an earlier tick
         SessionUnconfirmed,       // the site did not confirm the session
         VideoNotPlayed,           // the lesson's video did not play through most of the minute
+        NoVideo,                  // no video was seen on the lesson's page
     };
 
     // A new run: the next tick starts a minute.
@@ -31,8 +34,8 @@ public:
     bool asksSession() const { return m_ticks == kTicksPerMinute - 1; }
     // Whether this tick closes the minute: close() it then.
     bool closesMinute() const { return m_ticks == kTicksPerMinute; }
-    // `videoPlayed`: the lesson's video played through most of the minute, or the page has none.
-    Outcome close(bool sessionConfirmed, bool recovering, bool videoPlayed);
+    // `video`: what the lesson's video came to over the minute.
+    Outcome close(bool sessionConfirmed, bool recovering, VideoWatch::Minute video);
     // Ticks of the minute under way (0 to 2 between ticks).
     int ticks() const { return m_ticks; }
 

@@ -29,13 +29,19 @@ std::optional<PlayerState> stateOfLoad(const platform::LoadInfo& load)
 
 } // namespace
 
-PlayerObservation observePlayer(const page::BrowserViews& views, const LessonNavigator& navigator)
+PlayerObservation observePlayer(const page::BrowserViews& views, LessonNavigator& navigator)
 {
     if (page::showsLoginPage(views.main()))
         return {PlayerState::LoginPage, {}, {}};
     const platform::LoadInfo load = views.player().lastLoad();
-    if (!navigator.isLessonsPlayer(load))
+    switch (navigator.claim(load)) {
+    case LessonNavigator::Claim::NotYet:
         return {PlayerState::NotOpened, {}, {}};
+    case LessonNavigator::Claim::Left:
+        return {PlayerState::LeftLesson, {}, {}};
+    case LessonNavigator::Claim::Lessons:
+        break;
+    }
     if (const std::optional<PlayerState> state = stateOfLoad(load))
         return {*state, {}, {}};
     switch (page::checkForLoginPage(views.player())) {
@@ -55,7 +61,7 @@ PlayerObservation observePlayer(const page::BrowserViews& views, const LessonNav
     // play is the engine's fault; any other error is this player's failure.
     const platform::VideoReport& video = media.video;
     if (!video.present || video.errorCode == 0)
-        return {PlayerState::Open, media.errorCodes, video};
+        return {PlayerState::Open, media.errorCodes, video, media.firstLine};
     const bool unplayable = video.errorCode == 4 && video.typeUnplayable;
     return {unplayable ? PlayerState::VideoUnsupported : PlayerState::VideoFailed, media.errorCodes,
             video};

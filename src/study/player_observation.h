@@ -15,8 +15,9 @@ struct PlayerObservation
     PlayerState state = PlayerState::NotOpened;
     QList<int> mediaErrors;      // the MediaError codes of the player page's videos, for logs
     platform::VideoReport video; // the lesson's video as the page shows it
+    QString firstLine = {};      // the page's first line of text, for a page without a video
 };
 
-PlayerObservation observePlayer(const page::BrowserViews& views, const LessonNavigator& navigator);
+PlayerObservation observePlayer(const page::BrowserViews& views, LessonNavigator& navigator);
 
 } // namespace lumora::study

@@ -1,6 +1,7 @@
 #include "study/player_watch.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace lumora::study {
 
@@ -19,7 +20,9 @@ TickVerdict PlayerWatch::judge(LessonKey lesson, PlayerState player,
         return {.sessionEnded = true};
     case PlayerState::SiteDown:
     case PlayerState::SiteTrouble:
-        // Not the lesson's fault: open it again until the site is back, without counting.
+    case PlayerState::LeftLesson:
+        // Not the lesson's fault: open it again until the site is back (or the lesson's own page
+        // shows), without counting.
         return {.reopen = true};
     case PlayerState::Loading:
         if (m_loadingTicks < kTicksToLoad)
@@ -38,7 +41,6 @@ TickVerdict PlayerWatch::judge(LessonKey lesson, PlayerState player,
     case PlayerState::VideoUnsupported:
         return {.cannotPlay = true};
     case PlayerState::Open:
-        m_failures = 0;
         // The check agrees with the engine again: its word counts again.
         if (site == platform::SiteProbe::Answer::Reachable)
             m_siteCheckDistrusted = false;
@@ -55,11 +57,23 @@ TickVerdict PlayerWatch::judge(LessonKey lesson, PlayerState player,
         m_openWhileUnreachable = 0;
         return {.credit = true};
     }
-    if (++m_failures >= kFailuresBeforeSkip) {
-        m_failures = 0;
-        return {.skip = true};
+    return failed(lesson, player);
+}
+
+TickVerdict PlayerWatch::failed(LessonKey lesson, PlayerState player)
+{
+    if (++m_failures < kFailuresBeforeSkip)
+        return {.reopen = true};
+    m_failures = 0;
+    if (m_siteTrouble)
+        return {.reopen = true, .siteTrouble = true};
+    if (m_lastSkip && m_lastSkip->cause == player) {
+        m_siteTrouble = true;
+        const LessonKey skipped = std::exchange(m_lastSkip, std::nullopt)->lesson;
+        return {.reopen = true, .siteTrouble = true, .giveBack = skipped};
     }
-    return {.reopen = true};
+    m_lastSkip = Skip{lesson, player};
+    return {.skip = true};
 }
 
 } // namespace lumora::study

@@ -1,10 +1,15 @@
 #pragma once
 
 // Honest minutes: a tick credits its minute only while the lesson's player is really open, and
-// a player that keeps failing is given up for the run rather than stalling it. Pure logic: the
-// study run observes the views and the site, this decides.
+// a player that keeps failing is given up for the run rather than stalling it. A failure that
+// repeats across two lessons in a row, with no minute credited between, is the site's trouble
+// (its video host down, say), not the lessons': nothing more is skipped, the lesson skipped just
+// before is given back, and the run waits for the site. Pure logic: the study run observes the
+// views and the site, this decides.
 
 #include "platform/site_probe.h"
+
+#include <optional>
 
 namespace lumora::study {
 
@@ -21,7 +26,8 @@ enum class PlayerState
     SiteDown,         // the site could not be reached
     SiteTrouble,      // the site answered with a server error (maintenance, an outage)
     VideoStalled,     // the page is open but its video has not moved for two minutes
-    LoginPage, // the site's login page shows (in the player or the main view): the session ended
+    LoginPage,  // the site's login page shows (in the player or the main view): the session ended
+    LeftLesson, // the player left the lesson's page (moved on by itself) or its page closed it
 };
 
 // Which lesson a tick was about: its category and its position in the lesson list (-1: none
@@ -40,6 +46,10 @@ struct TickVerdict
     bool skip = false;         // give the lesson up for this run and go on with the next
     bool sessionEnded = false; // log in again before anything else
     bool cannotPlay = false;   // this engine cannot play the site's lessons: the learner must act
+    // The lesson's failures repeat those of the lesson before: the site's trouble. The lesson
+    // is opened again, and the lesson skipped before for the same failure is given back.
+    bool siteTrouble = false;
+    std::optional<LessonKey> giveBack = std::nullopt;
 };
 
 class PlayerWatch
@@ -55,6 +65,15 @@ public:
     void reset() { *this = PlayerWatch(); }
     // The lesson's link was clicked (opened or reopened): its window may still be on its way.
     void lessonClicked() { m_ticksSinceClick = 0; }
+    // A minute was credited: the lesson plays, and so does the site.
+    void minuteCredited()
+    {
+        m_failures = 0;
+        m_lastSkip.reset();
+        m_siteTrouble = false;
+    }
+    // Failures repeat across lessons: until a minute is credited, nothing is skipped.
+    bool siteTrouble() const { return m_siteTrouble; }
 
     // Judges one tick about `lesson`.
     TickVerdict judge(LessonKey lesson, PlayerState player, platform::SiteProbe::Answer site);
@@ -64,8 +83,20 @@ public:
     bool siteCheckDistrusted() const { return m_siteCheckDistrusted; }
 
 private:
+    // A tick found the lesson's player failing (`player`): open it again, skip it, or blame the
+    // site.
+    TickVerdict failed(LessonKey lesson, PlayerState player);
+
+    struct Skip
+    {
+        LessonKey lesson;
+        PlayerState cause;
+    };
+
     LessonKey m_lesson;
-    int m_failures = 0;
+    int m_failures = 0; // the lesson's, until a minute is credited or another lesson is judged
+    std::optional<Skip> m_lastSkip; // skipped with no minute credited since
+    bool m_siteTrouble = false;
     int m_loadingTicks = 0;
     int m_ticksSinceClick = kTicksToOpen;
     int m_openWhileUnreachable = 0;

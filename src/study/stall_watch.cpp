@@ -12,6 +12,8 @@ bool wantsAnAnswer(StallCause cause)
     case StallCause::NoSessionAnswer:
     case StallCause::PlayerSilent:
     case StallCause::NoCoursePage:
+    case StallCause::NoVideo:
+    case StallCause::SiteVideos:
         return true;
     case StallCause::None:
     case StallCause::PlayerNotOpen:
@@ -27,14 +29,14 @@ bool wantsAnAnswer(StallCause cause)
 
 } // namespace
 
-StallWatch::Step StallWatch::minuteClosed(StallCause cause)
+StallWatch::Step StallWatch::minuteClosed(StallCause cause, const QString& detail)
 {
     if (cause == StallCause::None) {
         reset();
         return Step::None;
     }
     ++m_minutes;
-    m_cause = cause;
+    m_why = detail.isEmpty() ? stallCauseText(cause) : detail;
     if (!wantsAnAnswer(cause))
         return Step::None;
     // The first round a step every two minutes from the third; then one step every ten.
@@ -60,7 +62,7 @@ QString StallWatch::text() const
 {
     if (m_minutes < kShowAfter)
         return {};
-    return QStringLiteral("%1 分钟未能计时：%2").arg(m_minutes).arg(stallCauseText(m_cause));
+    return QStringLiteral("%1 分钟未能计时：%2").arg(m_minutes).arg(m_why);
 }
 
 QString stallCauseText(StallCause cause)
@@ -86,6 +88,10 @@ QString stallCauseText(StallCause cause)
         return QStringLiteral("培训网站暂时无法服务（维护或故障）");
     case StallCause::LoggingIn:
         return QStringLiteral("正在重新登录");
+    case StallCause::NoVideo:
+        return QStringLiteral("课的页面上没有找到视频");
+    case StallCause::SiteVideos:
+        return QStringLiteral("网站的视频暂时无法播放，正在等待网站恢复");
     }
     return {};
 }

@@ -25,6 +25,8 @@ enum class StallCause
     SiteDown,        // the site could not be reached
     SiteTrouble,     // the site answers with server errors (maintenance, an outage)
     LoggingIn,       // the program is logging in again
+    NoVideo,         // no video was found on the lesson's page (a message page, a quiz ...)
+    SiteVideos,      // lesson after lesson fails the same way: the site's videos, not the lesson
 };
 
 class StallWatch
@@ -41,21 +43,21 @@ public:
     // Minutes in a row without a credit from which the learner is told.
     static constexpr int kShowAfter = 3;
 
-    // A minute closed; the step to take now, if any.
-    Step minuteClosed(StallCause cause);
+    // A minute closed; the step to take now, if any. `detail`: the cause in the learner's words
+    // where its own are not enough (what the page said instead of showing a video).
+    Step minuteClosed(StallCause cause, const QString& detail = {});
     // A new run, or a credited minute.
     void reset() { *this = StallWatch(); }
 
-    // Minutes in a row without a credit, and why the last one earned nothing.
+    // Minutes in a row without a credit.
     int minutes() const { return m_minutes; }
-    StallCause cause() const { return m_cause; }
     // "N 分钟未能计时：…" once the stall is long enough to tell; empty otherwise.
     QString text() const;
 
 private:
     int m_minutes = 0;
     int m_askingMinutes = 0; // of them, minutes that wanted an answer the site did not give
-    StallCause m_cause = StallCause::None;
+    QString m_why;           // why the last one earned nothing, in the learner's words
 };
 
 // The cause in the learner's words.

@@ -2,7 +2,9 @@
 
 #include "page/page_access.h"
 #include "platform/logging.h"
+#include "study/run_texts.h"
 
+#include <QScopeGuard>
 #include <chrono>
 
 namespace lumora::study {
@@ -63,8 +65,7 @@ void StudyRun::startStudy()
     if (m_shuttingDown)
         return;
     if (!m_noticeShown) {
-        m_platform.dialogs().message(QStringLiteral("学习结束后自己查询学习时间是否已达到要求！"),
-                                     QStringLiteral("欢迎免费合作订制各类网络培训软件"),
+        m_platform.dialogs().message(RunTexts::startNotice(), RunTexts::startNoticeTitle(),
                                      platform::MessageIcon::Information);
         m_noticeShown = true;
     }
@@ -92,11 +93,14 @@ void StudyRun::openCategoryAt(int category, int lesson)
 {
     if (m_opening)
         return;
-    m_opening = true;
     const int run = m_runSerial;
-    const std::optional<catalogue::LessonOpening> opening =
-        m_navigator.openCategoryAt(category, lesson);
-    m_opening = false;
+    std::optional<catalogue::LessonOpening> opening;
+    {
+        // No way out of the waits may leave the flag set: every later tick would be dropped.
+        m_opening = true;
+        const auto openingEnded = qScopeGuard([this] { m_opening = false; });
+        opening = m_navigator.openCategoryAt(category, lesson);
+    }
     // "退出课件" (or a new start) during the waits: what it did stands.
     if (run != m_runSerial || m_shuttingDown)
         return;
@@ -107,13 +111,14 @@ void StudyRun::openCategoryAt(int category, int lesson)
                            m_pendingOpening->lesson == lesson;
         m_pendingOpening = Opening{category, lesson, again};
         m_tickCause = StallCause::NoCoursePage;
-        emit notice(QStringLiteral("课程列表没有按时打开，稍后重试"));
-        report(RunEventKind::PageFailed, lesson, 0, QStringLiteral("课程列表没有按时打开"));
+        emit notice(RunTexts::categoryLate());
+        report(RunEventKind::PageFailed, lesson, 0, RunTexts::categoryLateRecord());
         updateStatus();
         return;
     }
     m_pendingOpening.reset();
     report(RunEventKind::CategoryOpened);
+    checkListedLessons();
     lessonOpened(*opening);
     emit playerShown(true);
     updateStatus();
@@ -141,6 +146,31 @@ LessonNavigator::Waited StudyRun::waitFor(std::chrono::milliseconds limit,
     }
 }
 
+void StudyRun::checkListedLessons()
+{
+    const int category = m_catalogue.category();
+    const int listed = m_catalogue.lessonCount();
+    const int timetable = m_records.lessonCount(category);
+    if (listed == timetable)
+        return;
+    // Lessons the site does not list are never reached, and the end of the run names them; ones
+    // past the timetable are studied with the category's longest requirement.
+    qCWarning(lcStudy).nospace() << "the site lists " << listed << " lessons of category "
+                                 << category << ", the timetable " << timetable;
+    const QString text =
+        RunTexts::listDiffers(records::categoryNames().value(category), listed, timetable);
+    emit notice(text);
+    report(RunEventKind::ListDiffers, -1, listed, text);
+}
+
+void StudyRun::chooseCategory(int category)
+{
+    // During a run, the learner's choice is opened as the run opens a category: all or nothing.
+    if (running())
+        return openCategoryAt(category, 0);
+    m_catalogue.openCategory(category);
+}
+
 void StudyRun::openChosenLesson(int lesson)
 {
     lessonOpened(m_navigator.openLesson(lesson));
@@ -158,8 +188,10 @@ void StudyRun::lessonOpened(const catalogue::LessonOpening& opening)
 void StudyRun::onStudyTick()
 {
     // A tick that came while a category opens waits for a page: that opening is this tick's work.
-    if (m_opening)
+    if (m_opening) {
+        qCInfo(lcStudy) << "a tick came while a category opens: the opening is its work";
         return;
+    }
     checkForSleep();
     int openPlayer = -1;
     m_tickCause = StallCause::None;
@@ -224,33 +256,55 @@ void StudyRun::openNextCategory()
 
 void StudyRun::finishAllStudy()
 {
-    const QString text = endText();
-    m_platform.dialogs().message(text, QStringLiteral("欢迎免费合作订制各类自动学习软件"),
-                                 platform::MessageIcon::Information);
-    // Nothing is left to study: the run ends here, once, as exit courseware ends it (the
-    // site's exit button too, so that the last player stops reporting), with no category
-    // opened again and no lesson clicked.
+    const QString text = RunTexts::ended(skippedNames(), unstudiedNames(false));
+    // Nothing is left to study: the run ends first, once, as exit courseware ends it (the
+    // site's exit button too, so that the last player stops reporting; the machine may sleep),
+    // with no category opened again and no lesson clicked. The message may wait till morning.
     exitCourseware();
-    // A timetable with skipped lessons is not finished: the panel keeps saying which.
-    if (!m_skipped.isEmpty())
+    // A timetable with lessons left is not finished: the panel keeps saying which.
+    if (text != RunTexts::ended({}, {}))
         emit notice(text);
+    m_platform.dialogs().message(text, RunTexts::endedTitle(), platform::MessageIcon::Information);
 }
 
-QString StudyRun::skippedNames() const
+namespace {
+
+QString namesOf(const QList<LessonKey>& lessons)
 {
     QStringList names;
-    for (const LessonKey& key : m_skipped)
+    for (const LessonKey& key : lessons)
         names << records::categoryNames().value(key.category) + records::lessonName(key.lesson);
     return names.join(QStringLiteral("、"));
 }
 
-QString StudyRun::endText() const
+} // namespace
+
+QString StudyRun::skippedNames() const
 {
-    if (m_skipped.isEmpty())
-        return QStringLiteral("学习已结束!");
-    return QStringLiteral("学习已结束，但以下课程的页面多次无法打开，本次跳过，没有学完：%1。"
-                          "请稍后再按“连续学习”补学。")
-        .arg(skippedNames());
+    return namesOf(m_skipped);
+}
+
+QString StudyRun::runEndedDetail() const
+{
+    // Past the last category the timetable's every unfinished lesson is named; a run ended before
+    // it names what it skipped.
+    return records::isCategory(m_catalogue.category()) ? skippedNames() : unstudiedNames(true);
+}
+
+QString StudyRun::unstudiedNames(bool skippedToo) const
+{
+    // Lessons of the timetable that are not done: the site did not list them, the run started
+    // past them, or (when asked) they were skipped.
+    QList<LessonKey> left;
+    for (int category = 0; category < records::kCategoryCount; ++category) {
+        for (int lesson = 0; lesson < m_records.lessonCount(category); ++lesson) {
+            const LessonKey key{category, lesson};
+            if (!m_records.lesson(category, lesson)->done() &&
+                (skippedToo || !m_skipped.contains(key)))
+                left << key;
+        }
+    }
+    return namesOf(left);
 }
 
 void StudyRun::checkForSleep()
@@ -281,6 +335,7 @@ void StudyRun::closeMinute()
     if (outcome == MinuteTally::Outcome::Credit) {
         creditOneMinute();
         m_videoWatch.minuteCredited();
+        m_playerWatch.minuteCredited();
         m_stall.reset();
         m_loginsInLesson = 0;
     } else {
@@ -337,7 +392,7 @@ void StudyRun::endRun()
     ++m_runSerial;
     m_pendingOpening.reset();
     if (running())
-        report(RunEventKind::RunEnded, -1, m_runMinutes, skippedNames());
+        report(RunEventKind::RunEnded, -1, m_runMinutes, runEndedDetail());
     setClockRunning(false);
     m_session.cancelRecovery();
     emit playerShown(false);

@@ -59,8 +59,13 @@ public:
     // "退出课件": presses the site's own exit button, stops the study clock and brings the main
     // view back. Harmless when no run is active.
     void exitCourseware();
+    // The learner chose a category in the category list: during a run it is opened as the run
+    // opens one (all or nothing), else only on the site.
+    void chooseCategory(int category);
     // The learner chose a lesson in the lesson list: its player opens, and minutes go to it.
     void openChosenLesson(int lesson);
+    // Page time for lesson pages without a video (the learner's setting).
+    void setPageTimeWithoutVideo(bool allowed) { m_videoWatch.setPageTimeWithoutVideo(allowed); }
     // The program is ending: a run under way is recorded as cut short, no tick comes any
     // more, and a wait under way ends at once.
     void shutDown();
@@ -98,6 +103,8 @@ private:
     // Opens `category` at `lesson` and shows the player: all or nothing. When the site does not
     // list the category in time, the run stays as it was and the next tick tries again.
     void openCategoryAt(int category, int lesson);
+    // The category just opened lists as many lessons as the timetable, or the learner is told.
+    void checkListedLessons();
     // The run's wait for a page (see LessonNavigator::WaitFor).
     LessonNavigator::Waited waitFor(std::chrono::milliseconds limit,
                                     const std::function<bool()>& ready);
@@ -127,12 +134,16 @@ private:
     // What the player's video calls for; the observation turns VideoStalled when it stopped.
     void lookAfterVideo(PlayerObservation& seen);
     void reopenLesson(PlayerState state);
+    // Lesson after lesson fails the same way: nothing is skipped, `giveBack` is studied again.
+    void siteVideosFailing(const std::optional<LessonKey>& giveBack, PlayerState state);
     void reportVideoFailure(const QList<int>& mediaErrors);
     void skipLesson();
-    // The end of the run's message: "学习已结束!", or the lessons skipped on the way.
-    QString endText() const;
     // The lessons skipped in this run, by name (empty: none).
     QString skippedNames() const;
+    // The timetable's lessons not done, by name; those skipped in this run only when asked.
+    QString unstudiedNames(bool skippedToo) const;
+    // What the run record says of a run that ends: the lessons it leaves unstudied.
+    QString runEndedDetail() const;
     // Logging in again after the session ended, and what each step came to.
     void beginRecovery();
     void follow(const session::RecoveryStep& step);
@@ -178,8 +189,9 @@ private:
     StallWatch m_stall;
     bool m_movedOn = false; // the run moved on from a done lesson during this minute
     StallCause m_tickCause = StallCause::None; // what the last tick found wanting
-    LessonKey m_loginLesson;                   // the lesson during which ...
-    int m_loginsInLesson = 0;                  // ... the run logged in again, without a minute
+    QString m_pageSays;       // a lesson page without a video: its first line, for the learner
+    LessonKey m_loginLesson;  // the lesson during which ...
+    int m_loginsInLesson = 0; // ... the run logged in again, without a minute
 };
 
 } // namespace lumora::study

@@ -4,6 +4,7 @@
 // skipped for the run, and a session that ended is logged in again before the run goes on.
 
 #include "platform/logging.h"
+#include "study/run_texts.h"
 #include "study/study_run.h"
 
 namespace lumora::study {
@@ -31,6 +32,7 @@ StallCause tickCause(PlayerState state)
     case PlayerState::Failed:
     case PlayerState::VideoFailed:
     case PlayerState::VideoUnsupported:
+    case PlayerState::LeftLesson:
         break;
     case PlayerState::VideoStalled:
         return StallCause::VideoNotPlaying;
@@ -75,9 +77,9 @@ void StudyRun::actOn(const TickVerdict& verdict, const PlayerObservation& seen)
     if (verdict.sessionEnded)
         beginRecovery();
     else if (verdict.cannotPlay)
-        pauseRun(QStringLiteral("这台电脑上的浏览器引擎无法播放本网站课程的视频格式，学习已暂停，"
-                                "不计学习时间。请换用能播放该格式的浏览器版本后再学习。"),
-                 false);
+        pauseRun(RunTexts::cannotPlay(), false);
+    else if (verdict.siteTrouble)
+        siteVideosFailing(verdict.giveBack, seen.state);
     else if (verdict.skip)
         skipLesson();
     else if (verdict.reopen)
@@ -91,11 +93,23 @@ void StudyRun::lookAfterVideo(PlayerObservation& seen)
     if (seen.state != PlayerState::Open)
         return;
     const platform::VideoReport& video = seen.video;
+    const int lesson = m_catalogue.selectedLesson();
+    if (!video.present) {
+        // What the page shows instead ("今日学时已满", "请按顺序学习") is the learner's to read.
+        const QString says = RunTexts::noVideo(lesson, seen.firstLine);
+        if (says != std::exchange(m_pageSays, says)) {
+            qCWarning(lcStudy).nospace() << "no video on the page of lesson " << lesson + 1
+                                         << "; it says: " << seen.firstLine;
+            report(RunEventKind::PageFailed, lesson, 0, says);
+        }
+        emit notice(says);
+    } else {
+        m_pageSays.clear();
+    }
     const VideoWatch::Call call = m_videoWatch.tick(
         {m_catalogue.category(), m_catalogue.selectedLesson()}, m_views.player().lastLoad().serial,
         {video.present, video.currentTime, video.paused, video.ended},
         std::chrono::duration<double>(m_platform.clock().now()).count());
-    const int lesson = m_catalogue.selectedLesson();
     if (call.replay) {
         // Lessons whose video is shorter than their minutes are common: as a learner would,
         // press replay.
@@ -108,9 +122,7 @@ void StudyRun::lookAfterVideo(PlayerObservation& seen)
     } else if (call.waitsForLearner) {
         // A question the page asks is the learner's to answer; nothing is clicked for them.
         m_tickCause = StallCause::LearnerNeeded;
-        emit notice(QStringLiteral("%1的视频已暂停，等待学员操作（例如回答页面上的问题），"
-                                   "暂停期间不计学习时间")
-                        .arg(records::lessonName(lesson)));
+        emit notice(RunTexts::videoPaused(lesson));
     }
 }
 
@@ -133,7 +145,6 @@ void StudyRun::reportVideoFailure(const QList<int>& mediaErrors)
 void StudyRun::reopenLesson(PlayerState state)
 {
     const int lesson = m_catalogue.selectedLesson();
-    const bool noSite = state == PlayerState::SiteDown || state == PlayerState::Open;
     const QString why =
         state == PlayerState::SiteDown      ? QStringLiteral("the site is unreachable")
         : state == PlayerState::SiteTrouble ? QStringLiteral("the site answers with a server error")
@@ -142,18 +153,15 @@ void StudyRun::reopenLesson(PlayerState state)
         : state == PlayerState::VideoFailed ? QStringLiteral("the player's video cannot play")
         : state == PlayerState::VideoStalled
             ? QStringLiteral("the player's video has not moved for two minutes")
-            : QStringLiteral("the player did not open");
+        : state == PlayerState::LeftLesson ? QStringLiteral("the player left the lesson's page")
+                                           : QStringLiteral("the player did not open");
     const platform::LoadInfo load = m_views.player().lastLoad();
     qCInfo(lcStudy).nospace() << "opening lesson " << lesson + 1 << " of category "
                               << m_catalogue.category() << " again: " << why << " (player state "
                               << int(state) << ", last load " << int(load.outcome) << " "
                               << load.httpStatus << " " << load.error << ")";
     report(RunEventKind::PageFailed, lesson, 0, why);
-    emit notice(
-        noSite ? QStringLiteral("无法连接培训网站，本分钟不计学习时间，正在重新打开课程页面")
-        : state == PlayerState::SiteTrouble
-            ? QStringLiteral("培训网站暂时无法服务，本分钟不计学习时间，稍后重新打开课程页面")
-            : QStringLiteral("课程页面没有打开，正在重新打开"));
+    emit notice(RunTexts::reopening(state));
     if (state == PlayerState::Unreadable) {
         // A page that does not answer may hold its renderer in an endless script: loading it
         // again ends that renderer first. The lesson is reached again at the next tick.
@@ -180,12 +188,33 @@ void StudyRun::skipLesson()
                                  << " for this run: its player kept failing";
     report(RunEventKind::LessonSkipped, lesson);
     m_skipped.append({m_catalogue.category(), lesson});
-    emit notice(
-        QStringLiteral("%1的页面多次无法打开，本次学习跳过该课").arg(records::lessonName(lesson)));
+    emit notice(RunTexts::skipped(lesson));
     if (const auto opening = m_navigator.openNextLesson())
         lessonOpened(*opening);
     else
         openNextCategory();
+}
+
+void StudyRun::siteVideosFailing(const std::optional<LessonKey>& giveBack, PlayerState state)
+{
+    m_tickCause = StallCause::SiteVideos;
+    if (!giveBack) {
+        reopenLesson(state);
+    } else {
+        // The lesson skipped before failed as this one does: neither is at fault. It is given
+        // back to the run and studied first, once the site plays again.
+        qCWarning(lcStudy).nospace()
+            << "lesson " << giveBack->lesson + 1 << " of category " << giveBack->category
+            << " failed as the lesson after it does: the site's trouble; it is studied again and "
+               "nothing more is skipped until a minute is credited";
+        m_skipped.removeAll(*giveBack);
+        emit runEvent({RunEventKind::LessonGivenBack, giveBack->category, giveBack->lesson, 0, {}});
+        if (giveBack->category == m_catalogue.category())
+            lessonOpened(m_navigator.openRunLesson(giveBack->lesson));
+        else
+            openCategoryAt(giveBack->category, giveBack->lesson);
+    }
+    emit notice(RunTexts::siteVideos());
 }
 
 void StudyRun::beginRecovery()
@@ -196,11 +225,7 @@ void StudyRun::beginRecovery()
         m_loginsInLesson = 0;
     }
     if (++m_loginsInLesson > kMaxLoginsPerLesson)
-        return pauseRun(
-            QStringLiteral("登录后很快又失效，已连续重新登录 %1 次仍未能计时，学习已暂停。"
-                           "请检查网站能否正常学习后再按“连续学习”。")
-                .arg(kMaxLoginsPerLesson),
-            true);
+        return pauseRun(RunTexts::loginsFailed(kMaxLoginsPerLesson), true);
     qCWarning(lcStudy).nospace() << "the site's session ended during category "
                                  << m_catalogue.category() << ", lesson " << lessonIndex() + 1
                                  << ": logging in again";

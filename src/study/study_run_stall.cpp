@@ -29,25 +29,31 @@ StallCause StudyRun::stallCause(MinuteTally::Outcome outcome,
     }
     if (session == page::SessionCheck::Verdict::NoAnswer)
         return StallCause::NoSessionAnswer;
+    // Lesson after lesson failing the same way: whatever this minute lacked, the site is at fault.
+    if (m_playerWatch.siteTrouble())
+        return StallCause::SiteVideos;
     if (m_tickCause != StallCause::None)
         return m_tickCause;
     if (outcome == Outcome::VideoNotPlayed)
         return StallCause::VideoNotPlaying;
+    if (outcome == Outcome::NoVideo)
+        return StallCause::NoVideo;
     return outcome == Outcome::SessionUnconfirmed ? StallCause::NoSessionAnswer
                                                   : StallCause::PlayerNotOpen;
 }
 
 void StudyRun::noteStall(StallCause cause)
 {
-    const StallWatch::Step step = m_stall.minuteClosed(cause);
+    const StallWatch::Step step =
+        m_stall.minuteClosed(cause, cause == StallCause::NoVideo ? m_pageSays : QString());
     if (m_stall.minutes() == StallWatch::kShowAfter || step != StallWatch::Step::None) {
         qCWarning(lcStudy).nospace()
             << m_stall.minutes() << " minutes without a credit (" << stallCauseText(cause) << "); "
             << (step == StallWatch::Step::None ? "waiting" : stallStepName(step));
         const QString stepText = stallStepText(step);
+        const QString why = cause == StallCause::NoVideo ? m_pageSays : stallCauseText(cause);
         report(RunEventKind::Stalled, m_catalogue.selectedLesson(), m_stall.minutes(),
-               stepText.isEmpty() ? stallCauseText(cause)
-                                  : QStringLiteral("%1，%2").arg(stallCauseText(cause), stepText));
+               stepText.isEmpty() ? why : QStringLiteral("%1，%2").arg(why, stepText));
     }
     escalate(step);
 }

@@ -48,17 +48,21 @@ VideoWatch::Call VideoWatch::tick(const LessonKey& lesson, int player, const Vid
     return call;
 }
 
-bool VideoWatch::closeMinute()
+VideoWatch::Minute VideoWatch::closeMinute()
 {
-    const bool counts = !m_sawVideo || (m_played > 0 && m_played >= kPlayedShare * m_passed &&
-                                        m_owed + m_passed - m_played <= kMostOwed);
+    const bool played = m_played > 0 && m_played >= kPlayedShare * m_passed &&
+                        m_owed + m_passed - m_played <= kMostOwed;
+    const Minute minute = played                             ? Minute::Played
+                          : !m_sawVideo && m_pageTimeAllowed ? Minute::Played
+                          : m_sawVideo                       ? Minute::NotPlayed
+                                                             : Minute::NoVideo;
     // Taken as not credited until the run says otherwise: the site counted what played anyway.
     m_owed -= m_played;
     m_lastPassed = m_passed;
     m_played = 0;
     m_passed = 0;
     m_sawVideo = false;
-    return counts;
+    return minute;
 }
 
 } // namespace lumora::study

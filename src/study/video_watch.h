@@ -6,7 +6,9 @@
 // lesson's minutes are met is played again, as a learner would press replay; one that has not
 // moved for two whole minutes (paused by the page, stalled) is opened again; one paused that has
 // not ended waits for the learner (a question the page asks is theirs to answer). A player page
-// without a video keeps the page's rule. Minutes each played a little short would add up to a
+// without a video earns nothing (a message page, a quiz, a blank page), unless the learner's
+// site has lessons that are documents and asks for page time. Minutes each played a little
+// short would add up to a
 // minute the site never counted: the lesson keeps an account of the time its credited minutes
 // lacked, and a minute that would take that past one tick's time does not count. Pure logic:
 // the study run tells it what each tick saw and which minutes it credited.
@@ -45,15 +47,27 @@ public:
     // A tick at `now` (the run's clock, seconds) saw the video of `lesson`'s player whose load
     // serial is `player`.
     Call tick(const LessonKey& lesson, int player, const VideoSample& video, double now);
-    // The minute closes: whether it may count as far as the video goes (true when no video was
-    // seen in it). The next minute starts.
-    bool closeMinute();
+    // What a minute came to as far as the video goes.
+    enum class Minute
+    {
+        Played,    // the video played through most of it (or page time is allowed without one)
+        NotPlayed, // a video was there, but did not play through most of it
+        NoVideo,   // no video was seen in it
+    };
+    // Page time for a player page without a video (the learner's setting; off by default).
+    void setPageTimeWithoutVideo(bool allowed) { m_pageTimeAllowed = allowed; }
+    // The minute closes; the next minute starts.
+    Minute closeMinute();
     // The minute just closed was credited to the lesson.
     void minuteCredited() { m_owed += m_lastPassed; }
-    // A new run, or the lesson's player opened again.
-    void reset() { *this = VideoWatch(); }
+    // A new run, or the lesson's player opened again (the learner's setting stays).
+    void reset() { *this = VideoWatch(m_pageTimeAllowed); }
+
+    VideoWatch() = default;
 
 private:
+    explicit VideoWatch(bool pageTimeAllowed) : m_pageTimeAllowed(pageTimeAllowed) {}
+
     // The most a video can move between two ticks (20 s) with some slack; a page that starts
     // its video at a remembered place does not earn that place.
     static constexpr double kMostPerTick = 25;
@@ -68,6 +82,7 @@ private:
     double m_passed = 0;   // seconds the clock moved over the same ticks
     bool m_sawVideo = false;
     int m_stillTicks = 0;
+    bool m_pageTimeAllowed = false;
 };
 
 } // namespace lumora::study

@@ -126,12 +126,14 @@ MediaReport FakeBrowser::mediaErrors()
 {
     const WalkResult reached = resolve({});
     if (!reached.ok())
-        return {reached.status, reached.error, {}, {}};
+        return {reached.status, reached.error, {}, {}, {}};
     MediaReport report;
     QList<std::shared_ptr<FakeDocument>> documents = {*m_document};
     for (qsizetype i = 0; i < documents.size(); ++i) {
         if (!documents.at(i))
             continue;
+        if (report.firstLine.isEmpty())
+            report.firstLine = documents.at(i)->firstLine.left(40);
         report.errorCodes += documents.at(i)->mediaErrors;
         documents += documents.at(i)->frames();
     }

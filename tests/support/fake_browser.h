@@ -86,6 +86,8 @@ public:
     // The document's lesson video when `present`; a document that sets none while it reports
     // mediaErrors shows a video with the first of them.
     platform::VideoReport video;
+    // The document's first line of text, as the page shows it.
+    QString firstLine;
     // Frames in document order; a null frame is a frame without a document.
     QList<std::shared_ptr<FakeDocument>>& frames() { return m_frames; }
 

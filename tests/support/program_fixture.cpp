@@ -122,6 +122,8 @@ RunFixture::RunFixture()
     // A scan has run before (the category links are listed), so a category choice opens its
     // link on the site; on the very first run the site shows the first category anyway.
     catalogue().scanCoursePage();
+    // The lesson's player plays its video from the start.
+    playerDocument->video.present = true;
     QObject::connect(&run(), &study::StudyRun::runEvent, &run(),
                      [this](const records::RunEvent& e) { events.append(e); });
 }

@@ -81,8 +81,9 @@ void HonestMinutesTest::player_notOpen_noMinute_reopenedThenSkipped()
     f->playerLoad = load;
     if (!windowOpens)
         *f->site.openPlayer = nullptr;
-    if (mediaError)
-        f->playerDocument->mediaErrors = {mediaError};
+    if (mediaError) // the video that reports it is the lesson's
+        f->playerDocument->video.errorCode =
+            f->playerDocument->mediaErrors.emplace_back(mediaError);
     f->player().hung = hung;
     f->catalogue().setCategory(2);
     f->pressStudy();
@@ -103,6 +104,7 @@ void HonestMinutesTest::player_notOpen_noMinute_reopenedThenSkipped()
     f->playerLoad = LoadOutcome::Succeeded;
     f->player().hung = false;
     f->playerDocument->mediaErrors.clear();
+    f->playerDocument->video.errorCode = 0;
     f->showCoursePage(f->site);
     f->dispatch([this] { f->run().openChosenLesson(1); }); // as the learner chooses it
     f->tick();

@@ -206,14 +206,14 @@ void LoginTest::newWindows_theLessonsInThePlayer_othersOnTheirOwn()
     QVERIFY(opensApart(0));
     QVERIFY(made[0]->widget()->isWindow() && made[0]->widget()->isVisible() && *made[0]->silent);
     // The lesson's click: its window goes into the player view, once.
-    views.expectPlayerWindow();
+    views.expectPlayerWindow(player.lastLoad().serial);
     QCOMPARE(main.requestNewWindow(), &player);
     QVERIFY(opensApart(1));
     // Not when it comes too late, nor after the player view loaded the lesson by itself.
-    views.expectPlayerWindow();
+    views.expectPlayerWindow(player.lastLoad().serial);
     clock.advance(page::WindowRouting::kPlayerWait + 1s);
     QVERIFY(opensApart(2));
-    views.expectPlayerWindow();
+    views.expectPlayerWindow(player.lastLoad().serial);
     player.setLastLoad({platform::LoadOutcome::Succeeded, 200, {}, {}});
     QVERIFY(main.requestNewWindow() != &player);
     QCOMPARE(made.size(), 3); // no more than three at once: that one was refused

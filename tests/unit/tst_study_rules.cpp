@@ -67,18 +67,25 @@ void StudyRulesTest::studiedRecord_readsAnyShape_progressDecidesTheNextStep()
 }
 
 // What successive ticks on one lesson found, and what they decided, one letter a tick:
-// c credit, r reopen, s skip, e session ended, p pause, - nothing. A '*' before a state means the
-// lesson's link was clicked just before that tick; '!' means the site check found no site; '>'
-// means the run moved to the next lesson.
+// c credit, r reopen, s skip, e session ended, p pause, t the site's trouble, b the same and the
+// lesson skipped before given back, - nothing. A '*' before a state means the lesson's link was
+// clicked just before that tick; '!' means the site check found no site; '>' means the run moved
+// to the next lesson; '+' that a minute was credited before the tick.
 void StudyRulesTest::playerWatch_verdicts()
 {
     const std::pair<QString, QString> cases[] = {
-        {"O O", "cc"},                // an open player counts
-        {"F U V F", "rrsr"},          // three failures skip, an unreadable page or video too
-        {"F F O F F", "rrcrr"},       // an open tick resets the count
-        {"F F >F F", "rrrr"},         // so does the next lesson
-        {"*N N N *N N N", "--r--r"},  // no window: two ticks of grace after a click
-        {"L L L L L L O", "------c"}, // slow loading is waited for
+        {"O O", "cc"},           // an open player counts
+        {"F U V F", "rrsr"},     // three failures skip, an unreadable page or video too
+        {"F F O F", "rrcs"},     // an open tick does not reset the count (a still video)
+        {"F F +O F F", "rrcrr"}, // a credited minute does
+        {"F F >F F", "rrrr"},    // so does the next lesson
+        {"F F F >F F F >F F F", "rrsrrbrrt"},  // the same failure lesson after lesson: the site's
+        {"V V V >F F F", "rrsrrs"},            // not so for another failure
+        {"F F F >+O >F F F", "rrscrrs"},       // nor once a lesson played between
+        {"S S S >S S S", "rrsrrb"},            // a still video counts as a failure
+        {"F J F J F", "rrrrs"},                // a player that left the lesson: reopened, no fault
+        {"*N N N *N N N", "--r--r"},           // no window: two ticks of grace after a click
+        {"L L L L L L O", "------c"},          // slow loading is waited for
         {"L L L L L L L L L L", "---------r"}, // a load that never ends fails
         {"D D D D O", "rrrrc"},                // the site down never skips
         {"O P", "ce"},                         // the login page ends the session
@@ -87,11 +94,12 @@ void StudyRulesTest::playerWatch_verdicts()
         {"!O !O !O !O O !O", "rrcccr"},        // wrong three times: the engine wins, until the
                                                // check finds the site again
     };
-    const QString states = "OFNLDPUVX";
+    const QString states = "OFNLDPUVXSJ";
     const PlayerState players[] = {
-        PlayerState::Open,       PlayerState::Failed,      PlayerState::NotOpened,
-        PlayerState::Loading,    PlayerState::SiteDown,    PlayerState::LoginPage,
-        PlayerState::Unreadable, PlayerState::VideoFailed, PlayerState::VideoUnsupported};
+        PlayerState::Open,         PlayerState::Failed,      PlayerState::NotOpened,
+        PlayerState::Loading,      PlayerState::SiteDown,    PlayerState::LoginPage,
+        PlayerState::Unreadable,   PlayerState::VideoFailed, PlayerState::VideoUnsupported,
+        PlayerState::VideoStalled, PlayerState::LeftLesson};
     for (const auto& [ticks, verdicts] : cases) {
         PlayerWatch watch;
         QString decided;
@@ -100,6 +108,8 @@ void StudyRulesTest::playerWatch_verdicts()
             lesson += tick.startsWith('>');
             if (tick.startsWith('*'))
                 watch.lessonClicked();
+            if (tick.contains('+'))
+                watch.minuteCredited();
             const Answer site = tick.startsWith('!') ? Answer::Unreachable : Answer::Reachable;
             const TickVerdict v =
                 watch.judge({2, lesson}, players[states.indexOf(tick.back())], site);
@@ -107,6 +117,8 @@ void StudyRulesTest::playerWatch_verdicts()
                        : v.skip         ? 's'
                        : v.sessionEnded ? 'e'
                        : v.cannotPlay   ? 'p'
+                       : v.giveBack     ? 'b'
+                       : v.siteTrouble  ? 't'
                        : v.reopen       ? 'r'
                                         : '-';
         }
@@ -121,7 +133,7 @@ void StudyRulesTest::videoWatch_countsWhatPlayed()
     const auto minute = [&](VideoWatch& watch, int player, QList<double> times, double at) {
         for (const double time : times)
             watch.tick(lesson, player, {true, time, false, false}, at += 20);
-        const bool counts = watch.closeMinute();
+        const bool counts = watch.closeMinute() == VideoWatch::Minute::Played;
         if (counts)
             watch.minuteCredited();
         return counts;
@@ -131,7 +143,11 @@ void StudyRulesTest::videoWatch_countsWhatPlayed()
     QVERIFY(minute(watch, 1, {75, 95, 115}, 60));     // 60 s of 60
     QVERIFY(!minute(watch, 1, {125, 130, 135}, 120)); // 20 s of 60: stalled most of it
     QVERIFY(!minute(watch, 1, {135, 135, 135}, 180)); // paused
-    QVERIFY(minute(watch, 2, {}, 240));               // no video seen: the page's rule
+    QVERIFY(!minute(watch, 2, {}, 240));              // no video seen: nothing
+    QCOMPARE(watch.closeMinute(), VideoWatch::Minute::NoVideo);
+    watch.setPageTimeWithoutVideo(true); // the learner's setting, kept over a new player
+    watch.reset();
+    QVERIFY(minute(watch, 2, {}, 240));
     // Minutes played a little short (52 s of 60) count until what they lack passes a tick's
     // time; a minute not credited makes it up, as the site counted what played in it. Another
     // lesson starts with nothing owed.

@@ -1,0 +1,99 @@
+#include "study/run_texts.h"
+
+#include "records/timetable.h"
+
+namespace lumora::study {
+
+QString RunTexts::startNotice()
+{
+    return tr("学习结束后自己查询学习时间是否已达到要求！");
+}
+
+QString RunTexts::startNoticeTitle()
+{
+    return tr("欢迎免费合作订制各类网络培训软件");
+}
+
+QString RunTexts::ended(const QString& skipped, const QString& unreached)
+{
+    if (skipped.isEmpty() && unreached.isEmpty())
+        return tr("学习已结束!");
+    QString text = tr("学习已结束，但还有课没有学完。");
+    if (!skipped.isEmpty())
+        text += tr("以下课的页面多次无法打开，本次跳过：%1。").arg(skipped);
+    if (!unreached.isEmpty())
+        text += tr("以下课没有学到：%1。").arg(unreached);
+    return text + tr("请稍后再按“连续学习”补学。");
+}
+
+QString RunTexts::endedTitle()
+{
+    return tr("欢迎免费合作订制各类自动学习软件");
+}
+
+QString RunTexts::categoryLate()
+{
+    return tr("课程列表没有按时打开，稍后重试");
+}
+
+QString RunTexts::categoryLateRecord()
+{
+    return tr("课程列表没有按时打开");
+}
+
+QString RunTexts::listDiffers(const QString& category, int listed, int timetable)
+{
+    return tr("网站上%1的课程列表有 %2 课，学习计划有 %3 课").arg(category).arg(listed).arg(timetable);
+}
+
+QString RunTexts::cannotPlay()
+{
+    return tr("这台电脑上的浏览器引擎无法播放本网站课程的视频格式，学习已暂停，"
+              "不计学习时间。请换用能播放该格式的浏览器版本后再学习。");
+}
+
+QString RunTexts::videoPaused(int lesson)
+{
+    return tr("%1的视频已暂停，等待学员操作（例如回答页面上的问题），暂停期间不计学习时间")
+        .arg(records::lessonName(lesson));
+}
+
+QString RunTexts::reopening(PlayerState state)
+{
+    switch (state) {
+    case PlayerState::SiteDown:
+    case PlayerState::Open: // open, while the site check finds no site
+        return tr("无法连接培训网站，本分钟不计学习时间，正在重新打开课程页面");
+    case PlayerState::SiteTrouble:
+        return tr("培训网站暂时无法服务，本分钟不计学习时间，稍后重新打开课程页面");
+    case PlayerState::LeftLesson:
+        return tr("课件离开了本课的页面，本分钟不计学习时间，正在重新打开本课");
+    default:
+        return tr("课程页面没有打开，正在重新打开");
+    }
+}
+
+QString RunTexts::skipped(int lesson)
+{
+    return tr("%1的页面多次无法打开，本次学习跳过该课").arg(records::lessonName(lesson));
+}
+
+QString RunTexts::siteVideos()
+{
+    return tr("网站的视频暂时无法播放，一课接一课出现同样的问题，不是课的问题：不跳过任何课，"
+              "不计学习时间，等待网站恢复后继续");
+}
+
+QString RunTexts::noVideo(int lesson, const QString& pageSays)
+{
+    return tr("第 %1 课的页面上没有找到视频：%2").arg(lesson + 1).arg(pageSays);
+}
+
+QString RunTexts::loginsFailed(int times)
+{
+    return tr("登录后很快又失效，已连续重新登录 %1 次仍未能计时，学习已暂停。"
+              "请检查网站能否正常学习后再按“连续学习”。")
+        .arg(times);
+}
+
+} // namespace lumora::study
