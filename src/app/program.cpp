@@ -1,7 +1,11 @@
 #include "app/program.h"
 
+#include "app/page_time_setting.h"
 #include "app/site_address.h"
 #include "platform/dialogs.h"
+
+#include <QAction>
+#include <QSignalBlocker>
 
 namespace lumora::app {
 
@@ -68,6 +72,10 @@ void Program::startUp()
     // A missing or short file gives what it has; the rest stays empty.
     m_state->restore();
     m_window->showCredentials(m_state->credentials().userName, m_state->credentials().password);
+    const bool pageTime = PageTimeSetting(m_config.dataFolder).enabled();
+    m_run->setPageTimeWithoutVideo(pageTime);
+    const QSignalBlocker asSaved(m_window->pageTimeAction());
+    m_window->pageTimeAction()->setChecked(pageTime);
 }
 
 void Program::connectWindow()
@@ -91,6 +99,10 @@ void Program::connectWindow()
                 SiteAddressSetting setting(m_config.dataFolder);
                 changeSiteAddress(m_platform.dialogs(), setting, m_config.site);
             }));
+    connect(w, &window::MainWindow::pageTimeToggled, this, [this](bool enabled) {
+        m_run->setPageTimeWithoutVideo(enabled);
+        PageTimeSetting(m_config.dataFolder).save(enabled);
+    });
     connect(w, &window::MainWindow::userNameEdited, m_session.get(),
             &session::SiteSession::setUserName);
     connect(w, &window::MainWindow::passwordEdited, m_session.get(),

@@ -84,7 +84,7 @@ void StudyRun::actOn(const TickVerdict& verdict, const PlayerObservation& seen)
         skipLesson();
     else if (verdict.reopen)
         reopenLesson(seen.state);
-    else if (verdict.credit && m_tickCause != StallCause::LearnerNeeded)
+    else if (verdict.credit && m_tickCause == StallCause::None)
         emit notice({});
 }
 
@@ -96,6 +96,7 @@ void StudyRun::lookAfterVideo(PlayerObservation& seen)
     const int lesson = m_catalogue.selectedLesson();
     if (!video.present) {
         // What the page shows instead ("今日学时已满", "请按顺序学习") is the learner's to read.
+        m_tickCause = StallCause::NoVideo;
         const QString says = RunTexts::noVideo(lesson, seen.firstLine);
         if (says != std::exchange(m_pageSays, says)) {
             qCWarning(lcStudy).nospace() << "no video on the page of lesson " << lesson + 1
@@ -161,7 +162,7 @@ void StudyRun::reopenLesson(PlayerState state)
                               << int(state) << ", last load " << int(load.outcome) << " "
                               << load.httpStatus << " " << load.error << ")";
     report(RunEventKind::PageFailed, lesson, 0, why);
-    emit notice(RunTexts::reopening(state));
+    emit notice(m_playerWatch.siteTrouble() ? RunTexts::siteVideos() : RunTexts::reopening(state));
     if (state == PlayerState::Unreadable) {
         // A page that does not answer may hold its renderer in an endless script: loading it
         // again ends that renderer first. The lesson is reached again at the next tick.

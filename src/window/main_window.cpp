@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollArea>
@@ -82,6 +83,10 @@ void MainWindow::buildControls(platform::Platform& platform)
     m_studyRecordAction->setObjectName(QStringLiteral("studyRecordAction"));
     m_siteAddressAction = menuBar()->addAction(QStringLiteral("网站地址…"));
     m_siteAddressAction->setObjectName(QStringLiteral("siteAddressAction"));
+    QMenu* settings = menuBar()->addMenu(tr("设置"));
+    m_pageTimeAction = settings->addAction(tr("课件没有视频时按页面计时"));
+    m_pageTimeAction->setObjectName(QStringLiteral("pageTimeAction"));
+    m_pageTimeAction->setCheckable(true);
 
     m_mainView = platform.createBrowser(client);
     named(m_mainView->widget(), "mainView", QStringLiteral("网页"));
@@ -175,6 +180,7 @@ void MainWindow::connectControls()
     connect(m_clearCacheAction, &QAction::triggered, this, &MainWindow::clearCacheRequested);
     connect(m_studyRecordAction, &QAction::triggered, this, &MainWindow::openStudyRecord);
     connect(m_siteAddressAction, &QAction::triggered, this, &MainWindow::siteAddressRequested);
+    connect(m_pageTimeAction, &QAction::toggled, this, &MainWindow::pageTimeToggled);
     connect(m_userNameBox, &QLineEdit::textChanged, this, &MainWindow::userNameEdited);
     connect(m_passwordBox, &QLineEdit::textChanged, this, &MainWindow::passwordEdited);
     // A selection, by click or by key, is the learner's choice; focus alone chooses nothing, and

@@ -54,6 +54,8 @@ public:
     QAction* clearCacheAction() const { return m_clearCacheAction; }
     QAction* studyRecordAction() const { return m_studyRecordAction; }
     QAction* siteAddressAction() const { return m_siteAddressAction; }
+    // "课件没有视频时按页面计时" (checkable).
+    QAction* pageTimeAction() const { return m_pageTimeAction; }
     StudyStatus* studyStatus() const { return m_studyStatus; }
 
     // The "学习记录" window: opened by its menu item, created the first time from `logPath`
@@ -103,6 +105,8 @@ signals:
     void categoryLinkChosen();
     // "网站地址…": the learner wants to see or change the training site's address.
     void siteAddressRequested();
+    // The learner turned page time for lesson pages without a video on or off.
+    void pageTimeToggled(bool enabled);
     void userNameEdited(const QString& userName);
     void passwordEdited(const QString& password);
     // The learner (or the tray's quit) closes the window: the program ends.
@@ -148,6 +152,7 @@ private:
     QAction* m_clearCacheAction = nullptr;
     QAction* m_studyRecordAction = nullptr;
     QAction* m_siteAddressAction = nullptr;
+    QAction* m_pageTimeAction = nullptr;
     StudyStatus* m_studyStatus = nullptr;
     RecordWindow* m_recordWindow = nullptr;
     QMetaObject::Connection m_focusFollower;

@@ -114,14 +114,15 @@ CoursePage makeCoursePage(QList<int> lessonCounts)
     return page;
 }
 
-RunFixture::RunFixture()
+RunFixture::RunFixture(bool scanned)
 {
     writeState("demo\r\ndemo123\r\n\r\n\r\n\r\n\r\n");
     start();
     showCoursePage(site);
     // A scan has run before (the category links are listed), so a category choice opens its
     // link on the site; on the very first run the site shows the first category anyway.
-    catalogue().scanCoursePage();
+    if (scanned)
+        catalogue().scanCoursePage();
     // The lesson's player plays its video from the start.
     playerDocument->video.present = true;
     QObject::connect(&run(), &study::StudyRun::runEvent, &run(),

@@ -138,7 +138,8 @@ struct ProgramFixture
 // the run's events are kept.
 struct RunFixture : ProgramFixture
 {
-    RunFixture();
+    // `scanned`: a scan of the course page has listed its links already.
+    explicit RunFixture(bool scanned = true);
     void pressStudy()
     {
         dispatch([this] { run().startStudy(); });

@@ -2,6 +2,7 @@
 // answering and able to play, and the site has just confirmed the session; a run keeps the
 // machine awake and notices when it slept; logging in again backs off.
 
+#include "app/page_time_setting.h"
 #include "program_fixture.h"
 #include "records/timetable.h"
 #include "window/study_status.h"
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
+#include <ranges>
 
 using namespace lumora;
 using namespace lumora::testing;
@@ -41,6 +43,9 @@ private slots:
     void player_notOpen_noMinute_reopenedThenSkipped_data();
     void player_notOpen_noMinute_reopenedThenSkipped();
     void player_siteDown_reopenedEveryTick_neverSkipped();
+    void player_sameFailureLessonAfterLesson_skipsNothing_givesBackTheSkipped();
+    void player_leftItsLesson_earnsNothing_reopened();
+    void video_noneOnThePage_noMinute_pageWordsShown_pageTimeWhenAsked();
     void video_countsWhilePlaying_replayedWhenEnded_reopenedWhenStill_pausesWhenUnplayable();
     void minute_onlyForTheLessonsOwnPlayer_openAllMinute();
     void session_confirmedBeforeEveryMinute_noAnswerEscalates();
@@ -134,6 +139,78 @@ void HonestMinutesTest::player_siteDown_reopenedEveryTick_neverSkipped()
     QCOMPARE(f->minute(), 0);
     QCOMPARE(f->minute(), 1);
     QCOMPARE(f->run().lessonIndex(), 0);
+}
+
+void HonestMinutesTest::player_sameFailureLessonAfterLesson_skipsNothing_givesBackTheSkipped()
+{
+    f->catalogue().setCategory(2);
+    f->pressStudy();
+    QCOMPARE(f->minute(), 1);
+    // The site's video host answers 404 for every lesson from now on.
+    f->playerDocument->video.errorCode = f->playerDocument->mediaErrors.emplace_back(4);
+    for (int tick = 0; tick < 15; ++tick)
+        f->tick();
+    // The first lesson is skipped; the second fails the same way: the first is given back, and
+    // nothing more is skipped while the stall's steps are taken.
+    QCOMPARE(f->kinds().count(RunEventKind::LessonSkipped), 1);
+    QCOMPARE(f->kinds().count(RunEventKind::LessonGivenBack), 1);
+    QCOMPARE(f->run().lessonIndex(), 0);
+    const auto opened = std::ranges::find(f->events | std::views::reverse,
+                                          RunEventKind::LessonOpened, &records::RunEvent::kind);
+    QCOMPARE(opened->lesson, 0);
+    QVERIFY(f->window().studyStatus()->notice().startsWith("网站的视频暂时无法播放"));
+    QVERIFY(f->window().studyStatus()->stallText().contains("网站的视频暂时无法播放"));
+    QCOMPARE(f->main().refreshCount, 1);
+    // The host is back: the first lesson's minutes count, and a lesson that fails alone is
+    // skipped again.
+    f->playerDocument->mediaErrors.clear();
+    f->playerDocument->video.errorCode = 0;
+    f->tick();
+    f->tick();
+    QCOMPARE(f->minute(), 1);
+    QCOMPARE(f->studied(2, 0), 2);
+}
+
+void HonestMinutesTest::player_leftItsLesson_earnsNothing_reopened()
+{
+    f->catalogue().setCategory(2);
+    f->pressStudy();
+    QCOMPARE(f->minute(), 1);
+    // The player goes on to the next lesson by itself: the minute is not the clicked lesson's.
+    int opened = f->playersOpened;
+    f->tick();
+    f->player().startLoad({f->playerDocument, {LoadOutcome::Succeeded, 200, {}, {}}});
+    f->tick();
+    f->tick();
+    QCOMPARE(f->kinds().count(RunEventKind::MinuteCredited), 1);
+    QCOMPARE(f->playersOpened, opened + 1);
+    QVERIFY(std::ranges::any_of(
+        f->events, [](const auto& e) { return e.detail.contains("left the lesson"); }));
+    QCOMPARE(f->minute(), 1);
+    // So does a page that closes the player's window.
+    opened = f->playersOpened;
+    emit f->player().windowClosedByPage();
+    QCOMPARE(f->minute(), 0);
+    QCOMPARE(f->playersOpened, opened + 1);
+    QCOMPARE(f->minute(), 1);
+    QCOMPARE(f->kinds().count(RunEventKind::LessonSkipped), 0);
+}
+
+void HonestMinutesTest::video_noneOnThePage_noMinute_pageWordsShown_pageTimeWhenAsked()
+{
+    f->playerDocument->video.present = false;
+    f->playerDocument->firstLine = "今日学时已满，请明天再来学习";
+    f->pressStudy();
+    const QString says = "第 1 课的页面上没有找到视频：今日学时已满，请明天再来学习";
+    QCOMPARE(f->minute() + f->minute() + f->minute(), 0);
+    QCOMPARE(f->window().studyStatus()->notice(), says);
+    QCOMPARE(f->window().studyStatus()->stallText(), "3 分钟未能计时：" + says);
+    QCOMPARE(f->main().refreshCount, 1); // the stall's first step
+    QCOMPARE(std::ranges::count_if(f->events, [&](const auto& e) { return e.detail == says; }), 1);
+    // A site whose lessons are documents: the learner asks for page time, kept for later starts.
+    f->window().pageTimeAction()->trigger();
+    QCOMPARE(f->minute() + f->minute(), 1);
+    QVERIFY(app::PageTimeSetting(f->program->config().dataFolder).enabled());
 }
 
 void HonestMinutesTest::

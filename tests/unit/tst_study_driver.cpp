@@ -23,6 +23,7 @@ class StudyDriverTest : public QObject
 private slots:
     void init() { f = std::make_unique<RunFixture>(); }
     void start_runsItsStepsInOrder();
+    void start_onTheLoginPage_thenLoggedInAgain_studies();
     void nextCategory_allOrNothing_triedAgainAtTheNextTick();
     void tick_equalMinutesCredited_onePastMovesOn_beyondTheTimetableTheLongest();
     void tick_lastLessonDoneOrChosenByHand_nextCategory();
@@ -60,6 +61,22 @@ void StudyDriverTest::start_runsItsStepsInOrder()
                                 RunEventKind::LessonOpened}));
 }
 
+void StudyDriverTest::start_onTheLoginPage_thenLoggedInAgain_studies()
+{
+    // The site logged the learner out before any study; "连续学习" on its login page finds no
+    // course page to scan.
+    f = std::make_unique<RunFixture>(false);
+    f->showInMain(makeLoginPage());
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("gave up at \"find the course page"));
+    f->pressStudy();
+    QVERIFY(f->catalogue().categoryLinkPositions().isEmpty());
+    // The learner logs in again and starts again: the run studies.
+    f->showCoursePage(f->site);
+    f->pressStudy();
+    QCOMPARE(f->main().clickLog.last(), QString("lesson-0-1"));
+    QCOMPARE(f->minute(), 1);
+}
+
 void StudyDriverTest::nextCategory_allOrNothing_triedAgainAtTheNextTick()
 {
     f->catalogue().setCategory(1);
@@ -92,6 +109,15 @@ void StudyDriverTest::nextCategory_allOrNothing_triedAgainAtTheNextTick()
     QCOMPARE(f->main().clickLog.last(), QString("lesson-2-1"));
     QCOMPARE(f->studied(1, 8), allDone(1).at(8));
     QVERIFY(f->kinds().contains(RunEventKind::CategoryOpened));
+    // The learner's choice of a category during the run goes the same way, all or nothing.
+    f->listDelay = 1h;
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("gave up at \"list the category's"));
+    f->window().categoryList()->setCurrentRow(3);
+    QVERIFY(f->catalogue().category() == 2 && f->catalogue().lessonCount() == 7);
+    f->listDelay = 0s;
+    f->window().categoryList()->setCurrentRow(0);
+    QVERIFY(f->catalogue().category() == 0 && f->catalogue().lessonCount() == 21);
+    QCOMPARE(f->main().clickLog.last(), QString("lesson-0-1"));
 }
 
 void StudyDriverTest::tick_equalMinutesCredited_onePastMovesOn_beyondTheTimetableTheLongest()
