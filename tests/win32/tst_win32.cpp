@@ -50,7 +50,8 @@ void put(const std::wstring& path, const std::string& bytes)
 // A handle another program would hold: `share` as it opened the file.
 HANDLE hold(const std::wstring& path, DWORD share)
 {
-    return CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    return CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING, 0,
+                       nullptr);
 }
 
 DWORD WINAPI closeLater(void* handle)
@@ -76,7 +77,11 @@ void fileStates_heldReplaceRetried()
     put(path, "old");
     const FileRead read = readFile(path);
     CHECK(read.state == FileState::Read && read.bytes == "old");
-    HANDLE held = hold(path, 0);
+    // A log or sync client that shares everything keeps no one out.
+    HANDLE held = hold(path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    CHECK(readFile(path).state == FileState::Read);
+    CloseHandle(held);
+    held = hold(path, 0);
     CHECK(readFile(path).state == FileState::LockedForNow);
     // Held through every attempt: the old file stays whole and the new one goes.
     const Written refused = writeReplacing(path, "new");
