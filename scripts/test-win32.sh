@@ -5,6 +5,8 @@
 # Usage: scripts/test-win32.sh [build folder, default build-win32]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+scripts/setup-deps.sh windows
 out=${1:-build-win32}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)

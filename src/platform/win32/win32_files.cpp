@@ -114,25 +114,33 @@ FileRead readFile(const std::wstring& path)
     }
 }
 
-bool tokenHolds(void* token, void* sid)
+Holder tokenHolder(void* token, void* sid)
 {
     if (!sid || !IsValidSid(sid))
-        return false;
+        return Holder::None;
     const std::vector<BYTE> user = tokenInformation(token, TokenUser);
     if (!user.empty() && EqualSid(sid, reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid))
-        return true;
+        return Holder::User;
     const std::vector<BYTE> owner = tokenInformation(token, TokenOwner);
     if (!owner.empty() && EqualSid(sid, reinterpret_cast<const TOKEN_OWNER*>(owner.data())->Owner))
-        return true;
+        return Holder::Owner;
     const std::vector<BYTE> groups = tokenInformation(token, TokenGroups);
     if (groups.empty())
-        return false;
+        return Holder::None;
     const auto* list = reinterpret_cast<const TOKEN_GROUPS*>(groups.data());
     for (DWORD i = 0; i < list->GroupCount; ++i) {
         if (EqualSid(sid, list->Groups[i].Sid))
-            return true;
+            return (list->Groups[i].Attributes & SE_GROUP_USE_FOR_DENY_ONLY) ? Holder::DenyOnlyGroup
+                                                                             : Holder::Group;
     }
-    return false;
+    return Holder::None;
+}
+
+Owner ownerFor(void* token, void* owner)
+{
+    if (!owner || !IsValidSid(owner))
+        return Owner::Unknown;
+    return tokenHolder(token, owner) != Holder::None ? Owner::ThisUser : Owner::OtherUser;
 }
 
 Owner fileOwner(const std::wstring& path)
@@ -141,13 +149,12 @@ Owner fileOwner(const std::wstring& path)
     LocalMemory descriptor;
     if (GetNamedSecurityInfoW(
             path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
-            nullptr, reinterpret_cast<PSECURITY_DESCRIPTOR*>(&descriptor.value)) != ERROR_SUCCESS ||
-        !owner || !IsValidSid(owner))
+            nullptr, reinterpret_cast<PSECURITY_DESCRIPTOR*>(&descriptor.value)) != ERROR_SUCCESS)
         return Owner::Unknown;
     Handle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token.value))
         return Owner::Unknown;
-    return tokenHolds(token.value, owner) ? Owner::ThisUser : Owner::OtherUser;
+    return ownerFor(token.value, owner);
 }
 
 std::wstring currentUserSid()

@@ -42,11 +42,22 @@ enum class Owner
     Unknown, // no owner kept (a FAT drive) or none this user may see
 };
 
-// Whether `sid` is `token`'s: its user, the owner it gives new files, or any of its groups.
+enum class Holder
+{
+    None,
+    User,
+    Owner, // the owner the token gives what it creates
+    Group,
+    DenyOnlyGroup,
+};
+
+// How `token` holds `sid`: as its user, the owner it gives new files or one of its groups.
 // Deny-only groups count: a learner's token filtered by UAC holds Administrators for deny only,
 // and Administrators owns what an elevated program of theirs made (c:\boot.txt).
-bool tokenHolds(void* token, void* sid);
+Holder tokenHolder(void* token, void* sid);
 
+// Whose a file owned by `owner` is, for `token`: this user's when the token holds the owner.
+Owner ownerFor(void* token, void* owner);
 // The owner of the file at `path` against this process's token.
 Owner fileOwner(const std::wstring& path);
 
@@ -59,6 +70,7 @@ struct AccessEntry
     unsigned long mask = 0;
     bool allowed = false;
     bool inherited = false;
+    bool operator==(const AccessEntry&) const = default;
 };
 
 struct AccessList
