@@ -5,6 +5,7 @@
 #endif
 #include <windows.h>
 
+#include <cstdio>
 #include <limits>
 
 namespace lumora::win32 {
@@ -84,7 +85,7 @@ std::optional<std::string> registerRestart(const std::vector<std::wstring>& argu
     if (SUCCEEDED(result))
         return std::nullopt;
     char code[16];
-    wsprintfA(code, "0x%08lx", static_cast<unsigned long>(result));
+    std::snprintf(code, sizeof code, "0x%08lx", static_cast<unsigned long>(result));
     return std::string("RegisterApplicationRestart failed (error ") + code + ")";
 }
 
