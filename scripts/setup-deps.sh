@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Lumora needs, when any is missing.
-# Usage: scripts/setup-deps.sh [package|checks|ci|icons]
+# Usage: scripts/setup-deps.sh [package|checks|windows|ci|icons]
 #   (none)   build, run and test
 #   package  and the Debian package with its checks (scripts/package.sh)
 #   checks   and clazy, AddressSanitizer and the fuzz targets (clang's runtimes)
+#   windows  and mingw-w64 with Wine, for tst_win32 (scripts/test-win32.sh)
 #   ci       all of the above (.ci/run)
 #   icons    and the tools that render the icons from the SVG (scripts/render-icons.sh)
 set -euo pipefail
@@ -26,6 +27,10 @@ check_tools=(
   clazy
   clang libclang-rt-14-dev   # libFuzzer and the sanitizer runtimes for clang
 )
+windows_tools=(
+  g++-mingw-w64-x86-64  # the Windows calls built without Qt (tests/win32)
+  wine64                # and run here
+)
 icon_tools=(
   librsvg2-bin          # rsvg-convert: the SVG to PNGs
   icoutils              # icotool: the PNGs into the Windows .ico
@@ -34,9 +39,10 @@ case "${1:-}" in
   "") ;;
   package) packages+=("${package_tools[@]}") ;;
   checks) packages+=("${check_tools[@]}") ;;
-  ci) packages+=("${package_tools[@]}" "${check_tools[@]}") ;;
+  windows) packages+=("${windows_tools[@]}") ;;
+  ci) packages+=("${package_tools[@]}" "${check_tools[@]}" "${windows_tools[@]}") ;;
   icons) packages+=("${icon_tools[@]}") ;;
-  *) echo "usage: $0 [package|checks|ci|icons]" >&2; exit 2 ;;
+  *) echo "usage: $0 [package|checks|windows|ci|icons]" >&2; exit 2 ;;
 esac
 
 missing=()

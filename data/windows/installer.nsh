@@ -24,6 +24,8 @@ ShowUninstDetails show
 !include "MUI2.nsh"
 !include "FileFunc.nsh"
 !include "LogicLib.nsh"
+!include "WinVer.nsh"
+!include "x64.nsh"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -53,9 +55,41 @@ ShowUninstDetails show
   ${EndIf}
 !macroend
 
+; The program and its engine are 64-bit and need Windows 10 or later: said before anything is
+; installed.
+Function .onInit
+  ${IfNot} ${RunningX64}
+    MessageBox MB_ICONSTOP "Lumora 需要 64 位的 Windows 10 或更新版本，这台电脑的 Windows 是 32 位的，无法安装。" /SD IDOK
+    Abort
+  ${EndIf}
+  ${IfNot} ${AtLeastWin10}
+    MessageBox MB_ICONSTOP "Lumora 需要 Windows 10 或更新版本，这台电脑的 Windows 版本太旧，无法安装。" /SD IDOK
+    Abort
+  ${EndIf}
+FunctionEnd
+
+; An upgrade: the old version's own uninstaller removes its files first, so that none of them
+; stays beside the new ones. The learner's progress, run record and log are never in this folder.
+!macro LUMORA_REMOVE_OLD_VERSION
+  ReadRegStr $1 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $1 == ""
+    StrCpy $1 "$INSTDIR"
+  ${EndIf}
+  ${If} ${FileExists} "$1\uninstall.exe"
+    DetailPrint "删除旧版本的程序文件"
+    ; _?= runs it in place and waits for it; it cannot remove itself then.
+    ExecWait '"$1\uninstall.exe" /S _?=$1' $2
+    ${If} $2 <> 0
+      DetailPrint "旧版本的卸载程序未完成（$2），新文件将覆盖旧文件"
+    ${EndIf}
+    Delete "$1\uninstall.exe"
+  ${EndIf}
+!macroend
+
 Section "Lumora"
-  SetOutPath "$INSTDIR"
   !insertmacro LUMORA_WAIT_FOR_EXIT
+  !insertmacro LUMORA_REMOVE_OLD_VERSION
+  SetOutPath "$INSTDIR"
   !insertmacro LUMORA_INSTALL_FILES
   WriteUninstaller "${UNINSTALLER}"
   ; The program carries the icon (data/icons/lumora.ico) as its first resource.

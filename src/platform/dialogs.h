@@ -9,8 +9,10 @@ namespace lumora::platform {
 
 // The program's title: the main window's caption, and the caption of every message box that
 // has no title of its own. UTF-8 (MSVC compiles with /utf-8), for QString::fromUtf8; the
-// version is project()'s, so that the title never falls behind a release.
-inline constexpr const char* kProgramTitle = "Lumora自动学习型浏览器v" LUMORA_VERSION;
+// version is project()'s, so that the title never falls behind a release. A build against an
+// engine without the H.264 codecs says so after it.
+inline constexpr const char* kProgramTitle =
+    "Lumora自动学习型浏览器v" LUMORA_VERSION LUMORA_TITLE_NOTE;
 
 enum class MessageIcon
 {

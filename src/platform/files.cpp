@@ -10,13 +10,11 @@
 #include <QTemporaryFile>
 #include <QThread>
 #include <atomic>
-#include <limits>
 #include <string>
 
 #ifdef Q_OS_WIN
-#include <QtCore/qt_windows.h> // <windows.h> without the min and max macros
-#include <aclapi.h>
-#include <vector>
+#include "platform/win32/win32_files.h"
+#include "platform/win32/win32_system.h"
 #else
 #include <cerrno>
 #include <cstdio>
@@ -29,8 +27,10 @@ namespace lumora::platform {
 
 namespace {
 
+#ifndef Q_OS_WIN // win32_files.cpp has its own
 constexpr int kReplaceAttempts = 4;
 constexpr unsigned long kReplacePauseMs = 50;
+#endif
 
 // Asked after a write failed: whether this user lacks the right to create or replace `path`,
 // rather than meeting a passing obstacle. A new file in the folder is the step the write could
@@ -49,38 +49,16 @@ WriteResult failure(const QString& path, const QString& reason)
     return {refusedToThisUser(path) ? WriteStatus::Refused : WriteStatus::Failed, reason};
 }
 
-bool localCodePageIsUtf8()
-{
-#ifdef Q_OS_WIN
-    return GetACP() == CP_UTF8;
-#else
-    return true; // Qt 6 reads and writes local 8-bit text as UTF-8 on every other system
-#endif
-}
-
-// Qt's Windows builds may come without ICU, and with it without GB18030; Windows has its own.
+#ifndef Q_OS_WIN
+// Qt's Linux builds read GB18030 through ICU; without it, nothing.
 std::optional<QString> fromGb18030(const QByteArray& bytes)
 {
-#ifdef Q_OS_WIN
-    constexpr UINT kGb18030 = 54936;
-    if (bytes.size() > (std::numeric_limits<int>::max)())
-        return std::nullopt;
-    const int size = static_cast<int>(bytes.size());
-    const int length = MultiByteToWideChar(kGb18030, 0, bytes.constData(), size, nullptr, 0);
-    if (length <= 0)
-        return std::nullopt;
-    QString text(length, Qt::Uninitialized);
-    if (MultiByteToWideChar(kGb18030, 0, bytes.constData(), size,
-                            reinterpret_cast<wchar_t*>(text.data()), length) != length)
-        return std::nullopt;
-    return text;
-#else
     QStringDecoder decoder("GB18030");
     if (!decoder.isValid())
         return std::nullopt;
     return QString(decoder.decode(bytes));
-#endif
 }
+#endif
 
 #ifdef Q_OS_WIN
 
@@ -89,66 +67,27 @@ std::wstring nativePath(const QString& path)
     return QDir::toNativeSeparators(path).toStdWString();
 }
 
-ReadStatus readStatusOf(DWORD error)
+ReadStatus readStatusOf(win32::FileState state)
 {
-    switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
+    switch (state) {
+    case win32::FileState::Read:
+        return ReadStatus::Read;
+    case win32::FileState::Missing:
         return ReadStatus::Missing;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
+    case win32::FileState::LockedForNow:
         return ReadStatus::Locked;
-    case ERROR_ACCESS_DENIED:
+    case win32::FileState::Denied:
         return ReadStatus::Denied;
-    default:
-        return ReadStatus::Failed;
+    case win32::FileState::NotAFile: // as on Linux: no lock to wait out
+    case win32::FileState::Failed:
+        break;
     }
+    return ReadStatus::Failed;
 }
 
-ReadResult readFailure(DWORD error)
+QString systemWords(unsigned long error)
 {
-    return {readStatusOf(error), {}, qt_error_string(static_cast<int>(error))};
-}
-
-// TOKEN_USER, TOKEN_OWNER and the like of this process; empty when the system would not say.
-std::vector<BYTE> tokenInformation(TOKEN_INFORMATION_CLASS kind)
-{
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return {};
-    DWORD size = 0;
-    GetTokenInformation(token, kind, nullptr, 0, &size);
-    std::vector<BYTE> buffer(size);
-    if (size == 0 || !GetTokenInformation(token, kind, buffer.data(), size, &size))
-        buffer.clear();
-    CloseHandle(token);
-    return buffer;
-}
-
-// An access list with one entry, full control for the current user, not inherited from the
-// folder: the owner alone reads the file. The reason when it could not be set.
-std::optional<QString> restrictToOwner(const QString& path)
-{
-    std::vector<BYTE> user = tokenInformation(TokenUser);
-    if (user.empty())
-        return qt_error_string(static_cast<int>(GetLastError()));
-    EXPLICIT_ACCESSW access{};
-    access.grfAccessPermissions = FILE_ALL_ACCESS;
-    access.grfAccessMode = SET_ACCESS;
-    access.grfInheritance = NO_INHERITANCE;
-    BuildTrusteeWithSidW(&access.Trustee, reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid);
-    PACL acl = nullptr;
-    DWORD error = SetEntriesInAclW(1, &access, nullptr, &acl);
-    if (error != ERROR_SUCCESS)
-        return qt_error_string(static_cast<int>(error));
-    std::wstring native = nativePath(path);
-    error = SetNamedSecurityInfoW(native.data(), SE_FILE_OBJECT,
-                                  DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                                  nullptr, nullptr, acl, nullptr);
-    LocalFree(acl);
-    if (error != ERROR_SUCCESS)
-        return qt_error_string(static_cast<int>(error));
-    return std::nullopt;
+    return qt_error_string(static_cast<int>(error));
 }
 
 #else
@@ -172,23 +111,6 @@ ReadResult readFailure(int error)
 
 #endif
 
-// QSaveFile does not name its new file, so the access list is set on the file once it replaced
-// the old one. A drive that keeps no access lists (FAT) refuses it: said once.
-void ownerOnly(const QString& path)
-{
-#ifdef Q_OS_WIN
-    const std::optional<QString> refused = restrictToOwner(path);
-    if (!refused)
-        return;
-    static std::atomic<bool> told{false};
-    if (!told.exchange(true))
-        qCWarning(lcState).noquote() << QStringLiteral("%1 may be readable by other users: %2")
-                                            .arg(QDir::toNativeSeparators(path), *refused);
-#else
-    Q_UNUSED(path) // the new file's mode already is owner-only
-#endif
-}
-
 class SystemFiles final : public Files
 {
 public:
@@ -210,28 +132,14 @@ public:
 
 ReadResult readFile(const QString& path)
 {
+#ifdef Q_OS_WIN
+    win32::FileRead read = win32::readFile(nativePath(path));
+    if (read.state != win32::FileState::Read)
+        return {readStatusOf(read.state), {}, systemWords(read.error)};
+    return {ReadStatus::Read, QByteArray::fromStdString(read.bytes), {}};
+#else
     QByteArray bytes;
     char buffer[8192];
-#ifdef Q_OS_WIN
-    // Shared for everything, so that only a program that shares nothing keeps us out.
-    const HANDLE file = CreateFileW(nativePath(path).c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return readFailure(GetLastError());
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(file, buffer, static_cast<DWORD>(sizeof buffer), &got, nullptr)) {
-            const DWORD error = GetLastError(); // a range another program locked
-            CloseHandle(file);
-            return readFailure(error);
-        }
-        if (got == 0)
-            break;
-        bytes.append(buffer, static_cast<qsizetype>(got));
-    }
-    CloseHandle(file);
-#else
     const QByteArray name = QFile::encodeName(path);
     int file = -1;
     do
@@ -253,30 +161,22 @@ ReadResult readFile(const QString& path)
         bytes.append(buffer, static_cast<qsizetype>(got));
     }
     ::close(file);
-#endif
     return {ReadStatus::Read, bytes, {}};
+#endif
 }
 
 Ownership fileOwnership(const QString& path)
 {
 #ifdef Q_OS_WIN
-    std::wstring native = nativePath(path);
-    PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(native.data(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
-                              nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
-        return Ownership::Unknown;
-    Ownership ownership = Ownership::Unknown;
-    std::vector<BYTE> user = tokenInformation(TokenUser);
-    std::vector<BYTE> creator = tokenInformation(TokenOwner);
-    if (owner && IsValidSid(owner) && !user.empty()) {
-        const bool mine = EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid) ||
-                          (!creator.empty() &&
-                           EqualSid(owner, reinterpret_cast<TOKEN_OWNER*>(creator.data())->Owner));
-        ownership = mine ? Ownership::ThisUser : Ownership::OtherUser;
+    switch (win32::fileOwner(nativePath(path))) {
+    case win32::Owner::ThisUser:
+        return Ownership::ThisUser;
+    case win32::Owner::OtherUser:
+        return Ownership::OtherUser;
+    case win32::Owner::Unknown:
+        break;
     }
-    LocalFree(descriptor);
-    return ownership;
+    return Ownership::Unknown;
 #else
     struct stat facts
     {
@@ -307,6 +207,22 @@ WriteResult writeFileAtomically(const QString& path, const QByteArray& data)
     if (!QDir().mkpath(info.absolutePath()))
         return failure(path, QStringLiteral("cannot make the folder %1").arg(info.absolutePath()));
 
+#ifdef Q_OS_WIN
+    const win32::Written written = win32::writeReplacing(nativePath(path), data.toStdString());
+    if (written.error != 0)
+        return failure(path, systemWords(written.error));
+    if (written.attempts > 1)
+        qCDebug(lcState).noquote() << QStringLiteral("%1 replaced at attempt %2")
+                                          .arg(QDir::toNativeSeparators(path))
+                                          .arg(written.attempts);
+    // A drive that keeps no access lists (FAT): said once.
+    static std::atomic<bool> told{false};
+    if (written.accessError != 0 && !told.exchange(true))
+        qCWarning(lcState).noquote()
+            << QStringLiteral("%1 may be readable by other users: %2")
+                   .arg(QDir::toNativeSeparators(path), systemWords(written.accessError));
+    return {WriteStatus::Written, {}};
+#else
     for (int attempt = 1;; ++attempt) {
         QSaveFile file(path);
         // Never fall back to writing the target in place: that is what could tear it.
@@ -320,28 +236,48 @@ WriteResult writeFileAtomically(const QString& path, const QByteArray& data)
             file.cancelWriting();
             return {WriteStatus::Failed, reason};
         }
-        if (file.commit()) {
-            ownerOnly(path);
+        if (file.commit())
             return {WriteStatus::Written, {}};
-        }
         if (attempt == kReplaceAttempts)
             return failure(path, file.errorString());
         qCDebug(lcState).noquote() << QStringLiteral("replacing %1 failed (%2); trying again")
                                           .arg(QDir::toNativeSeparators(path), file.errorString());
         QThread::msleep(kReplacePauseMs);
     }
+#endif
 }
 
 bool replaceFile(const QString& from, const QString& to)
 {
 #ifdef Q_OS_WIN
-    return MoveFileExW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(from).utf16()),
-                       reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(to).utf16()),
-                       MOVEFILE_REPLACE_EXISTING) != 0;
+    return win32::replaceFile(nativePath(from), nativePath(to)).error == 0;
 #else
     return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 #endif
 }
+
+#ifdef Q_OS_WIN
+
+QByteArray toSystemCodePage(const QString& text)
+{
+    const std::optional<std::string> bytes =
+        win32::toCodePage(text.toStdWString(), win32::systemCodePage());
+    return bytes ? QByteArray::fromStdString(*bytes) : text.toLocal8Bit();
+}
+
+bool systemCodePageHolds(const QString& text)
+{
+    return win32::toCodePage(text.toStdWString(), win32::systemCodePage()).has_value();
+}
+
+QString fromSystemCodePage(const QByteArray& bytes)
+{
+    return QString::fromStdWString(win32::fromCodePage(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+        win32::systemCodePage()));
+}
+
+#else
 
 QByteArray toSystemCodePage(const QString& text)
 {
@@ -353,16 +289,19 @@ bool systemCodePageHolds(const QString& text)
     return QString::fromLocal8Bit(text.toLocal8Bit()) == text;
 }
 
+// Qt 6 reads and writes local 8-bit text as UTF-8 here.
 QString fromSystemCodePage(const QByteArray& bytes)
 {
-    if (!localCodePageIsUtf8() || bytes.isValidUtf8())
-        return QString::fromLocal8Bit(bytes);
+    if (bytes.isValidUtf8())
+        return QString::fromUtf8(bytes);
     if (std::optional<QString> text = fromGb18030(bytes))
         return *text;
     static std::atomic<bool> told{false};
     if (!told.exchange(true))
         qCWarning(lcState) << "no GB18030 decoder here: text that is not UTF-8 is read as UTF-8";
-    return QString::fromLocal8Bit(bytes);
+    return QString::fromUtf8(bytes);
 }
+
+#endif
 
 } // namespace lumora::platform

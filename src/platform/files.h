@@ -40,8 +40,9 @@ enum class Ownership
     Unknown, // no owner to compare (a FAT drive) or none this user may see
 };
 
-// Whose the file at `path` is. Windows: its owner against the current user (or the group that
-// owns what this process creates, as for an elevated administrator); POSIX: its uid.
+// Whose the file at `path` is. Windows: its owner against the current user and every group of
+// its token, deny-only ones too (c:\boot.txt, made by an elevated program, belongs to
+// Administrators, which a learner's UAC-filtered token holds for deny only); POSIX: its uid.
 Ownership fileOwnership(const QString& path);
 
 enum class WriteStatus

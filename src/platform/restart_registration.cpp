@@ -6,7 +6,10 @@
 #include <optional>
 
 #ifdef Q_OS_WIN
-#include <QtCore/qt_windows.h>
+#include "platform/win32/win32_system.h"
+
+#include <string>
+#include <vector>
 #else
 #include <QGuiApplication>
 #include <QSessionManager>
@@ -25,13 +28,14 @@ class WindowsRestart final : public RestartRegistration
 public:
     void hold(const QStringList& arguments) override
     {
-        const std::wstring line = windowsCommandLine(arguments).toStdWString();
-        const HRESULT result = RegisterApplicationRestart(line.c_str(), 0);
-        if (FAILED(result))
-            qCWarning(lcStudy).nospace() << "cannot register for a restart (error 0x" << Qt::hex
-                                         << static_cast<unsigned long>(result) << ")";
+        std::vector<std::wstring> line;
+        for (const QString& argument : arguments)
+            line.push_back(argument.toStdWString());
+        if (const std::optional<std::string> refused = win32::registerRestart(line))
+            qCWarning(lcStudy).noquote()
+                << "not restarted after an update:" << QString::fromStdString(*refused);
     }
-    void release() override { UnregisterApplicationRestart(); }
+    void release() override { win32::unregisterRestart(); }
 };
 using SystemRestart = WindowsRestart;
 
@@ -84,33 +88,6 @@ RestartRegistration& systemRestartRegistration()
 {
     static SystemRestart registration;
     return registration;
-}
-
-QString windowsCommandLine(const QStringList& arguments)
-{
-    QStringList quoted;
-    for (const QString& argument : arguments) {
-        if (!argument.isEmpty() && !argument.contains(QLatin1Char(' ')) &&
-            !argument.contains(QLatin1Char('\t')) && !argument.contains(QLatin1Char('"'))) {
-            quoted.append(argument);
-            continue;
-        }
-        // Backslashes count only before a quote: doubled there, and one more escapes the quote.
-        QString text = QStringLiteral("\"");
-        qsizetype backslashes = 0;
-        for (const QChar c : argument) {
-            if (c == QLatin1Char('\\')) {
-                ++backslashes;
-                continue;
-            }
-            const qsizetype escapes = c == QLatin1Char('"') ? 2 * backslashes + 1 : backslashes;
-            text += QString(escapes, QLatin1Char('\\')) + c;
-            backslashes = 0;
-        }
-        text += QString(2 * backslashes, QLatin1Char('\\')) + QLatin1Char('"');
-        quoted.append(text);
-    }
-    return quoted.join(QLatin1Char(' '));
 }
 
 } // namespace lumora::platform

@@ -7,7 +7,8 @@ namespace lumora::platform {
 
 // Asks the system to start the program again should it end while registered, as the machine
 // restarts for an update: on Windows through the restart manager (RegisterApplicationRestart,
-// which also offers a restart after a crash), elsewhere through the desktop's session manager
+// which also offers a restart after a crash; it restarts programs after an update only when the
+// learner's "Restart apps" setting is on), elsewhere through the desktop's session manager
 // where there is one (the session's restart hint, at the next login).
 class RestartRegistration
 {
@@ -22,9 +23,5 @@ public:
 
 // The real one, for the platforms that bring none of their own.
 RestartRegistration& systemRestartRegistration();
-
-// `arguments` as one Windows command line, each quoted so that the program's C runtime
-// (CommandLineToArgvW) reads it back as given.
-QString windowsCommandLine(const QStringList& arguments);
 
 } // namespace lumora::platform

@@ -2,7 +2,7 @@
 
 #include "platform/system_sleep_inhibitor.h"
 
-#include <QtCore/qt_windows.h>
+#include "platform/win32/win32_system.h"
 
 namespace lumora::platform {
 
@@ -17,12 +17,13 @@ public:
     bool block(const QString& why, QString& reason) override
     {
         Q_UNUSED(why);
-        if (SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED) != 0)
+        const unsigned long error = win32::keepSystemAwake(true);
+        if (error == 0)
             return true;
-        reason = QStringLiteral("SetThreadExecutionState failed (error %1)").arg(GetLastError());
+        reason = QStringLiteral("SetThreadExecutionState failed (error %1)").arg(error);
         return false;
     }
-    void unblock() override { SetThreadExecutionState(ES_CONTINUOUS); }
+    void unblock() override { win32::keepSystemAwake(false); }
 };
 
 } // namespace

@@ -1,6 +1,5 @@
-// The platform's own services: the log file and the rotating file under it, text in the system
-// code page, keeping the system awake, one copy at a time, and the command line a restart is
-// registered with.
+// The platform's own services: the log file and the rotating file under it, keeping the system
+// awake and one copy at a time. The Windows calls, code pages included, are tst_win32's.
 
 #include "app/single_copy.h"
 #include "fake_platform.h"
@@ -8,7 +7,6 @@
 #include "platform/log_file.h"
 #include "platform/logging.h"
 #include "platform/qt_services.h"
-#include "platform/restart_registration.h"
 #include "platform/rotating_file.h"
 #include "platform/system_sleep_inhibitor.h"
 
@@ -77,7 +75,6 @@ class PlatformTest : public QObject
 private slots:
     void logFile_lumoraCategoriesOnly_allPassedOn_failureTold();
     void rotatingFile_wholeLinesOneOlderFile_failuresToldOnceUntilItWorks();
-    void systemCodePage_gbkRead_restartCommandLineAsGiven();
     void sleepInhibitor_firstWayThatWorks_heldUntilReleased();
     void singleCopy_secondToldAndFirstShown_lockFreedWithTheFirst();
     void runTimer_ticksWhileEnabled();
@@ -159,25 +156,6 @@ void PlatformTest::rotatingFile_wholeLinesOneOlderFile_failuresToldOnceUntilItWo
         told += news.write ? 'w' : news.rotate ? 'r' : '-';
     }
     QCOMPARE(told, "-r--rw--w-");
-}
-
-void PlatformTest::systemCodePage_gbkRead_restartCommandLineAsGiven()
-{
-    // Linux reads the system code page as UTF-8; state files written by earlier versions on a
-    // Chinese Windows are in GBK.
-    const std::pair<QByteArray, QString> cases[] = {
-        {"\xD5\xC5\xC8\xFD", "张三"},           // GBK
-        {"li \xD5\xC5\xC8\xFD 7", "li 张三 7"}, // GBK among ASCII
-        {"\xE5\xBC\xA0\xE4\xB8\x89", "张三"},   // UTF-8
-        {"", ""},
-    };
-    for (const auto& [bytes, text] : cases)
-        QCOMPARE(platform::fromSystemCodePage(bytes), text);
-    // As Windows splits it again: blanks and quotes quoted, backslashes doubled before a quote.
-    QCOMPARE(
-        platform::windowsCommandLine(
-            {"--site", "https://s.example/a b", "C:\\My Files\\", "say \"hi\"", "", "--resume"}),
-        "--site \"https://s.example/a b\" \"C:\\My Files\\\\\" \"say \\\"hi\\\"\" \"\" --resume");
 }
 
 void PlatformTest::sleepInhibitor_firstWayThatWorks_heldUntilReleased()
