@@ -155,7 +155,7 @@ struct MediaReport
     VideoReport video;
     // The page's own first line of text (its top document's, else the first frame's that has
     // any), at most 40 characters: what a page without a video tells the learner ("今日学时已满").
-    QString firstLine;
+    QString firstLine{};
     bool ok() const { return status == PageStatus::Ok; }
 };
 
