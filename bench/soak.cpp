@@ -13,8 +13,12 @@
 //
 // Memory: the proportional set size of the process tree.
 //
-// Last line: "soak: done D/45 by the site, short S, over-credited M min, longest stall T min,
-// pss growth G%".
+// Category 2's players play their video in a frame served from another origin (the site's second
+// port), and at 15 h every video source answers 404 for 20 minutes.
+//
+// Last line: "soak: done D/45 by the site, short S, over-credited M min, skipped K, longest
+// stall T min, wall/ideal W, pss growth G%": K the lessons the program skipped, W the simulated
+// time of the run over the timetable's own minimum (every lesson's required minutes plus one).
 
 #include "app/program.h"
 #include "fake_platform.h"
@@ -62,6 +66,8 @@ constexpr int kGiveUpRealMinutes = 14;
 constexpr std::int64_t kSampleEvery = 3 * kHour;
 constexpr int kSlowPageMs = 4000;                  // the course page and the lesson list, simulated
 constexpr std::pair<int, int> kMissingVideo{1, 4}; // (category, lesson) whose video answers 404
+constexpr int kCrossOriginCategory = 2; // its players play their video in a frame of another origin
+constexpr std::int64_t kVideoOutage = 20 * kMinute; // every video source answers 404 meanwhile
 
 // Simulated time. Between the program's handlers it runs 400 times faster than real time; in a
 // study tick's handler it runs at real speed, because the program's work there (its calls into
@@ -484,6 +490,7 @@ int main(int argc, char* argv[])
     options.playerFailureRate = 0.05;
     options.playerFailureSeed = 7;
     options.timeScale = static_cast<double>(kSpeedup);
+    options.crossOriginCategories = {kCrossOriginCategory};
     site::SiteServer site(options);
     if (site.start() <= 0) {
         std::fprintf(stderr, "soak: the site did not start: %s\n", site.lastError().c_str());
@@ -677,6 +684,14 @@ int main(int argc, char* argv[])
         {14 * kHour, QStringLiteral("sessions end under an open player"), endSessionsUnderPlayer},
         {14 * kHour + 30 * kMinute, QStringLiteral("ended players go to the login page"),
          playersGoToLogin},
+        {15 * kHour, QStringLiteral("every video source answers 404 for 20 min"),
+         [&site] {
+             site.setVideoOutage(404, kVideoOutage);
+             return true;
+         },
+         Fault::Begins},
+        {15 * kHour + kVideoOutage, QStringLiteral("the videos are back"),
+         [&site] { return !site.inVideoOutage(); }, Fault::Ends},
         {17 * kHour, QStringLiteral("a player hangs"), hangOne},
         {20 * kHour, QStringLiteral("sessions end under an open player"), endSessionsUnderPlayer},
         {20 * kHour + 30 * kMinute, QStringLiteral("ended players go to the login page"),
@@ -784,11 +799,13 @@ int main(int argc, char* argv[])
     int overCredited = 0;
     int lessons = 0;
     int creditedTotal = 0;
+    int idealMinutes = 0; // the timetable's own minimum: every lesson's required minutes plus one
     bool missingSkipped = false;
     for (int c = 0; c < records::kCategoryCount; ++c) {
         for (int i = 0; i < program.records().lessonCount(c); ++i, ++lessons) {
             const records::LessonMinutes m = *program.records().lesson(c, i);
             const int required = m.required;
+            idealMinutes += m.target();
             const int studied = m.studied;
             const bool markedDone = m.done();
             const auto found = counted.find({c, i});
@@ -914,12 +931,16 @@ int main(int argc, char* argv[])
     std::printf("minutes lost per session recovery (from its end to the next watched minute): "
                 "%s\n",
                 qPrintable(lostPerRecovery.join(QLatin1Char(' '))));
-    const bool met = ended && allFaults && creditedBeforeLogin == 0 && missingSkipped &&
-                     done == lessons - 1 && shortOnes == 0 && overCredited == 0 &&
-                     stall.longest < 10 * kMinute && growth <= 10.0 && wall.elapsed() < 15 * 60'000;
-    std::printf("soak: done %d/%d by the site, short %d, over-credited %d min, longest stall %.1f "
-                "min, pss growth %.1f%%\n",
-                done, lessons, shortOnes, overCredited,
-                static_cast<double>(stall.longest) / kMinute, growth);
+    const double wallOverIdeal =
+        static_cast<double>(runMs) / static_cast<double>(std::max(idealMinutes, 1) * kMinute);
+    const int skippedCount = static_cast<int>(skippedLessons.size());
+    const bool met = ended && allFaults && creditedBeforeLogin == 0 && done >= lessons - 1 &&
+                     shortOnes == 0 && overCredited == 0 && skippedCount <= 1 &&
+                     stall.longest < 10 * kMinute && wallOverIdeal <= 1.12 && growth <= 10.0 &&
+                     wall.elapsed() < 15 * 60'000;
+    std::printf("soak: done %d/%d by the site, short %d, over-credited %d min, skipped %d, longest "
+                "stall %.1f min, wall/ideal %.2f, pss growth %.1f%%\n",
+                done, lessons, shortOnes, overCredited, skippedCount,
+                static_cast<double>(stall.longest) / kMinute, wallOverIdeal, growth);
     return met ? 0 : 1;
 }

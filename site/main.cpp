@@ -5,6 +5,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <cmath>
@@ -62,6 +63,19 @@ constexpr Option kOptions[] = {
     {"maintenance-at", "SECONDS",
      "from SECONDS after the start, answer every request 503 (maintenance) ..."},
     {"maintenance-for", "SECONDS", "... for SECONDS"},
+    {"video-host-port", "N", "second port, for video frames of another origin (default 0: free)"},
+    {"cross-origin-video", "all|K",
+     "players of every category (all) or of category K (repeatable) play their video in a frame "
+     "served from the second port"},
+    {"player-message", "[K-M=]TEXT",
+     "a 200 page saying TEXT in place of every lesson's player, or of lesson M of category K "
+     "(repeatable)"},
+    {"auto-next-after", "S", "players go to the next lesson's player after S seconds"},
+    {"video-outage-at", "SECONDS",
+     "from SECONDS after the start (site clock), every video source answers an error ..."},
+    {"video-outage-for", "SECONDS", "... for SECONDS"},
+    {"video-outage-status", "404|503", "the error of the video outage (default 503)"},
+    {"list-short", "K=N", "the lesson list of category K shows its first N lessons (repeatable)"},
 };
 
 int usageError(const QString& message)
@@ -174,6 +188,36 @@ int main(int argc, char** argv)
         }
         options.pathDelaysMs[slow.left(equals).toStdString()] = ms;
     }
+    for (const QString& value : parser.values(u"cross-origin-video"_s)) {
+        bool ok = value == "all"_L1;
+        options.crossOriginVideos = options.crossOriginVideos || ok;
+        if (!ok) {
+            options.crossOriginCategories.push_back(value.toInt(&ok));
+        }
+        if (!ok) {
+            return usageError(u"bad value %1 for --cross-origin-video (use all or K)"_s.arg(value));
+        }
+    }
+    static const QRegularExpression lessonKey(u"^(\\d+)-(\\d+)=(.+)$"_s);
+    for (const QString& value : parser.values(u"player-message"_s)) {
+        const QRegularExpressionMatch match = lessonKey.match(value);
+        if (match.hasMatch()) {
+            options.lessonMessages[{match.captured(1).toInt(), match.captured(2).toInt()}] =
+                match.captured(3).toStdString();
+        } else {
+            options.playerMessage = value.toStdString();
+        }
+    }
+    for (const QString& value : parser.values(u"list-short"_s)) {
+        bool ok = false;
+        bool okCount = false;
+        const int category = value.section(u'=', 0, 0).toInt(&ok);
+        const int count = value.section(u'=', 1).toInt(&okCount);
+        if (!ok || !okCount || count < 0) {
+            return usageError(u"bad value %1 for --list-short (use K=N)"_s.arg(value));
+        }
+        options.listedLessons[category] = count;
+    }
     // Numeric options: name, range, whole number or not, where it goes.
     std::optional<double> outageAt;
     std::optional<double> outageFor;
@@ -209,6 +253,14 @@ int main(int argc, char** argv)
         {"maintenance-for", 0.001, 1e6, false, [&](double v) { maintenanceFor = v; }},
         {"video-seconds", 0, 1e7, true, [&](double v) { options.videoSeconds = int(v); }},
         {"overlay-after", 0, 1e7, true, [&](double v) { options.overlayAfterSeconds = int(v); }},
+        {"video-host-port", 0, 65535, true, [&](double v) { options.videoHostPort = int(v); }},
+        {"auto-next-after", 0, 1e7, true, [&](double v) { options.autoNextSeconds = int(v); }},
+        {"video-outage-at", 0, 1e7, false,
+         [&](double v) { options.videoOutageAtMs = std::llround(v * 1000); }},
+        {"video-outage-for", 0.001, 1e7, false,
+         [&](double v) { options.videoOutageForMs = std::llround(v * 1000); }},
+        {"video-outage-status", 400, 599, true,
+         [&](double v) { options.videoOutageStatus = int(v); }},
     };
     for (const auto& n : numbers) {
         if (!set(n.name)) {
@@ -227,6 +279,9 @@ int main(int argc, char** argv)
     if (stallAt.has_value() != stallFor.has_value()) {
         return usageError(u"--stall-at and --stall-for go together"_s);
     }
+    if (set("video-outage-at") != set("video-outage-for")) {
+        return usageError(u"--video-outage-at and --video-outage-for go together"_s);
+    }
     if (maintenanceAt.has_value() != maintenanceFor.has_value()) {
         return usageError(u"--maintenance-at and --maintenance-for go together"_s);
     }
@@ -237,6 +292,8 @@ int main(int argc, char** argv)
         return 1;
     }
     std::cout << "lumora-site listening on " << server.baseUrl() << std::endl;
+    std::cerr << "lumora-site: video frames of another origin on port " << server.videoHostPort()
+              << "\n";
 
     // A fault that begins `at` seconds after the start and ends `lasting` seconds later.
     const auto schedule = [&](double at, double lasting, const char* name, const char* what,

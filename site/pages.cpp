@@ -257,7 +257,7 @@ QString records(const QByteArray& charset, const QString& user,
                     fill(u"records.html"_s, {{"USER", user}, {"ROWS", rows}}), u"frame"_s);
 }
 
-QString lessonList(const QByteArray& charset, int category)
+QString lessonList(const QByteArray& charset, int category, int listed)
 {
     // Each row's first cell holds the links before its lesson link: "简介", then fillers.
     QString extra;
@@ -270,7 +270,7 @@ QString lessonList(const QByteArray& charset, int category)
     }
     QString rows;
     int count = 0;
-    for (; hasLesson(category, count); ++count) {
+    for (; hasLesson(category, count) && (listed < 0 || count < listed); ++count) {
         rows += fill(u"lesson_row.html"_s,
                      {{"K", QString::number(category)},
                       {"M", QString::number(count)},
@@ -301,6 +301,7 @@ QString lessonIntro(const QByteArray& charset, int category, int lesson)
 QString player(const QByteArray& charset, const PlayerPage& page)
 {
     const QString title = lessonTitle(page.category, page.lesson);
+    const bool remote = !page.videoFrame.isEmpty();
     return document(
         charset, title + u" - 课件播放"_s,
         fill(u"player.html"_s,
@@ -313,9 +314,37 @@ QString player(const QByteArray& charset, const PlayerPage& page)
               {"VIDEO_SECONDS", QString::number(page.videoSeconds)},
               {"OVERLAY_AFTER", QString::number(page.overlayAfterSeconds)},
               {"TIME_SCALE", page.timeScale > 0 ? QString::number(page.timeScale) : QString()},
+              {"AUTO_NEXT", QString::number(page.autoNextSeconds)},
+              {"NEXT", page.next},
               {"TITLE", title},
-              {"SCRIPT", script(u"player.js"_s)}}),
+              {"STAGE", remote ? fill(u"player_remote.html"_s, {{"SRC", page.videoFrame}})
+                               : fill(u"player_stage.html"_s)},
+              {"SCRIPT", remote ? script(u"player.js"_s)
+                                : script(u"player_video.js"_s) + script(u"player.js"_s)}}),
         u"player-page"_s);
+}
+
+QString videoFrame(const QByteArray& charset, const PlayerPage& page)
+{
+    const QString title = lessonTitle(page.category, page.lesson);
+    return document(
+        charset, title,
+        fill(u"video_frame.html"_s,
+             {{"HEARTBEAT_MS", QString::number(page.heartbeatMs)},
+              {"MEDIA", page.media},
+              {"VIDEO_SECONDS", QString::number(page.videoSeconds)},
+              {"OVERLAY_AFTER", QString::number(page.overlayAfterSeconds)},
+              {"TIME_SCALE", page.timeScale > 0 ? QString::number(page.timeScale) : QString()},
+              {"TITLE", title},
+              {"STAGE", fill(u"player_stage.html"_s)},
+              {"SCRIPT", script(u"player_video.js"_s) + script(u"player_frame.js"_s)}}),
+        u"player-page"_s);
+}
+
+QString playerMessage(const QByteArray& charset, int category, int lesson, const QString& message)
+{
+    return document(charset, lessonTitle(category, lesson),
+                    fill(u"player_message.html"_s, {{"MESSAGE", message}}));
 }
 
 QString popupTarget(const QByteArray& charset, const QString& via)

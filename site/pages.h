@@ -26,7 +26,8 @@ QString courseFrame(const QByteArray& charset, int selected);
 QString info(const QByteArray& charset, const QString& heading);
 QString records(const QByteArray& charset, const QString& user,
                 const std::map<QString, qint64>& lessonMs);
-QString lessonList(const QByteArray& charset, int category);
+// The lesson list of `category`, its first `listed` lessons only when that is not negative.
+QString lessonList(const QByteArray& charset, int category, int listed = -1);
 QString lessonIntro(const QByteArray& charset, int category, int lesson);
 struct PlayerPage
 {
@@ -39,8 +40,16 @@ struct PlayerPage
     int videoSeconds = 0;        // its video ends after this much playing; 0: never
     int overlayAfterSeconds = 0; // its video pauses behind "继续学习?" after this much; 0: never
     double timeScale = 0;        // its video's clock follows the site clock at this pace; 0: real
+    QString videoFrame{};        // the address of the frame of another origin that plays its
+                                 // video; empty: the page plays it itself
+    int autoNextSeconds = 0;     // it goes to `next` after this long (site clock); 0: never
+    QString next{};              // the next lesson's player; empty after the last lesson
 };
 QString player(const QByteArray& charset, const PlayerPage& page);
+// The frame, served on the video host's port, that plays the video of `page` for its player.
+QString videoFrame(const QByteArray& charset, const PlayerPage& page);
+// A 200 page in place of a lesson's player that only says `message` ("今日学时已满").
+QString playerMessage(const QByteArray& charset, int category, int lesson, const QString& message);
 QString popupTarget(const QByteArray& charset, const QString& via);
 QString error(const QByteArray& charset, int status, const QString& message);
 // What a page request without a valid session gets on sites that do not show the login form.

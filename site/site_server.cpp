@@ -18,6 +18,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <thread>
 
 namespace lumora::site {
@@ -31,6 +32,8 @@ constexpr char kCoursePath[] = "/course/main";
 constexpr std::size_t kMaxPayload = 64 * 1024;
 // Enough that pages held back by a path delay leave workers for everything else.
 constexpr int kWorkerThreads = 48;
+// The video host serves frames, media and clock questions: no page is held back there.
+constexpr int kVideoHostThreads = 16;
 
 using Fields = QList<std::pair<QString, QString>>;
 using Request = httplib::Request;
@@ -153,8 +156,20 @@ struct SiteServer::Impl
     void login(const Request& req, Response& res);
     void heartbeat(const Request& req, Response& res);
 
+    // A server with every route and the faults' handlers, not yet bound.
+    std::unique_ptr<httplib::Server> makeServer(int threads);
+    // Binds `created` to `wantedPort` (0: any) and serves it on `into`; the bound port or -1.
+    int serveLocked(std::unique_ptr<httplib::Server> created, int wantedPort,
+                    std::unique_ptr<httplib::Server>& holder, std::thread& into);
     // Creates a server on `port` (0: any) and serves it on `thread`; the bound port or -1.
     int listenLocked(int port);
+    // What a player page of that lesson shows, as the faults set now (no instance yet).
+    pages::PlayerPage playerPage(int category, int lesson) const;
+    // The address of the video host's frame for a player requested through `req`.
+    std::string videoFrameUrl(const Request& req, int category, int lesson) const;
+    // The message shown in place of that lesson's player, or empty.
+    QString messageFor(int category, int lesson) const;
+    bool videoOutageNow() const;
     void retireLocked();
 
     SiteOptions options;
@@ -169,10 +184,18 @@ struct SiteServer::Impl
     std::atomic<bool> maintenance = false;
     std::atomic<int> videoSeconds = 0;
     std::atomic<int> overlayAfter = 0;
+    std::atomic<int> autoNext = 0;
+    std::atomic<qint64> videoOutageFromMs = 0;
+    std::atomic<qint64> videoOutageUntilMs = 0;
+    std::atomic<int> videoOutageStatus = 503;
 
-    mutable std::mutex faultMutex; // guards the two below
+    mutable std::mutex faultMutex; // guards the members below
     std::map<std::string, int> pathDelays;
     std::map<std::pair<int, int>, PlayerMedia> lessonMedia;
+    bool crossOriginAll = false;
+    std::set<int> crossOriginCategories;
+    std::map<std::pair<int, int>, QString> messages; // (-1, -1): every lesson
+    std::map<int, int> listedLessons;
 
     mutable std::mutex mutex; // guards the members below
     std::unique_ptr<httplib::Server> server;
@@ -181,7 +204,10 @@ struct SiteServer::Impl
     // joined at the next outage or at stop(), so that ending an outage never waits for it.
     std::unique_ptr<httplib::Server> retiredServer;
     std::thread retiredThread;
-    std::unique_ptr<StallSink> stallSink; // holds the port during a stall
+    std::unique_ptr<StallSink> stallSink;       // holds the port during a stall
+    std::unique_ptr<httplib::Server> videoHost; // the second port; no fault stops it
+    std::thread videoHostThread;
+    std::atomic<int> videoHostPort = -1; // read by handlers: no lock, which stop() holds
     int port = -1;
     std::string error;
 };
@@ -214,6 +240,76 @@ SiteServer::Impl::Impl(SiteOptions opts) : options(std::move(opts))
             pathDelays[prefix] = ms;
         }
     }
+    crossOriginAll = options.crossOriginVideos;
+    crossOriginCategories.insert(options.crossOriginCategories.begin(),
+                                 options.crossOriginCategories.end());
+    if (!options.playerMessage.empty()) {
+        messages[{-1, -1}] = QString::fromStdString(options.playerMessage);
+    }
+    for (const auto& [lesson, message] : options.lessonMessages) {
+        messages[lesson] = QString::fromStdString(message);
+    }
+    autoNext = std::max(options.autoNextSeconds, 0);
+    videoOutageFromMs = state->nowMs() + options.videoOutageAtMs;
+    videoOutageUntilMs = videoOutageFromMs + std::max<std::int64_t>(options.videoOutageForMs, 0);
+    videoOutageStatus = options.videoOutageStatus;
+    listedLessons = options.listedLessons;
+}
+
+pages::PlayerPage SiteServer::Impl::playerPage(int category, int lesson) const
+{
+    PlayerMedia shown = media;
+    {
+        std::lock_guard lock(faultMutex);
+        const auto it = lessonMedia.find({category, lesson});
+        shown = it == lessonMedia.end() ? shown : it->second;
+    }
+    return {.category = category,
+            .lesson = lesson,
+            .heartbeatMs = heartbeatMs,
+            .media = QString::fromLatin1(playerMediaName(shown)),
+            .videoSeconds = videoSeconds,
+            .overlayAfterSeconds = overlayAfter,
+            .timeScale = options.timeScale,
+            .autoNextSeconds = hasLesson(category, lesson + 1) ? int(autoNext) : 0,
+            .next = hasLesson(category, lesson + 1)
+                        ? u"/player/play?cat=%1&lesson=%2"_s.arg(category).arg(lesson + 1)
+                        : QString()};
+}
+
+std::string SiteServer::Impl::videoFrameUrl(const Request& req, int category, int lesson) const
+{
+    {
+        std::lock_guard lock(faultMutex);
+        if (!crossOriginAll && !crossOriginCategories.contains(category)) {
+            return {};
+        }
+    }
+    // The host the browser asked for, on the other port: the same site, another origin.
+    std::string host = req.get_header_value("Host");
+    const std::size_t colon = host.rfind(':');
+    if (colon != std::string::npos && host.find(']', colon) == std::string::npos) {
+        host.resize(colon);
+    }
+    return "http://" + host + ":" + std::to_string(videoHostPort) +
+           "/player/video?cat=" + std::to_string(category) + "&lesson=" + std::to_string(lesson);
+}
+
+QString SiteServer::Impl::messageFor(int category, int lesson) const
+{
+    std::lock_guard lock(faultMutex);
+    for (const auto& key : {std::pair{category, lesson}, std::pair{-1, -1}}) {
+        if (const auto it = messages.find(key); it != messages.end()) {
+            return it->second;
+        }
+    }
+    return {};
+}
+
+bool SiteServer::Impl::videoOutageNow() const
+{
+    const qint64 now = state->nowMs();
+    return now >= videoOutageFromMs && now < videoOutageUntilMs;
 }
 
 QString SiteServer::Impl::withoutSession() const
@@ -539,7 +635,13 @@ void SiteServer::Impl::routes(httplib::Server& server)
                            u"course-menu"_s, v.session.user,
                            {{u"category"_s, category}, {u"name"_s, categoryName(category)}});
                    }
-                   sendHtml(res, pages::lessonList(charset, category));
+                   int listed = -1;
+                   {
+                       std::lock_guard lock(faultMutex);
+                       const auto it = listedLessons.find(category);
+                       listed = it == listedLessons.end() ? -1 : it->second;
+                   }
+                   sendHtml(res, pages::lessonList(charset, category, listed));
                }));
     server.Get("/course/intro", page([this](const Request& req, Response& res, const Visit&) {
                    int category = 0;
@@ -573,19 +675,18 @@ void SiteServer::Impl::routes(httplib::Server& server)
             if (!lessonParams(req, res, false, category, &lesson)) {
                 return;
             }
-            PlayerMedia shown = media;
-            {
-                std::lock_guard lock(faultMutex);
-                const auto it = lessonMedia.find({category, lesson});
-                shown = it == lessonMedia.end() ? shown : it->second;
+            if (const QString message = messageFor(category, lesson); !message.isEmpty()) {
+                if (req.method != "HEAD") {
+                    state->record(u"player-message"_s, v.session.user,
+                                  {{u"category"_s, category},
+                                   {u"lesson"_s, lesson},
+                                   {u"message"_s, message}});
+                }
+                sendHtml(res, pages::playerMessage(charset, category, lesson, message));
+                return;
             }
-            pages::PlayerPage player{.category = category,
-                                     .lesson = lesson,
-                                     .heartbeatMs = heartbeatMs,
-                                     .media = QString::fromLatin1(playerMediaName(shown)),
-                                     .videoSeconds = videoSeconds,
-                                     .overlayAfterSeconds = overlayAfter,
-                                     .timeScale = options.timeScale};
+            pages::PlayerPage player = playerPage(category, lesson);
+            player.videoFrame = QString::fromStdString(videoFrameUrl(req, category, lesson));
             if (req.method == "HEAD") {
                 sendHtml(res, pages::player(charset, player));
             } else if (const auto opened = state->openPlayer(v.session.user, category, lesson)) {
@@ -597,6 +698,15 @@ void SiteServer::Impl::routes(httplib::Server& server)
                          500);
             }
         }));
+    // The frame of the video host that plays a player's video (no session: a video host of
+    // another origin knows none).
+    server.Get("/player/video", [this](const Request& req, Response& res) {
+        int category = 0;
+        int lesson = 0;
+        if (lessonParams(req, res, false, category, &lesson)) {
+            sendHtml(res, pages::videoFrame(charset, playerPage(category, lesson)));
+        }
+    });
     // What the player's video loads in the "unsupported" mode: not media at all, under a type
     // no browser plays.
     server.Get("/player/media/unsupported", [](const Request&, Response& res) {
@@ -680,10 +790,10 @@ void SiteServer::Impl::routes(httplib::Server& server)
     });
 }
 
-int SiteServer::Impl::listenLocked(int wantedPort)
+std::unique_ptr<httplib::Server> SiteServer::Impl::makeServer(int threads)
 {
     auto created = std::make_unique<httplib::Server>();
-    created->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
+    created->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     created->set_socket_options([](socket_t sock) {
 #ifdef _WIN32
         // Windows shares a port bound with SO_REUSEADDR; exclusive use is the safe choice.
@@ -713,6 +823,12 @@ int SiteServer::Impl::listenLocked(int wantedPort)
             res.set_content("forbidden\n", "text/plain");
             return httplib::Server::HandlerResponse::Handled;
         }
+        if (req.path.starts_with("/player/media/") && videoOutageNow()) {
+            res.status = videoOutageStatus;
+            res.set_header("Cache-Control", "no-store");
+            res.set_content("video unavailable\n", "text/plain");
+            return httplib::Server::HandlerResponse::Handled;
+        }
         if (siteDown(res) == httplib::Server::HandlerResponse::Unhandled) {
             delay(req.path, *raw);
             return siteDown(res); // as the site is when the answer is sent
@@ -737,7 +853,17 @@ int SiteServer::Impl::listenLocked(int wantedPort)
         sendError(res, 500, u"服务器内部错误"_s);
     });
     routes(*created);
+    return created;
+}
 
+int SiteServer::Impl::listenLocked(int wantedPort)
+{
+    return serveLocked(makeServer(kWorkerThreads), wantedPort, server, thread);
+}
+
+int SiteServer::Impl::serveLocked(std::unique_ptr<httplib::Server> created, int wantedPort,
+                                  std::unique_ptr<httplib::Server>& holder, std::thread& into)
+{
     int bound = -1;
     if (wantedPort == 0) {
         bound = created->bind_to_any_port(options.bind);
@@ -748,7 +874,8 @@ int SiteServer::Impl::listenLocked(int wantedPort)
         error = "cannot listen on " + options.bind + ":" + std::to_string(wantedPort);
         return -1;
     }
-    thread = std::thread([raw] { raw->listen_after_bind(); });
+    httplib::Server* raw = created.get();
+    into = std::thread([raw] { raw->listen_after_bind(); });
     // The socket already queues connections; wait until the accept loop runs too, so that
     // stop() (which only acts on a running server) always works.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -756,11 +883,11 @@ int SiteServer::Impl::listenLocked(int wantedPort)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     if (!raw->is_running()) {
-        thread.join(); // listen_after_bind returned early
+        into.join(); // listen_after_bind returned early
         error = "server thread did not start";
         return -1;
     }
-    server = std::move(created);
+    holder = std::move(created);
     error.clear();
     return bound;
 }
@@ -802,6 +929,16 @@ int SiteServer::start()
         return -1;
     }
     d.port = d.listenLocked(d.options.port);
+    if (d.port > 0) {
+        d.videoHostPort =
+            d.serveLocked(d.makeServer(kVideoHostThreads), std::max(d.options.videoHostPort, 0),
+                          d.videoHost, d.videoHostThread);
+        if (d.videoHostPort <= 0) {
+            d.retireLocked();
+            d.retireLocked();
+            d.port = -1;
+        }
+    }
     return d.port;
 }
 
@@ -815,6 +952,12 @@ void SiteServer::stop()
     d.retireLocked(); // joins what the first call retired
     d.outage = false;
     d.port = -1;
+    if (d.videoHost) {
+        d.videoHost->stop();
+        d.videoHostThread.join();
+        d.videoHost.reset();
+    }
+    d.videoHostPort = -1;
 }
 
 int SiteServer::port() const
@@ -961,6 +1104,79 @@ void SiteServer::setLessonMedia(int category, int lesson, std::optional<PlayerMe
          {u"lesson"_s, lesson},
          {u"lessonMedia"_s,
           media ? QJsonValue(QString::fromLatin1(playerMediaName(*media))) : QJsonValue()}});
+}
+
+void SiteServer::setCrossOriginVideo(bool on, int category)
+{
+    {
+        std::lock_guard lock(m_impl->faultMutex);
+        if (category < 0) {
+            m_impl->crossOriginAll = on;
+            m_impl->crossOriginCategories.clear();
+        } else if (on) {
+            m_impl->crossOriginCategories.insert(category);
+        } else {
+            m_impl->crossOriginCategories.erase(category);
+        }
+    }
+    m_impl->state->record(u"fault"_s, {}, {{u"crossOriginVideo"_s, on}, {u"category"_s, category}});
+}
+
+int SiteServer::videoHostPort() const
+{
+    return m_impl->videoHostPort;
+}
+
+void SiteServer::setPlayerMessage(const QString& message, int category, int lesson)
+{
+    const std::pair key = category < 0 ? std::pair{-1, -1} : std::pair{category, lesson};
+    {
+        std::lock_guard lock(m_impl->faultMutex);
+        if (message.isEmpty()) {
+            m_impl->messages.erase(key);
+        } else {
+            m_impl->messages[key] = message;
+        }
+    }
+    m_impl->state->record(
+        u"fault"_s, {},
+        {{u"playerMessage"_s, message}, {u"category"_s, key.first}, {u"lesson"_s, key.second}});
+}
+
+void SiteServer::setAutoNextAfter(int seconds)
+{
+    m_impl->autoNext = std::max(seconds, 0);
+    m_impl->state->record(u"fault"_s, {}, {{u"autoNextSeconds"_s, std::max(seconds, 0)}});
+}
+
+void SiteServer::setVideoOutage(int status, std::int64_t ms)
+{
+    const qint64 now = m_impl->state->nowMs();
+    m_impl->videoOutageStatus = status;
+    m_impl->videoOutageFromMs = now;
+    m_impl->videoOutageUntilMs = now + std::max<std::int64_t>(ms, 0);
+    m_impl->state->record(u"fault"_s, {},
+                          {{u"videoOutageStatus"_s, status},
+                           {u"videoOutageMs"_s, qint64(std::max<std::int64_t>(ms, 0))}});
+}
+
+bool SiteServer::inVideoOutage() const
+{
+    return m_impl->videoOutageNow();
+}
+
+void SiteServer::setListedLessons(int category, int count)
+{
+    {
+        std::lock_guard lock(m_impl->faultMutex);
+        if (count < 0) {
+            m_impl->listedLessons.erase(category);
+        } else {
+            m_impl->listedLessons[category] = count;
+        }
+    }
+    m_impl->state->record(u"fault"_s, {},
+                          {{u"category"_s, category}, {u"listedLessons"_s, std::max(count, -1)}});
 }
 
 int SiteServer::endAllSessions()

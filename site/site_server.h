@@ -74,6 +74,24 @@ struct SiteOptions
     // Site-clock milliseconds per real one when clockMs runs faster than real time; the player
     // pages' video clock then follows the site clock. 0: the site clock is real time.
     double timeScale = 0;
+    // The site's video host: a second port (0: a free one) serving the same paths, a frame of
+    // another origin for players whose video plays there: those of every category, or of the
+    // categories listed.
+    int videoHostPort = 0;
+    bool crossOriginVideos = false;
+    std::vector<int> crossOriginCategories{};
+    // A 200 page saying this in place of every lesson's player (when not empty), or of one
+    // lesson's: (category, lesson) -> message (UTF-8).
+    std::string playerMessage{};
+    std::map<std::pair<int, int>, std::string> lessonMessages{};
+    int autoNextSeconds = 0; // players go to the next lesson's player after this long; 0: never
+    // A site-wide video outage: from `videoOutageAtMs` after the start (site clock), for
+    // `videoOutageForMs`, every video source answers `videoOutageStatus`.
+    std::int64_t videoOutageAtMs = 0;
+    std::int64_t videoOutageForMs = 0;
+    int videoOutageStatus = 503;
+    // Categories whose lesson list shows only their first N lessons: category -> N.
+    std::map<int, int> listedLessons{};
 };
 
 // Study time per lesson: (category, lesson) -> milliseconds.
@@ -142,6 +160,23 @@ public:
     // What the video of that lesson's player pages plays, whatever setPlayerMedia says;
     // nullopt: as setPlayerMedia says.
     void setLessonMedia(int category, int lesson, std::optional<PlayerMedia> media);
+    // The video of players served from now on plays in a frame of another origin (the video
+    // host, videoHostPort()), for `category`'s lessons or, with -1, every lesson; off again with
+    // `on` false (a category's own setting goes; -1 clears them all).
+    void setCrossOriginVideo(bool on, int category = -1);
+    int videoHostPort() const; // while started, else -1
+    // Players requested from now on get a 200 page saying `message` instead, for that lesson or,
+    // with -1, every lesson (a lesson's own message comes first); an empty message removes it.
+    void setPlayerMessage(const QString& message, int category = -1, int lesson = -1);
+    // Players served from now on go to the next lesson's player by themselves after `seconds`
+    // (site clock; the last lesson of a category stays); 0: never.
+    void setAutoNextAfter(int seconds);
+    // Every video source (/player/media/, on both ports) answers `status` for `ms` from now
+    // (site clock); 0 or less ends the outage.
+    void setVideoOutage(int status, std::int64_t ms);
+    bool inVideoOutage() const;
+    // The lesson list of `category` shows its first `count` lessons only; negative: all.
+    void setListedLessons(int category, int count);
     // Ends every open session now, as logging out would (recorded once, as "sessions-ended");
     // returns how many were open.
     int endAllSessions();

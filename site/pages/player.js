@@ -1,197 +1,52 @@
-// The lesson player: a canvas animation, shown through a muted, autoplaying <video> fed by
-// the canvas's capture stream, and a heartbeat that reports what the page sees: whether it is
-// visible and focused, and whether its video plays, how far, and with which error. The site
-// may instead give the video an MP4 lesson, a source it cannot play or cannot fetch
-// (data-media), a length after which it ends, a question that pauses it, and a clock faster
-// than real time to follow.
+// The lesson player's reports: every heartbeat tells the site what the page sees: whether it is
+// visible and focused, and whether its video plays, how far, and with which error. The video is
+// the page's own (player_video.js), or plays in a frame of another origin that tells the page
+// what it does (player_frame.js); a frame that fell silent shows nothing playing.
 (function () {
   'use strict';
   var LOGIN_PAGE = '/permission/loginAction.do?method=init';
   var box = document.getElementById('player');
   var beatUrl = '/player/heartbeat?cat=' + box.dataset.category + '&lesson=' + box.dataset.lesson +
                 '&player=' + encodeURIComponent(box.dataset.player);
-  var title = document.getElementById('lessonTitle').textContent;
-  var canvas = document.getElementById('screen');
-  var video = document.getElementById('video');
-  var stopped = false;
+  var heartbeatMs = parseInt(box.dataset.heartbeatMs, 10);
   var refused = false; // the last report was refused for want of a session
-  var started = performance.now();
-
-  function clockText(seconds) {
-    var m = Math.floor(seconds / 60), s = Math.floor(seconds % 60);
-    return (m < 10 ? '0' : '') + m + ':' + (s < 10 ? '0' : '') + s;
-  }
-
-  function draw(now) {
-    var ctx = canvas.getContext('2d');
-    var w = canvas.width, h = canvas.height, t = (now - started) / 1000;
-    var sky = ctx.createLinearGradient(0, 0, w, h);
-    sky.addColorStop(0, 'hsl(' + ((t * 12) % 360) + ', 55%, 32%)');
-    sky.addColorStop(1, 'hsl(' + ((t * 12 + 140) % 360) + ', 55%, 22%)');
-    ctx.fillStyle = sky;
-    ctx.fillRect(0, 0, w, h);
-    for (var i = 0; i < 6; i++) {
-      var x = w / 2 + Math.cos(t * (0.6 + i * 0.17) + i) * w * 0.36;
-      var y = h / 2 + Math.sin(t * (0.9 + i * 0.13) + i * 2) * h * 0.32;
-      ctx.beginPath();
-      ctx.arc(x, y, 16 + i * 5, 0, Math.PI * 2);
-      ctx.fillStyle = 'rgba(255, 255, 255, ' + (0.12 + i * 0.06) + ')';
-      ctx.fill();
-    }
-    ctx.fillStyle = '#fff';
-    ctx.textAlign = 'center';
-    ctx.font = '30px sans-serif';
-    ctx.fillText(title, w / 2, h / 2);
-    ctx.font = '16px sans-serif';
-    ctx.fillText(stopped ? '课件已退出' : '播放中 ' + clockText(t), w / 2, h - 26);
-    ctx.fillStyle = 'rgba(255, 255, 255, 0.8)';
-    ctx.fillRect(0, h - 6, w * ((t % 60) / 60), 6);
-    if (!stopped) { requestAnimationFrame(draw); }
-  }
-  requestAnimationFrame(draw);
-
-  // The parts of a WebM file up to its first frame: the EBML header, a segment of unknown
-  // size, its Info and one VP8 video track.
-  function webmHeader() {
-    function element(id, body) { // with an 8-byte size
-      var out = id.slice();
-      out.push(1);
-      for (var shift = 48; shift >= 0; shift -= 8) {
-        out.push(Math.floor(body.length / Math.pow(2, shift)) % 256);
+  var frame = document.getElementById('videoFrame');
+  var told = null;
+  var toldAt = 0;
+  if (frame) {
+    window.addEventListener('message', function (event) {
+      if (event.source === frame.contentWindow && event.data && event.data.playerVideo) {
+        told = event.data.playerVideo;
+        toldAt = Date.now();
       }
-      return out.concat(body);
-    }
-    function uint(id, value) {
-      return element(id, [value >>> 24, (value >>> 16) & 255, (value >>> 8) & 255, value & 255]);
-    }
-    function text(id, value) {
-      return element(id, value.split('').map(function (c) { return c.charCodeAt(0); }));
-    }
-    var ebml = element([0x1A, 0x45, 0xDF, 0xA3], [].concat(
-      uint([0x42, 0x86], 1), uint([0x42, 0xF7], 1), uint([0x42, 0xF2], 4), uint([0x42, 0xF3], 8),
-      text([0x42, 0x82], 'webm'), uint([0x42, 0x87], 2), uint([0x42, 0x85], 2)));
-    var segment = [0x18, 0x53, 0x80, 0x67, 0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF];
-    var info = element([0x15, 0x49, 0xA9, 0x66], uint([0x2A, 0xD7, 0xB1], 1000000));
-    var track = element([0xAE], [].concat(
-      uint([0xD7], 1), uint([0x73, 0xC5], 1), uint([0x83], 1), text([0x86], 'V_VP8'),
-      element([0xE0], uint([0xB0], 320).concat(uint([0xBA], 180)))));
-    var tracks = element([0x16, 0x54, 0xAE, 0x6B], track);
-    return new Uint8Array(ebml.concat(segment, info, tracks));
-  }
-
-  // A stream that gets as far as its metadata and then ends as undecodable, so the video's
-  // error is MEDIA_ERR_DECODE rather than "not supported".
-  function breakVideo() {
-    var source = new MediaSource();
-    var buffer = null;
-    function end() {
-      if (buffer && !buffer.updating && video.readyState >= 1 && source.readyState === 'open') {
-        source.endOfStream('decode');
-      }
-    }
-    source.addEventListener('sourceopen', function () {
-      buffer = source.addSourceBuffer('video/webm; codecs="vp8"');
-      buffer.addEventListener('updateend', end);
-      buffer.appendBuffer(webmHeader());
     });
-    video.addEventListener('loadedmetadata', end);
-    video.src = URL.createObjectURL(source);
   }
 
-  // The video plays what the canvas draws (a page the engine treats as hidden draws no frames,
-  // and the video's time stands still), or what the site gave it.
-  var media = box.dataset.media;
-  var videoSeconds = parseInt(box.dataset.videoSeconds, 10) || 0;
-  var overlayAfter = parseInt(box.dataset.overlayAfter, 10) || 0;
-  var timeScale = parseFloat(box.dataset.timeScale) || 0;
-  // A lesson that ends, or whose clock follows the site's, plays a silent track of its length
-  // (a day for one that never ends), which the element can end and seek by itself.
-  var timed = (videoSeconds > 0 || timeScale > 0) && (media === 'canvas' || media === 'mp4');
-  if (media === 'unsupported') {
-    video.src = '/player/media/unsupported';
-  } else if (media === 'missing') { // a broken link: the address answers 404
-    video.src = '/player/media/missing.mp4';
-  } else if (timed) {
-    video.src = '/player/media/lesson.wav?seconds=' + videoSeconds;
-  } else if (media === 'mp4') { // a short lesson standing in for a long one
-    video.loop = true;
-    video.src = '/player/media/lesson.mp4';
-  } else if (media === 'broken' && window.MediaSource) {
-    breakVideo();
-  } else if (canvas.captureStream) {
-    video.srcObject = canvas.captureStream(25);
-  }
-  video.play().catch(function () {});
-
-  // The lesson's time as this page plays it: with a time scale, the site clock while the video
-  // plays, the element sought there whenever it falls behind; without one, the element's own.
-  var overlay = document.getElementById('overlay');
-  var lesson = { time: 0, sincePause: 0, siteMs: null, ownSeeks: 0 };
-  function playing() { return !video.paused && !video.ended; }
-  function played(seconds) {
-    if (seconds <= 0 || !playing()) { return; }
-    lesson.sincePause += seconds;
-    if (overlayAfter > 0 && lesson.sincePause >= overlayAfter) { // a question for the learner
-      overlay.hidden = false;
-      video.pause();
-    }
-  }
-  video.addEventListener('seeking', function () {
-    if (lesson.ownSeeks > 0) { lesson.ownSeeks--; } else { lesson.time = video.currentTime; }
-  });
-  // Only its button resumes a video paused behind the question.
-  video.addEventListener('play', function () { if (!overlay.hidden) { video.pause(); } });
-  document.getElementById('continueButton').addEventListener('click', function () {
-    overlay.hidden = true;
-    lesson.sincePause = 0;
-    video.play().catch(function () {});
-  });
-  function followSite(siteMs) {
-    if (lesson.siteMs !== null && playing()) {
-      var step = (siteMs - lesson.siteMs) / 1000;
-      lesson.time = Math.min(lesson.time + step, video.duration || Infinity);
-      played(step);
-      // Never back: where the site clock stood still (a page loading), the element went on.
-      if (playing() && lesson.time - video.currentTime > 0.25) {
-        lesson.ownSeeks++;
-        video.currentTime = lesson.time;
-      }
-    }
-    lesson.siteMs = siteMs;
-  }
-  if (timed && timeScale > 0) {
-    var syncClock = function () {
-      fetch('/_site/clock', { cache: 'no-store' })
-        .then(function (r) { return r.json(); })
-        .then(function (j) { followSite(j.ms); })
-        .catch(function () {})
-        .then(function () { if (!stopped) { setTimeout(syncClock, 10); } });
-    };
-    syncClock();
-  } else if (overlayAfter > 0) {
-    var last = 0;
-    setInterval(function () {
-      var now = video.currentTime;
-      played(now >= last ? now - last : now); // a looping video went round
-      last = now;
-    }, 200);
+  function videoSeen() {
+    if (!frame) { return lessonVideo.seen(); }
+    if (told && Date.now() - toldAt < Math.max(2000, 3 * heartbeatMs)) { return told; }
+    return { videoPlaying: false, videoEnded: false, videoTime: null, videoError: null };
   }
 
   function seen() {
+    var shown = videoSeen();
     return {
       visibility: document.visibilityState,
       focus: document.hasFocus(),
-      videoPlaying: playing() && !video.error,
-      videoEnded: video.ended,
-      videoTime: video.currentTime,
-      videoError: video.error ? video.error.code : null
+      videoPlaying: shown.videoPlaying,
+      videoEnded: shown.videoEnded,
+      videoTime: shown.videoTime,
+      videoError: shown.videoError
     };
   }
 
   function stop(text) {
-    stopped = true;
     clearInterval(timer);
-    video.pause();
+    if (frame) {
+      frame.contentWindow.postMessage({ playerStop: true }, '*');
+    } else {
+      lessonVideo.stop();
+    }
     document.getElementById('state').textContent = text;
   }
 
@@ -244,7 +99,14 @@
     window.addEventListener('load', function () { setTimeout(hang, 100); });
     setTimeout(hang, 500);
   } else {
-    timer = setInterval(heartbeat, parseInt(box.dataset.heartbeatMs, 10));
+    timer = setInterval(heartbeat, heartbeatMs);
+  }
+
+  // Some players go on to the next lesson by themselves after a while (site-clock seconds).
+  var autoNext = parseInt(box.dataset.autoNext, 10) || 0;
+  if (autoNext > 0 && box.dataset.next) {
+    var scale = parseFloat(box.dataset.timeScale) || 1;
+    setTimeout(function () { window.location.href = box.dataset.next; }, autoNext * 1000 / scale);
   }
 
   window.addEventListener('pagehide', function () {

@@ -217,6 +217,7 @@ private slots:
     void popupsLoadInTheChosenView();
     void studiesInTheBackground();
     void framesReportTheirLoads_mediaAsked();
+    void videosInFramesOfOtherOrigins();
     void recoveries();
     void rendererCrashes();
     void profileFolders();
@@ -456,6 +457,61 @@ void TestWebEngineBrowser::framesReportTheirLoads_mediaAsked()
         m_host->canPlayType(type, [&plays, type](bool yes) { plays[type] = yes; });
     WAIT_VERIFY(plays.size() == 2);
     QVERIFY(plays.at("video/webm; codecs=\"vp8\"") && !plays.at("video/x-lumora-nothing"));
+}
+
+void TestWebEngineBrowser::videosInFramesOfOtherOrigins()
+{
+    // A second port is another origin: the top document cannot reach into its frames.
+    TestServer other;
+    const QByteArray utf8 = "<meta charset=utf-8>";
+    const QByteArray lesson = readWholeFile(LUMORA_TEST_MEDIA).value_or("");
+    other.put("/lesson.mp4", lesson);
+    m_server->put("/lesson.mp4", lesson);
+    other.put("/ending.html", "<video muted autoplay src='lesson.mp4' width=400 height=300 "
+                              "onended='playbackRate = 1' onloadedmetadata='playbackRate = 16'>");
+    other.put("/looping.html", "<video muted autoplay loop src='lesson.mp4' width=400 height=300>"
+                               "</video><video src='gone.mp4' width=10></video>");
+    other.put("/full.html", utf8 + "<p>\n  今日学时已满 </p><p>明天再来</p>");
+    const auto frame = [&](const char* path) {
+        return "<iframe width=420 height=320 src='" + other.url(path).toEncoded() + "'></iframe>";
+    };
+    const auto video = [this] { return m_main->mediaErrors().video; };
+    // Found, ended and paused, then replayed in its frame; a frame that went away is forgotten.
+    m_server->put("/player.html", utf8 + "<h2>第1课</h2>" + frame("/ending.html"));
+    QVERIFY(loadMain("/player.html"));
+    WAIT_VERIFY(video().ended && video().paused && video().duration > 19);
+    QVERIFY(m_main->replayVideo());
+    WAIT_VERIFY(!video().ended && !video().paused && video().currentTime > 1);
+    const double playing = video().currentTime;
+    WAIT_VERIFY(video().currentTime > playing + 1 && video().currentTime < 19);
+    QVERIFY(WebEngineHost::runScriptForText(*m_main, "document.querySelector('iframe').remove()"
+                                                     "; 'ok'"));
+    WAIT_VERIFY(!video().present);
+    // The largest video shown across the frames of both origins is the lesson's, and the errors of
+    // every frame count; a new document has none of the old one's frames.
+    for (const auto& [side, otherWins] : {std::pair{100, true}, {600, false}}) {
+        const QByteArray own = "<iframe width=620 height=620 srcdoc=\"<video src='/lesson.mp4' "
+                               "width=" +
+                               QByteArray::number(side) + " height=" + QByteArray::number(side) +
+                               ">\"></iframe>";
+        m_server->put("/mixed.html", frame("/looping.html") + own); // both in view
+        QVERIFY(loadMain("/mixed.html"));
+        WAIT_VERIFY(m_main->mediaErrors().errorCodes == QList<int>{4} && video().duration > 19);
+        QCOMPARE(video().paused, !otherWins);
+    }
+    QVERIFY(loadMain("/plain.html") && m_main->mediaErrors().errorCodes.isEmpty() &&
+            !video().present);
+    // A page that shows no video says why in its first line, its own or a frame's; cut at 40.
+    const QString longLine(50, u'长');
+    for (const auto& [body, line] :
+         {std::pair{QByteArray("<p>\n  今日学时已满 </p><p>明天再来</p>"), QString("今日学时已满")},
+          {"<p>" + longLine.toUtf8() + "</p>", longLine.left(40)},
+          {"<div> </div>" + frame("/full.html"), QString("今日学时已满")}}) {
+        m_server->put("/message.html", utf8 + body);
+        QVERIFY(loadMain("/message.html"));
+        WAIT_VERIFY(m_main->mediaErrors().firstLine == line);
+        QVERIFY(!video().present);
+    }
 }
 
 void TestWebEngineBrowser::recoveries()

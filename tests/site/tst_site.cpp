@@ -399,6 +399,53 @@ private slots:
         QCOMPARE(site.server->watchedMilliseconds("demo"), (LessonTotals{{{3, 2}, 13000}}));
     }
 
+    void faults_whatAPlayerShowsAndWhereItsVideoComesFrom()
+    {
+        Site site;
+        site.login();
+        const int host = site.server->videoHostPort();
+        QVERIFY(host > 0 && host != site.port);
+        // A video of another origin: the player frames the video host's page, which plays it.
+        site.server->setCrossOriginVideo(true, 2);
+        const QString framed = site.play(2, 0).text();
+        const QString frameUrl = u"http://127.0.0.1:%1/player/video?cat=2&amp;lesson=0"_s.arg(host);
+        QVERIFY(framed.contains(frameUrl) && !framed.contains("<video"));
+        QVERIFY(site.play(1, 0).text().contains("<video")); // other categories as they were
+        const QString frame = Site(host).get("/player/video?cat=2&lesson=0").text();
+        QVERIFY(frame.contains("<video") && frame.contains("playerVideo"));
+        // A 200 message page in place of a lesson's player, or of every one; no player opens.
+        site.server->setPlayerMessage(u"请按顺序学习"_s, 0, 3);
+        site.server->setPlayerMessage(u"今日学时已满"_s);
+        for (const auto& [lesson, message] :
+             {std::pair{3, u"请按顺序学习"_s}, {4, u"今日学时已满"_s}}) {
+            const Reply r = site.play(0, lesson);
+            QVERIFY(r.status == 200 && r.text().contains(message) && !r.text().contains("<video"));
+            QCOMPARE(site.events("player-message").last()["message"], message);
+        }
+        QVERIFY(site.events("player-open").size() == 2);
+        site.server->setPlayerMessage({});
+        // A player that goes on to the next lesson by itself; the last lesson's stays.
+        site.server->setAutoNextAfter(30);
+        QVERIFY(site.play(0, 5).text().contains(
+            "data-auto-next=\"30\" data-next=\"/player/play?cat=0&amp;lesson=6\""));
+        QVERIFY(site.play(1, 8).text().contains("data-next=\"\""));
+        // A video outage: every source, on both ports, by the site clock.
+        site.server->setVideoOutage(404, 60000);
+        const auto videoStatus = [&](int port) {
+            return Site(port).get("/player/media/lesson.mp4").status;
+        };
+        QVERIFY(videoStatus(site.port) == 404 && videoStatus(host) == 404);
+        QCOMPARE(site.get("/course/main").status, 200);
+        site.now += 60000;
+        QVERIFY(!site.server->inVideoOutage() && videoStatus(host) == 200);
+        // A category listed shorter than its timetable.
+        site.server->setListedLessons(1, 4);
+        const auto listed = [&](int category) {
+            return elements(site.get(u"/course/lessons?cat=%1"_s.arg(category)).text(), "a").size();
+        };
+        QVERIFY(listed(1) == structure::lessonLink(3) + 1 && listed(2) > structure::lessonLink(6));
+    }
+
     void stall_holdsRequestsUnansweredThenDropsThem()
     {
         using namespace std::chrono_literals;
@@ -452,7 +499,9 @@ private slots:
         process.start(LUMORA_SITE_BINARY,
                       {"--port=0", "--player-fail-next=1", "--ended-session-player=stay",
                        "--player-hang-next=1", "--player-media=mp4", "--video-seconds=30",
-                       "--overlay-after=20", "--ended-session-page=timeout", "--slow=/x=5"});
+                       "--overlay-after=20", "--ended-session-page=timeout", "--slow=/x=5",
+                       "--cross-origin-video=1", "--player-message=0-1=今日学时已满",
+                       "--video-outage-at=5", "--video-outage-for=1000", "--list-short=3=2"});
         // The line is written and flushed at once: one read gets it whole.
         QVERIFY(process.waitForReadyRead(10000));
         const QByteArray line = process.readLine();
@@ -470,6 +519,10 @@ private slots:
         const Reply video = client.get("/player/media/lesson.mp4"); // an MP4 file, whole
         QVERIFY(video.status == 200 && video.body.mid(4, 4) == "ftyp" && video.body.size() > 1e5);
         QCOMPARE(Site(client.port).beat(0, 0, "x").json("keepPage"), true);
+        QVERIFY(client.play(0, 1).text().contains(u"今日学时已满"_s) &&
+                client.play(1, 0).text().contains("/player/video?cat=1") &&
+                elements(client.get("/course/lessons?cat=3").text(), "a").size() == 4);
+        QTRY_VERIFY_WITH_TIMEOUT(client.get("/player/media/lesson.wav").status == 503, 30000);
         process.terminate();
         QVERIFY(process.waitForFinished(15000) && process.exitCode() == 0);
     }

@@ -154,16 +154,9 @@ FetchAnswer readFetchAnswer(const DecodedEnvelope& envelope)
     return answer;
 }
 
-MediaReport readMediaReport(const DecodedEnvelope& envelope)
+VideoReport readVideoReport(const QJsonObject& video)
 {
-    MediaReport report;
-    report.status = envelope.status;
-    report.error = envelope.error;
-    const QJsonArray codes = envelope.object.value(QStringLiteral("codes")).toArray();
-    for (const QJsonValue& code : codes)
-        report.errorCodes.append(code.toInt());
-    const QJsonObject video = envelope.object.value(QStringLiteral("video")).toObject();
-    VideoReport& v = report.video;
+    VideoReport v;
     v.present = video.value(QStringLiteral("present")).toBool();
     v.currentTime = video.value(QStringLiteral("currentTime")).toDouble();
     v.duration = video.value(QStringLiteral("duration")).toDouble();
@@ -172,6 +165,28 @@ MediaReport readMediaReport(const DecodedEnvelope& envelope)
     v.readyState = video.value(QStringLiteral("readyState")).toInt();
     v.errorCode = video.value(QStringLiteral("errorCode")).toInt();
     v.typeUnplayable = video.value(QStringLiteral("typeUnplayable")).toBool();
+    return v;
+}
+
+QList<int> readErrorCodes(const QJsonObject& object)
+{
+    QList<int> codes;
+    const QJsonArray array = object.value(QStringLiteral("codes")).toArray();
+    for (const QJsonValue& code : array)
+        codes.append(code.toInt());
+    return codes;
+}
+
+MediaReport readMediaReport(const DecodedEnvelope& envelope)
+{
+    MediaReport report;
+    report.status = envelope.status;
+    report.error = envelope.error;
+    report.errorCodes = readErrorCodes(envelope.object);
+    report.video = readVideoReport(envelope.object.value(QStringLiteral("video")).toObject());
+    // The page cuts it already; a page-side script of another build may not have.
+    report.firstLine =
+        envelope.object.value(QStringLiteral("firstLine")).toString().trimmed().left(kFirstLineMax);
     return report;
 }
 

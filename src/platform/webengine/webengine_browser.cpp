@@ -91,6 +91,7 @@ void WebEngineBrowser::attachPage(BrowserPage* page)
     BrowserPage* old = m_page;
     m_page = page;
     m_calls.failAll(PageStatus::PageGone, QStringLiteral("the page was replaced"));
+    m_frameVideos.clear();
     m_load.pageAttached();
     m_startTimeout.stop();
     if (page) {
@@ -174,12 +175,20 @@ FetchAnswer WebEngineBrowser::fetchAnswer(int ticket)
 
 MediaReport WebEngineBrowser::mediaErrors()
 {
-    return readMediaReport(call(QStringLiteral("lumora.mediaErrors()")));
+    const DecodedEnvelope answer = call(QStringLiteral("lumora.mediaErrors()"));
+    MediaReport report = readMediaReport(answer);
+    if (report.ok()) {
+        const QJsonObject video = answer.object.value(QStringLiteral("video")).toObject();
+        m_frameVideos.mergeInto(report, video.value(QStringLiteral("area")).toDouble());
+    }
+    return report;
 }
 
 bool WebEngineBrowser::replayVideo()
 {
-    return call(QStringLiteral("lumora.replayVideo()")).ok();
+    // The top document replays its own video, or asks the frame whose video is larger.
+    const FrameVideos::Largest other = m_frameVideos.largest();
+    return call(assembleCall(QStringLiteral("lumora.replayVideo"), other.area, other.frame)).ok();
 }
 
 DecodedEnvelope WebEngineBrowser::call(const QString& expression)
@@ -294,6 +303,7 @@ QWebEnginePage* WebEngineBrowser::adoptNewWindow()
 {
     // The new window replaces whatever this view showed; it starts as a load under way.
     m_calls.failAll(PageStatus::PageGone, QStringLiteral("replaced by a new window"));
+    m_frameVideos.clear();
     m_load.newWindowRoutedIn();
     m_startTimeout.stop();
     return m_page;
@@ -308,6 +318,10 @@ bool WebEngineBrowser::takeConsoleMessage(const QString& message, const QString&
             post([this, frame] { emit documentLoaded(frame); });
             return true;
         }
+    } else if (sourceId == scriptSourceId(kFrameVideoScriptName)) {
+        const QString prefix = m_env->frameVideoTag + QLatin1Char(' ');
+        if (message.startsWith(prefix))
+            return m_frameVideos.take(message.mid(prefix.size()));
     } else if (sourceId == scriptSourceId(kWindowCloseScriptName)) {
         if (message == m_env->windowCloseTag) {
             reportWindowClosedByPage();

@@ -4,6 +4,7 @@
 // only BrowserControl and WebEngineHost.
 
 #include "platform/browser_control.h"
+#include "platform/webengine/frame_videos.h"
 #include "platform/webengine/load_state.h"
 #include "platform/webengine/page_call.h"
 #include "platform/webengine/walk_codec.h"
@@ -25,6 +26,7 @@ struct BrowserEnvironment
 {
     int scriptTimeoutMs = 5000;
     QString frameEventTag;  // tag of frame-load console messages
+    QString frameVideoTag;  // tag of the video reports of frames out of the top document's reach
     QString windowCloseTag; // tag of window.close() console messages
     QString walkSource;     // the page-side walk functions, for a document that missed them
     // Above zero while some view waits for a page or runs outside code (a handler connected
@@ -38,6 +40,7 @@ struct BrowserEnvironment
 
 inline constexpr auto kWalkScriptName = "lumora-walk";
 inline constexpr auto kFrameEventsScriptName = "lumora-frame-events";
+inline constexpr auto kFrameVideoScriptName = "lumora-frame-video";
 inline constexpr auto kWindowCloseScriptName = "lumora-window-close";
 inline constexpr auto kForegroundScriptName = "lumora-foreground";
 
@@ -105,6 +108,7 @@ private:
     BrowserPage* m_page = nullptr;
     NewWindowHandler m_newWindowHandler;
     PendingCalls m_calls;
+    FrameVideos m_frameVideos; // of the document shown now
     LoadState m_load;
     QTimer m_startTimeout;
     bool m_silent = false;

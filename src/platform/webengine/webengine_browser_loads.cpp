@@ -102,6 +102,7 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info)
     if (!m_page)
         return;
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+        m_frameVideos.clear(); // the frames that reported go with the document
         m_env->profileInUse = true;
         m_load.loadStarted(info.url());
         m_startTimeout.stop();
@@ -131,6 +132,7 @@ void WebEngineBrowser::onRendererTerminated()
 {
     qCWarning(lcEngine) << "renderer terminated:" << url().toDisplayString();
     m_calls.failAll(PageStatus::PageGone, QStringLiteral("the page's renderer has terminated"));
+    m_frameVideos.clear();
     if (!m_load.rendererTerminated()) {
         qCWarning(lcEngine) << "not reloading" << url().toDisplayString() << "after"
                             << kMaxCrashReloads << "renderer crashes in a row";

@@ -113,6 +113,7 @@ struct WebEngineHost::Impl
     QString nameStem; // unique per storage root, so two hosts never share a profile name
     std::shared_ptr<BrowserEnvironment> env = std::make_shared<BrowserEnvironment>();
     QString frameEventsSource;
+    QString frameVideoSource;
     QString windowCloseSource;
     QString foregroundSource;
     int generation = 1;
@@ -159,6 +160,8 @@ struct WebEngineHost::Impl
         page->scripts().insert({makeScript(kWalkScriptName, env->walkSource,
                                            QWebEngineScript::ApplicationWorld, false),
                                 makeScript(kFrameEventsScriptName, frameEventsSource,
+                                           QWebEngineScript::ApplicationWorld, true),
+                                makeScript(kFrameVideoScriptName, frameVideoSource,
                                            QWebEngineScript::ApplicationWorld, true),
                                 makeScript(kWindowCloseScriptName, windowCloseSource,
                                            QWebEngineScript::MainWorld, false),
@@ -255,12 +258,19 @@ WebEngineHost::WebEngineHost(const QString& storageRoot, int scriptTimeoutMs,
     d->env->scriptTimeoutMs = std::max(1, scriptTimeoutMs);
     d->env->endProcess = std::move(endProcess);
     d->env->frameEventTag = randomTag();
+    d->env->frameVideoTag = randomTag();
     d->env->windowCloseTag = randomTag();
     d->env->walkSource = readResource(QStringLiteral(":/lumora/js/walk.js"));
     // The injected scripts are function expressions; the tag goes in as an escaped literal.
     d->frameEventsSource = readResource(QStringLiteral(":/lumora/js/frame_events.js")).trimmed() +
                            QLatin1Char('(') + scriptLiteral(d->env->frameEventTag) +
                            QStringLiteral(");");
+    // Subframes only (the top document has walk.js of its own): the page-side functions, then the
+    // reporter that uses them.
+    d->frameVideoSource =
+        QStringLiteral("if (window.top !== window) {\n") + d->env->walkSource + QLatin1Char('\n') +
+        readResource(QStringLiteral(":/lumora/js/frame_video.js")).trimmed() + QLatin1Char('(') +
+        scriptLiteral(d->env->frameVideoTag) + QStringLiteral(");\n}");
     d->windowCloseSource = readResource(QStringLiteral(":/lumora/js/window_close.js")).trimmed() +
                            QLatin1Char('(') + scriptLiteral(d->env->windowCloseTag) +
                            QStringLiteral(");");

@@ -1,8 +1,8 @@
 // Page-side half of walk(), resolve(), documentUrl(), fetch(), fetchAnswer(), mediaErrors() and
-// replayVideo(). Installed once per document in the application's isolated world: the page's own
-// scripts can neither see these functions nor replace the DOM methods they call. Every call
-// answers with one plain-data envelope: {ok, error, ...}; a walk's holds {length, positions,
-// clicks}.
+// replayVideo(), and what a frame of another origin reports of itself (frameReport()). Installed
+// once per document in the application's isolated world: the page's own scripts can neither see
+// these functions nor replace the DOM methods they call. Every call answers with one plain-data
+// envelope: {ok, error, ...}; a walk's holds {length, positions, clicks}.
 (function () {
     'use strict';
 
@@ -368,7 +368,8 @@
         return /^(video|audio|application\/(vnd|x-mpegurl|dash))/i.test(answered) ? answered : '';
     }
 
-    // The lesson's video: the largest one shown, in any frame reached, else the first.
+    // The lesson's video: the largest one shown, in any frame reached, else the first; with its
+    // area on screen, to weigh it against videos the frames of other origins report.
     function lessonVideo() {
         let first = null;
         let largest = null;
@@ -387,16 +388,17 @@
                 }
             }
         });
-        return largest || first;
+        return { video: largest || first, area: largestArea };
     }
 
     function seconds(value) {
         return Number.isFinite(value) ? value : 0;
     }
 
-    function videoReport(video) {
+    function videoReport(found) {
+        const video = found.video;
         if (!video)
-            return { present: false };
+            return { present: false, area: 0 };
         const code = errorCode(video);
         const address = videoSource(video);
         if (code !== 0)
@@ -415,10 +417,27 @@
             readyState: video.readyState,
             errorCode: code,
             typeUnplayable: type !== '' && !failed && video.canPlayType(type) === '',
+            area: found.area,
         };
     }
 
-    function mediaErrors() {
+    // The first line of visible text of the first document reached that shows any, at most 40
+    // characters: what a page without a video says instead ("今日学时已满").
+    function firstLine() {
+        let line = '';
+        eachDocument(document, (doc) => {
+            if (line !== '' || !doc.body)
+                return;
+            for (const candidate of text(doc.body.innerText).split('\n')) {
+                line = candidate.trim();
+                if (line !== '')
+                    break;
+            }
+        });
+        return line.slice(0, 40);
+    }
+
+    function errorCodes() {
         const codes = [];
         eachDocument(document, (doc) => {
             for (const video of doc.getElementsByTagName('video')) {
@@ -427,11 +446,38 @@
                     codes.push(code);
             }
         });
-        return { ok: true, error: '', codes: codes, video: videoReport(lessonVideo()) };
+        return codes;
     }
 
-    function replayVideo() {
-        const video = lessonVideo();
+    function mediaErrors() {
+        return { ok: true, error: '', codes: errorCodes(), video: videoReport(lessonVideo()),
+                 firstLine: firstLine() };
+    }
+
+    // What a frame out of the top document's reach tells the host about itself (js/frame_video.js).
+    function frameReport() {
+        return { codes: errorCodes(), video: videoReport(lessonVideo()), line: firstLine() };
+    }
+
+    // Frames of every origin, at any depth: a window's frames and postMessage() are open to
+    // other origins.
+    function postToFrames(win, message) {
+        for (let i = 0; i < win.length; ++i) {
+            win[i].postMessage(message, '*');
+            postToFrames(win[i], message);
+        }
+    }
+
+    // Plays the lesson's video again from its beginning. `otherArea` and `otherFrame` name the
+    // largest video a frame of another origin reported: when it is larger than any reached here,
+    // that frame is asked to replay its own.
+    function replayVideo(otherArea, otherFrame) {
+        const found = lessonVideo();
+        if (otherFrame && (!found.video || otherArea > found.area)) {
+            postToFrames(window, { lumoraReplay: otherFrame });
+            return { ok: true, error: '' };
+        }
+        const video = found.video;
         if (!video)
             return { ok: false, error: 'no video' };
         try {
@@ -447,5 +493,6 @@
 
     globalThis.lumora = Object.freeze({ walk: walk, resolve: resolve, documentInfo: documentInfo,
                                         fetchUrl: fetchUrl, fetchAnswer: fetchAnswer,
-                                        mediaErrors: mediaErrors, replayVideo: replayVideo });
+                                        mediaErrors: mediaErrors, frameReport: frameReport,
+                                        replayVideo: replayVideo });
 })();
