@@ -126,7 +126,7 @@ MediaReport FakeBrowser::mediaErrors()
 {
     const WalkResult reached = resolve({});
     if (!reached.ok())
-        return {reached.status, reached.error, {}, {}};
+        return {reached.status, reached.error, {}, {}, {}};
     MediaReport report;
     QList<std::shared_ptr<FakeDocument>> documents = {*m_document};
     for (qsizetype i = 0; i < documents.size(); ++i) {
