@@ -20,13 +20,15 @@ void RunHistory::add(const RecordedEvent& recorded)
 {
     const RunEvent& event = recorded.event;
     if (event.kind == RunEventKind::RunRestarted) {
-        // The run that follows goes on with the one the program quit (or was cut off) in.
-        m_restarting = !m_runs.isEmpty() && (m_runs.last().end == RunEnd::ProgramQuit ||
-                                             m_runs.last().end == RunEnd::Open);
+        // The run it starts at once goes on with the one the program quit (or was cut off) in.
+        const bool cut = !m_runs.isEmpty() && (m_runs.last().end == RunEnd::ProgramQuit ||
+                                               m_runs.last().end == RunEnd::Open);
+        m_restartedAt = cut ? recorded.at : QDateTime();
         return;
     }
     if (event.kind == RunEventKind::RunStarted) {
-        if (std::exchange(m_restarting, false)) {
+        const QDateTime restartedAt = std::exchange(m_restartedAt, QDateTime());
+        if (restartedAt.isValid() && restartedAt.secsTo(recorded.at) <= kRestartSeconds) {
             RunSummary& run = m_runs.last();
             run.end = RunEnd::Open;
             run.ended = recorded.at;
@@ -41,7 +43,6 @@ void RunHistory::add(const RecordedEvent& recorded)
             m_runs.removeFirst();
         return;
     }
-    m_restarting = false;
     RunSummary* run = openRun();
     if (!run)
         return;

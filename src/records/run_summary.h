@@ -78,7 +78,10 @@ private:
     RunSummary* openRun();
 
     QList<RunSummary> m_runs; // oldest first
-    bool m_restarting = false;
+    // A restart starts its run within a few seconds; one that starts none (nothing left to
+    // study) leaves the next run a new one.
+    static constexpr int kRestartSeconds = 10;
+    QDateTime m_restartedAt;
     QMap<LessonKey, QString> m_lastFailure; // in the open run
 };
 

@@ -165,7 +165,7 @@ void RecordWindow::exportRecord()
             .filePath(tr("学习记录-%1.txt").arg(now.toString(QStringLiteral("yyyyMMdd-HHmm"))));
     const std::optional<QString> path =
         m_sources.dialogs->askSavePath(title, suggested, tr("文本文件 (*.txt)"));
-    if (!path || path->isEmpty())
+    if (!path)
         return;
     const QString record = m_previousText + m_record->toPlainText();
     const QString text = records::MorningReport::exportText(

@@ -50,7 +50,8 @@ const QString kNight =
     line("2024-05-02 06:02:00", ev(Kind::Stalled, 1, 4, 4, "课程视频没有播放")) +
     line("2024-05-02 06:30:00", ev(Kind::RunPaused, 1, 4, 3, "密码错误")) +
     line("2024-05-02 06:31:00", ev(Kind::MinuteCredited, 1, 4, 7)); // outside a run
-const QString kEarlierRun = line("2024-04-30 21:00:00", ev(Kind::RunStarted, 2)) + line("2024-04-30 21:30:00", ev(Kind::RunEnded));
+// A run cut short whose restart found nothing left to study: the night's is a new one.
+const QString kEarlierRun = line("2024-04-30 21:00:00", ev(Kind::RunStarted, 2)) + line("2024-04-30 21:30:00", ev(Kind::ProgramQuit)) + line("2024-04-30 21:40:00", ev(Kind::RunRestarted, 4));
 // clang-format on
 
 } // namespace
@@ -106,7 +107,8 @@ void MorningTest::history_figuresOfANight()
     history.addText(kEarlierRun + kNight);
     const QList<RunSummary> runs = history.runs();
     const RunSummary& night = runs.at(0); // newest first; the restart goes on with the night's run
-    QVERIFY(runs.size() == 2 && runs.at(1).end == RunEnd::Finished && night.end == RunEnd::Paused);
+    QVERIFY(runs.size() == 2 && runs.at(1).end == RunEnd::ProgramQuit &&
+            night.end == RunEnd::Paused);
     QCOMPARE(night.minutes, (std::array<int, kCategoryCount>{1, 2, 0, 0}));
     QCOMPARE(MorningReport::period(night), "2024-05-01 22:00 至 2024-05-02 06:30（8 小时 30 分）");
     QCOMPARE(
