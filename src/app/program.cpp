@@ -3,6 +3,7 @@
 #include "app/page_time_setting.h"
 #include "app/site_address.h"
 #include "platform/dialogs.h"
+#include "platform/files.h"
 
 #include <QAction>
 #include <QSignalBlocker>
@@ -29,8 +30,8 @@ Program::Program(platform::Platform& platform, AppConfig config)
     m_state->retryReadsWith(platform.createTimer(), m_gate);
     m_restart = std::make_unique<RunRestart>(platform, m_gate, *m_views, *m_session, *m_catalogue,
                                              m_records, *m_run, m_config.restartArguments);
-    m_window->setStudyRecord(records::StudyLog::pathIn(m_config.dataFolder),
-                             [this] { return m_records.summary(); });
+    m_window->setStudyRecord({records::StudyLog::pathIn(m_config.dataFolder), &m_records,
+                              &platform.dialogs(), &platform::systemFiles()});
     m_tray = std::make_unique<window::TrayIcon>(*m_window);
     connectWindow();
     connectRoles();

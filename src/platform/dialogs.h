@@ -31,6 +31,10 @@ public:
     // nothing when the box was cancelled.
     virtual std::optional<QString> askText(const QString& title, const QString& label,
                                            const QString& text) = 0;
+    // Asks where to save a file, starting from `suggested` (a path), offering the file types of
+    // `filter` ("文本文件 (*.txt)"): the path chosen, or nothing when the box was cancelled.
+    virtual std::optional<QString> askSavePath(const QString& title, const QString& suggested,
+                                               const QString& filter) = 0;
 };
 
 } // namespace lumora::platform

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QNetworkProxyFactory>
@@ -106,6 +107,15 @@ std::optional<QString> QtDialogs::askText(const QString& title, const QString& l
     if (box.exec() != QDialog::Accepted)
         return std::nullopt;
     return box.textValue();
+}
+
+std::optional<QString> QtDialogs::askSavePath(const QString& title, const QString& suggested,
+                                              const QString& filter)
+{
+    const QString path = QFileDialog::getSaveFileName(m_parent, title, suggested, filter);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
 }
 
 } // namespace lumora::platform

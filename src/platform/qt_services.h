@@ -65,6 +65,8 @@ public:
     void message(const QString& text, const QString& title, MessageIcon icon) override;
     std::optional<QString> askText(const QString& title, const QString& label,
                                    const QString& text) override;
+    std::optional<QString> askSavePath(const QString& title, const QString& suggested,
+                                       const QString& filter) override;
 
 private:
     QWidget* m_parent = nullptr;

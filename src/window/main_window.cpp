@@ -200,16 +200,15 @@ void MainWindow::connectControls()
                               [this](QWidget*, QWidget* now) { keepFocusInView(now); });
 }
 
-void MainWindow::setStudyRecord(QString logPath, std::function<records::StudySummary()> summary)
+void MainWindow::setStudyRecord(RecordSources sources)
 {
-    m_recordPath = std::move(logPath);
-    m_recordSummary = std::move(summary);
+    m_recordSources = std::move(sources);
 }
 
 void MainWindow::openStudyRecord()
 {
     if (!m_recordWindow)
-        m_recordWindow = new RecordWindow(m_recordPath, m_recordSummary, this);
+        m_recordWindow = new RecordWindow(m_recordSources, this);
     m_recordWindow->show();
     m_recordWindow->raise();
     m_recordWindow->activateWindow();

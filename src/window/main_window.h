@@ -11,6 +11,7 @@
 #include "records/minute_records.h"
 #include "study/progress.h"
 #include "window/layout.h"
+#include "window/record_window.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -26,7 +27,6 @@ class QScrollArea;
 
 namespace lumora::window {
 
-class RecordWindow;
 class StudyStatus;
 
 class MainWindow final : public QMainWindow
@@ -58,9 +58,8 @@ public:
     QAction* pageTimeAction() const { return m_pageTimeAction; }
     StudyStatus* studyStatus() const { return m_studyStatus; }
 
-    // The "学习记录" window: opened by its menu item, created the first time from `logPath`
-    // and the summary `summary` gives.
-    void setStudyRecord(QString logPath, std::function<records::StudySummary()> summary);
+    // The "学习记录" window: opened by its menu item, created the first time from `sources`.
+    void setStudyRecord(RecordSources sources);
     void openStudyRecord();
     RecordWindow* recordWindow() const { return m_recordWindow; }
 
@@ -156,8 +155,7 @@ private:
     StudyStatus* m_studyStatus = nullptr;
     RecordWindow* m_recordWindow = nullptr;
     QMetaObject::Connection m_focusFollower;
-    QString m_recordPath;
-    std::function<records::StudySummary()> m_recordSummary;
+    RecordSources m_recordSources;
     bool m_unloaded = false;
     bool m_activatedOnce = false;
 };

@@ -1,15 +1,23 @@
 #include "window/record_window.h"
 
+#include "platform/dialogs.h"
+#include "platform/files.h"
 #include "platform/logging.h"
+#include "platform/rotating_file.h"
+#include "records/morning_report.h"
 #include "records/study_log.h"
+#include "window/morning_view.h"
 
 #include <QDir>
 #include <QFile>
-#include <QHeaderView>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
-#include <QTableWidget>
+#include <QStandardPaths>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace lumora::window {
@@ -21,55 +29,57 @@ constexpr qint64 kMaxShownBytes = 2 * records::StudyLog::kRotateBytes;
 
 } // namespace
 
-RecordWindow::RecordWindow(QString logPath, SummarySource summary, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_logPath(std::move(logPath)),
-      m_summarySource(std::move(summary)),
-      m_summary(new QTableWidget(records::kCategoryCount, 3, this)),
-      m_record(new QPlainTextEdit(this))
+RecordWindow::RecordWindow(RecordSources sources, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_sources(std::move(sources)), m_pages(new QTabWidget(this)),
+      m_morning(new MorningView), m_record(new QPlainTextEdit)
 {
     setObjectName(QStringLiteral("RecordWindow"));
-    setWindowTitle(QStringLiteral("学习记录"));
+    setWindowTitle(tr("学习记录"));
     // A record left open must not keep the program running once the main window is closed.
     setAttribute(Qt::WA_QuitOnClose, false);
-    resize(760, 560);
+    resize(900, 760);
 
-    m_summary->setObjectName(QStringLiteral("RecordSummary"));
-    m_summary->setAccessibleName(QStringLiteral("学习汇总"));
-    m_summary->setHorizontalHeaderLabels(
-        {QStringLiteral("类别"), QStringLiteral("已完成课程"), QStringLiteral("已学时间")});
-    m_summary->verticalHeader()->hide();
-    m_summary->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    m_summary->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_summary->setSelectionMode(QAbstractItemView::NoSelection);
-    m_summary->setFocusPolicy(Qt::NoFocus);
-    m_summary->setFixedHeight(m_summary->horizontalHeader()->sizeHint().height() +
-                              records::kCategoryCount *
-                                  m_summary->verticalHeader()->defaultSectionSize() +
-                              2 * m_summary->frameWidth());
+    auto* morningArea = new QScrollArea;
+    morningArea->setObjectName(QStringLiteral("MorningArea"));
+    morningArea->setWidget(m_morning);
+    morningArea->setWidgetResizable(true);
+    morningArea->setFrameShape(QFrame::NoFrame);
+    m_pages->addTab(morningArea, tr("概况"));
 
     m_record->setObjectName(QStringLiteral("RecordText"));
-    m_record->setAccessibleName(QStringLiteral("学习记录"));
+    m_record->setAccessibleName(tr("学习记录"));
     m_record->setReadOnly(true);
     m_record->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_record->setPlaceholderText(QStringLiteral("还没有学习记录。"));
+    m_record->setPlaceholderText(tr("还没有学习记录。"));
+    m_pages->addTab(m_record, tr("全部记录"));
 
     auto* path =
-        new QLabel(QStringLiteral("记录文件：%1").arg(QDir::toNativeSeparators(m_logPath)), this);
+        new QLabel(tr("记录文件：%1").arg(QDir::toNativeSeparators(m_sources.logPath)), this);
     path->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* exportButton = new QPushButton(tr("导出…"), this);
+    exportButton->setObjectName(QStringLiteral("ExportButton"));
+    connect(exportButton, &QPushButton::clicked, this, &RecordWindow::exportRecord);
 
+    auto* foot = new QHBoxLayout;
+    foot->addWidget(path, 1);
+    foot->addWidget(exportButton);
     auto* column = new QVBoxLayout(this);
-    column->addWidget(m_summary);
-    column->addWidget(m_record, 1);
-    column->addWidget(path);
+    column->addWidget(m_pages, 1);
+    column->addLayout(foot);
 }
 
 void RecordWindow::reload()
 {
-    showSummary();
+    m_history.clear();
+    m_previousText = QString::fromUtf8(
+        platform::readWholeFile(platform::RotatingFile::previousPathOf(m_sources.logPath))
+            .value_or(QByteArray()));
+    m_history.addText(m_previousText);
     m_record->clear();
     m_readBytes = 0;
     readNewLines();
     m_record->verticalScrollBar()->setValue(m_record->verticalScrollBar()->maximum());
+    showSummary();
 }
 
 void RecordWindow::followRun()
@@ -81,8 +91,8 @@ void RecordWindow::followRun()
         this,
         [this] {
             m_followPending = false;
-            showSummary();
             showNewLines();
+            showSummary();
         },
         Qt::QueuedConnection);
 }
@@ -100,49 +110,37 @@ void RecordWindow::showEvent(QShowEvent* event)
 
 void RecordWindow::showSummary()
 {
-    const records::StudySummary summary = m_summarySource();
-    for (int row = 0; row < records::kCategoryCount; ++row) {
-        const records::CategorySummary& figures = summary.at(row);
-        const QStringList cells = {
-            figures.name,
-            QStringLiteral("%1 / %2 课").arg(figures.lessonsDone).arg(figures.lessonCount),
-            QStringLiteral("%1 / %2 分钟")
-                .arg(figures.minutesStudied)
-                .arg(figures.minutesRequired)};
-        for (int column = 0; column < cells.size(); ++column)
-            m_summary->setItem(row, column, new QTableWidgetItem(cells.at(column)));
-    }
+    m_morning->showRuns(m_history.runs(), records::timetableBars(*m_sources.minutes));
 }
 
 void RecordWindow::showNewLines()
 {
     QScrollBar* bar = m_record->verticalScrollBar();
     const bool atBottom = bar->value() == bar->maximum();
-    readNewLines();
+    if (!readNewLines())
+        return reload();
     if (atBottom)
         bar->setValue(bar->maximum());
 }
 
-void RecordWindow::readNewLines()
+bool RecordWindow::readNewLines()
 {
-    QFile file(m_logPath);
+    QFile file(m_sources.logPath);
     if (!file.open(QIODevice::ReadOnly)) {
         if (file.exists())
-            qCWarning(lcState) << "cannot read the run record" << m_logPath << file.errorString();
-        return;
+            qCWarning(lcState) << "cannot read the run record" << m_sources.logPath
+                               << file.errorString();
+        return true;
     }
     const qint64 size = file.size();
-    if (size < m_readBytes) {
-        // Rotated since the last look: the file is a new one.
-        m_record->clear();
-        m_readBytes = 0;
-    }
+    if (size < m_readBytes)
+        return false; // rotated since the last look: the file is a new one
     qint64 from = m_readBytes;
     const bool cutStart = from == 0 && size > kMaxShownBytes;
     if (cutStart)
         from = size - kMaxShownBytes;
     if (!file.seek(from))
-        return;
+        return true;
     QByteArray bytes = file.read(size - from);
     qsizetype start = 0;
     if (cutStart)
@@ -150,9 +148,40 @@ void RecordWindow::readNewLines()
     // Only whole lines; a line still being written shows next time.
     const qsizetype end = bytes.lastIndexOf('\n');
     if (end < start)
-        return;
+        return true;
     m_readBytes = from + end + 1;
-    m_record->appendPlainText(QString::fromUtf8(bytes.mid(start, end - start)));
+    const QString lines = QString::fromUtf8(bytes.mid(start, end - start));
+    m_record->appendPlainText(lines);
+    m_history.addText(lines);
+    return true;
+}
+
+void RecordWindow::exportRecord()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString title = tr("导出学习记录");
+    const QString suggested =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+            .filePath(tr("学习记录-%1.txt").arg(now.toString(QStringLiteral("yyyyMMdd-HHmm"))));
+    const std::optional<QString> path =
+        m_sources.dialogs->askSavePath(title, suggested, tr("文本文件 (*.txt)"));
+    if (!path)
+        return;
+    const QString record = m_previousText + m_record->toPlainText();
+    const QString text = records::MorningReport::exportText(
+        m_history.runs(), records::timetableBars(*m_sources.minutes), record, now);
+    // With a byte order mark, so that older editors on Windows read it as UTF-8.
+    const platform::WriteResult written =
+        m_sources.files->write(*path, "\xEF\xBB\xBF" + text.toUtf8());
+    if (written.written()) {
+        qCInfo(lcState) << "run record exported to" << *path;
+        return;
+    }
+    qCWarning(lcState) << "cannot export the run record to" << *path << written.reason;
+    const QString why = written.status == platform::WriteStatus::Refused
+                            ? tr("这个位置不允许保存文件，请换一个位置")
+                            : tr("无法写入（磁盘可能已满，或文件正被其他程序使用）");
+    m_sources.dialogs->message(tr("未能导出：%1").arg(why), title, platform::MessageIcon::None);
 }
 
 } // namespace lumora::window

@@ -1,27 +1,42 @@
 #pragma once
 
-// The "学习记录" window: a per-category summary of the studied minutes above the run record
-// (study-log.txt), read-only, newest line at the bottom.
+// The "学习记录" window. It opens on the morning view (the last run in figures, the timetable's
+// picture, the history of runs); the second page is the run record itself (study-log.txt),
+// read-only, newest line at the bottom. "导出…" saves the summary and the record as text.
 
 #include "records/minute_records.h"
+#include "records/run_summary.h"
 
 #include <QString>
 #include <QWidget>
-#include <functional>
 
 class QPlainTextEdit;
-class QTableWidget;
+class QTabWidget;
+
+namespace lumora::platform {
+class Dialogs;
+class Files;
+} // namespace lumora::platform
 
 namespace lumora::window {
+
+class MorningView;
+
+// Where the window reads and writes: the record's path (which may not exist yet), the minutes
+// kept in the state file, and the seams the export goes through.
+struct RecordSources
+{
+    QString logPath;
+    const records::MinuteRecords* minutes = nullptr;
+    platform::Dialogs* dialogs = nullptr;
+    platform::Files* files = nullptr;
+};
 
 class RecordWindow final : public QWidget
 {
     Q_OBJECT
 public:
-    using SummarySource = std::function<records::StudySummary()>;
-
-    // Shows the record at `logPath` (which may not exist yet) under the summary `summary` gives.
-    RecordWindow(QString logPath, SummarySource summary, QWidget* parent = nullptr);
+    explicit RecordWindow(RecordSources sources, QWidget* parent = nullptr);
 
     // Reads the summary and the whole record again, scrolled to the newest line.
     void reload();
@@ -29,8 +44,12 @@ public:
     // brought in once control returns to the event loop (after every writer of the record
     // has had the event).
     void followRun();
+    // "导出…": asks where, and saves the summary and the record there as UTF-8 text.
+    void exportRecord();
 
     QString recordText() const;
+    MorningView* morningView() const { return m_morning; }
+    QTabWidget* pages() const { return m_pages; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -40,12 +59,15 @@ private:
     // Adds the lines written since the last look; stays at the bottom when it was there, so an
     // older line being read stays in view.
     void showNewLines();
-    void readNewLines();
+    // False when the file was rotated since the last look: it has to be read again whole.
+    bool readNewLines();
 
-    QString m_logPath;
-    SummarySource m_summarySource;
-    QTableWidget* m_summary;
+    RecordSources m_sources;
+    QTabWidget* m_pages;
+    MorningView* m_morning;
     QPlainTextEdit* m_record;
+    records::RunHistory m_history;
+    QString m_previousText; // the record's previous file, read with the whole record
     qint64 m_readBytes = 0; // how much of the file is shown
     bool m_followPending = false;
 };

@@ -19,20 +19,24 @@ namespace {
 
 constexpr int kNotificationMs = 10000;
 constexpr qsizetype kMaxReasonChars = 200;
+// Windows shows at most 127 characters of a tray icon's tooltip.
+constexpr qsizetype kMaxToolTipChars = 120;
 
 } // namespace
 
 QString trayToolTip(const study::StudySnapshot& s)
 {
-    QStringList lines = {QStringLiteral("Lumora"), study::whereText(s)};
-    if (s.categoryName.isEmpty())
-        return lines.join(QLatin1Char('\n'));
-    if (s.lesson >= 0)
-        lines << QStringLiteral("本课 %1 / %2 分钟").arg(s.studied).arg(s.target);
-    lines << QStringLiteral("预计剩余 %1").arg(records::formatDuration(s.minutesLeft));
-    if (!s.stall.isEmpty())
-        lines << s.stall;
-    return lines.join(QLatin1Char('\n'));
+    QStringList parts = {study::whereText(s)};
+    if (!s.categoryName.isEmpty()) {
+        if (s.lesson >= 0)
+            parts.last() += TrayIcon::tr("（本课 %1 / %2 分钟）").arg(s.studied).arg(s.target);
+        // A stall comes before what may be cut off.
+        if (!s.stall.isEmpty())
+            parts << s.stall;
+        parts << TrayIcon::tr("预计剩余 %1").arg(records::formatDuration(s.minutesLeft));
+    }
+    const QString line = QStringLiteral("Lumora · ") + parts.join(TrayIcon::tr("，"));
+    return line.size() <= kMaxToolTipChars ? line : line.left(kMaxToolTipChars - 1) + QChar(0x2026);
 }
 
 std::optional<TrayNotification> trayNotificationFor(const records::RunEvent& event)

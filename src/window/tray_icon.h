@@ -24,7 +24,8 @@ namespace lumora::window {
 
 class MainWindow;
 
-// The tooltip for the study panel's figures.
+// The tooltip for the study panel's figures: the state in one line, short enough for every
+// desktop's tray.
 QString trayToolTip(const study::StudySnapshot& snapshot);
 
 struct TrayNotification

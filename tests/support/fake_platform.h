@@ -90,6 +90,12 @@ public:
             return std::nullopt;
         return answers.takeFirst();
     }
+    // A box to save a file is answered the same way; `asked` gets the path it suggests.
+    std::optional<QString> askSavePath(const QString&, const QString& suggested,
+                                       const QString&) override
+    {
+        return askText({}, {}, suggested);
+    }
 
     QList<Shown> shown;
     QStringList texts; // the texts of those boxes

@@ -120,11 +120,13 @@ void StudyLogTest::summary_countsDoneLessonsAndMinutes()
 void StudyLogTest::tray_toolTipNotificationsAndMenu()
 {
     study::StudySnapshot s{true, false, "学校教育", 1, 8, 12, 46, 0, 95, "4 分钟未能计时：x"};
-    QCOMPARE(window::trayToolTip(s), "Lumora\n正在学习：学校教育 第 2 课\n本课 12 / 46 分钟\n"
-                                     "预计剩余 1 小时 35 分\n4 分钟未能计时：x");
+    QCOMPARE(window::trayToolTip(s), "Lumora · 正在学习：学校教育 第 2 课（本课 12 / 46 分钟），"
+                                     "4 分钟未能计时：x，预计剩余 1 小时 35 分");
+    s.stall = QString(200, 'x'); // one line, cut short for the tray
+    QVERIFY(window::trayToolTip(s).size() == 120 && window::trayToolTip(s).endsWith(u'…'));
     s.stall.clear();
     s.lesson = -1; // no lesson selected: no lesson figures
-    QCOMPARE(window::trayToolTip(s), "Lumora\n正在学习：学校教育\n预计剩余 1 小时 35 分");
+    QCOMPARE(window::trayToolTip(s), "Lumora · 正在学习：学校教育，预计剩余 1 小时 35 分");
     // Kind and category of an event, then the notification's text ("" for none) and whether
     // the learner has to act.
     const std::tuple<Kind, int, QString, QString, bool> cases[] = {
