@@ -65,6 +65,7 @@ public:
     void message(const QString& text, const QString& title, MessageIcon icon) override;
     std::optional<QString> askText(const QString& title, const QString& label,
                                    const QString& text) override;
+    int choose(const QString& text, const QString& title, const QStringList& answers) override;
 
 private:
     QWidget* m_parent = nullptr;

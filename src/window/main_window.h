@@ -11,6 +11,7 @@
 #include "records/minute_records.h"
 #include "study/progress.h"
 #include "window/layout.h"
+#include "window/notice_panel.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -55,6 +56,7 @@ public:
     QAction* studyRecordAction() const { return m_studyRecordAction; }
     QAction* siteAddressAction() const { return m_siteAddressAction; }
     StudyStatus* studyStatus() const { return m_studyStatus; }
+    NoticePanel* noticePanel() const { return m_noticePanel; }
 
     // The "学习记录" window: opened by its menu item, created the first time from `logPath`
     // and the summary `summary` gives.
@@ -83,6 +85,13 @@ public:
     void showProgress(const study::StudySnapshot& snapshot);
     void showNotice(const QString& text);
     void showSaveFailure(bool failed);
+    // What stands in the learner's way, told in the notice panel under `topic` (empty: over).
+    void showTrouble(NoticePanel::Topic topic, const QString& text);
+    // Whether a study run is active: closing the window then asks first, and the site's address
+    // stays as it is.
+    void setRunActive(bool active);
+    // Whether the desktop's tray holds the program's icon, for the window to wait in.
+    void setTrayAvailable(bool available) { m_trayAvailable = available; }
     // Something was added to the run record.
     void followRun();
 
@@ -105,7 +114,8 @@ signals:
     void siteAddressRequested();
     void userNameEdited(const QString& userName);
     void passwordEdited(const QString& password);
-    // The learner (or the tray's quit) closes the window: the program ends.
+    // The learner (or the tray's quit) closes the window, with no run or choosing
+    // "结束学习并退出": the program ends.
     void closing();
     // The window was unloaded: the program is ending.
     void windowUnloaded();
@@ -124,6 +134,7 @@ private:
     void keepFocusInView(QWidget* focused);
 
     platform::EventGate& m_gate;
+    platform::Dialogs& m_dialogs;
     std::unique_ptr<platform::BrowserControl> m_mainView;
     std::unique_ptr<platform::BrowserControl> m_playerView;
 
@@ -134,7 +145,7 @@ private:
     static constexpr int kFocusMargin = 8;
 
     QScrollArea* m_columnArea = nullptr;
-    QGroupBox* m_noticeBox = nullptr;
+    NoticePanel* m_noticePanel = nullptr;
     QPushButton* m_studyButton = nullptr;
     QPushButton* m_exitButton = nullptr;
     QGroupBox* m_loginBox = nullptr;
@@ -155,6 +166,8 @@ private:
     std::function<records::StudySummary()> m_recordSummary;
     bool m_unloaded = false;
     bool m_activatedOnce = false;
+    bool m_runActive = false;
+    bool m_trayAvailable = false;
 };
 
 } // namespace lumora::window

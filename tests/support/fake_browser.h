@@ -86,6 +86,8 @@ public:
     // The document's lesson video when `present`; a document that sets none while it reports
     // mediaErrors shows a video with the first of them.
     platform::VideoReport video;
+    // What its script passes to alert() as it loads.
+    QStringList alerts;
     // Frames in document order; a null frame is a frame without a document.
     QList<std::shared_ptr<FakeDocument>>& frames() { return m_frames; }
 
@@ -181,6 +183,8 @@ public:
     platform::MediaReport mediaErrors() override;
     // As the engine's: the lesson's video starts again from its beginning and plays.
     bool replayVideo() override;
+    // Its elements' texts, a line each, as the body's innerText gives them.
+    QString pageText(int maxChars) override;
     void setNewWindowHandler(NewWindowHandler handler) override { m_newWindow = handler; }
 
 private:

@@ -96,10 +96,12 @@ void WebEngineBrowser::attachPage(BrowserPage* page)
     if (page) {
         page->setParent(this);
         page->setSilent(m_silent);
-        page->setHooks({[this] { return pageForNewWindow(); },
-                        [this](const QString& message, const QString& sourceId) {
-                            return takeConsoleMessage(message, sourceId);
-                        }});
+        page->setHooks(
+            {[this] { return pageForNewWindow(); },
+             [this](const QString& message, const QString& sourceId) {
+                 return takeConsoleMessage(message, sourceId);
+             },
+             [this](const QString& text) { post([this, text] { emit alertShown(text); }); }});
         connect(page, &QWebEnginePage::loadingChanged, this, &WebEngineBrowser::onLoadingChanged);
         connect(page, &QWebEnginePage::renderProcessTerminated, this,
                 &WebEngineBrowser::onRendererTerminated);
@@ -180,6 +182,15 @@ MediaReport WebEngineBrowser::mediaErrors()
 bool WebEngineBrowser::replayVideo()
 {
     return call(QStringLiteral("lumora.replayVideo()")).ok();
+}
+
+QString WebEngineBrowser::pageText(int maxChars)
+{
+    // The isolated world sees the page's own DOM: innerText as the page lays it out.
+    const QString script =
+        QStringLiteral("(document.body ? String(document.body.innerText) : '').slice(0, %1)")
+            .arg(qMax(0, maxChars));
+    return evaluateText(script).value_or(QString());
 }
 
 DecodedEnvelope WebEngineBrowser::call(const QString& expression)
