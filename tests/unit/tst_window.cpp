@@ -39,6 +39,7 @@ class WindowTest : public QObject
 private slots:
     void layout_fillsTheWindow_aFailingStepSkippedOrStopping();
     void controls_allHaveAccessibleNames();
+    void close_duringARunAsks_eachAnswerDoesWhatItSays();
     void column_everyControlReachable_data();
     void column_everyControlReachable();
 };
@@ -172,6 +173,35 @@ void WindowTest::column_everyControlReachable()
         QCoreApplication::sendEvent(area->viewport(), &up);
         QCOMPARE(area->verticalScrollBar()->value(), 0);
     }
+}
+
+void WindowTest::close_duringARunAsks_eachAnswerDoesWhatItSays()
+{
+    // With no run, closing closes, asking nothing.
+    ProgramFixture idle;
+    idle.start();
+    idle.window().show();
+    QVERIFY(idle.window().close() && idle.window().unloaded());
+    QVERIFY(idle.platform.fakeDialogs.questions.isEmpty());
+    // During a run: "取消" changes nothing; without a tray there is no third answer.
+    RunFixture f;
+    window::MainWindow& w = f.window();
+    w.show();
+    f.pressStudy();
+    FakeDialogs& dialogs = f.platform.fakeDialogs;
+    dialogs.choices = {1};
+    QVERIFY(!w.close() && w.isVisible() && f.run().running());
+    QCOMPARE(dialogs.offered, (QStringList{"结束学习并退出", "取消"}));
+    // With a tray, the first answer hides the window there and the run goes on.
+    w.setTrayAvailable(true);
+    dialogs.choices = {0};
+    QVERIFY(!w.close() && !w.isVisible() && !w.unloaded() && f.run().running());
+    QCOMPARE(dialogs.offered.first(), "继续在托盘中学习");
+    // "结束学习并退出" ends the run and the program.
+    w.show();
+    dialogs.choices = {1};
+    QVERIFY(w.close() && w.unloaded() && !f.run().running());
+    QCOMPARE(dialogs.questions.size(), 3);
 }
 
 QTEST_MAIN(WindowTest)
