@@ -62,6 +62,9 @@ constexpr Option kOptions[] = {
     {"maintenance-at", "SECONDS",
      "from SECONDS after the start, answer every request 503 (maintenance) ..."},
     {"maintenance-for", "SECONDS", "... for SECONDS"},
+    {"login-code", "CODE",
+     "the login takes only CODE, shown in the code picture with no hint: a picture captcha "
+     "(default ok, which the page tells)"},
 };
 
 int usageError(const QString& message)
@@ -137,6 +140,9 @@ int main(int argc, char** argv)
                 u"bad charset %1 (use gbk or utf-8)"_s.arg(parser.value(u"charset"_s)));
         }
         options.charset = parser.value(u"charset"_s).toStdString();
+    }
+    if (set("login-code")) {
+        options.loginCode = parser.value(u"login-code"_s).trimmed().toStdString();
     }
     if (set("player-media")) {
         const QString value = parser.value(u"player-media"_s);

@@ -96,6 +96,7 @@ void MainWindow::buildControls(platform::Platform& platform)
     buildColumn(client);
 
     m_studyStatus = new StudyStatus(statusBar());
+    // At its own width: the status bar's messages take the room left of it.
     statusBar()->addPermanentWidget(m_studyStatus, 1);
 }
 

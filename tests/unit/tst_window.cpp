@@ -3,6 +3,7 @@
 // can be reached and pressed on a short screen.
 
 #include "program_fixture.h"
+#include "window/study_status.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>
@@ -13,6 +14,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -40,6 +42,7 @@ private slots:
     void layout_fillsTheWindow_aFailingStepSkippedOrStopping();
     void controls_allHaveAccessibleNames();
     void close_duringARunAsks_eachAnswerDoesWhatItSays();
+    void statusMessage_besideTheStudyPanel();
     void column_everyControlReachable_data();
     void column_everyControlReachable();
 };
@@ -202,6 +205,25 @@ void WindowTest::close_duringARunAsks_eachAnswerDoesWhatItSays()
     dialogs.choices = {1};
     QVERIFY(w.close() && w.unloaded() && !f.run().running());
     QCOMPARE(dialogs.questions.size(), 3);
+}
+
+void WindowTest::statusMessage_besideTheStudyPanel()
+{
+    // A message and a trouble as a run shows them: the message in full left of the study panel.
+    RunFixture f;
+    window::MainWindow& w = f.window();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    f.pressStudy();
+    f.minute();
+    const QString text = "学习进度改存于：C:\\Users\\learner\\AppData\\Local\\Lumora\\boot.txt";
+    w.showStatusMessage(text);
+    w.showTrouble(window::NoticePanel::Topic::Save, "学习进度未能保存（磁盘已满）");
+    // Laid out again since (the panel's own texts whole, too), and the message left of it.
+    QTRY_VERIFY(w.studyStatus()->width() >= w.studyStatus()->sizeHint().width());
+    QVERIFY(w.studyStatus()->x() > w.statusBar()->fontMetrics().horizontalAdvance(text));
+    if (const QString shots = qEnvironmentVariable("LUMORA_SCREENSHOTS"); !shots.isEmpty())
+        w.grab().save(shots + "/status-message.png");
 }
 
 QTEST_MAIN(WindowTest)
