@@ -97,7 +97,7 @@ void MainWindow::buildControls(platform::Platform& platform)
 
     m_studyStatus = new StudyStatus(statusBar());
     // At its own width: the status bar's messages take the room left of it.
-    statusBar()->addPermanentWidget(m_studyStatus, 1);
+    statusBar()->addPermanentWidget(m_studyStatus, 0);
 }
 
 void MainWindow::buildColumn(QWidget* client)
