@@ -126,8 +126,8 @@ void LoginTest::refusal_toldInTheSitesWords_captchaLeftToTheLearner()
     said->elements()[0].value.clear();
     const QStringList clicks = f.main().clickLog;
     f.window().loginButton()->click();
-    QVERIFY(f.main().clickLog == clicks && said->elements()[0].value == "demo");
-    QVERIFY(said->elements()[2].value.isEmpty());
+    QVERIFY(f.main().clickLog == clicks && said->elements()[0].value == "demo" &&
+            said->elements()[2].value.isEmpty());
     // Logging in again in a run pauses for the code, never blaming the password.
     const session::RecoveryStep step = f.session().beginRecovery();
     QVERIFY(step.result == session::RecoveryStep::Result::Paused &&

@@ -9,7 +9,6 @@
 
 #include <QAction>
 #include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -103,8 +102,8 @@ void StartupTest::siteAddress_givenSavedBuiltInOrAskedUntilUsable()
     f.window().siteAddressAction()->trigger();
     QCOMPARE(dialogs.asked.last(), "http://training.example:8080/");
     QVERIFY(next.saved() == QUrl("https://new.example") && dialogs.texts.last().contains("已保存"));
-    QCOMPARE(f.main().navigations.last(), f.session().loginPage());
-    QCOMPARE(f.session().loginPage().host(), "new.example");
+    QVERIFY(f.main().navigations.last() == f.session().loginPage() &&
+            f.session().loginPage().host() == "new.example");
     // A file edited by hand holds what --site would refuse: not used.
     QSettings(f.dir.filePath("lumora.ini"), QSettings::IniFormat).setValue("site", "file:///x");
     QVERIFY(next.saved().isEmpty());
@@ -153,12 +152,7 @@ void StartupTest::start_siteNotAnswering_toldAndRetriedUntilTheLoginPage()
     f.main().pages[login] = {makeLoginPage()};
     retry.fire();
     f.platform.runEventLoop();
-    QVERIFY(told().isEmpty() && !retry.isEnabled());
-    QCOMPARE(f.main().navigations.size(), 5);
-    QVERIFY(f.window()
-                .noticePanel()
-                ->findChild<QLabel*>("noticeLabel")
-                ->isVisibleTo(f.window().noticePanel()));
+    QVERIFY(told().isEmpty() && !retry.isEnabled() && f.main().navigations.size() == 5);
 }
 
 void StartupTest::resume_logsInAndGoesOn_registeredOnlyWhileRunning()
