@@ -76,6 +76,9 @@ constexpr Option kOptions[] = {
     {"video-outage-for", "SECONDS", "... for SECONDS"},
     {"video-outage-status", "404|503", "the error of the video outage (default 503)"},
     {"list-short", "K=N", "the lesson list of category K shows its first N lessons (repeatable)"},
+    {"login-code", "CODE",
+     "the login takes only CODE, shown in the code picture with no hint: a picture captcha "
+     "(default ok, which the page tells)"},
 };
 
 int usageError(const QString& message)
@@ -151,6 +154,9 @@ int main(int argc, char** argv)
                 u"bad charset %1 (use gbk or utf-8)"_s.arg(parser.value(u"charset"_s)));
         }
         options.charset = parser.value(u"charset"_s).toStdString();
+    }
+    if (set("login-code")) {
+        options.loginCode = parser.value(u"login-code"_s).trimmed().toStdString();
     }
     if (set("player-media")) {
         const QString value = parser.value(u"player-media"_s);

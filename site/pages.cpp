@@ -162,13 +162,16 @@ QString simple(const QByteArray& charset, const QString& title, const QString& r
     return document(charset, title, fill(resource), bodyClass);
 }
 
-QString login(const QByteArray& charset, const QString& userName, const QString& error)
+QString login(const QByteArray& charset, const QString& userName, const QString& error,
+              bool codeHint)
 {
+    const QString hint = codeHint ? u"<p class=\"hint\">提示：验证码请输入 ok</p>\n"_s : QString();
     const QString errorBlock =
         error.isEmpty() ? QString() : fill(u"login_error.html"_s, {{"MESSAGE", error}});
     return document(
         charset, kSiteName + u" - 用户登录"_s,
-        fill(u"login.html"_s, {{"SITE", kSiteName}, {"USER", userName}, {"ERROR", errorBlock}}),
+        fill(u"login.html"_s,
+             {{"SITE", kSiteName}, {"USER", userName}, {"ERROR", errorBlock}, {"HINT", hint}}),
         u"login"_s);
 }
 

@@ -18,7 +18,9 @@ namespace lumora::site::pages {
 QString simple(const QByteArray& charset, const QString& title, const QString& resource,
                const QString& bodyClass = {});
 
-QString login(const QByteArray& charset, const QString& userName, const QString& error);
+// The login page; `codeHint` tells the code to type (a site whose code field takes "ok").
+QString login(const QByteArray& charset, const QString& userName, const QString& error,
+              bool codeHint = true);
 QString coursePage(const QByteArray& charset, const QString& user);
 QString headerFrame(const QByteArray& charset, const QString& user);
 // The course frame; `selected` is the session's category (-1 for none yet).

@@ -154,6 +154,7 @@ struct SiteServer::Impl
     httplib::Server::HandlerResponse siteDown(Response& res) const;
 
     void login(const Request& req, Response& res);
+    bool codeHinted() const { return options.loginCode == "ok"; }
     void heartbeat(const Request& req, Response& res);
 
     // A server with every route and the faults' handlers, not yet bound.
@@ -315,7 +316,7 @@ bool SiteServer::Impl::videoOutageNow() const
 QString SiteServer::Impl::withoutSession() const
 {
     return endedPage == EndedSessionPage::TimeoutPage ? pages::sessionTimeout(charset)
-                                                      : pages::login(charset, {}, {});
+                                                      : pages::login(charset, {}, {}, codeHinted());
 }
 
 void SiteServer::Impl::delay(const std::string& path, const httplib::Server& server) const
@@ -484,7 +485,7 @@ void SiteServer::Impl::login(const Request& req, Response& res)
     if (user.isEmpty()) {
         reason = u"missing-user"_s;
         message = u"请输入用户名"_s;
-    } else if (code != "ok"_L1) {
+    } else if (code != QString::fromStdString(options.loginCode).toLower()) {
         reason = u"bad-code"_s;
         message = u"验证码错误，请重新输入"_s;
     } else if (!state->checkPassword(user, password)) {
@@ -498,7 +499,7 @@ void SiteServer::Impl::login(const Request& req, Response& res)
     state->record(u"login"_s, user, event);
 
     if (!reason.isEmpty()) {
-        sendHtml(res, pages::login(charset, user, message));
+        sendHtml(res, pages::login(charset, user, message, codeHinted()));
         return;
     }
     const QString id = state->createSession(user);
@@ -554,7 +555,7 @@ void SiteServer::Impl::heartbeat(const Request& req, Response& res)
 void SiteServer::Impl::routes(httplib::Server& server)
 {
     const auto loginPage = [this](const Request&, Response& res) {
-        sendHtml(res, pages::login(charset, {}, {}));
+        sendHtml(res, pages::login(charset, {}, {}, codeHinted()));
     };
     server.Get("/", loginPage);
     server.Get(R"(/permission/loginAction\.do)", [this](const Request& req, Response& res) {
@@ -566,7 +567,7 @@ void SiteServer::Impl::routes(httplib::Server& server)
             res.set_header("Set-Cookie",
                            std::string(kSessionCookie) + "=; Path=/; Max-Age=0; HttpOnly");
         }
-        sendHtml(res, pages::login(charset, {}, {}));
+        sendHtml(res, pages::login(charset, {}, {}, codeHinted()));
     });
     server.Post(R"(/permission/loginAction\.do)",
                 [this](const Request& req, Response& res) { login(req, res); });
@@ -574,8 +575,12 @@ void SiteServer::Impl::routes(httplib::Server& server)
          {std::tuple{R"(/permission/randomCode\.do)", "random_code.svg", "image/svg+xml"},
           {R"(/images/login\.svg)", "login.svg", "image/svg+xml"},
           {R"(/css/site\.css)", "site.css", "text/css; charset=utf-8"}}) {
-        server.Get(path, [file, type](const Request&, Response& res) {
-            res.set_content(pages::resource(QLatin1StringView(file)).toStdString(), type);
+        server.Get(path, [this, file, type](const Request&, Response& res) {
+            QByteArray content = pages::resource(QLatin1StringView(file));
+            // The code picture shows the code the login takes.
+            if (QLatin1StringView(file) == "random_code.svg"_L1)
+                content.replace(">ok<", ">" + QByteArray::fromStdString(options.loginCode) + "<");
+            res.set_content(content.toStdString(), type);
         });
     }
     server.Get(R"(/favicon\.ico)", [](const Request&, Response& res) { res.status = 204; });

@@ -71,6 +71,9 @@ struct SiteOptions
     EndedSessionPage endedSessionPage = EndedSessionPage::LoginForm;
     int videoSeconds = 0;        // the lesson's video ends after this much playing; 0: never
     int overlayAfterSeconds = 0; // the player pauses behind "继续学习?" after this much; 0: never
+    // What the login's code field must hold (any case). Another than "ok" makes a picture
+    // captcha: the code picture shows it, and the page gives no hint.
+    std::string loginCode = "ok";
     // Site-clock milliseconds per real one when clockMs runs faster than real time; the player
     // pages' video clock then follows the site clock. 0: the site clock is real time.
     double timeScale = 0;

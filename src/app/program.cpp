@@ -8,6 +8,8 @@
 #include <QAction>
 #include <QSignalBlocker>
 
+#include <QDir>
+
 namespace lumora::app {
 
 Program::Program(platform::Platform& platform, AppConfig config)
@@ -30,17 +32,21 @@ Program::Program(platform::Platform& platform, AppConfig config)
     m_state->retryReadsWith(platform.createTimer(), m_gate);
     m_restart = std::make_unique<RunRestart>(platform, m_gate, *m_views, *m_session, *m_catalogue,
                                              m_records, *m_run, m_config.restartArguments);
+    m_startWatch =
+        std::make_unique<StartWatch>(m_gate, *m_views, *m_session, platform.createTimer());
     m_window->setStudyRecord({records::StudyLog::pathIn(m_config.dataFolder), &m_records,
                               &platform.dialogs(), &platform::systemFiles()});
     m_tray = std::make_unique<window::TrayIcon>(*m_window);
     connectWindow();
     connectRoles();
+    connectSaves();
 }
 
 Program::~Program()
 {
     // The roles go before the window whose controls they use.
     m_tray.reset();
+    m_startWatch.reset();
     m_restart.reset();
     m_run.reset();
     m_catalogue.reset();
@@ -68,7 +74,7 @@ void Program::startUp()
     m_platform.browsingData().clearCache();
     m_views->main().setSilent(true);
     m_views->player().setSilent(true);
-    m_views->main().navigate(m_session->loginPage());
+    m_startWatch->open();
     m_catalogue->setCategory(0);
     // A missing or short file gives what it has; the rest stays empty.
     m_state->restore();
@@ -96,10 +102,7 @@ void Program::connectWindow()
     });
     connect(w, &window::MainWindow::categoryLinkChosen, this,
             viaGate([this] { m_catalogue->openCategoryLink(); }));
-    connect(w, &window::MainWindow::siteAddressRequested, this, viaGate([this] {
-                SiteAddressSetting setting(m_config.dataFolder);
-                changeSiteAddress(m_platform.dialogs(), setting, m_config.site);
-            }));
+    connect(w, &window::MainWindow::siteAddressRequested, this, viaGate([this] { changeSite(); }));
     connect(w, &window::MainWindow::pageTimeToggled, this, [this](bool enabled) {
         m_run->setPageTimeWithoutVideo(enabled);
         PageTimeSetting(m_config.dataFolder).save(enabled);
@@ -127,6 +130,11 @@ void Program::connectRoles()
     connect(session, &session::SiteSession::loginAvailableChanged, w,
             &window::MainWindow::setLoginAvailable);
     connect(session, &session::SiteSession::notice, w, &window::MainWindow::showNotice);
+    using Topic = window::NoticePanel::Topic;
+    connect(session, &session::SiteSession::loginTrouble, w,
+            [w](const QString& text) { w->showTrouble(Topic::Login, text); });
+    connect(m_startWatch.get(), &StartWatch::trouble, w,
+            [w](const QString& text) { w->showTrouble(Topic::Site, text); });
 
     const catalogue::Catalogue* catalogue = m_catalogue.get();
     connect(catalogue, &catalogue::Catalogue::changed, w, [w, catalogue] {
@@ -146,21 +154,51 @@ void Program::connectRoles()
     connect(run, &study::StudyRun::notice, w, &window::MainWindow::showNotice);
     connect(run, &study::StudyRun::statusMessage, w, &window::MainWindow::showStatusMessage);
     connect(run, &study::StudyRun::runningChanged, session, &session::SiteSession::setRunActive);
+    connect(run, &study::StudyRun::runningChanged, w, &window::MainWindow::setRunActive);
     connect(run, &study::StudyRun::playerShown, w, &window::MainWindow::showPlayerView);
 
-    connect(m_state.get(), &records::StateKeeper::saveFailed, run,
-            &study::StudyRun::reportSaveFailure);
-    // The red mark says the progress is not being saved: a failed save, or a file not read yet.
-    const auto showNotSaving = [this] {
-        m_window->showSaveFailure(m_state->lastSaveFailed() || m_state->savesHeld());
-    };
-    connect(m_state.get(), &records::StateKeeper::saveFailureChanged, w, showNotSaving);
-    connect(m_state.get(), &records::StateKeeper::savesHeldChanged, w, showNotSaving);
     connect(m_state.get(), &records::StateKeeper::restored, w, [this] {
         m_window->showCredentials(m_state->credentials().userName, m_state->credentials().password);
     });
     connect(m_state.get(), &records::StateKeeper::statusMessage, w,
             &window::MainWindow::showStatusMessage);
+}
+
+void Program::connectSaves()
+{
+    records::StateKeeper* state = m_state.get();
+    window::MainWindow* w = m_window.get();
+    // The run record and the tray hear of it through the run's event.
+    connect(state, &records::StateKeeper::saveFailed, m_run.get(),
+            [this](const QString& path, const QString& reason) {
+                m_run->reportSaveFailure(
+                    QStringLiteral("%1：%2").arg(reason, QDir::toNativeSeparators(path)));
+            });
+    // The red mark says the progress is not being saved: a failed save, or a file not read yet.
+    const auto showNotSaving = [state, w] {
+        w->showSaveFailure(state->lastSaveFailed() || state->savesHeld());
+        w->showTrouble(
+            window::NoticePanel::Topic::Save,
+            state->lastSaveFailed()
+                ? QStringLiteral("学习进度未能保存（%1）：%2。请腾出磁盘空间或关闭占用"
+                                 "该文件的程序；程序会不断重试。")
+                      .arg(state->saveFailure(), QDir::toNativeSeparators(state->savePath()))
+                : QString());
+    };
+    connect(state, &records::StateKeeper::saveFailureChanged, w, showNotSaving);
+    connect(state, &records::StateKeeper::savesHeldChanged, w, showNotSaving);
+}
+
+void Program::changeSite()
+{
+    SiteAddressSetting setting(m_config.dataFolder);
+    const std::optional<QUrl> site =
+        changeSiteAddress(m_platform.dialogs(), setting, m_config.site);
+    if (!site)
+        return;
+    m_config.site = *site;
+    m_session->setLoginPage(m_config.loginPage());
+    m_startWatch->open();
 }
 
 } // namespace lumora::app

@@ -7,6 +7,7 @@
 
 #include "app/app_config.h"
 #include "app/run_restart.h"
+#include "app/start_watch.h"
 #include "catalogue/catalogue.h"
 #include "page/browser_views.h"
 #include "page/window_routing.h"
@@ -53,6 +54,11 @@ private:
     void startUp();
     void connectWindow();
     void connectRoles();
+    // Tells the learner, in the notice panel, the tray and the run record, what a failed save
+    // means and why it failed; and when saving works again.
+    void connectSaves();
+    // "网站地址…": a new address is saved and its login page loads at once.
+    void changeSite();
     // Runs `handler` as an outside event: through the gate.
     template <typename Handler> auto viaGate(Handler handler)
     {
@@ -71,6 +77,7 @@ private:
     std::unique_ptr<catalogue::Catalogue> m_catalogue;
     std::unique_ptr<study::StudyRun> m_run;
     std::unique_ptr<RunRestart> m_restart;
+    std::unique_ptr<StartWatch> m_startWatch;
     records::StudyLog m_studyLog;
     std::unique_ptr<window::TrayIcon> m_tray;
 };

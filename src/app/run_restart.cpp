@@ -13,9 +13,8 @@ RunRestart::RunRestart(platform::Platform& platform, platform::EventGate& gate,
                        study::StudyRun& run, QStringList arguments)
     : m_registration(platform.restartRegistration()), m_gate(gate), m_views(views),
       m_session(session), m_catalogue(catalogue), m_records(records), m_run(run),
-      m_arguments(std::move(arguments)), m_retry(platform.createTimer())
+      m_arguments(std::move(arguments))
 {
-    m_retry->setInterval(kRetryMs);
     connect(&run, &study::StudyRun::runningChanged, this, &RunRestart::onRunningChanged);
     connect(&run, &study::StudyRun::runEvent, this, [this](const records::RunEvent& event) {
         if (event.kind == RunEventKind::ProgramQuit)
@@ -24,13 +23,6 @@ RunRestart::RunRestart(platform::Platform& platform, platform::EventGate& gate,
     connect(&views.main(), &platform::BrowserControl::documentLoaded, this,
             [this] { m_gate.dispatch([this] { onMainPageLoaded(); }); });
     connect(&session, &session::SiteSession::coursePageRecognised, this, &RunRestart::onCoursePage);
-    connect(m_retry.get(), &platform::Timer::tick, this, [this] {
-        m_gate.dispatch([this] {
-            m_retry->setEnabled(false);
-            if (m_resume == Resume::AwaitingLoginPage)
-                m_views.main().navigate(m_session.loginPage());
-        });
-    });
 }
 
 RunRestart::~RunRestart() = default;
@@ -53,15 +45,12 @@ void RunRestart::onMainPageLoaded()
 {
     if (m_resume != Resume::AwaitingLoginPage)
         return;
+    // At a machine's start the network may come up after the program: the start's own watch
+    // asks for a login page that could not be loaded again.
     if (page::showsLoginPage(m_views.main())) {
         m_resume = Resume::AwaitingCoursePage;
         m_session.logIn();
-        return;
     }
-    // At a machine's start the network may come up after the program: a login page that could
-    // not be loaded is asked for again in a while.
-    if (m_views.main().lastLoad().outcome != platform::LoadOutcome::Succeeded)
-        m_retry->setEnabled(true);
 }
 
 void RunRestart::onCoursePage()
@@ -69,7 +58,6 @@ void RunRestart::onCoursePage()
     if (m_resume == Resume::None)
         return;
     m_resume = Resume::None;
-    m_retry->setEnabled(false);
     // Recognised while a page's handler runs: the run starts once that handler has returned.
     m_gate.dispatch([this] { startRun(); });
 }

@@ -26,9 +26,6 @@ class RunRestart final : public QObject
 {
     Q_OBJECT
 public:
-    // How long a login page that did not load waits before it is asked for again.
-    static constexpr int kRetryMs = 30000;
-
     // `arguments`: what the program is started again with (--resume among them).
     RunRestart(platform::Platform& platform, platform::EventGate& gate, page::BrowserViews& views,
                session::SiteSession& session, catalogue::Catalogue& catalogue,
@@ -63,7 +60,6 @@ private:
     records::MinuteRecords& m_records;
     study::StudyRun& m_run;
     QStringList m_arguments;
-    std::unique_ptr<platform::Timer> m_retry;
     Resume m_resume = Resume::None;
     bool m_quitting = false;
 };

@@ -1,6 +1,7 @@
 #include "app/site_address.h"
 
 #include "app/app_config.h"
+#include "platform/files.h"
 #include "platform/logging.h"
 
 #include <QDir>
@@ -35,21 +36,20 @@ QUrl SiteAddressSetting::saved() const
     return text.isEmpty() ? QUrl() : usable(text);
 }
 
-bool SiteAddressSetting::save(const QUrl& site)
+QString SiteAddressSetting::save(const QUrl& site)
 {
     if (m_file.isEmpty())
-        return false;
+        return QStringLiteral("没有保存设置的文件夹");
     QSettings settings(m_file, QSettings::IniFormat);
     settings.setValue(QLatin1String(kSiteKey), site.toString());
     settings.sync();
     if (settings.status() == QSettings::NoError)
-        return true;
+        return {};
     qCWarning(lcState) << "the site address could not be saved in" << m_file;
-    return false;
+    return platform::writeFailureText(platform::writeFailureAt(m_file));
 }
 
-std::optional<QUrl> askSiteAddress(platform::Dialogs& dialogs, SiteAddressSetting& setting,
-                                   const QUrl& current)
+std::optional<QUrl> askSiteAddress(platform::Dialogs& dialogs, const QUrl& current)
 {
     const QString title = QString::fromUtf8(platform::kProgramTitle);
     QString text = current.toString();
@@ -58,10 +58,8 @@ std::optional<QUrl> askSiteAddress(platform::Dialogs& dialogs, SiteAddressSettin
             title, QStringLiteral("培训网站的地址（以 http:// 或 https:// 开头）："), text);
         if (!answer)
             return std::nullopt;
-        if (const QUrl site = usable(*answer); !site.isEmpty()) {
-            setting.save(site);
+        if (const QUrl site = usable(*answer); !site.isEmpty())
             return site;
-        }
         dialogs.message(QStringLiteral("无法使用这个网站地址：%1\n请输入以 http:// 或 https:// "
                                        "开头的网站地址，例如 https://www.example.com")
                             .arg(answer->trimmed()),
@@ -79,16 +77,26 @@ QUrl siteOfThisRun(const QUrl& given, SiteAddressSetting& setting, const QString
         return saved;
     if (const QUrl site = usable(builtIn); !site.isEmpty())
         return site;
-    return askSiteAddress(dialogs, setting, {}).value_or(QUrl());
+    const std::optional<QUrl> site = askSiteAddress(dialogs, {});
+    if (site)
+        setting.save(*site); // a failure is logged; the address serves this run all the same
+    return site.value_or(QUrl());
 }
 
-void changeSiteAddress(platform::Dialogs& dialogs, SiteAddressSetting& setting, const QUrl& inUse)
+std::optional<QUrl> changeSiteAddress(platform::Dialogs& dialogs, SiteAddressSetting& setting,
+                                      const QUrl& inUse)
 {
-    const std::optional<QUrl> site = askSiteAddress(dialogs, setting, inUse);
-    if (site && *site != inUse)
-        dialogs.message(QStringLiteral("网站地址已保存，下次启动时使用：%1").arg(site->toString()),
-                        QString::fromUtf8(platform::kProgramTitle),
-                        platform::MessageIcon::Information);
+    const std::optional<QUrl> site = askSiteAddress(dialogs, inUse);
+    if (!site || *site == inUse)
+        return std::nullopt;
+    const QString failure = setting.save(*site);
+    dialogs.message(failure.isEmpty() ? QStringLiteral("网站地址已保存：%1").arg(site->toString())
+                                      : QStringLiteral("未能保存：%1\n本次仍使用这个网站地址：%2")
+                                            .arg(failure, site->toString()),
+                    QString::fromUtf8(platform::kProgramTitle),
+                    failure.isEmpty() ? platform::MessageIcon::Information
+                                      : platform::MessageIcon::None);
+    return site;
 }
 
 } // namespace lumora::app

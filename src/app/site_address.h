@@ -19,26 +19,28 @@ public:
     explicit SiteAddressSetting(const QString& dataFolder);
     // The saved address; empty when none is saved or the saved one cannot be used.
     QUrl saved() const;
-    // False when the settings file could not be written (logged).
-    bool save(const QUrl& site);
+    // Why the settings file could not be written, in the learner's words (logged); empty when
+    // it was.
+    QString save(const QUrl& site);
 
 private:
     QString m_file;
 };
 
 // Asks for the site's address, `current` filled in, until the learner gives one that can be used
-// (http or https with a host, as --site takes) or cancels; a usable one is saved.
-std::optional<QUrl> askSiteAddress(platform::Dialogs& dialogs, SiteAddressSetting& setting,
-                                   const QUrl& current);
+// (http or https with a host, as --site takes) or cancels.
+std::optional<QUrl> askSiteAddress(platform::Dialogs& dialogs, const QUrl& current);
 
 // The site of this run: `given` (--site) when there is one, else the saved address, else
 // `builtIn` (a build for one site's learners carries that site's address), else the learner is
-// asked: the first start of a build with none. Empty when the learner cancels.
+// asked (and the answer saved): the first start of a build with none. Empty when the learner
+// cancels.
 QUrl siteOfThisRun(const QUrl& given, SiteAddressSetting& setting, const QString& builtIn,
                    platform::Dialogs& dialogs);
 
-// "网站地址…": asks for a new address, the one in use filled in, and saves it for the next start
-// (the site of a running program stays what it started with).
-void changeSiteAddress(platform::Dialogs& dialogs, SiteAddressSetting& setting, const QUrl& inUse);
+// "网站地址…": asks for a new address, the one in use filled in, saves it and says whether it was
+// saved; the new address when it differs (the caller uses it at once), else nothing.
+std::optional<QUrl> changeSiteAddress(platform::Dialogs& dialogs, SiteAddressSetting& setting,
+                                      const QUrl& inUse);
 
 } // namespace lumora::app

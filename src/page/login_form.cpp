@@ -66,6 +66,25 @@ QString attributeValue(const QString& tag, const QString& attribute)
     return {};
 }
 
+QString refusalIn(const QString& pageText)
+{
+    static const QRegularExpression refusal(
+        QStringLiteral("错误|不正确|有误|失败|无效|不存在|已锁定|已被锁定|过期|请重新输入"));
+    const QStringList lines = pageText.split(QLatin1Char('\n'));
+    for (const QString& line : lines) {
+        if (line.contains(refusal))
+            return line.trimmed();
+    }
+    return {};
+}
+
+bool blamesCaptcha(const QString& text)
+{
+    static const QRegularExpression captcha(QStringLiteral("验证码|校验码|captcha"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    return text.contains(captcha);
+}
+
 void fillLoginForm(PageAccess& page, const LoginValues& values)
 {
     using platform::Action;
@@ -78,6 +97,8 @@ void fillLoginForm(PageAccess& page, const LoginValues& values)
         {{lowerCased(Field::Name, kCodeInput)}, Action::SetValue, values.verificationCode},
         {{exactly(Field::Type, QStringLiteral("image"))}, Action::Click, {}},
     };
+    if (!values.submit)
+        request.rules.resize(2);
     page.walk(request);
 }
 

@@ -14,6 +14,9 @@ struct LoginValues
     QString userName;
     QString password;
     QString verificationCode;
+    // False: the user name and password are filled in and the rest is left to the learner
+    // (a site that asks for a picture's code).
+    bool submit = true;
 };
 
 // What a page is, for the login: the site's login page is a top-level document with input
@@ -34,10 +37,17 @@ bool isLoginPageHtml(const QString& html);
 // when it has none).
 QString attributeValue(const QString& tag, const QString& attribute);
 
+// Why the site refused a login, as its login page says it: the first line of `pageText` with
+// a refusal's words ("用户名或密码错误", "验证码错误" ...); empty when none has.
+QString refusalIn(const QString& pageText);
+// Whether the site's refusal `text` is about the picture's code, not the user name or password.
+bool blamesCaptcha(const QString& text);
+
 // Fills and submits the login form of the page now shown, whatever page it is: one walk over
 // every element of the top-level document, in document order. The three name tests are
 // independent, and every image input is clicked when the walk reaches it, so a field after an
-// image input is filled after the click. NotThere when the page cannot be walked.
+// image input is filled after the click. NotThere when the page cannot be walked. Without
+// `values.submit`, only the user name and password are filled.
 void fillLoginForm(PageAccess& page, const LoginValues& values);
 
 } // namespace lumora::page

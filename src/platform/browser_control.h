@@ -31,6 +31,17 @@ enum class LoadOutcome
     RendererGone, // the page's renderer crashed or was killed after the load
 };
 
+// Why a load got no answer, as far as the engine tells (the start-up notice names it).
+enum class NoAnswer
+{
+    None,
+    Refused,     // the connection was refused: nothing listens there
+    NoSuchHost,  // the name is unknown, or there is no network to ask
+    TimedOut,    // nothing came back in time
+    Certificate, // the site's certificate was not accepted
+    Other,
+};
+
 struct LoadInfo
 {
     LoadOutcome outcome = LoadOutcome::NotLoaded;
@@ -38,6 +49,7 @@ struct LoadInfo
     QString error;      // the engine's words, for logs
     QUrl url;           // the address the load was for
     int serial = 0;     // counts the control's top-level loads: a later load has a higher one
+    NoAnswer noAnswer = NoAnswer::None; // for NetworkError
 };
 
 // One embedded browser. The engine behind it is either Qt WebEngine or, in unit tests,
@@ -96,6 +108,10 @@ public:
     // when the page has no video or does not answer. One round trip.
     virtual bool replayVideo() = 0;
 
+    // The visible text of the top-level document (its body's innerText, lines kept), at most
+    // `maxChars` characters; empty when there is none or no answer. One round trip.
+    virtual QString pageText(int maxChars) = 0;
+
     // The new-window question, asked synchronously when a page in this control opens a new
     // window (script or link target). The handler returns the control that is to show the new
     // window, or nullptr to refuse it.
@@ -109,6 +125,8 @@ signals:
     // The page closed its window: a page in this control closed its own window by script
     // (window.close()). The control and its widget stay; what it means is the caller's to say.
     void windowClosedByPage();
+    // A page in this control called alert() with `text`, shown or not (a silent page drops it).
+    void alertShown(const QString& text);
 };
 
 } // namespace lumora::platform

@@ -3,6 +3,7 @@
 #include "lumora_config.h"
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace lumora::platform {
@@ -20,8 +21,8 @@ enum class MessageIcon
     Information
 };
 
-// Modal boxes: messages with one OK button, and one line to type in. The caller waits until the
-// box is closed.
+// Modal boxes: messages with one OK button, a question with answers of its own, and one line to
+// type in. The caller waits until the box is closed.
 class Dialogs
 {
 public:
@@ -35,6 +36,9 @@ public:
     // `filter` ("文本文件 (*.txt)"): the path chosen, or nothing when the box was cancelled.
     virtual std::optional<QString> askSavePath(const QString& title, const QString& suggested,
                                                const QString& filter) = 0;
+    // Asks `text` with one button per answer, in order: the index of the one chosen. The last
+    // answer is the one Esc or the box's own close gives.
+    virtual int choose(const QString& text, const QString& title, const QStringList& answers) = 0;
 };
 
 } // namespace lumora::platform

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStorageInfo>
 #include <QStringDecoder>
 #include <QTemporaryFile>
 #include <QThread>
@@ -44,9 +45,16 @@ bool refusedToThisUser(const QString& path)
     return !probe.open();
 }
 
-WriteResult failure(const QString& path, const QString& reason)
+// What the failed write's own error says, before the place is asked.
+WriteResult failure(const QString& path, const QFileDevice& file)
 {
-    return {refusedToThisUser(path) ? WriteStatus::Refused : WriteStatus::Failed, reason};
+    if (file.error() == QFileDevice::ResourceError)
+        return {WriteStatus::DiskFull, file.errorString()};
+    const WriteStatus found = writeFailureAt(path);
+    // A replace refused by a file this user may write: another program holds it.
+    if (found == WriteStatus::Failed && file.error() == QFileDevice::RenameError)
+        return {WriteStatus::Held, file.errorString()};
+    return {found, file.errorString()};
 }
 
 #ifndef Q_OS_WIN
@@ -187,6 +195,16 @@ Ownership fileOwnership(const QString& path)
 #endif
 }
 
+WriteStatus writeFailureAt(const QString& path)
+{
+    if (refusedToThisUser(path))
+        return WriteStatus::Refused;
+    const QStorageInfo drive(QFileInfo(path).absolutePath());
+    if (drive.isValid() && drive.isReady() && drive.bytesAvailable() == 0)
+        return WriteStatus::DiskFull;
+    return WriteStatus::Failed;
+}
+
 Files& systemFiles()
 {
     static SystemFiles files;
@@ -205,7 +223,8 @@ WriteResult writeFileAtomically(const QString& path, const QByteArray& data)
 {
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath()))
-        return failure(path, QStringLiteral("cannot make the folder %1").arg(info.absolutePath()));
+        return {writeFailureAt(path),
+                QStringLiteral("cannot make the folder %1").arg(info.absolutePath())};
 
 #ifdef Q_OS_WIN
     const win32::Written written = win32::writeReplacing(nativePath(path), data.toStdString());
@@ -228,18 +247,18 @@ WriteResult writeFileAtomically(const QString& path, const QByteArray& data)
         // Never fall back to writing the target in place: that is what could tear it.
         file.setDirectWriteFallback(false);
         if (!file.open(QIODevice::WriteOnly))
-            return failure(path, file.errorString());
+            return failure(path, file);
         // The file holds a password: owner only. Set on the new file before it replaces the old.
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         if (file.write(data) != data.size()) {
-            const QString reason = file.errorString();
+            const WriteResult written = failure(path, file);
             file.cancelWriting();
-            return {WriteStatus::Failed, reason};
+            return written;
         }
         if (file.commit())
             return {WriteStatus::Written, {}};
         if (attempt == kReplaceAttempts)
-            return failure(path, file.errorString());
+            return failure(path, file);
         qCDebug(lcState).noquote() << QStringLiteral("replacing %1 failed (%2); trying again")
                                           .arg(QDir::toNativeSeparators(path), file.errorString());
         QThread::msleep(kReplacePauseMs);

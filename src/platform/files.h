@@ -51,10 +51,19 @@ enum class WriteStatus
     // The place does not let this user create the file or replace the one there: its folder
     // takes no new file (or cannot be made), or the file is read-only.
     Refused,
-    // Anything else: a full disk, a folder standing at the path, a replace that another program
-    // kept blocked through every retry.
+    // No room left on the drive.
+    DiskFull,
+    // Another program kept the file blocked through every retry (Windows: an editor, a virus
+    // scanner, a backup holding it open).
+    Held,
+    // Anything else: a folder standing at the path, a device error.
     Failed,
 };
+
+// Why a write failed, in the learner's words ("磁盘已满" ...); empty for Written.
+QString writeFailureText(WriteStatus status);
+// Asked after a write of `path` failed: which failure it was, as far as the place tells.
+WriteStatus writeFailureAt(const QString& path);
 
 struct WriteResult
 {

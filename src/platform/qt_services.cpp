@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
+#include <QPushButton>
 
 namespace lumora::platform {
 
@@ -116,6 +117,24 @@ std::optional<QString> QtDialogs::askSavePath(const QString& title, const QStrin
     if (path.isEmpty())
         return std::nullopt;
     return path;
+}
+
+int QtDialogs::choose(const QString& text, const QString& title, const QStringList& answers)
+{
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, m_parent);
+    QList<QAbstractButton*> buttons;
+    for (qsizetype i = 0; i < answers.size(); ++i) {
+        const bool last = i + 1 == answers.size();
+        buttons.append(
+            box.addButton(answers.at(i), last ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
+    }
+    if (!buttons.isEmpty()) {
+        box.setDefaultButton(qobject_cast<QPushButton*>(buttons.constFirst()));
+        box.setEscapeButton(buttons.constLast());
+    }
+    box.exec();
+    const qsizetype chosen = buttons.indexOf(box.clickedButton());
+    return chosen < 0 ? int(answers.size()) - 1 : int(chosen);
 }
 
 } // namespace lumora::platform

@@ -67,6 +67,7 @@ public:
                                    const QString& text) override;
     std::optional<QString> askSavePath(const QString& title, const QString& suggested,
                                        const QString& filter) override;
+    int choose(const QString& text, const QString& title, const QStringList& answers) override;
 
 private:
     QWidget* m_parent = nullptr;

@@ -225,7 +225,7 @@ StateFileStore::SaveResult StateFileStore::save(const SavedState& state)
             qCWarning(lcState).noquote() << QStringLiteral("cannot save the state to %1: %2")
                                                 .arg(shown(m_savePath), result.reason);
         m_lastSaveFailed = true;
-        return {false, false};
+        return {false, false, result.status};
     }
     if (m_lastSaveFailed)
         qCInfo(lcState).noquote() << "state saved again to" << shown(m_savePath);

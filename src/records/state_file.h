@@ -76,6 +76,7 @@ public:
     {
         bool saved = false;
         bool movedToFallback = false; // this save was the first to go to the fallback
+        platform::WriteStatus failure = platform::WriteStatus::Written; // why it was not saved
     };
     // The caller saves nothing while the last load was Held (StateKeeper holds its saves back).
     SaveResult save(const SavedState& state);

@@ -102,14 +102,16 @@ void StateKeeper::save()
     const StateFileStore::SaveResult result = m_store.save(state);
     if (result.movedToFallback)
         emit statusMessage(QStringLiteral("学习记录改存于：%1").arg(shown(m_store.savePath())));
+    m_saveFailure = platform::writeFailureText(result.failure);
     if (!result.saved && !m_lastSaveFailed)
-        emit saveFailed(m_store.savePath());
+        emit saveFailed(m_store.savePath(), m_saveFailure);
     m_lastSaveFailed = !result.saved;
     emit saveFailureChanged(m_lastSaveFailed);
     if (m_lastSaveFailed && !m_saveFailureShown) {
         // Once per run, without a modal box: a run saves again at every tick until a save succeeds.
         m_saveFailureShown = true;
-        emit statusMessage(QStringLiteral("无法保存学习记录：%1").arg(shown(m_store.savePath())));
+        emit statusMessage(QStringLiteral("无法保存学习进度（%1）：%2")
+                               .arg(m_saveFailure, shown(m_store.savePath())));
     }
 }
 

@@ -48,13 +48,16 @@ public:
     // writes nothing (the file is read again first) and the save happens once it is read.
     void save();
     bool lastSaveFailed() const { return m_lastSaveFailed; }
+    // Why the last save failed, in the learner's words ("磁盘已满" ...); empty after a good one.
+    const QString& saveFailure() const { return m_saveFailure; }
     // True while the state file is there but has not been read: nothing is written meanwhile.
     bool savesHeld() const { return m_store.held(); }
     const QString& savePath() const { return m_store.savePath(); }
 
 signals:
-    // The first failed save after a good one (or the first of all).
-    void saveFailed(const QString& path);
+    // The first failed save after a good one (or the first of all): where, and why in the
+    // learner's words.
+    void saveFailed(const QString& path, const QString& reason);
     // Whether the last save failed; after every save.
     void saveFailureChanged(bool failed);
     // When saves start or stop being held back.
@@ -72,6 +75,7 @@ private:
     Credentials m_credentials;
     std::unique_ptr<platform::Timer> m_retry;
     bool m_lastSaveFailed = false;
+    QString m_saveFailure;
     bool m_saveFailureShown = false;
     bool m_saveWanted = false; // a save was asked for while saves were held back
 };

@@ -20,9 +20,9 @@ QString waitText(std::chrono::milliseconds delay)
 
 } // namespace
 
-SessionRecovery::SessionRecovery(page::BrowserViews& views, platform::Clock& clock, QUrl loginPage,
-                                 SubmitSavedLogin submit)
-    : m_views(views), m_clock(clock), m_loginPage(std::move(loginPage)), m_submit(std::move(submit))
+SessionRecovery::SessionRecovery(page::BrowserViews& views, platform::Clock& clock,
+                                 const QUrl& loginPage, SubmitSavedLogin submit)
+    : m_views(views), m_clock(clock), m_loginPage(loginPage), m_submit(std::move(submit))
 {
 }
 

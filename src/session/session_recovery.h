@@ -42,7 +42,8 @@ public:
     // minutes of ticks).
     static constexpr int kPatienceTicks = 10;
 
-    SessionRecovery(page::BrowserViews& views, platform::Clock& clock, QUrl loginPage,
+    // `loginPage` is the session's, which changes with the site's address.
+    SessionRecovery(page::BrowserViews& views, platform::Clock& clock, const QUrl& loginPage,
                     SubmitSavedLogin submit);
 
     bool active() const { return m_step != Step::Idle; }
@@ -79,7 +80,7 @@ private:
 
     page::BrowserViews& m_views;
     platform::Clock& m_clock;
-    QUrl m_loginPage;
+    const QUrl& m_loginPage;
     SubmitSavedLogin m_submit;
     Step m_step = Step::Idle;
     int m_failedAttempts = 0;

@@ -24,6 +24,10 @@ public:
 
     // The site's login page: where the main view starts, and where logging in again begins.
     const QUrl& loginPage() const { return m_loginPage; }
+    // Another site from now on ("网站地址…"): what was learnt of the old one is forgotten.
+    void setLoginPage(const QUrl& loginPage);
+    // What the learner sees when the site asks for a picture's code at login.
+    static QString captchaText();
     // The site's root: what asking whether the site is there runs no action on.
     QUrl siteRoot() const { return m_loginPage.resolved(QUrl(QStringLiteral("/"))); }
     // The course frame's address as the course page brought it (loaded with GET by the page
@@ -36,7 +40,8 @@ public:
     void setPassword(const QString& password) { m_state.credentials().password = password; }
 
     // "登录": checks that the boxes are filled, fills and submits the site's login form on the
-    // page now shown, and saves the credentials, whether or not the site will take them.
+    // page now shown, and saves the credentials, whether or not the site will take them. A site
+    // known to ask for a picture's code gets the boxes filled, and the learner does the rest.
     void logIn();
     // A paused run needs the learner to log in.
     void offerLogin() { setLoginAvailable(true); }
@@ -47,13 +52,14 @@ public:
     void onMainPageLoaded();
 
     // Logging in again after the session ended during a run.
+    // A pause never blames the password when the site asks for a picture's code.
     bool recovering() const { return m_recovery.active(); }
-    RecoveryStep beginRecovery() { return m_recovery.begin(); }
-    RecoveryStep continueRecovery() { return m_recovery.proceed(); }
+    RecoveryStep beginRecovery() { return reworded(m_recovery.begin()); }
+    RecoveryStep continueRecovery() { return reworded(m_recovery.proceed()); }
     // A page arrived in the main view while logging in again: the step it completes.
     RecoveryStep continueRecoveryOnPage()
     {
-        return m_recovery.proceed(SessionRecovery::Pace::PageLoaded);
+        return reworded(m_recovery.proceed(SessionRecovery::Pace::PageLoaded));
     }
     void cancelRecovery() { m_recovery.cancel(); }
 
@@ -65,6 +71,9 @@ signals:
     void notice(const QString& text);
     // A page arrived in the main view while logging in again (continueRecoveryOnPage()).
     void recoveryPageArrived();
+    // Why the site refused the last login, in its own words, or that it asks for a picture's
+    // code; empty once logged in.
+    void loginTrouble(const QString& text);
 
 private:
     // Whether "登录" is usable: until the course page shows, and again when the login page
@@ -73,8 +82,12 @@ private:
     void fillLoginForm();
     // Keeps the course frame's address, the first time the course page of a load shows.
     void recordCourseFrame();
-    // Fills and submits the login form with the saved credentials; false when there are none.
+    // Fills and submits the login form with the saved credentials; false when there are none,
+    // or when the site asks for a picture's code.
     bool submitSavedLogin();
+    // The login page came back after a submit: tells the site's answer.
+    void tellRefusal();
+    RecoveryStep reworded(RecoveryStep step) const;
 
     page::BrowserViews& m_views;
     records::StateKeeper& m_state;
@@ -84,6 +97,9 @@ private:
     bool m_runActive = false;
     QUrl m_courseFrame;
     int m_courseFrameLoad = -1; // the main view's load whose course frame m_courseFrame is
+    QString m_alert;            // the last alert() of the main view since a submit
+    int m_submittedAtLoad = -1; // the main view's load a submit left; -1: no answer awaited
+    bool m_captcha = false;     // the site asks for a picture's code
     SessionRecovery m_recovery;
 };
 

@@ -1,6 +1,8 @@
 #include "window/main_window.h"
 
 #include "records/timetable.h"
+#include "window/close_question.h"
+#include "window/notice_panel.h"
 #include "window/record_window.h"
 #include "window/study_status.h"
 #include "window/widget_layout.h"
@@ -54,7 +56,7 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption)
 } // namespace
 
 MainWindow::MainWindow(platform::Platform& platform, platform::EventGate& gate, QWidget* parent)
-    : QMainWindow(parent), m_gate(gate)
+    : QMainWindow(parent), m_gate(gate), m_dialogs(platform.dialogs())
 {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QString::fromUtf8(platform::kProgramTitle));
@@ -99,7 +101,8 @@ void MainWindow::buildControls(platform::Platform& platform)
     buildColumn(client);
 
     m_studyStatus = new StudyStatus(statusBar());
-    statusBar()->addPermanentWidget(m_studyStatus, 1);
+    // At its own width: the status bar's messages take the room left of it.
+    statusBar()->addPermanentWidget(m_studyStatus, 0);
 }
 
 void MainWindow::buildColumn(QWidget* client)
@@ -116,19 +119,8 @@ void MainWindow::buildColumn(QWidget* client)
     m_columnArea->setWidget(column);
     place(m_columnArea, 18480, 0, kColumnWidth, kColumnHeight);
 
-    m_noticeBox = box(column, "noticeBox", QStringLiteral("注意"));
-    place(m_noticeBox, 0, 3360, 2775, 3255);
-    place(label(m_noticeBox, "welcomeLabel", QStringLiteral("欢迎免费定制远程培训软件")), 120, 240,
-          2535, 255);
-    place(label(m_noticeBox, "resolutionLabel", QStringLiteral("建议分辨率：1440*900以上")), 120,
-          540, 2535, 255);
-    QLabel* notice =
-        label(m_noticeBox, "noticeLabel",
-              QStringLiteral("本浏览器是Lumora自动学习型浏览器，专为远程网络培训课程而设计，"
-                             "点击一次鼠标即可从头到尾观看全部课程视频。"
-                             "软件只是学习的辅助工具，请您仍然认真观看每一节课程。"));
-    place(notice, 120, 840, 2535, 2295);
-    notice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_noticePanel = new NoticePanel(column);
+    place(m_noticePanel, 0, 3360, 2775, 3255);
 
     m_studyButton = button(column, "studyButton", QStringLiteral("连续学习"));
     place(m_studyButton, 0, 6720, 2775, 615);
@@ -299,6 +291,12 @@ void MainWindow::placePlayerOverMain()
     m_playerView->widget()->setGeometry(m_mainView->widget()->geometry());
 }
 
+void MainWindow::setRunActive(bool active)
+{
+    m_runActive = active;
+    m_siteAddressAction->setEnabled(!active);
+}
+
 void MainWindow::setLoginAvailable(bool available)
 {
     m_loginButton->setEnabled(available);
@@ -330,8 +328,22 @@ void MainWindow::resizeEvent(QResizeEvent* event)
     m_gate.dispatch([this] { layOut(LayoutPolicy::SkipFailingSteps); });
 }
 
+void MainWindow::showTrouble(NoticePanel::Topic topic, const QString& text)
+{
+    m_noticePanel->tell(topic, text);
+}
+
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    // During a run the learner may rather keep it going, or close by mistake.
+    const CloseChoice choice =
+        m_unloaded || !m_runActive ? CloseChoice::Quit : askToClose(m_dialogs, m_trayAvailable);
+    if (choice != CloseChoice::Quit) {
+        event->ignore();
+        if (choice == CloseChoice::HideInTray)
+            hide();
+        return;
+    }
     // Not through the event gate: the program ends whatever a handler is waiting for.
     if (!m_unloaded)
         emit closing();

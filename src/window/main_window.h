@@ -12,6 +12,7 @@
 #include "study/progress.h"
 #include "window/layout.h"
 #include "window/record_window.h"
+#include "window/notice_panel.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -57,6 +58,7 @@ public:
     // "课件没有视频时按页面计时" (checkable).
     QAction* pageTimeAction() const { return m_pageTimeAction; }
     StudyStatus* studyStatus() const { return m_studyStatus; }
+    NoticePanel* noticePanel() const { return m_noticePanel; }
 
     // The "学习记录" window: opened by its menu item, created the first time from `sources`.
     void setStudyRecord(RecordSources sources);
@@ -84,6 +86,13 @@ public:
     void showProgress(const study::StudySnapshot& snapshot);
     void showNotice(const QString& text);
     void showSaveFailure(bool failed);
+    // What stands in the learner's way, told in the notice panel under `topic` (empty: over).
+    void showTrouble(NoticePanel::Topic topic, const QString& text);
+    // Whether a study run is active: closing the window then asks first, and the site's address
+    // stays as it is.
+    void setRunActive(bool active);
+    // Whether the desktop's tray holds the program's icon, for the window to wait in.
+    void setTrayAvailable(bool available) { m_trayAvailable = available; }
     // Something was added to the run record.
     void followRun();
 
@@ -108,7 +117,8 @@ signals:
     void pageTimeToggled(bool enabled);
     void userNameEdited(const QString& userName);
     void passwordEdited(const QString& password);
-    // The learner (or the tray's quit) closes the window: the program ends.
+    // The learner (or the tray's quit) closes the window, with no run or choosing
+    // "结束学习并退出": the program ends.
     void closing();
     // The window was unloaded: the program is ending.
     void windowUnloaded();
@@ -127,6 +137,7 @@ private:
     void keepFocusInView(QWidget* focused);
 
     platform::EventGate& m_gate;
+    platform::Dialogs& m_dialogs;
     std::unique_ptr<platform::BrowserControl> m_mainView;
     std::unique_ptr<platform::BrowserControl> m_playerView;
 
@@ -137,7 +148,7 @@ private:
     static constexpr int kFocusMargin = 8;
 
     QScrollArea* m_columnArea = nullptr;
-    QGroupBox* m_noticeBox = nullptr;
+    NoticePanel* m_noticePanel = nullptr;
     QPushButton* m_studyButton = nullptr;
     QPushButton* m_exitButton = nullptr;
     QGroupBox* m_loginBox = nullptr;
@@ -158,6 +169,8 @@ private:
     RecordSources m_recordSources;
     bool m_unloaded = false;
     bool m_activatedOnce = false;
+    bool m_runActive = false;
+    bool m_trayAvailable = false;
 };
 
 } // namespace lumora::window

@@ -62,6 +62,9 @@ std::optional<TrayNotification> trayNotificationFor(const records::RunEvent& eve
                                     .arg(event.minutes)
                                     .arg(event.detail.left(kMaxReasonChars)),
                                 true};
+    case records::RunEventKind::SaveFailed:
+        return TrayNotification{QStringLiteral("学习进度未能保存"),
+                                event.detail.left(kMaxReasonChars), true};
     case records::RunEventKind::RunPaused: {
         const QString reason = event.detail.left(kMaxReasonChars).trimmed();
         const QString ask = QStringLiteral("请回到窗口处理。");
@@ -96,6 +99,7 @@ TrayIcon::TrayIcon(MainWindow& window, QObject* parent) : QObject(parent), m_win
             });
     connect(m_icon, &QSystemTrayIcon::messageClicked, &m_window, &MainWindow::bringToFront);
     m_icon->show();
+    m_window.setTrayAvailable(true);
 }
 
 TrayIcon::~TrayIcon()

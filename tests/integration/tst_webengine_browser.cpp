@@ -309,16 +309,21 @@ void TestWebEngineBrowser::loadOutcomes()
         const LoadInfo last = m_main->lastLoad();
         QVERIFY2(last.outcome == outcome && last.httpStatus == status, qPrintable(where));
         QVERIFY(last.outcome == LoadOutcome::Succeeded || !last.error.isEmpty());
+        QCOMPARE(last.noAnswer, where == refused ? NoAnswer::Refused : NoAnswer::None);
     }
     // A silent view keeps the page's console to itself (by the walk's answer it has arrived),
-    // cancels its prompts and accepts its questions.
-    m_server->put("/noisy.html", "<p>a</p><script>console.warn('noisy page');"
+    // cancels its prompts and accepts its questions; its alerts' texts are told, and its text read.
+    QSignalSpy alerts(m_main.get(), &BrowserControl::alertShown);
+    m_server->put("/noisy.html", "<p>a</p><script>console.warn('noisy page'); alert('refused 1');"
                                  "if (prompt('?', 'x') === null && confirm('?'))"
                                  "  document.body.append(document.createElement('i'));</script>");
     QTest::failOnWarning(QRegularExpression("noisy page"));
     m_main->setSilent(true);
     QVERIFY(loadMain("/noisy.html") && found(*m_main, "p") == QList<int>{0} &&
             found(*m_main, "i") == QList<int>{0});
+    WAIT_VERIFY(alerts.size() == 1);
+    QCOMPARE(alerts.first().first().toString(), "refused 1");
+    QCOMPARE(m_main->pageText(100), "a");
     m_main->setSilent(false);
 }
 

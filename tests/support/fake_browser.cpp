@@ -64,7 +64,20 @@ void FakeBrowser::finishLoad()
     setDocument(load.document, load.outcome.url);
     m_readyState = ReadyState::Complete;
     m_lastLoad = load.outcome;
+    // Its script's alerts come while it is parsed, before the load ends.
+    for (const QString& text : load.document->alerts)
+        emit alertShown(text);
     emit documentLoaded(load.outcome.url);
+}
+
+QString FakeBrowser::pageText(int maxChars)
+{
+    const std::shared_ptr<FakeDocument> doc = reach({});
+    QStringList lines;
+    for (qsizetype i = 0; doc && i < doc->elements().size(); ++i)
+        if (!doc->elements()[i].innerText.isEmpty())
+            lines.append(doc->elements()[i].innerText);
+    return lines.join(QLatin1Char('\n')).left(maxChars);
 }
 
 // As a round trip does, lets in the events that arrived meanwhile, then finds the document.

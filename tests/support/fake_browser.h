@@ -88,6 +88,8 @@ public:
     platform::VideoReport video;
     // The document's first line of text, as the page shows it.
     QString firstLine;
+    // What its script passes to alert() as it loads.
+    QStringList alerts;
     // Frames in document order; a null frame is a frame without a document.
     QList<std::shared_ptr<FakeDocument>>& frames() { return m_frames; }
 
@@ -183,6 +185,8 @@ public:
     platform::MediaReport mediaErrors() override;
     // As the engine's: the lesson's video starts again from its beginning and plays.
     bool replayVideo() override;
+    // Its elements' texts, a line each, as the body's innerText gives them.
+    QString pageText(int maxChars) override;
     void setNewWindowHandler(NewWindowHandler handler) override { m_newWindow = handler; }
 
 private:

@@ -38,7 +38,7 @@ public:
     {
         ++writes;
         if (files.value(path).readAs == platform::ReadStatus::Locked)
-            return {platform::WriteStatus::Failed, "held by another program"};
+            return {platform::WriteStatus::Held, "held by another program"};
         files[path] = {data, ++clock};
         return {platform::WriteStatus::Written, {}};
     }

@@ -97,9 +97,21 @@ public:
         return askText({}, {}, suggested);
     }
 
+    // A question is answered with the next of `choices` (an index into its answers); with none
+    // left, as by Esc: its last answer. Its answers are kept in `offered`.
+    int choose(const QString& text, const QString&, const QStringList& answers) override
+    {
+        questions.append(text);
+        offered = answers;
+        const int last = int(answers.size()) - 1;
+        return choices.isEmpty() ? last : qBound(0, choices.takeFirst(), last);
+    }
+
     QList<Shown> shown;
     QStringList texts; // the texts of those boxes
     QStringList asked, answers;
+    QStringList questions, offered;
+    QList<int> choices;
     // Runs while a box is open (events arriving while the user reads it).
     std::function<void()> whileOpen;
 };

@@ -392,7 +392,11 @@ void HonestMinutesTest::sleep_heldWhileRunning_releasedOnEveryWayOut_wakingUpRec
              },
              RunEventKind::RunEnded},
             {"program quits", [](RunFixture& r) { r.program->quit(); }, RunEventKind::ProgramQuit},
-            {"the window is closed", [](RunFixture& r) { r.window().close(); },
+            {"the window is closed: 结束学习并退出",
+             [](RunFixture& r) {
+                 r.platform.fakeDialogs.choices = {0};
+                 r.window().close();
+             },
              RunEventKind::ProgramQuit},
             {"a page closes the window", [](RunFixture& r) { emit r.main().windowClosedByPage(); },
              RunEventKind::ProgramQuit},

@@ -7,6 +7,7 @@
 #include "program_fixture.h"
 
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 using namespace lumora;
@@ -22,6 +23,7 @@ class LoginTest : public QObject
 private slots:
     void login_checksFillsClicksAndSaves_data();
     void login_checksFillsClicksAndSaves();
+    void refusal_toldInTheSitesWords_captchaLeftToTheLearner();
     void verdict_fromTheAnswer();
     void loginPage_hiddenInputsAreNoBoxes();
     void address_theCourseFrameAsTheCoursePageBroughtIt();
@@ -96,6 +98,42 @@ void LoginTest::login_checksFillsClicksAndSaves()
         QVERIFY(box.title == f.window().windowTitle() && box.icon == platform::MessageIcon::None);
     const QString saved = message.isEmpty() ? boxes[0] + "\r\n" + boxes[1] : "old\r\nstate";
     QCOMPARE(f.readState(), (saved + "\r\n\r\n\r\n\r\n\r\n").toUtf8());
+}
+
+void LoginTest::refusal_toldInTheSitesWords_captchaLeftToTheLearner()
+{
+    ProgramFixture f;
+    f.start();
+    f.window().userNameBox()->setText("demo");
+    f.window().passwordBox()->setText("wrong");
+    // Each press of "登录" on `shown` brings `answer`: the login page again, as the site refuses.
+    const auto press = [&f](FakeDocument& shown, std::shared_ptr<FakeDocument> answer) {
+        shown.elements()[3].onClick = [&f, answer](FakeDocument&) { f.main().startLoad({answer}); };
+        f.window().loginButton()->click();
+        f.platform.runEventLoop();
+        return f.window().noticePanel()->trouble();
+    };
+    // Its alert() says why; else a line of the page does.
+    auto alerted = makeLoginPage(), said = makeLoginPage();
+    alerted->alerts = {"用户名或密码错误"};
+    said->add({"p", {}, {}, {}, "请输入验证码", {}, {}, {}});
+    said->add({"p", {}, {}, {}, "验证码错误，请重新输入", {}, {}, {}});
+    QCOMPARE(press(*f.main().pages[kLogin].document, alerted),
+             "网站没有接受登录：用户名或密码错误");
+    // A code that is refused is the picture's: the learner is told to log in on the page.
+    QCOMPARE(press(*alerted, said), session::SiteSession::captchaText());
+    // "登录" then fills the boxes and leaves the code and the button to the learner.
+    said->elements()[0].value.clear();
+    const QStringList clicks = f.main().clickLog;
+    f.window().loginButton()->click();
+    QVERIFY(f.main().clickLog == clicks && said->elements()[0].value == "demo" &&
+            said->elements()[2].value.isEmpty());
+    // Logging in again in a run pauses for the code, never blaming the password.
+    const session::RecoveryStep step = f.session().beginRecovery();
+    QVERIFY(step.result == session::RecoveryStep::Result::Paused &&
+            step.why == session::SiteSession::captchaText());
+    f.showInMain(makeCoursePage().top); // the learner logged in
+    QVERIFY(f.window().noticePanel()->trouble().isEmpty());
 }
 
 void LoginTest::verdict_fromTheAnswer()

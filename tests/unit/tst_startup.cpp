@@ -5,6 +5,7 @@
 #include "program_fixture.h"
 #include "records/study_log.h"
 #include "window/study_status.h"
+#include "window/tray_icon.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -24,6 +25,7 @@ private slots:
     void start_restoresTheStateFile_studyLocked_data();
     void start_restoresTheStateFile_studyLocked();
     void siteAddress_givenSavedBuiltInOrAskedUntilUsable();
+    void start_siteNotAnswering_toldAndRetriedUntilTheLoginPage();
     void resume_logsInAndGoesOn_registeredOnlyWhileRunning();
     void save_failureToldOnce_refusalMovesToTheFallback();
 };
@@ -92,17 +94,65 @@ void StartupTest::siteAddress_givenSavedBuiltInOrAskedUntilUsable()
     app::SiteAddressSetting next(f.dir.path());
     QCOMPARE(app::siteOfThisRun({}, next, builtIn.toString(), dialogs),
              QUrl("http://site.example:8080"));
+    // "网站地址…" shows it and changes it: saved, and its login page loads at once.
     dialogs.answers = {"https://new.example"};
+    f.start();
+    f.main().pages[QUrl("https://new.example/permission/loginAction.do?method=init")] = {
+        makeLoginPage()};
     f.window().siteAddressAction()->trigger();
     QCOMPARE(dialogs.asked.last(), "http://training.example:8080/");
-    QVERIFY(next.saved() == QUrl("https://new.example") &&
-            dialogs.texts.last().contains("下次启动"));
+    QVERIFY(next.saved() == QUrl("https://new.example") && dialogs.texts.last().contains("已保存"));
+    QVERIFY(f.main().navigations.last() == f.session().loginPage() &&
+            f.session().loginPage().host() == "new.example");
     // A file edited by hand holds what --site would refuse: not used.
     QSettings(f.dir.filePath("lumora.ini"), QSettings::IniFormat).setValue("site", "file:///x");
     QVERIFY(next.saved().isEmpty());
-    // A folder that cannot hold the settings: the save says it failed.
-    QVERIFY(next.save(QUrl("https://new.example")));
-    QVERIFY(!app::SiteAddressSetting(f.dir.filePath("lumora.ini")).save(QUrl("https://x.example")));
+    // A folder that cannot hold the settings: the box says why, and the address serves all the
+    // same; during a run the address stays.
+    QVERIFY(next.save(QUrl("https://new.example")).isEmpty());
+    ProgramFixture g;
+    QVERIFY(QDir(g.dir.path()).removeRecursively() &&
+            QFile(g.dir.path()).open(QIODevice::WriteOnly));
+    g.platform.fakeDialogs.answers = {"https://x.example"};
+    g.start();
+    g.window().siteAddressAction()->trigger();
+    QVERIFY(g.platform.fakeDialogs.texts.last().startsWith("未能保存：没有写入权限"));
+    QCOMPARE(g.main().navigations.last().host(), "x.example");
+    g.window().setRunActive(true);
+    QVERIFY(!g.window().siteAddressAction()->isEnabled());
+    QFile::remove(g.dir.path());
+}
+
+void StartupTest::start_siteNotAnswering_toldAndRetriedUntilTheLoginPage()
+{
+    ProgramFixture f;
+    const QUrl login = f.session().loginPage();
+    const auto failing = [&](platform::NoAnswer why) {
+        f.main().pages[login] = {std::make_shared<FakeDocument>(),
+                                 {platform::LoadOutcome::NetworkError, 0, "x", {}, 0, why}};
+    };
+    failing(platform::NoAnswer::Refused);
+    f.start();
+    const auto told = [&f] { return f.window().noticePanel()->trouble(); };
+    QVERIFY(told().contains("training.example:8080") && told().contains("网站拒绝连接") &&
+            told().contains("请检查网络或网站地址"));
+    // Every 30 s, saying each time why, until the login page shows; then nothing more.
+    FakeTimer& retry = *f.platform.timers.last();
+    QVERIFY(retry.isEnabled() && retry.interval() == 30000);
+    const std::pair<platform::NoAnswer, const char*> reasons[] = {
+        {platform::NoAnswer::NoSuchHost, "找不到这个网站"},
+        {platform::NoAnswer::TimedOut, "长时间没有响应"},
+        {platform::NoAnswer::Certificate, "安全证书"}};
+    for (const auto& [why, words] : reasons) {
+        failing(why);
+        retry.fire();
+        f.platform.runEventLoop();
+        QVERIFY2(told().contains(words), qPrintable(told()));
+    }
+    f.main().pages[login] = {makeLoginPage()};
+    retry.fire();
+    f.platform.runEventLoop();
+    QVERIFY(told().isEmpty() && !retry.isEnabled() && f.main().navigations.size() == 5);
 }
 
 void StartupTest::resume_logsInAndGoesOn_registeredOnlyWhileRunning()
@@ -152,16 +202,26 @@ void StartupTest::save_failureToldOnce_refusalMovesToTheFallback()
         program.state().save();
         return w.statusBar()->currentMessage();
     };
-    // A folder where the file goes is no refusal: the save fails, once told, and nothing moves.
+    QList<records::RunEvent> events;
+    QObject::connect(&program.run(), &study::StudyRun::runEvent,
+                     [&events](const records::RunEvent& event) { events.append(event); });
+    // A folder where the file goes is no refusal: the save fails, once told with its reason (in
+    // the status line, the notice panel, the run record and the tray), and nothing moves.
     QVERIFY(QDir().mkpath(config.stateFilePath + "/blocked"));
-    QVERIFY(save().contains("无法保存") && save().isEmpty());
+    QVERIFY(save().contains("无法保存学习进度（无法写入文件）") && save().isEmpty());
     QVERIFY(program.state().lastSaveFailed() && w.studyStatus()->saveFailureVisible());
+    QVERIFY(w.noticePanel()->trouble().startsWith("学习进度未能保存（无法写入文件）"));
+    QCOMPARE(events.size(), 1);
+    QCOMPARE(records::describeRunEvent(events[0]),
+             "无法保存学习记录：无法写入文件：" + QDir::toNativeSeparators(config.stateFilePath));
+    QCOMPARE(window::trayNotificationFor(events[0])->text, events[0].detail);
     QVERIFY(platform.fakeDialogs.shown.isEmpty() && !QFile::exists(config.stateFileFallback));
     // Once it is gone the whole file is written and the warning goes away.
     QVERIFY(QDir(dir.filePath("c")).removeRecursively());
     QVERIFY(save().isEmpty());
     QCOMPARE(platform::readWholeFile(config.stateFilePath), "\r\n\r\n\r\n\r\n\r\n\r\n");
     QVERIFY(!program.state().lastSaveFailed() && !w.studyStatus()->saveFailureVisible());
+    QVERIFY(w.noticePanel()->trouble().isEmpty());
     // A place that takes no file (a file stands for its folder): saves move, and say so once.
     QVERIFY(QFile::remove(config.stateFilePath) && QDir().rmdir(dir.filePath("c")));
     QVERIFY(QFile(dir.filePath("c")).open(QIODevice::WriteOnly));

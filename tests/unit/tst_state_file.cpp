@@ -58,7 +58,7 @@ class StateFileTest : public QObject
 private slots:
     void parse_damagedFiles_credentialsRoundTripByteForByte();
     void load_newestOwnFileWins_othersLeftAlone();
-    void lockedFile_savesNothingUntilRead();
+    void lockedFile_savesNothingUntilRead_heldSaveToldWhy();
     void save_sixCrLfLines_ownerOnly_neverTorn();
     void readFile_tellsMissingFromAnotherUsers();
 };
@@ -129,7 +129,7 @@ void StateFileTest::load_newestOwnFileWins_othersLeftAlone()
     }
 }
 
-void StateFileTest::lockedFile_savesNothingUntilRead()
+void StateFileTest::lockedFile_savesNothingUntilRead_heldSaveToldWhy()
 {
     FakeFiles files;
     files.files["c"] = {"demo\r\npw\r\n1.5.2.0\r\n\r\n\r\n\r\n", 1, Ownership::ThisUser,
@@ -162,6 +162,11 @@ void StateFileTest::lockedFile_savesNothingUntilRead()
     // The typed name is not paired with the file's password, which is another name's.
     QVERIFY(saved.values.userName == "typed" && saved.values.password.isEmpty());
     QCOMPARE(saved.values.studiedRecords[0], "1.6.2.1");
+    // Held by another program when written: the save fails, and says so in the learner's words.
+    QSignalSpy failed(&keeper, &records::StateKeeper::saveFailed);
+    files.files["c"].readAs = ReadStatus::Locked;
+    keeper.save();
+    QVERIFY(keeper.lastSaveFailed() && failed.last().at(1).toString() == "文件正被其他程序占用");
 }
 
 void StateFileTest::save_sixCrLfLines_ownerOnly_neverTorn()

@@ -3,6 +3,7 @@
 // can be reached and pressed on a short screen.
 
 #include "program_fixture.h"
+#include "window/study_status.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>
@@ -13,6 +14,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -39,6 +41,8 @@ class WindowTest : public QObject
 private slots:
     void layout_fillsTheWindow_aFailingStepSkippedOrStopping();
     void controls_allHaveAccessibleNames();
+    void close_duringARunAsks_eachAnswerDoesWhatItSays();
+    void statusMessage_besideTheStudyPanel();
     void column_everyControlReachable_data();
     void column_everyControlReachable();
 };
@@ -172,6 +176,51 @@ void WindowTest::column_everyControlReachable()
         QCoreApplication::sendEvent(area->viewport(), &up);
         QCOMPARE(area->verticalScrollBar()->value(), 0);
     }
+}
+
+void WindowTest::close_duringARunAsks_eachAnswerDoesWhatItSays()
+{
+    // With no run, closing closes, asking nothing.
+    ProgramFixture idle;
+    idle.start();
+    idle.window().show();
+    QVERIFY(idle.window().close() && idle.platform.fakeDialogs.questions.isEmpty());
+    // During a run: "取消" changes nothing; without a tray there is no third answer.
+    RunFixture f;
+    window::MainWindow& w = f.window();
+    w.show();
+    f.pressStudy();
+    FakeDialogs& dialogs = f.platform.fakeDialogs;
+    dialogs.choices = {1};
+    QVERIFY(!w.close() && w.isVisible() && f.run().running());
+    QCOMPARE(dialogs.offered, (QStringList{"结束学习并退出", "取消"}));
+    // With a tray, the first answer hides the window there and the run goes on.
+    w.setTrayAvailable(true);
+    dialogs.choices = {0};
+    QVERIFY(!w.close() && !w.isVisible() && !w.unloaded() && f.run().running());
+    QCOMPARE(dialogs.offered.first(), "继续在托盘中学习");
+    // "结束学习并退出" ends the run and the program.
+    w.show();
+    dialogs.choices = {1};
+    QVERIFY(w.close() && w.unloaded() && !f.run().running());
+    QCOMPARE(dialogs.questions.size(), 3);
+}
+
+void WindowTest::statusMessage_besideTheStudyPanel()
+{
+    // A message and a trouble as a run shows them: the message in full left of the study panel.
+    RunFixture f;
+    window::MainWindow& w = f.window();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    f.pressStudy();
+    f.minute();
+    const QString text = "学习进度改存于：C:\\Users\\learner\\AppData\\Local\\Lumora\\boot.txt";
+    w.showStatusMessage(text);
+    w.showTrouble(window::NoticePanel::Topic::Save, "学习进度未能保存（磁盘已满）");
+    // Laid out again since (the panel's own texts whole, too), and the message left of it.
+    QTRY_VERIFY(w.studyStatus()->width() >= w.studyStatus()->sizeHint().width());
+    QVERIFY(w.studyStatus()->x() > w.statusBar()->fontMetrics().horizontalAdvance(text));
 }
 
 QTEST_MAIN(WindowTest)

@@ -49,6 +49,8 @@ QWebEnginePage* BrowserPage::createWindow(WebWindowType)
 
 void BrowserPage::javaScriptAlert(const QUrl& securityOrigin, const QString& msg)
 {
+    if (m_hooks.alert)
+        m_hooks.alert(msg);
     if (!m_silent)
         QWebEnginePage::javaScriptAlert(securityOrigin, msg);
 }

@@ -7,7 +7,8 @@
 
 namespace lumora::platform::webengine {
 
-// Dialogs are shown, or with silent on answered without being shown: alert() is dropped,
+// Dialogs are shown, or with silent on answered without being shown: alert() is dropped (its
+// text still goes to the alert hook),
 // confirm() answers OK, prompt() is cancelled, file choosers choose nothing, logins are
 // cancelled. Whatever the silent setting, feature permissions, file-system access and bad
 // certificates are refused. New windows and the layer's own console messages go to the view.
@@ -21,6 +22,8 @@ public:
         std::function<QWebEnginePage*()> newWindow;
         // Offered every console message first; true when the layer took it as its own.
         std::function<bool(const QString& message, const QString& sourceId)> consoleMessage;
+        // Told every alert()'s text, shown or not.
+        std::function<void(const QString& text)> alert;
     };
 
     BrowserPage(QWebEngineProfile* profile, QObject* parent);

@@ -43,8 +43,8 @@ bool LoadState::loadFinished(const LoadInfo& outcome, bool engineStillLoading)
     if (outcome.outcome != LoadOutcome::Succeeded && engineStillLoading)
         return false;
     m_readyState = ReadyState::Complete;
-    m_lastLoad = {outcome.outcome, outcome.httpStatus, outcome.error, outcome.url,
-                  m_lastLoad.serial};
+    m_lastLoad = {outcome.outcome, outcome.httpStatus, outcome.error,
+                  outcome.url,     m_lastLoad.serial,  outcome.noAnswer};
     if (outcome.outcome == LoadOutcome::Succeeded)
         m_crashReloads = 0;
     return true;

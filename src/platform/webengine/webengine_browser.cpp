@@ -97,10 +97,12 @@ void WebEngineBrowser::attachPage(BrowserPage* page)
     if (page) {
         page->setParent(this);
         page->setSilent(m_silent);
-        page->setHooks({[this] { return pageForNewWindow(); },
-                        [this](const QString& message, const QString& sourceId) {
-                            return takeConsoleMessage(message, sourceId);
-                        }});
+        page->setHooks(
+            {[this] { return pageForNewWindow(); },
+             [this](const QString& message, const QString& sourceId) {
+                 return takeConsoleMessage(message, sourceId);
+             },
+             [this](const QString& text) { post([this, text] { emit alertShown(text); }); }});
         connect(page, &QWebEnginePage::loadingChanged, this, &WebEngineBrowser::onLoadingChanged);
         connect(page, &QWebEnginePage::renderProcessTerminated, this,
                 &WebEngineBrowser::onRendererTerminated);
@@ -189,6 +191,15 @@ bool WebEngineBrowser::replayVideo()
     // The top document replays its own video, or asks the frame whose video is larger.
     const FrameVideos::Largest other = m_frameVideos.largest();
     return call(assembleCall(QStringLiteral("lumora.replayVideo"), other.area, other.frame)).ok();
+}
+
+QString WebEngineBrowser::pageText(int maxChars)
+{
+    // The isolated world sees the page's own DOM: innerText as the page lays it out.
+    const QString script =
+        QStringLiteral("(document.body ? String(document.body.innerText) : '').slice(0, %1)")
+            .arg(qMax(0, maxChars));
+    return evaluateText(script).value_or(QString());
 }
 
 DecodedEnvelope WebEngineBrowser::call(const QString& expression)

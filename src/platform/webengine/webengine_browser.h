@@ -66,6 +66,7 @@ public:
     FetchAnswer fetchAnswer(int ticket) override;
     MediaReport mediaErrors() override;
     bool replayVideo() override;
+    QString pageText(int maxChars) override;
     void setNewWindowHandler(NewWindowHandler handler) override;
 
     // Shows `page` from now on (taking ownership) and deletes the page shown so far; the

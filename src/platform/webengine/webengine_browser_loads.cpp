@@ -18,6 +18,30 @@ namespace {
 // 4xx or 5xx answer as a failed load whether or not it had a body; a refused connection and an
 // unknown host come in the ConnectionErrorDomain (net::ERR_CONNECTION_REFUSED -102,
 // net::ERR_NAME_NOT_RESOLVED -105). Its errorString for HTTP statuses is an unfilled template.
+// Chromium's net error codes: -7 and -118 timed out, -106 no network, -200 to -299 certificates.
+NoAnswer noAnswerOf(const QWebEngineLoadingInfo& info)
+{
+    using Info = QWebEngineLoadingInfo;
+    const int code = info.errorCode();
+    if (info.errorDomain() == Info::CertificateErrorDomain || (code <= -200 && code > -300))
+        return NoAnswer::Certificate;
+    if (info.errorDomain() == Info::DnsErrorDomain)
+        return NoAnswer::NoSuchHost;
+    switch (code) {
+    case -102:
+        return NoAnswer::Refused;
+    case -105:
+    case -106:
+    case -137:
+        return NoAnswer::NoSuchHost;
+    case -7:
+    case -118:
+        return NoAnswer::TimedOut;
+    default:
+        return NoAnswer::Other;
+    }
+}
+
 LoadInfo outcomeOf(const QWebEngineLoadingInfo& info)
 {
     using Info = QWebEngineLoadingInfo;
@@ -31,8 +55,12 @@ LoadInfo outcomeOf(const QWebEngineLoadingInfo& info)
     if (error.isEmpty())
         error = info.status() == Info::LoadStoppedStatus ? QStringLiteral("the load was stopped")
                                                          : QStringLiteral("the load failed");
-    return {LoadOutcome::NetworkError, 0,
-            QStringLiteral("%1 (%2)").arg(error).arg(info.errorCode()), info.url()};
+    return {LoadOutcome::NetworkError,
+            0,
+            QStringLiteral("%1 (%2)").arg(error).arg(info.errorCode()),
+            info.url(),
+            0,
+            noAnswerOf(info)};
 }
 
 } // namespace
