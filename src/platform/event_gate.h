@@ -14,8 +14,8 @@ class Clock;
 // Every event that starts a handler (a button, a list selection by the user, a timer tick, a
 // browser event) enters through dispatch(). While a handler runs, and in particular while it
 // waits for a page script's answer, events that arrive are held and delivered in order after
-// it returns. The one exception is wait(), the study run's one-second wait: inside it held and
-// new events run at once. Timer ticks are coalesced: at most one waits.
+// it returns. The one exception is wait(), with which the study run waits for a page: inside it
+// held and new events run at once. Timer ticks are coalesced: at most one waits.
 //
 // A handler that fails ends there and the program goes on: a page that is not there
 // (platform::NotThere) ends it quietly, as the handlers' failure policies expect; anything else
