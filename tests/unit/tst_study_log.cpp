@@ -162,7 +162,10 @@ void StudyLogTest::tray_toolTipNotificationsAndMenu()
     QVERIFY(f.window().isVisible());
     action("连续学习")->trigger(); // as the button does: a run starts
     QVERIFY(f.timer().isEnabled());
-    action("退出程序")->trigger(); // the program ends, the run with it
+    // The program ends, the run with it, once the learner says so (no tray here: two answers).
+    f.platform.fakeDialogs.choices = {0};
+    action("退出程序")->trigger();
+    QCOMPARE(f.platform.fakeDialogs.offered.first(), QString("结束学习并退出"));
     QVERIFY(f.window().unloaded() && !f.timer().isEnabled());
 }
 
