@@ -501,8 +501,9 @@ void TestWebEngineBrowser::videosInFramesOfOtherOrigins()
                                ">\"></iframe>";
         m_server->put("/mixed.html", frame("/looping.html") + own); // both in view
         QVERIFY(loadMain("/mixed.html"));
-        WAIT_VERIFY(m_main->mediaErrors().errorCodes == QList<int>{4} && video().duration > 19);
-        QCOMPARE(video().paused, !otherWins);
+        // The other origin's report comes at its own pace: waited for with the verdict.
+        WAIT_VERIFY(m_main->mediaErrors().errorCodes == QList<int>{4} && video().duration > 19 &&
+                    video().paused == !otherWins);
     }
     QVERIFY(loadMain("/plain.html") && m_main->mediaErrors().errorCodes.isEmpty() &&
             !video().present);
