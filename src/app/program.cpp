@@ -65,6 +65,7 @@ void Program::quit()
 {
     if (m_window->unloaded())
         return;
+    m_restart->programQuitting();
     m_run->shutDown();
     m_window->unload();
 }

@@ -16,10 +16,6 @@ RunRestart::RunRestart(platform::Platform& platform, platform::EventGate& gate,
       m_arguments(std::move(arguments))
 {
     connect(&run, &study::StudyRun::runningChanged, this, &RunRestart::onRunningChanged);
-    connect(&run, &study::StudyRun::runEvent, this, [this](const records::RunEvent& event) {
-        if (event.kind == RunEventKind::ProgramQuit)
-            m_quitting = true;
-    });
     connect(&views.main(), &platform::BrowserControl::documentLoaded, this,
             [this] { m_gate.dispatch([this] { onMainPageLoaded(); }); });
     connect(&session, &session::SiteSession::coursePageRecognised, this, &RunRestart::onCoursePage);

@@ -35,6 +35,9 @@ public:
 
     // Started with --resume: the run is started again once logged in. Call at start-up.
     void resume();
+    // The program is ending: a run it cuts short keeps its registration (the system may be
+    // ending it for an update), however the run then stops.
+    void programQuitting() { m_quitting = true; }
 
 signals:
     // The run goes on after a restart (for the run record).

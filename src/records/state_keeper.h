@@ -28,8 +28,8 @@ public:
     ~StateKeeper() override;
 
     // The credentials as the learner typed them; what the next save writes.
-    Credentials& credentials() { return m_credentials; }
     const Credentials& credentials() const { return m_credentials; }
+    void setCredentials(Credentials credentials) { m_credentials = std::move(credentials); }
 
     // Reads the state file into the credentials and the records. A missing file changes
     // nothing; a short one gives what it has. True only for a whole file. A file that another

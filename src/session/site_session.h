@@ -36,8 +36,14 @@ public:
     const QUrl& courseFrameAddress() const { return m_courseFrame; }
 
     // The credentials as the learner types them; they are saved with the state.
-    void setUserName(const QString& userName) { m_state.credentials().userName = userName; }
-    void setPassword(const QString& password) { m_state.credentials().password = password; }
+    void setUserName(const QString& userName)
+    {
+        m_state.setCredentials({userName, m_state.credentials().password});
+    }
+    void setPassword(const QString& password)
+    {
+        m_state.setCredentials({m_state.credentials().userName, password});
+    }
 
     // "登录": checks that the boxes are filled, fills and submits the site's login form on the
     // page now shown, and saves the credentials, whether or not the site will take them. A site

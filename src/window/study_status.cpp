@@ -88,11 +88,6 @@ int StudyStatus::progressValue() const
     return m_lesson->value();
 }
 
-int StudyStatus::progressMaximum() const
-{
-    return m_lesson->maximum();
-}
-
 bool StudyStatus::saveFailureVisible() const
 {
     return !m_saveFailed->isHidden();

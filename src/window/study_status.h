@@ -26,7 +26,6 @@ public:
     // The texts shown, for tests and accessibility.
     QString summaryText() const;
     int progressValue() const;
-    int progressMaximum() const;
     bool saveFailureVisible() const;
 
 private:

@@ -145,7 +145,7 @@ void StateFileTest::lockedFile_savesNothingUntilRead_heldSaveToldWhy()
     QVERIFY(told.last().first().toString().contains("暂时无法读取"));
     // The learner logs in with a name they typed (the site keeps no password for it); two
     // minutes are credited: nothing written.
-    keeper.credentials() = {"typed", ""};
+    keeper.setCredentials({"typed", ""});
     keeper.save();
     minutes.credit(0, 0);
     minutes.credit(0, 1);
