@@ -178,8 +178,8 @@ public:
     std::chrono::milliseconds wallNow() const override { return now() + slept; }
     void processEventsUntil(std::chrono::milliseconds deadline) override
     {
-        // The program's one-second waits are for a page to load; its short ones (a twentieth of
-        // a second), for an answer.
+        // The program's longer waits are for a page to show what it needs; its short ones (a
+        // twentieth of a second), for an answer.
         const std::int64_t asked = (deadline - now()).count();
         const std::int64_t scaled = asked / kSpeedup;
         const std::int64_t floor = asked >= 500 ? kMinRealWaitMs : kMinRealPollMs;

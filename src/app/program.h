@@ -3,7 +3,8 @@
 // The program put together: the window, the roles it plays (site session, catalogue, study
 // run, records), and the wiring between them. Every outside event (a button, a list choice by
 // the learner, a study tick, a browser event) reaches its role through the one event gate, so
-// no handler runs inside another except during the study run's one-second waits.
+// no handler runs inside another except while the study run waits for a page to show what it
+// needs.
 
 #include "app/app_config.h"
 #include "app/run_restart.h"

@@ -35,7 +35,7 @@ void QtClock::processEventsUntil(std::chrono::milliseconds deadline)
         return;
     // Sleeps in the event loop instead of spinning; every event is delivered meanwhile.
     QEventLoop loop;
-    // A coarse timer may fire up to 5% late: 50 ms on each one-second wait of a run's start.
+    // A coarse timer may fire up to 5% late: 12 ms on each 250 ms look of a category's opening.
     QTimer::singleShot(static_cast<int>(remaining), Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
 }

@@ -178,8 +178,8 @@ void FlowTest::startStudy(int category, const QByteArray& record)
     WAIT_VERIFY(scanFinds(4, -1));
     window().categoryList()->setCurrentRow(category);
     WAIT_VERIFY(!site->events("category").isEmpty());
-    // Waits three seconds inside, as the program always does; held at the event gate first if a
-    // page's handler is still running.
+    // Waits inside for each page the opening needs; held at the event gate first if a page's
+    // handler is still running.
     window().studyButton()->click();
     WAIT_VERIFY(platform->timer->isEnabled());
     WAIT_VERIFY(playerOpened(category, 0) || !site->events("player-failed").isEmpty());
