@@ -43,7 +43,10 @@ QString RunTexts::categoryLateRecord()
 
 QString RunTexts::listDiffers(const QString& category, int listed, int timetable)
 {
-    return tr("网站上%1的课程列表有 %2 课，学习计划有 %3 课").arg(category).arg(listed).arg(timetable);
+    return tr("网站上%1的课程列表有 %2 课，学习计划有 %3 课")
+        .arg(category)
+        .arg(listed)
+        .arg(timetable);
 }
 
 QString RunTexts::cannotPlay()

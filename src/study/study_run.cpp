@@ -78,7 +78,7 @@ void StudyRun::startStudy()
         m_videoWatch.reset();
         m_stall.reset();
         m_skipped.clear();
-        m_loginsInLesson = 0;
+        m_logins.reset();
         report(RunEventKind::RunStarted);
     }
     ++m_runSerial;
@@ -254,59 +254,6 @@ void StudyRun::openNextCategory()
     openCategoryAt(next, 0);
 }
 
-void StudyRun::finishAllStudy()
-{
-    const QString text = RunTexts::ended(skippedNames(), unstudiedNames(false));
-    // Nothing is left to study: the run ends first, once, as exit courseware ends it (the
-    // site's exit button too, so that the last player stops reporting; the machine may sleep),
-    // with no category opened again and no lesson clicked. The message may wait till morning.
-    exitCourseware();
-    // A timetable with lessons left is not finished: the panel keeps saying which.
-    if (text != RunTexts::ended({}, {}))
-        emit notice(text);
-    m_platform.dialogs().message(text, RunTexts::endedTitle(), platform::MessageIcon::Information);
-}
-
-namespace {
-
-QString namesOf(const QList<LessonKey>& lessons)
-{
-    QStringList names;
-    for (const LessonKey& key : lessons)
-        names << records::categoryNames().value(key.category) + records::lessonName(key.lesson);
-    return names.join(QStringLiteral("、"));
-}
-
-} // namespace
-
-QString StudyRun::skippedNames() const
-{
-    return namesOf(m_skipped);
-}
-
-QString StudyRun::runEndedDetail() const
-{
-    // Past the last category the timetable's every unfinished lesson is named; a run ended before
-    // it names what it skipped.
-    return records::isCategory(m_catalogue.category()) ? skippedNames() : unstudiedNames(true);
-}
-
-QString StudyRun::unstudiedNames(bool skippedToo) const
-{
-    // Lessons of the timetable that are not done: the site did not list them, the run started
-    // past them, or (when asked) they were skipped.
-    QList<LessonKey> left;
-    for (int category = 0; category < records::kCategoryCount; ++category) {
-        for (int lesson = 0; lesson < m_records.lessonCount(category); ++lesson) {
-            const LessonKey key{category, lesson};
-            if (!m_records.lesson(category, lesson)->done() &&
-                (skippedToo || !m_skipped.contains(key)))
-                left << key;
-        }
-    }
-    return namesOf(left);
-}
-
 void StudyRun::checkForSleep()
 {
     using namespace std::chrono_literals;
@@ -337,7 +284,7 @@ void StudyRun::closeMinute()
         m_videoWatch.minuteCredited();
         m_playerWatch.minuteCredited();
         m_stall.reset();
-        m_loginsInLesson = 0;
+        m_logins.reset();
     } else {
         qCInfo(lcStudy) << "minute not credited:" << outcomeReason(outcome);
     }
@@ -372,43 +319,6 @@ void StudyRun::creditOneMinute()
     ++m_runMinutes;
     report(RunEventKind::MinuteCredited, lesson, *studied);
     m_state.save();
-}
-
-void StudyRun::exitCourseware()
-{
-    page::PageAccess page(m_views.main());
-    if (page.complete()) {
-        // A failing walk still lets the run end below.
-        page::guarded([&] {
-            page.clickEachMatch(page::kTopDocument, QStringLiteral("input"),
-                                page::exactly(page::Field::Value, QStringLiteral("退出课件")));
-        });
-    }
-    endRun();
-}
-
-void StudyRun::endRun()
-{
-    ++m_runSerial;
-    m_pendingOpening.reset();
-    if (running())
-        report(RunEventKind::RunEnded, -1, m_runMinutes, runEndedDetail());
-    setClockRunning(false);
-    m_session.cancelRecovery();
-    emit playerShown(false);
-    emit notice({});
-    updateStatus();
-}
-
-void StudyRun::shutDown()
-{
-    if (m_shuttingDown)
-        return;
-    m_shuttingDown = true;
-    ++m_runSerial;
-    if (running())
-        report(RunEventKind::ProgramQuit, -1, m_runMinutes);
-    setClockRunning(false);
 }
 
 void StudyRun::setClockRunning(bool run)

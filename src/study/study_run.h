@@ -20,6 +20,7 @@
 #include "records/state_keeper.h"
 #include "session/site_session.h"
 #include "study/lesson_navigator.h"
+#include "study/login_budget.h"
 #include "study/minute_tally.h"
 #include "study/player_observation.h"
 #include "study/player_watch.h"
@@ -40,9 +41,6 @@ class StudyRun final : public QObject
     Q_OBJECT
 public:
     static constexpr int kStudyTickMs = 20000;
-    // Logins again within one lesson, with no minute credited between them, before the run
-    // pauses: a session that ends again at once will not be mended by another.
-    static constexpr int kMaxLoginsPerLesson = 3;
 
     StudyRun(platform::Platform& platform, platform::EventGate& gate, page::BrowserViews& views,
              catalogue::Catalogue& catalogue, session::SiteSession& session,
@@ -189,9 +187,8 @@ private:
     StallWatch m_stall;
     bool m_movedOn = false; // the run moved on from a done lesson during this minute
     StallCause m_tickCause = StallCause::None; // what the last tick found wanting
-    QString m_pageSays;       // a lesson page without a video: its first line, for the learner
-    LessonKey m_loginLesson;  // the lesson during which ...
-    int m_loginsInLesson = 0; // ... the run logged in again, without a minute
+    QString m_pageSays; // a lesson page without a video: its first line, for the learner
+    LoginBudget m_logins;
 };
 
 } // namespace lumora::study

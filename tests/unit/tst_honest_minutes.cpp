@@ -352,7 +352,7 @@ void HonestMinutesTest::session_retriesBackOff_loggingInFollowsThePages_capped()
     f->pressStudy();
     QCOMPARE(f->minute(), 1);
     f->answerSessionChecks(false); // and yet every session check finds it ended
-    for (int login = 1; login <= study::StudyRun::kMaxLoginsPerLesson; ++login) {
+    for (int login = 1; login <= study::LoginBudget::kMaxPerLesson; ++login) {
         const int opened = f->playersOpened;
         QCOMPARE(f->minute(), 0);
         // From the verdict to the player open again with no tick between: at the pages' pace.
