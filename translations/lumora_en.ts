@@ -344,6 +344,17 @@ This run still uses this site address: %2</translation>
     </message>
 </context>
 <context>
+    <name>lumora::records::DurationTexts</name>
+    <message>
+        <source>%1 分钟</source>
+        <translation>%1 min</translation>
+    </message>
+    <message>
+        <source>%1 小时 %2 分</source>
+        <translation>%1 h %2 min</translation>
+    </message>
+</context>
+<context>
     <name>lumora::records::StateKeeper</name>
     <message>
         <source>学习进度改存于：%1</source>

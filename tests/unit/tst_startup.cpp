@@ -237,10 +237,12 @@ void StartupTest::save_failureToldOnce_refusalMovesToTheFallback()
 void StartupTest::translations_followTheSystemLanguage_data()
 {
     QTest::addColumn<QLocale>("locale");
-    QTest::addColumn<QStringList>("texts"); // Qt's OK button, the window's, a text built later
-    const QStringList chinese = {"确定", "连续学习", "注意", "该网站登录需要验证码"};
+    // Qt's OK button, the window's texts, texts built later
+    QTest::addColumn<QStringList>("texts");
+    const QStringList chinese = {"确定", "连续学习", "注意", "该网站登录需要验证码",
+                                 "1 小时 15 分"};
     const QStringList english = {"OK", "Study continuously", "Notice",
-                                 "This site asks for a verification code"};
+                                 "This site asks for a verification code", "1 h 15 min"};
     QTest::newRow("Chinese") << QLocale(QLocale::Chinese, QLocale::China) << chinese;
     QTest::newRow("Chinese, Taiwan") << QLocale(QLocale::Chinese, QLocale::Taiwan) << chinese;
     QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates) << english;
@@ -260,6 +262,7 @@ void StartupTest::translations_followTheSystemLanguage()
     QCOMPARE(f.program->window().studyButton()->text(), texts[1]);
     QCOMPARE(f.program->window().noticePanel()->title(), texts[2]);
     QVERIFY(session::SiteSession::captchaText().startsWith(texts[3]));
+    QCOMPARE(records::formatDuration(75), texts[4]);
 }
 
 QTEST_MAIN(StartupTest)
