@@ -24,9 +24,9 @@ for path in \
 done
 echo "package: every installed file is there"
 
-# dpkg-shlibdeps found the libraries the binaries link.
+# dpkg-shlibdeps found the libraries the binaries link; Qt's Chinese texts are named by hand.
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6webenginewidgets6 libqt6widgets6 libc6; do
+for library in libqt6webenginewidgets6 libqt6widgets6 libc6 qt6-translations-l10n; do
   grep -q "$library" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
 echo "package: Depends: $depends"

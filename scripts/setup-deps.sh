@@ -12,6 +12,8 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-webengine-dev qt6-webengine-dev-tools
+  qt6-tools-dev qt6-l10n-tools   # Qt6LinguistTools for CMake, lupdate and lrelease
+  qt6-translations-l10n # Qt's own Chinese texts (standard buttons, menus), read at run time
   libcpp-httplib-dev
   xvfb xauth            # a virtual display for machines without one
   fonts-wqy-microhei    # Chinese text in the window and the pages

@@ -3,6 +3,7 @@
 #include "app/program.h"
 #include "app/single_copy.h"
 #include "app/site_address.h"
+#include "app/translations.h"
 #include "lumora_config.h"
 #include "platform/console.h"
 #include "platform/log_file.h"
@@ -123,17 +124,19 @@ int checkH264Playback()
 // the start); told once, in the notice: a status message would go with the next one.
 void tellWhenH264CannotPlay(platform::QtPlatform& platform, window::MainWindow& mainWindow)
 {
+    // Told in plain words: the learner cannot choose codecs, only see which lessons will not play.
+    const QString cannotPlay =
+        window::MainWindow::tr("此电脑无法播放该网站的视频（MP4 格式），这样的课将无法学习。");
     auto asked = std::make_shared<QMetaObject::Connection>();
-    *asked = QObject::connect(
-        &mainWindow.mainView(), &platform::BrowserControl::documentLoaded, &mainWindow,
-        [&platform, &mainWindow, asked] {
-            QObject::disconnect(*asked);
-            platform.checkH264Playback([&mainWindow](bool canPlay) {
-                if (!canPlay)
-                    mainWindow.showNotice(QStringLiteral(
-                        "此浏览器引擎不能播放 H.264/AAC (MP4) 视频，MP4 格式的课程将无法播放。"));
-            });
-        });
+    *asked =
+        QObject::connect(&mainWindow.mainView(), &platform::BrowserControl::documentLoaded,
+                         &mainWindow, [&platform, &mainWindow, asked, cannotPlay] {
+                             QObject::disconnect(*asked);
+                             platform.checkH264Playback([&mainWindow, cannotPlay](bool canPlay) {
+                                 if (!canPlay)
+                                     mainWindow.showNotice(cannotPlay);
+                             });
+                         });
 }
 
 // The controls are laid out for a screen of 1440 x 900 or more; smaller screens get the window
@@ -163,6 +166,8 @@ int main(int argc, char* argv[])
     icon.addFile(QStringLiteral(":/lumora/lumora-48.png"));
     icon.addFile(QStringLiteral(":/lumora/lumora-256.png"));
     QApplication::setWindowIcon(icon);
+    app::Translations translations;
+    translations.use(QLocale::system());
 
     app::AppConfig config = parseCommandLine(application);
     if (config.checkH264)

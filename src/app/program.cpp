@@ -172,6 +172,7 @@ void Program::connectSaves()
     // The run record and the tray hear of it through the run's event.
     connect(state, &records::StateKeeper::saveFailed, m_run.get(),
             [this](const QString& path, const QString& reason) {
+                // The run record is data read back later: its lines stay in Chinese.
                 m_run->reportSaveFailure(
                     QStringLiteral("%1：%2").arg(reason, QDir::toNativeSeparators(path)));
             });
@@ -181,8 +182,8 @@ void Program::connectSaves()
         w->showTrouble(
             window::NoticePanel::Topic::Save,
             state->lastSaveFailed()
-                ? QStringLiteral("学习进度未能保存（%1）：%2。请腾出磁盘空间或关闭占用"
-                                 "该文件的程序；程序会不断重试。")
+                ? tr("学习进度未能保存（%1）：%2。请腾出磁盘空间或关闭占用"
+                     "该文件的程序；程序会不断重试。")
                       .arg(state->saveFailure(), QDir::toNativeSeparators(state->savePath()))
                 : QString());
     };

@@ -4,10 +4,17 @@
 #include "platform/files.h"
 #include "platform/logging.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QSettings>
 
 namespace lumora::app {
+
+// The context of this file's texts in the translations.
+class SiteAddressTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(lumora::app::SiteAddressTexts)
+};
 
 namespace {
 
@@ -39,7 +46,7 @@ QUrl SiteAddressSetting::saved() const
 QString SiteAddressSetting::save(const QUrl& site)
 {
     if (m_file.isEmpty())
-        return QStringLiteral("没有保存设置的文件夹");
+        return SiteAddressTexts::tr("没有保存设置的文件夹");
     QSettings settings(m_file, QSettings::IniFormat);
     settings.setValue(QLatin1String(kSiteKey), site.toString());
     settings.sync();
@@ -55,15 +62,16 @@ std::optional<QUrl> askSiteAddress(platform::Dialogs& dialogs, const QUrl& curre
     QString text = current.toString();
     for (;;) {
         const std::optional<QString> answer = dialogs.askText(
-            title, QStringLiteral("培训网站的地址（以 http:// 或 https:// 开头）："), text);
+            title, SiteAddressTexts::tr("培训网站的地址（以 http:// 或 https:// 开头）："), text);
         if (!answer)
             return std::nullopt;
         if (const QUrl site = usable(*answer); !site.isEmpty())
             return site;
-        dialogs.message(QStringLiteral("无法使用这个网站地址：%1\n请输入以 http:// 或 https:// "
-                                       "开头的网站地址，例如 https://www.example.com")
-                            .arg(answer->trimmed()),
-                        title, platform::MessageIcon::None);
+        dialogs.message(
+            SiteAddressTexts::tr("无法使用这个网站地址：%1\n请输入以 http:// 或 https:// "
+                                 "开头的网站地址，例如 https://www.example.com")
+                .arg(answer->trimmed()),
+            title, platform::MessageIcon::None);
         text = *answer;
     }
 }
@@ -90,12 +98,12 @@ std::optional<QUrl> changeSiteAddress(platform::Dialogs& dialogs, SiteAddressSet
     if (!site || *site == inUse)
         return std::nullopt;
     const QString failure = setting.save(*site);
-    dialogs.message(failure.isEmpty() ? QStringLiteral("网站地址已保存：%1").arg(site->toString())
-                                      : QStringLiteral("未能保存：%1\n本次仍使用这个网站地址：%2")
-                                            .arg(failure, site->toString()),
-                    QString::fromUtf8(platform::kProgramTitle),
-                    failure.isEmpty() ? platform::MessageIcon::Information
-                                      : platform::MessageIcon::None);
+    dialogs.message(
+        failure.isEmpty() ? SiteAddressTexts::tr("网站地址已保存：%1").arg(site->toString())
+                          : SiteAddressTexts::tr("未能保存：%1\n本次仍使用这个网站地址：%2")
+                                .arg(failure, site->toString()),
+        QString::fromUtf8(platform::kProgramTitle),
+        failure.isEmpty() ? platform::MessageIcon::Information : platform::MessageIcon::None);
     return site;
 }
 

@@ -12,29 +12,29 @@ QString startTroubleText(const platform::LoadInfo& load)
 {
     QString why;
     if (load.outcome == LoadOutcome::HttpError) {
-        why = QStringLiteral("网站暂时无法使用（网站回答 %1）").arg(load.httpStatus);
+        why = StartWatch::tr("网站暂时无法使用（网站回答 %1）").arg(load.httpStatus);
     } else if (load.outcome == LoadOutcome::RendererGone) {
-        why = QStringLiteral("网页意外关闭");
+        why = StartWatch::tr("网页意外关闭");
     } else {
         switch (load.noAnswer) {
         case NoAnswer::Refused:
-            why = QStringLiteral("网站拒绝连接");
+            why = StartWatch::tr("网站拒绝连接");
             break;
         case NoAnswer::NoSuchHost:
-            why = QStringLiteral("找不到这个网站（网址有误，或电脑没有连上网络）");
+            why = StartWatch::tr("找不到这个网站（网址有误，或电脑没有连上网络）");
             break;
         case NoAnswer::TimedOut:
-            why = QStringLiteral("网站长时间没有响应");
+            why = StartWatch::tr("网站长时间没有响应");
             break;
         case NoAnswer::Certificate:
-            why = QStringLiteral("网站的安全证书无效");
+            why = StartWatch::tr("网站的安全证书无效");
             break;
         default:
-            why = QStringLiteral("网站没有响应");
+            why = StartWatch::tr("网站没有响应");
             break;
         }
     }
-    return QStringLiteral("无法打开 %1：%2。请检查网络或网站地址（菜单“网站地址…”）。"
+    return StartWatch::tr("无法打开 %1：%2。请检查网络或网站地址（菜单“网站地址…”）。"
                           "程序每 30 秒自动重试。")
         .arg(load.url.toDisplayString(QUrl::RemoveQuery | QUrl::RemovePath), why);
 }

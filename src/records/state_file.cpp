@@ -197,9 +197,11 @@ bool StateFileStore::moveToFallback()
 
 platform::WriteResult StateFileStore::write(const QString& path, const SavedState& state)
 {
-    // Replacing it would take another user's progress and lock them out of their own file.
+    // Replacing it would take another user's progress and lock them out of their own file. The
+    // reason is told to the learner and kept in the run record, as the other reasons are.
     if (m_othersFiles.contains(path))
-        return {platform::WriteStatus::Failed, QStringLiteral("another user's file, left alone")};
+        return {platform::WriteStatus::Failed,
+                QStringLiteral("文件属于这台电脑的另一个用户，未改动")};
     return m_files.write(path, formatStateFile(state));
 }
 

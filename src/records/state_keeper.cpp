@@ -24,13 +24,13 @@ bool StateKeeper::restore()
 {
     const StateFileStore::LoadResult loaded = m_store.load();
     if (loaded.savesMoved)
-        emit statusMessage(QStringLiteral("学习记录改存于：%1").arg(shown(m_store.savePath())));
+        emit statusMessage(tr("学习进度改存于：%1").arg(shown(m_store.savePath())));
     if (loaded.status == StateFileStore::LoadResult::Status::Held) {
         if (m_retry)
             m_retry->setEnabled(true);
         emit savesHeldChanged(true);
         emit statusMessage(
-            QStringLiteral("学习记录文件暂时无法读取（可能正被其他程序使用），读取之前不保存：%1")
+            tr("学习进度文件暂时无法读取（可能正被其他程序使用），读取之前不保存：%1")
                 .arg(shown(loaded.path)));
         return false;
     }
@@ -60,7 +60,7 @@ void StateKeeper::retryRead()
         m_retry->setEnabled(false);
     if (loaded.status == StateFileStore::LoadResult::Status::Read) {
         adopt(loaded.state);
-        emit statusMessage(QStringLiteral("已读取学习记录：%1").arg(shown(loaded.path)));
+        emit statusMessage(tr("已读取学习进度：%1").arg(shown(loaded.path)));
     }
     emit savesHeldChanged(false);
     emit restored();
@@ -101,7 +101,7 @@ void StateKeeper::save()
         state.studiedRecords.at(category) = m_records.recordText(category);
     const StateFileStore::SaveResult result = m_store.save(state);
     if (result.movedToFallback)
-        emit statusMessage(QStringLiteral("学习记录改存于：%1").arg(shown(m_store.savePath())));
+        emit statusMessage(tr("学习进度改存于：%1").arg(shown(m_store.savePath())));
     m_saveFailure = platform::writeFailureText(result.failure);
     if (!result.saved && !m_lastSaveFailed)
         emit saveFailed(m_store.savePath(), m_saveFailure);
@@ -110,8 +110,8 @@ void StateKeeper::save()
     if (m_lastSaveFailed && !m_saveFailureShown) {
         // Once per run, without a modal box: a run saves again at every tick until a save succeeds.
         m_saveFailureShown = true;
-        emit statusMessage(QStringLiteral("无法保存学习进度（%1）：%2")
-                               .arg(m_saveFailure, shown(m_store.savePath())));
+        emit statusMessage(
+            tr("无法保存学习进度（%1）：%2").arg(m_saveFailure, shown(m_store.savePath())));
     }
 }
 

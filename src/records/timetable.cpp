@@ -1,5 +1,7 @@
 #include "records/timetable.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 namespace lumora::records {
@@ -103,11 +105,18 @@ QString lessonName(int lesson)
     return QStringLiteral("第 %1 课").arg(lesson + 1);
 }
 
+// Durations are only shown, never written to the run record, so they follow the learner's
+// language; lesson names are part of the record's lines and stay as they are.
+class DurationTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(lumora::records::DurationTexts)
+};
+
 QString formatDuration(int minutes)
 {
     if (minutes < 60)
-        return QStringLiteral("%1 分钟").arg(minutes);
-    return QStringLiteral("%1 小时 %2 分").arg(minutes / 60).arg(minutes % 60);
+        return DurationTexts::tr("%1 分钟").arg(minutes);
+    return DurationTexts::tr("%1 小时 %2 分").arg(minutes / 60).arg(minutes % 60);
 }
 
 } // namespace lumora::records

@@ -14,7 +14,7 @@ namespace {
 QString waitText(std::chrono::milliseconds delay)
 {
     if (delay < std::chrono::minutes(1))
-        return QStringLiteral("%1 秒").arg(delay.count() / 1000);
+        return SessionRecovery::tr("%1 秒").arg(delay.count() / 1000);
     return records::formatDuration(static_cast<int>(delay.count() / 60000));
 }
 
@@ -46,7 +46,7 @@ RecoveryStep SessionRecovery::begin()
 {
     cancel();
     stepTo(Step::Attempt);
-    emit notice(QStringLiteral("登录已失效，正在重新登录"));
+    emit notice(tr("登录已失效，正在重新登录"));
     return proceed();
 }
 
@@ -97,16 +97,16 @@ RecoveryStep SessionRecovery::proceed(Pace pace)
     if (m_step == Step::OpeningLoginPage)
         return submit();
     return finish(RecoveryStep::Result::Paused,
-                  QStringLiteral("网站拒绝了保存的用户名或密码，学习已暂停。请检查后重新登录，"
-                                 "再按“连续学习”。"));
+                  tr("网站拒绝了保存的用户名或密码，学习已暂停。请检查后重新登录，"
+                     "再按“连续学习”。"));
 }
 
 RecoveryStep SessionRecovery::submit()
 {
     if (!m_submit())
         return finish(RecoveryStep::Result::Paused,
-                      QStringLiteral("登录已失效，且没有保存的用户名和密码，学习已暂停。"
-                                     "请登录后再按“连续学习”。"));
+                      tr("登录已失效，且没有保存的用户名和密码，学习已暂停。"
+                         "请登录后再按“连续学习”。"));
     stepTo(Step::LoginSubmitted);
     return {};
 }
@@ -120,7 +120,7 @@ RecoveryStep SessionRecovery::retryLater(const QString& why)
                                  << " s";
     m_step = Step::Attempt;
     m_nextAttemptAt = m_clock.now() + delay;
-    emit notice(QStringLiteral("重新登录未成功，%1后重试").arg(waitText(delay)));
+    emit notice(tr("重新登录未成功，%1后重试").arg(waitText(delay)));
     return {};
 }
 

@@ -23,7 +23,7 @@ SiteSession::SiteSession(page::BrowserViews& views, records::StateKeeper& state,
 
 QString SiteSession::captchaText()
 {
-    return QStringLiteral("该网站登录需要验证码，请在左侧网页上登录，然后按“连续学习”");
+    return tr("该网站登录需要验证码，请在左侧网页上登录，然后按“连续学习”");
 }
 
 void SiteSession::setLoginPage(const QUrl& loginPage)
@@ -46,9 +46,9 @@ void SiteSession::logIn()
     };
     const records::Credentials& credentials = m_state.credentials();
     if (credentials.userName.isEmpty())
-        return refuse(QStringLiteral("用户名不能为空！"));
+        return refuse(tr("用户名不能为空！"));
     if (credentials.password.isEmpty())
-        return refuse(QStringLiteral("密码不能为空！"));
+        return refuse(tr("密码不能为空！"));
 
     if (m_captcha)
         emit loginTrouble(captchaText());
@@ -90,9 +90,9 @@ void SiteSession::tellRefusal()
         said = page::refusalIn(m_views.main().pageText(kMaxPageText));
     m_captcha = page::blamesCaptcha(said);
     qCInfo(lcPage) << "the site refused the login:" << said;
-    emit loginTrouble(m_captcha ? captchaText()
-                      : said.isEmpty() ? QStringLiteral("网站没有接受登录，请检查用户名和密码。")
-                                       : QStringLiteral("网站没有接受登录：%1").arg(said));
+    emit loginTrouble(m_captcha        ? captchaText()
+                      : said.isEmpty() ? tr("网站没有接受登录，请检查用户名和密码。")
+                                       : tr("网站没有接受登录：%1").arg(said));
 }
 
 RecoveryStep SiteSession::reworded(RecoveryStep step) const

@@ -79,11 +79,11 @@ void MainWindow::buildControls(platform::Platform& platform)
     // Design-time client area 15120 x 9915 twips.
     resize(pixels(15120), pixels(9915) + menuBar()->sizeHint().height());
 
-    m_clearCacheAction = menuBar()->addAction(QStringLiteral("清除缓存"));
+    m_clearCacheAction = menuBar()->addAction(tr("清除缓存"));
     m_clearCacheAction->setObjectName(QStringLiteral("clearCacheAction"));
-    m_studyRecordAction = menuBar()->addAction(QStringLiteral("学习记录"));
+    m_studyRecordAction = menuBar()->addAction(tr("学习记录"));
     m_studyRecordAction->setObjectName(QStringLiteral("studyRecordAction"));
-    m_siteAddressAction = menuBar()->addAction(QStringLiteral("网站地址…"));
+    m_siteAddressAction = menuBar()->addAction(tr("网站地址…"));
     m_siteAddressAction->setObjectName(QStringLiteral("siteAddressAction"));
     QMenu* settings = menuBar()->addMenu(tr("设置"));
     m_pageTimeAction = settings->addAction(tr("课件没有视频时按页面计时"));
@@ -91,10 +91,10 @@ void MainWindow::buildControls(platform::Platform& platform)
     m_pageTimeAction->setCheckable(true);
 
     m_mainView = platform.createBrowser(client);
-    named(m_mainView->widget(), "mainView", QStringLiteral("网页"));
+    named(m_mainView->widget(), "mainView", tr("网页"));
     place(m_mainView->widget(), 120, 120, 18135, 12255);
     m_playerView = platform.createBrowser(client);
-    named(m_playerView->widget(), "playerView", QStringLiteral("课件"));
+    named(m_playerView->widget(), "playerView", tr("课件"));
     place(m_playerView->widget(), 3480, 3960, 5895, 6255);
     m_playerView->widget()->hide();
 
@@ -109,7 +109,7 @@ void MainWindow::buildColumn(QWidget* client)
 {
     // The column keeps its controls' heights and tops; a window shorter than the column (a
     // laptop screen at 125% or 150%) scrolls it, and the browser views keep their full height.
-    m_columnArea = named(new QScrollArea(client), "columnArea", QStringLiteral("操作栏"));
+    m_columnArea = named(new QScrollArea(client), "columnArea", tr("操作栏"));
     m_columnArea->setFrameShape(QFrame::NoFrame);
     m_columnArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_columnArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -122,24 +122,24 @@ void MainWindow::buildColumn(QWidget* client)
     m_noticePanel = new NoticePanel(column);
     place(m_noticePanel, 0, 3360, 2775, 3255);
 
-    m_studyButton = button(column, "studyButton", QStringLiteral("连续学习"));
+    m_studyButton = button(column, "studyButton", tr("连续学习"));
     place(m_studyButton, 0, 6720, 2775, 615);
     m_studyButton->setEnabled(false);
-    m_exitButton = button(column, "exitButton", QStringLiteral("退出课件"));
+    m_exitButton = button(column, "exitButton", tr("退出课件"));
     place(m_exitButton, 0, 7440, 2775, 615);
 
-    m_loginBox = box(column, "loginBox", QStringLiteral("登录"));
+    m_loginBox = box(column, "loginBox", tr("登录"));
     place(m_loginBox, 0, 8160, 2775, 1935);
-    place(label(m_loginBox, "userNameLabel", QStringLiteral("用户名")), 120, 300, 900, 255);
-    m_userNameBox = named(new QLineEdit(m_loginBox), "userNameBox", QStringLiteral("用户名"));
+    place(label(m_loginBox, "userNameLabel", tr("用户名")), 120, 300, 900, 255);
+    m_userNameBox = named(new QLineEdit(m_loginBox), "userNameBox", tr("用户名"));
     place(m_userNameBox, 1080, 240, 1455, 375);
-    place(label(m_loginBox, "passwordLabel", QStringLiteral("密  码")), 120, 780, 900, 255);
-    m_passwordBox = named(new QLineEdit(m_loginBox), "passwordBox", QStringLiteral("密  码"));
+    place(label(m_loginBox, "passwordLabel", tr("密  码")), 120, 780, 900, 255);
+    m_passwordBox = named(new QLineEdit(m_loginBox), "passwordBox", tr("密  码"));
     m_passwordBox->setEchoMode(QLineEdit::Password);
     // One "*" per character, whatever the style's own mask.
     m_passwordBox->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     place(m_passwordBox, 1080, 720, 1455, 375);
-    m_loginButton = button(m_loginBox, "loginButton", QStringLiteral("登录"));
+    m_loginButton = button(m_loginBox, "loginButton", tr("登录"));
     place(m_loginButton, 1080, 1260, 1455, 495);
 
     buildProgressBox(column);
@@ -147,20 +147,20 @@ void MainWindow::buildColumn(QWidget* client)
 
 void MainWindow::buildProgressBox(QWidget* column)
 {
-    m_progressBox = box(column, "progressBox", QStringLiteral("学习进度"));
+    m_progressBox = box(column, "progressBox", tr("学习进度"));
     place(m_progressBox, 0, 10200, 2775, 2415);
     const auto list = [this](const char* name, const QString& accessible) {
         auto* widget = named(new QListWidget(m_progressBox), name, accessible);
         widget->setSelectionMode(QAbstractItemView::SingleSelection);
         return widget;
     };
-    m_categoryList = list("categoryList", QStringLiteral("课程类别"));
+    m_categoryList = list("categoryList", tr("课程类别"));
     place(m_categoryList, 120, 240, 1215, 2055);
     m_categoryList->addItems(records::categoryNames());
     m_categoryList->setEnabled(false);
-    m_lessonList = list("lessonList", QStringLiteral("课程列表"));
+    m_lessonList = list("lessonList", tr("课程列表"));
     place(m_lessonList, 1395, 240, 735, 2055);
-    m_categoryLinkList = list("categoryLinkList", QStringLiteral("类别链接"));
+    m_categoryLinkList = list("categoryLinkList", tr("类别链接"));
     place(m_categoryLinkList, 2190, 240, 465, 2055);
 }
 

@@ -19,23 +19,21 @@ QLabel* label(QWidget* parent, const char* name, const QString& text)
 
 } // namespace
 
-NoticePanel::NoticePanel(QWidget* parent) : QGroupBox(QStringLiteral("注意"), parent)
+NoticePanel::NoticePanel(QWidget* parent) : QGroupBox(tr("注意"), parent)
 {
     setObjectName(QStringLiteral("noticeBox"));
     setAccessibleName(title());
-    place(label(this, "welcomeLabel", QStringLiteral("欢迎免费定制远程培训软件")), 120, 240, 2535,
-          255);
-    place(label(this, "resolutionLabel", QStringLiteral("建议分辨率：1440*900以上")), 120, 540,
-          2535, 255);
+    place(label(this, "welcomeLabel", tr("欢迎免费定制远程培训软件")), 120, 240, 2535, 255);
+    place(label(this, "resolutionLabel", tr("建议分辨率：1440*900以上")), 120, 540, 2535, 255);
     m_notice = label(this, "noticeLabel",
-                     QStringLiteral("本浏览器是Lumora自动学习型浏览器，专为远程网络培训课程而设计，"
-                                    "点击一次鼠标即可从头到尾观看全部课程视频。"
-                                    "软件只是学习的辅助工具，请您仍然认真观看每一节课程。"));
+                     tr("本浏览器是Lumora自动学习型浏览器，专为远程网络培训课程而设计，"
+                        "点击一次鼠标即可从头到尾观看全部课程视频。"
+                        "软件只是学习的辅助工具，请您仍然认真观看每一节课程。"));
     place(m_notice, 120, 840, 2535, 2295);
     m_notice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // Where the notice stands, in red, while something is wrong.
     m_trouble = label(this, "troubleLabel", QString());
-    m_trouble->setAccessibleName(QStringLiteral("需要处理"));
+    m_trouble->setAccessibleName(tr("需要处理"));
     m_trouble->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_trouble->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
     m_trouble->setTextInteractionFlags(Qt::TextSelectableByMouse);

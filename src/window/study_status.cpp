@@ -14,16 +14,16 @@ StudyStatus::StudyStatus(QWidget* parent)
       m_notice(new QLabel(this)), m_stall(new QLabel(this))
 {
     setObjectName(QStringLiteral("StudyStatus"));
-    setAccessibleName(QStringLiteral("学习状态"));
+    setAccessibleName(tr("学习状态"));
     m_lesson->setObjectName(QStringLiteral("StudyLessonProgress"));
-    m_lesson->setAccessibleName(QStringLiteral("本课学习进度"));
-    m_lesson->setFormat(QStringLiteral("%v / %m 分钟"));
+    m_lesson->setAccessibleName(tr("本课学习进度"));
+    m_lesson->setFormat(tr("%v / %m 分钟"));
     m_lesson->setMaximumWidth(220);
-    m_saveFailed->setText(QStringLiteral("学习记录保存失败"));
+    m_saveFailed->setText(tr("学习进度保存失败"));
     m_saveFailed->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
     m_saveFailed->hide();
     m_stall->setObjectName(QStringLiteral("StudyStall"));
-    m_stall->setAccessibleName(QStringLiteral("未能计时"));
+    m_stall->setAccessibleName(tr("未能计时"));
     m_stall->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
 
     auto* row = new QHBoxLayout(this);
@@ -54,8 +54,8 @@ void StudyStatus::display(const study::StudySnapshot& s)
     m_lesson->show();
     m_lesson->setRange(0, qMax(1, s.target));
     m_lesson->setValue(qBound(0, s.studied, m_lesson->maximum()));
-    m_done->setText(QStringLiteral("已完成 %1/%2 课").arg(s.lessonsDone).arg(s.lessonCount));
-    m_left->setText(QStringLiteral("预计剩余 %1").arg(records::formatDuration(s.minutesLeft)));
+    m_done->setText(tr("已完成 %1/%2 课").arg(s.lessonsDone).arg(s.lessonCount));
+    m_left->setText(tr("预计剩余 %1").arg(records::formatDuration(s.minutesLeft)));
 }
 
 void StudyStatus::setNotice(const QString& text)

@@ -45,30 +45,30 @@ std::optional<TrayNotification> trayNotificationFor(const records::RunEvent& eve
     case records::RunEventKind::CategoryFinished: {
         const QString name = records::isCategory(event.category)
                                  ? records::categoryNames().at(event.category)
-                                 : QStringLiteral("本类别");
-        return TrayNotification{QStringLiteral("类别已学完"),
-                                QStringLiteral("%1的课程已全部学完。").arg(name), false};
+                                 : TrayIcon::tr("本类别");
+        return TrayNotification{TrayIcon::tr("类别已学完"),
+                                TrayIcon::tr("%1的课已全部学完。").arg(name), false};
     }
     case records::RunEventKind::RunEnded: {
-        const QString minutes = QStringLiteral("本次共学习 %1 分钟。").arg(event.minutes);
+        const QString minutes = TrayIcon::tr("本次共学习 %1 分钟。").arg(event.minutes);
         const bool allDone = event.category >= records::kCategoryCount && event.detail.isEmpty();
-        return TrayNotification{QStringLiteral("学习已结束"),
-                                allDone ? QStringLiteral("全部课程已学完，") + minutes : minutes,
+        return TrayNotification{TrayIcon::tr("学习已结束"),
+                                allDone ? TrayIcon::tr("全部课已学完，") + minutes : minutes,
                                 false};
     }
     case records::RunEventKind::Stalled:
-        return TrayNotification{QStringLiteral("学习未能计时"),
-                                QStringLiteral("已有 %1 分钟未能计时：%2")
+        return TrayNotification{TrayIcon::tr("学习未能计时"),
+                                TrayIcon::tr("已有 %1 分钟未能计时：%2")
                                     .arg(event.minutes)
                                     .arg(event.detail.left(kMaxReasonChars)),
                                 true};
     case records::RunEventKind::SaveFailed:
-        return TrayNotification{QStringLiteral("学习进度未能保存"),
+        return TrayNotification{TrayIcon::tr("学习进度未能保存"),
                                 event.detail.left(kMaxReasonChars), true};
     case records::RunEventKind::RunPaused: {
         const QString reason = event.detail.left(kMaxReasonChars).trimmed();
-        const QString ask = QStringLiteral("请回到窗口处理。");
-        return TrayNotification{QStringLiteral("学习已暂停"),
+        const QString ask = TrayIcon::tr("请回到窗口处理。");
+        return TrayNotification{TrayIcon::tr("学习已暂停"),
                                 reason.isEmpty() ? ask : reason + QLatin1Char('\n') + ask, true};
     }
     default:
@@ -120,7 +120,7 @@ void TrayIcon::buildMenu()
     m_exitCourseware = m_menu->addAction(m_window.exitButton()->text(), m_window.exitButton(),
                                          &QPushButton::click);
     m_menu->addSeparator();
-    m_menu->addAction(QStringLiteral("退出程序"), this, &TrayIcon::quit);
+    m_menu->addAction(tr("退出程序"), this, &TrayIcon::quit);
 }
 
 bool TrayIcon::eventFilter(QObject* watched, QEvent* event)
@@ -145,7 +145,7 @@ bool TrayIcon::eventFilter(QObject* watched, QEvent* event)
 void TrayIcon::updateActions()
 {
     const bool inView = m_window.isVisible() && !m_window.isMinimized();
-    m_toggle->setText(inView ? QStringLiteral("隐藏窗口") : QStringLiteral("显示窗口"));
+    m_toggle->setText(inView ? tr("隐藏窗口") : tr("显示窗口"));
     m_study->setEnabled(m_window.studyButton()->isEnabled());
     m_exitCourseware->setEnabled(m_window.exitButton()->isEnabled());
 }

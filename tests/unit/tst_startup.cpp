@@ -2,12 +2,14 @@
 // platform.
 
 #include "app/site_address.h"
+#include "app/translations.h"
 #include "program_fixture.h"
 #include "records/study_log.h"
 #include "window/study_status.h"
 #include "window/tray_icon.h"
 
 #include <QAction>
+#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -28,6 +30,8 @@ private slots:
     void start_siteNotAnswering_toldAndRetriedUntilTheLoginPage();
     void resume_logsInAndGoesOn_registeredOnlyWhileRunning();
     void save_failureToldOnce_refusalMovesToTheFallback();
+    void translations_followTheSystemLanguage_data();
+    void translations_followTheSystemLanguage();
 };
 
 void StartupTest::start_restoresTheStateFile_studyLocked_data()
@@ -228,6 +232,37 @@ void StartupTest::save_failureToldOnce_refusalMovesToTheFallback()
     QVERIFY(save().contains(QDir::toNativeSeparators(config.stateFileFallback)));
     QVERIFY(save().isEmpty() && !program.state().lastSaveFailed() &&
             QFile::exists(config.stateFileFallback));
+}
+
+void StartupTest::translations_followTheSystemLanguage_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    // Qt's OK button, the window's texts, texts built later
+    QTest::addColumn<QStringList>("texts");
+    const QStringList chinese = {"确定", "连续学习", "注意", "该网站登录需要验证码",
+                                 "1 小时 15 分"};
+    const QStringList english = {"OK", "Study continuously", "Notice",
+                                 "This site asks for a verification code", "1 h 15 min"};
+    QTest::newRow("Chinese") << QLocale(QLocale::Chinese, QLocale::China) << chinese;
+    QTest::newRow("Chinese, Taiwan") << QLocale(QLocale::Chinese, QLocale::Taiwan) << chinese;
+    QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates) << english;
+    QTest::newRow("German") << QLocale(QLocale::German, QLocale::Germany) << english;
+}
+
+void StartupTest::translations_followTheSystemLanguage()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QStringList, texts);
+    app::Translations translations;
+    translations.use(QLocale(QLocale::German)); // replaced by the next call
+    translations.use(locale);
+    const QDialogButtonBox buttons(QDialogButtonBox::Ok);
+    QCOMPARE(buttons.button(QDialogButtonBox::Ok)->text(), texts[0]);
+    ProgramFixture f;
+    QCOMPARE(f.program->window().studyButton()->text(), texts[1]);
+    QCOMPARE(f.program->window().noticePanel()->title(), texts[2]);
+    QVERIFY(session::SiteSession::captchaText().startsWith(texts[3]));
+    QCOMPARE(records::formatDuration(75), texts[4]);
 }
 
 QTEST_MAIN(StartupTest)

@@ -130,8 +130,8 @@ void StudyLogTest::tray_toolTipNotificationsAndMenu()
     // Kind and category of an event, then the notification's text ("" for none) and whether
     // the learner has to act.
     const std::tuple<Kind, int, QString, QString, bool> cases[] = {
-        {Kind::CategoryFinished, 1, "", "团体训练的课程已全部学完。", false},
-        {Kind::RunEnded, 4, "", "全部课程已学完，本次共学习 7 分钟。", false},
+        {Kind::CategoryFinished, 1, "", "团体训练的课已全部学完。", false},
+        {Kind::RunEnded, 4, "", "全部课已学完，本次共学习 7 分钟。", false},
         {Kind::RunEnded, 4, "基础理论第 3 课", "本次共学习 7 分钟。", false}, // lessons skipped
         {Kind::Stalled, 0, "无法连接培训网站", "已有 7 分钟未能计时：无法连接培训网站", true},
         {Kind::RunPaused, 0, " 密码错误 ", "密码错误\n请回到窗口处理。", true},
