@@ -227,28 +227,12 @@
         <translation>The site lists %2 lessons for %1; the study plan has %3</translation>
     </message>
     <message>
-        <source>这台电脑上的浏览器引擎无法播放本网站课程的视频格式，学习已暂停，不计学习时间。请换用能播放该格式的浏览器版本后再学习。</source>
-        <translation>This computer cannot play the site&apos;s lesson videos. Study is paused and the time is not counted. Please use a version of the program that plays them.</translation>
-    </message>
-    <message>
         <source>%1的视频已暂停，等待学员操作（例如回答页面上的问题），暂停期间不计学习时间</source>
         <translation>The video of %1 is paused, waiting for you (for example to answer a question on the page); the pause is not counted as study time</translation>
     </message>
     <message>
-        <source>无法连接培训网站，本分钟不计学习时间，正在重新打开课程页面</source>
-        <translation>Cannot reach the training site; this minute is not counted; opening the lesson again</translation>
-    </message>
-    <message>
-        <source>培训网站暂时无法服务，本分钟不计学习时间，稍后重新打开课程页面</source>
-        <translation>The training site is not available for now; this minute is not counted; the lesson opens again shortly</translation>
-    </message>
-    <message>
         <source>课件离开了本课的页面，本分钟不计学习时间，正在重新打开本课</source>
         <translation>The player left this lesson&apos;s page; this minute is not counted; opening the lesson again</translation>
-    </message>
-    <message>
-        <source>课程页面没有打开，正在重新打开</source>
-        <translation>The lesson did not open; opening it again</translation>
     </message>
     <message>
         <source>%1的页面多次无法打开，本次学习跳过该课</source>
@@ -265,6 +249,26 @@
     <message>
         <source>登录后很快又失效，已连续重新登录 %1 次仍未能计时，学习已暂停。请检查网站能否正常学习后再按“连续学习”。</source>
         <translation>The login keeps expiring soon after logging in; after %1 logins in a row no time was counted, so study is paused. Check that the site can be studied normally, then press &quot;Study continuously&quot;.</translation>
+    </message>
+    <message>
+        <source>此电脑无法播放该网站的视频格式，学习已暂停，不计学习时间。请换用能播放该格式的 Lumora 版本后再学习。</source>
+        <translation>This computer cannot play the site&apos;s video format. Study is paused and no time is counted. Please use a version of Lumora that plays this format.</translation>
+    </message>
+    <message>
+        <source>无法连接培训网站，本分钟不计学习时间，正在重新打开课件</source>
+        <translation>Cannot reach the training site. This minute is not counted; reopening the lesson player.</translation>
+    </message>
+    <message>
+        <source>培训网站暂时无法服务，本分钟不计学习时间，稍后重新打开课件</source>
+        <translation>The training site is temporarily unavailable. This minute is not counted; the lesson player will be reopened.</translation>
+    </message>
+    <message>
+        <source>课件没有打开，正在重新打开</source>
+        <translation>The lesson player did not open; reopening it.</translation>
+    </message>
+    <message>
+        <source>课的视频打不开（网站的视频文件缺失或无法读取）</source>
+        <translation>The lesson&apos;s video cannot be opened (the site&apos;s video file is missing or unreadable).</translation>
     </message>
 </context>
 <context>

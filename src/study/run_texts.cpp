@@ -51,8 +51,8 @@ QString RunTexts::listDiffers(const QString& category, int listed, int timetable
 
 QString RunTexts::cannotPlay()
 {
-    return tr("这台电脑上的浏览器引擎无法播放本网站课程的视频格式，学习已暂停，"
-              "不计学习时间。请换用能播放该格式的浏览器版本后再学习。");
+    return tr("此电脑无法播放该网站的视频格式，学习已暂停，不计学习时间。"
+              "请换用能播放该格式的 Lumora 版本后再学习。");
 }
 
 QString RunTexts::videoPaused(int lesson)
@@ -66,13 +66,13 @@ QString RunTexts::reopening(PlayerState state)
     switch (state) {
     case PlayerState::SiteDown:
     case PlayerState::Open: // open, while the site check finds no site
-        return tr("无法连接培训网站，本分钟不计学习时间，正在重新打开课程页面");
+        return tr("无法连接培训网站，本分钟不计学习时间，正在重新打开课件");
     case PlayerState::SiteTrouble:
-        return tr("培训网站暂时无法服务，本分钟不计学习时间，稍后重新打开课程页面");
+        return tr("培训网站暂时无法服务，本分钟不计学习时间，稍后重新打开课件");
     case PlayerState::LeftLesson:
         return tr("课件离开了本课的页面，本分钟不计学习时间，正在重新打开本课");
     default:
-        return tr("课程页面没有打开，正在重新打开");
+        return tr("课件没有打开，正在重新打开");
     }
 }
 
@@ -90,6 +90,11 @@ QString RunTexts::siteVideos()
 QString RunTexts::noVideo(int lesson, const QString& pageSays)
 {
     return tr("第 %1 课的页面上没有找到视频：%2").arg(lesson + 1).arg(pageSays);
+}
+
+QString RunTexts::videoFailed()
+{
+    return tr("课的视频打不开（网站的视频文件缺失或无法读取）");
 }
 
 QString RunTexts::loginsFailed(int times)

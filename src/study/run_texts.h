@@ -33,6 +33,7 @@ public:
     static QString skipped(int lesson);
     static QString siteVideos();
     static QString noVideo(int lesson, const QString& pageSays);
+    static QString videoFailed();
     static QString loginsFailed(int times);
 };
 

@@ -73,15 +73,15 @@ QString stallCauseText(StallCause cause)
     case StallCause::NoSessionAnswer:
         return QStringLiteral("培训网站没有回答登录状态的查询");
     case StallCause::PlayerNotOpen:
-        return QStringLiteral("课程页面没有打开");
+        return QStringLiteral("课件没有打开");
     case StallCause::PlayerSilent:
-        return QStringLiteral("课程页面没有响应");
+        return QStringLiteral("课件没有响应");
     case StallCause::NoCoursePage:
         return QStringLiteral("课程列表没有打开");
     case StallCause::VideoNotPlaying:
-        return QStringLiteral("课程视频没有播放");
+        return QStringLiteral("课的视频没有播放");
     case StallCause::LearnerNeeded:
-        return QStringLiteral("课程页面在等待学员操作");
+        return QStringLiteral("课件在等待学员操作");
     case StallCause::SiteDown:
         return QStringLiteral("无法连接培训网站");
     case StallCause::SiteTrouble:

@@ -139,8 +139,7 @@ void StudyRun::reportVideoFailure(const QList<int>& mediaErrors)
     qCWarning(lcStudy).nospace() << "the video of lesson " << lesson.lesson + 1 << " of category "
                                  << lesson.category << " cannot play (media error "
                                  << codes.join(QLatin1Char(',')) << "): no minutes";
-    report(RunEventKind::VideoFailed, lesson.lesson, 0,
-           QStringLiteral("错误代码 %1").arg(codes.join(QLatin1Char(','))));
+    report(RunEventKind::VideoFailed, lesson.lesson, 0, RunTexts::videoFailed());
 }
 
 void StudyRun::reopenLesson(PlayerState state)
