@@ -11,8 +11,8 @@
 #include "records/minute_records.h"
 #include "study/progress.h"
 #include "window/layout.h"
-#include "window/record_window.h"
 #include "window/notice_panel.h"
+#include "window/record_window.h"
 
 #include <QMainWindow>
 #include <QString>
