@@ -78,6 +78,7 @@ void StudyRun::startStudy()
         m_videoWatch.reset();
         m_stall.reset();
         m_skipped.clear();
+        m_listsTold.clear();
         m_logins.reset();
         report(RunEventKind::RunStarted);
     }
@@ -151,8 +152,10 @@ void StudyRun::checkListedLessons()
     const int category = m_catalogue.category();
     const int listed = m_catalogue.lessonCount();
     const int timetable = m_records.lessonCount(category);
-    if (listed == timetable)
+    // Told once a run: the category is opened again after every recovery.
+    if (listed == timetable || m_listsTold.contains(category))
         return;
+    m_listsTold.insert(category);
     // Lessons the site does not list are never reached, and the end of the run names them; ones
     // past the timetable are studied with the category's longest requirement.
     qCWarning(lcStudy).nospace() << "the site lists " << listed << " lessons of category "

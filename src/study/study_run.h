@@ -29,6 +29,7 @@
 #include "study/video_watch.h"
 
 #include <QObject>
+#include <QSet>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -184,6 +185,7 @@ private:
     };
     std::optional<Opening> m_pendingOpening; // a category opening that gave up, tried each tick
     QList<LessonKey> m_skipped;              // lessons skipped in this run
+    QSet<int> m_listsTold; // categories whose list, unlike the timetable, was told in this run
     StallWatch m_stall;
     bool m_movedOn = false; // the run moved on from a done lesson during this minute
     StallCause m_tickCause = StallCause::None; // what the last tick found wanting
