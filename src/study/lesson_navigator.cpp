@@ -11,14 +11,9 @@ LessonNavigator::LessonNavigator(catalogue::Catalogue& catalogue, page::BrowserV
                                  WaitFor waitFor)
     : m_catalogue(catalogue), m_views(views), m_waitFor(std::move(waitFor))
 {
-    m_closedByPage =
-        QObject::connect(&views.player(), &platform::BrowserControl::windowClosedByPage,
-                         [this] { m_playerClosed = true; });
-}
-
-LessonNavigator::~LessonNavigator()
-{
-    QObject::disconnect(m_closedByPage);
+    // Disconnected with the navigator: the context object goes with it.
+    QObject::connect(&views.player(), &platform::BrowserControl::windowClosedByPage,
+                     &m_signalContext, [this] { m_playerClosed = true; });
 }
 
 LessonNavigator::Claim LessonNavigator::claim(const platform::LoadInfo& load)

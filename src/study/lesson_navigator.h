@@ -43,7 +43,6 @@ public:
     };
 
     LessonNavigator(catalogue::Catalogue& catalogue, page::BrowserViews& views, WaitFor waitFor);
-    ~LessonNavigator();
     Q_DISABLE_COPY_MOVE(LessonNavigator)
 
     // Position of the lesson the run chose last, in the category's lesson list.
@@ -80,7 +79,7 @@ private:
     int m_playerLoadAtClick = 0; // the player view's last load when the lesson's link was clicked
     int m_lessonsLoad = 0;       // the lesson's own load of the player (0: none yet)
     bool m_playerClosed = false; // the page closed the player's window since the click
-    QMetaObject::Connection m_closedByPage;
+    QObject m_signalContext;     // the receiver of the player's signals
 };
 
 } // namespace lumora::study
