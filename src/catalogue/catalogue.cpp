@@ -4,6 +4,8 @@
 #include "page/page_access.h"
 #include "records/timetable.h"
 
+#include <QMap>
+
 namespace lumora::catalogue {
 
 using page::Field;
@@ -74,6 +76,36 @@ std::optional<QList<int>> Catalogue::readLessonLinks()
     if (!read)
         return std::nullopt;
     return links;
+}
+
+Catalogue::ListedCategory Catalogue::listedCategory(int category)
+{
+    QMap<int, QString> linkTexts;
+    QString listText;
+    const bool read = page::guarded([&] {
+        page::PageAccess page(m_views.main());
+        page.forEachText(page::kCourseFrame, QStringLiteral("a"),
+                         page::containing(Field::InnerText, page::categoryLinkText()),
+                         [&](int at, const QString& text) { linkTexts.insert(at, text); });
+        page.forEachText(page::kLessonFrame, QStringLiteral("body"),
+                         page::lowerCased(Field::TagName, QStringLiteral("body")),
+                         [&](int, const QString& text) { listText = text; });
+    });
+    if (!read)
+        return ListedCategory::Unnamed;
+    const QList<int> table = page::categoryLinkTable();
+    bool another = false;
+    for (int k = 0; k < table.size(); ++k) {
+        const QString name =
+            linkTexts.value(table.at(k)).remove(page::categoryLinkText()).trimmed();
+        if (name.isEmpty() || !listText.contains(name))
+            continue;
+        // Its own name wins: a lesson's title may hold another category's name.
+        if (k == category)
+            return ListedCategory::This;
+        another = true;
+    }
+    return another ? ListedCategory::Another : ListedCategory::Unnamed;
 }
 
 void Catalogue::adoptCategory(int category, QList<int> lessons)

@@ -60,6 +60,16 @@ public:
     bool courseMenuShown();
     // The lesson links the lesson frame lists now; nothing when the frames cannot be read.
     std::optional<QList<int>> readLessonLinks();
+    // Which category the lesson frame's list is, by the names the course frame gives the
+    // categories (a category link's text without "学习课程"): This when it names `category`,
+    // Another when it names only others, Unnamed when it names none or cannot be read.
+    enum class ListedCategory
+    {
+        This,
+        Another,
+        Unnamed,
+    };
+    ListedCategory listedCategory(int category);
     // Makes `category` the current one with `lessons` as its lesson links, none selected.
     void adoptCategory(int category, QList<int> lessons);
     // Lists the category links and the lesson links of the course page; whether both frames

@@ -62,6 +62,20 @@ void PageAccess::forEachMatch(const FramePath& frames, const QString& tag, const
         raise(result);
 }
 
+void PageAccess::forEachText(const FramePath& frames, const QString& tag, const ElementTest& test,
+                             const std::function<void(int, const QString&)>& found)
+{
+    platform::WalkRequest request;
+    request.frames = frames;
+    request.tag = tag;
+    request.rules = {{{test}, platform::Action::ReadText, {}}};
+    const platform::WalkResult result = m_browser.walk(request);
+    for (qsizetype i = 0; i < result.positions.size() && i < result.texts.size(); ++i)
+        found(result.positions.at(i), result.texts.at(i));
+    if (!result.ok())
+        raise(result);
+}
+
 void PageAccess::clickAt(const FramePath& frames, const QString& tag, int position)
 {
     if (position < 0)

@@ -65,6 +65,10 @@ public:
     void forEachMatch(const FramePath& frames, const QString& tag, const ElementTest& test,
                       const std::function<void(int position)>& found);
 
+    // As forEachMatch, with each element's visible text.
+    void forEachText(const FramePath& frames, const QString& tag, const ElementTest& test,
+                     const std::function<void(int position, const QString& text)>& found);
+
     // Clicks the `tag` element at `position`; NotThere when there is none.
     void clickAt(const FramePath& frames, const QString& tag, int position);
 

@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <stdexcept>
 #include <vector>
@@ -47,6 +48,7 @@ enum class Action
     Click,    // simulate a user's click; the walk goes on afterwards
     SetValue, // write `value` into the element's value
     Collect,  // append the element's position to the result
+    ReadText, // append the element's position and its visible text (innerText) to the result
 };
 
 // One rule: when every test holds for the current element, do the action.
@@ -96,6 +98,7 @@ struct WalkResult
     int length = 0;       // the collection's length as read at the start
     QList<int> positions; // collected positions, in document order (partial on failure)
     int clicks = 0;       // clicks made (partial on failure)
+    QStringList texts;    // the texts read (ReadText), one per position read
     bool ok() const { return status == PageStatus::Ok; }
 };
 

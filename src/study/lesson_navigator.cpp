@@ -5,8 +5,6 @@
 
 namespace lumora::study {
 
-using namespace std::chrono_literals;
-
 LessonNavigator::LessonNavigator(catalogue::Catalogue& catalogue, page::BrowserViews& views,
                                  WaitFor waitFor)
     : m_catalogue(catalogue), m_views(views), m_waitFor(std::move(waitFor))
@@ -42,19 +40,39 @@ std::optional<catalogue::LessonOpening> LessonNavigator::openCategoryAt(int cate
         return giveUp("find the course page", w);
     if (!m_catalogue.clickCategoryLink(category))
         return giveUp("click the category's link", Waited::TimedOut);
-    // The site records the choice in the background and its course menu lists the category
-    // chosen last. Nothing on the page shows when that is done, so the step gives it a moment.
-    if (Waited w = m_waitFor(1s, [] { return false; }); w == Waited::Dropped)
-        return giveUp("wait after the category's link", w);
-    if (Waited w = m_waitFor(kStepPatience, menuShown); w != Waited::Ready)
-        return giveUp("find the course menu", w);
+    // The site records the choice in the background, and its course menu lists the category
+    // recorded last: a list that names another category came too early and is asked for again.
+    std::optional<QList<int>> lessons;
+    for (int ask = 1; !lessons; ++ask) {
+        if (Waited w = m_waitFor(kStepPatience, menuShown); w != Waited::Ready)
+            return giveUp("find the course menu", w);
+        const auto listed = listAfterCourseMenu();
+        if (!listed)
+            return std::nullopt;
+        if (m_catalogue.listedCategory(category) != ListedCategory::Another) {
+            lessons = listed;
+            continue;
+        }
+        if (ask == kListAsks)
+            return giveUp("list the category chosen, not the one before", Waited::TimedOut);
+        qCInfo(lcStudy) << "the site still lists another category; asking again";
+        if (Waited w = m_waitFor(kAskAgainAfter, [] { return false; }); w == Waited::Dropped)
+            return giveUp("ask again for the category's list", w);
+    }
+    m_catalogue.adoptCategory(category, *lessons);
+    m_lessonIndex = lesson;
+    return openLesson(lesson);
+}
+
+std::optional<QList<int>> LessonNavigator::listAfterCourseMenu()
+{
     platform::BrowserControl& mainView = m_views.main();
     const QString listBefore = mainView.document(page::kLessonFrame).identity;
     if (!m_catalogue.openCourseMenu())
         return giveUp("click the course menu", Waited::TimedOut);
-    // The list is the new category's once the lesson frame holds a document that came after the
-    // click and has finished loading: the old list stays on show until then, and a list still
-    // loading may lack its last lessons. The frame itself says so; its load reports can be lost.
+    // The list is the new one once the lesson frame holds a document that came after the click
+    // and has finished loading: the old list stays on show until then, and a list still loading
+    // may lack its last lessons. The frame itself says so; its load reports can be lost.
     std::optional<QList<int>> lessons;
     const Waited listed = m_waitFor(kStepPatience, [&] {
         const platform::DocumentInfo list = mainView.document(page::kLessonFrame);
@@ -65,9 +83,7 @@ std::optional<catalogue::LessonOpening> LessonNavigator::openCategoryAt(int cate
     });
     if (listed != Waited::Ready)
         return giveUp("list the category's lessons", listed);
-    m_catalogue.adoptCategory(category, *lessons);
-    m_lessonIndex = lesson;
-    return openLesson(lesson);
+    return lessons;
 }
 
 std::nullopt_t LessonNavigator::giveUp(const char* step, Waited why)

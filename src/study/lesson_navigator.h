@@ -69,6 +69,13 @@ public:
     catalogue::LessonOpening openLesson(int lesson);
 
 private:
+    using ListedCategory = catalogue::Catalogue::ListedCategory;
+    // How often the course menu is asked for the category chosen while it lists another.
+    static constexpr int kListAsks = 10;
+    static constexpr std::chrono::seconds kAskAgainAfter{1};
+
+    // Clicks the course menu and waits for the list it brings; nothing when none came (logged).
+    std::optional<QList<int>> listAfterCourseMenu();
     // Gives up the opening at `step`, logged with the page's address (a dropped one quietly).
     std::nullopt_t giveUp(const char* step, Waited why);
 

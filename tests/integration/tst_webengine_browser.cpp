@@ -268,6 +268,11 @@ void TestWebEngineBrowser::walksAreTheSameOnFakeAndEngine()
                          qPrintable(seen));
             }
         }
+        // A read gives each element's text with its position.
+        const WalkResult read = browser->walk(
+            walk("a", {{{is(Field::InnerText, Compare::Contains, "ext")}, Action::ReadText, {}}}));
+        QCOMPARE(read.positions, (QList<int>{1, 2}));
+        QCOMPARE(read.texts, (QStringList{"Next Page", "next"}));
     }
 }
 

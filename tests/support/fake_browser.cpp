@@ -94,7 +94,7 @@ std::shared_ptr<FakeDocument> FakeBrowser::reach(const platform::FramePath& fram
 WalkResult FakeBrowser::resolve(const platform::FramePath& frames)
 {
     if (hung)
-        return {PageStatus::NoAnswer, QStringLiteral("the page does not answer"), 0, {}, 0};
+        return {PageStatus::NoAnswer, QStringLiteral("the page does not answer"), 0, {}, 0, {}};
     return reach(frames) ? WalkResult() : missing({}, QStringLiteral("no such document"));
 }
 
@@ -194,6 +194,9 @@ WalkResult FakeBrowser::walk(const platform::WalkRequest& request)
                 continue;
             if (rule.action == Action::Collect) {
                 result.positions.append(i);
+            } else if (rule.action == Action::ReadText) {
+                result.positions.append(i);
+                result.texts.append(element->innerText);
             } else if (rule.action == Action::SetValue) {
                 element->value = rule.value;
             } else {

@@ -21,6 +21,12 @@ void ProgramFixture::showCoursePage(CoursePage& page)
         platform.later(listDelay / 2, [fill] { fill(true); });
         platform.later(listDelay, [fill] { fill(false); });
     };
+    *page.record = [this](const std::function<void()>& choose) {
+        if (selectionDelay > std::chrono::milliseconds::zero())
+            platform.later(selectionDelay, choose);
+        else
+            choose();
+    };
     showInMain(page.top);
     answerSessionChecks(true);
 }
@@ -75,6 +81,7 @@ CoursePage makeCoursePage(QList<int> lessonCounts)
     page.top = framedPage(page.course);
     page.openPlayer = std::make_shared<std::function<void(int, int)>>();
     page.listLoad = std::make_shared<std::function<void(std::function<void(bool)>)>>();
+    page.record = std::make_shared<std::function<void(std::function<void()>)>>();
 
     FakeDocument& course = *page.course;
     auto selected = std::make_shared<int>(0);
@@ -82,18 +89,25 @@ CoursePage makeCoursePage(QList<int> lessonCounts)
         padTo(course, QStringLiteral("a"), structure::kCategoryLinks.at(category));
         FakeElement& link = course.link(QStringLiteral("类别%1学习课程").arg(category));
         link.id = QStringLiteral("category-%1").arg(category);
-        link.onClick = [selected, category](FakeDocument&) { *selected = category; };
+        link.onClick = [selected, category, record = page.record](FakeDocument&) {
+            const auto choose = [selected, category] { *selected = category; };
+            if (*record)
+                (*record)(choose);
+            else
+                choose();
+        };
     }
     padTo(course, QStringLiteral("li"), structure::kCourseMenuItem);
     FakeElement& menu = course.add({"li", {}, {}, {}, "课程学习", {}, "course-menu", {}});
     menu.onClick = [selected, doc = page.lessons, lessonCounts, opener = page.openPlayer,
                     load = page.listLoad](FakeDocument&) {
         // A new document in the lesson frame; while it loads it lacks the last lesson.
-        const auto fill = [selected, doc, lessonCounts, opener](bool loading) {
-            const int category = *selected;
+        const auto fill = [category = *selected, doc, lessonCounts, opener](bool loading) {
             doc->renew();
             doc->complete = !loading;
             doc->elements().clear();
+            doc->add(
+                {"body", {}, {}, {}, QStringLiteral("类别%1课程列表").arg(category), {}, {}, {}});
             const int count = lessonCounts.value(category) - (loading ? 1 : 0);
             for (int lesson = 0; lesson < count; ++lesson) {
                 padTo(*doc, QStringLiteral("a"), structure::lessonLink(lesson));

@@ -30,7 +30,9 @@ std::shared_ptr<FakeDocument> framedPage(std::shared_ptr<FakeDocument> inner,
 // then the course-menu item fills the lesson frame with that category's lessons, each link at
 // its place (plain links between), through `listLoad` when set (the frame's load: fill(true)
 // starts a new document that lacks the last lesson, fill(false) completes it); lesson M's
-// link (M from 0) calls `openPlayer(category, M + 1)`.
+// link (M from 0) calls `openPlayer(category, M + 1)`. The site records a category link's
+// choice through `record` when set (the list shows the category recorded last), and the list
+// names its category ("类别K课程列表") as the link does ("类别K学习课程").
 // Clicks are logged as "category-K", "course-menu" and "lesson-K-N" (N counted from 1).
 struct CoursePage
 {
@@ -39,6 +41,7 @@ struct CoursePage
     std::shared_ptr<FakeDocument> lessons;
     std::shared_ptr<std::function<void(int, int)>> openPlayer;
     std::shared_ptr<std::function<void(std::function<void(bool)>)>> listLoad;
+    std::shared_ptr<std::function<void(std::function<void()>)>> record;
 };
 CoursePage makeCoursePage(QList<int> lessonCounts = {21, 9, 7, 8});
 
@@ -132,6 +135,7 @@ struct ProgramFixture
     std::shared_ptr<FakeDocument> playerDocument = std::make_shared<FakeDocument>();
     int playersOpened = 0;
     std::chrono::milliseconds listDelay{0};
+    std::chrono::milliseconds selectionDelay{0}; // until the site records a category's choice
 };
 
 // A program logged in on the site's course page, its category links scanned, ready to study;

@@ -169,6 +169,10 @@ void HonestMinutesTest::player_sameFailureLessonAfterLesson_skipsNothing_givesBa
     f->tick();
     QCOMPARE(f->minute(), 1);
     QCOMPARE(f->studied(2, 0), 2);
+    f->playerDocument->video.errorCode = f->playerDocument->mediaErrors.emplace_back(4);
+    for (int tick = 0; tick < 15 && f->kinds().count(RunEventKind::LessonSkipped) < 2; ++tick)
+        f->tick();
+    QCOMPARE(f->kinds().count(RunEventKind::LessonSkipped), 2);
 }
 
 void HonestMinutesTest::player_leftItsLesson_earnsNothing_reopened()

@@ -48,6 +48,8 @@ QString actionName(Action action)
         return QStringLiteral("set");
     case Action::Collect:
         return QStringLiteral("collect");
+    case Action::ReadText:
+        return QStringLiteral("read");
     }
     return {};
 }
@@ -130,6 +132,8 @@ WalkResult readWalkResult(const DecodedEnvelope& envelope)
     result.positions.reserve(positions.size());
     for (const QJsonValue& position : positions)
         result.positions.append(position.toInt());
+    for (const QJsonValue& text : object.value(QStringLiteral("texts")).toArray())
+        result.texts.append(text.toString());
     return result;
 }
 

@@ -114,6 +114,7 @@
         }));
         const ruleCount = rules.length;
         const positions = [];
+        const texts = [];
         let clicks = 0;
 
         let first = 0;
@@ -141,6 +142,9 @@
                         continue;
                     if (rule.action === 'collect') {
                         positions.push(i);
+                    } else if (rule.action === 'read') {
+                        positions.push(i);
+                        texts.push(text(el.innerText));
                     } else if (rule.action === 'click') {
                         click(el);
                         ++clicks;
@@ -152,7 +156,8 @@
                 return failure('element ' + i + ': ' + text(e), length, positions, clicks);
             }
         }
-        return { ok: true, error: '', length: length, positions: positions, clicks: clicks };
+        return { ok: true, error: '', length: length, positions: positions, texts: texts,
+                 clicks: clicks };
     }
 
     function resolve(path) {
