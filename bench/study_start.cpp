@@ -1,6 +1,6 @@
 // The cost of starting a run: from "连续学习" to the stand-in site receiving the
-// first lesson's player request, with the real engine and the site in-process, less the one
-// second the start lets pass on purpose after the category's link. Several rounds, each with when
+// first lesson's player request, with the real engine and the site in-process. Several rounds,
+// each with when
 // the start returned and when the request came, so that the handler's own time and the player's
 // load show apart; the median overhead is reported.
 //
@@ -29,9 +29,6 @@ using namespace lumora;
 namespace {
 
 constexpr int kRounds = 7;
-// The moment LessonNavigator gives the site after the category's link.
-constexpr std::int64_t kDeliberateWaitMs = 1000;
-
 // Milliseconds on the monotonic clock the site stamps its record with, too.
 std::int64_t nowMs()
 {
@@ -81,7 +78,7 @@ int main(int argc, char* argv[])
         if (!testing::waitUntil([&] { return firstPlayerServedMs(site) >= 0; }))
             return 1;
         const std::int64_t requested = siteStart + firstPlayerServedMs(site);
-        const double overhead = static_cast<double>(requested - pressed - kDeliberateWaitMs);
+        const double overhead = static_cast<double>(requested - pressed);
         overheads.push_back(overhead);
         std::printf("round %d: request after %lld ms, the start returned after %lld ms; "
                     "overhead %.0f ms\n",

@@ -17,6 +17,7 @@ VideoWatch::Call VideoWatch::tick(const LessonKey& lesson, int player, const Vid
         m_player = player;
         m_lastTime = 0;
         m_stillTicks = 0;
+        m_behind = 0;
     }
     if (!video.present)
         return {};
@@ -24,13 +25,17 @@ VideoWatch::Call VideoWatch::tick(const LessonKey& lesson, int player, const Vid
     double moved = video.currentTime - m_lastTime;
     if (moved < 0) // played again, or sought back: it moved from the beginning
         moved = video.currentTime;
-    moved = std::clamp(moved, 0.0, kMostPerTick);
+    // The video's time is read a moment after the clock, and a page that is busy answers late:
+    // a tick that saw the video behind is made up by the next that sees it caught up, up to one
+    // tick's time, never more.
+    moved = std::clamp(moved, 0.0, kMostPerTick + m_behind);
     // When a new player's page opened is not known: its video is taken to have played since.
     // A tick held up (a page that loaded slowly, a machine that slept) lets no more time pass
     // than one that came on time: the video could not have earned more.
     const double passed = newPlayer ? moved : std::clamp(now - m_lastAt, 0.0, kMostPerTick);
     m_played += moved;
     m_passed += passed;
+    m_behind = std::clamp(m_behind + passed - moved, 0.0, kMostBehind);
     m_lastTime = video.currentTime;
     m_lastAt = now;
 
@@ -40,6 +45,7 @@ VideoWatch::Call VideoWatch::tick(const LessonKey& lesson, int player, const Vid
         call.replay = true;
         m_lastTime = 0;
         m_stillTicks = 0;
+        m_behind = 0;
     } else if (m_stillTicks >= kStillTicksBeforeReopen) {
         call.reopen = true;
         m_stillTicks = 0;

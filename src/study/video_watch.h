@@ -71,6 +71,8 @@ private:
     // The most a video can move between two ticks (20 s) with some slack; a page that starts
     // its video at a remembered place does not earn that place.
     static constexpr double kMostPerTick = 25;
+    // The most a tick may make up of what the video fell behind the clock before it.
+    static constexpr double kMostBehind = 20;
 
     LessonKey m_lesson;
     double m_owed = 0;       // seconds the lesson's credited minutes lack of what its video played
@@ -80,6 +82,7 @@ private:
     double m_lastAt = 0;   // the clock then
     double m_played = 0;   // seconds played in the minute so far
     double m_passed = 0;   // seconds the clock moved over the same ticks
+    double m_behind = 0;   // seconds the video fell behind the clock since its player opened
     bool m_sawVideo = false;
     int m_stillTicks = 0;
     bool m_pageTimeAllowed = false;

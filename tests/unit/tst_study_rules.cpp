@@ -139,10 +139,12 @@ void StudyRulesTest::videoWatch_countsWhatPlayed()
         return counts;
     };
     VideoWatch watch;
-    QVERIFY(minute(watch, 1, {15, 35, 55}, 0));       // a new player, playing all along
-    QVERIFY(minute(watch, 1, {75, 95, 115}, 60));     // 60 s of 60
-    QVERIFY(!minute(watch, 1, {125, 130, 135}, 120)); // 20 s of 60: stalled most of it
-    QVERIFY(!minute(watch, 1, {135, 135, 135}, 180)); // paused
+    QVERIFY(minute(watch, 1, {15, 35, 55}, 0));   // a new player, playing all along
+    QVERIFY(minute(watch, 1, {75, 95, 115}, 60)); // 60 s of 60
+    // Read late, then caught up: 45 s of 60 played.
+    QVERIFY(minute(watch, 1, {115.1, 160, 160.1}, 120));
+    QVERIFY(!minute(watch, 1, {170, 175, 180}, 180)); // 20 s of 60: stalled most of it
+    QVERIFY(!minute(watch, 1, {180, 180, 180}, 240)); // paused
     QVERIFY(!minute(watch, 2, {}, 240));              // no video seen: nothing
     QCOMPARE(watch.closeMinute(), VideoWatch::Minute::NoVideo);
     watch.setPageTimeWithoutVideo(true); // the learner's setting, kept over a new player
