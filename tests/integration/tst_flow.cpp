@@ -41,6 +41,7 @@ private slots:
     void honest_hungPlayer_noMinuteAndOpenedAgain();
     void honest_videoFormatNotPlayable_pausesTheRun();
     void honest_videoEnded_playedAgain();
+    void honest_playerMovesOnOrShowsAMessage_earnsNothing();
     void honest_maintenance_nothingSkippedNothingCredited_shown();
     void recovery_refusedCredentials_pauseTheRun();
     void sessionCheck_aliveOrEnded_aSiteInTroubleNoVerdict();
@@ -114,6 +115,8 @@ void FlowTest::init()
     site->server.setPathDelay("/course/lessons", 0);
     site->server.setMaintenance(false);
     site->server.setVideoSeconds(0);
+    site->server.setAutoNextAfter(0);
+    site->server.setPlayerMessage({});
     site->server.setEndedSessionPage(site::EndedSessionPage::LoginForm);
     dir = std::make_unique<QTemporaryDir>();
     platform = std::make_unique<EnginePlatform>(dir->filePath("browser"));
@@ -383,6 +386,33 @@ void FlowTest::honest_videoEnded_playedAgain()
     WAIT_VERIFY(video().ended);
     tickAndSettle(); // the tick finds it ended and presses replay
     WAIT_VERIFY(!video().ended && video().currentTime > 0.5);
+}
+
+void FlowTest::honest_playerMovesOnOrShowsAMessage_earnsNothing()
+{
+    // The player goes on to the next lesson by itself a second after it opens: that time is
+    // not the clicked lesson's, and the clicked lesson is opened again.
+    site->server.setAutoNextAfter(1);
+    startStudy(3, {});
+    WAIT_VERIFY(playerOpened(3, 1));
+    for (int i = 0; i < 4; ++i)
+        tickAndSettle();
+    const auto opened = [this](int lesson) {
+        return std::ranges::count_if(site->events("player-open"), [&](const QJsonObject& e) {
+            return e.value("category").toInt() == 3 && e.value("lesson").toInt() == lesson;
+        });
+    };
+    QVERIFY(opened(0) >= 2);
+    QCOMPARE(studiedFirst(), 0);
+    QCOMPARE(program->records().lesson(3, 1)->studied, 0);
+    // A message page in place of the player: no video, no minute, and the page's words shown.
+    site->server.setAutoNextAfter(0);
+    site->server.setPlayerMessage("今日学时已满");
+    for (int i = 0; i < 6 && !window().studyStatus()->notice().contains("今日学时已满"); ++i)
+        tickAndSettle();
+    QVERIFY(!site->events("player-message").isEmpty());
+    QCOMPARE(window().studyStatus()->notice(), "第 1 课的页面上没有找到视频：今日学时已满");
+    QCOMPARE(studiedFirst(), 0);
 }
 
 void FlowTest::honest_maintenance_nothingSkippedNothingCredited_shown()
