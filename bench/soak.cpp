@@ -17,7 +17,8 @@
 // port), and at 15 h every video source answers 404 for 20 minutes.
 //
 // Last line: "soak: done D/45 by the site, short S, over-credited M min, skipped K, longest
-// stall T min, wall/ideal W, pss growth G%": K the lessons the program skipped, W the simulated
+// stall T min, wall/ideal W, pss growth G%": K the lessons the program skipped and did not give
+// back to the run (a lesson skipped as the site's trouble began is given back), W the simulated
 // time of the run over the timetable's own minimum (every lesson's required minutes plus one).
 
 #include "app/program.h"
@@ -531,6 +532,7 @@ int main(int argc, char* argv[])
     QByteArrayList runEvents;                      // every one, for SOAK_RECORD_DIR
     int recoveries = 0;
     int skipped = 0;
+    int givenBack = 0;
     int reopened = 0;
     int linksClicked = 0;
     QStringList resumes;
@@ -558,6 +560,10 @@ int main(int argc, char* argv[])
             case records::RunEventKind::LessonSkipped:
                 ++skipped;
                 skippedLessons.insert({e.category, e.lesson});
+                break;
+            case records::RunEventKind::LessonGivenBack: // the site's trouble, not the lesson's
+                ++givenBack;
+                skippedLessons.erase({e.category, e.lesson});
                 break;
             case records::RunEventKind::PageFailed:
                 ++reopened;
@@ -898,8 +904,9 @@ int main(int argc, char* argv[])
                 static_cast<double>(runMs) / kHour, static_cast<double>(wall.elapsed()) / 60000.0,
                 static_cast<long long>(kSpeedup));
     std::printf("faults: %s\n", qPrintable(fired.join(QStringLiteral("; "))));
-    std::printf("minutes credited by the program: %d; lessons skipped for the run: %d\n",
-                creditedTotal, skipped);
+    std::printf("minutes credited by the program: %d; lessons skipped: %d, of them given back "
+                "to the run: %d\n",
+                creditedTotal, skipped, givenBack);
     std::printf("players opened again: %d; session recoveries: %d; resumed after (min): %s\n",
                 reopened, recoveries, qPrintable(resumes.join(QLatin1Char(' '))));
     std::printf("minutes credited after the wake-up before the site saw a new login: %d\n",

@@ -215,8 +215,10 @@ void StudyRun::onStudyTick()
     // The session is asked the tick before the minute, and the minute counts only on its answer.
     if (m_tally.asksSession() && !m_session.recovering())
         m_sessionCheck.ask();
-    if (m_tally.closesMinute())
-        closeMinute();
+    // A lesson that this minute's credit made done is left at once: its successor's player
+    // opens before the next minute starts, and that minute can count whole.
+    if (m_tally.closesMinute() && closeMinute() && running() && !m_session.recovering())
+        moveOnFromDoneLesson();
     // A save that failed is tried again at every tick until one succeeds.
     if (m_state.lastSaveFailed())
         m_state.save();
@@ -275,7 +277,7 @@ void StudyRun::checkForSleep()
         lessonOpened(m_navigator.openLesson(m_catalogue.selectedLesson()));
 }
 
-void StudyRun::closeMinute()
+bool StudyRun::closeMinute()
 {
     const page::SessionCheck::Verdict session = takeSessionVerdict();
     const MinuteTally::Outcome outcome =
@@ -300,6 +302,7 @@ void StudyRun::closeMinute()
         else
             noteStall(stallCause(outcome, session));
     }
+    return outcome == MinuteTally::Outcome::Credit;
 }
 
 page::SessionCheck::Verdict StudyRun::takeSessionVerdict()

@@ -111,7 +111,8 @@ private:
     void lessonOpened(const catalogue::LessonOpening& opening);
     // Past the last category: the run ends, once.
     void finishAllStudy();
-    void closeMinute();
+    // Closes the minute of the last three ticks; whether it was credited.
+    bool closeMinute();
     void creditOneMinute();
     // Why the minute just closed earned nothing.
     StallCause stallCause(MinuteTally::Outcome outcome, page::SessionCheck::Verdict session) const;
