@@ -6,6 +6,7 @@
 #include "headless_engine.h"
 #include "platform/files.h"
 #include "platform/webengine/qt_platform.h"
+#include "platform/webengine/webengine_browser.h"
 #include "platform/webengine/webengine_host.h"
 #include "records/study_log.h"
 
@@ -15,6 +16,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QUrlQuery>
+#include <QWebEngineView>
 #include <QtTest>
 #ifndef Q_OS_WIN
 #include <signal.h>
@@ -214,6 +216,7 @@ private slots:
     void initTestCase();
     void walksAreTheSameOnFakeAndEngine();
     void loadOutcomes();
+    void firstPageLoadsBeforeItsView();
     void popupsLoadInTheChosenView();
     void studiesInTheBackground();
     void framesReportTheirLoads_mediaAsked();
@@ -325,6 +328,29 @@ void TestWebEngineBrowser::loadOutcomes()
     QCOMPARE(alerts.first().first().toString(), "refused 1");
     QCOMPARE(m_main->pageText(100), "a");
     m_main->setSilent(false);
+}
+
+void TestWebEngineBrowser::firstPageLoadsBeforeItsView()
+{
+    // A page asked for ahead loads without a view and goes on in the view given later, asked
+    // from the site once when asked for again at once; asked for after the engine reported, it
+    // loads again.
+    m_server->put("/ahead.html", "<p>a</p>");
+    const QUrl ahead = m_server->url("/ahead.html");
+    const std::unique_ptr<WebEngineBrowser> early = m_host->createViewless();
+    early->navigateAhead(ahead);
+    early->showIn(&m_window);
+    early->navigate(ahead);
+    early->widget()->show();
+    WAIT_VERIFY(early->readyState() == ReadyState::Complete &&
+                early->lastLoad().outcome == LoadOutcome::Succeeded);
+    QCOMPARE(qobject_cast<QWebEngineView*>(early->widget())->url(), ahead);
+    QCOMPARE(m_server->requests("/ahead.html").size(), 1);
+    early->navigateAhead(ahead);
+    WAIT_VERIFY(early->lastLoad().outcome == LoadOutcome::Succeeded &&
+                m_server->requests("/ahead.html").size() == 2);
+    QVERIFY(load(*early, ahead));
+    QCOMPARE(m_server->requests("/ahead.html").size(), 3);
 }
 
 void TestWebEngineBrowser::popupsLoadInTheChosenView()

@@ -125,7 +125,8 @@ struct WebEngineHost::Impl
     QList<QPointer<QWebEngineProfile>> retiring;
     QList<QPointer<QWebEnginePage>> probes; // canPlayType() pages; they go before their profile
     bool swapPending = false;
-    FolderDisposal disposal; // last to go: it waits for its deletions
+    bool cacheCleared = false; // clearCache() works once a run
+    FolderDisposal disposal;   // last to go: it waits for its deletions
 
     QWebEngineProfile* makeProfile(int gen)
     {
@@ -302,8 +303,14 @@ WebEngineHost::~WebEngineHost()
 
 std::unique_ptr<BrowserControl> WebEngineHost::createBrowser(QWidget* parent)
 {
-    auto* view = new QWebEngineView(parent);
-    auto browser = std::make_unique<WebEngineBrowser>(d->env, view);
+    std::unique_ptr<WebEngineBrowser> browser = createViewless();
+    browser->showIn(parent);
+    return browser;
+}
+
+std::unique_ptr<WebEngineBrowser> WebEngineHost::createViewless()
+{
+    auto browser = std::make_unique<WebEngineBrowser>(d->env, nullptr);
     browser->attachPage(d->makePage(browser.get()));
     d->browsers.append(browser.get());
     return browser;
@@ -343,6 +350,8 @@ void WebEngineHost::canPlayType(const QString& mimeType, std::function<void(bool
 // that it is set aside and deleted in the background; once in use, that waits for the next start.
 void WebEngineHost::clearCache()
 {
+    if (std::exchange(d->cacheCleared, true))
+        return;
     if (!d->env->profileInUse) {
         d->disposal.dispose(d->profile->cachePath());
         return;
