@@ -190,6 +190,8 @@ int main(int argc, char* argv[])
         return 0;
 
     platform::QtPlatform platform(folders);
+    // The login page loads while the window and the rest are built.
+    platform.openFirstPage(config.loginPage());
     app::Program program(platform, config);
     window::MainWindow& mainWindow = program.window();
     platform.qtDialogs().setParent(&mainWindow);

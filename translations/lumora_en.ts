@@ -348,6 +348,13 @@ This run still uses this site address: %2</translation>
     </message>
 </context>
 <context>
+    <name>lumora::page::WindowRouting</name>
+    <message>
+        <source>网站的窗口</source>
+        <translation>Site window</translation>
+    </message>
+</context>
+<context>
     <name>lumora::records::DurationTexts</name>
     <message>
         <source>%1 分钟</source>
@@ -421,6 +428,96 @@ This run still uses this site address: %2</translation>
     <message>
         <source>网站没有接受登录：%1</source>
         <translation>The site did not accept the login: %1</translation>
+    </message>
+</context>
+<context>
+    <name>lumora::study::ProgressTexts</name>
+    <message>
+        <source>学习已结束</source>
+        <translation>Study finished</translation>
+    </message>
+    <message>
+        <source>未在学习</source>
+        <translation>Not studying</translation>
+    </message>
+    <message>
+        <source>正在学习</source>
+        <translation>Studying</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>%1：%2 %3</source>
+        <translation>%1: %2 %3</translation>
+    </message>
+</context>
+<context>
+    <name>lumora::study::StallWatch</name>
+    <message>
+        <source>%1 分钟未能计时：%2</source>
+        <translation>%1 minutes not counted: %2</translation>
+    </message>
+    <message>
+        <source>培训网站没有回答登录状态的查询</source>
+        <translation>the training site did not answer whether you are still logged in</translation>
+    </message>
+    <message>
+        <source>课件没有打开</source>
+        <translation>the player did not open</translation>
+    </message>
+    <message>
+        <source>课件没有响应</source>
+        <translation>the player does not respond</translation>
+    </message>
+    <message>
+        <source>课程列表没有打开</source>
+        <translation>the lesson list did not open</translation>
+    </message>
+    <message>
+        <source>课的视频没有播放</source>
+        <translation>the lesson&apos;s video did not play</translation>
+    </message>
+    <message>
+        <source>课件在等待学员操作</source>
+        <translation>the player is waiting for you</translation>
+    </message>
+    <message>
+        <source>无法连接培训网站</source>
+        <translation>cannot reach the training site</translation>
+    </message>
+    <message>
+        <source>培训网站暂时无法服务（维护或故障）</source>
+        <translation>the training site is temporarily unavailable (maintenance or a fault)</translation>
+    </message>
+    <message>
+        <source>正在重新登录</source>
+        <translation>logging in again</translation>
+    </message>
+    <message>
+        <source>课的页面上没有找到视频</source>
+        <translation>no video was found on the lesson&apos;s page</translation>
+    </message>
+    <message>
+        <source>网站的视频暂时无法播放，正在等待网站恢复</source>
+        <translation>the site&apos;s videos cannot play for now; waiting for the site to recover</translation>
+    </message>
+    <message>
+        <source>重新载入主页面</source>
+        <translation>reloading the main page</translation>
+    </message>
+    <message>
+        <source>重新登录</source>
+        <translation>logging in again</translation>
+    </message>
+    <message>
+        <source>重新打开课程列表</source>
+        <translation>opening the lesson list again</translation>
+    </message>
+    <message>
+        <source>%1，%2</source>
+        <translation>%1; %2</translation>
     </message>
 </context>
 <context>

@@ -65,7 +65,7 @@ platform::BrowserControl* WindowRouting::openOwnWindow()
     QWidget* window = shown->widget();
     window->setWindowFlag(Qt::Window); // whatever its parent
     window->setAttribute(Qt::WA_QuitOnClose, false);
-    window->setWindowTitle(QStringLiteral("网站的窗口"));
+    window->setWindowTitle(tr("网站的窗口"));
     window->resize(800, 600);
     window->installEventFilter(this);
     window->show();

@@ -8,7 +8,7 @@ class BrowsingData
 {
 public:
     virtual ~BrowsingData() = default;
-    // The HTTP cache only (done at every start).
+    // The HTTP cache only (done at every start); once a run, later calls do nothing.
     virtual void clearCache() = 0;
     // Everything: cache, cookies, history and visited links, form data, site storage.
     virtual void clearEverything() = 0;

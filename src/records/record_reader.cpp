@@ -84,6 +84,9 @@ QList<LineForm> buildForms()
             }
         }
     }
+    // The wording of files written by earlier versions.
+    forms.append({RunEventKind::SaveFailed, QStringLiteral("无法保存学习记录："),
+                  QRegularExpression(QStringLiteral("^无法保存学习记录：(?<detail>.*)$"))});
     return forms;
 }
 

@@ -38,6 +38,8 @@ struct RunEvent
     int lesson = -1;
     int minutes = 0;
     QString detail;
+    // The detail in the learner's language where the record keeps it in Chinese; empty: the same.
+    QString shownDetail = {};
 };
 
 } // namespace lumora::records

@@ -69,7 +69,7 @@ QString describeRunEvent(const RunEvent& event)
     case RunEventKind::CategoryFinished:
         return withPlace(QStringLiteral("类别学完"), event);
     case RunEventKind::SaveFailed:
-        return QStringLiteral("无法保存学习记录：%1").arg(oneLine(event.detail));
+        return QStringLiteral("无法保存学习进度：%1").arg(oneLine(event.detail));
     case RunEventKind::PageFailed:
         return withDetail(withPlace(QStringLiteral("课程打开失败"), event), event);
     case RunEventKind::SessionRecovered:

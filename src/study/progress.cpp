@@ -1,6 +1,18 @@
 #include "study/progress.h"
 
+#include <QCoreApplication>
+
 namespace lumora::study {
+
+namespace {
+
+// The context of this file's texts in the translations.
+class ProgressTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(lumora::study::ProgressTexts)
+};
+
+} // namespace
 
 LessonProgress lessonProgress(int selected, int lessonCount,
                               std::optional<records::LessonMinutes> minutes)
@@ -17,11 +29,11 @@ LessonProgress lessonProgress(int selected, int lessonCount,
 QString whereText(const StudySnapshot& s)
 {
     if (s.categoryName.isEmpty())
-        return s.finished ? QStringLiteral("学习已结束") : QStringLiteral("未在学习");
-    const QString state = s.running ? QStringLiteral("正在学习") : QStringLiteral("未在学习");
+        return s.finished ? ProgressTexts::tr("学习已结束") : ProgressTexts::tr("未在学习");
+    const QString state = s.running ? ProgressTexts::tr("正在学习") : ProgressTexts::tr("未在学习");
     if (s.lesson < 0)
-        return QStringLiteral("%1：%2").arg(state, s.categoryName);
-    return QStringLiteral("%1：%2 %3").arg(state, s.categoryName, records::lessonName(s.lesson));
+        return ProgressTexts::tr("%1：%2").arg(state, s.categoryName);
+    return ProgressTexts::tr("%1：%2 %3").arg(state, s.categoryName, records::lessonName(s.lesson));
 }
 
 StudySnapshot makeSnapshot(bool running, int category, int selectedLesson,

@@ -36,7 +36,7 @@ StallWatch::Step StallWatch::minuteClosed(StallCause cause, const QString& detai
         return Step::None;
     }
     ++m_minutes;
-    m_why = detail.isEmpty() ? stallCauseText(cause) : detail;
+    m_why = detail.isEmpty() ? shownText(stallCauseText(cause)) : detail;
     if (!wantsAnAnswer(cause))
         return Step::None;
     // The first round a step every two minutes from the third; then one step every ten.
@@ -62,7 +62,7 @@ QString StallWatch::text() const
 {
     if (m_minutes < kShowAfter)
         return {};
-    return QStringLiteral("%1 分钟未能计时：%2").arg(m_minutes).arg(m_why);
+    return tr("%1 分钟未能计时：%2").arg(m_minutes).arg(m_why);
 }
 
 QString stallCauseText(StallCause cause)
@@ -71,27 +71,35 @@ QString stallCauseText(StallCause cause)
     case StallCause::None:
         return {};
     case StallCause::NoSessionAnswer:
-        return QStringLiteral("培训网站没有回答登录状态的查询");
+        return QString::fromUtf8(
+            QT_TRANSLATE_NOOP("lumora::study::StallWatch", "培训网站没有回答登录状态的查询"));
     case StallCause::PlayerNotOpen:
-        return QStringLiteral("课件没有打开");
+        return QString::fromUtf8(QT_TRANSLATE_NOOP("lumora::study::StallWatch", "课件没有打开"));
     case StallCause::PlayerSilent:
-        return QStringLiteral("课件没有响应");
+        return QString::fromUtf8(QT_TRANSLATE_NOOP("lumora::study::StallWatch", "课件没有响应"));
     case StallCause::NoCoursePage:
-        return QStringLiteral("课程列表没有打开");
+        return QString::fromUtf8(
+            QT_TRANSLATE_NOOP("lumora::study::StallWatch", "课程列表没有打开"));
     case StallCause::VideoNotPlaying:
-        return QStringLiteral("课的视频没有播放");
+        return QString::fromUtf8(
+            QT_TRANSLATE_NOOP("lumora::study::StallWatch", "课的视频没有播放"));
     case StallCause::LearnerNeeded:
-        return QStringLiteral("课件在等待学员操作");
+        return QString::fromUtf8(
+            QT_TRANSLATE_NOOP("lumora::study::StallWatch", "课件在等待学员操作"));
     case StallCause::SiteDown:
-        return QStringLiteral("无法连接培训网站");
+        return QString::fromUtf8(
+            QT_TRANSLATE_NOOP("lumora::study::StallWatch", "无法连接培训网站"));
     case StallCause::SiteTrouble:
-        return QStringLiteral("培训网站暂时无法服务（维护或故障）");
+        return QString::fromUtf8(
+            QT_TRANSLATE_NOOP("lumora::study::StallWatch", "培训网站暂时无法服务（维护或故障）"));
     case StallCause::LoggingIn:
-        return QStringLiteral("正在重新登录");
+        return QString::fromUtf8(QT_TRANSLATE_NOOP("lumora::study::StallWatch", "正在重新登录"));
     case StallCause::NoVideo:
-        return QStringLiteral("课的页面上没有找到视频");
+        return QString::fromUtf8(
+            QT_TRANSLATE_NOOP("lumora::study::StallWatch", "课的页面上没有找到视频"));
     case StallCause::SiteVideos:
-        return QStringLiteral("网站的视频暂时无法播放，正在等待网站恢复");
+        return QString::fromUtf8(QT_TRANSLATE_NOOP("lumora::study::StallWatch",
+                                                   "网站的视频暂时无法播放，正在等待网站恢复"));
     }
     return {};
 }
@@ -121,13 +129,19 @@ QString stallStepText(StallWatch::Step step)
     case StallWatch::Step::None:
         return {};
     case StallWatch::Step::ReloadMainPage:
-        return QStringLiteral("重新载入主页面");
+        return QString::fromUtf8(QT_TRANSLATE_NOOP("lumora::study::StallWatch", "重新载入主页面"));
     case StallWatch::Step::LogInAgain:
-        return QStringLiteral("重新登录");
+        return QString::fromUtf8(QT_TRANSLATE_NOOP("lumora::study::StallWatch", "重新登录"));
     case StallWatch::Step::ReopenCategory:
-        return QStringLiteral("重新打开课程列表");
+        return QString::fromUtf8(
+            QT_TRANSLATE_NOOP("lumora::study::StallWatch", "重新打开课程列表"));
     }
     return {};
+}
+
+QString shownText(const QString& recordText)
+{
+    return StallWatch::tr(recordText.toUtf8().constData());
 }
 
 } // namespace lumora::study

@@ -8,6 +8,7 @@
 // From the third such minute the study panel and the tray say so. Pure logic: the study run
 // tells it how each minute ended.
 
+#include <QCoreApplication>
 #include <QString>
 
 namespace lumora::study {
@@ -31,6 +32,7 @@ enum class StallCause
 
 class StallWatch
 {
+    Q_DECLARE_TR_FUNCTIONS(lumora::study::StallWatch)
 public:
     enum class Step
     {
@@ -60,10 +62,12 @@ private:
     QString m_why;           // why the last one earned nothing, in the learner's words
 };
 
-// The cause in the learner's words.
+// The cause and the step in Chinese, as the run record keeps them whatever the learner reads
+// (the record is read back); shownText() gives the learner's language.
 QString stallCauseText(StallCause cause);
-// The step in words for the logs, and in the learner's for the run record.
-const char* stallStepName(StallWatch::Step step);
 QString stallStepText(StallWatch::Step step);
+QString shownText(const QString& recordText);
+// The step in words for the logs.
+const char* stallStepName(StallWatch::Step step);
 
 } // namespace lumora::study

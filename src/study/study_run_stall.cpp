@@ -52,8 +52,15 @@ void StudyRun::noteStall(StallCause cause)
             << (step == StallWatch::Step::None ? "waiting" : stallStepName(step));
         const QString stepText = stallStepText(step);
         const QString why = cause == StallCause::NoVideo ? m_pageSays : stallCauseText(cause);
-        report(RunEventKind::Stalled, m_catalogue.selectedLesson(), m_stall.minutes(),
-               stepText.isEmpty() ? why : QStringLiteral("%1，%2").arg(why, stepText));
+        records::RunEvent event{RunEventKind::Stalled, m_catalogue.category(),
+                                m_catalogue.selectedLesson(), m_stall.minutes(),
+                                stepText.isEmpty() ? why
+                                                   : QStringLiteral("%1，%2").arg(why, stepText)};
+        const QString shownWhy = cause == StallCause::NoVideo ? why : shownText(why);
+        event.shownDetail = stepText.isEmpty()
+                                ? shownWhy
+                                : StallWatch::tr("%1，%2").arg(shownWhy, shownText(stepText));
+        emit runEvent(event);
     }
     escalate(step);
 }

@@ -57,11 +57,13 @@ std::optional<TrayNotification> trayNotificationFor(const records::RunEvent& eve
                                 false};
     }
     case records::RunEventKind::Stalled:
-        return TrayNotification{TrayIcon::tr("学习未能计时"),
-                                TrayIcon::tr("已有 %1 分钟未能计时：%2")
-                                    .arg(event.minutes)
-                                    .arg(event.detail.left(kMaxReasonChars)),
-                                true};
+        return TrayNotification{
+            TrayIcon::tr("学习未能计时"),
+            TrayIcon::tr("已有 %1 分钟未能计时：%2")
+                .arg(event.minutes)
+                .arg((event.shownDetail.isEmpty() ? event.detail : event.shownDetail)
+                         .left(kMaxReasonChars)),
+            true};
     case records::RunEventKind::SaveFailed:
         return TrayNotification{TrayIcon::tr("学习进度未能保存"),
                                 event.detail.left(kMaxReasonChars), true};

@@ -135,6 +135,7 @@ void FlowTest::startWindow()
     config.site = site->url();
     config.stateFilePath = dir->filePath("boot.txt");
     config.dataFolder = dir->path();
+    platform->openFirstPage(config.loginPage()); // as the program starts
     program = std::make_unique<app::Program>(*platform, config);
     program->start();
     window().resize(1440, 900);

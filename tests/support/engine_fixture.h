@@ -6,6 +6,7 @@
 
 #include "fake_platform.h"
 #include "platform/qt_services.h"
+#include "platform/webengine/first_view.h"
 #include "platform/webengine/webengine_host.h"
 #include "site_server.h"
 
@@ -26,13 +27,16 @@ public:
 
     std::unique_ptr<platform::BrowserControl> createBrowser(QWidget* parent) override
     {
-        return host.createBrowser(parent);
+        return firstView.take(host, parent);
     }
+    // As the program starts (QtPlatform::openFirstPage).
+    void openFirstPage(const QUrl& url) { firstView.open(host, url); }
     platform::Clock& clock() override { return realClock; }
     platform::BrowsingData& browsingData() override { return host; }
     platform::SiteProbe& siteProbe() override { return probe; }
 
     platform::webengine::WebEngineHost host;
+    platform::webengine::FirstView firstView; // goes before the host
     platform::QtClock realClock;
     platform::QtSiteProbe probe;
 };

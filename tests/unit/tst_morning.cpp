@@ -75,7 +75,7 @@ void MorningTest::record_everyKindReadBack()
 {
     // Each event as its line carries it: what describeRunEvent leaves out is not read back.
     // clang-format off
-    const QList<RunEvent> events = {
+    QList<RunEvent> events = {
         ev(Kind::RunStarted, 2), ev(Kind::CategoryOpened, 3), ev(Kind::LessonOpened, 1, 0),
         ev(Kind::MinuteCredited, 0, 20, 45), ev(Kind::LessonDone, 3, 7),
         ev(Kind::LessonSkipped, 1, 3, 0, "课件（播放页）打不开"), ev(Kind::CategoryFinished, 3),
@@ -92,6 +92,9 @@ void MorningTest::record_everyKindReadBack()
         log.record(event);
     QString text = QString::fromUtf8(platform::readWholeFile(log.path()).value());
     text += "2024-05-01 22:00:00  未知的一行\nunstamped\n2024-05-01 22:00"; // passed over
+    // A failed save in the words of files written by earlier versions.
+    text += "\n2024-05-01 22:01:00  无法保存学习记录：磁盘已满\n";
+    events.append(ev(Kind::SaveFailed, -1, -1, 0, "磁盘已满"));
     // The texts show every field these events have: equal texts, equal events.
     QStringList read, written;
     for (const RecordedEvent& r : readRecordText(text)) // times: see history_figuresOfANight

@@ -5,6 +5,8 @@
 #include "app/translations.h"
 #include "program_fixture.h"
 #include "records/study_log.h"
+#include "study/progress.h"
+#include "study/stall_watch.h"
 #include "window/study_status.h"
 #include "window/tray_icon.h"
 
@@ -217,7 +219,7 @@ void StartupTest::save_failureToldOnce_refusalMovesToTheFallback()
     QVERIFY(w.noticePanel()->trouble().startsWith("学习进度未能保存（无法写入文件）"));
     QCOMPARE(events.size(), 1);
     QCOMPARE(records::describeRunEvent(events[0]),
-             "无法保存学习记录：无法写入文件：" + QDir::toNativeSeparators(config.stateFilePath));
+             "无法保存学习进度：无法写入文件：" + QDir::toNativeSeparators(config.stateFilePath));
     QCOMPARE(window::trayNotificationFor(events[0])->text, events[0].detail);
     QVERIFY(platform.fakeDialogs.shown.isEmpty() && !QFile::exists(config.stateFileFallback));
     // Once it is gone the whole file is written and the warning goes away.
@@ -239,10 +241,13 @@ void StartupTest::translations_followTheSystemLanguage_data()
     QTest::addColumn<QLocale>("locale");
     // Qt's OK button, the window's texts, texts built later
     QTest::addColumn<QStringList>("texts");
-    const QStringList chinese = {"确定", "连续学习", "注意", "该网站登录需要验证码",
-                                 "1 小时 15 分"};
-    const QStringList english = {"OK", "Study continuously", "Notice",
-                                 "This site asks for a verification code", "1 h 15 min"};
+    const QStringList chinese = {
+        "确定",         "连续学习",         "注意",    "该网站登录需要验证码",
+        "1 小时 15 分", "无法连接培训网站", "未在学习"};
+    const QStringList english = {"OK",          "Study continuously",
+                                 "Notice",      "This site asks for a verification code",
+                                 "1 h 15 min",  "cannot reach the training site",
+                                 "Not studying"};
     QTest::newRow("Chinese") << QLocale(QLocale::Chinese, QLocale::China) << chinese;
     QTest::newRow("Chinese, Taiwan") << QLocale(QLocale::Chinese, QLocale::Taiwan) << chinese;
     QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates) << english;
@@ -263,6 +268,10 @@ void StartupTest::translations_followTheSystemLanguage()
     QCOMPARE(f.program->window().noticePanel()->title(), texts[2]);
     QVERIFY(session::SiteSession::captchaText().startsWith(texts[3]));
     QCOMPARE(records::formatDuration(75), texts[4]);
+    // Why minutes went uncounted: in the learner's words, and in Chinese for the run record.
+    const QString cause = study::stallCauseText(study::StallCause::SiteDown);
+    QVERIFY(study::shownText(cause) == texts[5] && cause == "无法连接培训网站");
+    QCOMPARE(study::whereText({}), texts[6]);
 }
 
 QTEST_MAIN(StartupTest)

@@ -98,9 +98,14 @@ void QtPlatform::prepareProcess()
     webengine::WebEngineHost::prepareProcess();
 }
 
+void QtPlatform::openFirstPage(const QUrl& url)
+{
+    m_firstView.open(*m_engine, url);
+}
+
 std::unique_ptr<BrowserControl> QtPlatform::createBrowser(QWidget* parent)
 {
-    return m_engine->createBrowser(parent);
+    return m_firstView.take(*m_engine, parent);
 }
 
 std::unique_ptr<Timer> QtPlatform::createTimer()

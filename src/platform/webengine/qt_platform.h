@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 #include "platform/qt_services.h"
 #include "platform/system_sleep_inhibitor.h"
+#include "platform/webengine/first_view.h"
 
 #include <functional>
 #include <memory>
@@ -48,6 +49,11 @@ public:
     SiteProbe& siteProbe() override { return m_probe; }
     SleepInhibitor& sleepInhibitor() override { return m_sleep; }
 
+    // Clears the HTTP cache and starts loading `url` in the view the next createBrowser() gives,
+    // so that the page loads while the rest of the program is built. The start's own cache clear
+    // and first navigation to `url` then go with these.
+    void openFirstPage(const QUrl& url);
+
     QtDialogs& qtDialogs() { return m_dialogs; }
     // Asks the engine whether it plays H.264 video with AAC sound (MP4 courses); `done` gets the
     // answer once, later, from the event loop. Not called when the engine gives none (logged).
@@ -55,6 +61,7 @@ public:
 
 private:
     std::unique_ptr<webengine::WebEngineHost> m_engine;
+    webengine::FirstView m_firstView; // goes before the engine
     QtClock m_clock;
     QtDialogs m_dialogs;
     QtSiteProbe m_probe;

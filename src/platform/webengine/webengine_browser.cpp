@@ -129,6 +129,14 @@ void WebEngineBrowser::setSilent(bool silent)
         m_page->setSilent(silent);
 }
 
+void WebEngineBrowser::showIn(QWidget* parent)
+{
+    Q_ASSERT(!m_view);
+    m_view = new QWebEngineView(parent);
+    if (m_page)
+        m_view->setPage(m_page);
+}
+
 QUrl WebEngineBrowser::url() const
 {
     return m_page ? m_page->url() : QUrl();

@@ -75,6 +75,12 @@ public:
     // Deletes the page; later calls fail as PageGone. Used when the host goes away first.
     void detachPage();
     bool viewVisible() const;
+    // Gives a browser made without a view (WebEngineHost::createViewless) its view, in `parent`,
+    // showing the page it has, loaded or loading.
+    void showIn(QWidget* parent);
+    // Loads `url` like navigate(), and lets the next navigate() to the same address before the
+    // engine reports anything go with this load instead of starting it over.
+    void navigateAhead(const QUrl& url);
     // The page shown, or the one navigate() asked for while it has not appeared yet.
     QUrl shownOrRequestedUrl() const;
     qint64 rendererProcessId() const;
@@ -113,6 +119,7 @@ private:
     LoadState m_load;
     QTimer m_startTimeout;
     bool m_silent = false;
+    QUrl m_ahead; // navigateAhead()'s address, until the engine reports on it
 };
 
 } // namespace lumora::platform::webengine

@@ -1,5 +1,6 @@
 #include "platform/webengine/webengine_host.h"
 
+#include "platform/folder_disposal.h"
 #include "platform/logging.h"
 #include "platform/webengine/browser_page.h"
 #include "platform/webengine/script_call.h"
@@ -18,6 +19,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <array>
+#include <optional>
 #include <utility>
 
 namespace lumora::platform::webengine {
@@ -67,14 +69,15 @@ QWebEngineScript makeScript(const char* name, const QString& source,
     return script;
 }
 
-int readGeneration(const QString& root)
+// The generation on record; nothing when the file is missing or holds no generation.
+std::optional<int> readGeneration(const QString& root)
 {
     QFile file(QDir(root).filePath(kGenerationFile));
     if (!file.open(QIODevice::ReadOnly))
-        return 1;
+        return std::nullopt;
     bool ok = false;
     const int generation = QString::fromLatin1(file.readAll()).trimmed().toInt(&ok);
-    return ok && generation > 0 ? generation : 1;
+    return ok && generation > 0 ? std::optional(generation) : std::nullopt;
 }
 
 bool writeGeneration(const QString& root, int generation)
@@ -122,6 +125,8 @@ struct WebEngineHost::Impl
     QList<QPointer<QWebEngineProfile>> retiring;
     QList<QPointer<QWebEnginePage>> probes; // canPlayType() pages; they go before their profile
     bool swapPending = false;
+    bool cacheCleared = false; // clearCache() works once a run
+    FolderDisposal disposal;   // last to go: it waits for its deletions
 
     QWebEngineProfile* makeProfile(int gen)
     {
@@ -129,7 +134,7 @@ struct WebEngineHost::Impl
         QDir().mkpath(path);
         const QString cachePath = QDir(path).filePath(QStringLiteral("cache"));
         if (QFile::exists(QDir(root).filePath(kClearCacheMarker))) {
-            QDir(cachePath).removeRecursively();
+            disposal.dispose(cachePath);
             QFile::remove(QDir(root).filePath(kClearCacheMarker));
         }
         env->profileInUse = false;
@@ -276,9 +281,12 @@ WebEngineHost::WebEngineHost(const QString& storageRoot, int scriptTimeoutMs,
                            QStringLiteral(");");
     d->foregroundSource = readResource(QStringLiteral(":/lumora/js/foreground.js"));
 
-    d->generation = readGeneration(d->root);
+    const std::optional<int> recorded = readGeneration(d->root);
+    d->generation = recorded.value_or(1);
     removeOtherGenerations(d->root, d->generation);
-    writeGeneration(d->root, d->generation);
+    // Written only when missing: a save is flushed to the disk, which takes time at every start.
+    if (!recorded)
+        writeGeneration(d->root, d->generation);
     d->profile = d->makeProfile(d->generation);
 }
 
@@ -295,8 +303,14 @@ WebEngineHost::~WebEngineHost()
 
 std::unique_ptr<BrowserControl> WebEngineHost::createBrowser(QWidget* parent)
 {
-    auto* view = new QWebEngineView(parent);
-    auto browser = std::make_unique<WebEngineBrowser>(d->env, view);
+    std::unique_ptr<WebEngineBrowser> browser = createViewless();
+    browser->showIn(parent);
+    return browser;
+}
+
+std::unique_ptr<WebEngineBrowser> WebEngineHost::createViewless()
+{
+    auto browser = std::make_unique<WebEngineBrowser>(d->env, nullptr);
     browser->attachPage(d->makePage(browser.get()));
     d->browsers.append(browser.get());
     return browser;
@@ -333,11 +347,13 @@ void WebEngineHost::canPlayType(const QString& mimeType, std::function<void(bool
 // WORKAROUND (Qt 6.4.2, re-check on upgrade): QWebEngineProfile::clearHttpCache() can leave
 // every later load of the profile waiting forever (seen when called before the first load, and
 // on a second call). The cache is a plain directory that the engine opens on first use: before
-// that it is simply deleted; once in use, the deletion waits for the next start.
+// that it is set aside and deleted in the background; once in use, that waits for the next start.
 void WebEngineHost::clearCache()
 {
+    if (std::exchange(d->cacheCleared, true))
+        return;
     if (!d->env->profileInUse) {
-        QDir(d->profile->cachePath()).removeRecursively();
+        d->disposal.dispose(d->profile->cachePath());
         return;
     }
     QFile marker(QDir(d->root).filePath(kClearCacheMarker));

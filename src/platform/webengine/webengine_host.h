@@ -14,6 +14,8 @@ class QWidget;
 
 namespace lumora::platform::webengine {
 
+class WebEngineBrowser;
+
 // Owns the one on-disk browser profile shared by every view, creates the views, and clears
 // the profile's data. Storage lives under `storageRoot` and is kept between runs.
 //
@@ -40,6 +42,8 @@ public:
 
     // A new view on the shared profile; its widget gets `parent`.
     std::unique_ptr<BrowserControl> createBrowser(QWidget* parent);
+    // One with a page and no view yet: it can load before the window is built (showIn()).
+    std::unique_ptr<WebEngineBrowser> createViewless();
 
     // Asks a page of the profile whether it can play `mimeType` (HTMLMediaElement.canPlayType):
     // `done` gets true for "probably" or "maybe", false for no. It is not called at all when the
