@@ -72,7 +72,8 @@ constexpr Option kOptions[] = {
      "(repeatable)"},
     {"auto-next-after", "S", "players go to the next lesson's player after S seconds"},
     {"video-outage-at", "SECONDS",
-     "from SECONDS after the start (site clock), every video source answers an error ..."},
+     "from SECONDS after the start (site clock), every video source answers an error, and a "
+     "video that plays fails as a stream would ..."},
     {"video-outage-for", "SECONDS", "... for SECONDS"},
     {"video-outage-status", "404|503", "the error of the video outage (default 503)"},
     {"list-short", "K=N", "the lesson list of category K shows its first N lessons (repeatable)"},

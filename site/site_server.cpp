@@ -787,7 +787,7 @@ void SiteServer::Impl::routes(httplib::Server& server)
     });
     // The site clock, for player pages whose video follows it (SiteOptions::timeScale).
     server.Get("/_site/clock", [this](const Request&, Response& res) {
-        sendJson(res, {{u"ms"_s, qint64(state->nowMs())}});
+        sendJson(res, {{u"ms"_s, qint64(state->nowMs())}, {u"videoOutage"_s, videoOutageNow()}});
     });
     server.Post("/_site/reset", [this](const Request&, Response& res) {
         state->reset();

@@ -154,11 +154,20 @@ var lessonVideo = (function () {
     }
     lesson.siteMs = siteMs;
   }
+  // The video host is down: a video that plays asks it for more and fails, as a stream would.
+  function streamLost() {
+    if (video.error || !video.src) { return; }
+    video.src = video.src.split('&lost=')[0] + '&lost=' + Date.now();
+    video.play().catch(function () {});
+  }
   if (timed && timeScale > 0) {
     var syncClock = function () {
       fetch('/_site/clock', { cache: 'no-store' })
         .then(function (r) { return r.json(); })
-        .then(function (j) { followSite(j.ms); })
+        .then(function (j) {
+          if (j.videoOutage) { streamLost(); }
+          followSite(j.ms);
+        })
         .catch(function () {})
         .then(function () { if (!stopped) { setTimeout(syncClock, 10); } });
     };
