@@ -341,6 +341,7 @@ void HonestMinutesTest::session_retriesBackOff_loggingInFollowsThePages_capped()
         f->platform.fakeClock.advance(20s);
     }
     QCOMPARE(attempts.size(), 4);
+    QVERIFY(f->window().studyStatus()->notice().startsWith("重新登录未成功"));
     // A failed attempt shows at the next tick (20 s); then the wait doubles from 30 s, each
     // rounded up to a tick: 20 + 30 -> 60, 20 + 60 -> 80, 20 + 120 -> 140.
     QCOMPARE(attempts[1] - attempts[0], 60s);

@@ -120,6 +120,8 @@ void MorningTest::history_figuresOfANight()
                      "最长一次未能计时：7 分钟（无法连接培训网站，重新登录）",
                      "登录失效后重新登录：1 次", "程序重新启动后继续学习：1 次",
                      "电脑休眠：25 分钟，其间不计学习时间"}));
+    // A run without recoveries, restarts or sleep says nothing of them.
+    QCOMPARE(MorningReport::details(runs.at(1)).size(), 3);
     QCOMPARE(MorningReport::historyCells(night).join('|'),
              "2024-05-01 22:00|2024-05-02 06:30|3 分钟|1 课|1 课|7 分钟|1 次|学习暂停");
 }

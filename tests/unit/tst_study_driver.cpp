@@ -3,6 +3,7 @@
 
 #include "program_fixture.h"
 #include "records/timetable.h"
+#include "study/run_texts.h"
 #include "window/study_status.h"
 
 #include <QLineEdit>
@@ -275,6 +276,8 @@ void StudyDriverTest::pastLastCategory_endsTheRunOnce_saysWhichLessonsWereSkippe
     QCOMPARE(f->window().studyStatus()->notice(), end);
     QCOMPARE(f->events.last().kind, RunEventKind::RunEnded);
     QCOMPARE(f->events.last().detail, name + "第 7 课、" + name + "第 8 课");
+    // A lesson never reached with none skipped is not the end of the timetable either.
+    QVERIFY(study::RunTexts::ended({}, name + "第 8 课").startsWith("学习已结束，但"));
 }
 
 void StudyDriverTest::exit_clicksEveryExitInput_stopsWhileLoadingOrWaiting()
