@@ -14,8 +14,8 @@ LessonNavigator::LessonNavigator(catalogue::Catalogue& catalogue, page::BrowserV
                      &m_signalContext, [this] { m_playerClosed = true; });
     // The lesson's page is known as soon as it has loaded, not at the next tick: a page that
     // moves on by itself within the tick would otherwise be taken for the lesson's.
-    QObject::connect(&views.player(), &platform::BrowserControl::documentLoaded,
-                     &m_signalContext, [this] { claim(m_views.player().lastLoad()); });
+    QObject::connect(&views.player(), &platform::BrowserControl::documentLoaded, &m_signalContext,
+                     [this] { claim(m_views.player().lastLoad()); });
 }
 
 LessonNavigator::Claim LessonNavigator::claim(const platform::LoadInfo& load)
