@@ -132,7 +132,8 @@ WalkResult readWalkResult(const DecodedEnvelope& envelope)
     result.positions.reserve(positions.size());
     for (const QJsonValue& position : positions)
         result.positions.append(position.toInt());
-    for (const QJsonValue& text : object.value(QStringLiteral("texts")).toArray())
+    const QJsonArray texts = object.value(QStringLiteral("texts")).toArray();
+    for (const QJsonValue& text : texts)
         result.texts.append(text.toString());
     return result;
 }
