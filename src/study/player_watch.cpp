@@ -11,6 +11,8 @@ TickVerdict PlayerWatch::judge(LessonKey lesson, PlayerState player,
     if (lesson != m_lesson) {
         m_lesson = lesson;
         m_failures = 0;
+        if (std::exchange(m_lessonPlayed, false))
+            m_row.reset();
     }
     m_ticksSinceClick = std::min(m_ticksSinceClick + 1, kTicksToOpen + 1);
     m_loadingTicks = player == PlayerState::Loading ? m_loadingTicks + 1 : 0;
@@ -67,12 +69,14 @@ TickVerdict PlayerWatch::failed(LessonKey lesson, PlayerState player)
     m_failures = 0;
     if (m_siteTrouble)
         return {.reopen = true, .siteTrouble = true};
-    if (m_lastSkip && m_lastSkip->cause == player) {
+    if (m_row && m_row->cause == player) {
         m_siteTrouble = true;
-        const LessonKey skipped = std::exchange(m_lastSkip, std::nullopt)->lesson;
-        return {.reopen = true, .siteTrouble = true, .giveBack = skipped};
+        return {.reopen = true,
+                .siteTrouble = true,
+                .giveBack = std::exchange(m_row->skipped, std::nullopt)};
     }
-    m_lastSkip = Skip{lesson, player};
+    m_row = Row{player, lesson};
+    m_lessonPlayed = false;
     return {.skip = true};
 }
 

@@ -2,9 +2,11 @@
 
 // Honest minutes: a tick credits its minute only while the lesson's player is really open, and
 // a player that keeps failing is given up for the run rather than stalling it. A failure that
-// repeats across two lessons in a row, with no minute credited between, is the site's trouble
-// (its video host down, say), not the lessons': nothing more is skipped, the lesson skipped just
-// before is given back, and the run waits for the site. Pure logic: the study run observes the
+// repeats across two lessons in a row is the site's trouble (its video host down, say), not the
+// lessons': nothing more is skipped, the lesson skipped just before is given back, and the run
+// waits for the site. A credited minute ends the wait, but a site in trouble may play a minute
+// now and then: the same failure again is the site's again, until a lesson that played is left
+// behind. Pure logic: the study run observes the
 // views and the site, this decides.
 
 #include "platform/site_probe.h"
@@ -69,7 +71,7 @@ public:
     void minuteCredited()
     {
         m_failures = 0;
-        m_lastSkip.reset();
+        m_lessonPlayed = true;
         m_siteTrouble = false;
     }
     // Failures repeat across lessons: until a minute is credited, nothing is skipped.
@@ -87,15 +89,18 @@ private:
     // site.
     TickVerdict failed(LessonKey lesson, PlayerState player);
 
-    struct Skip
+    // The failure that gave up the last lesson that gave up, and the lesson skipped for it and
+    // not given back yet.
+    struct Row
     {
-        LessonKey lesson;
         PlayerState cause;
+        std::optional<LessonKey> skipped;
     };
 
     LessonKey m_lesson;
     int m_failures = 0; // the lesson's, until a minute is credited or another lesson is judged
-    std::optional<Skip> m_lastSkip; // skipped with no minute credited since
+    std::optional<Row> m_row;    // with no lesson played and left since
+    bool m_lessonPlayed = false; // a minute was credited to the lesson being judged
     bool m_siteTrouble = false;
     int m_loadingTicks = 0;
     int m_ticksSinceClick = kTicksToOpen;

@@ -292,6 +292,15 @@ bool StudyRun::closeMinute()
         m_logins.reset();
     } else {
         qCInfo(lcStudy) << "minute not credited:" << outcomeReason(outcome);
+        // Only then did the site count what played: its session answered, the player stayed.
+        m_videoWatch.minuteNotCredited(outcome == MinuteTally::Outcome::VideoNotPlayed &&
+                                       session == page::SessionCheck::Verdict::Alive);
+        if (outcome == MinuteTally::Outcome::VideoNotPlayed) {
+            const VideoWatch::Figures figures = m_videoWatch.lastMinute();
+            qCInfo(lcStudy).nospace()
+                << "  the video played " << figures.played << " s of " << figures.passed
+                << " s; the lesson's minutes lacked " << figures.owed << " s before";
+        }
     }
     if (session == page::SessionCheck::Verdict::Ended && running() && !m_session.recovering())
         beginRecovery();

@@ -56,15 +56,19 @@ VideoWatch::Call VideoWatch::tick(const LessonKey& lesson, int player, const Vid
 
 VideoWatch::Minute VideoWatch::closeMinute()
 {
-    const bool played = m_played > 0 && m_played >= kPlayedShare * m_passed &&
-                        m_owed + m_passed - m_played <= kMostOwed;
+    // What the lesson's credited minutes would lack of what its video played, with this one.
+    const double owedAfter = m_owed + m_passed - m_played;
+    // A minute the video played less of (read late, started slowly) still counts when what the
+    // lesson's video played before, uncredited, makes up for it: the site counted every second
+    // the lesson is then credited with. The video must still be seen playing a tick's time.
+    const bool madeUp = owedAfter <= 0 && m_played >= kSeenShare * m_passed;
+    const bool played =
+        m_played > 0 && owedAfter <= kMostOwed && (m_played >= kPlayedShare * m_passed || madeUp);
     const Minute minute = played                             ? Minute::Played
                           : !m_sawVideo && m_pageTimeAllowed ? Minute::Played
                           : m_sawVideo                       ? Minute::NotPlayed
                                                              : Minute::NoVideo;
-    // Taken as not credited until the run says otherwise: the site counted what played anyway.
-    m_owed -= m_played;
-    m_lastPassed = m_passed;
+    m_lastMinute = {m_played, m_passed, m_owed};
     m_played = 0;
     m_passed = 0;
     m_sawVideo = false;

@@ -79,10 +79,12 @@ void StudyRulesTest::playerWatch_verdicts()
         {"F F O F", "rrcs"},     // an open tick does not reset the count (a still video)
         {"F F +O F F", "rrcrr"}, // a credited minute does
         {"F F >F F", "rrrr"},    // so does the next lesson
-        {"F F F >F F F >F F F", "rrsrrbrrt"},  // the same failure lesson after lesson: the site's
-        {"V V V >F F F", "rrsrrs"},            // not so for another failure
-        {"F F F >+O >F F F", "rrscrrs"},       // nor once a lesson played between
-        {"S S S >S S S", "rrsrrb"},            // a still video counts as a failure
+        {"F F F >F F F >F F F", "rrsrrbrrt"}, // the same failure lesson after lesson: the site's
+        {"V V V >F F F", "rrsrrs"},           // not so for another failure
+        {"F F F >O +O >F F F", "rrsccrrs"},   // nor once a lesson played between
+        {"F F F >F +O F F F", "rrsrcrrb"},    // a minute of the next lesson does not break the row
+        {"F F F >F F F +O F F F", "rrsrrbcrrt"}, // nor one of the site in trouble
+        {"S S S >S S S", "rrsrrb"},              // a still video counts as a failure
         {"F J F J F", "rrrrs"},                // a player that left the lesson: reopened, no fault
         {"*N N N *N N N", "--r--r"},           // no window: two ticks of grace after a click
         {"L L L L L L O", "------c"},          // slow loading is waited for
@@ -136,6 +138,8 @@ void StudyRulesTest::videoWatch_countsWhatPlayed()
         const bool counts = watch.closeMinute() == VideoWatch::Minute::Played;
         if (counts)
             watch.minuteCredited();
+        else
+            watch.minuteNotCredited(true);
         return counts;
     };
     VideoWatch watch;
@@ -164,6 +168,30 @@ void StudyRulesTest::videoWatch_countsWhatPlayed()
         counted << shortMinute(5, k, 2);
     QCOMPARE(counted, (QList<bool>{true, true, true, true, false, true}));
     QVERIFY(minute(watch, 5, {233, 253, 273}, 1000)); // a held tick earns no more than one on time
+    // A minute played only in part counts when what the lesson's video played uncredited before
+    // makes up the rest (30 s of 60 after a minute not credited), not when it falls short of that
+    // (the fourth), and never for less than a tick's time of play (the fifth).
+    VideoWatch part;
+    lesson = {1, 4};
+    QList<bool> made;
+    for (const auto& [times, at] :
+         std::initializer_list<std::pair<QList<double>, double>>{{{15, 35, 55}, 2000},
+                                                                 {{65, 75, 85}, 2060},
+                                                                 {{120, 130, 140}, 2120},
+                                                                 {{150, 160, 170}, 2180},
+                                                                 {{175, 180, 185}, 2240},
+                                                                 {{195, 205, 215}, 2300}})
+        made << minute(part, 6, times, at);
+    QCOMPARE(made, (QList<bool>{true, false, true, false, false, true}));
+    // Play in a minute not credited for another reason (the session unconfirmed) may not have
+    // counted on the site: it makes up for nothing.
+    lesson = {1, 5};
+    QVERIFY(minute(part, 7, {15, 35, 55}, 3000));
+    for (const double time : {75, 95, 115})
+        part.tick(lesson, 7, {true, time, false, false}, time + 3005);
+    QCOMPARE(part.closeMinute(), VideoWatch::Minute::Played);
+    part.minuteNotCredited(false);
+    QVERIFY(!minute(part, 7, {125, 135, 145}, 3120));
     // Ended: played again; after two minutes without moving: opened again.
     QVERIFY(watch.tick(lesson, 3, {true, 30, true, true}, 3000).replay);
     int still = 0;
