@@ -107,10 +107,12 @@ var lessonVideo = (function () {
   } else if (media === 'missing') { // a broken link: the address answers 404
     video.src = '/player/media/missing.mp4';
   } else if (timed) {
-    video.src = '/player/media/lesson.wav?seconds=' + videoSeconds;
+    // Each page asks the host itself: the engine may hand a page the media another page of the
+    // same address loaded, and a host that is down would then still seem to serve.
+    video.src = '/player/media/lesson.wav?seconds=' + videoSeconds + '&page=' + Date.now();
   } else if (media === 'mp4') { // a short lesson standing in for a long one
     video.loop = true;
-    video.src = '/player/media/lesson.mp4';
+    video.src = '/player/media/lesson.mp4?page=' + Date.now();
   } else if (media === 'broken' && window.MediaSource) {
     breakVideo();
   } else if (canvas.captureStream) {
