@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
 #include <QIcon>
@@ -27,6 +28,12 @@ using namespace lumora;
 
 namespace {
 
+// The context of this file's texts in the translations.
+class CommandLine
+{
+    Q_DECLARE_TR_FUNCTIONS(CommandLine)
+};
+
 // The H.264 and AAC video of MP4 lessons, which not every build of the engine plays.
 constexpr auto kH264Playing = "this engine plays H.264 and AAC video (MP4)";
 constexpr auto kH264NotPlaying = "this engine cannot play H.264 and AAC video (MP4)";
@@ -39,38 +46,35 @@ app::AppConfig parseCommandLine(const QApplication& application)
 {
     const platform::StateFilePlaces defaultPlaces = platform::defaultStateFilePlaces();
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Lumora automatic-study browser: logs in to a training site, opens its "
-                       "lessons one after another and keeps count of the minutes studied."));
+    parser.setApplicationDescription(CommandLine::tr(
+        "Lumora 自动学习浏览器：登录培训网站，逐一打开网站上的课，并记下每课学习的分钟数。"));
     parser.addHelpOption();
     parser.addVersionOption();
     const QString builtIn = QStringLiteral(LUMORA_DEFAULT_SITE);
     const QCommandLineOption site(
         QStringLiteral("site"),
-        QStringLiteral("Address of the training site for this run. The login page is that "
-                       "host's /permission/loginAction.do?method=init. Without it: the address "
-                       "saved at the first start or with the menu item \"网站地址…\"%1.")
-            .arg(builtIn.isEmpty() ? QString()
-                                   : QStringLiteral(", else %1, built in").arg(builtIn)),
+        CommandLine::tr("这次使用的培训网站地址。登录页是该网站的 "
+                        "/permission/loginAction.do?method=init。不给时：用第一次启动时或菜单"
+                        "“网站地址…”保存的地址%1。")
+            .arg(builtIn.isEmpty() ? QString() : CommandLine::tr("，否则用内置的 %1").arg(builtIn)),
         QStringLiteral("URL"));
     const QCommandLineOption stateFile(
         QStringLiteral("state-file"),
-        QStringLiteral("Where the user name, password and studied minutes are kept, with no "
-                       "other place tried (default %1%2).")
+        CommandLine::tr("保存用户名、密码和学习进度的文件，不再尝试别的位置（默认 %1%2）。")
             .arg(QDir::toNativeSeparators(defaultPlaces.preferred),
                  defaultPlaces.fallback.isEmpty()
                      ? QString()
-                     : QStringLiteral(", or %1 when that cannot be written")
+                     : CommandLine::tr("，无法写入时用 %1")
                            .arg(QDir::toNativeSeparators(defaultPlaces.fallback))),
         QStringLiteral("PATH"));
     const QCommandLineOption resume(
         QString::fromLatin1(app::kResumeOption),
-        QStringLiteral("Goes on with the study run a restart cut short: logs in with the saved "
-                       "user name and password and starts studying (the system passes it when "
-                       "it starts the program again)."));
+        CommandLine::tr("继续被重新启动打断的连续学习：用保存的用户名和密码登录，然后开始学习"
+                        "（系统重新启动本程序时会加上它）。"));
     parser.addOption(site);
     parser.addOption(stateFile);
     parser.addOption(resume);
+    // For builds and packagers, in their words: the codec names say what is checked.
     const QCommandLineOption checkH264(
         QStringLiteral("check-h264"),
         QStringLiteral("Only say whether this program's browser engine plays H.264 and AAC video "

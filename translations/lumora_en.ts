@@ -2,6 +2,33 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>CommandLine</name>
+    <message>
+        <source>Lumora 自动学习浏览器：登录培训网站，逐一打开网站上的课，并记下每课学习的分钟数。</source>
+        <translation>Lumora automatic-study browser: logs in to a training site, opens its lessons one after another and keeps count of the minutes studied.</translation>
+    </message>
+    <message>
+        <source>这次使用的培训网站地址。登录页是该网站的 /permission/loginAction.do?method=init。不给时：用第一次启动时或菜单“网站地址…”保存的地址%1。</source>
+        <translation>Address of the training site for this run. The login page is that host&apos;s /permission/loginAction.do?method=init. Without it: the address saved at the first start or with the menu item &quot;Site address…&quot;%1.</translation>
+    </message>
+    <message>
+        <source>，否则用内置的 %1</source>
+        <translation>, else %1, built in</translation>
+    </message>
+    <message>
+        <source>保存用户名、密码和学习进度的文件，不再尝试别的位置（默认 %1%2）。</source>
+        <translation>Where the user name, password and study progress are kept, with no other place tried (default %1%2).</translation>
+    </message>
+    <message>
+        <source>，无法写入时用 %1</source>
+        <translation>, or %1 when that cannot be written</translation>
+    </message>
+    <message>
+        <source>继续被重新启动打断的连续学习：用保存的用户名和密码登录，然后开始学习（系统重新启动本程序时会加上它）。</source>
+        <translation>Goes on with the study run a restart cut short: logs in with the saved user name and password and starts studying (the system passes it when it starts the program again).</translation>
+    </message>
+</context>
+<context>
     <name>MorningReport</name>
     <message>
         <source>%1 至 %2（%3）</source>
@@ -269,6 +296,17 @@
     <message>
         <source>课的视频打不开（网站的视频文件缺失或无法读取）</source>
         <translation>The lesson&apos;s video cannot be opened (the site&apos;s video file is missing or unreadable).</translation>
+    </message>
+</context>
+<context>
+    <name>lumora::app::AddressTexts</name>
+    <message>
+        <source>不是网站地址：%1</source>
+        <translation>not a site address: %1</translation>
+    </message>
+    <message>
+        <source>只能使用 http 或 https 网站，不能使用 %1：%2</source>
+        <translation>only http and https sites can be used, not %1: %2</translation>
     </message>
 </context>
 <context>

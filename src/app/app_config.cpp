@@ -1,6 +1,18 @@
 #include "app/app_config.h"
 
+#include <QCoreApplication>
+
 namespace lumora::app {
+
+namespace {
+
+// The context of this file's texts in the translations.
+class AddressTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(lumora::app::AddressTexts)
+};
+
+} // namespace
 
 QUrl AppConfig::loginPage() const
 {
@@ -20,10 +32,10 @@ SiteAddress parseSiteAddress(const QString& text)
     const QUrl url = QUrl::fromUserInput(text.trimmed());
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || url.host().isEmpty())
-        return {{}, QStringLiteral("not a site address: %1").arg(text)};
+        return {{}, AddressTexts::tr("不是网站地址：%1").arg(text)};
     if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
         return {{},
-                QStringLiteral("only http and https sites can be used, not %1: %2")
+                AddressTexts::tr("只能使用 http 或 https 网站，不能使用 %1：%2")
                     .arg(url.scheme(), text)};
     return {url, {}};
 }
