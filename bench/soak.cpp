@@ -207,9 +207,9 @@ public:
 
 // The study clock: a tick every interval of simulated time; like a QTimer, one tick for a
 // handler that ran late, and none while its own handler runs. Silent while the machine sleeps.
-// A page still loading when a tick is due holds the world's clock (up to a second of real time)
-// until it has loaded: on a learner's machine twenty seconds are plenty for any page, fifty
-// milliseconds are not.
+// A page still loading when a tick is due, or a player's video still starting, holds the world's
+// clock (up to a second of real time) until it has loaded or started: on a learner's machine
+// twenty seconds are plenty for either, fifty milliseconds are not.
 class SimulatedTimer final : public platform::Timer
 {
 public:
@@ -511,7 +511,7 @@ int main(int argc, char* argv[])
     config.dataFolder = dir.path();
     app::Program program(platform, config);
     SimulatedTimer::gate = &program.gate();
-    SimulatedTimer::pageLoading = [&program] {
+    SimulatedTimer::pageLoading = [&program, &site] {
         for (platform::BrowserControl* view :
              {&program.window().mainView(), &program.window().playerView()}) {
             const platform::ReadyState state = view->readyState();
@@ -519,7 +519,9 @@ int main(int argc, char* argv[])
                 state == platform::ReadyState::Interactive)
                 return true;
         }
-        return false;
+        // A player's video starting (its media asked for and decoded) takes as long as on a
+        // learner's machine too, where it is a second of the tick's twenty.
+        return site.videoStarting();
     };
     window::MainWindow& mainWindow = program.window();
     program.start();

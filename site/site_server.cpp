@@ -179,6 +179,7 @@ struct SiteServer::Impl
     std::unique_ptr<SiteState> state;
     std::atomic<bool> outage = false;
     std::atomic<bool> stalled = false;
+    std::atomic<bool> videoStarting = false;  // see videoStarting()
     std::atomic<bool> keepPlayerPage = false; // see setEndedSessionKeepsPlayer()
     std::atomic<PlayerMedia> media = PlayerMedia::Canvas;
     std::atomic<EndedSessionPage> endedPage = EndedSessionPage::LoginForm;
@@ -697,6 +698,7 @@ void SiteServer::Impl::routes(httplib::Server& server)
             } else if (const auto opened = state->openPlayer(v.session.user, category, lesson)) {
                 player.playerId = opened->id;
                 player.hangs = opened->hangs;
+                videoStarting = true;
                 sendHtml(res, pages::player(charset, player));
             } else {
                 sendHtml(res, pages::simple(charset, u"课件加载失败"_s, u"player_failed.html"_s),
@@ -788,6 +790,11 @@ void SiteServer::Impl::routes(httplib::Server& server)
     // The site clock, for player pages whose video follows it (SiteOptions::timeScale).
     server.Get("/_site/clock", [this](const Request&, Response& res) {
         sendJson(res, {{u"ms"_s, qint64(state->nowMs())}, {u"videoOutage"_s, videoOutageNow()}});
+    });
+    // A player page's video started playing, or failed to.
+    server.Post("/_site/video-settled", [this](const Request&, Response& res) {
+        videoStarting = false;
+        sendJson(res, {{u"ok"_s, true}});
     });
     server.Post("/_site/reset", [this](const Request&, Response& res) {
         state->reset();
@@ -1163,6 +1170,11 @@ void SiteServer::setVideoOutage(int status, std::int64_t ms)
     m_impl->state->record(u"fault"_s, {},
                           {{u"videoOutageStatus"_s, status},
                            {u"videoOutageMs"_s, qint64(std::max<std::int64_t>(ms, 0))}});
+}
+
+bool SiteServer::videoStarting() const
+{
+    return m_impl->videoStarting;
 }
 
 bool SiteServer::inVideoOutage() const

@@ -178,6 +178,9 @@ public:
     // (site clock); 0 or less ends the outage.
     void setVideoOutage(int status, std::int64_t ms);
     bool inVideoOutage() const;
+    // A player page was served whose video has not yet started playing nor failed (the page
+    // says so when its video follows the site clock, SiteOptions::timeScale).
+    bool videoStarting() const;
     // The lesson list of `category` shows its first `count` lessons only; negative: all.
     void setListedLessons(int category, int count);
     // Ends every open session now, as logging out would (recorded once, as "sessions-ended");

@@ -163,6 +163,15 @@ var lessonVideo = (function () {
     video.play().catch(function () {});
   }
   if (timed && timeScale > 0) {
+    // Whoever runs the site clock faster than real time may hold it while the video starts,
+    // which takes the engine as long as at real speed.
+    var settled = function () {
+      video.removeEventListener('playing', settled);
+      video.removeEventListener('error', settled);
+      fetch('/_site/video-settled', { method: 'POST', cache: 'no-store' }).catch(function () {});
+    };
+    video.addEventListener('playing', settled);
+    video.addEventListener('error', settled);
     var syncClock = function () {
       fetch('/_site/clock', { cache: 'no-store' })
         .then(function (r) { return r.json(); })
