@@ -152,6 +152,7 @@ struct RunFixture : ProgramFixture
     // or ended (at its duration, when it has one).
     void tick()
     {
+        platform.fakeClock.advance(std::chrono::seconds(20));
         platform::VideoReport& video = playerDocument->video;
         if (video.present && !video.paused && !video.ended) {
             video.currentTime += 20;

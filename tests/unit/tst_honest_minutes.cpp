@@ -48,6 +48,7 @@ private slots:
     void video_noneOnThePage_noMinute_pageWordsShown_pageTimeWhenAsked();
     void video_countsWhilePlaying_replayedWhenEnded_reopenedWhenStill_pausesWhenUnplayable();
     void minute_onlyForTheLessonsOwnPlayer_openAllMinute();
+    void minute_readShort_madeUpOnlyByPlayTheSiteCounted();
     void session_confirmedBeforeEveryMinute_noAnswerEscalates();
     void session_retriesBackOff_loggingInFollowsThePages_capped();
     void sleep_heldWhileRunning_releasedOnEveryWayOut_wakingUpRecorded();
@@ -283,6 +284,31 @@ void HonestMinutesTest::minute_onlyForTheLessonsOwnPlayer_openAllMinute()
     QCOMPARE(f->main().clickLog.last(), QString("lesson-0-2"));
 }
 
+void HonestMinutesTest::minute_readShort_madeUpOnlyByPlayTheSiteCounted()
+{
+    // A minute whose video played 35 s is refused; the next plays 30 s and counts only when the
+    // 35 s were counted by the site: its session answered alive in that minute.
+    for (const bool answered : {true, false}) {
+        f = std::make_unique<RunFixture>();
+        f->pressStudy();
+        QCOMPARE(f->minute(), 1);
+        platform::VideoReport& video = f->playerDocument->video;
+        const auto minuteMoving = [&](std::initializer_list<double> seconds) {
+            const int before = f->studied(0, 0);
+            for (const double moved : seconds) {
+                video.currentTime -= 20 - moved; // the tick adds 20
+                f->tick();
+            }
+            return f->studied(0, 0) - before;
+        };
+        if (!answered)
+            f->main().fetchReply->status = platform::FetchAnswer::Status::Pending;
+        QCOMPARE(minuteMoving({20, 15, 0}), 0);
+        f->answerSessionChecks(true);
+        QCOMPARE(minuteMoving({20, 10, 0}), answered ? 1 : 0);
+    }
+}
+
 void HonestMinutesTest::session_confirmedBeforeEveryMinute_noAnswerEscalates()
 {
     f->pressStudy();
@@ -340,7 +366,6 @@ void HonestMinutesTest::session_retriesBackOff_loggingInFollowsThePages_capped()
         f->tick();
         if (f->main().navigations.size() > before)
             attempts.append(f->platform.fakeClock.now());
-        f->platform.fakeClock.advance(20s);
     }
     QCOMPARE(attempts.size(), 4);
     QVERIFY(f->window().studyStatus()->notice().startsWith("重新登录未成功"));
