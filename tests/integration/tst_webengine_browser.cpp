@@ -342,7 +342,8 @@ void TestWebEngineBrowser::firstPageLoadsBeforeItsView()
     // loads again.
     m_server->put("/ahead.html", "<p>a</p>");
     const QUrl ahead = m_server->url("/ahead.html");
-    const std::unique_ptr<WebEngineBrowser> early = m_host->createViewless();
+    const std::unique_ptr<WebEngineBrowser> early =
+        m_host->createViewless(WebEngineHost::IsolatedScripts::AfterFirstLoad);
     early->navigateAhead(ahead);
     early->showIn(&m_window);
     early->navigate(ahead);
@@ -351,9 +352,15 @@ void TestWebEngineBrowser::firstPageLoadsBeforeItsView()
                 early->lastLoad().outcome == LoadOutcome::Succeeded);
     QCOMPARE(qobject_cast<QWebEngineView*>(early->widget())->url(), ahead);
     QCOMPARE(m_server->requests("/ahead.html").size(), 1);
+    // Its first document went without the isolated world's scripts, and is walked all the same;
+    // the documents after it have them from their start.
+    const QString walkHere = QStringLiteral("typeof lumora");
+    QCOMPARE(early->evaluateText(walkHere), "undefined");
+    QCOMPARE(found(*early, "p"), QList<int>{0});
     early->navigateAhead(ahead);
     WAIT_VERIFY(early->lastLoad().outcome == LoadOutcome::Succeeded &&
                 m_server->requests("/ahead.html").size() == 2);
+    QCOMPARE(early->evaluateText(walkHere), "object");
     QVERIFY(load(*early, ahead));
     QCOMPARE(m_server->requests("/ahead.html").size(), 3);
 }

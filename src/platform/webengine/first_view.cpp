@@ -13,7 +13,7 @@ FirstView::~FirstView() = default;
 void FirstView::open(WebEngineHost& host, const QUrl& url)
 {
     host.clearCache();
-    m_view = host.createViewless();
+    m_view = host.createViewless(WebEngineHost::IsolatedScripts::AfterFirstLoad);
     m_view->setSilent(true);
     m_view->navigateAhead(url);
 }

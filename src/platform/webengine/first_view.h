@@ -23,7 +23,8 @@ public:
     FirstView& operator=(const FirstView&) = delete;
 
     // Clears the HTTP cache and starts loading `url` in a view without a widget yet. The start's
-    // own cache clear and first navigation to `url` then go with these.
+    // own cache clear and first navigation to `url` then go with these. The scripts of the
+    // isolated world join the page once this first load has ended.
     void open(WebEngineHost& host, const QUrl& url);
     // The opened view, now shown in `parent`; a new one of `host` once it has been taken.
     std::unique_ptr<BrowserControl> take(WebEngineHost& host, QWidget* parent);

@@ -94,6 +94,8 @@ void WebEngineBrowser::attachPage(BrowserPage* page)
     m_frameVideos.clear();
     m_load.pageAttached();
     m_startTimeout.stop();
+    m_heldScripts.clear(); // a new page comes with its scripts
+    m_loadsWithoutHeldScripts = 0;
     if (page) {
         page->setParent(this);
         page->setSilent(m_silent);
@@ -232,7 +234,10 @@ DecodedEnvelope WebEngineBrowser::call(const QString& expression)
         // WORKAROUND (Qt 6.4.2): a document the injection at its creation missed, as happens
         // now and then in a renderer started after a crash (error pages, script-written pop-ups
         // and about:blank do get it). Install the page-side functions and call in one go.
-        qCInfo(lcPage) << "page script missing in" << url().toDisplayString() << "- installing";
+        if (m_load.loadsStarted() > m_loadsWithoutHeldScripts)
+            qCInfo(lcPage) << "page script missing in" << url().toDisplayString() << "- installing";
+        else
+            qCDebug(lcPage) << "installing the page script in" << url().toDisplayString();
         answer = evaluate(env->walkSource + QLatin1Char('\n') + script);
         if (answer.status != PageStatus::Ok)
             return failed(answer.status, answer.error);

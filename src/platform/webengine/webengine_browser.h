@@ -11,6 +11,7 @@
 
 #include <QPointer>
 #include <QTimer>
+#include <QWebEngineScript>
 #include <memory>
 #include <optional>
 
@@ -74,6 +75,9 @@ public:
     void attachPage(BrowserPage* page);
     // Deletes the page; later calls fail as PageGone. Used when the host goes away first.
     void detachPage();
+    // `scripts` join the page's own when the load under way ends; documents of the loads
+    // started until then go without them.
+    void insertScriptsAfterLoad(QList<QWebEngineScript> scripts);
     bool viewVisible() const;
     // Gives a browser made without a view (WebEngineHost::createViewless) its view, in `parent`,
     // showing the page it has, loaded or loading.
@@ -107,6 +111,7 @@ private:
     void onLoadingChanged(const QWebEngineLoadingInfo& info);
     void onRendererTerminated();
     void reloadAfterCrash();
+    void insertHeldScripts();
     // Ends the page's renderer when it stopped answering; true when it was ended.
     bool endUnresponsiveRenderer(const QUrl& next);
 
@@ -120,6 +125,8 @@ private:
     QTimer m_startTimeout;
     bool m_silent = false;
     QUrl m_ahead; // navigateAhead()'s address, until the engine reports on it
+    QList<QWebEngineScript> m_heldScripts; // insertScriptsAfterLoad()'s, until then
+    int m_loadsWithoutHeldScripts = 0;     // the loads started before they joined
 };
 
 } // namespace lumora::platform::webengine

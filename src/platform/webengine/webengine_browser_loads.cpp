@@ -145,6 +145,7 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info)
         m_startTimeout.stop();
         return;
     }
+    insertHeldScripts();
     const LoadInfo outcome = outcomeOf(info);
     if (!m_load.loadFinished(outcome, m_page->isLoading()))
         return; // it ended an older load, or one a newer load superseded
@@ -187,6 +188,7 @@ void WebEngineBrowser::reloadAfterCrash()
     // WORKAROUND (Qt 6.4.2): the renderer started after a crash now and then misses the page's
     // scripts for good (3 of 20 reloads here); inserting them anew first makes it rarer (3 of
     // 100), not impossible. The walk installs its own functions where they are missing.
+    insertHeldScripts();
     const QList<QWebEngineScript> scripts = m_page->scripts().toList();
     m_page->scripts().clear();
     m_page->scripts().insert(scripts);
@@ -196,6 +198,19 @@ void WebEngineBrowser::reloadAfterCrash()
     }
     m_startTimeout.start();
     m_page->load(*next);
+}
+
+void WebEngineBrowser::insertScriptsAfterLoad(QList<QWebEngineScript> scripts)
+{
+    m_heldScripts = std::move(scripts);
+}
+
+void WebEngineBrowser::insertHeldScripts()
+{
+    if (m_heldScripts.isEmpty() || !m_page)
+        return;
+    m_page->scripts().insert(std::exchange(m_heldScripts, {}));
+    m_loadsWithoutHeldScripts = m_load.loadsStarted();
 }
 
 } // namespace lumora::platform::webengine

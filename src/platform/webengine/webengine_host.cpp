@@ -159,20 +159,27 @@ struct WebEngineHost::Impl
     // WORKAROUND (Qt 6.4.2, re-check on upgrade): a page whose renderer crashed or was killed
     // no longer gets the profile's scripts in any later document, whatever it loads; the
     // page's own scripts it keeps. Hence the scripts go to every page, not to the profile.
-    BrowserPage* makePage(WebEngineBrowser* browser)
+    BrowserPage* makePage(WebEngineBrowser* browser,
+                          IsolatedScripts isolated = IsolatedScripts::FromFirstDocument)
     {
         auto* page = new BrowserPage(profile, browser);
-        page->scripts().insert({makeScript(kWalkScriptName, env->walkSource,
-                                           QWebEngineScript::ApplicationWorld, false),
-                                makeScript(kFrameEventsScriptName, frameEventsSource,
-                                           QWebEngineScript::ApplicationWorld, true),
-                                makeScript(kFrameVideoScriptName, frameVideoSource,
-                                           QWebEngineScript::ApplicationWorld, true),
-                                makeScript(kWindowCloseScriptName, windowCloseSource,
+        page->scripts().insert({makeScript(kWindowCloseScriptName, windowCloseSource,
                                            QWebEngineScript::MainWorld, false),
                                 makeScript(kForegroundScriptName, foregroundSource,
                                            QWebEngineScript::MainWorld, true)});
+        if (isolated == IsolatedScripts::FromFirstDocument)
+            page->scripts().insert(isolatedWorldScripts());
         return page;
+    }
+
+    QList<QWebEngineScript> isolatedWorldScripts() const
+    {
+        return {
+            makeScript(kWalkScriptName, env->walkSource, QWebEngineScript::ApplicationWorld, false),
+            makeScript(kFrameEventsScriptName, frameEventsSource,
+                       QWebEngineScript::ApplicationWorld, true),
+            makeScript(kFrameVideoScriptName, frameVideoSource, QWebEngineScript::ApplicationWorld,
+                       true)};
     }
 
     QList<WebEngineBrowser*> liveBrowsers()
@@ -308,10 +315,12 @@ std::unique_ptr<BrowserControl> WebEngineHost::createBrowser(QWidget* parent)
     return browser;
 }
 
-std::unique_ptr<WebEngineBrowser> WebEngineHost::createViewless()
+std::unique_ptr<WebEngineBrowser> WebEngineHost::createViewless(IsolatedScripts isolated)
 {
     auto browser = std::make_unique<WebEngineBrowser>(d->env, nullptr);
-    browser->attachPage(d->makePage(browser.get()));
+    browser->attachPage(d->makePage(browser.get(), isolated));
+    if (isolated == IsolatedScripts::AfterFirstLoad)
+        browser->insertScriptsAfterLoad(d->isolatedWorldScripts());
     d->browsers.append(browser.get());
     return browser;
 }

@@ -42,8 +42,17 @@ public:
 
     // A new view on the shared profile; its widget gets `parent`.
     std::unique_ptr<BrowserControl> createBrowser(QWidget* parent);
+    // When a page's isolated-world scripts join it. Creating that world in a renderer just
+    // started costs about a fifth of the first page's load; the login page needs none of them
+    // (the walk installs itself at the first call).
+    enum class IsolatedScripts
+    {
+        FromFirstDocument,
+        AfterFirstLoad
+    };
     // One with a page and no view yet: it can load before the window is built (showIn()).
-    std::unique_ptr<WebEngineBrowser> createViewless();
+    std::unique_ptr<WebEngineBrowser>
+    createViewless(IsolatedScripts isolated = IsolatedScripts::FromFirstDocument);
 
     // Asks a page of the profile whether it can play `mimeType` (HTMLMediaElement.canPlayType):
     // `done` gets true for "probably" or "maybe", false for no. It is not called at all when the
