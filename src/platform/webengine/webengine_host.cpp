@@ -3,6 +3,7 @@
 #include "platform/folder_disposal.h"
 #include "platform/logging.h"
 #include "platform/webengine/browser_page.h"
+#include "platform/webengine/profile_generations.h"
 #include "platform/webengine/script_call.h"
 #include "platform/webengine/webengine_browser.h"
 
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QSaveFile>
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -35,10 +35,8 @@ constexpr int kSwapRetryMs = 20;
 // How long a canPlayType() question may take, start of a renderer included.
 constexpr int kProbeTimeoutMs = 30000;
 
-constexpr QLatin1String kGenerationFile("generation");
 // Present when a cache clear was asked for while the cache was in use: done at the next start.
 constexpr QLatin1String kClearCacheMarker("clear-cache-at-start");
-constexpr QLatin1String kGenerationPrefix("gen-");
 
 QString readResource(const QString& path)
 {
@@ -67,44 +65,6 @@ QWebEngineScript makeScript(const char* name, const QString& source,
     script.setWorldId(world);
     script.setRunsOnSubFrames(subFrames);
     return script;
-}
-
-// The generation on record; nothing when the file is missing or holds no generation.
-std::optional<int> readGeneration(const QString& root)
-{
-    QFile file(QDir(root).filePath(kGenerationFile));
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    bool ok = false;
-    const int generation = QString::fromLatin1(file.readAll()).trimmed().toInt(&ok);
-    return ok && generation > 0 ? std::optional(generation) : std::nullopt;
-}
-
-bool writeGeneration(const QString& root, int generation)
-{
-    QSaveFile file(QDir(root).filePath(kGenerationFile));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(QByteArray::number(generation));
-    return file.commit();
-}
-
-QString generationPath(const QString& root, int generation)
-{
-    return QDir(root).filePath(kGenerationPrefix + QString::number(generation));
-}
-
-// Deletes every generation directory but `keep`; failures are left for the next start.
-void removeOtherGenerations(const QString& root, int keep)
-{
-    const QDir dir(root);
-    const QString kept = kGenerationPrefix + QString::number(keep);
-    const QStringList entries =
-        dir.entryList({kGenerationPrefix + QLatin1Char('*')}, QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString& entry : entries) {
-        if (entry != kept)
-            QDir(dir.filePath(entry)).removeRecursively();
-    }
 }
 
 } // namespace
