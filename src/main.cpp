@@ -16,7 +16,6 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QIcon>
-#include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -143,19 +142,6 @@ void tellWhenH264CannotPlay(platform::QtPlatform& platform, window::MainWindow& 
                          });
 }
 
-// The controls are laid out for a screen of 1440 x 900 or more; smaller screens get the window
-// maximised.
-void showMainWindow(window::MainWindow& mainWindow)
-{
-    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    if (screen.width() >= 1440 && screen.height() >= 900) {
-        mainWindow.resize(1440, 900);
-        mainWindow.show();
-    } else {
-        mainWindow.showMaximized();
-    }
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -203,6 +189,6 @@ int main(int argc, char* argv[])
                      &window::MainWindow::bringToFront);
     program.start();
     tellWhenH264CannotPlay(platform, mainWindow);
-    showMainWindow(mainWindow);
+    mainWindow.showOnFirstPage();
     return QApplication::exec();
 }

@@ -91,6 +91,7 @@ void MainWindow::buildControls(platform::Platform& platform)
     m_pageTimeAction->setCheckable(true);
 
     m_mainView = platform.createBrowser(client);
+    m_firstShow = std::make_unique<FirstShow>(*this, *m_mainView);
     named(m_mainView->widget(), "mainView", tr("网页"));
     place(m_mainView->widget(), 120, 120, 18135, 12255);
     m_playerView = platform.createBrowser(client);

@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "records/minute_records.h"
 #include "study/progress.h"
+#include "window/first_show.h"
 #include "window/layout.h"
 #include "window/notice_panel.h"
 #include "window/record_window.h"
@@ -65,6 +66,11 @@ public:
     void openStudyRecord();
     RecordWindow* recordWindow() const { return m_recordWindow; }
 
+    // The start's first appearance: at the first page's load, or `latestMs` from now.
+    void showOnFirstPage(int latestMs = FirstShow::kLatestMs)
+    {
+        m_firstShow->showOnFirstPage(latestMs);
+    }
     // Brings the window in view: restored when minimised, shown when hidden in the tray, in front.
     void bringToFront();
     // Closes the window for good: the program is ending. Once only.
@@ -139,6 +145,7 @@ private:
     platform::EventGate& m_gate;
     platform::Dialogs& m_dialogs;
     std::unique_ptr<platform::BrowserControl> m_mainView;
+    std::unique_ptr<FirstShow> m_firstShow;
     std::unique_ptr<platform::BrowserControl> m_playerView;
 
     // The right-hand column's extent in twips, from the window's top to the progress box's foot.

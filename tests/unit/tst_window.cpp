@@ -43,6 +43,7 @@ private slots:
     void controls_allHaveAccessibleNames();
     void close_duringARunAsks_eachAnswerDoesWhatItSays();
     void statusMessage_besideTheStudyPanel();
+    void firstShow_atTheFirstPageBeforeItsOtherHandlers_orAtTheLatest();
     void column_everyControlReachable_data();
     void column_everyControlReachable();
 };
@@ -221,6 +222,34 @@ void WindowTest::statusMessage_besideTheStudyPanel()
     // Laid out again since (the panel's own texts whole, too), and the message left of it.
     QTRY_VERIFY(w.studyStatus()->width() >= w.studyStatus()->sizeHint().width());
     QVERIFY(w.studyStatus()->x() > w.statusBar()->fontMetrics().horizontalAdvance(text));
+}
+
+void WindowTest::firstShow_atTheFirstPageBeforeItsOtherHandlers_orAtTheLatest()
+{
+    // Hidden until the login page has loaded, and shown before the roles hear of the load (they
+    // connect after the window is built): a view never shown answers no calls into its page.
+    ProgramFixture f;
+    window::MainWindow& w = f.window();
+    bool shownToHandlers = false;
+    QObject::connect(&f.main(), &platform::BrowserControl::documentLoaded, &w,
+                     [&] { shownToHandlers = w.isVisible(); });
+    w.showOnFirstPage(60000);
+    f.platform.runEventLoop();
+    QVERIFY(!w.isVisible());
+    f.start();
+    QVERIFY(shownToHandlers);
+    QVERIFY(w.isMaximized()); // the test screen is smaller than the layout's
+    // A site slower than the latest time: shown then, with no page.
+    ProgramFixture slow;
+    slow.window().showOnFirstPage(50);
+    QTRY_VERIFY(slow.window().isVisible());
+    // Brought forward by a second copy's start, then hidden to the tray: the load leaves it so.
+    ProgramFixture hidden;
+    hidden.window().showOnFirstPage(60000);
+    hidden.window().bringToFront();
+    hidden.window().hide();
+    hidden.start();
+    QVERIFY(!hidden.window().isVisible());
 }
 
 QTEST_MAIN(WindowTest)
