@@ -156,7 +156,7 @@ void MorningTest::window_showsFollowsAndExports()
     dialogs.answers = QStringList{"/out/a.txt", "/out/b.txt"};
     files.files["/out/a.txt"].readAs = platform::ReadStatus::Locked;
     shown.exportRecord();
-    QVERIFY(dialogs.texts.value(0).startsWith("未能导出："));
+    QVERIFY(dialogs.texts.value(0).startsWith("未能导出：无法写入")); // held, not refused
     shown.exportRecord();
     QVERIFY(files.writes == 2 && dialogs.asked.value(0).endsWith(".txt"));
     const QString text = QString::fromUtf8(files.files["/out/b.txt"].bytes);
