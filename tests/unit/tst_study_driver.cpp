@@ -9,7 +9,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
+#include <algorithm>
 
 using namespace lumora;
 using namespace lumora::testing;
@@ -152,6 +154,12 @@ void StudyDriverTest::tick_equalMinutesCredited_onePastMovesOn_beyondTheTimetabl
     f->showCoursePage(f->site);
     f->catalogue().setCategory(2);
     f->setStudied(2, allDone(2));
+    QSignalSpy notices(&f->run(), &study::StudyRun::notice);
+    const auto told = [&notices] {
+        return std::count_if(notices.cbegin(), notices.cend(), [](const QList<QVariant>& notice) {
+            return notice.value(0).toString().contains("课程列表有 8 课");
+        });
+    };
     f->pressStudy();
     f->window().lessonList()->setCurrentRow(7);
     const QString record = f->records().recordText(2);
@@ -160,6 +168,11 @@ void StudyDriverTest::tick_equalMinutesCredited_onePastMovesOn_beyondTheTimetabl
     QCOMPARE(f->run().lessonProgress(), LessonProgress::StillStudying);
     QCOMPARE(f->records().lesson(2, 7)->required, 53); // the category's longest
     QCOMPARE(f->records().recordText(2), record);      // the state file holds the timetable's only
+    // Told once a run, and again in the next.
+    QCOMPARE(told(), 1);
+    f->dispatch([&] { f->run().exitCourseware(); });
+    f->pressStudy();
+    QCOMPARE(told(), 2);
 }
 
 void StudyDriverTest::tick_lastLessonDoneOrChosenByHand_nextCategory()
@@ -180,6 +193,14 @@ void StudyDriverTest::tick_lastLessonDoneOrChosenByHand_nextCategory()
              (QStringList{"category-3", "course-menu", "lesson-3-1", "lesson-3-2"}));
     QCOMPARE(f->run().lessonIndex(), 1);
     QVERIFY(f->kinds().contains(RunEventKind::CategoryFinished));
+    // Moving on is progress though it earns no minute: twenty done lessons are no stall.
+    f = std::make_unique<RunFixture>();
+    f->setStudied(0, allDone(0).mid(0, 20) << 0);
+    f->pressStudy();
+    for (int lesson = 1; lesson < 21; ++lesson)
+        f->tick();
+    QCOMPARE(f->run().lessonIndex(), 20);
+    QVERIFY(f->window().studyStatus()->stallText().isEmpty() && f->main().refreshCount == 0);
     f = std::make_unique<RunFixture>();
     f->catalogue().setCategory(2);
     f->setStudied(2, allDone(2).mid(0, 6) << 0);
