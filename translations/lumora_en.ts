@@ -471,24 +471,47 @@ This run still uses this site address: %2</translation>
 <context>
     <name>lumora::study::ProgressTexts</name>
     <message>
-        <source>学习已结束</source>
-        <translation>Study finished</translation>
-    </message>
-    <message>
-        <source>未在学习</source>
-        <translation>Not studying</translation>
-    </message>
-    <message>
-        <source>正在学习</source>
-        <translation>Studying</translation>
-    </message>
-    <message>
         <source>%1：%2</source>
         <translation>%1: %2</translation>
     </message>
     <message>
         <source>%1：%2 %3</source>
         <translation>%1: %2 %3</translation>
+    </message>
+</context>
+<context>
+    <name>lumora::study::RunPhaseTexts</name>
+    <message>
+        <source>未在学习</source>
+        <translation>Not studying</translation>
+    </message>
+    <message>
+        <source>正在打开课程</source>
+        <translation>Opening the course</translation>
+    </message>
+    <message>
+        <source>正在学习</source>
+        <translation>Studying</translation>
+    </message>
+    <message>
+        <source>等待网站记下本课学时</source>
+        <translation>Waiting for the site to record this lesson&apos;s time</translation>
+    </message>
+    <message>
+        <source>网站已停止计时，等待中</source>
+        <translation>The site has stopped counting; waiting</translation>
+    </message>
+    <message>
+        <source>正在重新登录</source>
+        <translation>Logging in again</translation>
+    </message>
+    <message>
+        <source>学习已暂停</source>
+        <translation>Study paused</translation>
+    </message>
+    <message>
+        <source>学习已结束</source>
+        <translation>Study finished</translation>
     </message>
 </context>
 <context>

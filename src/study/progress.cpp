@@ -29,18 +29,21 @@ LessonProgress lessonProgress(int selected, int lessonCount,
 QString whereText(const StudySnapshot& s)
 {
     if (s.categoryName.isEmpty())
-        return s.finished ? ProgressTexts::tr("学习已结束") : ProgressTexts::tr("未在学习");
-    const QString state = s.running ? ProgressTexts::tr("正在学习") : ProgressTexts::tr("未在学习");
+        return s.finished ? RunPhaseTexts::shown(RunPhase::Ended)
+                          : RunPhaseTexts::shown(s.running ? s.phase : RunPhase::Idle);
+    // A run paused or ended still says where it stopped.
+    const QString state = RunPhaseTexts::shown(s.phase);
     if (s.lesson < 0)
         return ProgressTexts::tr("%1：%2").arg(state, s.categoryName);
     return ProgressTexts::tr("%1：%2 %3").arg(state, s.categoryName, records::lessonName(s.lesson));
 }
 
-StudySnapshot makeSnapshot(bool running, int category, int selectedLesson,
+StudySnapshot makeSnapshot(RunPhase phase, int category, int selectedLesson,
                            const records::MinuteRecords& records)
 {
     StudySnapshot snapshot;
-    snapshot.running = running;
+    snapshot.phase = phase;
+    snapshot.running = clockRuns(phase);
     snapshot.finished = category >= records::kCategoryCount;
     if (!records::isCategory(category))
         return snapshot;

@@ -4,6 +4,7 @@
 // panel shows.
 
 #include "records/minute_records.h"
+#include "study/run_phase.h"
 
 #include <QString>
 #include <optional>
@@ -26,7 +27,8 @@ LessonProgress lessonProgress(int selected, int lessonCount,
 
 struct StudySnapshot
 {
-    bool running = false;
+    RunPhase phase = RunPhase::Idle;
+    bool running = false;  // the clock runs: the phase is one of an active run
     bool finished = false; // past the last category
     QString categoryName;  // empty before a run and past the last category
     int lesson = -1;       // position of the selected lesson; -1 when none
@@ -38,11 +40,12 @@ struct StudySnapshot
     QString stall;       // "N 分钟未能计时：…" while the run earns nothing for a while
 };
 
-// Where a run stands, in one line for the study panel and the tray: "正在学习：基础理论 第 3 课".
+// Where a run stands, in one line for the study panel and the tray, its phase first:
+// "正在学习：基础理论 第 3 课".
 QString whereText(const StudySnapshot& snapshot);
 
 // Figures for the study panel, from the minutes of `category` and the categories after it.
-StudySnapshot makeSnapshot(bool running, int category, int selectedLesson,
+StudySnapshot makeSnapshot(RunPhase phase, int category, int selectedLesson,
                            const records::MinuteRecords& records);
 
 } // namespace lumora::study

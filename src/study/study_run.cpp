@@ -27,7 +27,7 @@ StudyRun::StudyRun(platform::Platform& platform, platform::EventGate& gate,
     // Logging in again goes at the pace of its pages, not of the ticks.
     connect(&m_session, &session::SiteSession::recoveryPageArrived, this, [this] {
         m_gate.dispatch([this] {
-            if (running() && m_session.recovering() && !m_opening)
+            if (m_phase == RunPhase::Recovering && m_session.recovering())
                 follow(m_session.continueRecoveryOnPage());
         });
     });
@@ -82,46 +82,75 @@ void StudyRun::startStudy()
         m_logins.reset();
         report(RunEventKind::RunStarted);
     }
-    ++m_runSerial;
     m_session.cancelRecovery();
     // The clock runs from here: a category the site does not list in time is tried again at
     // the next tick.
-    setClockRunning(true);
     openCategoryAt(m_catalogue.category(), 0);
 }
 
 void StudyRun::openCategoryAt(int category, int lesson)
 {
-    if (m_opening)
+    if (m_phase == RunPhase::Opening && m_opening.underWay)
         return;
-    const int run = m_runSerial;
+    const bool again = m_phase == RunPhase::Opening && m_opening.category == category &&
+                       m_opening.lesson == lesson;
+    m_opening = {category, lesson, true, again && m_opening.reloadFirst};
+    enterPhase(RunPhase::Opening);
+    const int entry = m_phaseEntries;
     std::optional<catalogue::LessonOpening> opening;
     {
-        // No way out of the waits may leave the flag set: every later tick would be dropped.
-        m_opening = true;
-        const auto openingEnded = qScopeGuard([this] { m_opening = false; });
+        // No way out of the waits may leave the opening under way: every later tick would be
+        // dropped.
+        const auto openingEnded = qScopeGuard([this] { m_opening.underWay = false; });
         opening = m_navigator.openCategoryAt(category, lesson);
     }
     // "退出课件" (or a new start) during the waits: what it did stands.
-    if (run != m_runSerial || m_shuttingDown)
+    if (entry != m_phaseEntries || m_shuttingDown)
         return;
     if (!opening) {
         // A course page that failed twice is unlikely to answer a third time as it is (its
         // renderer may have been restarted without the site's scripts): it is loaded anew first.
-        const bool again = m_pendingOpening && m_pendingOpening->category == category &&
-                           m_pendingOpening->lesson == lesson;
-        m_pendingOpening = Opening{category, lesson, again};
+        m_opening.reloadFirst = again;
         m_tickCause = StallCause::NoCoursePage;
         emit notice(RunTexts::categoryLate());
         report(RunEventKind::PageFailed, lesson, 0, RunTexts::categoryLateRecord());
         updateStatus();
         return;
     }
-    m_pendingOpening.reset();
     report(RunEventKind::CategoryOpened);
     checkListedLessons();
+    enterPhase(RunPhase::Studying);
     lessonOpened(*opening);
     emit playerShown(true);
+    updateStatus();
+}
+
+void StudyRun::openAtNextTick(int category, int lesson)
+{
+    m_opening = {category, lesson, false, false};
+    enterPhase(RunPhase::Opening);
+}
+
+void StudyRun::enterPhase(RunPhase phase)
+{
+    ++m_phaseEntries;
+    const RunPhase before = std::exchange(m_phase, phase);
+    const bool ran = clockRuns(before);
+    const bool runs = clockRuns(phase);
+    m_timer->setEnabled(runs);
+    if (before == phase)
+        return;
+    qCInfo(lcStudy) << "the run:" << phaseName(before) << "->" << phaseName(phase);
+    if (ran != runs) {
+        // A run keeps the machine awake; a run paused or ended lets it sleep.
+        if (runs) {
+            m_lastTickWall = m_platform.clock().wallNow();
+            m_platform.sleepInhibitor().hold(QStringLiteral("Lumora is studying a lesson"));
+        } else {
+            m_platform.sleepInhibitor().release();
+        }
+        emit runningChanged(runs);
+    }
     updateStatus();
 }
 
@@ -130,8 +159,8 @@ LessonNavigator::Waited StudyRun::waitFor(std::chrono::milliseconds limit,
 {
     using Waited = LessonNavigator::Waited;
     constexpr std::chrono::milliseconds kPoll{250};
-    const int run = m_runSerial;
-    const auto dropped = [this, run] { return m_shuttingDown || run != m_runSerial; };
+    const int entry = m_phaseEntries;
+    const auto dropped = [this, entry] { return m_shuttingDown || entry != m_phaseEntries; };
     // A monotonic clock: a wait across midnight lasts as long as any other.
     platform::Clock& clock = m_platform.clock();
     const std::chrono::milliseconds deadline = clock.now() + limit;
@@ -191,54 +220,65 @@ void StudyRun::lessonOpened(const catalogue::LessonOpening& opening)
 void StudyRun::onStudyTick()
 {
     // A tick that came while a category opens waits for a page: that opening is this tick's work.
-    if (m_opening) {
+    if (m_phase == RunPhase::Opening && m_opening.underWay) {
         qCInfo(lcStudy) << "a tick came while a category opens: the opening is its work";
         return;
     }
     checkForSleep();
     int openPlayer = -1;
     m_tickCause = StallCause::None;
-    if (m_session.recovering()) {
+    switch (m_phase) {
+    case RunPhase::Recovering:
         // No progress and no minutes while the program logs in again.
         follow(m_session.continueRecovery());
-    } else if (m_pendingOpening) {
+        break;
+    case RunPhase::Opening:
         retryOpening();
-    } else {
+        break;
+    case RunPhase::Studying:
         moveOnFromDoneLesson();
-        // Past the last category the run has ended: nothing is left to watch or save.
-        if (!running())
-            return;
-        if (!m_pendingOpening)
+        if (m_phase == RunPhase::Studying)
             openPlayer = lookAfterPlayer();
+        break;
+    case RunPhase::LeavingLesson:
+    case RunPhase::WaitingForSite:
+    case RunPhase::Idle:
+    case RunPhase::Paused:
+    case RunPhase::Ended:
+        break;
     }
+    // Past the last category the run has ended: nothing is left to watch or save.
+    if (!running())
+        return;
     m_tally.tick(openPlayer);
     // The session is asked the tick before the minute, and the minute counts only on its answer.
-    if (m_tally.asksSession() && !m_session.recovering())
+    if (m_tally.asksSession() && m_phase != RunPhase::Recovering)
         m_sessionCheck.ask();
     // A lesson that this minute's credit made done is left at once: its successor's player
     // opens before the next minute starts, and that minute can count whole.
-    if (m_tally.closesMinute() && closeMinute() && running() && !m_session.recovering())
+    if (m_tally.closesMinute() && closeMinute() && m_phase == RunPhase::Studying)
         moveOnFromDoneLesson();
     // A save that failed is tried again at every tick until one succeeds.
     if (m_state.lastSaveFailed())
         m_state.save();
     // The answer is read at the next tick.
-    if (running() && !m_session.recovering())
+    if (running() && m_phase != RunPhase::Recovering)
         m_platform.siteProbe().check(m_session.siteRoot());
     updateStatus();
 }
 
 void StudyRun::moveOnFromDoneLesson()
 {
+    // Moving on from a done lesson is progress, though it earns no minute.
     if (lessonProgress() == LessonProgress::NextCategory) {
-        m_movedOn = true;
+        m_stall.reset();
         report(RunEventKind::LessonDone, m_catalogue.selectedLesson());
         report(RunEventKind::CategoryFinished);
         openNextCategory();
     }
     // The next category's first lesson may be done already, as may a lesson the learner chose.
-    if (lessonProgress() == LessonProgress::NextLesson) {
-        m_movedOn = true;
+    if (m_phase == RunPhase::Studying && lessonProgress() == LessonProgress::NextLesson) {
+        m_stall.reset();
         report(RunEventKind::LessonDone, m_catalogue.selectedLesson());
         if (lessonIndex() >= m_catalogue.lessonCount() - 1)
             report(RunEventKind::CategoryFinished);
@@ -273,7 +313,7 @@ void StudyRun::checkForSleep()
     // next minute waits for an answer asked after it. The site's record of the old player may
     // have lapsed too: the lesson is opened again.
     m_sessionCheck.forget();
-    if (!m_session.recovering() && !m_pendingOpening && m_catalogue.selectedLesson() >= 0)
+    if (m_phase == RunPhase::Studying && m_catalogue.selectedLesson() >= 0)
         lessonOpened(m_navigator.openLesson(m_catalogue.selectedLesson()));
 }
 
@@ -283,7 +323,6 @@ bool StudyRun::closeMinute()
     const MinuteTally::Outcome outcome =
         m_tally.close(session == page::SessionCheck::Verdict::Alive, m_session.recovering(),
                       m_videoWatch.closeMinute());
-    const bool movedOn = std::exchange(m_movedOn, false);
     if (outcome == MinuteTally::Outcome::Credit) {
         creditOneMinute();
         m_videoWatch.minuteCredited();
@@ -302,15 +341,11 @@ bool StudyRun::closeMinute()
                 << " s; the lesson's minutes lacked " << figures.owed << " s before";
         }
     }
-    if (session == page::SessionCheck::Verdict::Ended && running() && !m_session.recovering())
+    if (session == page::SessionCheck::Verdict::Ended && running() &&
+        m_phase != RunPhase::Recovering)
         beginRecovery();
-    else if (outcome != MinuteTally::Outcome::Credit && running()) {
-        // Moving on from a done lesson is progress, though it earns no minute.
-        if (movedOn)
-            m_stall.reset();
-        else
-            noteStall(stallCause(outcome, session));
-    }
+    else if (outcome != MinuteTally::Outcome::Credit && running())
+        noteStall(stallCause(outcome, session));
     return outcome == MinuteTally::Outcome::Credit;
 }
 
@@ -336,22 +371,6 @@ void StudyRun::creditOneMinute()
     m_state.save();
 }
 
-void StudyRun::setClockRunning(bool run)
-{
-    const bool changed = running() != run;
-    m_timer->setEnabled(run);
-    if (!changed)
-        return;
-    // A run keeps the machine awake; a run paused or ended lets it sleep.
-    if (run) {
-        m_lastTickWall = m_platform.clock().wallNow();
-        m_platform.sleepInhibitor().hold(QStringLiteral("Lumora is studying a lesson"));
-    } else {
-        m_platform.sleepInhibitor().release();
-    }
-    emit runningChanged(run);
-}
-
 void StudyRun::reportSaveFailure(const QString& path)
 {
     report(RunEventKind::SaveFailed, -1, 0, path);
@@ -365,7 +384,7 @@ void StudyRun::report(RunEventKind kind, int lesson, int minutes, const QString&
 void StudyRun::updateStatus()
 {
     StudySnapshot snapshot =
-        makeSnapshot(running(), m_catalogue.category(), m_catalogue.selectedLesson(), m_records);
+        makeSnapshot(m_phase, m_catalogue.category(), m_catalogue.selectedLesson(), m_records);
     snapshot.stall = running() ? m_stall.text() : QString();
     emit progressChanged(snapshot);
 }

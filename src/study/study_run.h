@@ -25,6 +25,7 @@
 #include "study/player_observation.h"
 #include "study/player_watch.h"
 #include "study/progress.h"
+#include "study/run_phase.h"
 #include "study/stall_watch.h"
 #include "study/video_watch.h"
 
@@ -69,7 +70,9 @@ public:
     // more, and a wait under way ends at once.
     void shutDown();
 
-    bool running() const { return m_timer->isEnabled(); }
+    // What the run is doing; the clock runs in the phases of an active run.
+    RunPhase phase() const { return m_phase; }
+    bool running() const { return clockRuns(m_phase); }
     // Position in the lesson list of the lesson the run chose last.
     int lessonIndex() const { return m_navigator.lessonIndex(); }
     // Ticks of the minute under way (0, 1 or 2 between ticks).
@@ -100,7 +103,8 @@ private:
     void moveOnFromDoneLesson();
     void openNextCategory();
     // Opens `category` at `lesson` and shows the player: all or nothing. When the site does not
-    // list the category in time, the run stays as it was and the next tick tries again.
+    // list the category in time, the run stays in the Opening phase and the next tick tries
+    // again; the lesson's player watched so far earns nothing meanwhile.
     void openCategoryAt(int category, int lesson);
     // The category just opened lists as many lessons as the timetable, or the learner is told.
     void checkListedLessons();
@@ -124,8 +128,13 @@ private:
     void retryOpening();
     // The verdict of the session check asked a tick ago, logged when it changes.
     page::SessionCheck::Verdict takeSessionVerdict();
-    void endRun();
-    void setClockRunning(bool running);
+    // The run ends: the clock stops, the players hide, and `phase` (Ended or Paused) is entered.
+    void endRun(RunPhase phase, const QString& why = {});
+    // The one door between phases: logs the change, runs the clock (and keeps the machine
+    // awake) as the phase asks, and tells the panel.
+    void enterPhase(RunPhase phase);
+    // The Opening phase at `lesson` of `category`, not under way: the next tick opens it.
+    void openAtNextTick(int category, int lesson);
 
     // What a tick does about the lesson's player (study_run_player.cpp): the load serial of the
     // player when its minute may count, else -1.
@@ -171,24 +180,25 @@ private:
 
     bool m_noticeShown = false;
     bool m_shuttingDown = false;
-    int m_runMinutes = 0; // minutes credited since the run started
-    page::SessionCheck::Verdict m_sessionVerdict = page::SessionCheck::Verdict::Unknown;
-    std::chrono::milliseconds m_lastTickWall{0}; // the wall clock at the last tick
-    LessonKey m_videoFailureReported;            // the lesson whose failed video is recorded
-    bool m_rendererEnded = false;                // a player that stopped answering was loaded again
-    int m_runSerial = 0;    // changes when a run starts, pauses or ends: a wait for it is dropped
-    bool m_opening = false; // a category is being opened (its waits let ticks in)
+    RunPhase m_phase = RunPhase::Idle;
+    int m_phaseEntries = 0; // counts the phases entered: a wait of a phase since left is dropped
+    // The category being opened, in the Opening phase: at its lesson, while its waits are under
+    // way or, when it gave up, tried again at each tick.
     struct Opening
     {
         int category = 0;
         int lesson = 0;
+        bool underWay = false;
         bool reloadFirst = false; // it gave up more than once: the course page is loaded anew
     };
-    std::optional<Opening> m_pendingOpening; // a category opening that gave up, tried each tick
-    QList<LessonKey> m_skipped;              // lessons skipped in this run
+    Opening m_opening;
+    int m_runMinutes = 0; // minutes credited since the run started
+    page::SessionCheck::Verdict m_sessionVerdict = page::SessionCheck::Verdict::Unknown;
+    std::chrono::milliseconds m_lastTickWall{0}; // the wall clock at the last tick
+    LessonKey m_videoFailureReported;            // the lesson whose failed video is recorded
+    QList<LessonKey> m_skipped;                  // lessons skipped in this run
     QSet<int> m_listsTold; // categories whose list, unlike the timetable, was told in this run
     StallWatch m_stall;
-    bool m_movedOn = false; // the run moved on from a done lesson during this minute
     StallCause m_tickCause = StallCause::None; // what the last tick found wanting
     QString m_pageSays; // a lesson page without a video: its first line, for the learner
     LoginBudget m_logins;

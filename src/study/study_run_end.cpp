@@ -72,19 +72,21 @@ void StudyRun::exitCourseware()
                                 page::exactly(page::Field::Value, QStringLiteral("退出课件")));
         });
     }
-    endRun();
+    endRun(RunPhase::Ended);
 }
 
-void StudyRun::endRun()
+void StudyRun::endRun(RunPhase phase, const QString& why)
 {
-    ++m_runSerial;
-    m_pendingOpening.reset();
-    if (running())
-        report(RunEventKind::RunEnded, -1, m_runMinutes, runEndedDetail());
-    setClockRunning(false);
+    if (running()) {
+        if (phase == RunPhase::Paused)
+            report(RunEventKind::RunPaused, lessonIndex(), m_runMinutes, why);
+        else
+            report(RunEventKind::RunEnded, -1, m_runMinutes, runEndedDetail());
+    }
     m_session.cancelRecovery();
+    enterPhase(phase);
     emit playerShown(false);
-    emit notice({});
+    emit notice(why);
     updateStatus();
 }
 
@@ -93,10 +95,9 @@ void StudyRun::shutDown()
     if (m_shuttingDown)
         return;
     m_shuttingDown = true;
-    ++m_runSerial;
     if (running())
         report(RunEventKind::ProgramQuit, -1, m_runMinutes);
-    setClockRunning(false);
+    enterPhase(RunPhase::Ended);
 }
 
 } // namespace lumora::study

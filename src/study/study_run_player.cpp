@@ -44,16 +44,6 @@ StallCause tickCause(PlayerState state)
 
 int StudyRun::lookAfterPlayer()
 {
-    if (m_rendererEnded) {
-        // The main view shared the ended renderer (the player is its pop-up) and lost its
-        // course page with it: the category is opened again to reach the lesson. Should the
-        // main view not have its page back yet, no link is clicked, and the next tick finds no
-        // player of this lesson and opens it again.
-        m_rendererEnded = false;
-        openCategoryAt(m_catalogue.category(), lessonIndex());
-        m_tickCause = StallCause::PlayerSilent;
-        return -1;
-    }
     PlayerObservation seen = observePlayer(m_views, m_navigator);
     lookAfterVideo(seen);
     const bool distrusted = m_playerWatch.siteCheckDistrusted();
@@ -164,9 +154,11 @@ void StudyRun::reopenLesson(PlayerState state)
     emit notice(m_playerWatch.siteTrouble() ? RunTexts::siteVideos() : RunTexts::reopening(state));
     if (state == PlayerState::Unreadable) {
         // A page that does not answer may hold its renderer in an endless script: loading it
-        // again ends that renderer first. The lesson is reached again at the next tick.
+        // again ends that renderer first. The main view shared it (the player is its pop-up)
+        // and lost its course page with it: the category is opened again at the next tick to
+        // reach the lesson.
         m_views.player().refresh();
-        m_rendererEnded = true;
+        openAtNextTick(m_catalogue.category(), lessonIndex());
         return;
     }
     // A lesson list the scan missed (the site was slow) is found by opening the category again.
@@ -177,7 +169,7 @@ void StudyRun::reopenLesson(PlayerState state)
     // A course page that cannot be clicked is no fault of the lesson: the category is opened
     // again, all or nothing, before the lesson is.
     if (!opening.clicked)
-        m_pendingOpening = Opening{m_catalogue.category(), lessonIndex()};
+        openAtNextTick(m_catalogue.category(), lessonIndex());
 }
 
 void StudyRun::skipLesson()

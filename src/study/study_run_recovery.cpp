@@ -19,6 +19,7 @@ void StudyRun::beginRecovery()
                                  << m_catalogue.category() << ", lesson " << lessonIndex() + 1
                                  << ": logging in again";
     emit playerShown(false);
+    enterPhase(RunPhase::Recovering);
     follow(m_session.beginRecovery());
 }
 
@@ -48,17 +49,10 @@ void StudyRun::resumeRun()
 void StudyRun::pauseRun(const QString& why, bool logInAgain)
 {
     qCWarning(lcStudy) << "run paused:" << why;
-    ++m_runSerial;
-    m_pendingOpening.reset();
-    m_session.cancelRecovery();
-    setClockRunning(false);
-    emit playerShown(false);
+    endRun(RunPhase::Paused, why);
     if (logInAgain)
         m_session.offerLogin();
     emit statusMessage(why);
-    emit notice(why);
-    report(RunEventKind::RunPaused, lessonIndex(), m_runMinutes, why);
-    updateStatus();
 }
 
 } // namespace lumora::study

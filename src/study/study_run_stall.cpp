@@ -74,7 +74,7 @@ void StudyRun::escalate(StallWatch::Step step)
     case StallWatch::Step::ReloadMainPage:
         // The course page comes back with the reload; the category is opened on it again.
         m_views.main().refresh();
-        m_pendingOpening = Opening{m_catalogue.category(), lesson};
+        openAtNextTick(m_catalogue.category(), lesson);
         break;
     case StallWatch::Step::LogInAgain:
         beginRecovery();
@@ -89,17 +89,19 @@ void StudyRun::retryOpening()
 {
     // The run stays where it was until the category opens; its old player earns nothing.
     const platform::LoadOutcome mainLoad = m_views.main().lastLoad().outcome;
+    m_tickCause = StallCause::NoCoursePage;
     if (page::showsLoginPage(m_views.main()))
-        beginRecovery();
-    else if (mainLoad == platform::LoadOutcome::HttpError ||
-             mainLoad == platform::LoadOutcome::NetworkError ||
-             mainLoad == platform::LoadOutcome::RendererGone || m_pendingOpening->reloadFirst) {
+        return beginRecovery();
+    if (mainLoad == platform::LoadOutcome::HttpError ||
+        mainLoad == platform::LoadOutcome::NetworkError ||
+        mainLoad == platform::LoadOutcome::RendererGone || m_opening.reloadFirst) {
         // An error page or a dead renderer in place of the course page: ask again.
-        m_pendingOpening->reloadFirst = false;
+        m_opening.reloadFirst = false;
         m_views.main().refresh();
-    } else
-        openCategoryAt(m_pendingOpening->category, m_pendingOpening->lesson);
-    if (m_pendingOpening)
+        return;
+    }
+    openCategoryAt(m_opening.category, m_opening.lesson);
+    if (m_phase == RunPhase::Opening)
         m_tickCause = StallCause::NoCoursePage;
 }
 

@@ -119,7 +119,8 @@ void StudyLogTest::summary_countsDoneLessonsAndMinutes()
 
 void StudyLogTest::tray_toolTipNotificationsAndMenu()
 {
-    study::StudySnapshot s{true, false, "学校教育", 1, 8, 12, 46, 0, 95, "4 分钟未能计时：x"};
+    study::StudySnapshot s{study::RunPhase::Studying, true, false, "学校教育", 1, 8, 12, 46, 0, 95,
+                           "4 分钟未能计时：x"};
     QCOMPARE(window::trayToolTip(s), "Lumora · 正在学习：学校教育 第 2 课（本课 12 / 46 分钟），"
                                      "4 分钟未能计时：x，预计剩余 1 小时 35 分");
     s.stall = QString(200, 'x'); // one line, cut short for the tray
