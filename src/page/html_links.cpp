@@ -76,17 +76,17 @@ public:
         }
     }
 
-    void startTag(const QString& name, QStringView tagText) override
+    void startTag(const QString& name, QStringView tag) override
     {
         ++m_order;
         if (name == u"a") // a link ends any link still open, as in a browser
             finishFrom(innermost(name));
-        const QString tag = tagText.toString();
         const QString address = addressOf(name, tag);
         if (isVoid(name)) {
             // Nothing inside it: a button input shows its value.
             if (name == u"input" && !address.isEmpty())
-                judge({name, address, decodeEntities(attributeValue(tag, QStringLiteral("value"))),
+                judge({name, address,
+                       decodeEntities(attributeValue(tag.toString(), QStringLiteral("value"))),
                        m_order});
         } else if (!address.isEmpty() && m_open.size() < kMaxOpen) {
             m_open.append({name, address, {}, m_order});
@@ -104,11 +104,11 @@ public:
             finishFrom(at);
     }
 
-    void text(const QString& text) override
+    void text(QStringView written) override
     {
         if (m_open.isEmpty())
             return;
-        const QString shown = text.simplified().left(kMaxLinkText + 1);
+        const QString shown = decodeEntities(written).simplified().left(kMaxLinkText + 1);
         for (Open& open : m_open) {
             if (open.text.size() <= kMaxLinkText)
                 open.text += shown;
@@ -131,8 +131,13 @@ private:
         int depth = 0; // elements of its name open inside it
     };
 
-    QString addressOf(const QString& name, const QString& tag) const
+    QString addressOf(const QString& name, QStringView tagText) const
     {
+        const bool onclick =
+            m_kind == Kind::LinkOrMenuItem && tagText.contains(u"onclick", Qt::CaseInsensitive);
+        if (name != u"a" && !onclick)
+            return {};
+        const QString tag = tagText.toString();
         if (name == u"a") {
             QString href = decodeEntities(attributeValue(tag, QStringLiteral("href"))).trimmed();
             href.removeIf([](QChar c) { return c == u'\t' || c == u'\n' || c == u'\r'; });
@@ -146,9 +151,9 @@ private:
             if (isUsableAddress(href))
                 return href;
         }
-        if (m_kind == Kind::NextPage || !tag.contains(u"onclick", Qt::CaseInsensitive))
-            return {};
-        return quotedAddress(decodeEntities(attributeValue(tag, QStringLiteral("onclick"))));
+        return onclick
+                   ? quotedAddress(decodeEntities(attributeValue(tag, QStringLiteral("onclick"))))
+                   : QString();
     }
 
     qsizetype innermost(const QString& name) const

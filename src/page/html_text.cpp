@@ -120,10 +120,10 @@ public:
         }
     }
 
-    void text(const QString& text) override
+    void text(QStringView written) override
     {
         if (Table* table = current(); table && table->cellOpen)
-            table->rows.last().cells.last() += text;
+            table->rows.last().cells.last() += decodeEntities(written);
     }
 
     // Each table's rows, in the order the tables start.
@@ -191,7 +191,7 @@ void readHtml(QStringView html, HtmlReader& reader)
         if (lt < 0)
             lt = html.size();
         if (lt > i)
-            reader.text(decodeEntities(html.mid(i, lt - i)));
+            reader.text(html.mid(i, lt - i));
         if (lt == html.size())
             return;
         const QStringView rest = html.mid(lt);
@@ -212,7 +212,7 @@ void readHtml(QStringView html, HtmlReader& reader)
             continue;
         }
         if (nameAt >= html.size() || !isAsciiLetter(html[nameAt])) {
-            reader.text(QStringLiteral("<"));
+            reader.text(html.mid(lt, 1));
             i = lt + 1;
             continue;
         }

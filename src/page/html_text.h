@@ -25,8 +25,9 @@ public:
     // `name` lower-cased; `tag` the start tag's whole text, attributes as written.
     virtual void startTag(const QString& name, QStringView tag) = 0;
     virtual void endTag(const QString& name) = 0;
-    // Text with its character references decoded.
-    virtual void text(const QString& text) = 0;
+    // Text as written: decodeEntities gives what it shows (most text is nobody's concern, and
+    // is left as it is).
+    virtual void text(QStringView written) = 0;
 };
 
 // Reads `html` as a browser's tokenizer does, closely enough for tables and links: nothing of

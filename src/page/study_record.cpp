@@ -36,7 +36,8 @@ bool containsAny(const QString& text, const QStringList& words)
 // A time as compared with the forms: full-width digits and colons folded, white space gone.
 QString foldedTime(const QString& text)
 {
-    return normalizedTitle(text.left(kMaxTimeText * 4));
+    // Longer, with white space in it or not, it is no time: not worth folding.
+    return text.size() > kMaxTimeText * 4 ? QString() : normalizedTitle(text);
 }
 
 bool isBareNumber(const QString& folded)
@@ -55,7 +56,9 @@ std::optional<int> seconds(double value)
 std::optional<int> readTime(const QString& folded, const RecordReading& reading,
                             BareNumberUnit bareNumbers)
 {
-    if (folded.isEmpty() || folded.size() > kMaxTimeText)
+    // Every form has a digit; most cells (titles, states) have none.
+    if (folded.size() > kMaxTimeText ||
+        std::none_of(folded.begin(), folded.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
         return std::nullopt;
     static const QRegularExpression units(QStringLiteral(
         R"(^(?:([0-9]+(?:\.[0-9]+)?)小?时)?(?:([0-9]+(?:\.[0-9]+)?)分钟?)?(?:([0-9]+(?:\.[0-9]+)?)秒钟?)?$)"));
@@ -166,9 +169,10 @@ TimeColumn findTimeColumn(const QStringList& header, const QList<QStringList>& r
             ColumnCount& count = counts[size_t(column)];
             ++count.filled;
             const bool time = readTime(folded, reading, BareNumberUnit::None).has_value();
-            count.written += time && !isBareNumber(folded) ? 1 : 0;
+            const bool bare = isBareNumber(folded);
+            count.written += time && !bare ? 1 : 0;
             count.others = count.others || !time;
-            count.times += time || readTime(folded, reading, units.value(column)) ? 1 : 0;
+            count.times += time || (bare && readTime(folded, reading, units.value(column))) ? 1 : 0;
         }
     }
     QList<std::pair<int, qsizetype>> named; // (rank, column)

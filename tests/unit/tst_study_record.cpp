@@ -84,6 +84,8 @@ void StudyRecordTest::studyTime_theFormsSitesWrite_data()
     };
     for (const auto& [text, bare, xueshi, seconds] : cases)
         QTest::newRow(text) << QString(text) << bare << xueshi << seconds;
+    QTest::newRow("a time, then more")
+        << "35分钟" + QString(300, ' ') + "已完成" << U::None << 0.0 << -1;
 }
 
 void StudyRecordTest::studyTime_theFormsSitesWrite()
