@@ -12,7 +12,7 @@ cmake --build --preset linux-fuzz -j2
 
 seconds="${LUMORA_FUZZ_SECONDS:-60}"
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_state_file fuzz_lesson_minutes fuzz_walk_answer)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_state_file fuzz_lesson_minutes fuzz_walk_answer fuzz_study_record)
 mkdir -p build-fuzz/artifacts
 for target in "${targets[@]}"; do
   seeds="fuzz/corpus/${target#fuzz_}"
