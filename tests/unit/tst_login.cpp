@@ -5,15 +5,18 @@
 #include "page/session_check.h"
 #include "page/window_routing.h"
 #include "program_fixture.h"
+#include "window/study_status.h"
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 
 using namespace lumora;
 using namespace lumora::testing;
 using platform::FetchAnswer;
 using Verdict = page::SessionCheck::Verdict;
+using namespace std::chrono_literals;
 
 static const QUrl kLogin("http://training.example:8080/permission/loginAction.do?method=init");
 
@@ -24,6 +27,7 @@ private slots:
     void login_checksFillsClicksAndSaves_data();
     void login_checksFillsClicksAndSaves();
     void refusal_toldInTheSitesWords_captchaLeftToTheLearner();
+    void refusalWhileLoggingInAgain_pausesForTheLearner_orWaitsOutTheSite();
     void verdict_fromTheAnswer();
     void loginPage_hiddenInputsAreNoBoxes();
     void address_theCourseFrameAsTheCoursePageBroughtIt();
@@ -113,15 +117,20 @@ void LoginTest::refusal_toldInTheSitesWords_captchaLeftToTheLearner()
         f.platform.runEventLoop();
         return f.window().noticePanel()->trouble();
     };
-    // Its alert() says why; else a line of the page does.
-    auto alerted = makeLoginPage(), said = makeLoginPage();
+    // Its alert() says why; else a line of the page does. A slider is named as such.
+    auto alerted = makeLoginPage(), slider = makeLoginPage(), down = makeLoginPage(),
+         said = makeLoginPage();
     alerted->alerts = {"用户名或密码错误"};
+    slider->add({"p", {}, {}, {}, "请向右拖动滑块完成验证", {}, {}, {}});
+    down->add({"p", {}, {}, {}, "系统维护中，暂停登录，请稍后再试", {}, {}, {}});
     said->add({"p", {}, {}, {}, "请输入验证码", {}, {}, {}});
     said->add({"p", {}, {}, {}, "验证码错误，请重新输入", {}, {}, {}});
     QCOMPARE(press(*f.main().pages[kLogin].document, alerted),
              "网站没有接受登录：用户名或密码错误");
+    QCOMPARE(press(*alerted, slider), session::SiteSession::sliderText());
+    QCOMPARE(press(*slider, down), "网站没有接受登录：系统维护中，暂停登录，请稍后再试");
     // A code that is refused is the picture's: the learner is told to log in on the page.
-    QCOMPARE(press(*alerted, said), session::SiteSession::captchaText());
+    QCOMPARE(press(*down, said), session::SiteSession::captchaText());
     // "登录" then fills the boxes and leaves the code and the button to the learner.
     said->elements()[0].value.clear();
     const QStringList clicks = f.main().clickLog;
@@ -134,6 +143,89 @@ void LoginTest::refusal_toldInTheSitesWords_captchaLeftToTheLearner()
             step.why == session::SiteSession::captchaText());
     f.showInMain(makeCoursePage().top); // the learner logged in
     QVERIFY(f.window().noticePanel()->trouble().isEmpty());
+}
+
+void LoginTest::refusalWhileLoggingInAgain_pausesForTheLearner_orWaitsOutTheSite()
+{
+    // The site's refusal of the saved login (an alert, or a line of its page), and whether the
+    // run pauses, saying `told`, or waits the site's trouble out, its first notice `told`.
+    const QString credentials = "网站拒绝了保存的用户名或密码，学习已暂停。请检查后重新登录，"
+                                "再按“连续学习”。";
+    const struct
+    {
+        const char* name;
+        QString alert, line;
+        bool pauses;
+        QString told;
+    } cases[] = {
+        {"wrong password", "用户名或密码错误", {}, true, credentials},
+        {"no such account", {}, "该帐号不存在", true, credentials},
+        {"wrong code", {}, "验证码错误，请重新输入", true, session::SiteSession::captchaText()},
+        {"a slider", {}, "请按住滑块，拖动到最右边", true, session::SiteSession::sliderText()},
+        {"maintenance",
+         "系统维护中，暂停登录，请稍后再试。",
+         {},
+         false,
+         "网站暂时不能登录：系统维护中，暂停登录，请稍后再试。30 秒后重试"},
+        {"logged in elsewhere",
+         {},
+         "账号已在别处登录",
+         false,
+         "网站暂时不能登录：账号已在别处登录。30 秒后重试"},
+        {"locked by the logins",
+         {},
+         "密码错误次数过多，账号已锁定",
+         false,
+         "网站暂时不能登录：密码错误次数过多，账号已锁定。30 秒后重试"},
+        {"no words", {}, {}, false, "重新登录未成功，30 秒后重试"},
+    };
+    for (const auto& c : cases) {
+        std::function<void()> submit;
+        const auto button = [&submit](FakeDocument& page) {
+            page.elements()[3].onClick = [&submit](FakeDocument&) { submit(); };
+        };
+        RunFixture f;
+        // The site refuses the first two submits, then takes the saved login.
+        QList<std::chrono::milliseconds> submits;
+        submit = [&] {
+            submits.append(f.platform.fakeClock.now());
+            auto refused = makeLoginPage();
+            button(*refused);
+            refused->alerts = {c.alert};
+            refused->add({"p", {}, {}, {}, c.line, {}, {}, {}});
+            f.main().startLoad({submits.size() < 3 ? refused : f.site.top});
+        };
+        button(*f.main().pages[kLogin].document);
+        QStringList notices;
+        QObject::connect(&f.session(), &session::SiteSession::notice, &f.session(),
+                         [&notices](const QString& text) { notices << text; });
+        f.pressStudy();
+        QCOMPARE(f.minute(), 1);
+        f.answerSessionChecks(false);
+        QCOMPARE(f.minute(), 0); // the session ended: the run logs in again
+        f.answerSessionChecks(true);
+        for (int tick = 0; tick < 20 && f.timer().isEnabled() &&
+                           !f.kinds().contains(records::RunEventKind::SessionRecovered);
+             ++tick) {
+            f.platform.runEventLoop();
+            f.platform.runEventLoop();
+            f.tick();
+        }
+        if (c.pauses) {
+            QVERIFY2(!f.timer().isEnabled() && submits.size() == 1, c.name);
+            QCOMPARE(f.window().statusBar()->currentMessage(), c.told);
+            continue;
+        }
+        // Each refusal waits its back-off (30 s, then 1 min, each to the next tick), then the
+        // site takes the login and the run goes on.
+        QVERIFY2(notices.contains(c.told) && f.timer().isEnabled(), c.name);
+        QVERIFY2(submits.size() == 3 && submits[1] - submits[0] == 60s &&
+                     submits[2] - submits[1] == 80s,
+                 c.name);
+        QVERIFY2(f.kinds().contains(records::RunEventKind::SessionRecovered) &&
+                     f.window().studyStatus()->notice().isEmpty(),
+                 c.name);
+    }
 }
 
 void LoginTest::verdict_fromTheAnswer()
