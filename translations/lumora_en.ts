@@ -780,10 +780,6 @@ This run still uses this site address: %2</translation>
         <translation>Study progress not saved</translation>
     </message>
     <message>
-        <source>未能计时</source>
-        <translation>Time not counted</translation>
-    </message>
-    <message>
         <source>已完成 %1/%2 课</source>
         <translation>%1/%2 lessons finished</translation>
     </message>
@@ -821,6 +817,14 @@ This run still uses this site address: %2</translation>
     <message>
         <source>%1：已学 %2 / %3 分钟</source>
         <translation>%1: %2 / %3 min studied</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
     </message>
 </context>
 <context>
