@@ -444,13 +444,21 @@ This run still uses this site address: %2</translation>
         <source>重新登录未成功，%1后重试</source>
         <translation>Logging in again failed; trying again in %1</translation>
     </message>
-</context>
-<context>
-    <name>lumora::session::SiteSession</name>
     <message>
         <source>该网站登录需要验证码，请在左侧网页上登录，然后按“连续学习”</source>
         <translation>This site asks for a verification code to log in. Please log in on the page on the left, then press &quot;Study continuously&quot;</translation>
     </message>
+    <message>
+        <source>该网站登录需要拖动滑块验证，请在左侧网页上登录，然后按“连续学习”</source>
+        <translation>This site asks you to drag a slider to log in. Please log in on the page on the left, then press &quot;Study continuously&quot;</translation>
+    </message>
+    <message>
+        <source>网站暂时不能登录：%1。%2后重试</source>
+        <translation>The site does not take logins for now: %1. Trying again in %2</translation>
+    </message>
+</context>
+<context>
+    <name>lumora::session::SiteSession</name>
     <message>
         <source>用户名不能为空！</source>
         <translation>Please enter the user name!</translation>
@@ -795,10 +803,6 @@ This run still uses this site address: %2</translation>
         <translation>Study progress not saved</translation>
     </message>
     <message>
-        <source>未能计时</source>
-        <translation>Time not counted</translation>
-    </message>
-    <message>
         <source>已完成 %1/%2 课</source>
         <translation>%1/%2 lessons finished</translation>
     </message>
@@ -836,6 +840,14 @@ This run still uses this site address: %2</translation>
     <message>
         <source>%1：已学 %2 / %3 分钟</source>
         <translation>%1: %2 / %3 min studied</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
     </message>
 </context>
 <context>

@@ -68,8 +68,10 @@ QString attributeValue(const QString& tag, const QString& attribute)
 
 QString refusalIn(const QString& pageText)
 {
+    // What a site says refusing a login: a fault, trouble of its own, or a check to pass.
     static const QRegularExpression refusal(
-        QStringLiteral("错误|不正确|有误|失败|无效|不存在|已锁定|已被锁定|过期|请重新输入"));
+        QStringLiteral("错误|不正确|有误|失败|无效|不存在|锁定|冻结|过期|请重新输入|维护|暂停|"
+                       "稍后|别处|其他地方|频繁|次数过多|繁忙|滑块|拖动|滑动验证|拼图"));
     const QStringList lines = pageText.split(QLatin1Char('\n'));
     for (const QString& line : lines) {
         if (line.contains(refusal))
@@ -78,11 +80,26 @@ QString refusalIn(const QString& pageText)
     return {};
 }
 
-bool blamesCaptcha(const QString& text)
+Refusal readRefusal(const QString& alert, const QString& pageText)
 {
-    static const QRegularExpression captcha(QStringLiteral("验证码|校验码|captcha"),
-                                            QRegularExpression::CaseInsensitiveOption);
-    return text.contains(captcha);
+    static const QRegularExpression code(QStringLiteral("验证码|校验码|captcha"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression slider(QStringLiteral("滑块|拖动|滑动验证|拼图"));
+    // A lock or too many tries passes with time, even where the words name the password.
+    static const QRegularExpression wait(QStringLiteral("锁定|冻结|频繁|次数过多"));
+    static const QRegularExpression account(QStringLiteral("用户名|密码|账号|帐号"));
+    static const QRegularExpression wrong(QStringLiteral("错误|不正确|不存在|无效|有误"));
+    Refusal refusal{RefusalKind::SiteTrouble, alert.trimmed()};
+    if (refusal.words.isEmpty())
+        refusal.words = refusalIn(pageText);
+    const QString& words = refusal.words;
+    if (words.contains(code))
+        refusal.kind = RefusalKind::Code;
+    else if (words.contains(slider))
+        refusal.kind = RefusalKind::Slider;
+    else if (!words.contains(wait) && words.contains(account) && words.contains(wrong))
+        refusal.kind = RefusalKind::Credentials;
+    return refusal;
 }
 
 void fillLoginForm(PageAccess& page, const LoginValues& values)

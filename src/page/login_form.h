@@ -38,10 +38,27 @@ bool isLoginPageHtml(const QString& html);
 QString attributeValue(const QString& tag, const QString& attribute);
 
 // Why the site refused a login, as its login page says it: the first line of `pageText` with
-// a refusal's words ("用户名或密码错误", "验证码错误" ...); empty when none has.
+// a refusal's words ("用户名或密码错误", "验证码错误", "系统维护中，暂停登录", "账号已在别处登录",
+// "操作过于频繁", a slider to drag ...); empty when none has.
 QString refusalIn(const QString& pageText);
-// Whether the site's refusal `text` is about the picture's code, not the user name or password.
-bool blamesCaptcha(const QString& text);
+
+// What a refused login is about, by the site's words: only the first three need the learner.
+enum class RefusalKind
+{
+    Credentials, // the user name or password is wrong or unknown
+    Code,        // the picture's verification code
+    Slider,      // a slider or puzzle to drag
+    SiteTrouble, // anything else (maintenance, a login elsewhere, too many tries, a lock), or
+                 // no words at all: it may pass by itself
+};
+struct Refusal
+{
+    RefusalKind kind = RefusalKind::SiteTrouble;
+    QString words; // the site's own, trimmed; empty when it gave none
+};
+// The site's refusal of a login: the alert it raised (`alert`, when not blank), else the line
+// of `pageText` that refusalIn() finds, and what those words are about.
+Refusal readRefusal(const QString& alert, const QString& pageText);
 
 // Fills and submits the login form of the page now shown, whatever page it is: one walk over
 // every element of the top-level document, in document order. The three name tests are

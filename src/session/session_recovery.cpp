@@ -21,9 +21,21 @@ QString waitText(std::chrono::milliseconds delay)
 } // namespace
 
 SessionRecovery::SessionRecovery(page::BrowserViews& views, platform::Clock& clock,
-                                 const QUrl& loginPage, SubmitSavedLogin submit)
-    : m_views(views), m_clock(clock), m_loginPage(loginPage), m_submit(std::move(submit))
+                                 const QUrl& loginPage, SubmitSavedLogin submit,
+                                 ReadRefusal readRefusal)
+    : m_views(views), m_clock(clock), m_loginPage(loginPage), m_submit(std::move(submit)),
+      m_readRefusal(std::move(readRefusal))
 {
+}
+
+QString SessionRecovery::captchaText()
+{
+    return tr("该网站登录需要验证码，请在左侧网页上登录，然后按“连续学习”");
+}
+
+QString SessionRecovery::sliderText()
+{
+    return tr("该网站登录需要拖动滑块验证，请在左侧网页上登录，然后按“连续学习”");
 }
 
 void SessionRecovery::cancel()
@@ -96,9 +108,7 @@ RecoveryStep SessionRecovery::proceed(Pace pace)
         return retryLater(QStringLiteral("neither the login page nor the course page"));
     if (m_step == Step::OpeningLoginPage)
         return submit();
-    return finish(RecoveryStep::Result::Paused,
-                  tr("网站拒绝了保存的用户名或密码，学习已暂停。请检查后重新登录，"
-                     "再按“连续学习”。"));
+    return refused(m_readRefusal());
 }
 
 RecoveryStep SessionRecovery::submit()
@@ -111,7 +121,30 @@ RecoveryStep SessionRecovery::submit()
     return {};
 }
 
-RecoveryStep SessionRecovery::retryLater(const QString& why)
+RecoveryStep SessionRecovery::refused(const page::Refusal& refusal)
+{
+    qCInfo(lcStudy) << "the site refused the saved login:"
+                    << (refusal.words.isEmpty() ? QStringLiteral("(no words)") : refusal.words);
+    switch (refusal.kind) {
+    case page::RefusalKind::Credentials:
+        return finish(RecoveryStep::Result::Paused,
+                      tr("网站拒绝了保存的用户名或密码，学习已暂停。请检查后重新登录，"
+                         "再按“连续学习”。"));
+    case page::RefusalKind::Code:
+        return finish(RecoveryStep::Result::Paused, captchaText());
+    case page::RefusalKind::Slider:
+        return finish(RecoveryStep::Result::Paused, sliderText());
+    case page::RefusalKind::SiteTrouble:
+        break;
+    }
+    // Telling the learner their password is wrong would stop the night for nothing: the site's
+    // own trouble passes, and the next attempt may find it gone.
+    return retryLater(refusal.words.isEmpty() ? QStringLiteral("refused without a reason")
+                                              : refusal.words,
+                      refusal.words);
+}
+
+RecoveryStep SessionRecovery::retryLater(const QString& why, const QString& siteSays)
 {
     ++m_failedAttempts;
     const std::chrono::milliseconds delay = loginRetryDelay(m_failedAttempts);
@@ -120,7 +153,15 @@ RecoveryStep SessionRecovery::retryLater(const QString& why)
                                  << " s";
     m_step = Step::Attempt;
     m_nextAttemptAt = m_clock.now() + delay;
-    emit notice(tr("重新登录未成功，%1后重试").arg(waitText(delay)));
+    if (siteSays.isEmpty()) {
+        emit notice(tr("重新登录未成功，%1后重试").arg(waitText(delay)));
+    } else {
+        // Its words end a sentence of ours: without their own full stop.
+        QString said = siteSays;
+        while (!said.isEmpty() && QStringLiteral("。.！!").contains(said.back()))
+            said.chop(1);
+        emit notice(tr("网站暂时不能登录：%1。%2后重试").arg(said, waitText(delay)));
+    }
     return {};
 }
 

@@ -3,11 +3,14 @@
 // Logging in again when the site's session ends during a run: the main view is sent to the
 // login page, the saved user name and password are submitted through the same fill as "登录",
 // and the course page coming back means the run can resume where it was. Attempts that fail
-// back off (30 s, 1 min, 2 min ... 10 min); credentials the site refuses end the attempt, and
-// the run pauses instead. Each step follows the page it waited for as soon as it arrives; the
+// back off (30 s, 1 min, 2 min ... 10 min), and so does a refusal for the site's own trouble
+// (maintenance, a login elsewhere, too many tries), told in its words; a refusal only the
+// learner can answer (the credentials, a picture's code, a slider) ends the attempt, and the
+// run pauses instead. Each step follows the page it waited for as soon as it arrives; the
 // study ticks start attempts, judge failures and give up on pages that do not come.
 
 #include "page/browser_views.h"
+#include "page/login_form.h"
 #include "platform/clock.h"
 
 #include <QObject>
@@ -23,7 +26,7 @@ struct RecoveryStep
 {
     enum class Result
     {
-        Working,  // nothing to do for the run yet
+        Working,  // nothing to do for the run yet (a refused attempt waits to try again)
         LoggedIn, // the course page is back: resume the run
         Paused,   // the learner has to act: pause the run, telling why
     };
@@ -37,6 +40,8 @@ class SessionRecovery final : public QObject
 public:
     // Fills and submits the login form with the saved credentials; false when none are saved.
     using SubmitSavedLogin = std::function<bool()>;
+    // What the site says now, the login page back after a submit: why it refused.
+    using ReadRefusal = std::function<page::Refusal()>;
 
     // Ticks to wait for a page after a step before the attempt counts as failed (about three
     // minutes of ticks).
@@ -44,7 +49,12 @@ public:
 
     // `loginPage` is the session's, which changes with the site's address.
     SessionRecovery(page::BrowserViews& views, platform::Clock& clock, const QUrl& loginPage,
-                    SubmitSavedLogin submit);
+                    SubmitSavedLogin submit, ReadRefusal readRefusal);
+
+    // What the learner reads when the site asks at login for what only they can give: a
+    // picture's code, or a slider to drag.
+    static QString captchaText();
+    static QString sliderText();
 
     bool active() const { return m_step != Step::Idle; }
     // Starts over at the first step and takes it at once.
@@ -75,13 +85,17 @@ private:
     };
     void stepTo(Step step);
     RecoveryStep submit();
-    RecoveryStep retryLater(const QString& why);
+    // The login page came back after the submit: the site refused, for `refusal`'s reason.
+    RecoveryStep refused(const page::Refusal& refusal);
+    // Logged as `why`; the notice gives `siteSays` when the site said why.
+    RecoveryStep retryLater(const QString& why, const QString& siteSays = {});
     RecoveryStep finish(RecoveryStep::Result result, const QString& why = {});
 
     page::BrowserViews& m_views;
     platform::Clock& m_clock;
     const QUrl& m_loginPage;
     SubmitSavedLogin m_submit;
+    ReadRefusal m_readRefusal;
     Step m_step = Step::Idle;
     int m_failedAttempts = 0;
     std::chrono::milliseconds m_nextAttemptAt{0};

@@ -14,16 +14,13 @@ constexpr int kMaxPageText = 4000;
 SiteSession::SiteSession(page::BrowserViews& views, records::StateKeeper& state,
                          platform::Dialogs& dialogs, platform::Clock& clock, QUrl loginPage)
     : m_views(views), m_state(state), m_dialogs(dialogs), m_loginPage(std::move(loginPage)),
-      m_recovery(views, clock, m_loginPage, [this] { return submitSavedLogin(); })
+      m_recovery(
+          views, clock, m_loginPage, [this] { return submitSavedLogin(); },
+          [this] { return readRefusal(); })
 {
     connect(&m_recovery, &SessionRecovery::notice, this, &SiteSession::notice);
     connect(&m_views.main(), &platform::BrowserControl::alertShown, this,
             [this](const QString& text) { m_alert = text; });
-}
-
-QString SiteSession::captchaText()
-{
-    return tr("该网站登录需要验证码，请在左侧网页上登录，然后按“连续学习”");
 }
 
 void SiteSession::setLoginPage(const QUrl& loginPage)
@@ -82,17 +79,35 @@ void SiteSession::fillLoginForm()
     });
 }
 
+page::Refusal SiteSession::readRefusal()
+{
+    return page::readRefusal(m_alert, m_views.main().pageText(kMaxPageText));
+}
+
 void SiteSession::tellRefusal()
 {
     m_submittedAtLoad = -1;
-    QString said = m_alert.trimmed();
-    if (said.isEmpty())
-        said = page::refusalIn(m_views.main().pageText(kMaxPageText));
-    m_captcha = page::blamesCaptcha(said);
-    qCInfo(lcPage) << "the site refused the login:" << said;
-    emit loginTrouble(m_captcha        ? captchaText()
-                      : said.isEmpty() ? tr("网站没有接受登录，请检查用户名和密码。")
-                                       : tr("网站没有接受登录：%1").arg(said));
+    const page::Refusal refusal = readRefusal();
+    m_captcha = refusal.kind == page::RefusalKind::Code;
+    qCInfo(lcPage) << "the site refused the login:" << refusal.words;
+    QString text;
+    switch (refusal.kind) {
+    case page::RefusalKind::Code:
+        text = captchaText();
+        break;
+    case page::RefusalKind::Slider:
+        text = sliderText();
+        break;
+    case page::RefusalKind::SiteTrouble:
+        if (m_recovery.active())
+            return; // the recovery tries again later, and its notice says why
+        [[fallthrough]];
+    case page::RefusalKind::Credentials:
+        text = refusal.words.isEmpty() ? tr("网站没有接受登录，请检查用户名和密码。")
+                                       : tr("网站没有接受登录：%1").arg(refusal.words);
+        break;
+    }
+    emit loginTrouble(text);
 }
 
 RecoveryStep SiteSession::reworded(RecoveryStep step) const

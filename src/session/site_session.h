@@ -26,8 +26,9 @@ public:
     const QUrl& loginPage() const { return m_loginPage; }
     // Another site from now on ("网站地址…"): what was learnt of the old one is forgotten.
     void setLoginPage(const QUrl& loginPage);
-    // What the learner sees when the site asks for a picture's code at login.
-    static QString captchaText();
+    // What the learner sees when the site asks for a picture's code at login, or a slider.
+    static QString captchaText() { return SessionRecovery::captchaText(); }
+    static QString sliderText() { return SessionRecovery::sliderText(); }
     // The site's root: what asking whether the site is there runs no action on.
     QUrl siteRoot() const { return m_loginPage.resolved(QUrl(QStringLiteral("/"))); }
     // The course frame's address as the course page brought it (loaded with GET by the page
@@ -57,8 +58,9 @@ public:
     // A document finished loading in the main view, the top-level one or a frame's.
     void onMainPageLoaded();
 
-    // Logging in again after the session ended during a run.
-    // A pause never blames the password when the site asks for a picture's code.
+    // Logging in again after the session ended during a run. A refusal pauses the run only
+    // when the learner can answer it, naming what the site asks; a pause never blames the
+    // password when the site asks for a picture's code.
     bool recovering() const { return m_recovery.active(); }
     RecoveryStep beginRecovery() { return reworded(m_recovery.begin()); }
     RecoveryStep continueRecovery() { return reworded(m_recovery.proceed()); }
@@ -78,7 +80,8 @@ signals:
     // A page arrived in the main view while logging in again (continueRecoveryOnPage()).
     void recoveryPageArrived();
     // Why the site refused the last login, in its own words, or that it asks for a picture's
-    // code; empty once logged in.
+    // code or a slider; empty once logged in. A refusal for the site's own trouble while
+    // logging in again is not told here: the run tries again by itself and says so.
     void loginTrouble(const QString& text);
 
 private:
@@ -91,6 +94,8 @@ private:
     // Fills and submits the login form with the saved credentials; false when there are none,
     // or when the site asks for a picture's code.
     bool submitSavedLogin();
+    // The site's refusal, the login page back after a submit: its alert or its page's words.
+    page::Refusal readRefusal();
     // The login page came back after a submit: tells the site's answer.
     void tellRefusal();
     RecoveryStep reworded(RecoveryStep step) const;

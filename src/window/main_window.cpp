@@ -27,6 +27,8 @@ namespace lumora::window {
 
 namespace {
 
+// A control that shows its own text (a label, a box's title, a button) is read by it: an
+// accessible name would stand in for that text and go stale when it changes. Others are named.
 template <typename Widget>
 Widget* named(Widget* widget, const char* objectName, const QString& accessibleName = {})
 {
@@ -38,19 +40,19 @@ Widget* named(Widget* widget, const char* objectName, const QString& accessibleN
 
 QLabel* label(QWidget* parent, const char* name, const QString& text)
 {
-    auto* l = named(new QLabel(text, parent), name, text);
+    auto* l = named(new QLabel(text, parent), name);
     l->setWordWrap(true);
     return l;
 }
 
 QGroupBox* box(QWidget* parent, const char* name, const QString& caption)
 {
-    return named(new QGroupBox(caption, parent), name, caption);
+    return named(new QGroupBox(caption, parent), name);
 }
 
 QPushButton* button(QWidget* parent, const char* name, const QString& caption)
 {
-    return named(new QPushButton(caption, parent), name, caption);
+    return named(new QPushButton(caption, parent), name);
 }
 
 } // namespace

@@ -12,7 +12,6 @@ QLabel* label(QWidget* parent, const char* name, const QString& text)
 {
     auto* l = new QLabel(text, parent);
     l->setObjectName(QString::fromLatin1(name));
-    l->setAccessibleName(text);
     l->setWordWrap(true);
     return l;
 }
@@ -22,7 +21,6 @@ QLabel* label(QWidget* parent, const char* name, const QString& text)
 NoticePanel::NoticePanel(QWidget* parent) : QGroupBox(tr("注意"), parent)
 {
     setObjectName(QStringLiteral("noticeBox"));
-    setAccessibleName(title());
     place(label(this, "welcomeLabel", tr("欢迎免费定制远程培训软件")), 120, 240, 2535, 255);
     place(label(this, "resolutionLabel", tr("建议分辨率：1440*900以上")), 120, 540, 2535, 255);
     m_notice = label(this, "noticeLabel",
@@ -33,7 +31,8 @@ NoticePanel::NoticePanel(QWidget* parent) : QGroupBox(tr("注意"), parent)
     m_notice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // Where the notice stands, in red, while something is wrong.
     m_trouble = label(this, "troubleLabel", QString());
-    m_trouble->setAccessibleName(tr("需要处理"));
+    // Read by its text, whatever it says now; what it is about is added, not put in its place.
+    m_trouble->setAccessibleDescription(tr("需要处理"));
     m_trouble->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_trouble->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
     m_trouble->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -23,7 +23,6 @@ StudyStatus::StudyStatus(QWidget* parent)
     m_saveFailed->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
     m_saveFailed->hide();
     m_stall->setObjectName(QStringLiteral("StudyStall"));
-    m_stall->setAccessibleName(tr("未能计时"));
     m_stall->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
 
     auto* row = new QHBoxLayout(this);
@@ -54,6 +53,8 @@ void StudyStatus::display(const study::StudySnapshot& s)
     m_lesson->show();
     m_lesson->setRange(0, qMax(1, s.target));
     m_lesson->setValue(qBound(0, s.studied, m_lesson->maximum()));
+    // A bar's accessible value is the bare number: its minutes as shown go with it.
+    m_lesson->setAccessibleDescription(m_lesson->text());
     m_done->setText(tr("已完成 %1/%2 课").arg(s.lessonsDone).arg(s.lessonCount));
     m_left->setText(tr("预计剩余 %1").arg(records::formatDuration(s.minutesLeft)));
 }

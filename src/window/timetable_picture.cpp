@@ -38,6 +38,11 @@ TimetablePicture::TimetablePicture(QWidget* parent) : QWidget(parent)
 void TimetablePicture::setBars(const Bars& bars)
 {
     m_bars = bars;
+    // What the rows say in words, for whoever does not see the picture.
+    QStringList rows;
+    for (const records::CategoryBars& row : m_bars)
+        rows.append(tr("%1：%2").arg(row.name, leftText(row)));
+    setAccessibleDescription(rows.join(tr("；")));
     m_mostLessons = 1;
     m_mostNeeded = 1;
     for (const records::CategoryBars& row : m_bars) {

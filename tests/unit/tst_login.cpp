@@ -5,15 +5,19 @@
 #include "page/session_check.h"
 #include "page/window_routing.h"
 #include "program_fixture.h"
+#include "window/study_status.h"
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 
 using namespace lumora;
 using namespace lumora::testing;
 using platform::FetchAnswer;
 using Verdict = page::SessionCheck::Verdict;
+using records::RunEventKind;
+using namespace std::chrono_literals;
 
 static const QUrl kLogin("http://training.example:8080/permission/loginAction.do?method=init");
 
@@ -24,6 +28,7 @@ private slots:
     void login_checksFillsClicksAndSaves_data();
     void login_checksFillsClicksAndSaves();
     void refusal_toldInTheSitesWords_captchaLeftToTheLearner();
+    void refusalWhileLoggingInAgain_pausesForTheLearner_orWaitsOutTheSite();
     void verdict_fromTheAnswer();
     void loginPage_hiddenInputsAreNoBoxes();
     void address_theCourseFrameAsTheCoursePageBroughtIt();
@@ -113,15 +118,20 @@ void LoginTest::refusal_toldInTheSitesWords_captchaLeftToTheLearner()
         f.platform.runEventLoop();
         return f.window().noticePanel()->trouble();
     };
-    // Its alert() says why; else a line of the page does.
-    auto alerted = makeLoginPage(), said = makeLoginPage();
+    // Its alert() says why; else a line of the page does. A slider is named as such.
+    auto alerted = makeLoginPage(), slider = makeLoginPage(), down = makeLoginPage(),
+         said = makeLoginPage();
     alerted->alerts = {"用户名或密码错误"};
+    slider->add({"p", {}, {}, {}, "请向右拖动滑块完成验证", {}, {}, {}});
+    down->add({"p", {}, {}, {}, "系统维护中，暂停登录，请稍后再试", {}, {}, {}});
     said->add({"p", {}, {}, {}, "请输入验证码", {}, {}, {}});
     said->add({"p", {}, {}, {}, "验证码错误，请重新输入", {}, {}, {}});
     QCOMPARE(press(*f.main().pages[kLogin].document, alerted),
              "网站没有接受登录：用户名或密码错误");
+    QCOMPARE(press(*alerted, slider), session::SiteSession::sliderText());
+    QCOMPARE(press(*slider, down), "网站没有接受登录：系统维护中，暂停登录，请稍后再试");
     // A code that is refused is the picture's: the learner is told to log in on the page.
-    QCOMPARE(press(*alerted, said), session::SiteSession::captchaText());
+    QCOMPARE(press(*down, said), session::SiteSession::captchaText());
     // "登录" then fills the boxes and leaves the code and the button to the learner.
     said->elements()[0].value.clear();
     const QStringList clicks = f.main().clickLog;
@@ -134,6 +144,73 @@ void LoginTest::refusal_toldInTheSitesWords_captchaLeftToTheLearner()
             step.why == session::SiteSession::captchaText());
     f.showInMain(makeCoursePage().top); // the learner logged in
     QVERIFY(f.window().noticePanel()->trouble().isEmpty());
+}
+
+void LoginTest::refusalWhileLoggingInAgain_pausesForTheLearner_orWaitsOutTheSite()
+{
+    // The site's refusal of the saved login (an alert, or a line of its page), and what the run
+    // says: why it pauses, or (`waits`) the site's words as the notice of a back-off gives them.
+    const QString credentials = "网站拒绝了保存的用户名或密码，学习已暂停。请检查后重新登录，"
+                                "再按“连续学习”。";
+    const QString down = "系统维护中，暂停登录，请稍后再试",
+                  locked = "密码错误次数过多，账号已锁定";
+    const struct
+    {
+        const char* name;
+        QString alert, line;
+        bool waits;
+        QString told;
+    } cases[] = {
+        {"wrong password", "用户名或密码错误", {}, false, credentials},
+        {"no such account", {}, "该帐号不存在", false, credentials},
+        {"wrong code", {}, "验证码错误，请重新输入", false, session::SiteSession::captchaText()},
+        {"a slider", {}, "请按住滑块，拖动到最右边", false, session::SiteSession::sliderText()},
+        {"maintenance", down + "。", {}, true, down},
+        {"logged in elsewhere", {}, "账号已在别处登录", true, "账号已在别处登录"},
+        {"locked by the logins", {}, locked, true, locked},
+        {"no words", {}, {}, true, {}},
+    };
+    for (const auto& c : cases) {
+        RunFixture f;
+        auto refused = makeLoginPage();
+        refused->alerts = {c.alert};
+        refused->add({"p", {}, {}, {}, c.line, {}, {}, {}});
+        // The site refuses the first two submits, then takes the saved login.
+        QList<std::chrono::milliseconds> submits;
+        QStringList notices; // what the study panel says at each submit
+        const auto submit = [&](FakeDocument&) {
+            submits.append(f.platform.fakeClock.now());
+            notices.append(f.window().studyStatus()->notice());
+            f.main().startLoad({submits.size() < 3 ? refused : f.site.top});
+        };
+        refused->elements()[3].onClick = submit;
+        f.main().pages[kLogin].document->elements()[3].onClick = submit;
+        f.pressStudy();
+        QCOMPARE(f.minute(), 1);
+        f.answerSessionChecks(false);
+        QCOMPARE(f.minute(), 0); // the session ended: the run logs in again
+        const auto recovered = [&f] { return f.kinds().contains(RunEventKind::SessionRecovered); };
+        for (int tick = 0; tick < 20 && f.timer().isEnabled() && !recovered(); ++tick) {
+            f.platform.runEventLoop();
+            f.platform.runEventLoop();
+            f.tick();
+        }
+        if (!c.waits) {
+            QVERIFY2(!f.timer().isEnabled() && submits.size() == 1, c.name);
+            QCOMPARE(f.window().statusBar()->currentMessage(), c.told);
+            continue;
+        }
+        // Each refusal waits its back-off (30 s, then 1 min, each to the next tick), then the
+        // site takes the login and the run goes on.
+        QVERIFY2(notices.value(1) == (c.told.isEmpty()
+                                          ? "重新登录未成功，30 秒后重试"
+                                          : "网站暂时不能登录：" + c.told + "。30 秒后重试"),
+                 c.name);
+        QVERIFY2(submits.size() == 3 && submits[1] - submits[0] == 60s &&
+                     submits[2] - submits[1] == 80s && recovered() && f.timer().isEnabled() &&
+                     f.window().studyStatus()->notice().isEmpty(),
+                 c.name);
+    }
 }
 
 void LoginTest::verdict_fromTheAnswer()

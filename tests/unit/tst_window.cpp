@@ -3,13 +3,17 @@
 // can be reached and pressed on a short screen.
 
 #include "program_fixture.h"
+#include "window/morning_view.h"
 #include "window/study_status.h"
+#include "window/timetable_picture.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -40,7 +44,7 @@ class WindowTest : public QObject
     Q_OBJECT
 private slots:
     void layout_fillsTheWindow_aFailingStepSkippedOrStopping();
-    void controls_allHaveAccessibleNames();
+    void accessibility_readsWhatTheLearnerReads();
     void close_duringARunAsks_eachAnswerDoesWhatItSays();
     void statusMessage_besideTheStudyPanel();
     void firstShow_atTheFirstPageBeforeItsOtherHandlers_orAtTheLatest();
@@ -104,24 +108,50 @@ void WindowTest::layout_fillsTheWindow_aFailingStepSkippedOrStopping()
     QCOMPARE(w.playerView().widget()->geometry(), view->geometry());
 }
 
-void WindowTest::controls_allHaveAccessibleNames()
+void WindowTest::accessibility_readsWhatTheLearnerReads()
 {
-    // A screen reader names whatever the learner can reach: every view, box, button, text box,
-    // list and label of the window.
-    ProgramFixture f;
+    // What a screen reader (or automation through accessibility) gets: every view, text box and
+    // list is named, and every label, title, button and bar shown reads its own text (in its
+    // name, value or description), texts changed during a run included.
+    RunFixture f;
     window::MainWindow& w = f.window();
-    QList<QWidget*> controls = {w.mainView().widget(), w.playerView().widget()};
-    for (QWidget* widget : w.findChildren<QWidget*>()) {
-        if (widget->objectName().startsWith("qt_")) // Qt's own parts (the menu bar's "»")
+    w.show();
+    f.pressStudy();
+    f.main().fetchReply->status = platform::FetchAnswer::Status::Pending;
+    for (int minute = 0; minute < 3; ++minute)
+        f.minute();
+    const QString refused = "网站没有接受登录：用户名或密码错误";
+    w.showTrouble(window::NoticePanel::Topic::Login, refused);
+    w.openStudyRecord();
+    QStringList read;
+    for (QWidget* widget : w.findChildren<QWidget*>()) { // the record window's too
+        const QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(widget);
+        if (qobject_cast<QLineEdit*>(widget) || qobject_cast<QListWidget*>(widget) ||
+            widget == w.mainView().widget() || widget == w.playerView().widget())
+            QVERIFY2(!reader->text(QAccessible::Name).isEmpty(), qPrintable(widget->objectName()));
+        QString shown;
+        if (qobject_cast<QLabel*>(widget) || qobject_cast<QAbstractButton*>(widget) ||
+            qobject_cast<QProgressBar*>(widget))
+            shown = widget->property("text").toString();
+        else if (qobject_cast<QGroupBox*>(widget))
+            shown = widget->property("title").toString();
+        if (shown.isEmpty() || !widget->isVisible())
             continue;
-        if (qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget) ||
-            qobject_cast<QListWidget*>(widget) || qobject_cast<QGroupBox*>(widget) ||
-            (qobject_cast<QLabel*>(widget) && !widget->objectName().isEmpty()))
-            controls << widget;
+        QVERIFY2((reader->text(QAccessible::Name) + '\n' + reader->text(QAccessible::Value) + '\n' +
+                  reader->text(QAccessible::Description))
+                     .contains(shown),
+                 qPrintable(widget->objectName() + ": " + shown));
+        read << shown;
     }
-    QVERIFY(controls.size() >= 16);
-    for (const QWidget* control : controls)
-        QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+    const QString stall = w.studyStatus()->stallText();
+    QVERIFY(read.contains(refused) && read.contains(stall) && stall.startsWith("3 分钟未能计时") &&
+            read.contains(w.recordWindow()->morningView()->headline()) && read.size() >= 20);
+    // The timetable's picture says in words what its rows show.
+    window::TimetablePicture* picture = w.recordWindow()->morningView()->picture();
+    const QString said =
+        QAccessible::queryAccessibleInterface(picture)->text(QAccessible::Description);
+    for (const records::CategoryBars& row : picture->bars())
+        QVERIFY(said.contains(row.name + "：还需"));
 }
 
 void WindowTest::column_everyControlReachable_data()
