@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include "app/page_time_setting.h"
+#include "app/record_settings.h"
 #include "app/site_address.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
@@ -13,7 +14,9 @@
 namespace lumora::app {
 
 Program::Program(platform::Platform& platform, AppConfig config)
-    : m_platform(platform), m_config(std::move(config)), m_studyLog(m_config.dataFolder)
+    : m_platform(platform), m_config(std::move(config)),
+      m_siteFigures(records::SiteFigures::pathIn(m_config.dataFolder)),
+      m_studyLog(m_config.dataFolder)
 {
     m_window = std::make_unique<window::MainWindow>(platform, m_gate);
     m_views = std::make_unique<page::BrowserViews>(m_window->mainView(), m_window->playerView());
@@ -27,7 +30,7 @@ Program::Program(platform::Platform& platform, AppConfig config)
                                                        platform.clock(), m_config.loginPage());
     m_catalogue = std::make_unique<catalogue::Catalogue>(*m_views);
     m_run = std::make_unique<study::StudyRun>(platform, m_gate, *m_views, *m_catalogue, *m_session,
-                                              m_records, *m_state);
+                                              m_records, *m_state, m_siteFigures);
     // Made after the study run's timer, which the unit tests take as the first one.
     m_state->retryReadsWith(platform.createTimer(), m_gate);
     m_restart = std::make_unique<RunRestart>(platform, m_gate, *m_views, *m_session, *m_catalogue,
@@ -35,7 +38,7 @@ Program::Program(platform::Platform& platform, AppConfig config)
     m_startWatch =
         std::make_unique<StartWatch>(m_gate, *m_views, *m_session, platform.createTimer());
     m_window->setStudyRecord({records::StudyLog::pathIn(m_config.dataFolder), &m_records,
-                              &platform.dialogs(), &platform::systemFiles()});
+                              &m_siteFigures, &platform.dialogs(), &platform::systemFiles()});
     m_tray = std::make_unique<window::TrayIcon>(*m_window);
     connectWindow();
     connectRoles();
@@ -82,6 +85,12 @@ void Program::startUp()
     m_window->showCredentials(m_state->credentials().userName, m_state->credentials().password);
     const bool pageTime = PageTimeSetting(m_config.dataFolder).enabled();
     m_run->setPageTimeWithoutVideo(pageTime);
+    // The site's figures as last read. Where its record is, is looked for again at each start
+    // unless it was found on this very site before.
+    m_siteFigures.load();
+    if (m_siteFigures.address().host().compare(m_config.site.host(), Qt::CaseInsensitive) != 0)
+        m_siteFigures.setPlace(records::RecordPlace::Unknown);
+    m_run->setRecordSettings(readRecordSettings(m_config.dataFolder));
     const QSignalBlocker asSaved(m_window->pageTimeAction());
     m_window->pageTimeAction()->setChecked(pageTime);
 }
@@ -199,6 +208,9 @@ void Program::changeSite()
     if (!site)
         return;
     m_config.site = *site;
+    // Another site's figures say nothing of this one's.
+    m_siteFigures.clear();
+    m_siteFigures.save();
     m_session->setLoginPage(m_config.loginPage());
     m_startWatch->open();
 }

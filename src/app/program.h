@@ -15,6 +15,7 @@
 #include "platform/event_gate.h"
 #include "platform/platform.h"
 #include "records/minute_records.h"
+#include "records/site_figures.h"
 #include "records/state_keeper.h"
 #include "records/study_log.h"
 #include "session/site_session.h"
@@ -45,6 +46,7 @@ public:
     window::MainWindow& window() { return *m_window; }
     page::BrowserViews& views() { return *m_views; }
     records::MinuteRecords& records() { return m_records; }
+    records::SiteFigures& siteFigures() { return m_siteFigures; }
     records::StateKeeper& state() { return *m_state; }
     session::SiteSession& session() { return *m_session; }
     catalogue::Catalogue& catalogue() { return *m_catalogue; }
@@ -72,6 +74,7 @@ private:
     std::unique_ptr<window::MainWindow> m_window;
     std::unique_ptr<page::BrowserViews> m_views;
     records::MinuteRecords m_records;
+    records::SiteFigures m_siteFigures;
     std::unique_ptr<records::StateKeeper> m_state;
     std::unique_ptr<page::WindowRouting> m_windowRouting;
     std::unique_ptr<session::SiteSession> m_session;

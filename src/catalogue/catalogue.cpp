@@ -63,15 +63,18 @@ bool Catalogue::courseMenuShown()
     return shown;
 }
 
-std::optional<QList<int>> Catalogue::readLessonLinks()
+std::optional<LessonLinks> Catalogue::readLessonLinks()
 {
-    QList<int> links;
+    LessonLinks links;
     const bool read = page::guarded([&] {
         page::PageAccess page(m_views.main());
         page.requireDocument(page::kLessonFrame);
-        page.forEachMatch(page::kLessonFrame, QStringLiteral("a"),
-                          page::containing(Field::OnClick, page::lessonLinkScript()),
-                          [&links](int at) { links.append(at); });
+        page.forEachText(page::kLessonFrame, QStringLiteral("a"),
+                         page::containing(Field::OnClick, page::lessonLinkScript()),
+                         [&links](int at, const QString& title) {
+                             links.positions.append(at);
+                             links.titles.append(title.simplified());
+                         });
     });
     if (!read)
         return std::nullopt;
@@ -108,13 +111,20 @@ Catalogue::ListedCategory Catalogue::listedCategory(int category)
     return another ? ListedCategory::Another : ListedCategory::Unnamed;
 }
 
-void Catalogue::adoptCategory(int category, QList<int> lessons)
+void Catalogue::adoptCategory(int category, LessonLinks lessons)
 {
     m_category = category;
     m_chosenCategory = category;
-    m_lessonLinks = std::move(lessons);
+    m_lessonLinks = std::move(lessons.positions);
+    if (records::isCategory(category))
+        m_titles.at(category) = std::move(lessons.titles);
     m_selectedLesson = -1;
     emit changed();
+}
+
+QStringList Catalogue::lessonTitles(int category) const
+{
+    return records::isCategory(category) ? m_titles.at(category) : QStringList();
 }
 
 bool Catalogue::scanCoursePage()

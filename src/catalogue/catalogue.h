@@ -6,12 +6,23 @@
 // lists only show this data.
 
 #include "page/browser_views.h"
+#include "records/timetable.h"
 
 #include <QList>
 #include <QObject>
+#include <QStringList>
+#include <array>
 #include <optional>
 
 namespace lumora::catalogue {
+
+// The lesson links a lesson list holds: their positions, and each one's text, the lesson's
+// title as the site lists it.
+struct LessonLinks
+{
+    QList<int> positions;
+    QStringList titles;
+};
 
 // What choosing a lesson came to.
 struct LessonOpening
@@ -59,7 +70,7 @@ public:
     // Whether the course frame is loaded and offers its course-menu item.
     bool courseMenuShown();
     // The lesson links the lesson frame lists now; nothing when the frames cannot be read.
-    std::optional<QList<int>> readLessonLinks();
+    std::optional<LessonLinks> readLessonLinks();
     // Which category the lesson frame's list is, by the names the course frame gives the
     // categories (a category link's text without "学习课程"): This when it names `category`,
     // Another when it names only others, Unnamed when it names none or cannot be read.
@@ -70,8 +81,12 @@ public:
         Unnamed,
     };
     ListedCategory listedCategory(int category);
-    // Makes `category` the current one with `lessons` as its lesson links, none selected.
-    void adoptCategory(int category, QList<int> lessons);
+    // Makes `category` the current one with `lessons` as its lesson links, none selected; their
+    // titles are kept for the category.
+    void adoptCategory(int category, LessonLinks lessons);
+    // The titles of the category's lessons as its list gave them when it was opened last in
+    // this program run (empty: not opened yet).
+    QStringList lessonTitles(int category) const;
     // Lists the category links and the lesson links of the course page; whether both frames
     // were read. The course frame and the lesson frame are both found before anything changes,
     // so a page without them leaves the lists as they were.
@@ -88,6 +103,8 @@ private:
     page::BrowserViews& m_views;
     QList<int> m_categoryLinks;
     QList<int> m_lessonLinks;
+    std::array<QStringList, records::kCategoryCount>
+        m_titles; // by category, as its list gave them last
     int m_category = 0;
     int m_chosenCategory = -1;
     int m_selectedLesson = -1;

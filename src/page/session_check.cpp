@@ -11,9 +11,9 @@ namespace lumora::page {
 
 using Verdict = SessionCheck::Verdict;
 
-SessionCheck::SessionCheck(platform::BrowserControl& main, platform::Clock& clock, QUrl loginPage,
+SessionCheck::SessionCheck(platform::BrowserControl& main, QUrl loginPage,
                            std::function<QUrl()> address)
-    : m_main(main), m_clock(clock), m_loginPage(std::move(loginPage)), m_address(std::move(address))
+    : m_main(main), m_loginPage(std::move(loginPage)), m_address(std::move(address))
 {
 }
 
@@ -32,14 +32,7 @@ Verdict SessionCheck::take()
         return Verdict::Unknown;
     if (m_ticket == 0)
         return Verdict::NoAnswer;
-    const int ticket = std::exchange(m_ticket, 0);
-    platform::FetchAnswer answer = m_main.fetchAnswer(ticket);
-    const std::chrono::milliseconds deadline = m_clock.now() + kPatience;
-    while (answer.status == platform::FetchAnswer::Status::Pending && m_clock.now() < deadline) {
-        m_clock.processEventsUntil(
-            std::min(m_clock.now() + std::chrono::milliseconds(50), deadline));
-        answer = m_main.fetchAnswer(ticket);
-    }
+    const platform::FetchAnswer answer = m_main.fetchAnswer(std::exchange(m_ticket, 0));
     const Verdict verdict = sessionVerdict(answer, m_asked, m_loginPage);
     if (verdict == Verdict::NoAnswer)
         qCDebug(lcPage) << "no verdict on the session:" << int(answer.status) << answer.httpStatus

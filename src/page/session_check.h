@@ -7,7 +7,6 @@
 // an action. The site would not count that fetch as study or as a lesson opened.
 
 #include "platform/browser_control.h"
-#include "platform/clock.h"
 
 #include <QUrl>
 #include <chrono>
@@ -26,25 +25,20 @@ public:
         NoAnswer, // no answer in time, or one that says nothing: no verdict on the session
     };
 
-    // How long take() waits for an answer still on its way.
-    static constexpr std::chrono::milliseconds kPatience{3000};
-
     // `address` gives the address to ask at each question (empty: none known yet, no verdict).
-    SessionCheck(platform::BrowserControl& main, platform::Clock& clock, QUrl loginPage,
-                 std::function<QUrl()> address);
+    SessionCheck(platform::BrowserControl& main, QUrl loginPage, std::function<QUrl()> address);
 
     // Asks once; a question still open is dropped (its answer would come too late).
     void ask();
-    // The verdict on the last question, which is then closed: a verdict counts once. An answer
-    // still on its way is waited for a little (other events wait meanwhile); a question not
-    // answered then has NoAnswer.
+    // The verdict on the last question, which is then closed: a verdict counts once. Nothing is
+    // waited for: a question not answered yet has NoAnswer (asked most of a minute before, a
+    // site that slow gives no verdict).
     Verdict take();
     // Forgets the open question (its answer would be stale).
     void forget() { m_ticket = 0; }
 
 private:
     platform::BrowserControl& m_main;
-    platform::Clock& m_clock;
     QUrl m_loginPage;
     std::function<QUrl()> m_address;
     QUrl m_asked;

@@ -107,6 +107,11 @@ public:
     // Plays the lesson's video again from its beginning, as a learner pressing replay would; false
     // when the page has no video or does not answer. One round trip.
     virtual bool replayVideo() = 0;
+    // Clicks, as a learner would, the first control (as MediaReport::controls, without their
+    // limit) whose text is texts[0], else the first whose text is texts[1], and so on; returns
+    // the text clicked, empty when none matched or the page did not answer. One round trip;
+    // never throws.
+    virtual QString clickControl(const QStringList& texts) = 0;
 
     // The visible text of the top-level document (its body's innerText, lines kept), at most
     // `maxChars` characters; empty when there is none or no answer. One round trip.

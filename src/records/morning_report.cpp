@@ -91,7 +91,30 @@ QStringList MorningReport::details(const RunSummary& run)
         lines << tr("电脑休眠：%1，其间不计学习时间").arg(formatDuration(run.sleptMinutes));
     if (run.saveFailures > 0)
         lines << tr("学习进度未能保存：%1 次").arg(run.saveFailures);
+    if (run.siteStoppedAt.isValid())
+        lines << tr("网站从 %1 起停止计时，此后不再记时：%2")
+                     .arg(run.siteStoppedAt.toString(kDateTime), run.siteStopped);
     return lines;
+}
+
+QString MorningReport::siteLine(const SiteSummary& site)
+{
+    switch (site.place) {
+    case RecordPlace::None:
+        return tr("没有找到网站的学习记录页：这里的分钟数都是本程序自己记的，无法与网站核对，"
+                  "请自己在网站上查看。");
+    case RecordPlace::Unknown:
+    case RecordPlace::Found:
+        break;
+    }
+    if (site.lessons == 0 || !site.lastRead.isValid())
+        return tr("还没有读到网站的学习记录：这里的分钟数是本程序自己记的，请自己在网站上查看。");
+    return tr("网站的学习记录（%1 读取）：%2 课共 %3 分钟，本程序对这些课记了 %4 分钟。"
+              "图中实心的是网站记的分钟，斜线的是本程序记的。")
+        .arg(site.lastRead.toString(kDateTime))
+        .arg(site.lessons)
+        .arg(site.siteMinutes)
+        .arg(site.programMinutes);
 }
 
 QStringList MorningReport::categoryHeaders()
@@ -125,7 +148,8 @@ QStringList MorningReport::historyCells(const RunSummary& run)
 
 QString MorningReport::exportText(const QList<RunSummary>& runs,
                                   const std::array<CategoryBars, kCategoryCount>& bars,
-                                  const QString& record, const QDateTime& now)
+                                  const SiteSummary& site, const QString& record,
+                                  const QDateTime& now)
 {
     QString text = tr("Lumora 学习记录，导出于 %1").arg(now.toString(kDateTime)) +
                    QStringLiteral("\n\n") + section(tr("上次学习"));
@@ -141,11 +165,14 @@ QString MorningReport::exportText(const QList<RunSummary>& runs,
     for (int category = 0; category < kCategoryCount; ++category)
         categories << categoryCells(bars.at(category),
                                     runs.isEmpty() ? 0 : runs.constFirst().minutes.at(category));
-    text += QLatin1Char('\n') + section(tr("学习进度")) + table(categories);
+    text += QLatin1Char('\n') + section(tr("学习进度")) + siteLine(site) + QLatin1Char('\n') +
+            table(categories);
     for (const CategoryBars& row : bars) {
         QStringList lessons;
         for (const LessonBar& bar : row.lessons)
-            lessons << QStringLiteral("%1/%2").arg(bar.studied).arg(bar.needed);
+            lessons << (bar.site
+                            ? tr("%1/%2(网站%3)").arg(bar.studied).arg(bar.needed).arg(*bar.site)
+                            : QStringLiteral("%1/%2").arg(bar.studied).arg(bar.needed));
         text += tr("%1 各课已学 / 需学分钟：%2").arg(row.name, lessons.join(QLatin1Char(' '))) +
                 QLatin1Char('\n');
     }

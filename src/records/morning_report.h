@@ -30,11 +30,15 @@ public:
     static QStringList historyHeaders();
     // "基础理论 第 3 课".
     static QString lessonText(const LessonKey& lesson);
+    // What the site's own record says beside the program's count, and when it was read; or
+    // that the program's figures cannot be checked against the site.
+    static QString siteLine(const SiteSummary& site);
 
-    // The whole summary as text: the last run, the timetable, the history, then the record.
+    // The whole summary as text: the last run, the site's record, the timetable (each lesson by
+    // both counts where the site gave one), the history, then the record.
     static QString exportText(const QList<RunSummary>& runs,
                               const std::array<CategoryBars, kCategoryCount>& bars,
-                              const QString& record, const QDateTime& now);
+                              const SiteSummary& site, const QString& record, const QDateTime& now);
 };
 
 } // namespace lumora::records

@@ -33,7 +33,8 @@ constexpr RunEventKind kKinds[] = {
     RunEventKind::RunStarted,       RunEventKind::RunEnded,         RunEventKind::LessonSkipped,
     RunEventKind::CategoryFinished, RunEventKind::SessionRecovered, RunEventKind::VideoFailed,
     RunEventKind::RunPaused,        RunEventKind::SaveFailed,       RunEventKind::Resumed,
-    RunEventKind::ProgramQuit,      RunEventKind::RunRestarted,
+    RunEventKind::ProgramQuit,      RunEventKind::RunRestarted,     RunEventKind::SiteStopped,
+    RunEventKind::SiteCountsAgain,  RunEventKind::NoSiteRecord,     RunEventKind::LessonLeftShort,
 };
 
 QString longestFixedPart(QString text, const QStringList& marks)

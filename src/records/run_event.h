@@ -29,6 +29,12 @@ enum class RunEventKind
     Stalled,          // minutes in a row earned nothing (minutes; detail: why, or the step taken)
     ListDiffers,      // the site lists a category's lessons unlike the timetable (detail: how)
     LessonGivenBack,  // a skipped lesson failed as the next did: the site's trouble (lesson)
+    PhaseChanged,     // the run entered another phase (detail: the phase, in Chinese)
+    LessonLeftShort,  // a done lesson was left before the site's record showed its minutes
+                      // (lesson; minutes: the site's figure)
+    SiteStopped,      // the site stopped counting: nothing is credited (detail: why)
+    SiteCountsAgain,  // the site counts again after it stopped: the run goes on (lesson)
+    NoSiteRecord,     // the site has no study record to check the minutes against
 };
 
 struct RunEvent

@@ -88,6 +88,14 @@ void RunHistory::add(const RecordedEvent& recorded)
     case RunEventKind::ProgramQuit:
         run->end = RunEnd::ProgramQuit;
         break;
+    case RunEventKind::SiteStopped:
+        run->siteStoppedAt = recorded.at;
+        run->siteStopped = event.detail;
+        break;
+    case RunEventKind::SiteCountsAgain:
+        run->siteStoppedAt = {};
+        run->siteStopped.clear();
+        break;
     default:
         break;
     }
@@ -104,19 +112,43 @@ QList<RunSummary> RunHistory::runs() const
     return {m_runs.rbegin(), m_runs.rend()};
 }
 
-std::array<CategoryBars, kCategoryCount> timetableBars(const MinuteRecords& records)
+std::array<CategoryBars, kCategoryCount> timetableBars(const MinuteRecords& records,
+                                                       const SiteFigures* figures)
 {
+    const bool found = figures && figures->place() == RecordPlace::Found;
     std::array<CategoryBars, kCategoryCount> bars;
     for (int category = 0; category < kCategoryCount; ++category) {
         CategoryBars& row = bars.at(category);
         row.name = categoryNames().at(category);
         for (int lesson = 0; lesson < records.lessonCount(category); ++lesson) {
             const LessonMinutes minutes = *records.lesson(category, lesson);
-            row.lessons.append({minutes.studied, minutes.target()});
+            LessonBar bar{minutes.studied, minutes.target()};
+            if (const auto figure = found ? figures->lesson(category, lesson) : std::nullopt)
+                bar.site = figure->minutes();
+            row.minutesLeft += bar.left();
+            row.lessons.append(bar);
         }
-        row.minutesLeft = records.minutesStillNeeded(category);
     }
     return bars;
+}
+
+SiteSummary siteSummary(const MinuteRecords& records, const SiteFigures* figures)
+{
+    SiteSummary summary;
+    if (!figures)
+        return summary;
+    summary.place = figures->place();
+    summary.lastRead = figures->lastRead();
+    for (int category = 0; category < kCategoryCount; ++category) {
+        for (int lesson = 0; lesson < records.lessonCount(category); ++lesson) {
+            if (const auto figure = figures->lesson(category, lesson)) {
+                ++summary.lessons;
+                summary.siteMinutes += figure->minutes();
+                summary.programMinutes += records.lesson(category, lesson)->studied;
+            }
+        }
+    }
+    return summary;
 }
 
 } // namespace lumora::records

@@ -7,12 +7,15 @@
 
 #include "records/minute_records.h"
 #include "records/record_reader.h"
+#include "records/site_figures.h"
 
 #include <QDateTime>
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <algorithm>
 #include <array>
+#include <optional>
 #include <utility>
 
 namespace lumora::records {
@@ -54,6 +57,8 @@ struct RunSummary
     int restarts = 0;     // the program was started again and the run went on
     int sleptMinutes = 0;
     int saveFailures = 0;
+    QDateTime siteStoppedAt; // the site stopped counting (invalid: it did not)
+    QString siteStopped;     // why, as the run told it
 
     int totalMinutes() const;
 };
@@ -86,12 +91,19 @@ private:
 };
 
 // One bar of the timetable's picture: a lesson's studied minutes against the minutes that make
-// it done.
+// it done; by the site's record where it gave a figure, else by the program's count.
 struct LessonBar
 {
-    int studied = 0;
-    int needed = 0;
-    bool done() const { return studied >= needed; }
+    int studied = 0; // the program's count
+    int needed = 0;  // what makes it done by the program's count: one minute past its requirement
+    std::optional<int> site = std::nullopt; // the site's figure, in minutes
+    // The site's figure is the truth: its requirement met is done.
+    bool done() const { return site ? *site >= needed - 1 : studied >= needed; }
+    int shown() const { return site.value_or(studied); }
+    int left() const
+    {
+        return site ? std::max(0, needed - 1 - *site) : std::max(0, needed - studied);
+    }
     friend bool operator==(const LessonBar&, const LessonBar&) = default;
 };
 
@@ -102,6 +114,20 @@ struct CategoryBars
     int minutesLeft = 0;
 };
 
-std::array<CategoryBars, kCategoryCount> timetableBars(const MinuteRecords& records);
+// The bars of every lesson; with `figures` of a site whose record was found, the site's figure
+// where it gave one.
+std::array<CategoryBars, kCategoryCount> timetableBars(const MinuteRecords& records,
+                                                       const SiteFigures* figures = nullptr);
+
+// The site's record beside the program's count, for the morning's summary.
+struct SiteSummary
+{
+    RecordPlace place = RecordPlace::Unknown;
+    int lessons = 0;        // lessons the record gave a figure for
+    int siteMinutes = 0;    // the record's minutes for them
+    int programMinutes = 0; // the program's for the same lessons
+    QDateTime lastRead;
+};
+SiteSummary siteSummary(const MinuteRecords& records, const SiteFigures* figures);
 
 } // namespace lumora::records

@@ -96,6 +96,17 @@ QString describeRunEvent(const RunEvent& event)
                           event);
     case RunEventKind::ListDiffers:
         return withDetail(withPlace(QStringLiteral("课程列表与学习计划不同"), event), event);
+    case RunEventKind::PhaseChanged:
+        return withPlace(QStringLiteral("阶段：%1").arg(oneLine(event.detail)), event);
+    case RunEventKind::LessonLeftShort:
+        return withPlace(QStringLiteral("网站记的学时还不够，先学下一课，稍后再看"), event) +
+               QStringLiteral("，网站记了 %1 分钟").arg(event.minutes);
+    case RunEventKind::SiteStopped:
+        return withDetail(withPlace(QStringLiteral("网站停止计时，不再记时"), event), event);
+    case RunEventKind::SiteCountsAgain:
+        return withPlace(QStringLiteral("网站恢复计时，继续学习"), event);
+    case RunEventKind::NoSiteRecord:
+        return QStringLiteral("没有找到网站的学习记录页，学习时间无法与网站核对");
     case RunEventKind::LessonGivenBack:
         return withPlace(QStringLiteral("网站的视频暂时无法播放，不是课的问题：跳过的课重新学习"),
                          event);

@@ -33,7 +33,7 @@ LessonNavigator::Claim LessonNavigator::claim(const platform::LoadInfo& load)
     return Claim::Lessons;
 }
 
-std::optional<catalogue::LessonOpening> LessonNavigator::openCategoryAt(int category, int lesson)
+bool LessonNavigator::openCategory(int category)
 {
     // Without the category links from a scan the site would go on listing whichever category
     // it showed last while the run credits another's.
@@ -46,13 +46,13 @@ std::optional<catalogue::LessonOpening> LessonNavigator::openCategoryAt(int cate
         return giveUp("click the category's link", Waited::TimedOut);
     // The site records the choice in the background, and its course menu lists the category
     // recorded last: a list that names another category came too early and is asked for again.
-    std::optional<QList<int>> lessons;
+    std::optional<catalogue::LessonLinks> lessons;
     for (int ask = 1; !lessons; ++ask) {
         if (Waited w = m_waitFor(kStepPatience, menuShown); w != Waited::Ready)
             return giveUp("find the course menu", w);
         const auto listed = listAfterCourseMenu();
         if (!listed)
-            return std::nullopt;
+            return false;
         if (m_catalogue.listedCategory(category) != ListedCategory::Another) {
             lessons = listed;
             continue;
@@ -64,33 +64,36 @@ std::optional<catalogue::LessonOpening> LessonNavigator::openCategoryAt(int cate
             return giveUp("ask again for the category's list", w);
     }
     m_catalogue.adoptCategory(category, *lessons);
-    m_lessonIndex = lesson;
-    return openLesson(lesson);
+    return true;
 }
 
-std::optional<QList<int>> LessonNavigator::listAfterCourseMenu()
+std::optional<catalogue::LessonLinks> LessonNavigator::listAfterCourseMenu()
 {
     platform::BrowserControl& mainView = m_views.main();
     const QString listBefore = mainView.document(page::kLessonFrame).identity;
-    if (!m_catalogue.openCourseMenu())
-        return giveUp("click the course menu", Waited::TimedOut);
+    if (!m_catalogue.openCourseMenu()) {
+        giveUp("click the course menu", Waited::TimedOut);
+        return std::nullopt;
+    }
     // The list is the new one once the lesson frame holds a document that came after the click
     // and has finished loading: the old list stays on show until then, and a list still loading
     // may lack its last lessons. The frame itself says so; its load reports can be lost.
-    std::optional<QList<int>> lessons;
+    std::optional<catalogue::LessonLinks> lessons;
     const Waited listed = m_waitFor(kStepPatience, [&] {
         const platform::DocumentInfo list = mainView.document(page::kLessonFrame);
         if (!list.complete || list.identity.isEmpty() || list.identity == listBefore)
             return false;
         lessons = m_catalogue.readLessonLinks();
-        return lessons && !lessons->isEmpty();
+        return lessons && !lessons->positions.isEmpty();
     });
-    if (listed != Waited::Ready)
-        return giveUp("list the category's lessons", listed);
+    if (listed != Waited::Ready) {
+        giveUp("list the category's lessons", listed);
+        return std::nullopt;
+    }
     return lessons;
 }
 
-std::nullopt_t LessonNavigator::giveUp(const char* step, Waited why)
+bool LessonNavigator::giveUp(const char* step, Waited why)
 {
     if (why == Waited::Dropped) {
         qCInfo(lcStudy) << "opening a category stopped at" << step
@@ -102,15 +105,7 @@ std::nullopt_t LessonNavigator::giveUp(const char* step, Waited why)
             << m_views.main().url().toString() << ", its lesson frame " << list.url.toString()
             << (list.complete ? "" : " (not loaded)") << "; the run stays where it was";
     }
-    return std::nullopt;
-}
-
-std::optional<catalogue::LessonOpening> LessonNavigator::openNextLesson()
-{
-    if (m_lessonIndex >= m_catalogue.lessonCount() - 1)
-        return std::nullopt;
-    m_lessonIndex += 1;
-    return openLesson(m_lessonIndex);
+    return false;
 }
 
 catalogue::LessonOpening LessonNavigator::openLesson(int lesson)

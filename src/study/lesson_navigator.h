@@ -52,12 +52,10 @@ public:
     Claim claim(const platform::LoadInfo& load);
 
     // Opens `category` on the site (its link, the course menu, the lesson list, each step
-    // waiting for the page) and then its lesson at `lesson`. All or nothing: only when the site
-    // lists the category's lessons do the catalogue's category, its lessons and the run's lesson
-    // change; otherwise nothing has changed and the result is empty.
-    std::optional<catalogue::LessonOpening> openCategoryAt(int category, int lesson);
-    // Opens the lesson after the run's; nothing, with nothing done, after the category's last.
-    std::optional<catalogue::LessonOpening> openNextLesson();
+    // waiting for the page). All or nothing: only when the site lists the category's lessons
+    // do the catalogue's category and its lessons change (whether they did); no lesson is
+    // opened yet.
+    bool openCategory(int category);
     // Makes the lesson at `lesson` the run's, and opens it.
     catalogue::LessonOpening openRunLesson(int lesson)
     {
@@ -75,9 +73,10 @@ private:
     static constexpr std::chrono::seconds kAskAgainAfter{1};
 
     // Clicks the course menu and waits for the list it brings; nothing when none came (logged).
-    std::optional<QList<int>> listAfterCourseMenu();
-    // Gives up the opening at `step`, logged with the page's address (a dropped one quietly).
-    std::nullopt_t giveUp(const char* step, Waited why);
+    std::optional<catalogue::LessonLinks> listAfterCourseMenu();
+    // Gives up the opening at `step`, logged with the page's address (a dropped one quietly):
+    // false, what the opening comes to.
+    bool giveUp(const char* step, Waited why);
 
     catalogue::Catalogue& m_catalogue;
     page::BrowserViews& m_views;

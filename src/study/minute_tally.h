@@ -3,7 +3,7 @@
 // Whether a study minute is credited. Every third tick closes a minute, which counts only when one
 // and the same player of the lesson was open at each of its ticks (the site counts a player from
 // its opening, not from the minute's start), its video played through most of the minute, and
-// the site confirmed the session on the tick before.
+// the site confirmed the session during it.
 // Pure logic: the study run tells it what each tick found.
 
 #include "study/video_watch.h"
@@ -30,8 +30,9 @@ public:
     void reset() { *this = MinuteTally(); }
     // One tick: the load serial of the lesson's player when it was open, or -1.
     void tick(int openPlayer);
-    // Whether this tick is the one before the minute's last, when the session is asked.
-    bool asksSession() const { return m_ticks == kTicksPerMinute - 1; }
+    // Whether this tick is the minute's first, when the session is asked: a slow site's answer
+    // has most of the minute to come.
+    bool asksSession() const { return m_ticks == 1; }
     // Whether this tick closes the minute: close() it then.
     bool closesMinute() const { return m_ticks == kTicksPerMinute; }
     // `video`: what the lesson's video came to over the minute.

@@ -11,6 +11,8 @@
 
 #include "platform/site_probe.h"
 
+#include <QHashFunctions>
+
 #include <optional>
 
 namespace lumora::study {
@@ -39,7 +41,12 @@ struct LessonKey
     int category = -1;
     int lesson = -1;
     bool operator==(const LessonKey&) const = default;
+    auto operator<=>(const LessonKey&) const = default;
 };
+inline size_t qHash(const LessonKey& key, size_t seed = 0)
+{
+    return qHashMulti(seed, key.category, key.lesson);
+}
 
 struct TickVerdict
 {

@@ -38,6 +38,7 @@ struct StudySnapshot
     int lessonsDone = 0; // lessons of the category that are done
     int minutesLeft = 0; // this category from now on and all later ones
     QString stall;       // "N 分钟未能计时：…" while the run earns nothing for a while
+    bool siteUnchecked = false; // the site has no record: the figures are the program's own
 };
 
 // Where a run stands, in one line for the study panel and the tray, its phase first:

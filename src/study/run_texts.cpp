@@ -22,7 +22,7 @@ QString RunTexts::ended(const QString& skipped, const QString& unreached)
     if (!skipped.isEmpty())
         text += tr("以下课的页面多次无法打开，本次跳过：%1。").arg(skipped);
     if (!unreached.isEmpty())
-        text += tr("以下课没有学到：%1。").arg(unreached);
+        text += tr("以下课没有学够：%1。").arg(unreached);
     return text + tr("请稍后再按“连续学习”补学。");
 }
 
@@ -102,6 +102,36 @@ QString RunTexts::loginsFailed(int times)
     return tr("登录后很快又失效，已连续重新登录 %1 次仍未能计时，学习已暂停。"
               "请检查网站能否正常学习后再按“连续学习”。")
         .arg(times);
+}
+
+QString RunTexts::siteStopped(long long window, int counted, const QString& pageSays)
+{
+    const QString text =
+        tr("网站已停止计时（近 %1 分钟只记了 %2 分钟）：可能今日学时已满，或网站的计时出了问题")
+            .arg(window)
+            .arg(counted);
+    return (pageSays.isEmpty() ? text : tr("%1；网页上写着：%2").arg(text, pageSays)) +
+           tr("。程序不再记时，每 30 分钟查看一次网站是否恢复计时。");
+}
+
+QString RunTexts::siteSaysStopped(const QString& pageSays)
+{
+    return tr("网站已停止计时，网页上写着：%1。程序不再记时，每 30 分钟查看一次网站是否恢复计时。")
+        .arg(pageSays);
+}
+
+QString RunTexts::noRecord()
+{
+    return tr("没有找到网站的学习记录页：学习时间只是本程序自己记的，无法与网站核对。"
+              "请自己在网站上查看学习时间。");
+}
+
+QString RunTexts::bothCounts(const QString& lesson, int siteMinutes, int programMinutes)
+{
+    return tr("%1（网站记了 %2 分钟，本程序记了 %3 分钟）")
+        .arg(lesson)
+        .arg(siteMinutes)
+        .arg(programMinutes);
 }
 
 } // namespace lumora::study

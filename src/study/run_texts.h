@@ -35,6 +35,15 @@ public:
     static QString noVideo(int lesson, const QString& pageSays);
     static QString videoFailed();
     static QString loginsFailed(int times);
+    // The site's record grew by `counted` minutes over the last `window` minutes in which the
+    // program credited more than twice as many; `pageSays`: the page's own words, if any.
+    static QString siteStopped(long long window, int counted, const QString& pageSays = {});
+    // The player's page says the site counts no more today.
+    static QString siteSaysStopped(const QString& pageSays);
+    // The site has no record page the program can read.
+    static QString noRecord();
+    // A lesson with the site's figure and the program's.
+    static QString bothCounts(const QString& lesson, int siteMinutes, int programMinutes);
 };
 
 } // namespace lumora::study

@@ -5,6 +5,7 @@
 #include "study/run_texts.h"
 
 #include <QScopeGuard>
+#include <algorithm>
 #include <chrono>
 
 namespace lumora::study {
@@ -14,15 +15,17 @@ using records::RunEventKind;
 StudyRun::StudyRun(platform::Platform& platform, platform::EventGate& gate,
                    page::BrowserViews& views, catalogue::Catalogue& catalogue,
                    session::SiteSession& session, records::MinuteRecords& records,
-                   records::StateKeeper& state)
+                   records::StateKeeper& state, records::SiteFigures& figures)
     : m_platform(platform), m_gate(gate), m_views(views), m_catalogue(catalogue),
-      m_session(session), m_records(records), m_state(state), m_timer(platform.createTimer()),
-      m_sessionCheck(views.main(), platform.clock(), session.loginPage(),
+      m_session(session), m_records(records), m_state(state), m_figures(figures),
+      m_timer(platform.createTimer()), m_followUp(platform.createTimer()),
+      m_sessionCheck(views.main(), session.loginPage(),
                      [&session] { return session.courseFrameAddress(); }),
       m_navigator(catalogue, views,
                   [this](std::chrono::milliseconds limit, const std::function<bool()>& ready) {
                       return waitFor(limit, ready);
-                  })
+                  }),
+      m_record(views, catalogue, figures, platform.clock())
 {
     // Logging in again goes at the pace of its pages, not of the ticks.
     connect(&m_session, &session::SiteSession::recoveryPageArrived, this, [this] {
@@ -43,12 +46,19 @@ StudyRun::StudyRun(platform::Platform& platform, platform::EventGate& gate,
             },
             platform::EventGate::Kind::TimerTick);
     });
+    // A reading of the site's record goes at the pace of its answers, between ticks; as an
+    // ordinary event, never coalesced with a tick.
+    m_followUp->setInterval(kFollowUpMs);
+    m_followUp->setEnabled(false);
+    connect(m_followUp.get(), &platform::Timer::tick, this,
+            [this] { m_gate.dispatch([this] { followTheRecord(); }); });
 }
 
 StudyRun::~StudyRun()
 {
     // A tick must not reach a half-destroyed run.
     m_timer->disconnect(this);
+    m_followUp->disconnect(this);
     if (running())
         m_platform.sleepInhibitor().release();
 }
@@ -56,8 +66,16 @@ StudyRun::~StudyRun()
 LessonProgress StudyRun::lessonProgress() const
 {
     const int selected = m_catalogue.selectedLesson();
-    return study::lessonProgress(selected, m_catalogue.lessonCount(),
-                                 m_records.lesson(m_catalogue.category(), selected));
+    const LessonProgress byMinutes = study::lessonProgress(
+        selected, m_catalogue.lessonCount(), m_records.lesson(m_catalogue.category(), selected));
+    // What the site had when the lesson was opened counts with the minutes credited since.
+    if (byMinutes == LessonProgress::Unknown || !m_visit.siteMinutes ||
+        m_visit.lesson != LessonKey{m_catalogue.category(), selected})
+        return byMinutes;
+    if (!visitDone())
+        return LessonProgress::StillStudying;
+    return selected == m_catalogue.lessonCount() - 1 ? LessonProgress::NextCategory
+                                                     : LessonProgress::NextLesson;
 }
 
 void StudyRun::startStudy()
@@ -69,15 +87,34 @@ void StudyRun::startStudy()
                                      platform::MessageIcon::Information);
         m_noticeShown = true;
     }
-    if (!records::isCategory(m_catalogue.category()))
-        return finishAllStudy();
+    // Past the last category (a run that ended with lessons left): the first category with
+    // work left, by what is known before its list is read.
+    int category = m_catalogue.category();
+    if (!records::isCategory(category)) {
+        category = 0;
+        const auto workLeft = [this](int c) {
+            for (int lesson = 0; lesson < m_records.lessonCount(c); ++lesson) {
+                if (needsStudy(c, lesson))
+                    return true;
+            }
+            return false;
+        };
+        while (records::isCategory(category) && !workLeft(category))
+            ++category;
+        if (!records::isCategory(category))
+            return finishAllStudy();
+        m_catalogue.setCategory(category);
+    }
     if (!running()) {
         m_runMinutes = 0;
         m_playerWatch.reset();
         m_tally.reset();
         m_videoWatch.reset();
         m_stall.reset();
+        m_siteCount.reset();
+        m_siteWait = {};
         m_skipped.clear();
+        m_leftShort.clear();
         m_listsTold.clear();
         m_logins.reset();
         report(RunEventKind::RunStarted);
@@ -85,50 +122,116 @@ void StudyRun::startStudy()
     m_session.cancelRecovery();
     // The clock runs from here: a category the site does not list in time is tried again at
     // the next tick.
-    openCategoryAt(m_catalogue.category(), 0);
+    openCategoryAt(category, std::nullopt);
 }
 
-void StudyRun::openCategoryAt(int category, int lesson)
+void StudyRun::openCategoryAt(int category, std::optional<int> lesson)
 {
     if (m_phase == RunPhase::Opening && m_opening.underWay)
         return;
     const bool again = m_phase == RunPhase::Opening && m_opening.category == category &&
                        m_opening.lesson == lesson;
-    m_opening = {category, lesson, true, again && m_opening.reloadFirst};
+    m_opening = {category, lesson, true, false, false};
     enterPhase(RunPhase::Opening);
     const int entry = m_phaseEntries;
-    std::optional<catalogue::LessonOpening> opening;
+    bool listed = false;
     {
         // No way out of the waits may leave the opening under way: every later tick would be
         // dropped.
         const auto openingEnded = qScopeGuard([this] { m_opening.underWay = false; });
-        opening = m_navigator.openCategoryAt(category, lesson);
+        listed = m_navigator.openCategory(category);
     }
     // "退出课件" (or a new start) during the waits: what it did stands.
     if (entry != m_phaseEntries || m_shuttingDown)
         return;
-    if (!opening) {
+    if (!listed) {
         // A course page that failed twice is unlikely to answer a third time as it is (its
         // renderer may have been restarted without the site's scripts): it is loaded anew first.
         m_opening.reloadFirst = again;
         m_tickCause = StallCause::NoCoursePage;
         emit notice(RunTexts::categoryLate());
-        report(RunEventKind::PageFailed, lesson, 0, RunTexts::categoryLateRecord());
+        report(RunEventKind::PageFailed, lesson.value_or(0), 0, RunTexts::categoryLateRecord());
         updateStatus();
         return;
     }
     report(RunEventKind::CategoryOpened);
     checkListedLessons();
+    categoryListed();
+}
+
+void StudyRun::categoryListed()
+{
+    if (m_record.place() == records::RecordPlace::Unknown) {
+        m_record.find();
+        m_followUp->setEnabled(m_record.reading());
+    }
+    if (m_record.place() == records::RecordPlace::None)
+        tellNoRecord();
+    if (m_siteWait.active()) {
+        // Opened again to look whether the site counts again: the look goes on.
+        enterPhase(RunPhase::WaitingForSite);
+        m_siteWait.nextLookAt = m_platform.clock().now();
+        return waitingTick();
+    }
+    if (m_opening.lesson)
+        return startLesson(*m_opening.lesson);
+    // Which lessons are left is the site's to say: its record is read first, unless it was read
+    // a moment ago.
+    const std::chrono::milliseconds asked = m_record.lastAsked();
+    const bool fresh = asked > std::chrono::milliseconds::zero() &&
+                       m_platform.clock().now() - asked < kRecordFreshFor;
+    if ((!fresh || m_record.reading()) && m_record.ask()) {
+        m_opening.awaitsRecord = true;
+        m_followUp->setEnabled(true);
+        updateStatus();
+        return;
+    }
+    studyFirstLessonLeft();
+}
+
+void StudyRun::studyFirstLessonLeft()
+{
+    m_opening.awaitsRecord = false;
+    const int category = m_catalogue.category();
+    for (int lesson = 0; lesson < m_catalogue.lessonCount(); ++lesson) {
+        if (needsStudy(category, lesson))
+            return startLesson(lesson);
+    }
+    qCInfo(lcStudy) << "nothing is left to study in category" << category;
+    if (const std::optional<LessonKey> back = lessonToGoBackTo(category, false))
+        return startLesson(back->lesson);
+    report(RunEventKind::CategoryFinished);
+    openNextCategory();
+}
+
+void StudyRun::startLesson(int lesson)
+{
     enterPhase(RunPhase::Studying);
-    lessonOpened(*opening);
+    const LessonKey key{m_catalogue.category(), lesson};
+    std::optional<int> siteMinutes;
+    if (const auto figure = m_figures.lesson(key.category, key.lesson);
+        figure && m_record.place() == records::RecordPlace::Found)
+        siteMinutes = figure->minutes();
+    m_visit = {key, siteMinutes, 0};
+    lessonOpened(m_navigator.openRunLesson(lesson));
     emit playerShown(true);
     updateStatus();
 }
 
-void StudyRun::openAtNextTick(int category, int lesson)
+void StudyRun::openAtNextTick(int category, std::optional<int> lesson)
 {
-    m_opening = {category, lesson, false, false};
+    m_opening = {category, lesson, false, false, false};
     enterPhase(RunPhase::Opening);
+}
+
+void StudyRun::openNextCategory()
+{
+    const int next = m_catalogue.category() + 1;
+    if (!records::isCategory(next)) {
+        m_catalogue.setCategory(next);
+        return finishAllStudy();
+    }
+    openCategoryAt(next, std::nullopt);
 }
 
 void StudyRun::enterPhase(RunPhase phase)
@@ -141,6 +244,14 @@ void StudyRun::enterPhase(RunPhase phase)
     if (before == phase)
         return;
     qCInfo(lcStudy) << "the run:" << phaseName(before) << "->" << phaseName(phase);
+    // The run record tells the other phases by their own events (a category opened, a lesson
+    // opened, the site stopped, the run paused or ended).
+    if (phase == RunPhase::LeavingLesson || phase == RunPhase::Recovering) {
+        records::RunEvent event{RunEventKind::PhaseChanged, m_catalogue.category(),
+                                m_catalogue.selectedLesson(), 0, RunPhaseTexts::recorded(phase)};
+        event.shownDetail = RunPhaseTexts::shown(phase);
+        emit runEvent(event);
+    }
     if (ran != runs) {
         // A run keeps the machine awake; a run paused or ended lets it sleep.
         if (runs) {
@@ -148,6 +259,7 @@ void StudyRun::enterPhase(RunPhase phase)
             m_platform.sleepInhibitor().hold(QStringLiteral("Lumora is studying a lesson"));
         } else {
             m_platform.sleepInhibitor().release();
+            m_followUp->setEnabled(false);
         }
         emit runningChanged(runs);
     }
@@ -199,13 +311,24 @@ void StudyRun::chooseCategory(int category)
 {
     // During a run, the learner's choice is opened as the run opens a category: all or nothing.
     if (running())
-        return openCategoryAt(category, 0);
+        return openCategoryAt(category, std::nullopt);
     m_catalogue.openCategory(category);
 }
 
 void StudyRun::openChosenLesson(int lesson)
 {
     lessonOpened(m_navigator.openLesson(lesson));
+    // Minutes go to the chosen lesson from now on.
+    const LessonKey key{m_catalogue.category(), m_catalogue.selectedLesson()};
+    if (key != m_visit.lesson) {
+        std::optional<int> siteMinutes;
+        if (const auto figure = m_figures.lesson(key.category, key.lesson);
+            figure && m_record.place() == records::RecordPlace::Found)
+            siteMinutes = figure->minutes();
+        m_visit = {key, siteMinutes, 0};
+    }
+    if (m_phase == RunPhase::LeavingLesson)
+        enterPhase(RunPhase::Studying);
     updateStatus();
 }
 
@@ -225,6 +348,7 @@ void StudyRun::onStudyTick()
         return;
     }
     checkForSleep();
+    followTheRecord();
     int openPlayer = -1;
     m_tickCause = StallCause::None;
     switch (m_phase) {
@@ -233,15 +357,26 @@ void StudyRun::onStudyTick()
         follow(m_session.continueRecovery());
         break;
     case RunPhase::Opening:
-        retryOpening();
+        // A record that is late: the lessons left are judged on what is known.
+        if (m_opening.awaitsRecord)
+            studyFirstLessonLeft();
+        else
+            retryOpening();
         break;
     case RunPhase::Studying:
-        moveOnFromDoneLesson();
+        if (visitDone())
+            leaveLesson();
         if (m_phase == RunPhase::Studying)
             openPlayer = lookAfterPlayer();
         break;
     case RunPhase::LeavingLesson:
+        leavingTick();
+        break;
     case RunPhase::WaitingForSite:
+        // Nothing plays that the site would not count; no minute closes meanwhile.
+        waitingTick();
+        askForTheRecordWhenDue();
+        return updateStatus();
     case RunPhase::Idle:
     case RunPhase::Paused:
     case RunPhase::Ended:
@@ -251,13 +386,15 @@ void StudyRun::onStudyTick()
     if (!running())
         return;
     m_tally.tick(openPlayer);
-    // The session is asked the tick before the minute, and the minute counts only on its answer.
+    // The session is asked at the minute's first tick: its answer may take most of the minute,
+    // and the minute counts only on it.
     if (m_tally.asksSession() && m_phase != RunPhase::Recovering)
         m_sessionCheck.ask();
     // A lesson that this minute's credit made done is left at once: its successor's player
     // opens before the next minute starts, and that minute can count whole.
-    if (m_tally.closesMinute() && closeMinute() && m_phase == RunPhase::Studying)
-        moveOnFromDoneLesson();
+    if (m_tally.closesMinute() && closeMinute() && visitDone())
+        leaveLesson();
+    askForTheRecordWhenDue();
     // A save that failed is tried again at every tick until one succeeds.
     if (m_state.lastSaveFailed())
         m_state.save();
@@ -265,38 +402,6 @@ void StudyRun::onStudyTick()
     if (running() && m_phase != RunPhase::Recovering)
         m_platform.siteProbe().check(m_session.siteRoot());
     updateStatus();
-}
-
-void StudyRun::moveOnFromDoneLesson()
-{
-    // Moving on from a done lesson is progress, though it earns no minute.
-    if (lessonProgress() == LessonProgress::NextCategory) {
-        m_stall.reset();
-        report(RunEventKind::LessonDone, m_catalogue.selectedLesson());
-        report(RunEventKind::CategoryFinished);
-        openNextCategory();
-    }
-    // The next category's first lesson may be done already, as may a lesson the learner chose.
-    if (m_phase == RunPhase::Studying && lessonProgress() == LessonProgress::NextLesson) {
-        m_stall.reset();
-        report(RunEventKind::LessonDone, m_catalogue.selectedLesson());
-        if (lessonIndex() >= m_catalogue.lessonCount() - 1)
-            report(RunEventKind::CategoryFinished);
-        if (const auto opening = m_navigator.openNextLesson())
-            lessonOpened(*opening);
-        else
-            openNextCategory();
-    }
-}
-
-void StudyRun::openNextCategory()
-{
-    const int next = m_catalogue.category() + 1;
-    if (!records::isCategory(next)) {
-        m_catalogue.setCategory(next);
-        return finishAllStudy();
-    }
-    openCategoryAt(next, 0);
 }
 
 void StudyRun::checkForSleep()
@@ -310,10 +415,13 @@ void StudyRun::checkForSleep()
     qCInfo(lcStudy) << "resumed after" << minutes << "minutes";
     report(RunEventKind::Resumed, m_catalogue.selectedLesson(), minutes);
     // The session may have ended meanwhile: what was known before the sleep is stale, and the
-    // next minute waits for an answer asked after it. The site's record of the old player may
-    // have lapsed too: the lesson is opened again.
+    // minute under way waits for an answer asked after it. The site's record of the old player
+    // may have lapsed too: the lesson is opened again.
     m_sessionCheck.forget();
-    if (m_phase == RunPhase::Studying && m_catalogue.selectedLesson() >= 0)
+    if (m_tally.ticks() > 0 && m_phase != RunPhase::Recovering)
+        m_sessionCheck.ask();
+    if ((m_phase == RunPhase::Studying || m_phase == RunPhase::LeavingLesson) &&
+        m_catalogue.selectedLesson() >= 0)
         lessonOpened(m_navigator.openLesson(m_catalogue.selectedLesson()));
 }
 
@@ -323,13 +431,20 @@ bool StudyRun::closeMinute()
     const MinuteTally::Outcome outcome =
         m_tally.close(session == page::SessionCheck::Verdict::Alive, m_session.recovering(),
                       m_videoWatch.closeMinute());
-    if (outcome == MinuteTally::Outcome::Credit) {
+    // Only a lesson being studied earns minutes; one being left plays for the site alone.
+    const bool credit = outcome == MinuteTally::Outcome::Credit && m_phase == RunPhase::Studying;
+    if (credit) {
+        // The site's own words that it counts no more come before the minute.
+        if (const QString cap = capWordsOnThePlayer(); !cap.isEmpty()) {
+            siteStoppedCounting(RunTexts::siteSaysStopped(cap));
+            return false;
+        }
         creditOneMinute();
         m_videoWatch.minuteCredited();
         m_playerWatch.minuteCredited();
         m_stall.reset();
         m_logins.reset();
-    } else {
+    } else if (outcome != MinuteTally::Outcome::Credit) {
         qCInfo(lcStudy) << "minute not credited:" << outcomeReason(outcome);
         // Only then did the site count what played: its session answered, the player stayed.
         m_videoWatch.minuteNotCredited(outcome == MinuteTally::Outcome::VideoNotPlayed &&
@@ -344,9 +459,10 @@ bool StudyRun::closeMinute()
     if (session == page::SessionCheck::Verdict::Ended && running() &&
         m_phase != RunPhase::Recovering)
         beginRecovery();
-    else if (outcome != MinuteTally::Outcome::Credit && running())
+    else if (outcome != MinuteTally::Outcome::Credit && m_phase != RunPhase::LeavingLesson &&
+             running())
         noteStall(stallCause(outcome, session));
-    return outcome == MinuteTally::Outcome::Credit;
+    return credit;
 }
 
 page::SessionCheck::Verdict StudyRun::takeSessionVerdict()
@@ -367,6 +483,11 @@ void StudyRun::creditOneMinute()
     if (!studied)
         return;
     ++m_runMinutes;
+    const LessonKey key{m_catalogue.category(), lesson};
+    if (key != m_visit.lesson)
+        m_visit = {key, std::nullopt, 0};
+    ++m_visit.credits;
+    m_siteCount.credited(key, m_platform.clock().now());
     report(RunEventKind::MinuteCredited, lesson, *studied);
     m_state.save();
 }
@@ -386,6 +507,7 @@ void StudyRun::updateStatus()
     StudySnapshot snapshot =
         makeSnapshot(m_phase, m_catalogue.category(), m_catalogue.selectedLesson(), m_records);
     snapshot.stall = running() ? m_stall.text() : QString();
+    snapshot.siteUnchecked = m_record.place() == records::RecordPlace::None;
     emit progressChanged(snapshot);
 }
 

@@ -1,12 +1,16 @@
 #pragma once
 
-// The study run: "连续学习" opens the current category and its first lesson and starts the
-// study clock; every 20 seconds a tick moves on from a finished lesson (to the next lesson, or
-// to the next category after the last), looks after the lesson's player, and every third tick
-// credits one minute to the lesson being studied and saves. A minute counts only while the
-// lesson's player is really open and the site has just confirmed the session; a run whose
-// session ends logs in again by itself; minutes that earn nothing are escalated and shown;
-// "退出课件" ends the run. While a run is active the machine is kept from sleeping.
+// The study run: "连续学习" opens the current category at its first lesson with work left and
+// starts the study clock; every 20 seconds a tick looks after the lesson's player, and every
+// third tick credits one minute to the lesson being studied and saves. A minute counts only
+// while the lesson's player is really open and the site has just confirmed the session; a run
+// whose session ends logs in again by itself; minutes that earn nothing are escalated and
+// shown; "退出课件" ends the run. While a run is active the machine is kept from sleeping.
+//
+// Where the site keeps a study record, it is the truth (study_run_site.cpp): a lesson the site
+// counts done is not opened, one it counts short is studied, a lesson whose minutes are done
+// stays open until the record shows them, a site that stops counting is noticed and waited
+// for, and the night ends when the record agrees.
 //
 // Everything runs on the window's one thread. The run's own waits for a page let other events
 // run meanwhile; nothing else does. A tick that arrives during them is dropped.
@@ -17,6 +21,7 @@
 #include "platform/event_gate.h"
 #include "platform/platform.h"
 #include "records/run_event.h"
+#include "records/site_figures.h"
 #include "records/state_keeper.h"
 #include "session/site_session.h"
 #include "study/lesson_navigator.h"
@@ -25,7 +30,9 @@
 #include "study/player_observation.h"
 #include "study/player_watch.h"
 #include "study/progress.h"
+#include "study/record_watch.h"
 #include "study/run_phase.h"
+#include "study/site_count.h"
 #include "study/stall_watch.h"
 #include "study/video_watch.h"
 
@@ -43,15 +50,35 @@ class StudyRun final : public QObject
     Q_OBJECT
 public:
     static constexpr int kStudyTickMs = 20000;
+    // How often a reading of the site's record under way is looked at between ticks.
+    static constexpr int kFollowUpMs = 250;
+    // The site's record: a reading this young is not asked again to choose a lesson; it is read
+    // every ten minutes while a lesson is studied, each minute while one is left.
+    static constexpr std::chrono::minutes kRecordFreshFor{2};
+    static constexpr std::chrono::minutes kRecordEvery{10};
+    static constexpr std::chrono::minutes kRecordWhileLeaving{1};
+    // A lesson whose minutes are done stays open at most this long for the site to show them;
+    // one whose figure has not moved at all by then is helped by its own exit control first.
+    static constexpr std::chrono::minutes kLeaveAtMost{10};
+    static constexpr std::chrono::minutes kExitWhenStill{3};
+    // A lesson left short is gone back to once the record, read this long after, still has it
+    // short (at the end of the timetable, whatever the time).
+    static constexpr std::chrono::minutes kGoBackAfter{10};
+    // While the site does not count: every half hour its lesson is opened for five minutes, to
+    // see whether the record grows again.
+    static constexpr std::chrono::minutes kLookEvery{30};
+    static constexpr std::chrono::minutes kLookFor{5};
 
     StudyRun(platform::Platform& platform, platform::EventGate& gate, page::BrowserViews& views,
              catalogue::Catalogue& catalogue, session::SiteSession& session,
-             records::MinuteRecords& records, records::StateKeeper& state);
+             records::MinuteRecords& records, records::StateKeeper& state,
+             records::SiteFigures& figures);
     ~StudyRun() override;
     Q_DISABLE_COPY_MOVE(StudyRun)
 
-    // "连续学习": starts a run at the current category's first lesson (a running run starts its
-    // category over).
+    // "连续学习": starts a run at the current category's first lesson with work left (a running
+    // run starts its category over); past the last category, at the first category with work
+    // left.
     void startStudy();
     // A run started again after a restart: the learner read the start notice before it, and
     // nobody may be there to close it now.
@@ -66,6 +93,11 @@ public:
     void openChosenLesson(int lesson);
     // Page time for lesson pages without a video (the learner's setting).
     void setPageTimeWithoutVideo(bool allowed) { m_videoWatch.setPageTimeWithoutVideo(allowed); }
+    // Where the site's study record is and how to read it (the learner's settings).
+    void setRecordSettings(RecordWatch::Settings settings)
+    {
+        m_record.setSettings(std::move(settings));
+    }
     // The program is ending: a run under way is recorded as cut short, no tick comes any
     // more, and a wait under way ends at once.
     void shutDown();
@@ -79,6 +111,9 @@ public:
     int tickCount() const { return m_tally.ticks(); }
     // Where the selected lesson stands.
     LessonProgress lessonProgress() const;
+    // Whether the lesson has work left: by the site's record where it gave a verdict, else by
+    // the program's minutes.
+    bool needsStudy(int category, int lesson) const;
 
     // The state file could not be written (for the run record).
     void reportSaveFailure(const QString& path);
@@ -99,13 +134,22 @@ private:
     void onStudyTick();
     // The wall clock jumped since the last tick: the machine slept.
     void checkForSleep();
-    // Moves on from a lesson that is done: to the next lesson, or to the next category.
-    void moveOnFromDoneLesson();
+
+    // Opening a category and choosing its lesson.
+    // Opens `category` and then its `lesson`, or without one the first lesson with work left
+    // (once the site's record has been read, when the site has one), and shows the player: all
+    // or nothing. When the site does not list the category in time, the run stays in the
+    // Opening phase and the next tick tries again; the old player earns nothing meanwhile.
+    void openCategoryAt(int category, std::optional<int> lesson);
+    // The Opening phase at `lesson` of `category`, not under way: the next tick opens it.
+    void openAtNextTick(int category, std::optional<int> lesson);
+    // The category's list is open: the lesson to study is chosen, or the record awaited first.
+    void categoryListed();
+    // Opens the first lesson of the category with work left, else goes on to the next.
+    void studyFirstLessonLeft();
+    // Makes `lesson` the run's and opens it: the Studying phase.
+    void startLesson(int lesson);
     void openNextCategory();
-    // Opens `category` at `lesson` and shows the player: all or nothing. When the site does not
-    // list the category in time, the run stays in the Opening phase and the next tick tries
-    // again; the lesson's player watched so far earns nothing meanwhile.
-    void openCategoryAt(int category, int lesson);
     // The category just opened lists as many lessons as the timetable, or the learner is told.
     void checkListedLessons();
     // The run's wait for a page (see LessonNavigator::WaitFor).
@@ -113,28 +157,67 @@ private:
                                     const std::function<bool()>& ready);
     // A lesson's link was clicked (or not): what follows for the run.
     void lessonOpened(const catalogue::LessonOpening& opening);
-    // Past the last category: the run ends, once.
-    void finishAllStudy();
+    // A tick while a category opening that gave up is pending: try it again, or first ask for
+    // the course page anew.
+    void retryOpening();
+
+    // Minutes (study_run.cpp).
     // Closes the minute of the last three ticks; whether it was credited.
     bool closeMinute();
     void creditOneMinute();
+    // The verdict of the session check asked at the minute's first tick, logged when it changes.
+    page::SessionCheck::Verdict takeSessionVerdict();
+
+    // The site's count (study_run_site.cpp).
+    // The lesson's minutes are done by the program's count (with what the site had when it was
+    // opened): it is left, once the site has them where it keeps a record.
+    bool visitDone() const;
+    // A lesson whose minutes are done: the LeavingLesson phase, or straight on without a record.
+    void leaveLesson();
+    // A tick while leaving: the record asked each minute; left after the bound.
+    void leavingTick();
+    // Goes on from a lesson that is done: its player's exit control pressed, then goOn().
+    void moveOn();
+    // Opens the next lesson with work left (a lesson left short gone back to once), else the
+    // next category.
+    void goOn();
+    // The next lesson of the category with work left after the run's; nothing after the last.
+    std::optional<int> nextLessonLeft() const;
+    // A lesson left short to go back to now, once: of `category` only, or of any when `atEnd`.
+    std::optional<LessonKey> lessonToGoBackTo(int category, bool atEnd);
+    // Reads of the record: asked when due (every ten minutes, each minute while leaving, after
+    // ten credits), followed between ticks, and acted on.
+    void askForTheRecordWhenDue();
+    void followTheRecord();
+    void onSiteReading(const SiteReading& reading);
+    // The site stopped counting: no player, the learner told, the record asked now and then.
+    void siteStoppedCounting(const QString& why);
+    void waitingTick();
+    void siteCountsAgain();
+    // Words of the player's page that say the site no longer counts ("今日学时已满"), or empty.
+    QString capWordsOnThePlayer();
+    // Presses the player's own exit or save control before its page goes.
+    void pressPlayerExit();
+    // The player's page closed: nothing plays and reports to the site any more.
+    void closePlayer();
+    // The site has no record page: told once.
+    void tellNoRecord();
+
     // Why the minute just closed earned nothing.
     StallCause stallCause(MinuteTally::Outcome outcome, page::SessionCheck::Verdict session) const;
     // A minute earned nothing: escalate when it is time, and tell the learner.
     void noteStall(StallCause cause);
     void escalate(StallWatch::Step step);
-    // A tick while a category opening that gave up is pending: try it again, or first ask for
-    // the course page anew.
-    void retryOpening();
-    // The verdict of the session check asked a tick ago, logged when it changes.
-    page::SessionCheck::Verdict takeSessionVerdict();
-    // The run ends: the clock stops, the players hide, and `phase` (Ended or Paused) is entered.
+
+    // The run's ends (study_run_end.cpp).
+    // Past the last category: lessons left short are gone back to, else the run ends, once.
+    void finishAllStudy();
+    // The run ends: the clock stops, the players close, and `phase` (Ended or Paused) is
+    // entered.
     void endRun(RunPhase phase, const QString& why = {});
     // The one door between phases: logs the change, runs the clock (and keeps the machine
-    // awake) as the phase asks, and tells the panel.
+    // awake) as the phase asks, records it, and tells the panel.
     void enterPhase(RunPhase phase);
-    // The Opening phase at `lesson` of `category`, not under way: the next tick opens it.
-    void openAtNextTick(int category, int lesson);
 
     // What a tick does about the lesson's player (study_run_player.cpp): the load serial of the
     // player when its minute may count, else -1.
@@ -149,7 +232,8 @@ private:
     void skipLesson();
     // The lessons skipped in this run, by name (empty: none).
     QString skippedNames() const;
-    // The timetable's lessons not done, by name; those skipped in this run only when asked.
+    // The timetable's lessons not done, by name (with the site's figure and the program's where
+    // the site keeps a record); those skipped in this run only when asked.
     QString unstudiedNames(bool skippedToo) const;
     // What the run record says of a run that ends: the lessons it leaves unstudied.
     QString runEndedDetail() const;
@@ -171,27 +255,72 @@ private:
     session::SiteSession& m_session;
     records::MinuteRecords& m_records;
     records::StateKeeper& m_state;
+    records::SiteFigures& m_figures;
     std::unique_ptr<platform::Timer> m_timer;
+    // Follows a reading of the record between ticks, while one is under way.
+    std::unique_ptr<platform::Timer> m_followUp;
     page::SessionCheck m_sessionCheck;
     LessonNavigator m_navigator;
     MinuteTally m_tally;
     PlayerWatch m_playerWatch;
     VideoWatch m_videoWatch;
+    RecordWatch m_record;
+    SiteCount m_siteCount;
 
     bool m_noticeShown = false;
     bool m_shuttingDown = false;
+    bool m_noRecordTold = false;
     RunPhase m_phase = RunPhase::Idle;
     int m_phaseEntries = 0; // counts the phases entered: a wait of a phase since left is dropped
-    // The category being opened, in the Opening phase: at its lesson, while its waits are under
-    // way or, when it gave up, tried again at each tick.
+    // The category being opened, in the Opening phase: at its lesson (none: the first with work
+    // left), while its waits are under way or, when it gave up, tried again at each tick.
     struct Opening
     {
         int category = 0;
-        int lesson = 0;
+        std::optional<int> lesson;
         bool underWay = false;
-        bool reloadFirst = false; // it gave up more than once: the course page is loaded anew
+        bool reloadFirst = false;  // it gave up more than once: the course page is loaded anew
+        bool awaitsRecord = false; // listed: the lesson is chosen once the record is read
     };
     Opening m_opening;
+    // The lesson being studied: what the site had counted when it was opened (none: no verdict,
+    // or no record) and the minutes credited to it since.
+    struct Visit
+    {
+        LessonKey lesson;
+        std::optional<int> siteMinutes;
+        int credits = 0;
+    };
+    Visit m_visit;
+    // In the LeavingLesson phase: since when, the lesson's figure then, and whether its exit
+    // control was pressed already.
+    struct Leaving
+    {
+        std::chrono::milliseconds since{0};
+        std::optional<int> secondsBefore;
+        bool exitPressed = false;
+    };
+    Leaving m_leaving;
+    // Lessons left before the site had their minutes, to go back to once.
+    struct LeftShort
+    {
+        LessonKey lesson;
+        std::chrono::milliseconds at{0};
+        bool wentBack = false;
+    };
+    QList<LeftShort> m_leftShort;
+    // From the site's stop until it counts again (a recovery meanwhile comes back to it): why,
+    // and the looks at whether it counts again, each with the lesson's player open a while.
+    struct SiteWait
+    {
+        QString why;
+        std::chrono::milliseconds since{0}; // 0: the site counts
+        bool active() const { return since > std::chrono::milliseconds::zero(); }
+        std::chrono::milliseconds nextLookAt{0};
+        std::chrono::milliseconds lookingSince{0}; // 0: no player open to look
+        int secondsBefore = 0;                     // the lesson's figure when the look began
+    };
+    SiteWait m_siteWait;
     int m_runMinutes = 0; // minutes credited since the run started
     page::SessionCheck::Verdict m_sessionVerdict = page::SessionCheck::Verdict::Unknown;
     std::chrono::milliseconds m_lastTickWall{0}; // the wall clock at the last tick

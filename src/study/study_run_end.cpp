@@ -1,5 +1,6 @@
-// The study run's ends: the timetable done (the run ends, then says so, naming what it leaves
-// unstudied), "退出课件", and the program quitting in the middle of a run.
+// The study run's ends: the timetable done (lessons the site still counts short gone back to
+// once; then the run ends and says so, naming what it leaves unstudied with the site's figure
+// beside the program's), "退出课件", and the program quitting in the middle of a run.
 
 #include "page/page_access.h"
 #include "study/run_texts.h"
@@ -11,6 +12,11 @@ using records::RunEventKind;
 
 void StudyRun::finishAllStudy()
 {
+    // A lesson left before the site had its minutes is the night's last chance.
+    if (running()) {
+        if (const std::optional<LessonKey> back = lessonToGoBackTo(-1, true))
+            return openCategoryAt(back->category, back->lesson);
+    }
     const QString text = RunTexts::ended(skippedNames(), unstudiedNames(false));
     // Nothing is left to study: the run ends first, once, as exit courseware ends it (the
     // site's exit button too, so that the last player stops reporting; the machine may sleep),
@@ -24,11 +30,16 @@ void StudyRun::finishAllStudy()
 
 namespace {
 
+QString nameOf(const LessonKey& key)
+{
+    return records::categoryNames().value(key.category) + records::lessonName(key.lesson);
+}
+
 QString namesOf(const QList<LessonKey>& lessons)
 {
     QStringList names;
     for (const LessonKey& key : lessons)
-        names << records::categoryNames().value(key.category) + records::lessonName(key.lesson);
+        names << nameOf(key);
     return names.join(QStringLiteral("、"));
 }
 
@@ -48,18 +59,23 @@ QString StudyRun::runEndedDetail() const
 
 QString StudyRun::unstudiedNames(bool skippedToo) const
 {
-    // Lessons of the timetable that are not done: the site did not list them, the run started
-    // past them, or (when asked) they were skipped.
-    QList<LessonKey> left;
+    // Lessons of the timetable with work left: the site counts them short, the site did not
+    // list them, the run started past them, or (when asked) they were skipped. Where the site's
+    // record gave a figure, both counts are named.
+    QStringList names;
     for (int category = 0; category < records::kCategoryCount; ++category) {
         for (int lesson = 0; lesson < m_records.lessonCount(category); ++lesson) {
             const LessonKey key{category, lesson};
-            if (!m_records.lesson(category, lesson)->done() &&
-                (skippedToo || !m_skipped.contains(key)))
-                left << key;
+            if (!needsStudy(category, lesson) || (!skippedToo && m_skipped.contains(key)))
+                continue;
+            const auto figure = m_figures.lesson(category, lesson);
+            names << (figure && m_record.place() == records::RecordPlace::Found
+                          ? RunTexts::bothCounts(nameOf(key), figure->minutes(),
+                                                 m_records.lesson(category, lesson)->studied)
+                          : nameOf(key));
         }
     }
-    return namesOf(left);
+    return names.join(QStringLiteral("、"));
 }
 
 void StudyRun::exitCourseware()
@@ -84,8 +100,11 @@ void StudyRun::endRun(RunPhase phase, const QString& why)
             report(RunEventKind::RunEnded, -1, m_runMinutes, runEndedDetail());
     }
     m_session.cancelRecovery();
+    m_siteWait = {};
     enterPhase(phase);
-    emit playerShown(false);
+    // Nothing goes on reporting to the site while the run is over.
+    pressPlayerExit();
+    closePlayer();
     emit notice(why);
     updateStatus();
 }

@@ -181,10 +181,7 @@ void StudyRun::skipLesson()
     report(RunEventKind::LessonSkipped, lesson);
     m_skipped.append({m_catalogue.category(), lesson});
     emit notice(RunTexts::skipped(lesson));
-    if (const auto opening = m_navigator.openNextLesson())
-        lessonOpened(*opening);
-    else
-        openNextCategory();
+    goOn();
 }
 
 void StudyRun::siteVideosFailing(const std::optional<LessonKey>& giveBack, PlayerState state)
@@ -202,7 +199,7 @@ void StudyRun::siteVideosFailing(const std::optional<LessonKey>& giveBack, Playe
         m_skipped.removeAll(*giveBack);
         emit runEvent({RunEventKind::LessonGivenBack, giveBack->category, giveBack->lesson, 0, {}});
         if (giveBack->category == m_catalogue.category())
-            lessonOpened(m_navigator.openRunLesson(giveBack->lesson));
+            startLesson(giveBack->lesson);
         else
             openCategoryAt(giveBack->category, giveBack->lesson);
     }

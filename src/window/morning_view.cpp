@@ -49,7 +49,7 @@ QLabel* caption(QWidget* parent, const QString& text)
 MorningView::MorningView(QWidget* parent)
     : QWidget(parent), m_headline(caption(this, {})),
       m_categories(readOnlyTable(this, "RecordSummary", records::MorningReport::categoryHeaders())),
-      m_details(new QLabel(this)), m_picture(new TimetablePicture(this)),
+      m_details(new QLabel(this)), m_site(new QLabel(this)), m_picture(new TimetablePicture(this)),
       m_history(readOnlyTable(this, "RunHistory", records::MorningReport::historyHeaders()))
 {
     setObjectName(QStringLiteral("MorningView"));
@@ -66,6 +66,9 @@ MorningView::MorningView(QWidget* parent)
     // Every line in view: the page scrolls rather than squeezing them.
     m_details->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
     m_details->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_site->setObjectName(QStringLiteral("SiteRecord"));
+    m_site->setWordWrap(true);
+    m_site->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
     m_history->setAccessibleName(tr("以往的学习"));
     m_history->setMinimumHeight(m_history->verticalHeader()->defaultSectionSize() * 6);
 
@@ -75,6 +78,7 @@ MorningView::MorningView(QWidget* parent)
     column->addWidget(m_details);
     column->addSpacing(6);
     column->addWidget(caption(this, tr("学习进度（每课一条：已学的分钟对需学的分钟）")));
+    column->addWidget(m_site);
     column->addWidget(m_picture);
     column->addSpacing(6);
     column->addWidget(
@@ -83,8 +87,10 @@ MorningView::MorningView(QWidget* parent)
 }
 
 void MorningView::showRuns(const QList<records::RunSummary>& runs,
-                           const std::array<records::CategoryBars, records::kCategoryCount>& bars)
+                           const std::array<records::CategoryBars, records::kCategoryCount>& bars,
+                           const QString& siteLine)
 {
+    m_site->setText(siteLine);
     using records::MorningReport;
     if (runs.isEmpty()) {
         m_headline->setText(tr("还没有连续学习的记录。"));
@@ -110,6 +116,11 @@ void MorningView::showRuns(const QList<records::RunSummary>& runs,
 QString MorningView::headline() const
 {
     return m_headline->text();
+}
+
+QString MorningView::siteLine() const
+{
+    return m_site->text();
 }
 
 } // namespace lumora::window

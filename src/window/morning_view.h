@@ -21,18 +21,21 @@ class MorningView final : public QWidget
 public:
     explicit MorningView(QWidget* parent = nullptr);
 
-    // `runs` newest first.
+    // `runs` newest first; `siteLine`: what the site's own record says beside the program's.
     void showRuns(const QList<records::RunSummary>& runs,
-                  const std::array<records::CategoryBars, records::kCategoryCount>& bars);
+                  const std::array<records::CategoryBars, records::kCategoryCount>& bars,
+                  const QString& siteLine = {});
 
     TimetablePicture* picture() const { return m_picture; }
     QTableWidget* history() const { return m_history; }
     QString headline() const;
+    QString siteLine() const;
 
 private:
     QLabel* m_headline;
     QTableWidget* m_categories;
     QLabel* m_details;
+    QLabel* m_site;
     TimetablePicture* m_picture;
     QTableWidget* m_history;
 };

@@ -110,7 +110,10 @@ void RecordWindow::showEvent(QShowEvent* event)
 
 void RecordWindow::showSummary()
 {
-    m_morning->showRuns(m_history.runs(), records::timetableBars(*m_sources.minutes));
+    m_morning->showRuns(m_history.runs(),
+                        records::timetableBars(*m_sources.minutes, m_sources.figures),
+                        records::MorningReport::siteLine(
+                            records::siteSummary(*m_sources.minutes, m_sources.figures)));
 }
 
 void RecordWindow::showNewLines()
@@ -169,7 +172,8 @@ void RecordWindow::exportRecord()
         return;
     const QString record = m_previousText + m_record->toPlainText();
     const QString text = records::MorningReport::exportText(
-        m_history.runs(), records::timetableBars(*m_sources.minutes), record, now);
+        m_history.runs(), records::timetableBars(*m_sources.minutes, m_sources.figures),
+        records::siteSummary(*m_sources.minutes, m_sources.figures), record, now);
     // With a byte order mark, so that older editors on Windows read it as UTF-8.
     const platform::WriteResult written =
         m_sources.files->write(*path, "\xEF\xBB\xBF" + text.toUtf8());

@@ -28,6 +28,7 @@ struct RecordSources
 {
     QString logPath;
     const records::MinuteRecords* minutes = nullptr;
+    const records::SiteFigures* figures = nullptr; // the site's record as last read
     platform::Dialogs* dialogs = nullptr;
     platform::Files* files = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "window/study_status.h"
 
 #include "records/timetable.h"
+#include "study/run_texts.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -55,7 +56,12 @@ void StudyStatus::display(const study::StudySnapshot& s)
     m_lesson->setValue(qBound(0, s.studied, m_lesson->maximum()));
     // A bar's accessible value is the bare number: its minutes as shown go with it.
     m_lesson->setAccessibleDescription(m_lesson->text());
-    m_done->setText(tr("已完成 %1/%2 课").arg(s.lessonsDone).arg(s.lessonCount));
+    // Without the site's record the figures are a guess the learner has to check on the site.
+    m_done->setText(
+        s.siteUnchecked
+            ? tr("已完成 %1/%2 课（未与网站核对）").arg(s.lessonsDone).arg(s.lessonCount)
+            : tr("已完成 %1/%2 课").arg(s.lessonsDone).arg(s.lessonCount));
+    m_done->setToolTip(s.siteUnchecked ? study::RunTexts::noRecord() : QString());
     m_left->setText(tr("预计剩余 %1").arg(records::formatDuration(s.minutesLeft)));
 }
 

@@ -12,6 +12,7 @@ namespace lumora::window {
 namespace {
 
 const QColor kDone(0x3c, 0x9a, 0x5f);
+const QColor kHatch(0xff, 0xff, 0xff, 0xa0);
 const QColor kStudied(0x3a, 0x7b, 0xd5);
 const QColor kLeft(0xe3, 0xe6, 0xea);
 const QColor kOutline(0xa8, 0xae, 0xb6);
@@ -124,10 +125,16 @@ void TimetablePicture::paintEvent(QPaintEvent*)
             const records::LessonBar& bar = bars.lessons.at(lesson);
             const QRect whole = barRect(category, lesson);
             painter.fillRect(whole, bar.done() ? kDone : kLeft);
-            if (!bar.done() && bar.studied > 0) {
-                const int filled = whole.height() * bar.studied / std::max(1, bar.needed);
-                painter.fillRect(whole.adjusted(0, whole.height() - filled, 0, 0), kStudied);
+            QRect filled = whole;
+            if (!bar.done()) {
+                const int height =
+                    whole.height() * std::min(bar.shown(), bar.needed) / std::max(1, bar.needed);
+                filled = whole.adjusted(0, whole.height() - height, 0, 0);
+                painter.fillRect(filled, kStudied);
             }
+            // The program's own count, not checked against the site's: hatched.
+            if (!bar.site && bar.shown() > 0)
+                painter.fillRect(filled, QBrush(kHatch, Qt::BDiagPattern));
             painter.setPen(bar.done() ? kDone : kOutline);
             painter.drawRect(whole.adjusted(0, 0, -1, -1));
         }
@@ -139,11 +146,21 @@ void TimetablePicture::paintEvent(QPaintEvent*)
     const int square = fontMetrics().height() * 2 / 3;
     int x = nameWidth();
     const int y = records::kCategoryCount * row + kGap;
-    const std::pair<QColor, QString> keys[] = {
-        {kDone, tr("已学完的课")}, {kStudied, tr("已学的分钟")}, {kLeft, tr("还需学的分钟")}};
-    for (const auto& [colour, text] : keys) {
+    struct Key
+    {
+        QColor colour;
+        bool hatched;
+        QString text;
+    };
+    const Key keys[] = {{kDone, false, tr("已学完的课")},
+                        {kStudied, false, tr("网站记的分钟")},
+                        {kStudied, true, tr("本程序记的分钟（未与网站核对）")},
+                        {kLeft, false, tr("还需学的分钟")}};
+    for (const auto& [colour, hatched, text] : keys) {
         const QRect mark(x, y + (fontMetrics().height() - square) / 2, square, square);
         painter.fillRect(mark, colour);
+        if (hatched)
+            painter.fillRect(mark, QBrush(kHatch, Qt::BDiagPattern));
         painter.setPen(kOutline);
         painter.drawRect(mark.adjusted(0, 0, -1, -1));
         painter.setPen(palette().color(QPalette::Text));
@@ -162,10 +179,12 @@ QString TimetablePicture::barToolTip(const QPoint& at) const
             if (!slot(category, lesson).contains(at))
                 continue;
             const records::LessonBar& bar = lessons.at(lesson);
-            return tr("%1：已学 %2 / %3 分钟")
-                .arg(records::MorningReport::lessonText({category, lesson}))
-                .arg(bar.studied)
-                .arg(bar.needed);
+            const QString text = tr("%1：已学 %2 / %3 分钟")
+                                     .arg(records::MorningReport::lessonText({category, lesson}))
+                                     .arg(bar.studied)
+                                     .arg(bar.needed);
+            return bar.site ? tr("%1（网站记了 %2 分钟）").arg(text).arg(*bar.site)
+                            : tr("%1（本程序记的）").arg(text);
         }
     }
     return {};

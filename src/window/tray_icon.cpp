@@ -67,6 +67,13 @@ std::optional<TrayNotification> trayNotificationFor(const records::RunEvent& eve
     case records::RunEventKind::SaveFailed:
         return TrayNotification{TrayIcon::tr("学习进度未能保存"),
                                 event.detail.left(kMaxReasonChars), true};
+    case records::RunEventKind::SiteStopped:
+        return TrayNotification{
+            TrayIcon::tr("网站已停止计时"),
+            (event.shownDetail.isEmpty() ? event.detail : event.shownDetail).left(kMaxReasonChars),
+            true};
+    case records::RunEventKind::SiteCountsAgain:
+        return TrayNotification{TrayIcon::tr("网站恢复计时"), TrayIcon::tr("学习继续。"), false};
     case records::RunEventKind::RunPaused: {
         const QString reason = event.detail.left(kMaxReasonChars).trimmed();
         const QString ask = TrayIcon::tr("请回到窗口处理。");

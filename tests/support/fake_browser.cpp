@@ -213,3 +213,13 @@ WalkResult FakeBrowser::walk(const platform::WalkRequest& request)
 }
 
 } // namespace lumora::testing
+
+namespace lumora::testing {
+
+// Stand-in until the page's controls come: nothing is pressed.
+QString FakeBrowser::clickControl(const QStringList&)
+{
+    return {};
+}
+
+} // namespace lumora::testing

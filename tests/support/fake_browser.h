@@ -169,10 +169,14 @@ public:
     bool hasDocument() const override { return required(m_document, "a document") != nullptr; }
     ReadyState readyState() const override { return required(m_readyState, "the ready state"); }
     LoadInfo lastLoad() const override { return required(m_lastLoad, "how the last load ended"); }
+    // about:blank shows an empty page, as in the engine, unless the test set another.
     void navigate(const QUrl& url) override
     {
         navigations.append(url);
-        begin(url, pages.value(url));
+        FakeLoad load = pages.value(url);
+        if (!load.document && url == QUrl(QStringLiteral("about:blank")))
+            load.document = std::make_shared<FakeDocument>();
+        begin(url, std::move(load));
     }
     void refresh() override;
     void setSilent(bool value) override { silent = value; }
@@ -185,6 +189,7 @@ public:
     platform::MediaReport mediaErrors() override;
     // As the engine's: the lesson's video starts again from its beginning and plays.
     bool replayVideo() override;
+    QString clickControl(const QStringList& texts) override;
     // Its elements' texts, a line each, as the body's innerText gives them.
     QString pageText(int maxChars) override;
     void setNewWindowHandler(NewWindowHandler handler) override { m_newWindow = handler; }

@@ -29,6 +29,7 @@ void ProgramFixture::showCoursePage(CoursePage& page)
     };
     showInMain(page.top);
     answerSessionChecks(true);
+    followUp();
 }
 
 QString courseFrameHtml()
@@ -141,6 +142,14 @@ RunFixture::RunFixture(bool scanned)
     playerDocument->video.present = true;
     QObject::connect(&run(), &study::StudyRun::runEvent, &run(),
                      [this](const records::RunEvent& e) { events.append(e); });
+}
+
+void ProgramFixture::followUp()
+{
+    // The run's second timer; a reading takes a few looks at most.
+    FakeTimer& follow = *platform.timers.at(1);
+    for (int look = 0; look < 50 && follow.isEnabled(); ++look)
+        follow.fire();
 }
 
 int RunFixture::minute()

@@ -83,6 +83,9 @@ struct ProgramFixture
     // What the site answers the main view's fetch of its course frame: the frame while the
     // session is alive, the login page once it has ended.
     void answerSessionChecks(bool alive);
+    // What the run follows between ticks (a reading of the site's record) runs its course, as
+    // the event loop would run it before the next tick.
+    void followUp();
     // A load of `document` in the main view starts and ends, as the engine reports one: the page
     // is shown, complete and loaded, and the document completes (answers to fetches arrive too).
     void showInMain(std::shared_ptr<FakeDocument> document)
@@ -147,6 +150,7 @@ struct RunFixture : ProgramFixture
     void pressStudy()
     {
         dispatch([this] { run().startStudy(); });
+        followUp();
     }
     // A study tick, 20 s after the last: the player's video played on meanwhile, unless paused
     // or ended (at its duration, when it has one).
@@ -160,6 +164,7 @@ struct RunFixture : ProgramFixture
                 video = {true, video.duration, video.duration, true, true, 4, 0, false};
         }
         timer().fire();
+        followUp();
     }
     // The study ticks of one minute; how many minutes were credited in them.
     int minute();

@@ -312,14 +312,15 @@ void HonestMinutesTest::minute_readShort_madeUpOnlyByPlayTheSiteCounted()
 void HonestMinutesTest::session_confirmedBeforeEveryMinute_noAnswerEscalates()
 {
     f->pressStudy();
-    QCOMPARE(f->minute(), 1); // asked at the tick before, confirmed alive
-    QCOMPARE(f->main().fetches, 1);
+    QCOMPARE(f->main().fetches, 1); // the course page looked at for the site's record
+    QCOMPARE(f->minute(), 1);       // asked at the minute's first tick, confirmed alive
+    QCOMPARE(f->main().fetches, 2);
     // No answer by the minute: no verdict on the session, no minute; the next minute asks anew.
     f->main().fetchReply->status = platform::FetchAnswer::Status::Pending;
     QCOMPARE(f->minute(), 0);
     f->answerSessionChecks(true);
     QCOMPARE(f->minute(), 1);
-    QCOMPARE(f->main().fetches, 3); // one question a minute
+    QCOMPARE(f->main().fetches, 4); // one question a minute
     QVERIFY(!f->session().recovering());
     // The session ended under the open player: no minute, and the run logs in again.
     f->answerSessionChecks(false);

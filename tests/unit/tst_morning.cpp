@@ -143,13 +143,23 @@ void MorningTest::window_showsFollowsAndExports()
     QVERIFY(write(StudyLog::previousPathIn(dir.path()), kEarlierRun) && write(path, kNight));
     MinuteRecords minutes;
     minutes.setRecordText(3, "1.45.2.3");
-    window::RecordWindow shown({path, &minutes, &dialogs, &files});
+    // The site's record has the second lesson of 学校教育, at more than the program credited.
+    SiteFigures figures;
+    const QDateTime read(QDate(2024, 5, 2), QTime(6, 40));
+    figures.setPlace(RecordPlace::Found, QUrl("http://site.example/records"));
+    figures.set(3, 1, {40 * 60 + 59, read});
+    figures.setLastRead(read);
+    window::RecordWindow shown({path, &minutes, &figures, &dialogs, &files});
     shown.show();
     window::MorningView* view = shown.morningView();
     QCOMPARE(view->headline(),
              "上次学习：2024-05-01 22:00 至 2024-05-02 06:30（8 小时 30 分），学习暂停：密码错误");
     QCOMPARE(view->history()->rowCount(), 2); // the previous file's run too
-    QCOMPARE(view->picture()->bars()[3].lessons.mid(0, 2), (QList<LessonBar>{{45, 45}, {3, 55}}));
+    QCOMPARE(view->picture()->bars()[3].lessons.mid(0, 2),
+             (QList<LessonBar>{{45, 45}, {3, 55, 40}}));
+    QCOMPARE(view->picture()->bars()[3].minutesLeft, (54 - 40) + 58 + 48 + 52 + 56 + 59 + 50);
+    QVERIFY(view->siteLine().startsWith(
+        "网站的学习记录（2024-05-02 06:40 读取）：1 课共 40 分钟，本程序对这些课记了 3 分钟。"));
 
     // "导出…": cancelled, refused, then saved; the summary above the whole record.
     shown.exportRecord();
@@ -165,7 +175,7 @@ void MorningTest::window_showsFollowsAndExports()
     for (const char* expected :
          {"2024-05-01 22:00 至 2024-05-02 06:30（8 小时 30 分），学习暂停：密码错误\n",
           "跳过的课：团体训练 第 4 课（页面超时）\n",
-          "学校教育 各课已学 / 需学分钟：45/45 3/55 0/58 ",
+          "学校教育 各课已学 / 需学分钟：45/45 3/55(网站40) 0/58 ",
           "\n2024-04-30 21:00  2024-04-30 21:30  0 分"})
         QVERIFY2(text.contains(expected), qPrintable(expected));
 
@@ -206,7 +216,9 @@ void MorningTest::window_soakRecord_keepsLast30()
         for (int lesson = 0; lesson < minutes.lessonCount(category); ++lesson)
             while (!minutes.lesson(category, lesson)->done())
                 minutes.credit(category, lesson);
-    window::RecordWindow shown({StudyLog::pathIn(dir.path()), &minutes, &dialogs, &files});
+    SiteFigures none;
+    none.setPlace(RecordPlace::None);
+    window::RecordWindow shown({StudyLog::pathIn(dir.path()), &minutes, &none, &dialogs, &files});
     shown.show();
     QTableWidget* history = shown.morningView()->history();
     QCOMPARE(history->rowCount(), RunHistory::kKept); // newest first

@@ -356,3 +356,12 @@ bool WebEngineBrowser::takeConsoleMessage(const QString& message, const QString&
 }
 
 } // namespace lumora::platform::webengine
+
+namespace lumora::platform::webengine {
+
+QString WebEngineBrowser::clickControl(const QStringList&)
+{
+    return {};
+}
+
+} // namespace lumora::platform::webengine

@@ -67,6 +67,7 @@ public:
     FetchAnswer fetchAnswer(int ticket) override;
     MediaReport mediaErrors() override;
     bool replayVideo() override;
+    QString clickControl(const QStringList& texts) override;
     QString pageText(int maxChars) override;
     void setNewWindowHandler(NewWindowHandler handler) override;
 
