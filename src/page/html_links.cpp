@@ -15,7 +15,11 @@ constexpr qsizetype kMaxOpen = 64;
 constexpr qsizetype kMaxLinkText = 200;
 
 // A pager's "next" as sites write it, arrows and brackets left out.
-const QStringList kNextPageWords = {"下一页", "下页", "后一页", "后页", "next"};
+const QStringList& nextPageWords()
+{
+    static const QStringList words = {"下一页", "下页", "后一页", "后页", "next"};
+    return words;
+}
 
 // A link's or menu item's text as compared; a pager's without its arrows and brackets.
 QString comparedText(const QString& text, bool pager)
@@ -214,7 +218,7 @@ QUrl linkTo(const QString& html, const QUrl& base, const QStringList& texts)
 
 QUrl nextPageLink(const QString& html, const QUrl& base)
 {
-    LinkFinder finder(base, kNextPageWords, LinkFinder::Kind::NextPage);
+    LinkFinder finder(base, nextPageWords(), LinkFinder::Kind::NextPage);
     readHtml(readablePart(html), finder);
     return finder.found();
 }

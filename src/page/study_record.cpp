@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <functional>
+#include <iterator>
 #include <vector>
 
 namespace lumora::page {
@@ -19,18 +20,21 @@ constexpr double kMaxSeconds = 1e8;
 
 // Headers of studied time, the more telling first; and of other times: required, the video's
 // own length, dates.
-const QStringList kStudiedWords = {"学习时长", "已学时长", "累计时长", "观看时长", "有效时长",
-                                   "已学",     "学时",     "时长",     "学习时间"};
-const QStringList kOtherTimeWords = {"要求",   "应学", "规定", "需学", "课程时长", "视频时长",
-                                     "总时长", "开始", "结束", "最后", "日期"};
+constexpr QStringView kStudiedWords[] = {u"学习时长", u"已学时长", u"累计时长",
+                                         u"观看时长", u"有效时长", u"已学",
+                                         u"学时",     u"时长",     u"学习时间"};
+constexpr QStringView kOtherTimeWords[] = {u"要求",     u"应学",     u"规定",   u"需学",
+                                           u"课程时长", u"视频时长", u"总时长", u"开始",
+                                           u"结束",     u"最后",     u"日期"};
 // Besides those, what a record's header names.
-const QStringList kColumnWords = {"序号", "编号", "课程", "名称", "标题", "章节", "课件",
-                                  "状态", "进度", "操作", "类型", "类别", "姓名", "时间"};
+constexpr QStringView kColumnWords[] = {u"序号", u"编号", u"课程", u"名称", u"标题",
+                                        u"章节", u"课件", u"状态", u"进度", u"操作",
+                                        u"类型", u"类别", u"姓名", u"时间"};
 
-bool containsAny(const QString& text, const QStringList& words)
+template <std::size_t N> bool containsAny(const QString& text, const QStringView (&words)[N])
 {
-    return std::any_of(words.begin(), words.end(),
-                       [&](const QString& w) { return text.contains(w); });
+    return std::any_of(std::begin(words), std::end(words),
+                       [&](QStringView word) { return text.contains(word); });
 }
 
 // A time as compared with the forms: full-width digits and colons folded, white space gone.
@@ -112,8 +116,8 @@ int studiedRank(const QString& header)
     const QString name = normalizedTitle(header);
     if (containsAny(name, kOtherTimeWords))
         return -1;
-    for (qsizetype rank = 0; rank < kStudiedWords.size(); ++rank) {
-        if (name.contains(kStudiedWords.at(rank)))
+    for (std::size_t rank = 0; rank < std::size(kStudiedWords); ++rank) {
+        if (name.contains(kStudiedWords[rank]))
             return int(rank);
     }
     return -1;
