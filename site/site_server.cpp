@@ -162,10 +162,10 @@ SiteServer::Impl::Impl(SiteOptions opts) : options(std::move(opts))
     listedLessons = options.listedLessons;
     lessonMedia = options.lessonMedia;
 
-    record = std::make_unique<StudyRecord>([s = state.get()] { return s->nowMs(); });
-    record->setSaveOnExitOnly(options.saveOnExitOnly);
-    record->setDailyCapMs(qint64(std::max(options.dailyCapMinutes, 0)) * 60000);
-    record->setDayMs(std::llround(options.siteDayHours * 3600 * 1000));
+    studyRecord = std::make_unique<StudyRecord>([s = state.get()] { return s->nowMs(); });
+    studyRecord->setSaveOnExitOnly(options.saveOnExitOnly);
+    studyRecord->setDailyCapMs(qint64(std::max(options.dailyCapMinutes, 0)) * 60000);
+    studyRecord->setDayMs(std::llround(options.siteDayHours * 3600 * 1000));
     progressSeconds = std::max(options.progressSeconds, 1);
     recordLagMinutes = std::max(options.recordLagMinutes, 0);
     recordPage = options.recordPage;
@@ -181,7 +181,7 @@ SiteServer::Impl::Impl(SiteOptions opts) : options(std::move(opts))
 void SiteServer::Impl::restartCounting()
 {
     state->restartCounting();
-    record->restartCounting();
+    studyRecord->restartCounting();
 }
 
 pages::PlayerPage SiteServer::Impl::playerPage(int category, int lesson) const
@@ -520,7 +520,7 @@ void SiteServer::Impl::play(const Request& req, Response& res, const Visit& v)
     } else if (const auto opened = state->openPlayer(v.session.user, category, lesson)) {
         player.playerId = opened->id;
         player.hangs = opened->hangs;
-        record->open(opened->id, v.session.user, category, lesson);
+        studyRecord->open(opened->id, v.session.user, category, lesson);
         videoStarting = true;
         sendHtml(res, pages::player(charset, player));
     } else {
@@ -577,8 +577,7 @@ void SiteServer::Impl::routes(httplib::Server& server)
                    sendHtml(res, pages::coursePage(charset, v.session.user));
                }));
     server.Get("/course/frame/header", page([this](const Request&, Response& res, const Visit& v) {
-                   std::lock_guard lock(faultMutex);
-                   sendHtml(res, pages::headerFrame(charset, v.session.user, recordPage));
+                   sendHtml(res, pages::headerFrame(charset, v.session.user, recordStyle()));
                }));
     // The program fetches the course frame again now and then to learn whether its session is
     // alive, so each fetch is recorded (cheaply) with the answer it got; it counts no study.
@@ -588,13 +587,8 @@ void SiteServer::Impl::routes(httplib::Server& server)
             state->record(u"course-frame"_s, v ? v->session.user : QString(),
                           {{u"session"_s, v.has_value()}});
         }
-        RecordPage shown;
-        {
-            std::lock_guard lock(faultMutex);
-            shown = recordPage;
-        }
-        sendHtml(res,
-                 v ? pages::courseFrame(charset, v->session.category, shown) : withoutSession());
+        sendHtml(res, v ? pages::courseFrame(charset, v->session.category, recordStyle())
+                        : withoutSession());
     });
     server.Get("/course/info", page([this](const Request& req, Response& res, const Visit&) {
                    const Fields q = query(req);
@@ -722,7 +716,7 @@ void SiteServer::Impl::routes(httplib::Server& server)
                     const QString player = fieldValue(query(req), "player"_L1);
                     const bool known = state->closePlayer(v.session.user, player);
                     if (known) {
-                        record->close(player); // what its visit held is lost
+                        studyRecord->close(player); // what its visit held is lost
                     }
                     sendJson(res, {{u"ok"_s, known}}, known ? 200 : 404);
                 }));
@@ -754,7 +748,7 @@ void SiteServer::Impl::routes(httplib::Server& server)
     });
     server.Post("/_site/reset", [this](const Request&, Response& res) {
         state->reset();
-        record->reset();
+        studyRecord->reset();
         sendJson(res, {{u"ok"_s, true}});
     });
 }
@@ -951,7 +945,7 @@ std::string SiteServer::eventsJson() const
 void SiteServer::resetRecord()
 {
     m_impl->state->reset();
-    m_impl->record->reset();
+    m_impl->studyRecord->reset();
 }
 
 std::string SiteServer::lastError() const

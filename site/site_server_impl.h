@@ -87,6 +87,7 @@ struct SiteServer::Impl
     void progress(const Request& req, Response& res);
     void recordsPage(const Request& req, Response& res);
     void entryPage(const Request& req, Response& res, const Visit& v);
+    RecordPage recordStyle() const; // as set now
     // The entry page of `category`'s lessons, if they have one.
     std::optional<EntryPage> entryFor(int category) const;
     // Records a "progress" event with what the player saw.
@@ -126,7 +127,7 @@ struct SiteServer::Impl
     std::atomic<qint64> videoOutageFromMs = 0;
     std::atomic<qint64> videoOutageUntilMs = 0;
     std::atomic<int> videoOutageStatus = 503;
-    std::unique_ptr<StudyRecord> record; // the site's own study record
+    std::unique_ptr<StudyRecord> studyRecord; // the site's own, from progress reports
     std::atomic<int> progressSeconds = 60;
     std::atomic<int> recordLagMinutes = 0;
     std::atomic<PlayerStart> playerStart = PlayerStart::Autoplay;

@@ -51,14 +51,14 @@ void SiteServer::Impl::progress(const Request& req, Response& res)
     const QJsonObject seen = playerReport(req.body);
     const auto v = visit(req);
     const auto recordSeconds = [&](const QString& user, int category, int lesson) {
-        const StudyRecord::Totals totals = record->totals(user);
+        const StudyRecord::Totals totals = studyRecord->totals(user);
         const auto it = totals.find({category, lesson});
         return it == totals.end() ? qint64(0) : it->second / 1000;
     };
     if (!v) {
         // Recorded, and the visit counts on from now: a new session's first report credits
         // nothing of the time without one.
-        const QString owner = record->refused(player, seen);
+        const QString owner = studyRecord->refused(player, seen);
         if (const auto lesson = lessonOf(q, true)) {
             recordProgress(
                 owner, q, seen,
@@ -80,7 +80,7 @@ void SiteServer::Impl::progress(const Request& req, Response& res)
     StudyRecord::Progress counted;
     switch (state->playerStatus(user, player, category, lesson)) {
     case SiteState::PlayerStatus::Open:
-        counted = record->progress(player, user, category, lesson, seen, exit);
+        counted = studyRecord->progress(player, user, category, lesson, seen, exit);
         break;
     case SiteState::PlayerStatus::Ended: // by the 退出课件 button
         counted.outcome = StudyRecord::Outcome::Ended;
@@ -128,11 +128,7 @@ void SiteServer::Impl::progress(const Request& req, Response& res)
 
 void SiteServer::Impl::recordsPage(const Request& req, Response& res)
 {
-    RecordPage style;
-    {
-        std::lock_guard lock(faultMutex);
-        style = recordPage;
-    }
+    const RecordPage style = recordStyle();
     if (!style.shown) { // a site without a record page
         sendError(res, 404, u"页面不存在"_s);
         return;
@@ -150,8 +146,15 @@ void SiteServer::Impl::recordsPage(const Request& req, Response& res)
     }
     // A late record: as it stood that long ago.
     const qint64 at = state->nowMs() - qint64(recordLagMinutes) * 60000;
-    sendHtml(res, pages::records(charset, v->session.user, record->entries(v->session.user, at),
-                                 *number, style, record->startMs()));
+    sendHtml(res,
+             pages::records(charset, v->session.user, studyRecord->entries(v->session.user, at),
+                            *number, style, studyRecord->startMs()));
+}
+
+RecordPage SiteServer::Impl::recordStyle() const
+{
+    std::lock_guard lock(faultMutex);
+    return recordPage;
 }
 
 std::optional<EntryPage> SiteServer::Impl::entryFor(int category) const
@@ -195,13 +198,13 @@ void SiteServer::setProgressSeconds(int seconds)
 
 void SiteServer::setSaveOnExitOnly(bool on)
 {
-    m_impl->record->setSaveOnExitOnly(on);
+    m_impl->studyRecord->setSaveOnExitOnly(on);
     m_impl->state->record(u"fault"_s, {}, {{u"saveOnExitOnly"_s, on}});
 }
 
 void SiteServer::setDailyCapMinutes(int minutes)
 {
-    m_impl->record->setDailyCapMs(qint64(std::max(minutes, 0)) * 60000);
+    m_impl->studyRecord->setDailyCapMs(qint64(std::max(minutes, 0)) * 60000);
     m_impl->state->record(u"fault"_s, {}, {{u"dailyCapMinutes"_s, std::max(minutes, 0)}});
 }
 
@@ -281,7 +284,7 @@ void SiteServer::setPrerollSeconds(int seconds)
 
 LessonTotals SiteServer::recordMilliseconds(const std::string& user) const
 {
-    const StudyRecord::Totals totals = m_impl->record->totals(QString::fromStdString(user));
+    const StudyRecord::Totals totals = m_impl->studyRecord->totals(QString::fromStdString(user));
     return {totals.begin(), totals.end()};
 }
 
