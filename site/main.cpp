@@ -1,6 +1,7 @@
 // lumora-site: serves the stand-in training site until SIGINT or SIGTERM.
 
 #include "site_server.h"
+#include "study_options.h"
 #include "text_codec.h"
 
 #include <QCommandLineParser>
@@ -40,9 +41,11 @@ constexpr Option kOptions[] = {
     {"player-hang-rate", "F", "serve this fraction of player pages to hang after load (0..1)"},
     {"player-hang-seed", "N", "seed of the hung players drawn at random (default 1)"},
     {"player-hang-next", "N", "serve the first N player pages to hang after load"},
-    {"player-media", "canvas|unsupported|broken|mp4|missing",
+    {"player-media", "canvas|unsupported|broken|mp4|missing|audio|shadow-open|shadow-closed|pdf",
      "what the player's video plays: its canvas animation (default), a source no browser plays, "
-     "a stream that fails to decode, an H.264/AAC MP4 lesson, or an address that answers 404"},
+     "a stream that fails to decode, an H.264/AAC MP4 lesson, or an address that answers 404; "
+     "or the lesson as an <audio> element, in a <video> inside an open or closed shadow root, "
+     "or as a PDF document"},
     {"video-seconds", "N", "the lesson's video ends after N seconds of playing (default 0: never)"},
     {"overlay-after", "S",
      "the player pauses its video behind \"继续学习?\" after each S seconds of playing "
@@ -126,6 +129,7 @@ int main(int argc, char** argv)
                                             QString::fromUtf8(option.help),
                                             QString::fromLatin1(option.valueName)));
     }
+    lumora::site::cli::addStudyOptions(parser);
     if (!parser.parse(app.arguments())) {
         return usageError(parser.errorText());
     }
@@ -164,8 +168,8 @@ int main(int argc, char** argv)
         const auto media = lumora::site::playerMediaFromName(value.toStdString());
         if (!media) {
             return usageError(
-                u"bad value %1 for --player-media (use canvas, unsupported, broken, mp4 or missing)"_s
-                    .arg(value));
+                u"bad value %1 for --player-media (use canvas, unsupported, broken, mp4, missing, "
+                "audio, shadow-open, shadow-closed or pdf)"_s.arg(value));
         }
         options.playerMedia = *media;
     }
@@ -291,6 +295,10 @@ int main(int argc, char** argv)
     }
     if (maintenanceAt.has_value() != maintenanceFor.has_value()) {
         return usageError(u"--maintenance-at and --maintenance-for go together"_s);
+    }
+    if (const QString error = lumora::site::cli::readStudyOptions(parser, options);
+        !error.isEmpty()) {
+        return usageError(error);
     }
 
     lumora::site::SiteServer server(options);

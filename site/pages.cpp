@@ -13,59 +13,13 @@
 
 namespace lumora::site::pages {
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-using namespace Qt::StringLiterals;
 namespace layout = structure;
 
 const QString kSiteName = u"心理健康教育教师远程培训平台"_s;
-
-using Values = std::initializer_list<std::pair<const char*, QString>>;
-
-// Fills the template `resource`: "{{NAME}}" takes its value HTML-escaped, "{{{NAME}}}" takes
-// it as it is (markup the site built from its own templates). A placeholder without a value
-// is a fault of the site: it is logged and left empty.
-QString fill(const QString& resource, Values values = {})
-{
-    static const QRegularExpression slot(uR"(\{\{\{([A-Z_]+)\}\}\}|\{\{([A-Z_]+)\}\})"_s);
-    const QString text = QString::fromUtf8(pages::resource(resource));
-    QString out;
-    qsizetype done = 0;
-    for (auto it = slot.globalMatch(text); it.hasNext();) {
-        const QRegularExpressionMatch match = it.next();
-        out += text.sliced(done, match.capturedStart() - done);
-        done = match.capturedEnd();
-        const bool markup = match.hasCaptured(1);
-        const QString name = match.captured(markup ? 1 : 2);
-        const auto value = std::find_if(values.begin(), values.end(), [&](const auto& v) {
-            return QLatin1StringView(v.first) == name;
-        });
-        if (value == values.end()) {
-            qCritical("lumora-site: %s has no value for %s", qPrintable(resource),
-                      qPrintable(name));
-            continue;
-        }
-        out += markup ? value->second : value->second.toHtmlEscaped();
-    }
-    return out + text.sliced(done);
-}
-
-QString document(const QByteArray& charset, const QString& title, const QString& body,
-                 const QString& bodyClass = {}, const QString& head = {})
-{
-    return fill(u"document.html"_s,
-                {{"CHARSET", charset == "UTF-8" ? u"utf-8"_s : QString::fromLatin1(charset)},
-                 {"TITLE", title},
-                 {"HEAD", head},
-                 {"BODY_CLASS", bodyClass},
-                 {"BODY", body}});
-}
-
-// A page script, inlined into its page.
-QString script(const QString& name)
-{
-    return QString::fromUtf8(pages::resource(name));
-}
 
 // A page script for the document's head, so that the functions the page's links call exist
 // before any link does.
@@ -146,6 +100,47 @@ QString categoryCellLinks(int k)
 
 } // namespace
 
+QString fill(const QString& resource, Values values)
+{
+    static const QRegularExpression slot(uR"(\{\{\{([A-Z_]+)\}\}\}|\{\{([A-Z_]+)\}\})"_s);
+    const QString text = QString::fromUtf8(pages::resource(resource));
+    QString out;
+    qsizetype done = 0;
+    for (auto it = slot.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        out += text.sliced(done, match.capturedStart() - done);
+        done = match.capturedEnd();
+        const bool markup = match.hasCaptured(1);
+        const QString name = match.captured(markup ? 1 : 2);
+        const auto value = std::find_if(values.begin(), values.end(), [&](const auto& v) {
+            return QLatin1StringView(v.first) == name;
+        });
+        if (value == values.end()) {
+            qCritical("lumora-site: %s has no value for %s", qPrintable(resource),
+                      qPrintable(name));
+            continue;
+        }
+        out += markup ? value->second : value->second.toHtmlEscaped();
+    }
+    return out + text.sliced(done);
+}
+
+QString document(const QByteArray& charset, const QString& title, const QString& body,
+                 const QString& bodyClass, const QString& head)
+{
+    return fill(u"document.html"_s,
+                {{"CHARSET", charset == "UTF-8" ? u"utf-8"_s : QString::fromLatin1(charset)},
+                 {"TITLE", title},
+                 {"HEAD", head},
+                 {"BODY_CLASS", bodyClass},
+                 {"BODY", body}});
+}
+
+QString script(const QString& name)
+{
+    return QString::fromUtf8(pages::resource(name));
+}
+
 QByteArray resource(const QString& name)
 {
     QFile file(u":/site/"_s + name);
@@ -189,18 +184,30 @@ QString coursePage(const QByteArray& charset, const QString& user)
                                             {"SCRIPT", script(u"course.js"_s)}}));
 }
 
-QString headerFrame(const QByteArray& charset, const QString& user)
+QString headerFrame(const QByteArray& charset, const QString& user, const RecordPage& record)
 {
-    return document(charset, u"页头"_s,
-                    fill(u"header.html"_s, {{"SITE", kSiteName}, {"USER", user}}), u"frame"_s);
+    const QString link = record.shown ? fill(u"record_link.html"_s,
+                                             {{"TEXT", QString::fromStdString(record.linkText)}})
+                                      : QString();
+    return document(
+        charset, u"页头"_s,
+        fill(u"header.html"_s, {{"SITE", kSiteName}, {"USER", user}, {"RECORD_LINK", link}}),
+        u"frame"_s);
 }
 
-QString courseFrame(const QByteArray& charset, int selected)
+QString courseFrame(const QByteArray& charset, int selected, const RecordPage& record)
 {
     QString bar;
     for (int i = 0; i < layout::kCategoryLinks[0]; ++i) {
         const Item& item = kBarLinks[static_cast<std::size_t>(i)];
-        bar += link(QLatin1StringView(item.page), QString::fromUtf8(item.text));
+        const QLatin1StringView page(item.page);
+        if (page != "/course/records"_L1) {
+            bar += link(page, QString::fromUtf8(item.text));
+        } else if (record.shown) {
+            bar += link(page, QString::fromStdString(record.linkText));
+        } else { // a site without a record page: an ordinary page holds the position
+            bar += link(u"/course/info?page=notice"_s, u"通知公告"_s);
+        }
     }
     QString cells;
     const int categories = static_cast<int>(catalogue().size());
@@ -237,30 +244,7 @@ QString info(const QByteArray& charset, const QString& heading)
     return document(charset, heading, fill(u"info.html"_s, {{"HEADING", heading}}), u"frame"_s);
 }
 
-QString records(const QByteArray& charset, const QString& user,
-                const std::map<QString, qint64>& lessonMs)
-{
-    QString rows;
-    const int categories = static_cast<int>(catalogue().size());
-    for (int c = 0; c < categories; ++c) {
-        for (int l = 0; hasLesson(c, l); ++l) {
-            const auto it = lessonMs.find(u"%1-%2"_s.arg(c).arg(l));
-            if (it != lessonMs.end()) {
-                rows +=
-                    fill(u"record_row.html"_s, {{"CATEGORY", categoryName(c)},
-                                                {"TITLE", lessonTitle(c, l)},
-                                                {"SECONDS", QString::number(it->second / 1000)}});
-            }
-        }
-    }
-    if (rows.isEmpty()) {
-        rows = fill(u"records_empty.html"_s);
-    }
-    return document(charset, u"学习记录"_s,
-                    fill(u"records.html"_s, {{"USER", user}, {"ROWS", rows}}), u"frame"_s);
-}
-
-QString lessonList(const QByteArray& charset, int category, int listed)
+QString lessonList(const QByteArray& charset, int category, int listed, const QString& playerPath)
 {
     // Each row's first cell holds the links before its lesson link: "简介", then fillers.
     QString extra;
@@ -277,6 +261,7 @@ QString lessonList(const QByteArray& charset, int category, int listed)
         rows += fill(u"lesson_row.html"_s,
                      {{"K", QString::number(category)},
                       {"M", QString::number(count)},
+                      {"PLAYER_PATH", playerPath},
                       {"EXTRA_LINKS", extra},
                       {"TITLE", lessonTitle(category, count)},
                       {"MINUTES", QString::number(lessonMinutes(category, count))}});
@@ -299,55 +284,6 @@ QString lessonIntro(const QByteArray& charset, int category, int lesson)
                                {"MINUTES", QString::number(lessonMinutes(category, lesson))},
                                {"K", QString::number(category)}}),
         u"frame"_s);
-}
-
-QString player(const QByteArray& charset, const PlayerPage& page)
-{
-    const QString title = lessonTitle(page.category, page.lesson);
-    const bool remote = !page.videoFrame.isEmpty();
-    return document(
-        charset, title + u" - 课件播放"_s,
-        fill(u"player.html"_s,
-             {{"CAT", QString::number(page.category)},
-              {"LESSON", QString::number(page.lesson)},
-              {"PLAYER", page.playerId},
-              {"HEARTBEAT_MS", QString::number(page.heartbeatMs)},
-              {"HANG", page.hangs ? u"1"_s : u"0"_s},
-              {"MEDIA", page.media},
-              {"VIDEO_SECONDS", QString::number(page.videoSeconds)},
-              {"OVERLAY_AFTER", QString::number(page.overlayAfterSeconds)},
-              {"TIME_SCALE", page.timeScale > 0 ? QString::number(page.timeScale) : QString()},
-              {"AUTO_NEXT", QString::number(page.autoNextSeconds)},
-              {"NEXT", page.next},
-              {"TITLE", title},
-              {"STAGE", remote ? fill(u"player_remote.html"_s, {{"SRC", page.videoFrame}})
-                               : fill(u"player_stage.html"_s)},
-              {"SCRIPT", remote ? script(u"player.js"_s)
-                                : script(u"player_video.js"_s) + script(u"player.js"_s)}}),
-        u"player-page"_s);
-}
-
-QString videoFrame(const QByteArray& charset, const PlayerPage& page)
-{
-    const QString title = lessonTitle(page.category, page.lesson);
-    return document(
-        charset, title,
-        fill(u"video_frame.html"_s,
-             {{"HEARTBEAT_MS", QString::number(page.heartbeatMs)},
-              {"MEDIA", page.media},
-              {"VIDEO_SECONDS", QString::number(page.videoSeconds)},
-              {"OVERLAY_AFTER", QString::number(page.overlayAfterSeconds)},
-              {"TIME_SCALE", page.timeScale > 0 ? QString::number(page.timeScale) : QString()},
-              {"TITLE", title},
-              {"STAGE", fill(u"player_stage.html"_s)},
-              {"SCRIPT", script(u"player_video.js"_s) + script(u"player_frame.js"_s)}}),
-        u"player-page"_s);
-}
-
-QString playerMessage(const QByteArray& charset, int category, int lesson, const QString& message)
-{
-    return document(charset, lessonTitle(category, lesson),
-                    fill(u"player_message.html"_s, {{"MESSAGE", message}}));
 }
 
 QString popupTarget(const QByteArray& charset, const QString& via)

@@ -1,9 +1,7 @@
 #include "site_server.h"
 
 #include "catalogue.h"
-#include "pages.h"
-#include "site_state.h"
-#include "stall_sink.h"
+#include "site_server_impl.h"
 #include "text_codec.h"
 
 #include <QJsonDocument>
@@ -35,9 +33,7 @@ constexpr int kWorkerThreads = 48;
 // The video host serves frames, media and clock questions: no page is held back there.
 constexpr int kVideoHostThreads = 16;
 
-using Fields = QList<std::pair<QString, QString>>;
-using Request = httplib::Request;
-using Response = httplib::Response;
+} // namespace
 
 QString fieldValue(const Fields& fields, QLatin1StringView name)
 {
@@ -48,6 +44,8 @@ QString fieldValue(const Fields& fields, QLatin1StringView name)
     }
     return {};
 }
+
+namespace {
 
 QString sessionCookie(const Request& req)
 {
@@ -75,8 +73,8 @@ QString infoHeading(const QString& page)
     return it == headings.end() ? u"栏目"_s : it->second;
 }
 
-// What the player says it sees with a heartbeat (a JSON body); null for what it left out or
-// sent with the wrong type.
+} // namespace
+
 QJsonObject playerReport(const std::string& body)
 {
     const QJsonObject sent = QJsonDocument::fromJson(QByteArray::fromStdString(body)).object();
@@ -94,8 +92,11 @@ QJsonObject playerReport(const std::string& body)
             {u"videoPlaying"_s, typed("videoPlaying", QJsonValue::Bool)},
             {u"videoEnded"_s, typed("videoEnded", QJsonValue::Bool)},
             {u"videoTime"_s, std::isfinite(time.toDouble()) ? time : QJsonValue::Null},
-            {u"videoError"_s, errorCode ? QJsonValue(int(error)) : QJsonValue::Null}};
+            {u"videoError"_s, errorCode ? QJsonValue(int(error)) : QJsonValue::Null},
+            {u"preroll"_s, typed("preroll", QJsonValue::Bool)}};
 }
+
+namespace {
 
 // Pages whose body is a template without values.
 struct StaticPage
@@ -116,103 +117,6 @@ constexpr StaticPage kStaticPages[] = {
 };
 
 } // namespace
-
-struct SiteServer::Impl
-{
-    explicit Impl(SiteOptions opts);
-
-    // What a handler of a page behind the login gets.
-    struct Visit
-    {
-        QString sessionId;
-        SessionInfo session;
-    };
-    using SessionHandler = std::function<void(const Request&, Response&, const Visit&)>;
-
-    void routes(httplib::Server& server);
-    httplib::Server::Handler page(SessionHandler handler);
-    httplib::Server::Handler api(SessionHandler handler);
-    std::optional<Visit> visit(const Request& req) const;
-
-    Fields query(const Request& req) const;
-    // A valid category and lesson from the query ("lesson" read only when `withLesson`).
-    static std::optional<std::pair<int, int>> lessonOf(const Fields& query, bool withLesson);
-    // Like lessonOf, but answers the request itself with 400/404 when they are missing,
-    // malformed or out of range.
-    bool lessonParams(const Request& req, Response& res, bool json, int& category,
-                      int* lesson) const;
-
-    void sendHtml(Response& res, const QString& html, int status = 200) const;
-    void sendError(Response& res, int status, const QString& message) const;
-    static void sendJson(Response& res, const QJsonObject& json, int status = 200);
-
-    // What a page request without a valid session gets.
-    QString withoutSession() const;
-    // Waits out the path delay of `path` (site clock) unless `server` stops meanwhile.
-    void delay(const std::string& path, const httplib::Server& server) const;
-    // The page that refuses every request during a maintenance or an outage, or Unhandled.
-    httplib::Server::HandlerResponse siteDown(Response& res) const;
-
-    void login(const Request& req, Response& res);
-    bool codeHinted() const { return options.loginCode == "ok"; }
-    void heartbeat(const Request& req, Response& res);
-
-    // A server with every route and the faults' handlers, not yet bound.
-    std::unique_ptr<httplib::Server> makeServer(int threads);
-    // Binds `created` to `wantedPort` (0: any) and serves it on `into`; the bound port or -1.
-    int serveLocked(std::unique_ptr<httplib::Server> created, int wantedPort,
-                    std::unique_ptr<httplib::Server>& holder, std::thread& into);
-    // Creates a server on `port` (0: any) and serves it on `thread`; the bound port or -1.
-    int listenLocked(int port);
-    // What a player page of that lesson shows, as the faults set now (no instance yet).
-    pages::PlayerPage playerPage(int category, int lesson) const;
-    // The address of the video host's frame for a player requested through `req`.
-    std::string videoFrameUrl(const Request& req, int category, int lesson) const;
-    // The message shown in place of that lesson's player, or empty.
-    QString messageFor(int category, int lesson) const;
-    bool videoOutageNow() const;
-    void retireLocked();
-
-    SiteOptions options;
-    QByteArray charset;
-    int heartbeatMs = 10000;
-    std::unique_ptr<SiteState> state;
-    std::atomic<bool> outage = false;
-    std::atomic<bool> stalled = false;
-    std::atomic<bool> videoStarting = false;  // see videoStarting()
-    std::atomic<bool> keepPlayerPage = false; // see setEndedSessionKeepsPlayer()
-    std::atomic<PlayerMedia> media = PlayerMedia::Canvas;
-    std::atomic<EndedSessionPage> endedPage = EndedSessionPage::LoginForm;
-    std::atomic<bool> maintenance = false;
-    std::atomic<int> videoSeconds = 0;
-    std::atomic<int> overlayAfter = 0;
-    std::atomic<int> autoNext = 0;
-    std::atomic<qint64> videoOutageFromMs = 0;
-    std::atomic<qint64> videoOutageUntilMs = 0;
-    std::atomic<int> videoOutageStatus = 503;
-
-    mutable std::mutex faultMutex; // guards the members below
-    std::map<std::string, int> pathDelays;
-    std::map<std::pair<int, int>, PlayerMedia> lessonMedia;
-    bool crossOriginAll = false;
-    std::set<int> crossOriginCategories;
-    std::map<std::pair<int, int>, QString> messages; // (-1, -1): every lesson
-    std::map<int, int> listedLessons;
-
-    mutable std::mutex mutex; // guards the members below
-    std::unique_ptr<httplib::Server> server;
-    std::thread thread;
-    // The server an outage stopped. Its thread ends once its last connections are done; it is
-    // joined at the next outage or at stop(), so that ending an outage never waits for it.
-    std::unique_ptr<httplib::Server> retiredServer;
-    std::thread retiredThread;
-    std::unique_ptr<StallSink> stallSink;       // holds the port during a stall
-    std::unique_ptr<httplib::Server> videoHost; // the second port; no fault stops it
-    std::thread videoHostThread;
-    std::atomic<int> videoHostPort = -1; // read by handlers: no lock, which stop() holds
-    int port = -1;
-    std::string error;
-};
 
 SiteServer::Impl::Impl(SiteOptions opts) : options(std::move(opts))
 {
@@ -256,15 +160,41 @@ SiteServer::Impl::Impl(SiteOptions opts) : options(std::move(opts))
     videoOutageUntilMs = videoOutageFromMs + std::max<std::int64_t>(options.videoOutageForMs, 0);
     videoOutageStatus = options.videoOutageStatus;
     listedLessons = options.listedLessons;
+    lessonMedia = options.lessonMedia;
+
+    studyRecord = std::make_unique<StudyRecord>([s = state.get()] { return s->nowMs(); });
+    studyRecord->setSaveOnExitOnly(options.saveOnExitOnly);
+    studyRecord->setDailyCapMs(qint64(std::max(options.dailyCapMinutes, 0)) * 60000);
+    studyRecord->setDayMs(std::llround(options.siteDayHours * 3600 * 1000));
+    progressSeconds = std::max(options.progressSeconds, 1);
+    recordLagMinutes = std::max(options.recordLagMinutes, 0);
+    recordPage = options.recordPage;
+    entryPages = options.entryPages;
+    playerStart = options.playerStart;
+    overlayText = QString::fromStdString(options.overlayText);
+    overlayButton = QString::fromStdString(options.overlayButton);
+    prerollSeconds = std::max(options.prerollSeconds, 0);
+    refuseLoginsUntilMs = state->nowMs() + options.refuseLoginsForMs;
+    refuseLoginsText = QString::fromStdString(options.refuseLoginsText);
+}
+
+void SiteServer::Impl::restartCounting()
+{
+    state->restartCounting();
+    studyRecord->restartCounting();
 }
 
 pages::PlayerPage SiteServer::Impl::playerPage(int category, int lesson) const
 {
     PlayerMedia shown = media;
+    QString question;
+    QString button;
     {
         std::lock_guard lock(faultMutex);
         const auto it = lessonMedia.find({category, lesson});
         shown = it == lessonMedia.end() ? shown : it->second;
+        question = overlayText;
+        button = overlayButton;
     }
     return {.category = category,
             .lesson = lesson,
@@ -276,7 +206,12 @@ pages::PlayerPage SiteServer::Impl::playerPage(int category, int lesson) const
             .autoNextSeconds = hasLesson(category, lesson + 1) ? int(autoNext) : 0,
             .next = hasLesson(category, lesson + 1)
                         ? u"/player/play?cat=%1&lesson=%2"_s.arg(category).arg(lesson + 1)
-                        : QString()};
+                        : QString(),
+            .progressSeconds = progressSeconds,
+            .start = QString::fromLatin1(playerStartName(playerStart)),
+            .overlayText = question,
+            .overlayButton = button,
+            .prerollSeconds = prerollSeconds};
 }
 
 std::string SiteServer::Impl::videoFrameUrl(const Request& req, int category, int lesson) const
@@ -409,6 +344,12 @@ Fields SiteServer::Impl::query(const Request& req) const
             fields.emplace_back(decodeText(name, charset), decodeText(value, charset));
         }
     }
+    if (req.method == "POST" &&
+        req.get_header_value("Content-Type").starts_with("application/x-www-form-urlencoded")) {
+        for (const auto& [name, value] : parseFormBytes(QByteArray::fromStdString(req.body))) {
+            fields.emplace_back(decodeText(name, charset), decodeText(value, charset));
+        }
+    }
     return fields;
 }
 
@@ -483,7 +424,11 @@ void SiteServer::Impl::login(const Request& req, Response& res)
 
     QString reason;
     QString message;
-    if (user.isEmpty()) {
+    if (state->nowMs() < refuseLoginsUntilMs) {
+        reason = u"refused"_s;
+        std::lock_guard lock(faultMutex);
+        message = refuseLoginsText;
+    } else if (user.isEmpty()) {
         reason = u"missing-user"_s;
         message = u"请输入用户名"_s;
     } else if (code != QString::fromStdString(options.loginCode).toLower()) {
@@ -552,6 +497,37 @@ void SiteServer::Impl::heartbeat(const Request& req, Response& res)
     }
 }
 
+void SiteServer::Impl::play(const Request& req, Response& res, const Visit& v)
+{
+    int category = 0;
+    int lesson = 0;
+    if (!lessonParams(req, res, false, category, &lesson)) {
+        return;
+    }
+    if (const QString message = messageFor(category, lesson); !message.isEmpty()) {
+        if (req.method != "HEAD") {
+            state->record(
+                u"player-message"_s, v.session.user,
+                {{u"category"_s, category}, {u"lesson"_s, lesson}, {u"message"_s, message}});
+        }
+        sendHtml(res, pages::playerMessage(charset, category, lesson, message));
+        return;
+    }
+    pages::PlayerPage player = playerPage(category, lesson);
+    player.videoFrame = QString::fromStdString(videoFrameUrl(req, category, lesson));
+    if (req.method == "HEAD") {
+        sendHtml(res, pages::player(charset, player));
+    } else if (const auto opened = state->openPlayer(v.session.user, category, lesson)) {
+        player.playerId = opened->id;
+        player.hangs = opened->hangs;
+        studyRecord->open(opened->id, v.session.user, category, lesson);
+        videoStarting = true;
+        sendHtml(res, pages::player(charset, player));
+    } else {
+        sendHtml(res, pages::simple(charset, u"课件加载失败"_s, u"player_failed.html"_s), 500);
+    }
+}
+
 // Route patterns are regular expressions matched against the whole path.
 void SiteServer::Impl::routes(httplib::Server& server)
 {
@@ -601,7 +577,7 @@ void SiteServer::Impl::routes(httplib::Server& server)
                    sendHtml(res, pages::coursePage(charset, v.session.user));
                }));
     server.Get("/course/frame/header", page([this](const Request&, Response& res, const Visit& v) {
-                   sendHtml(res, pages::headerFrame(charset, v.session.user));
+                   sendHtml(res, pages::headerFrame(charset, v.session.user, recordStyle()));
                }));
     // The program fetches the course frame again now and then to learn whether its session is
     // alive, so each fetch is recorded (cheaply) with the answer it got; it counts no study.
@@ -611,7 +587,8 @@ void SiteServer::Impl::routes(httplib::Server& server)
             state->record(u"course-frame"_s, v ? v->session.user : QString(),
                           {{u"session"_s, v.has_value()}});
         }
-        sendHtml(res, v ? pages::courseFrame(charset, v->session.category) : withoutSession());
+        sendHtml(res, v ? pages::courseFrame(charset, v->session.category, recordStyle())
+                        : withoutSession());
     });
     server.Get("/course/info", page([this](const Request& req, Response& res, const Visit&) {
                    const Fields q = query(req);
@@ -620,13 +597,6 @@ void SiteServer::Impl::routes(httplib::Server& server)
                        heading = categoryName(category->first) + u" · "_s + heading;
                    }
                    sendHtml(res, pages::info(charset, heading));
-               }));
-    server.Get("/course/records", page([this](const Request&, Response& res, const Visit& v) {
-                   const auto all = state->studyMilliseconds();
-                   const auto it = all.find(v.session.user);
-                   sendHtml(res, pages::records(charset, v.session.user,
-                                                it == all.end() ? std::map<QString, qint64>()
-                                                                : it->second));
                }));
     server.Get("/course/lessons", page([this](const Request& req, Response& res, const Visit& v) {
                    // An explicit ?cat= shows that category; otherwise the session's selection,
@@ -647,7 +617,9 @@ void SiteServer::Impl::routes(httplib::Server& server)
                        const auto it = listedLessons.find(category);
                        listed = it == listedLessons.end() ? -1 : it->second;
                    }
-                   sendHtml(res, pages::lessonList(charset, category, listed));
+                   sendHtml(res, pages::lessonList(charset, category, listed,
+                                                   entryFor(category) ? u"/player/enter"_s
+                                                                      : u"/player/play"_s));
                }));
     server.Get("/course/intro", page([this](const Request& req, Response& res, const Visit&) {
                    int category = 0;
@@ -674,37 +646,10 @@ void SiteServer::Impl::routes(httplib::Server& server)
                 }));
 
     // The lesson player and its reports.
-    server.Get(
-        "/player/play", page([this](const Request& req, Response& res, const Visit& v) {
-            int category = 0;
-            int lesson = 0;
-            if (!lessonParams(req, res, false, category, &lesson)) {
-                return;
-            }
-            if (const QString message = messageFor(category, lesson); !message.isEmpty()) {
-                if (req.method != "HEAD") {
-                    state->record(u"player-message"_s, v.session.user,
-                                  {{u"category"_s, category},
-                                   {u"lesson"_s, lesson},
-                                   {u"message"_s, message}});
-                }
-                sendHtml(res, pages::playerMessage(charset, category, lesson, message));
-                return;
-            }
-            pages::PlayerPage player = playerPage(category, lesson);
-            player.videoFrame = QString::fromStdString(videoFrameUrl(req, category, lesson));
-            if (req.method == "HEAD") {
-                sendHtml(res, pages::player(charset, player));
-            } else if (const auto opened = state->openPlayer(v.session.user, category, lesson)) {
-                player.playerId = opened->id;
-                player.hangs = opened->hangs;
-                videoStarting = true;
-                sendHtml(res, pages::player(charset, player));
-            } else {
-                sendHtml(res, pages::simple(charset, u"课件加载失败"_s, u"player_failed.html"_s),
-                         500);
-            }
-        }));
+    const auto player =
+        page([this](const Request& req, Response& res, const Visit& v) { play(req, res, v); });
+    server.Get("/player/play", player);
+    server.Post("/player/play", player); // an entry page's form
     // The frame of the video host that plays a player's video (no session: a video host of
     // another origin knows none).
     server.Get("/player/video", [this](const Request& req, Response& res) {
@@ -727,7 +672,8 @@ void SiteServer::Impl::routes(httplib::Server& server)
     // A lesson of `seconds` (a day when absent or 0) of silence, 8-bit mono PCM at 4 kHz:
     // cheap to serve at any length and to seek, so that a player can end it natively and move
     // it to a position of the site clock. Generated for each range asked.
-    server.Get("/player/media/lesson.wav", [this](const Request& req, Response& res) {
+    // The pre-roll's clip is another address of the same kind.
+    server.Get(R"(/player/media/(lesson|preroll)\.wav)", [this](const Request& req, Response& res) {
         constexpr std::size_t kRate = 4000;
         constexpr std::size_t kHeader = 44;
         const int asked = fieldValue(query(req), "seconds"_L1).toInt();
@@ -767,10 +713,14 @@ void SiteServer::Impl::routes(httplib::Server& server)
     server.Get("/player/heartbeat", beat);
     server.Post("/player/heartbeat", beat);
     server.Post("/player/close", api([this](const Request& req, Response& res, const Visit& v) {
-                    const bool known =
-                        state->closePlayer(v.session.user, fieldValue(query(req), "player"_L1));
+                    const QString player = fieldValue(query(req), "player"_L1);
+                    const bool known = state->closePlayer(v.session.user, player);
+                    if (known) {
+                        studyRecord->close(player); // what its visit held is lost
+                    }
                     sendJson(res, {{u"ok"_s, known}}, known ? 200 : 404);
                 }));
+    studyRoutes(server);
     server.Get("/test/popup-target", [this](const Request& req, Response& res) {
         sendHtml(res, pages::popupTarget(charset, fieldValue(query(req), "via"_L1)));
     });
@@ -798,6 +748,7 @@ void SiteServer::Impl::routes(httplib::Server& server)
     });
     server.Post("/_site/reset", [this](const Request&, Response& res) {
         state->reset();
+        studyRecord->reset();
         sendJson(res, {{u"ok"_s, true}});
     });
 }
@@ -994,6 +945,7 @@ std::string SiteServer::eventsJson() const
 void SiteServer::resetRecord()
 {
     m_impl->state->reset();
+    m_impl->studyRecord->reset();
 }
 
 std::string SiteServer::lastError() const
@@ -1078,7 +1030,7 @@ void SiteServer::setMaintenance(bool on)
     }
     if (!on) {
         // Reports were refused meanwhile: the time the site was down is nobody's study.
-        m_impl->state->restartCounting();
+        m_impl->restartCounting();
     }
     m_impl->state->record(u"fault"_s, {}, {{u"maintenance"_s, on}});
 }
@@ -1228,7 +1180,7 @@ bool SiteServer::endOutage()
         d.outage = true;
         return false;
     }
-    d.state->restartCounting();
+    d.restartCounting();
     d.state->record(u"outage-end"_s, {});
     return true;
 }
@@ -1280,7 +1232,7 @@ bool SiteServer::endStall()
     const StallSink::Counts counts = d.stallSink->stop();
     d.stallSink.reset();
     d.stalled = false;
-    d.state->restartCounting();
+    d.restartCounting();
     d.state->record(u"stall-end"_s, {},
                     {{u"connections"_s, counts.connections}, {u"dropped"_s, counts.dropped}});
     if (d.listenLocked(d.port) < 0) {
@@ -1317,52 +1269,6 @@ LessonTotals SiteServer::watchedMilliseconds(const std::string& user) const
 {
     const auto totals = m_impl->state->lessonWatchedMilliseconds(QString::fromStdString(user));
     return {totals.begin(), totals.end()};
-}
-
-namespace {
-constexpr std::pair<PlayerMedia, std::string_view> kPlayerMediaNames[] = {
-    {PlayerMedia::Canvas, "canvas"},
-    {PlayerMedia::Unsupported, "unsupported"},
-    {PlayerMedia::Broken, "broken"},
-    {PlayerMedia::Mp4, "mp4"},
-    {PlayerMedia::Missing, "missing"}};
-constexpr std::pair<EndedSessionPage, std::string_view> kEndedSessionPageNames[] = {
-    {EndedSessionPage::LoginForm, "login"}, {EndedSessionPage::TimeoutPage, "timeout"}};
-} // namespace
-
-std::string_view endedSessionPageName(EndedSessionPage page)
-{
-    return page == EndedSessionPage::TimeoutPage ? "timeout" : "login";
-}
-
-std::optional<EndedSessionPage> endedSessionPageFromName(std::string_view name)
-{
-    for (const auto& [value, known] : kEndedSessionPageNames) {
-        if (known == name) {
-            return value;
-        }
-    }
-    return std::nullopt;
-}
-
-std::string_view playerMediaName(PlayerMedia media)
-{
-    for (const auto& [value, name] : kPlayerMediaNames) {
-        if (value == media) {
-            return name;
-        }
-    }
-    return "canvas";
-}
-
-std::optional<PlayerMedia> playerMediaFromName(std::string_view name)
-{
-    for (const auto& [value, known] : kPlayerMediaNames) {
-        if (known == name) {
-            return value;
-        }
-    }
-    return std::nullopt;
 }
 
 bool loadUsersFile(const std::string& path, std::vector<std::pair<std::string, std::string>>& out,

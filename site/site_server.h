@@ -1,5 +1,7 @@
 #pragma once
 
+#include "site_options.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -17,85 +19,6 @@
 // modes (sessions that end, player pages that fail, hang or cannot play, videos that end or
 // pause, slow pages, maintenance, outages, stalls) for recovery tests.
 namespace lumora::site {
-
-// What the player page's <video> plays.
-enum class PlayerMedia
-{
-    Canvas,      // the page's own canvas animation, through its capture stream
-    Unsupported, // a source no browser plays: the video's error is MEDIA_ERR_SRC_NOT_SUPPORTED (4)
-    Broken,      // a stream that loads its metadata, then ends as undecodable: MEDIA_ERR_DECODE (3)
-    Mp4,         // a 20 s H.264/AAC lesson (media/lesson.mp4), played over and over
-    Missing,     // a source address that answers 404, as a broken or expired link does
-};
-// "canvas", "unsupported", "broken", "mp4", "missing", and back (nullopt for another name).
-std::string_view playerMediaName(PlayerMedia media);
-std::optional<PlayerMedia> playerMediaFromName(std::string_view name);
-
-// How a page request without a valid session is answered.
-enum class EndedSessionPage
-{
-    LoginForm, // the login page itself (200)
-    TimeoutPage, // 200 with a short "会话已超时" page whose script sends the top window to log in
-};
-// "login", "timeout", and back (nullopt for another name).
-std::string_view endedSessionPageName(EndedSessionPage page);
-std::optional<EndedSessionPage> endedSessionPageFromName(std::string_view name);
-
-struct SiteOptions
-{
-    std::string bind = "127.0.0.1";
-    int port = 18080;            // 0 picks a free port
-    std::string charset = "GBK"; // "GBK" or "utf-8" (any case; "utf8" too)
-    int heartbeatMs = 10000;     // how often an open player reports; clamped to 50..3600000
-    // Accounts besides demo/demo123 (name, password); a repeated name replaces the password.
-    std::vector<std::pair<std::string, std::string>> extraUsers{};
-    // Monotonic milliseconds for study time, session lifetimes and event stamps: the site
-    // clock. Empty = std::chrono::steady_clock. Tests set it to control time.
-    std::function<std::int64_t()> clockMs{};
-
-    // Fault modes, also settable while the server runs (see SiteServer).
-    std::int64_t sessionLifetimeMs = 0; // sessions end this long after login; 0: never
-    double playerFailureRate = 0;       // fraction of player loads answered with 500
-    std::uint64_t playerFailureSeed = 1;
-    int failNextPlayerLoads = 0; // the first N player loads are answered with 500
-    // A player whose report is refused for want of a session stays on its page (and goes on
-    // reporting) instead of going to the login page.
-    bool endedSessionKeepsPlayer = false;
-    // Player pages served to hang: their script stops answering shortly after load.
-    double playerHangRate = 0; // fraction of the player pages served
-    std::uint64_t playerHangSeed = 1;
-    int hangNextPlayers = 0; // the first N player pages served
-    PlayerMedia playerMedia = PlayerMedia::Canvas;
-    // Answers whose path starts with the key are sent that many milliseconds (site clock) late.
-    std::map<std::string, int> pathDelaysMs{};
-    EndedSessionPage endedSessionPage = EndedSessionPage::LoginForm;
-    int videoSeconds = 0;        // the lesson's video ends after this much playing; 0: never
-    int overlayAfterSeconds = 0; // the player pauses behind "继续学习?" after this much; 0: never
-    // What the login's code field must hold (any case). Another than "ok" makes a picture
-    // captcha: the code picture shows it, and the page gives no hint.
-    std::string loginCode = "ok";
-    // Site-clock milliseconds per real one when clockMs runs faster than real time; the player
-    // pages' video clock then follows the site clock. 0: the site clock is real time.
-    double timeScale = 0;
-    // The site's video host: a second port (0: a free one) serving the same paths, a frame of
-    // another origin for players whose video plays there: those of every category, or of the
-    // categories listed.
-    int videoHostPort = 0;
-    bool crossOriginVideos = false;
-    std::vector<int> crossOriginCategories{};
-    // A 200 page saying this in place of every lesson's player (when not empty), or of one
-    // lesson's: (category, lesson) -> message (UTF-8).
-    std::string playerMessage{};
-    std::map<std::pair<int, int>, std::string> lessonMessages{};
-    int autoNextSeconds = 0; // players go to the next lesson's player after this long; 0: never
-    // A site-wide video outage: from `videoOutageAtMs` after the start (site clock), for
-    // `videoOutageForMs`, every video source answers `videoOutageStatus`.
-    std::int64_t videoOutageAtMs = 0;
-    std::int64_t videoOutageForMs = 0;
-    int videoOutageStatus = 503;
-    // Categories whose lesson list shows only their first N lessons: category -> N.
-    std::map<int, int> listedLessons{};
-};
 
 // Study time per lesson: (category, lesson) -> milliseconds.
 using LessonTotals = std::map<std::pair<int, int>, std::int64_t>;
@@ -183,6 +106,32 @@ public:
     bool videoStarting() const;
     // The lesson list of `category` shows its first `count` lessons only; negative: all.
     void setListedLessons(int category, int count);
+
+    // The site's own study record (see StudyRecord, and the README's "The site's record").
+    // Players served from now on send a progress report every `seconds` (site clock; at least 1).
+    void setProgressSeconds(int seconds);
+    // With `on`, what a visit's progress reports credit is held per player and reaches the
+    // record only when its 退出学习 button is pressed; a player left any other way loses it.
+    void setSaveOnExitOnly(bool on);
+    // The record counts at most `minutes` a user and site day; 0: no cap. Reports past it are
+    // answered {"code":-1,"msg":"今日学时已满"} and count nothing.
+    void setDailyCapMinutes(int minutes);
+    // The record page shows the record as it stood `minutes` ago (site clock); 0: as it is.
+    void setRecordLagMinutes(int minutes);
+    // How the record page writes times and titles, its link's text, or that there is none.
+    void setRecordPage(const RecordPage& page);
+    // The lesson links of `category` (-1: of every category without one of its own) open that
+    // entry page before the player, from the next lesson list on; nullopt removes it.
+    void setEntryPage(int category, std::optional<EntryPage> entry);
+    // How the medium of players served from now on starts.
+    void setPlayerStart(PlayerStart start);
+    // The question of setOverlayAfter, and its button, for players served from now on.
+    void setOverlayText(const QString& text, const QString& button);
+    // Every login is refused for `ms` from now (site clock) with the login page saying `text`
+    // (empty: "系统维护中，暂停登录，请稍后再试"), whatever the credentials; 0 ends it.
+    void refuseLogins(std::int64_t ms, const QString& text = {});
+    // Players served from now on play a clip of `seconds` before the lesson; 0: none.
+    void setPrerollSeconds(int seconds);
     // Ends every open session now, as logging out would (recorded once, as "sessions-ended");
     // returns how many were open.
     int endAllSessions();
@@ -216,6 +165,8 @@ public:
     // playing and advancing (by no more than its currentTime moved), as the record's
     // "watchedMilliseconds" holds it.
     LessonTotals watchedMilliseconds(const std::string& user) const;
+    // The site's own record of `user` now (no lag): what progress reports moved into it.
+    LessonTotals recordMilliseconds(const std::string& user) const;
 
 private:
     struct Impl;

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 
 namespace lumora::site {
 
@@ -211,7 +210,7 @@ std::optional<SiteState::OpenedPlayer> SiteState::openPlayer(const QString& user
     }
     OpenedPlayer opened{randomHex(8), m_playerHang.hits(cause)};
     const qint64 now = nowMs();
-    m_players[opened.id] = Player{user, category, lesson, now, now, false};
+    m_players[opened.id] = Player{user, category, lesson, now, now};
     QJsonObject fields = lessonFields(category, lesson);
     fields.insert(QStringLiteral("player"), opened.id);
     QJsonObject open = fields;
@@ -249,9 +248,11 @@ SiteState::Beat SiteState::heartbeat(const QString& user, const QString& playerI
         return Beat{BeatStatus::Ended, 0, totalLocked(user, key) / 1000};
     }
     const qint64 now = nowMs();
-    const qint64 credited = std::max<qint64>(0, now - player.lastSeenMs);
+    // The time a pre-roll plays is not the lesson's.
+    const bool preroll = seen.value(QStringLiteral("preroll")).toBool();
+    const qint64 credited = preroll ? 0 : std::max<qint64>(0, now - player.lastSeenMs);
     player.lastSeenMs = now;
-    const qint64 watched = watchedLocked(player, seen, credited);
+    const qint64 watched = player.watched.count(seen, credited);
     qint64& total = m_studyMs[user][key];
     total += credited;
     m_watchedMs[user][key] += watched;
@@ -260,29 +261,6 @@ SiteState::Beat SiteState::heartbeat(const QString& user, const QString& playerI
         QStringLiteral("heartbeat"), user,
         heartbeatFields(seen, category, lesson, playerId, true, credited, total / 1000, watched));
     return Beat{BeatStatus::Counted, credited, total / 1000, watched};
-}
-
-qint64 SiteState::watchedLocked(Player& player, const QJsonObject& seen, qint64 intervalMs)
-{
-    const QJsonValue time = seen.value(QStringLiteral("videoTime"));
-    if (!time.isDouble()) {
-        return 0;
-    }
-    const qint64 position = std::llround(time.toDouble() * 1000);
-    const qint64 moved = position - std::exchange(player.lastVideoMs, position);
-    // A seek forward is no more watched than the time that passed; one back (a replay), none.
-    // What a playing video lagged behind an interval (a report taken between two steps of its
-    // clock) may be made up in the next ones, up to a minute.
-    const bool played = seen.value(QStringLiteral("videoPlaying")).toBool() ||
-                        seen.value(QStringLiteral("videoEnded")).toBool();
-    if (!played) {
-        player.lagMs = 0;
-        return 0;
-    }
-    const qint64 allowed = intervalMs + player.lagMs;
-    const qint64 watched = std::clamp<qint64>(moved, 0, allowed);
-    player.lagMs = std::min<qint64>(allowed - watched, 60000);
-    return watched;
 }
 
 void SiteState::restartCounting()
@@ -308,7 +286,7 @@ void SiteState::heartbeatWithoutSession(const QString& playerId, int category, i
     if (it != m_players.end()) {
         // The time without a session is not credited when a new one takes the player's reports.
         it->second.lastSeenMs = nowMs();
-        watchedLocked(it->second, seen, 0);
+        it->second.watched.count(seen, 0);
     }
     recordLocked(QStringLiteral("heartbeat"), user,
                  heartbeatFields(seen, category, lesson, playerId, false, 0,
@@ -324,6 +302,18 @@ qint64 SiteState::lastCountedMs(const QString& user, int category, int lesson) c
     }
     const auto it = userIt->second.find(lessonKey(category, lesson));
     return it == userIt->second.end() ? -1 : it->second;
+}
+
+SiteState::PlayerStatus SiteState::playerStatus(const QString& user, const QString& playerId,
+                                                int category, int lesson) const
+{
+    std::lock_guard lock(m_mutex);
+    const auto it = m_players.find(playerId);
+    if (it == m_players.end() || it->second.user != user || it->second.category != category ||
+        it->second.lesson != lesson) {
+        return PlayerStatus::Unknown;
+    }
+    return it->second.ended ? PlayerStatus::Ended : PlayerStatus::Open;
 }
 
 bool SiteState::closePlayer(const QString& user, const QString& playerId)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "watched_time.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
@@ -41,9 +43,8 @@ struct RecordedEvent
 // and neither does the time until the next heartbeat of the instance after one without a
 // session, or after restartCounting() (the site was down).
 //
-// Watched time rule: of that interval, a heartbeat that reports its video playing (or ended)
-// credits as much as the video's currentTime moved since the instance's previous report, at
-// most the interval and what it lagged behind in the intervals before (up to a minute).
+// A heartbeat taken while the player's pre-roll plays (a clip before the lesson) credits
+// nothing. Watched time rule: of that interval, a heartbeat credits what WatchedTime counts.
 class SiteState
 {
 public:
@@ -110,6 +111,15 @@ public:
     // The site clock when a heartbeat of that user and lesson was last counted, or -1.
     qint64 lastCountedMs(const QString& user, int category, int lesson) const;
 
+    enum class PlayerStatus
+    {
+        Open,
+        Ended,   // by the exit button
+        Unknown, // not an instance of that user and lesson
+    };
+    PlayerStatus playerStatus(const QString& user, const QString& playerId, int category,
+                              int lesson) const;
+
     // Records "player-close" for a known instance of `user`; returns whether it was known.
     bool closePlayer(const QString& user, const QString& playerId);
 
@@ -143,8 +153,7 @@ private:
         int lesson = 0;
         qint64 openedMs = 0;
         qint64 lastSeenMs = 0;
-        qint64 lastVideoMs = 0; // the video's currentTime at the last report
-        qint64 lagMs = 0;       // how far its reports lagged behind the time that passed
+        WatchedTime watched{};
         bool ended = false;
     };
     using Totals = std::map<QString, std::map<QString, qint64>>; // user -> lesson key -> ms
@@ -161,8 +170,6 @@ private:
 
     void recordLocked(const QString& kind, const QString& user, QJsonObject fields);
     qint64 totalLocked(const QString& user, const QString& key) const;
-    // What a report credits as watched of `intervalMs`; notes its video time.
-    static qint64 watchedLocked(Player& player, const QJsonObject& seen, qint64 intervalMs);
     void restartCountingLocked();
     std::map<std::pair<int, int>, qint64> lessonTotalsLocked(const Totals& totals,
                                                              const QString& user) const;

@@ -1,13 +1,17 @@
 // The lesson player's reports: every heartbeat tells the site what the page sees: whether it is
 // visible and focused, and whether its video plays, how far, and with which error. The video is
 // the page's own (player_video.js), or plays in a frame of another origin that tells the page
-// what it does (player_frame.js); a frame that fell silent shows nothing playing.
+// what it does (player_frame.js); a frame that fell silent shows nothing playing. Progress
+// reports, sent less often with the same view, are what the site's study record counts; the
+// 退出学习 button sends a last one and stops the player.
 (function () {
   'use strict';
   var LOGIN_PAGE = '/permission/loginAction.do?method=init';
   var box = document.getElementById('player');
-  var beatUrl = '/player/heartbeat?cat=' + box.dataset.category + '&lesson=' + box.dataset.lesson +
-                '&player=' + encodeURIComponent(box.dataset.player);
+  var query = '?cat=' + box.dataset.category + '&lesson=' + box.dataset.lesson +
+              '&player=' + encodeURIComponent(box.dataset.player);
+  var beatUrl = '/player/heartbeat' + query;
+  var scale = parseFloat(box.dataset.timeScale) || 1;
   var heartbeatMs = parseInt(box.dataset.heartbeatMs, 10);
   var refused = false; // the last report was refused for want of a session
   var frame = document.getElementById('videoFrame');
@@ -36,12 +40,14 @@
       videoPlaying: shown.videoPlaying,
       videoEnded: shown.videoEnded,
       videoTime: shown.videoTime,
-      videoError: shown.videoError
+      videoError: shown.videoError,
+      preroll: shown.preroll === true
     };
   }
 
   function stop(text) {
     clearInterval(timer);
+    clearInterval(progressTimer);
     if (frame) {
       frame.contentWindow.postMessage({ playerStop: true }, '*');
     } else {
@@ -89,23 +95,54 @@
       })
       .catch(function () {});
   }
+  // The record's answer: code 0 counted, another code says why not ("今日学时已满").
+  var recordRefused = false;
+  function progress(view, exit) {
+    return fetch('/player/progress' + query + (exit ? '&exit=1' : ''), {
+      method: 'POST', credentials: 'same-origin', cache: 'no-store',
+      headers: { 'Content-Type': 'application/json' }, body: JSON.stringify(view)
+    })
+      .then(function (r) { return r.json(); })
+      .then(function (j) {
+        if (j.ended) {
+          stop('课件已退出');
+        } else if (j.code !== 0 && j.msg) {
+          recordRefused = true;
+          document.getElementById('state').textContent = j.msg;
+        } else if (recordRefused && !exit) {
+          recordRefused = false;
+          document.getElementById('state').textContent = '正在播放';
+        }
+      })
+      .catch(function () {});
+  }
+  document.getElementById('exitStudy').addEventListener('click', function () {
+    var last = seen(); // before the video stops
+    stop('已退出学习');
+    progress(last, true).then(function () {
+      document.getElementById('state').textContent = '已退出学习';
+    });
+  });
+
   // A page served to hang sends no report at all, and shortly after load an endless loop
   // takes its main thread for good: no script call into the page is ever answered again. A
   // video still waiting for its first frame holds back the load event, so the loop starts half
   // a second after this script at the latest.
   var timer = 0;
+  var progressTimer = 0;
   if (box.dataset.hang === '1') {
     var hang = function () { for (;;) { /* never returns */ } };
     window.addEventListener('load', function () { setTimeout(hang, 100); });
     setTimeout(hang, 500);
   } else {
     timer = setInterval(heartbeat, heartbeatMs);
+    var progressMs = (parseInt(box.dataset.progressSeconds, 10) || 60) * 1000 / scale;
+    progressTimer = setInterval(function () { progress(seen(), false); }, progressMs);
   }
 
   // Some players go on to the next lesson by themselves after a while (site-clock seconds).
   var autoNext = parseInt(box.dataset.autoNext, 10) || 0;
   if (autoNext > 0 && box.dataset.next) {
-    var scale = parseFloat(box.dataset.timeScale) || 1;
     setTimeout(function () { window.location.href = box.dataset.next; }, autoNext * 1000 / scale);
   }
 

@@ -1,14 +1,40 @@
 // The lesson's video: a canvas animation, shown through a muted, autoplaying <video> fed by the
 // canvas's capture stream. The site may instead give the video an MP4 lesson, a source it cannot
 // play or cannot fetch (data-media), a length after which it ends, a question that pauses it, and
-// a clock faster than real time to follow. Runs in the player page, or in the frame of another
-// origin that plays the video for its player (player_frame.js); player.js reports what it shows.
+// a clock faster than real time to follow; or play the lesson with an <audio> element, with a
+// <video> the page builds in a shadow root, or show a document with no medium at all. The medium
+// may wait for a button or a dialog to start, and a pre-roll may play before the lesson. Runs in
+// the player page, or in the frame of another origin that plays the video for its player
+// (player_frame.js); player.js reports what it shows.
 var lessonVideo = (function () {
   'use strict';
   var box = document.getElementById('player');
+  var media = box.dataset.media;
+  if (media === 'pdf') { // a document lesson: nothing plays
+    var nothing = { videoPlaying: false, videoEnded: false, videoTime: null, videoError: null };
+    return { seen: function () { return nothing; }, stop: function () {} };
+  }
   var title = document.getElementById('lessonTitle').textContent;
   var canvas = document.getElementById('screen');
-  var video = document.getElementById('video');
+
+  // A <video> the page builds inside the shadow root of its own element; with a closed root no
+  // other script reaches it, and this one keeps the only reference.
+  function shadowVideo(host) {
+    if (!customElements.get('lesson-player')) {
+      customElements.define('lesson-player', class extends HTMLElement {});
+    }
+    var made = document.createElement('video');
+    made.width = 800;
+    made.height = 450;
+    made.muted = true;
+    made.autoplay = true;
+    made.playsInline = true;
+    host.attachShadow({ mode: host.dataset.shadow }).appendChild(made);
+    return made;
+  }
+  var host = document.getElementById('lessonPlayer');
+  var video = host ? shadowVideo(host)
+                   : document.getElementById('video') || document.getElementById('audio');
   var stopped = false;
   var started = performance.now();
 
@@ -94,31 +120,80 @@ var lessonVideo = (function () {
   }
 
   // The video plays what the canvas draws (a page the engine treats as hidden draws no frames,
-  // and the video's time stands still), or what the site gave it.
-  var media = box.dataset.media;
+  // and the video's time stands still), or what the site gave it; a shadow root's as the canvas.
+  var kind = host ? 'canvas' : media;
   var videoSeconds = parseInt(box.dataset.videoSeconds, 10) || 0;
   var overlayAfter = parseInt(box.dataset.overlayAfter, 10) || 0;
   var timeScale = parseFloat(box.dataset.timeScale) || 0;
   // A lesson that ends, or whose clock follows the site's, plays a silent track of its length
-  // (a day for one that never ends), which the element can end and seek by itself.
-  var timed = (videoSeconds > 0 || timeScale > 0) && (media === 'canvas' || media === 'mp4');
-  if (media === 'unsupported') {
-    video.src = '/player/media/unsupported';
-  } else if (media === 'missing') { // a broken link: the address answers 404
-    video.src = '/player/media/missing.mp4';
-  } else if (timed) {
-    // Each page asks the host itself: the engine may hand a page the media another page of the
-    // same address loaded, and a host that is down would then still seem to serve.
-    video.src = '/player/media/lesson.wav?seconds=' + videoSeconds + '&page=' + Date.now();
-  } else if (media === 'mp4') { // a short lesson standing in for a long one
-    video.loop = true;
-    video.src = '/player/media/lesson.mp4?page=' + Date.now();
-  } else if (media === 'broken' && window.MediaSource) {
-    breakVideo();
-  } else if (canvas.captureStream) {
-    video.srcObject = canvas.captureStream(25);
+  // (a day for one that never ends), which the element can end and seek by itself; so does an
+  // audio lesson.
+  var timed = kind === 'audio' ||
+              ((videoSeconds > 0 || timeScale > 0) && (kind === 'canvas' || kind === 'mp4'));
+  function loadLesson() {
+    if (kind === 'unsupported') {
+      video.src = '/player/media/unsupported';
+    } else if (kind === 'missing') { // a broken link: the address answers 404
+      video.src = '/player/media/missing.mp4';
+    } else if (timed) {
+      // Each page asks the host itself: the engine may hand a page the media another page of
+      // the same address loaded, and a host that is down would then still seem to serve.
+      video.src = '/player/media/lesson.wav?seconds=' + videoSeconds + '&page=' + Date.now();
+    } else if (kind === 'mp4') { // a short lesson standing in for a long one
+      video.loop = true;
+      video.src = '/player/media/lesson.mp4?page=' + Date.now();
+    } else if (kind === 'broken' && window.MediaSource) {
+      breakVideo();
+    } else if (canvas.captureStream) {
+      video.removeAttribute('src');
+      video.srcObject = canvas.captureStream(25);
+    }
   }
-  video.play().catch(function () {});
+  function begin() { video.play().catch(function () {}); }
+
+  // A pre-roll plays first, from another source; when it ends the same element plays the lesson.
+  var preroll = parseInt(box.dataset.preroll, 10) || 0;
+  var inPreroll = preroll > 0;
+  var start = box.dataset.start || 'autoplay';
+  video.autoplay = start === 'autoplay';
+  if (inPreroll) {
+    video.src = '/player/media/preroll.wav?seconds=' + preroll + '&page=' + Date.now();
+    var lessonAfterPreroll = function () {
+      video.removeEventListener('ended', lessonAfterPreroll);
+      inPreroll = false;
+      document.getElementById('adLabel').hidden = true;
+      lesson.time = 0;
+      video.autoplay = true;
+      loadLesson();
+      begin();
+    };
+    video.addEventListener('ended', lessonAfterPreroll);
+  } else {
+    loadLesson();
+  }
+  // A medium that does not start by itself: a 播放 button, or a dialog asking where to go on.
+  var gate = document.getElementById(start === 'button' ? 'playButton' : 'resumeDialog');
+  if (start === 'autoplay' || !gate) {
+    begin();
+  } else {
+    var startFrom = function (beginning) {
+      gate.hidden = true;
+      if (beginning && !inPreroll) {
+        video.currentTime = 0;
+      }
+      begin();
+    };
+    if (start === 'button') {
+      gate.addEventListener('click', function () { startFrom(false); });
+    } else {
+      document.getElementById('resumeButton').addEventListener('click', function () {
+        startFrom(false);
+      });
+      document.getElementById('restartButton').addEventListener('click', function () {
+        startFrom(true);
+      });
+    }
+  }
 
   // The lesson's time as this page plays it: with a time scale, the site clock while the video
   // plays, the element sought there whenever it falls behind; without one, the element's own.
@@ -126,7 +201,7 @@ var lessonVideo = (function () {
   var lesson = { time: 0, sincePause: 0, siteMs: null, ownSeeks: 0 };
   function playing() { return !video.paused && !video.ended; }
   function played(seconds) {
-    if (seconds <= 0 || !playing()) { return; }
+    if (seconds <= 0 || !playing() || inPreroll) { return; }
     lesson.sincePause += seconds;
     if (overlayAfter > 0 && lesson.sincePause >= overlayAfter) { // a question for the learner
       overlay.hidden = false;
@@ -194,6 +269,10 @@ var lessonVideo = (function () {
 
   return {
     seen: function () {
+      if (inPreroll) { // what plays is not the lesson
+        return { videoPlaying: false, videoEnded: false, videoTime: 0, videoError: null,
+                 preroll: true };
+      }
       return {
         videoPlaying: playing() && !video.error,
         videoEnded: video.ended,

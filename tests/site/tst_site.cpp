@@ -1,105 +1,19 @@
 // Tests of the stand-in training site over loopback HTTP: in-process with a clock the test
 // moves, and the lumora-site program.
 
+#include "site_client.h"
 #include "site_server.h"
 #include "site_structure.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
-#include <QRegularExpression>
-#include <QStringConverter>
 #include <QTest>
 
-#include <httplib.h>
-
-#include <atomic>
 #include <chrono>
 #include <future>
 
 using namespace Qt::StringLiterals;
 using namespace lumora::site;
-
-namespace {
-
-struct Reply
-{
-    int status = 0; // 0 when nothing answered
-    QByteArray body;
-    std::string cookie; // "JSESSIONID=..." when the answer set one
-    QString text(const char* charset = "GBK") const { return QStringDecoder(charset)(body); }
-    QJsonValue json(const QString& key) const { return QJsonDocument::fromJson(body)[key]; }
-    QString player() const { return text().section(u"data-player=\""_s, 1).section(u'"', 0, 0); }
-};
-
-// The `tag` elements of a page in document order, outside scripts: (attributes, text).
-QList<std::pair<QString, QString>> elements(QString html, const QString& tag)
-{
-    html.remove(QRegularExpression(u"(?s)<script\\b.*?</script>"_s));
-    QList<std::pair<QString, QString>> found;
-    const QRegularExpression element(u"(?s)<%1\\b([^>]*)>(.*?)</%1>"_s.arg(tag));
-    for (const QRegularExpressionMatch& match : element.globalMatch(html))
-        found.append({match.captured(1), match.captured(2)});
-    return found;
-}
-
-// A site on a free loopback port with a clock the test moves, or a client of one running.
-// After a login its requests carry the session's cookie.
-struct Site
-{
-    explicit Site(SiteOptions options = {})
-    {
-        options.port = 0;
-        options.clockMs = [this] { return now.load(); };
-        server = std::make_unique<SiteServer>(std::move(options));
-        port = server->start();
-    }
-    explicit Site(int running) : port(running) {}
-
-    Reply send(bool post, const QString& path, const std::string& body = {}) const
-    {
-        httplib::Client client("127.0.0.1", port);
-        client.set_default_headers({{"Cookie", cookie}});
-        client.set_read_timeout(60); // long enough to outwait any stall a test makes
-        const auto r = post ? client.Post(path.toStdString(), body, "text/plain")
-                            : client.Get(path.toStdString());
-        const std::string set = r ? r->get_header_value("Set-Cookie") : std::string();
-        return !r ? Reply{}
-                  : Reply{r->status, QByteArray::fromStdString(r->body),
-                          set.substr(0, set.find(';'))};
-    }
-    Reply get(const QString& path) const { return send(false, path); }
-    Reply play(int c, int l) const { return get(u"/player/play?cat=%1&lesson=%2"_s.arg(c).arg(l)); }
-    bool login(QByteArray user = "demo", QByteArray password = "demo123", QByteArray code = "ok")
-    {
-        const QByteArray form = "userName=" + user.toPercentEncoding() +
-                                "&Password=" + password.toPercentEncoding() + "&randomCode=" + code;
-        cookie = send(true, "/permission/loginAction.do?method=login", form.toStdString()).cookie;
-        return !cookie.empty();
-    }
-    Reply beat(int category, int lesson, const QString& player, const std::string& seen = {}) const
-    {
-        const QString path = u"/player/heartbeat?cat=%1&lesson=%2&player=%3"_s;
-        return send(true, path.arg(category).arg(lesson).arg(player), seen);
-    }
-    QList<QJsonObject> events(const QString& kind) const
-    {
-        QList<QJsonObject> found;
-        for (const QJsonValue e :
-             QJsonDocument::fromJson(server->eventsJson().c_str())["events"].toArray())
-            if (e["kind"] == kind)
-                found.append(e.toObject());
-        return found;
-    }
-
-    std::atomic<qint64> now{1000};
-    std::unique_ptr<SiteServer> server;
-    int port = -1;
-    std::string cookie;
-};
-
-} // namespace
+using namespace lumora::site::test;
 
 class SiteTest : public QObject
 {
@@ -496,12 +410,28 @@ private slots:
     void program_optionsAndStopSignal()
     {
         QProcess process;
-        process.start(LUMORA_SITE_BINARY,
-                      {"--port=0", "--player-fail-next=1", "--ended-session-player=stay",
-                       "--player-hang-next=1", "--player-media=mp4", "--video-seconds=30",
-                       "--overlay-after=20", "--ended-session-page=timeout", "--slow=/x=5",
-                       "--cross-origin-video=1", "--player-message=0-1=今日学时已满",
-                       "--video-outage-at=5", "--video-outage-for=1000", "--list-short=3=2"});
+        process.start(LUMORA_SITE_BINARY, {"--port=0",
+                                           "--player-fail-next=1",
+                                           "--ended-session-player=stay",
+                                           "--player-hang-next=1",
+                                           "--player-media=mp4",
+                                           "--video-seconds=30",
+                                           "--overlay-after=20",
+                                           "--ended-session-page=timeout",
+                                           "--slow=/x=5",
+                                           "--cross-origin-video=1",
+                                           "--player-message=0-1=今日学时已满",
+                                           "--video-outage-at=5",
+                                           "--video-outage-for=1000",
+                                           "--list-short=3=2",
+                                           "--progress-seconds=30",
+                                           "--record-link-text=我的学时",
+                                           "--player-start=resume",
+                                           "--lesson-media=0-2=pdf",
+                                           "--entry-page=all=5:post",
+                                           "--preroll-seconds=7",
+                                           "--overlay-text=您还在学习吗？",
+                                           "--overlay-button=继续"});
         // The line is written and flushed at once: one read gets it whole.
         QVERIFY(process.waitForReadyRead(10000));
         const QByteArray line = process.readLine();
@@ -511,7 +441,7 @@ private slots:
         const QString hung = client.play(0, 0).text();
         QVERIFY(hung.contains("data-hang=\"1\"") && hung.contains("data-media=\"mp4\""));
         QVERIFY(hung.contains("data-video-seconds=\"30\"") &&
-                hung.contains("data-overlay-after=\"20\"") && hung.contains(u"继续学习?"_s));
+                hung.contains("data-overlay-after=\"20\""));
         // The silent track of a lesson that ends: a WAV file of that length.
         const Reply track = client.get("/player/media/lesson.wav?seconds=30");
         QVERIFY(track.body.startsWith("RIFF") && track.body.size() == 44 + 30 * 4000);
@@ -522,6 +452,21 @@ private slots:
         QVERIFY(client.play(0, 1).text().contains(u"今日学时已满"_s) &&
                 client.play(1, 0).text().contains("/player/video?cat=1") &&
                 elements(client.get("/course/lessons?cat=3").text(), "a").size() == 4);
+        const QString document = client.play(0, 2).text();
+        for (const char* shown : {"data-media=\"pdf\"", "data-progress-seconds=\"30\"",
+                                  "data-start=\"resume\"", "data-preroll=\"7\""})
+            QVERIFY2(document.contains(shown), shown);
+        QVERIFY(hung.contains(
+            u">您还在学习吗？</p><button type=\"button\" id=\"continueButton\">继续<"_s));
+        QVERIFY(client.get("/course/frame/header").text().contains(u">我的学时</a>"_s) &&
+                client.get("/player/enter?cat=1&lesson=0").text().contains("enterForm"));
+        const Reply pdf = client.get("/player/media/lesson.pdf");
+        QVERIFY(pdf.type == "application/pdf" && pdf.body.startsWith("%PDF-1.4\n"));
+        // A valid file's cross-reference table starts where its trailer says.
+        const auto xref =
+            QString::fromLatin1(pdf.body).section("startxref\n", 1).section('\n', 0, 0);
+        QVERIFY(pdf.body.mid(xref.toLongLong()).startsWith("xref\n") &&
+                pdf.body.endsWith("%%EOF\n"));
         QTRY_VERIFY_WITH_TIMEOUT(client.get("/player/media/lesson.wav").status == 503, 30000);
         process.terminate();
         QVERIFY(process.waitForFinished(15000) && process.exitCode() == 0);
