@@ -63,7 +63,7 @@
     // One look over the page: its media, whether it shows a document, and the elements that may
     // be controls, each in document order (an open shadow root's at its host).
     function survey() {
-        const found = { videos: [], audios: [], showsDocument: false, controls: [] };
+        const found = { videos: [], audios: [], documentShown: false, controls: [] };
         const visit = (root) => {
             for (const el of root.querySelectorAll('*')) {
                 const name = el.localName;
@@ -72,9 +72,9 @@
                 } else if (name === 'audio') {
                     found.audios.push(el);
                 } else if (name === 'embed' || name === 'object') {
-                    found.showsDocument = found.showsDocument || showsDocument(el);
+                    found.documentShown = found.documentShown || showsDocument(el);
                 } else if (name === 'iframe' || name === 'frame') {
-                    found.showsDocument = found.showsDocument || isDocumentAddress(el.src);
+                    found.documentShown = found.documentShown || isDocumentAddress(el.src);
                 }
                 if (mayBeControl(el, name))
                     found.controls.push(el);
@@ -87,7 +87,7 @@
         };
         eachDocument(document, (doc) => {
             sources.watch(doc);
-            found.showsDocument = found.showsDocument || isDocumentAddress(doc.URL);
+            found.documentShown = found.documentShown || isDocumentAddress(doc.URL);
             visit(doc);
         });
         return found;
@@ -165,7 +165,7 @@
     }
 
     function showsDocumentOnly(found) {
-        return found.showsDocument && found.videos.length === 0 && found.audios.length === 0;
+        return found.documentShown && found.videos.length === 0 && found.audios.length === 0;
     }
 
     // Text in one line: runs of white space as one space, trimmed.
