@@ -1,4 +1,5 @@
-// Fuzzes the decoding of a page's answer to a walk: the page is outside input, hostile or broken.
+// Fuzzes the decoding of a page's answers to a walk and to a media report: the page is outside
+// input, hostile or broken.
 
 #include "platform/webengine/walk_codec.h"
 
@@ -20,5 +21,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     if (answer.scriptMissing && answer.result.ok())
         std::abort();
+    // A media report keeps its limits whatever the page sent (a character is at most two UTF-16
+    // units), and a page with a medium is no document lesson.
+    const MediaReport report = readMediaReport(decodeEnvelope(json));
+    if (report.controls.size() > MediaReport::kMaxControls ||
+        (report.documentMedium && report.video.present))
+        std::abort();
+    for (const PageControl& control : report.controls) {
+        if (control.text.isEmpty() || control.text.size() > 2 * PageControl::kMaxText ||
+            control.context.size() > 2 * PageControl::kMaxContext)
+            std::abort();
+    }
     return 0;
 }

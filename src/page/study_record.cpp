@@ -188,7 +188,8 @@ TimeColumn findTimeColumn(const QStringList& header, const QList<QStringList>& r
     for (const auto& [rank, column] : named) {
         const ColumnCount count =
             column < qsizetype(counts.size()) ? counts[size_t(column)] : ColumnCount();
-        if (count.times * 2 > count.filled)
+        // A column of nothing yet is a record with no lesson studied in it ("暂无学习记录").
+        if (count.filled == 0 || count.times * 2 > count.filled)
             return {column, units.at(column)};
     }
     TimeColumn found;

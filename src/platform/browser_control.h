@@ -101,11 +101,11 @@ public:
     virtual int fetch(const QUrl& url) = 0;
     // The answer to the request `ticket` so far. One round trip; never throws.
     virtual FetchAnswer fetchAnswer(int ticket) = 0;
-    // The media errors of the page shown, every frame of it included, and its lesson's video.
-    // One round trip.
+    // The media errors of the page shown, every frame of it included, its lesson's medium and
+    // the controls it shows. One round trip.
     virtual MediaReport mediaErrors() = 0;
-    // Plays the lesson's video again from its beginning, as a learner pressing replay would; false
-    // when the page has no video or does not answer. One round trip.
+    // Plays the lesson's medium again from its beginning, as a learner pressing replay would;
+    // false when the page has none or does not answer. One round trip.
     virtual bool replayVideo() = 0;
     // Clicks, as a learner would, the first control (as MediaReport::controls, without their
     // limit) whose text is texts[0], else the first whose text is texts[1], and so on; returns

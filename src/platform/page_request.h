@@ -25,7 +25,8 @@ enum class Field
     Type,
     Value,
     InnerText,
-    OnClick
+    OnClick,
+    Href, // a link's (a, area) resolved address; any other element's href attribute as written
 };
 
 // How a member's text is compared with a constant.
@@ -130,11 +131,12 @@ struct FetchAnswer
     QString error;           // why there is no answer, for logs
 };
 
-// The lesson's video as the page shows it: the page's main <video> element (in any frame reached;
-// the largest one shown, else the first), audio elements never.
+// The lesson's medium as the page shows it: the page's main <video> element (in any frame reached
+// or open shadow root; the largest one shown, else the first), else, on a page without any video,
+// its <audio> element (the first that plays, else the first).
 struct VideoReport
 {
-    bool present = false;   // the page has a video element
+    bool present = false;   // the page has a video element (or an audio one, see `audio`)
     double currentTime = 0; // seconds
     double duration = 0;    // seconds, 0 when unknown (NaN, Infinity: a stream)
     bool paused = false;
@@ -145,13 +147,31 @@ struct VideoReport
     // source, else the one its address implies, else the one its server answers with. False when
     // the type is unknown, and when the source itself failed (an error status), whatever its type.
     bool typeUnplayable = false;
+    bool audio = false; // the medium is an <audio> element: the page has no video
+    // What it plays: its currentSrc, else its src, else its first <source src>; empty for a
+    // stream given by script (a capture) and for none.
+    QString source = {};
+};
+
+// Something on the page a learner could press: a visible button, link, input button, element of
+// role "button" or with an onclick attribute, whose trimmed text (an input's value) is short.
+struct PageControl
+{
+    static constexpr int kMaxText = 12;    // characters of its text, at least one
+    static constexpr int kMaxContext = 60; // characters of its context
+    QString text;
+    // The visible text of its nearest enclosing element whose text is longer than its own, in
+    // one line (the question around a button: "您还在学习吗？ 继续学习"); empty when none is.
+    QString context;
+    bool operator==(const PageControl&) const = default;
 };
 
 // The media errors of a page: the MediaError codes (1 aborted, 2 network, 3 decode, 4 source
 // not supported) of the video elements that report one, in every frame reached (for logs; audio
-// elements are not the lesson's), and the lesson's video.
+// elements are not the lesson's, unless one is its medium), and the lesson's medium.
 struct MediaReport
 {
+    static constexpr int kMaxControls = 16;
     PageStatus status = PageStatus::Ok;
     QString error;
     QList<int> errorCodes;
@@ -159,6 +179,13 @@ struct MediaReport
     // The page's own first line of text (its top document's, else the first frame's that has
     // any), at most 40 characters: what a page without a video tells the learner ("今日学时已满").
     QString firstLine = {};
+    // The page shows a document rather than a medium: an <embed> or <object> (not an image), or
+    // a frame at a .pdf, .doc(x) or .ppt(x) address, and no video or audio element anywhere. A
+    // lesson whose playing the program cannot see.
+    bool documentMedium = false;
+    // The page's controls (PageControl) in every document reached and open shadow root, in
+    // document order, at most kMaxControls: what the page asks of the learner.
+    QList<PageControl> controls = {};
     bool ok() const { return status == PageStatus::Ok; }
 };
 

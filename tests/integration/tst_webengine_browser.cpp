@@ -122,13 +122,13 @@ bool load(BrowserControl& browser, const QUrl& url)
 const FakeElement kElements[] = {
     {"a", "", "", "", "grow", "document.body.prepend(document.createElement('a'))", {},
      [](FakeDocument& d) { d.elements().insert(3, {"a", {}, {}, {}, {}, {}, {}, {}}); }},
-    {"a", "Next", "", "", "Next Page", "openLesson('L-17')", {}, {}},
+    {"a", "Next", "", "", "Next Page", "openLesson('L-17')", {}, {}, "lesson?id=17"},
     {"a", "next", "", "", "next", "openLesson('L-170')", {}, {}},
     {"a", "", "", "", "shrink", "document.querySelector('a:last-of-type').remove()", {},
      [](FakeDocument& d) { d.elements().removeAt(7); }},
     {"a", "prev", "", "", "Previous", "", {}, {}},
     {"input", "user", "text", "", "", "", {}, {}},
-    {"input", "go", "IMAGE", "", "", "", {}, {}},
+    {"input", "go", "IMAGE", "", "", "", {}, {}, "lesson?id=9"},
     {"input", "plain", "", "", "", "", {}, {}},
 };
 // clang-format on
@@ -146,16 +146,17 @@ QByteArray contractHtml()
 {
     QString html = QStringLiteral("<html><head></head><body>");
     for (const FakeElement& e : kElements) {
-        html += QStringLiteral("<%1 name=\"%2\" type=\"%3\" onclick=\"%4\">%5</%1>")
-                    .arg(e.tag, e.name, e.type, e.onclick, e.innerText);
+        html += QStringLiteral("<%1 name=\"%2\" type=\"%3\" onclick=\"%4\" href=\"%6\">%5</%1>")
+                    .arg(e.tag, e.name, e.type, e.onclick, e.innerText, e.href);
     }
     html += "<iframe srcdoc=\"<a>stay</a><a onclick='frameElement.remove()'>leave</a>\">";
     return html.replace(QRegularExpression(QStringLiteral(" \\w+=\"\"")), QString()).toUtf8();
 }
 
-std::shared_ptr<FakeDocument> contractFake()
+std::shared_ptr<FakeDocument> contractFake(const QUrl& url)
 {
     auto top = std::make_shared<FakeDocument>();
+    top->url = url;
     for (const char* tag : {"html", "head", "body"})
         top->add({tag, {}, {}, {}, {}, {}, {}, {}});
     for (const FakeElement& e : kElements)
@@ -190,6 +191,11 @@ const std::pair<const char*, std::vector<Step>> kWalkCases[] = {
     {"set value", {{walk("input", {{{is(Field::Name, Compare::Exact, "plain")}, Action::SetValue,
                                     kValue}, collect({is(Field::Value, Compare::Exact, kValue)})}),
                     Ok, 3, {2}, 0}}},
+    // A link's address resolves against its document's; any other element's is as written.
+    {"href", {{walk("a", {collect({is(Field::Href, Compare::Contains, "/lesson?id=17")})}), Ok, 5,
+               {1}, 0},
+              {walk("input", {collect({is(Field::Href, Compare::Exact, "lesson?id=9")})}), Ok, 3,
+               {1}, 0}}},
     {"only index", {{walk("a", {collect()}, {}, 4), Ok, 5, {4}, 0},
                     {walk("a", {collect()}, {}, 5), Missing, 5, {}, 0}}},
     // The clicked element stays the step's element when a new one goes in before it.
@@ -206,6 +212,22 @@ const std::pair<const char*, std::vector<Step>> kWalkCases[] = {
 };
 // clang-format on
 
+// The controls' contract (pages/controls.html, where fourteen links "第N节" follow). Hidden, an
+// input is invisible (visibility), anything else not shown at all (display).
+// clang-format off
+const FakeElement kControls[] = {
+    {"input", {}, "button", "继续学习", {}, {}, "hidden", {}, {}, {}, true},
+    {"button", {}, {}, {}, "继续学习", {}, "continue", {}, {}, "您还在学习吗？ 继续学习"},
+    {"a", {}, {}, {}, "继续播放", {}, "gone", {}, {}, {}, true},
+    {"a", {}, {}, {}, " 重新开始\n", {}, "restart", {}, {}, "从上次位置继续？ 重新开始"},
+    {"input", {}, "SUBMIT", "继续播放", {}, {}, "resume", {}, {}, "从上次位置继续？"},
+    {"span", {}, {}, {}, "关闭", "return false", "close", {}, {}, "提示 关闭"},
+    {"span", {}, {}, {}, "说明", {}, "plain", {}},
+    {"a", {}, {}, {}, "第一章 课程简介与学习要求", {}, "long", {}},
+    {"input", {}, "text", "abc", {}, {}, "field", {}},
+};
+// clang-format on
+
 } // namespace
 
 class TestWebEngineBrowser : public QObject
@@ -215,12 +237,14 @@ class TestWebEngineBrowser : public QObject
 private slots:
     void initTestCase();
     void walksAreTheSameOnFakeAndEngine();
+    void controlsAreTheSameOnFakeAndEngine();
     void loadOutcomes();
     void firstPageLoadsBeforeItsView();
     void popupsLoadInTheChosenView();
     void studiesInTheBackground();
     void framesReportTheirLoads_mediaAsked();
     void videosInFramesOfOtherOrigins();
+    void lessonMediaAnywhere_questionsAnswered();
     void recoveries();
     void rendererCrashes();
     void profileFolders();
@@ -257,7 +281,7 @@ void TestWebEngineBrowser::walksAreTheSameOnFakeAndEngine()
     lumora::testing::FakeBrowser fake;
     for (BrowserControl* browser : {static_cast<BrowserControl*>(&fake), m_main.get()}) {
         for (const auto& [name, steps] : kWalkCases) {
-            fake.setDocument(contractFake());
+            fake.setDocument(contractFake(m_server->url("/contract.html")));
             if (browser == m_main.get())
                 QVERIFY(loadMain("/contract.html") &&
                         waitUntil([&] { return browser->resolve({0}).ok(); }));
@@ -277,6 +301,40 @@ void TestWebEngineBrowser::walksAreTheSameOnFakeAndEngine()
         QCOMPARE(read.positions, (QList<int>{1, 2}));
         QCOMPARE(read.texts, (QStringList{"Next Page", "next"}));
     }
+}
+
+void TestWebEngineBrowser::controlsAreTheSameOnFakeAndEngine()
+{
+    m_server->put("/controls.html", testPage("controls.html"));
+    QVERIFY(loadMain("/controls.html"));
+    lumora::testing::FakeBrowser fake;
+    auto page = std::make_shared<FakeDocument>();
+    for (const FakeElement& e : kControls)
+        page->add(e);
+    QList<PageControl> shown = {{"继续学习", "您还在学习吗？ 继续学习"}, // the first 16, in order
+                                {"重新开始", "从上次位置继续？ 重新开始"},
+                                {"继续播放", "从上次位置继续？"},
+                                {"关闭", "提示 关闭"}};
+    for (int n = 1; n <= 14; ++n) {
+        const QString part = QString("第%1节").arg(n);
+        page->add({"a", {}, {}, {}, part, {}, QString("part%1").arg(n), {}, {}, "目录 " + part});
+        shown.append({part, "目录 " + part});
+    }
+    fake.setDocument(page);
+    // A click goes to the first control of the first text that has one, listed or not.
+    // clang-format off
+    const std::pair<QStringList, QString> presses[] = {
+        {{"继续学习"}, "继续学习"}, {{"继续播放", "重新开始"}, "继续播放"}, {{"没有", "关闭"}, "关闭"},
+        {{"第14节"}, "第14节"}, {{"说明", "第一章 课程简介与学习要求", "abc", ""}, ""}};
+    // clang-format on
+    for (BrowserControl* browser : {static_cast<BrowserControl*>(&fake), m_main.get()}) {
+        QVERIFY(browser->mediaErrors().controls == shown.mid(0, 16));
+        for (const auto& [wanted, clicked] : presses)
+            QCOMPARE(browser->clickControl(wanted), clicked);
+    }
+    QCOMPARE(fake.clickLog.join(','), "continue,resume,close,part14");
+    QVERIFY(WebEngineHost::runScriptForText(*m_main, "document.title") ==
+            "continue,resume,close,part14,");
 }
 
 void TestWebEngineBrowser::loadOutcomes()
@@ -523,6 +581,7 @@ void TestWebEngineBrowser::videosInFramesOfOtherOrigins()
     m_server->put("/player.html", utf8 + "<h2>第1课</h2>" + frame("/ending.html"));
     QVERIFY(loadMain("/player.html"));
     WAIT_VERIFY(video().ended && video().paused && video().duration > 19);
+    QCOMPARE(video().source, other.url("/lesson.mp4").toString());
     QVERIFY(m_main->replayVideo());
     WAIT_VERIFY(!video().ended && !video().paused && video().currentTime > 1);
     const double playing = video().currentTime;
@@ -545,6 +604,16 @@ void TestWebEngineBrowser::videosInFramesOfOtherOrigins()
     }
     QVERIFY(loadMain("/plain.html") && m_main->mediaErrors().errorCodes.isEmpty() &&
             !video().present);
+    // With no video anywhere, an audio element that plays in a frame is the lesson's rather than
+    // the top document's that does not; a frame's embedded document makes a document lesson.
+    other.put("/audio.html", "<audio muted autoplay loop src=lesson.mp4></audio>");
+    other.put("/pdf.html", "<embed src=notes.pdf width=300 height=200>");
+    m_server->put("/outer.html", "<audio src=gone.mp3></audio>" + frame("/audio.html"));
+    QVERIFY(loadMain("/outer.html"));
+    WAIT_VERIFY(video().audio && video().source == other.url("/lesson.mp4").toString());
+    m_server->put("/outer.html", frame("/pdf.html"));
+    QVERIFY(loadMain("/outer.html"));
+    WAIT_VERIFY(m_main->mediaErrors().documentMedium && !video().present);
     // A page that shows no video says why in its first line, its own or a frame's; cut at 40.
     const QString longLine(50, u'长');
     for (const auto& [body, line] :
@@ -555,6 +624,74 @@ void TestWebEngineBrowser::videosInFramesOfOtherOrigins()
         QVERIFY(loadMain("/message.html"));
         WAIT_VERIFY(m_main->mediaErrors().firstLine == line);
         QVERIFY(!video().present);
+    }
+}
+
+void TestWebEngineBrowser::lessonMediaAnywhere_questionsAnswered()
+{
+    for (const QString path : {"/lesson.mp4", "/preroll.mp4"})
+        m_server->put(path, readWholeFile(LUMORA_TEST_MEDIA).value_or(""));
+    m_server->put("/logo.svg", "<svg xmlns='http://www.w3.org/2000/svg'><circle r='9'/></svg>");
+    const QByteArray video = "<video muted autoplay loop src=/lesson.mp4></video>";
+    m_server->put("/late.html", testPage("late.html"));
+    // The page; its medium (none, a video, an audio element), what it plays, whether its time
+    // moves, the error codes, and whether the page shows a document (a frame at a document's
+    // address counts though its document never came; a picture is none).
+    // clang-format off
+    enum Medium { None, Video, Audio };
+    const std::tuple<QByteArray, Medium, QString, bool, QList<int>, bool> rows[] = {
+        {"<div id=host></div><script>host.attachShadow({mode: 'closed'}).innerHTML = '" + video +
+         "'</script>", Video, "/lesson.mp4", true, {}, false},
+        {"<iframe src=late.html></iframe>", Video, "/lesson.mp4", true, {}, false},
+        {"<audio src=gone.mp3></audio><audio muted autoplay loop src=lesson.mp4></audio>", Audio,
+         "/lesson.mp4", true, {}, false},
+        {"<audio src=gone.mp3></audio><audio src=lesson.mp4></audio>", Audio, "/gone.mp3", false,
+         {4}, false},
+        {"<embed src=notes.pdf type=application/pdf width=300 height=200>", None, "", false, {},
+         true},
+        {"<iframe src=http://127.0.0.1:1/slides.pptx></iframe>", None, "", false, {}, true},
+        {"<object data=logo.svg width=40 height=40></object><object data=plain.html type=image/svg+xml "
+         "width=40 height=40></object>", None, "", false, {}, false},
+        {"<embed src=notes.pdf width=300 height=200>" + video, Video, "/lesson.mp4", true, {},
+         false},
+    };
+    // clang-format on
+    const auto media = [this] { return m_main->mediaErrors(); };
+    for (const auto& [html, medium, source, moves, codes, document] : rows) {
+        m_server->put("/medium.html", html);
+        QVERIFY(loadMain("/medium.html"));
+        const QString address = source.isEmpty() ? QString() : m_server->url(source).toString();
+        const auto seen = [&](double after) { // and its time past `after`, when it moves
+            return waitUntil([&] {
+                const MediaReport r = media();
+                return r.video.present == (medium != None) && r.video.audio == (medium == Audio) &&
+                       r.video.source == address && r.errorCodes == codes &&
+                       r.documentMedium == document && (!moves || r.video.currentTime > after);
+            });
+        };
+        QVERIFY2(seen(0.5) && seen(media().video.currentTime + 0.5), html.constData());
+    }
+    // A pre-roll, then the lesson in the same element: the report follows its source.
+    m_server->put("/medium.html", testPage("preroll.html"));
+    QVERIFY(loadMain("/medium.html"));
+    WAIT_VERIFY(media().video.source == m_server->url("/preroll.mp4").toString());
+    WAIT_VERIFY(media().video.source == m_server->url("/lesson.mp4").toString() &&
+                !media().video.paused && media().video.currentTime > 1);
+
+    // A question stops the video (pages/question.html); its answer plays it on. The question sits
+    // in the top document, a frame, a closed shadow root.
+    const QByteArray page = testPage("question.html");
+    const PageControl question{"继续学习", "您还在学习吗？ 继续学习"};
+    for (const QString where : {"document.body", "frames[0].document.body",
+                                "document.body.appendChild(document.createElement('div'))"
+                                ".attachShadow({mode: 'closed'})"}) {
+        m_server->put("/ask.html", QByteArray(page).replace("WHERE", where.toUtf8()));
+        QVERIFY(loadMain("/ask.html"));
+        WAIT_VERIFY(media().video.paused && media().controls.contains(question));
+        const double stopped = media().video.currentTime;
+        QCOMPARE(m_main->clickControl({"继续学习"}), "继续学习");
+        WAIT_VERIFY(!media().video.paused && media().video.currentTime > stopped + 0.5 &&
+                    !media().controls.contains(question));
     }
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
 // The real engine for integration tests: Qt WebEngine views on a profile in a temporary folder,
-// the real clock, recorded (non-blocking) message boxes and a timer the test fires by hand,
-// plus the stand-in site served in-process on a free loopback port.
+// the real clock, recorded (non-blocking) message boxes and a study timer the test fires by hand
+// (the program's other timers are real), plus the stand-in site served in-process on a free
+// loopback port.
 
 #include "fake_platform.h"
 #include "platform/qt_services.h"
@@ -32,6 +33,13 @@ public:
     // As the program starts (QtPlatform::openFirstPage).
     void openFirstPage(const QUrl& url) { firstView.open(host, url); }
     platform::Clock& clock() override { return realClock; }
+    // The first timer is the study run's tick, fired by hand; the others run as in the program.
+    std::unique_ptr<platform::Timer> createTimer() override
+    {
+        if (!timer)
+            return FakePlatform::createTimer();
+        return std::make_unique<platform::QtTimer>();
+    }
     platform::BrowsingData& browsingData() override { return host; }
     platform::SiteProbe& siteProbe() override { return probe; }
 

@@ -9,22 +9,35 @@ using namespace platform;
 
 namespace {
 
-bool holdsAll(const FakeElement& e, const std::vector<platform::ElementTest>& tests)
+// Whether `e`, in a document at `base`, passes every test.
+bool holdsAll(const FakeElement& e, const std::vector<platform::ElementTest>& tests,
+              const QUrl& base)
 {
     static const std::map<Field, QString FakeElement::*> members = {
-        {Field::Name, &FakeElement::name},
-        {Field::Type, &FakeElement::type},
-        {Field::Value, &FakeElement::value},
-        {Field::InnerText, &FakeElement::innerText},
-        {Field::OnClick, &FakeElement::onclick}};
-    return std::all_of(tests.begin(), tests.end(), [&e](const platform::ElementTest& test) {
-        const QString text =
-            test.field == Field::TagName ? e.tag.toUpper() : e.*members.at(test.field);
+        {Field::Name, &FakeElement::name},       {Field::Type, &FakeElement::type},
+        {Field::Value, &FakeElement::value},     {Field::InnerText, &FakeElement::innerText},
+        {Field::OnClick, &FakeElement::onclick}, {Field::Href, &FakeElement::href}};
+    return std::all_of(tests.begin(), tests.end(), [&](const platform::ElementTest& test) {
+        QString text = test.field == Field::TagName ? e.tag.toUpper() : e.*members.at(test.field);
+        if (test.field == Field::Href && !text.isEmpty() && (e.tag == "a" || e.tag == "area"))
+            text = base.resolved(QUrl(text)).toString(QUrl::FullyEncoded);
         if (test.compare == Compare::Contains)
             return !text.isEmpty() && text.contains(test.text);
         return test.compare == Compare::Exact ? text == test.text
                                               : text.toLower() == test.text.toLower();
     });
+}
+
+// The text of `e` as a control's, as js/media.js reads it; empty when `e` is no control.
+QString controlText(const FakeElement& e)
+{
+    const bool input = e.tag == "input";
+    const QString type = e.type.toLower();
+    const bool pressable = e.tag == "button" || e.tag == "a" || !e.onclick.isEmpty() ||
+                           (input && (type == "button" || type == "submit"));
+    const QString text = (input ? e.value : e.innerText).simplified();
+    return pressable && !e.hidden && text.toUcs4().size() <= PageControl::kMaxText ? text
+                                                                                   : QString();
 }
 
 WalkResult missing(WalkResult result, const QString& why)
@@ -122,15 +135,25 @@ FetchAnswer FakeBrowser::fetchAnswer(int ticket)
     return found == m_fetches.end() ? FetchAnswer() : found->second;
 }
 
+QList<std::shared_ptr<FakeDocument>> FakeBrowser::documents()
+{
+    QList<std::shared_ptr<FakeDocument>> found = {*m_document};
+    for (qsizetype i = 0; i < found.size(); ++i) // its frames go right after each
+        if (found.at(i))
+            found = found.mid(0, i + 1) + found.at(i)->frames() + found.mid(i + 1);
+    found.removeAll(nullptr);
+    return found;
+}
+
 std::shared_ptr<FakeDocument> FakeBrowser::withLessonVideo()
 {
-    QList<std::shared_ptr<FakeDocument>> documents = {*m_document};
-    for (qsizetype i = 0; i < documents.size(); ++i) {
-        const std::shared_ptr<FakeDocument>& doc = documents.at(i);
-        if (doc && (doc->video.present || !doc->mediaErrors.isEmpty()))
-            return doc;
-        if (doc)
-            documents += doc->frames();
+    const QList<std::shared_ptr<FakeDocument>> all = documents();
+    for (const bool audio : {false, true}) {
+        for (const std::shared_ptr<FakeDocument>& doc : all) {
+            if ((doc->video.present && doc->video.audio == audio) ||
+                (!audio && !doc->mediaErrors.isEmpty()))
+                return doc;
+        }
     }
     return nullptr;
 }
@@ -141,20 +164,26 @@ MediaReport FakeBrowser::mediaErrors()
     if (!reached.ok())
         return {reached.status, reached.error, {}, {}, {}};
     MediaReport report;
-    QList<std::shared_ptr<FakeDocument>> documents = {*m_document};
-    for (qsizetype i = 0; i < documents.size(); ++i) {
-        if (!documents.at(i))
-            continue;
+    bool documentShown = false;
+    for (const std::shared_ptr<FakeDocument>& doc : documents()) {
         if (report.firstLine.isEmpty())
-            report.firstLine = documents.at(i)->firstLine.left(40);
-        report.errorCodes += documents.at(i)->mediaErrors;
-        documents += documents.at(i)->frames();
+            report.firstLine = doc->firstLine.left(40);
+        report.errorCodes += doc->mediaErrors;
+        documentShown = documentShown || doc->documentMedium;
+        for (const std::shared_ptr<FakeElement>& e : doc->elements().withTag({})) {
+            const QString text = controlText(*e);
+            if (!text.isEmpty() && report.controls.size() < MediaReport::kMaxControls)
+                report.controls.append({text, e->context});
+        }
     }
     if (const std::shared_ptr<FakeDocument> doc = withLessonVideo()) {
         report.video = doc->video;
         if (!doc->video.present)
             report.video = {true, 0, 0, false, false, 0, doc->mediaErrors.first(), false};
+        if (report.video.audio && report.video.errorCode != 0)
+            report.errorCodes.append(report.video.errorCode);
     }
+    report.documentMedium = documentShown && !report.video.present;
     return report;
 }
 
@@ -167,6 +196,27 @@ bool FakeBrowser::replayVideo()
     doc->video.currentTime = 0;
     doc->video.ended = doc->video.paused = false;
     return true;
+}
+
+QString FakeBrowser::clickControl(const QStringList& texts)
+{
+    if (!resolve({}).ok())
+        return {};
+    for (const QString& text : texts) {
+        for (const std::shared_ptr<FakeDocument>& doc : documents()) {
+            const QList<std::shared_ptr<FakeElement>> all = doc->elements().withTag({});
+            for (qsizetype i = 0; i < all.size(); ++i) {
+                if (text.isEmpty() || controlText(*all.at(i)) != text)
+                    continue;
+                clickLog << (all.at(i)->id.isEmpty() ? all.at(i)->tag + '#' + QString::number(i)
+                                                     : all.at(i)->id);
+                if (const auto reaction = all.at(i)->onClick)
+                    reaction(*doc);
+                return text;
+            }
+        }
+    }
+    return {};
 }
 
 // As js/walk.js: the length is read once; each step fetches its element from the live
@@ -187,10 +237,10 @@ WalkResult FakeBrowser::walk(const platform::WalkRequest& request)
         if (i >= live.size())
             return missing(result, QStringLiteral("no element at %1").arg(i));
         const std::shared_ptr<FakeElement> element = live.at(i);
-        if (!holdsAll(*element, request.filter))
+        if (!holdsAll(*element, request.filter, doc->url))
             continue;
         for (const platform::WalkRule& rule : request.rules) {
-            if (!holdsAll(*element, rule.when))
+            if (!holdsAll(*element, rule.when, doc->url))
                 continue;
             if (rule.action == Action::Collect) {
                 result.positions.append(i);
@@ -210,16 +260,6 @@ WalkResult FakeBrowser::walk(const platform::WalkRequest& request)
         }
     }
     return result;
-}
-
-} // namespace lumora::testing
-
-namespace lumora::testing {
-
-// Stand-in until the page's controls come: nothing is pressed.
-QString FakeBrowser::clickControl(const QStringList&)
-{
-    return {};
 }
 
 } // namespace lumora::testing

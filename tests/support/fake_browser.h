@@ -3,7 +3,7 @@
 // An in-memory browser control for unit tests: documents with frames and elements, scriptable
 // reactions to clicks, and loads that begin at once and end when the event loop runs. It fails
 // loudly (qFatal) when a handler reads state the test never set. Its walks keep js/walk.js's
-// contract (tst_webengine_browser runs both).
+// contract, its controls js/media.js's (tst_webengine_browser runs both).
 
 #include "platform/browser_control.h"
 
@@ -30,6 +30,9 @@ struct FakeElement
     QString id; // for the click log
     // What the page does when the element is clicked; may change the document.
     std::function<void(FakeDocument&)> onClick;
+    QString href = {};    // the attribute as written; a link's resolves against its document's url
+    QString context = {}; // as a control, the text around it (PageControl::context)
+    bool hidden = false;  // not shown: never a control
 };
 
 // Elements in document order, each at a stable address: a walk holds the element of its step
@@ -83,9 +86,11 @@ public:
     int identity = ++s_documents;
     bool complete = true;
     void renew() { identity = ++s_documents; }
-    // The document's lesson video when `present`; a document that sets none while it reports
-    // mediaErrors shows a video with the first of them.
+    // The document's lesson medium when `present` (an audio element when `audio`); a document
+    // that sets none while it reports mediaErrors shows a video with the first of them.
     platform::VideoReport video;
+    // It shows an embedded document (MediaReport::documentMedium).
+    bool documentMedium = false;
     // The document's first line of text, as the page shows it.
     QString firstLine;
     // What its script passes to alert() as it loads.
@@ -187,8 +192,10 @@ public:
     int fetch(const QUrl& url) override;
     platform::FetchAnswer fetchAnswer(int ticket) override;
     platform::MediaReport mediaErrors() override;
-    // As the engine's: the lesson's video starts again from its beginning and plays.
+    // As the engine's: the lesson's medium starts again from its beginning and plays.
     bool replayVideo() override;
+    // As the engine's: a button, link or input button (by its value), or an element with an
+    // onclick, not hidden, with a text of 1 to 12 characters; its onClick runs.
     QString clickControl(const QStringList& texts) override;
     // Its elements' texts, a line each, as the body's innerText gives them.
     QString pageText(int maxChars) override;
@@ -198,9 +205,11 @@ private:
     // Loading now, as the engine reports a top-level load of `url` begun; `load` is shown when
     // it ends.
     void begin(const QUrl& url, FakeLoad load);
-    // The document of the lesson's video: the first, in document order, that shows a video (or
-    // reports mediaErrors); null for none.
+    // The document of the lesson's medium: the first, in document order, that shows a video (or
+    // reports mediaErrors), else the first that shows an audio element; null for none.
     std::shared_ptr<FakeDocument> withLessonVideo();
+    // The documents of the page shown, as the engine reaches them: each before its frames.
+    QList<std::shared_ptr<FakeDocument>> documents();
     // The document at `frames`; null when there is none.
     std::shared_ptr<FakeDocument> reach(const platform::FramePath& frames);
     // The value a test set; fatal when it set none.

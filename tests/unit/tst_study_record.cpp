@@ -124,6 +124,8 @@ void StudyRecordTest::timeColumn_byHeaderElseTheOneWithUnits_data()
         "1800|3900");
     row("no header: two such columns", "", {"第1课|30分钟|45分钟"}, "");
     row("only other times named", "课程|要求时长|最后学习时间", {"第1课|45分钟|10:15"}, "");
+    // A record with nothing studied yet is a record all the same, its one row no lesson's.
+    row("nothing studied yet", "序号|课程名称|学习时长", {"暂无学习记录"}, "-");
 }
 
 void StudyRecordTest::timeColumn_byHeaderElseTheOneWithUnits()

@@ -4,8 +4,34 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
+#include <vector>
 
 namespace lumora::platform::webengine {
+
+namespace {
+
+bool playing(const VideoReport& medium)
+{
+    return !medium.paused && !medium.ended;
+}
+
+// Whether `other`, a frame's medium, is the lesson's rather than `reached`: a video rather than an
+// audio element, the larger video (a tie goes to `reached`), an audio element that plays rather
+// than one that does not. js/media.js weighs them the same way (otherIsLesson).
+bool isLesson(const VideoReport& other, double otherArea, const VideoReport& reached,
+              double reachedArea)
+{
+    if (!reached.present)
+        return other.present;
+    if (other.audio != reached.audio)
+        return reached.audio;
+    if (!other.audio)
+        return otherArea > reachedArea;
+    return playing(other) && !playing(reached);
+}
+
+} // namespace
 
 bool FrameVideos::take(const QString& json, Clock::time_point now)
 {
@@ -27,6 +53,7 @@ bool FrameVideos::take(const QString& json, Clock::time_point now)
     f.area = video.value(QStringLiteral("area")).toDouble();
     f.codes = readErrorCodes(object);
     f.line = object.value(QStringLiteral("line")).toString().trimmed().left(kFirstLineMax);
+    f.documentMedium = readDocumentMedium(object);
     return true;
 }
 
@@ -39,30 +66,47 @@ void FrameVideos::dropStale(Clock::time_point now)
 void FrameVideos::mergeInto(MediaReport& report, double reachedArea, Clock::time_point now)
 {
     dropStale(now);
-    const Frame* lesson = nullptr;
     const Frame* speaking = nullptr; // the earliest frame with a line of text
+    bool document = report.documentMedium;
     for (const auto& [id, frame] : m_frames) {
         report.errorCodes.append(frame.codes);
-        if (frame.video.present && (!lesson || frame.area > lesson->area))
-            lesson = &frame;
         if (!frame.line.isEmpty() && (!speaking || frame.order < speaking->order))
             speaking = &frame;
+        document = document || frame.documentMedium;
     }
-    if (lesson && (!report.video.present || lesson->area > reachedArea))
-        report.video = lesson->video;
+    const Entry* lesson = lessonFrame();
+    if (lesson && isLesson(lesson->second.video, lesson->second.area, report.video, reachedArea))
+        report.video = lesson->second.video;
+    report.documentMedium = document && !report.video.present;
     if (report.firstLine.isEmpty() && speaking)
         report.firstLine = speaking->line;
 }
 
-FrameVideos::Largest FrameVideos::largest(Clock::time_point now)
+const FrameVideos::Entry* FrameVideos::lessonFrame() const
+{
+    // In the order the frames first reported, for "the first audio element".
+    std::vector<const Entry*> frames;
+    for (const Entry& entry : m_frames)
+        if (entry.second.video.present)
+            frames.push_back(&entry);
+    std::sort(frames.begin(), frames.end(),
+              [](const Entry* a, const Entry* b) { return a->second.order < b->second.order; });
+    const Entry* lesson = nullptr;
+    for (const Entry* entry : frames) {
+        if (!lesson || isLesson(entry->second.video, entry->second.area, lesson->second.video,
+                                lesson->second.area))
+            lesson = entry;
+    }
+    return lesson;
+}
+
+FrameVideos::Lesson FrameVideos::lesson(Clock::time_point now)
 {
     dropStale(now);
-    Largest found;
-    for (const auto& [id, frame] : m_frames) {
-        if (frame.video.present && (found.frame.isEmpty() || frame.area > found.area))
-            found = {id, frame.area};
-    }
-    return found;
+    const Entry* found = lessonFrame();
+    if (!found)
+        return {};
+    return {found->first, found->second.video, found->second.area};
 }
 
 } // namespace lumora::platform::webengine

@@ -24,19 +24,23 @@ public:
     void clear() { m_frames.clear(); }
 
     // Joins the fresh reports into `report`, the top document's own answer, in which
-    // `reachedArea` is the on-screen area of the video it found: the largest video shown across
-    // all frames is the lesson's (one reached by the top document wins a tie), the error codes of
-    // every frame count, and the first line of text comes from a frame when the reached documents
-    // have none.
+    // `reachedArea` is the on-screen area of the video it found: the lesson's medium is the
+    // largest video shown across all frames (one reached by the top document wins a tie), else,
+    // with no video anywhere, the first audio element that plays, else the first (the top
+    // document's first); the error codes of every frame count, a frame's document shown makes a
+    // document lesson when there is no medium, and the first line of text comes from a frame
+    // when the reached documents have none.
     void mergeInto(MediaReport& report, double reachedArea, Clock::time_point now = Clock::now());
 
-    struct Largest
+    struct Lesson
     {
-        QString frame; // empty when no fresh report has a video
+        QString frame; // empty when no fresh report has a medium
+        VideoReport video;
         double area = 0;
     };
-    // The frame reporting the largest video, for replayVideo().
-    Largest largest(Clock::time_point now = Clock::now());
+    // The medium of the frames that is the lesson's unless the top document's is, for
+    // replayVideo() (which weighs them against the top document's as mergeInto() does).
+    Lesson lesson(Clock::time_point now = Clock::now());
 
 private:
     struct Frame
@@ -47,7 +51,11 @@ private:
         double area = 0;
         QList<int> codes;
         QString line;
+        bool documentMedium = false;
     };
+    using Entry = std::map<QString, Frame>::value_type;
+    // The frame whose medium is the lesson's, among the frames'; null for none.
+    const Entry* lessonFrame() const;
     void dropStale(Clock::time_point now);
 
     std::map<QString, Frame> m_frames;

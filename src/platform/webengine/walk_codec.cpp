@@ -22,6 +22,8 @@ QString fieldName(Field field)
         return QStringLiteral("innerText");
     case Field::OnClick:
         return QStringLiteral("onclick");
+    case Field::Href:
+        return QStringLiteral("href");
     }
     return {};
 }
@@ -63,6 +65,15 @@ QJsonArray encodeTests(const std::vector<ElementTest>& tests)
                                {QStringLiteral("text"), test.text}});
     }
     return out;
+}
+
+// The first `count` characters of `text`, as the page counts them (a surrogate pair is one).
+QString leftCharacters(const QString& text, int count)
+{
+    qsizetype end = 0;
+    for (int seen = 0; seen < count && end < text.size(); ++seen)
+        end += text.at(end).isHighSurrogate() && end + 1 < text.size() ? 2 : 1;
+    return text.left(end);
 }
 
 } // namespace
@@ -170,7 +181,14 @@ VideoReport readVideoReport(const QJsonObject& video)
     v.readyState = video.value(QStringLiteral("readyState")).toInt();
     v.errorCode = video.value(QStringLiteral("errorCode")).toInt();
     v.typeUnplayable = video.value(QStringLiteral("typeUnplayable")).toBool();
+    v.audio = video.value(QStringLiteral("audio")).toBool();
+    v.source = video.value(QStringLiteral("source")).toString();
     return v;
+}
+
+bool readDocumentMedium(const QJsonObject& object)
+{
+    return object.value(QStringLiteral("documentMedium")).toBool();
 }
 
 QList<int> readErrorCodes(const QJsonObject& object)
@@ -192,6 +210,20 @@ MediaReport readMediaReport(const DecodedEnvelope& envelope)
     // The page cuts it already; a page-side script of another build may not have.
     report.firstLine =
         envelope.object.value(QStringLiteral("firstLine")).toString().trimmed().left(kFirstLineMax);
+    report.documentMedium = readDocumentMedium(envelope.object) && !report.video.present;
+    // The limits hold whatever the page sent.
+    const QJsonArray controls = envelope.object.value(QStringLiteral("controls")).toArray();
+    for (const QJsonValue& value : controls) {
+        const QJsonObject control = value.toObject();
+        const QString text = control.value(QStringLiteral("text")).toString().trimmed();
+        if (text.isEmpty() || leftCharacters(text, PageControl::kMaxText) != text)
+            continue;
+        report.controls.append(
+            {text, leftCharacters(control.value(QStringLiteral("context")).toString(),
+                                  PageControl::kMaxContext)});
+        if (report.controls.size() == MediaReport::kMaxControls)
+            break;
+    }
     return report;
 }
 

@@ -30,9 +30,11 @@ DecodedEnvelope decodeEnvelope(const QString& json);
 WalkResult readWalkResult(const DecodedEnvelope& envelope);
 FetchAnswer readFetchAnswer(const DecodedEnvelope& envelope);
 MediaReport readMediaReport(const DecodedEnvelope& envelope);
-// The parts of a media report: a video {present, currentTime, ...} and an object's "codes".
+// The parts of a media report: a medium {present, currentTime, ...}, an object's "codes" and
+// whether it says the page shows a document ("documentMedium").
 VideoReport readVideoReport(const QJsonObject& video);
 QList<int> readErrorCodes(const QJsonObject& object);
+bool readDocumentMedium(const QJsonObject& object);
 // The longest first line of a page's text a report carries.
 inline constexpr int kFirstLineMax = 40;
 

@@ -198,9 +198,26 @@ MediaReport WebEngineBrowser::mediaErrors()
 
 bool WebEngineBrowser::replayVideo()
 {
-    // The top document replays its own video, or asks the frame whose video is larger.
-    const FrameVideos::Largest other = m_frameVideos.largest();
-    return call(assembleCall(QStringLiteral("lumora.replayVideo"), other.area, other.frame)).ok();
+    // The top document replays its own medium, or asks the frame whose medium is the lesson's.
+    const FrameVideos::Lesson other = m_frameVideos.lesson();
+    const QJsonObject described{
+        {QStringLiteral("frame"), other.frame},
+        {QStringLiteral("area"), other.area},
+        {QStringLiteral("audio"), other.video.audio},
+        {QStringLiteral("playing"), !other.video.paused && !other.video.ended}};
+    return call(assembleCall(QStringLiteral("lumora.replayVideo"), described)).ok();
+}
+
+QString WebEngineBrowser::clickControl(const QStringList& texts)
+{
+    const DecodedEnvelope answer = call(
+        assembleCall(QStringLiteral("lumora.clickControl"), QJsonArray::fromStringList(texts)));
+    if (!answer.ok()) {
+        qCDebug(lcPage) << "no control pressed in" << url().toDisplayString() << answer.error;
+        return {};
+    }
+    const QString clicked = answer.object.value(QStringLiteral("clicked")).toString();
+    return texts.contains(clicked) ? clicked : QString();
 }
 
 QString WebEngineBrowser::pageText(int maxChars)
@@ -353,15 +370,6 @@ bool WebEngineBrowser::takeConsoleMessage(const QString& message, const QString&
         }
     }
     return false;
-}
-
-} // namespace lumora::platform::webengine
-
-namespace lumora::platform::webengine {
-
-QString WebEngineBrowser::clickControl(const QStringList&)
-{
-    return {};
 }
 
 } // namespace lumora::platform::webengine

@@ -29,7 +29,7 @@ struct BrowserEnvironment
     QString frameEventTag;  // tag of frame-load console messages
     QString frameVideoTag;  // tag of the video reports of frames out of the top document's reach
     QString windowCloseTag; // tag of window.close() console messages
-    QString walkSource;     // the page-side walk functions, for a document that missed them
+    QString walkSource;     // the page-side functions, for a document that missed them
     // Above zero while some view waits for a page or runs outside code (a handler connected
     // to its signals); pages must not be deleted then.
     int busy = 0;
@@ -44,6 +44,7 @@ inline constexpr auto kFrameEventsScriptName = "lumora-frame-events";
 inline constexpr auto kFrameVideoScriptName = "lumora-frame-video";
 inline constexpr auto kWindowCloseScriptName = "lumora-window-close";
 inline constexpr auto kForegroundScriptName = "lumora-foreground";
+inline constexpr auto kOpenShadowScriptName = "lumora-open-shadow";
 
 class WebEngineBrowser final : public BrowserControl
 {

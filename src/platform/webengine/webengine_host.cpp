@@ -79,6 +79,7 @@ struct WebEngineHost::Impl
     QString frameVideoSource;
     QString windowCloseSource;
     QString foregroundSource;
+    QString openShadowSource;
     int generation = 1;
     QWebEngineProfile* profile = nullptr;
     QList<QPointer<WebEngineBrowser>> browsers;
@@ -123,10 +124,12 @@ struct WebEngineHost::Impl
                           IsolatedScripts isolated = IsolatedScripts::FromFirstDocument)
     {
         auto* page = new BrowserPage(profile, browser);
-        page->scripts().insert({makeScript(kWindowCloseScriptName, windowCloseSource,
-                                           QWebEngineScript::MainWorld, false),
-                                makeScript(kForegroundScriptName, foregroundSource,
-                                           QWebEngineScript::MainWorld, true)});
+        page->scripts().insert(
+            {makeScript(kWindowCloseScriptName, windowCloseSource, QWebEngineScript::MainWorld,
+                        false),
+             makeScript(kForegroundScriptName, foregroundSource, QWebEngineScript::MainWorld, true),
+             makeScript(kOpenShadowScriptName, openShadowSource, QWebEngineScript::MainWorld,
+                        true)});
         if (isolated == IsolatedScripts::FromFirstDocument)
             page->scripts().insert(isolatedWorldScripts());
         return page;
@@ -232,7 +235,10 @@ WebEngineHost::WebEngineHost(const QString& storageRoot, int scriptTimeoutMs,
     d->env->frameEventTag = randomTag();
     d->env->frameVideoTag = randomTag();
     d->env->windowCloseTag = randomTag();
-    d->env->walkSource = readResource(QStringLiteral(":/lumora/js/walk.js"));
+    // The walk's functions, then the media report's, which complete them.
+    for (const char* part : {"walk.js", "media_sources.js", "media.js"})
+        d->env->walkSource +=
+            readResource(QStringLiteral(":/lumora/js/") + QLatin1String(part)) + QLatin1Char('\n');
     // The injected scripts are function expressions; the tag goes in as an escaped literal.
     d->frameEventsSource = readResource(QStringLiteral(":/lumora/js/frame_events.js")).trimmed() +
                            QLatin1Char('(') + scriptLiteral(d->env->frameEventTag) +
@@ -247,6 +253,8 @@ WebEngineHost::WebEngineHost(const QString& storageRoot, int scriptTimeoutMs,
                            QLatin1Char('(') + scriptLiteral(d->env->windowCloseTag) +
                            QStringLiteral(");");
     d->foregroundSource = readResource(QStringLiteral(":/lumora/js/foreground.js"));
+    d->openShadowSource = readResource(QStringLiteral(":/lumora/js/open_shadow.js")).trimmed() +
+                          QLatin1Char('(') + scriptLiteral(randomTag()) + QStringLiteral(");");
 
     const std::optional<int> recorded = readGeneration(d->root);
     d->generation = recorded.value_or(1);

@@ -1,5 +1,6 @@
-// Reports the video of a frame the top document cannot reach (another origin, or inside one) to
-// the host as console messages: lesson players often sit in a frame of a video host. Runs after
+// Reports the lesson's medium of a frame the top document cannot reach (another origin, or inside
+// one), what it plays and whether the frame shows a document, to the host as console messages:
+// lesson players often sit in a frame of a video host. Runs after
 // walk.js in the isolated world of every subframe and uses its functions. The tag is baked in by
 // the host per run and cannot be read by the page; the host also checks that the message comes
 // from this script. A report goes out when the video starts, stops, ends, fails or is sought, at

@@ -1,5 +1,5 @@
-// Page-side half of walk(), resolve(), documentUrl(), fetch(), fetchAnswer(), mediaErrors() and
-// replayVideo(), and what a frame of another origin reports of itself (frameReport()). Installed
+// Page-side half of walk(), resolve(), document(), fetch() and fetchAnswer(); js/media.js, which
+// runs right after it, adds the media report's calls and completes the lumora object. Installed
 // once per document in the application's isolated world: the page's own scripts can neither see
 // these functions nor replace the DOM methods they call. Every call answers with one plain-data
 // envelope: {ok, error, ...}; a walk's holds {length, positions, clicks}.
@@ -20,6 +20,13 @@
         innerText: (el) => text(el.innerText),
         // The inline handler's source text.
         onclick: (el) => text(el.getAttribute('onclick')),
+        // A link's address resolved against its document; an SVG link's href is no string.
+        href: (el) => {
+            const name = el.localName;
+            if ((name === 'a' || name === 'area') && typeof el.href === 'string')
+                return el.href;
+            return text(el.getAttribute('href'));
+        },
     };
 
     function compileTest(test) {
@@ -192,7 +199,9 @@
     const fetches = new Map();
     let nextTicket = 1;
     const kMaxFetches = 8;
-    const kFetchTimeoutMs = 15000;
+    // A slow site's answer may take most of a minute: the session is asked at a minute's first
+    // tick and looked at its last, forty seconds on.
+    const kFetchTimeoutMs = 35000;
     const kMaxBody = 256 * 1024;
 
     // The answer's text in the charset it declares (the header, else a meta tag near the top):
@@ -257,247 +266,8 @@
         return Object.assign({ ok: true, error: '' }, entry);
     }
 
-    // Every document reachable from this one through frames, this one first.
-    function eachDocument(doc, visit) {
-        visit(doc);
-        const win = doc.defaultView;
-        for (let i = 0; win && i < win.length; ++i) {
-            let inner = null;
-            try {
-                inner = win[i].document;
-            } catch (e) {
-                continue; // a cross-origin frame: out of reach
-            }
-            if (inner)
-                eachDocument(inner, visit);
-        }
-    }
-
-    // A video's sources that failed, asked for once more (HEAD, with the page's cookies) as soon
-    // as their error shows: Chromium reports a source that never arrived (a 404, an expired link)
-    // with the same code as one in a format it cannot play, and the answer's status tells them
-    // apart. Its type is the source's type where neither the page nor the address says one.
-    const sourceChecks = new Map(); // address -> {done, status, type}
-    const kMaxSourceChecks = 16;
-
-    function checkSource(address) {
-        if (!/^https?:/i.test(address) || sourceChecks.has(address))
-            return;
-        const entry = { done: false, status: 0, type: '' };
-        sourceChecks.set(address, entry);
-        for (const old of sourceChecks.keys()) {
-            if (sourceChecks.size <= kMaxSourceChecks)
-                break;
-            sourceChecks.delete(old);
-        }
-        const controller = new AbortController();
-        const timer = setTimeout(() => controller.abort(), kFetchTimeoutMs);
-        fetch(address, { method: 'HEAD', credentials: 'include', cache: 'no-store',
-                         signal: controller.signal })
-            .then((response) => {
-                entry.status = response.status;
-                entry.type = text(response.headers.get('content-type'));
-            })
-            .catch(() => {}) // no answer (a cross-origin source among others): status 0
-            .finally(() => {
-                entry.done = true;
-                clearTimeout(timer);
-            });
-    }
-
-    function videoSource(video) {
-        if (video.currentSrc || video.src)
-            return video.currentSrc || video.src;
-        const source = video.querySelector('source[src]');
-        return source ? source.src : '';
-    }
-
-    // Errors reach a listener of the document on their way down (they do not bubble): a video's
-    // own, and each of its <source> elements'.
-    const watched = new WeakSet();
-    function watch(doc) {
-        if (watched.has(doc))
-            return;
-        watched.add(doc);
-        doc.addEventListener('error', (event) => {
-            const el = event.target;
-            if (el && el.tagName === 'VIDEO')
-                checkSource(videoSource(el));
-            else if (el && el.tagName === 'SOURCE' && el.parentElement &&
-                     el.parentElement.tagName === 'VIDEO')
-                checkSource(el.src);
-        }, true);
-    }
-    watch(document);
-
-    // MediaError.code; a video whose every <source> failed has none (it waits for another
-    // source), yet it is a source that failed: 4, as for its src attribute.
-    function errorCode(video) {
-        if (video.error)
-            return video.error.code;
-        return video.networkState === HTMLMediaElement.NETWORK_NO_SOURCE &&
-               video.querySelector('source') ? 4 : 0;
-    }
-
-    const kTypes = {
-        mp4: 'video/mp4', m4v: 'video/mp4', mov: 'video/quicktime', webm: 'video/webm',
-        ogg: 'video/ogg', ogv: 'video/ogg', m3u8: 'application/vnd.apple.mpegurl',
-        mpd: 'application/dash+xml', flv: 'video/x-flv', f4v: 'video/x-f4v',
-        mkv: 'video/x-matroska', avi: 'video/x-msvideo', wmv: 'video/x-ms-wmv',
-        asf: 'video/x-ms-asf', rm: 'application/vnd.rn-realmedia', rmvb:
-        'application/vnd.rn-realmedia-vbr', ts: 'video/mp2t', '3gp': 'video/3gpp',
-    };
-
-    // The type of a video's source as far as it is known; '' when it is not.
-    function sourceType(video, address, check) {
-        for (const source of video.children) {
-            if (source.tagName === 'SOURCE' && source.src === address) {
-                if (source.getAttribute('type'))
-                    return source.getAttribute('type');
-                break;
-            }
-        }
-        if (video.getAttribute('type'))
-            return video.getAttribute('type');
-        let path = '';
-        try {
-            path = new URL(address).pathname;
-        } catch (e) {
-            return '';
-        }
-        const extension = /\.([0-9a-z]+)$/i.exec(path);
-        if (extension && kTypes[extension[1].toLowerCase()])
-            return kTypes[extension[1].toLowerCase()];
-        // What the server says, unless it says nothing of the kind of media.
-        const answered = check && check.status >= 200 && check.status < 300 ? check.type : '';
-        return /^(video|audio|application\/(vnd|x-mpegurl|dash))/i.test(answered) ? answered : '';
-    }
-
-    // The lesson's video: the largest one shown, in any frame reached, else the first; with its
-    // area on screen, to weigh it against videos the frames of other origins report.
-    function lessonVideo() {
-        let first = null;
-        let largest = null;
-        let largestArea = 0;
-        eachDocument(document, (doc) => {
-            watch(doc);
-            for (const video of doc.getElementsByTagName('video')) {
-                first = first || video;
-                const box = video.getBoundingClientRect();
-                const view = doc.defaultView;
-                const area = box.width * box.height;
-                if (area > largestArea &&
-                    !(view && view.getComputedStyle(video).visibility === 'hidden')) {
-                    largest = video;
-                    largestArea = area;
-                }
-            }
-        });
-        return { video: largest || first, area: largestArea };
-    }
-
-    function seconds(value) {
-        return Number.isFinite(value) ? value : 0;
-    }
-
-    function videoReport(found) {
-        const video = found.video;
-        if (!video)
-            return { present: false, area: 0 };
-        const code = errorCode(video);
-        const address = videoSource(video);
-        if (code !== 0)
-            checkSource(address); // an error that came before its document was watched
-        const check = sourceChecks.get(address);
-        // A source whose check is under way, or that answered with an error status, failed: its
-        // type says nothing of this engine.
-        const failed = check !== undefined && (!check.done || check.status >= 400);
-        const type = sourceType(video, address, check);
-        return {
-            present: true,
-            currentTime: seconds(video.currentTime),
-            duration: seconds(video.duration),
-            paused: video.paused,
-            ended: video.ended,
-            readyState: video.readyState,
-            errorCode: code,
-            typeUnplayable: type !== '' && !failed && video.canPlayType(type) === '',
-            area: found.area,
-        };
-    }
-
-    // The first line of visible text of the first document reached that shows any, at most 40
-    // characters: what a page without a video says instead ("今日学时已满").
-    function firstLine() {
-        let line = '';
-        eachDocument(document, (doc) => {
-            if (line !== '' || !doc.body)
-                return;
-            for (const candidate of text(doc.body.innerText).split('\n')) {
-                line = candidate.trim();
-                if (line !== '')
-                    break;
-            }
-        });
-        return line.slice(0, 40);
-    }
-
-    function errorCodes() {
-        const codes = [];
-        eachDocument(document, (doc) => {
-            for (const video of doc.getElementsByTagName('video')) {
-                const code = errorCode(video);
-                if (code !== 0)
-                    codes.push(code);
-            }
-        });
-        return codes;
-    }
-
-    function mediaErrors() {
-        return { ok: true, error: '', codes: errorCodes(), video: videoReport(lessonVideo()),
-                 firstLine: firstLine() };
-    }
-
-    // What a frame out of the top document's reach tells the host about itself (js/frame_video.js).
-    function frameReport() {
-        return { codes: errorCodes(), video: videoReport(lessonVideo()), line: firstLine() };
-    }
-
-    // Frames of every origin, at any depth: a window's frames and postMessage() are open to
-    // other origins.
-    function postToFrames(win, message) {
-        for (let i = 0; i < win.length; ++i) {
-            win[i].postMessage(message, '*');
-            postToFrames(win[i], message);
-        }
-    }
-
-    // Plays the lesson's video again from its beginning. `otherArea` and `otherFrame` name the
-    // largest video a frame of another origin reported: when it is larger than any reached here,
-    // that frame is asked to replay its own.
-    function replayVideo(otherArea, otherFrame) {
-        const found = lessonVideo();
-        if (otherFrame && (!found.video || otherArea > found.area)) {
-            postToFrames(window, { lumoraReplay: otherFrame });
-            return { ok: true, error: '' };
-        }
-        const video = found.video;
-        if (!video)
-            return { ok: false, error: 'no video' };
-        try {
-            video.currentTime = 0;
-        } catch (e) {
-            // a live stream has no beginning to go back to
-        }
-        const playing = video.play();
-        if (playing)
-            playing.catch(() => {});
-        return { ok: true, error: '' };
-    }
-
-    globalThis.lumora = Object.freeze({ walk: walk, resolve: resolve, documentInfo: documentInfo,
-                                        fetchUrl: fetchUrl, fetchAnswer: fetchAnswer,
-                                        mediaErrors: mediaErrors, frameReport: frameReport,
-                                        replayVideo: replayVideo });
+    // Completed and frozen by js/media.js, which takes the helpers.
+    globalThis.lumora = { walk: walk, resolve: resolve, documentInfo: documentInfo,
+                          fetchUrl: fetchUrl, fetchAnswer: fetchAnswer,
+                          helpers: { text: text, click: click } };
 })();
