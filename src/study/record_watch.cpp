@@ -55,14 +55,15 @@ SiteCount::Figures matchRecord(const QList<page::RecordRow>& rows, bool complete
         QList<LessonKey> lessons;
         for (const QString& cell : row.cells)
             lessons += titled(cell, byTitle);
-        if (lessons.size() > 1) {
-            // A title several categories share: the category the row names decides.
-            lessons.removeIf([&](const LessonKey& key) {
-                return !std::any_of(row.cells.begin(), row.cells.end(), [&](const QString& cell) {
-                    return cell.contains(names.at(key.category));
-                });
-            });
+        // A row that names its category is that category's, whichever titles are known.
+        QList<int> named;
+        for (int category = 0; category < records::kCategoryCount; ++category) {
+            if (std::any_of(row.cells.begin(), row.cells.end(),
+                            [&](const QString& cell) { return cell.contains(names.at(category)); }))
+                named.append(category);
         }
+        if (!named.isEmpty())
+            lessons.removeIf([&](const LessonKey& key) { return !named.contains(key.category); });
         if (lessons.size() != 1)
             continue;
         const LessonKey lesson = lessons.first();

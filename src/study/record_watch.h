@@ -34,7 +34,7 @@ struct SiteReading
 
 // The record's rows as lessons. A row is a lesson's when one of its cells is the lesson's title
 // (compared normalized: spaces and full-width forms do not matter), in a category whose titles
-// are known; a title several categories share goes to the category a cell of the row names.
+// are known and, when a cell of the row names a category, in that one.
 // A lesson's rows add up (a record may list each visit). In a category where some row matched,
 // a lesson with no row has no time on the site when the read was `complete`. A matched row whose
 // time cannot be read leaves its lesson without a verdict; its text goes to `unreadable`.

@@ -83,7 +83,11 @@ void StudyRun::leavingTick()
             << "lesson " << key.lesson + 1 << " of category " << key.category << ": the site's "
             << "record still has " << siteMinutes << " minutes after " << kLeaveAtMost.count()
             << " minutes; going on, to look again later";
-        m_leftShort.append({key, m_platform.clock().now(), false});
+        // Gone back to once at most: a lesson left short again stays where it is.
+        const auto known = std::find_if(m_leftShort.begin(), m_leftShort.end(),
+                                        [&](const LeftShort& left) { return left.lesson == key; });
+        if (known == m_leftShort.end())
+            m_leftShort.append({key, m_platform.clock().now(), false});
         report(RunEventKind::LessonLeftShort, key.lesson, siteMinutes);
         return moveOn();
     }

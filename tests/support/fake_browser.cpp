@@ -66,9 +66,13 @@ void FakeBrowser::begin(const QUrl& url, FakeLoad load)
 
 void FakeBrowser::finishLoad()
 {
-    for (auto& [ticket, answer] : m_fetches)
-        if (answer.status == FetchAnswer::Status::Pending)
-            answer = required(fetchReply, "the answer to a fetch");
+    for (auto& [ticket, answer] : m_fetches) {
+        if (answer.status != FetchAnswer::Status::Pending)
+            continue;
+        const std::optional<FetchAnswer> own =
+            answerFetch ? answerFetch(fetchedUrls.at(ticket - 1)) : std::nullopt;
+        answer = own ? *own : required(fetchReply, "the answer to a fetch");
+    }
     if (!m_pendingLoad)
         return;
     const FakeLoad load = *std::exchange(m_pendingLoad, std::nullopt);

@@ -153,6 +153,8 @@ public:
     // What the site answers the page's fetches, delivered when the event loop runs after the
     // request (finishLoad()).
     std::optional<platform::FetchAnswer> fetchReply;
+    // What the site answers a fetch of a given address, when not `fetchReply` (nothing: that).
+    std::function<std::optional<platform::FetchAnswer>(const QUrl&)> answerFetch;
     int fetches = 0;
     QList<QUrl> fetchedUrls; // what the fetches asked for, in order
     // replayVideo() calls, answered or not.

@@ -53,9 +53,11 @@ void SiteCountTest::match_byNormalizedTitleWithinCategory_unreadableIsNoVerdict_
                               << Figures{{{2, 0}, 720}, {{2, 1}, 240}, {{2, 2}, 0}} << 1;
     QTest::newRow("read in part") << record << false << Figures{{{2, 0}, 720}, {{2, 1}, 240}} << 1;
     // The same title in two categories: the row's category decides; a row naming neither is
-    // none of them.
+    // none of them, and one naming a category is none of another's.
     QTest::newRow("shared title") << QList<page::RecordRow>{row({"学校教育", "第1课 班会"}, 60),
-                                                            row({"无类别", "第1课 班会"}, 99)}
+                                                            row({"无类别", "第1课 班会"}, 99),
+                                                            row({"团体训练", "第1课 心理学概论"},
+                                                                7)}
                                   << false << Figures{{{3, 0}, 60}} << 0;
 }
 
