@@ -11,6 +11,7 @@
 #include "page/session_check.h"
 #include "platform/files.h"
 #include "records/state_file.h"
+#include "study/record_watch.h"
 #include "window/study_status.h"
 
 #include <QLineEdit>
@@ -45,6 +46,7 @@ private slots:
     void honest_maintenance_nothingSkippedNothingCredited_shown();
     void recovery_refusedCredentials_pauseTheRun();
     void sessionCheck_aliveOrEnded_aSiteInTroubleNoVerdict();
+    void siteRecord_foundReadAndMatched_asTheSiteKeepsIt();
 
 private:
     void startWindow();
@@ -476,6 +478,29 @@ void FlowTest::sessionCheck_aliveOrEnded_aSiteInTroubleNoVerdict()
     QCOMPARE(sessionVerdict(), Verdict::Ended);
     site->server.setEndedSessionPage(site::EndedSessionPage::LoginForm);
     QCOMPARE(sessionVerdict(), Verdict::Ended);
+}
+
+void FlowTest::siteRecord_foundReadAndMatched_asTheSiteKeepsIt()
+{
+    // The site's players save every second; its record, in GBK, writes titles with full-width
+    // digits and spaces, the time as "M分S秒", linked from the course page's header frame.
+    site->server.setProgressSeconds(1);
+    startStudy(2, {});
+    WAIT_VERIFY((site->server.recordMilliseconds("demo")[{2, 0}] >= 3000));
+    tickAndSettle(); // the player's page goes on; its record grows
+    study::RecordWatch watch(program->views(), program->catalogue(), program->siteFigures(),
+                             platform->clock());
+    QCOMPARE(watch.place(), records::RecordPlace::Found); // found at the run's start
+    QVERIFY(watch.ask());
+    std::optional<study::SiteReading> reading;
+    WAIT_VERIFY((reading = watch.poll()).has_value());
+    QVERIFY2(reading->ok, qPrintable(reading->failure));
+    // What the page shows of the lesson, to the second; the others of its category have none.
+    const int seconds = reading->figures.value({2, 0});
+    const qint64 kept = site->server.recordMilliseconds("demo")[{2, 0}] / 1000;
+    QVERIFY2(seconds >= 3 && seconds <= kept, qPrintable(QString("%1 %2").arg(seconds).arg(kept)));
+    QCOMPARE(reading->figures.value({2, 6}, -1), 0);
+    QCOMPARE(program->siteFigures().lesson(2, 0)->seconds, seconds);
 }
 
 int main(int argc, char* argv[])
