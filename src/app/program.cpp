@@ -113,6 +113,13 @@ void Program::connectWindow()
     connect(w, &window::MainWindow::categoryLinkChosen, this,
             viaGate([this] { m_catalogue->openCategoryLink(); }));
     connect(w, &window::MainWindow::siteAddressRequested, this, viaGate([this] { changeSite(); }));
+    connect(w, &window::MainWindow::recordAddressRequested, this, viaGate([this] {
+                if (!changeRecordAddress(m_platform.dialogs(), m_config.dataFolder))
+                    return;
+                // Looked for again without an address of the learner's.
+                m_siteFigures.setPlace(records::RecordPlace::Unknown);
+                m_run->setRecordSettings(readRecordSettings(m_config.dataFolder));
+            }));
     connect(w, &window::MainWindow::pageTimeToggled, this, [this](bool enabled) {
         m_run->setPageTimeWithoutVideo(enabled);
         PageTimeSetting(m_config.dataFolder).save(enabled);

@@ -91,6 +91,8 @@ void MainWindow::buildControls(platform::Platform& platform)
     m_pageTimeAction = settings->addAction(tr("课件没有视频时按页面计时"));
     m_pageTimeAction->setObjectName(QStringLiteral("pageTimeAction"));
     m_pageTimeAction->setCheckable(true);
+    m_recordAddressAction = settings->addAction(tr("学习记录页地址…"));
+    m_recordAddressAction->setObjectName(QStringLiteral("recordAddressAction"));
 
     m_mainView = platform.createBrowser(client);
     m_firstShow = std::make_unique<FirstShow>(*this, *m_mainView);
@@ -176,6 +178,7 @@ void MainWindow::connectControls()
     connect(m_studyRecordAction, &QAction::triggered, this, &MainWindow::openStudyRecord);
     connect(m_siteAddressAction, &QAction::triggered, this, &MainWindow::siteAddressRequested);
     connect(m_pageTimeAction, &QAction::toggled, this, &MainWindow::pageTimeToggled);
+    connect(m_recordAddressAction, &QAction::triggered, this, &MainWindow::recordAddressRequested);
     connect(m_userNameBox, &QLineEdit::textChanged, this, &MainWindow::userNameEdited);
     connect(m_passwordBox, &QLineEdit::textChanged, this, &MainWindow::passwordEdited);
     // A selection, by click or by key, is the learner's choice; focus alone chooses nothing, and

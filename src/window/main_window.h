@@ -58,6 +58,7 @@ public:
     QAction* siteAddressAction() const { return m_siteAddressAction; }
     // "课件没有视频时按页面计时" (checkable).
     QAction* pageTimeAction() const { return m_pageTimeAction; }
+    QAction* recordAddressAction() const { return m_recordAddressAction; }
     StudyStatus* studyStatus() const { return m_studyStatus; }
     NoticePanel* noticePanel() const { return m_noticePanel; }
 
@@ -121,6 +122,8 @@ signals:
     void siteAddressRequested();
     // The learner turned page time for lesson pages without a video on or off.
     void pageTimeToggled(bool enabled);
+    // "学习记录页地址…".
+    void recordAddressRequested();
     void userNameEdited(const QString& userName);
     void passwordEdited(const QString& password);
     // The learner (or the tray's quit) closes the window, with no run or choosing
@@ -170,6 +173,7 @@ private:
     QAction* m_studyRecordAction = nullptr;
     QAction* m_siteAddressAction = nullptr;
     QAction* m_pageTimeAction = nullptr;
+    QAction* m_recordAddressAction = nullptr;
     StudyStatus* m_studyStatus = nullptr;
     RecordWindow* m_recordWindow = nullptr;
     QMetaObject::Connection m_focusFollower;

@@ -3,6 +3,7 @@
 // back), notices a site that stops counting and waits for it, and ends when the record agrees;
 // its phases follow.
 
+#include "app/record_settings.h"
 #include "program_fixture.h"
 #include "records/timetable.h"
 #include "window/study_status.h"
@@ -98,6 +99,7 @@ private slots:
     void siteStopsCounting_noticedWaitedFor_goesOnWhenItCountsAgain();
     void end_whenTheRecordAgrees_elseNamesBothFigures();
     void noRecordPage_theProgramsOwnFiguresSaidSo();
+    void recordAddress_theLearnersOwn_keptAndRead();
     void phases_data();
     void phases();
 };
@@ -248,6 +250,20 @@ void SiteTruthTest::noRecordPage_theProgramsOwnFiguresSaidSo()
     f.dispatch([&f] { f.run().exitCourseware(); });
     f.pressStudy();
     QCOMPARE(f.kinds().count(RunEventKind::NoSiteRecord), 1); // told once
+}
+
+void SiteTruthTest::recordAddress_theLearnersOwn_keptAndRead()
+{
+    // No link on the course page: the learner gives the record's address in the settings.
+    TruthFixture f;
+    f.linked = false;
+    f.platform.fakeDialogs.answers = {"records", kRecord.toString()};
+    f.window().recordAddressAction()->trigger();
+    QCOMPARE(f.platform.fakeDialogs.texts.size(), 1); // why the first was refused
+    QCOMPARE(app::readRecordSettings(f.dir.path()).address, kRecord);
+    f.record.seconds[{0, 0}] = 60 * f.required(0, 0); // the site has the first lesson done
+    f.pressStudy();
+    QCOMPARE(f.main().clickLog.last(), "lesson-0-2");
 }
 
 // Each way a run goes, as the phases it passes through (shown by the panel and the tray).
