@@ -66,16 +66,8 @@ StudyRun::~StudyRun()
 LessonProgress StudyRun::lessonProgress() const
 {
     const int selected = m_catalogue.selectedLesson();
-    const LessonProgress byMinutes = study::lessonProgress(
-        selected, m_catalogue.lessonCount(), m_records.lesson(m_catalogue.category(), selected));
-    // What the site had when the lesson was opened counts with the minutes credited since.
-    if (byMinutes == LessonProgress::Unknown || !m_visit.siteMinutes ||
-        m_visit.lesson != LessonKey{m_catalogue.category(), selected})
-        return byMinutes;
-    if (!visitDone())
-        return LessonProgress::StillStudying;
-    return selected == m_catalogue.lessonCount() - 1 ? LessonProgress::NextCategory
-                                                     : LessonProgress::NextLesson;
+    return study::lessonProgress(selected, m_catalogue.lessonCount(),
+                                 m_records.lesson(m_catalogue.category(), selected));
 }
 
 void StudyRun::startStudy()

@@ -109,7 +109,7 @@ public:
     int lessonIndex() const { return m_navigator.lessonIndex(); }
     // Ticks of the minute under way (0, 1 or 2 between ticks).
     int tickCount() const { return m_tally.ticks(); }
-    // Where the selected lesson stands.
+    // Where the selected lesson stands by the program's own minutes.
     LessonProgress lessonProgress() const;
     // Whether the lesson has work left: by the site's record where it gave a verdict, else by
     // the program's minutes.

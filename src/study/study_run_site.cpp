@@ -48,8 +48,8 @@ bool StudyRun::visitDone() const
         return false;
     // The program's own count keeps a minute's margin for the site's last unsaved report;
     // where the site's record is read, waiting for it to show the minutes takes that place.
-    const int needed = m_record.place() == records::RecordPlace::Found ? minutes->required
-                                                                        : minutes->target();
+    const int needed =
+        m_record.place() == records::RecordPlace::Found ? minutes->required : minutes->target();
     // A lesson the site had counted short of what the program credited is studied for what it
     // lacks, however many minutes the program once credited it.
     if (m_visit.lesson == key && m_visit.siteMinutes)
