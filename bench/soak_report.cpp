@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 
 namespace lumora::bench {
@@ -49,6 +50,89 @@ std::vector<LessonFacts> lessonFacts(const records::MinuteRecords& minutesKept, 
     return lessons;
 }
 
+const LessonFacts& factsOf(const std::vector<LessonFacts>& lessons, Lesson lesson)
+{
+    return *std::find_if(lessons.begin(), lessons.end(),
+                         [lesson](const LessonFacts& f) { return f.lesson == lesson; });
+}
+
+// The lessons of the shapes that a correct program neither skips nor leaves short, and the one
+// it must skip.
+void printLessonShapes(const std::vector<LessonFacts>& lessons, const RunLog& log,
+                       bool missingSkipped)
+{
+    std::printf("lesson %d-%d, whose video answers 404 all night: %s\n", kMissingVideo.first,
+                kMissingVideo.second + 1,
+                missingSkipped ? "skipped, nothing credited (as it must)"
+                               : "NOT skipped with nothing credited");
+    const LessonFacts& audio = factsOf(lessons, kAudioLesson);
+    std::printf("lesson %d-%d, an <audio> lesson: the record %.1f of %d min, credited %d%s\n",
+                kAudioLesson.first, kAudioLesson.second + 1, minutes(audio.recordMs),
+                audio.required, audio.credited,
+                log.skippedLessons.contains(kAudioLesson) ? ", SKIPPED" : "");
+    int entryDone = 0;
+    int entryLessons = 0;
+    QStringList entrySkipped;
+    for (const LessonFacts& facts : lessons) {
+        if (facts.lesson.first != kEntryPageCategory)
+            continue;
+        ++entryLessons;
+        entryDone += isShort(facts, &LessonFacts::recordMs) ? 0 : 1;
+        if (log.skippedLessons.contains(facts.lesson))
+            entrySkipped << QString::number(facts.lesson.second + 1);
+    }
+    std::printf("category %d, behind entry pages: %d of %d lessons done by the record%s%s\n",
+                kEntryPageCategory, entryDone, entryLessons,
+                entrySkipped.isEmpty() ? "" : ", SKIPPED: ",
+                qPrintable(entrySkipped.join(QLatin1Char(' '))));
+}
+
+// The judge's own checks: the record the soak polled is what the site's progress reports moved
+// into it, the cap met by the record's day beside the first report refused, and the first lesson
+// the program left done beside the record's minutes. Whether the record and the reports agree.
+bool printJudgeChecks(const Night& night, const std::vector<LessonFacts>& lessons,
+                      const std::function<QString(std::int64_t)>& hourText)
+{
+    const SiteLog& siteLog = night.siteLog;
+    const CountSeries& record = night.record;
+    const bool agree = !siteLog.complete || siteLog.progressCreditedMs == record.totalMs();
+    std::printf("judge check: the record polled %.2f min, the site's reports moved %.2f min "
+                "(%lld events%s): %s\n",
+                minutes(record.totalMs()), minutes(siteLog.progressCreditedMs),
+                static_cast<long long>(siteLog.events), siteLog.complete ? "" : ", not all kept",
+                !siteLog.complete ? "not comparable"
+                : agree           ? "agree"
+                                  : "DISAGREE");
+    std::printf("judge check: the cap reached by the record's day at %s, the first report "
+                "refused at %s; site days capped: %zu\n",
+                qPrintable(hourText(record.capReachedMs())),
+                qPrintable(hourText(siteLog.firstCappedMs)), siteLog.cappedDays.size());
+    if (night.firstDone && night.log.firstDone) {
+        const LessonFacts& facts = factsOf(lessons, *night.log.firstDone);
+        std::printf("judge check: lesson %d-%d, the first the program left done (%.2f h): the "
+                    "program's %d min (required %d), the record's %.1f min then, %.1f at the "
+                    "end: %s by the record\n",
+                    facts.lesson.first, facts.lesson.second + 1, night.firstDone->hour,
+                    night.firstDone->studied, facts.required, minutes(night.firstDone->recordMs),
+                    minutes(facts.recordMs),
+                    isShort(facts, &LessonFacts::recordMs) ? "short" : "done");
+    }
+    return agree;
+}
+
+void printMemory(const NightMemory& memory, const std::map<QString, RolePss>& first,
+                 const std::map<QString, RolePss>& last)
+{
+    std::printf("pss after the first lesson: %s\n", qPrintable(describe(first)));
+    std::printf("pss at the end:             %s\n", qPrintable(describe(last)));
+    std::printf("pss at the end, with the site's record: %s\n",
+                qPrintable(describe(pssByRole(memory.beforeReset))));
+    std::printf("this process's heap in use with the site's record: %s MB, without: %s MB\n",
+                qPrintable(megabytes(memory.heapBeforeResetKb)),
+                qPrintable(megabytes(memory.heapAfterResetKb)));
+    std::printf("pss over the run:\n%s\n", qPrintable(memory.series.join('\n')));
+}
+
 } // namespace
 
 bool reportNight(const Night& night)
@@ -61,7 +145,6 @@ bool reportNight(const Night& night)
     const std::int64_t wokeAtMs = night.wokeAtMs;
     const std::int64_t runMs = night.runMs;
     const std::int64_t runEndMs = night.runEndMs;
-    const std::optional<FirstDone>& firstDone = night.firstDone;
     // The lessons, by the site's record and, for comparison, by the heartbeats' watched time.
     const std::vector<LessonFacts> lessons =
         lessonFacts(night.minutesKept, log, record.last(), watched.last(), night.pageTime);
@@ -70,11 +153,7 @@ bool reportNight(const Night& night)
     int idealMinutes = 0; // the timetable's own minimum: every lesson's required minutes plus one
     for (const LessonFacts& facts : lessons)
         idealMinutes += facts.required + 1;
-    const auto factsOf = [&lessons](Lesson lesson) {
-        return *std::find_if(lessons.begin(), lessons.end(),
-                             [lesson](const LessonFacts& f) { return f.lesson == lesson; });
-    };
-    const LessonFacts missing = factsOf(kMissingVideo);
+    const LessonFacts& missing = factsOf(lessons, kMissingVideo);
     const bool missingSkipped =
         log.skippedLessons.contains(kMissingVideo) && missing.credited == 0 && !missing.programDone;
     const int skippedCount = static_cast<int>(log.skippedLessons.size());
@@ -159,25 +238,7 @@ bool reportNight(const Night& night)
                 siteLog.refusedLogins);
     std::printf("minutes credited after the wake-up before the site saw a new login: %d\n",
                 creditedBeforeLogin);
-    std::printf("lesson %d-%d, whose video answers 404 all night: %s\n", kMissingVideo.first,
-                kMissingVideo.second + 1,
-                missingSkipped ? "skipped, nothing credited (as it must)"
-                               : "NOT skipped with nothing credited");
-    const LessonFacts audio = factsOf(kAudioLesson);
-    std::printf("lesson %d-%d, an <audio> lesson: the record %.1f of %d min, credited %d%s\n",
-                kAudioLesson.first, kAudioLesson.second + 1, minutes(audio.recordMs),
-                audio.required, audio.credited,
-                log.skippedLessons.contains(kAudioLesson) ? ", SKIPPED" : "");
-    int entryDone = 0;
-    int entryLessons = 0;
-    for (const LessonFacts& facts : lessons) {
-        if (facts.lesson.first != kEntryPageCategory)
-            continue;
-        ++entryLessons;
-        entryDone += isShort(facts, &LessonFacts::recordMs) ? 0 : 1;
-    }
-    std::printf("category %d, behind entry pages: %d of %d lessons done by the record\n",
-                kEntryPageCategory, entryDone, entryLessons);
+    printLessonShapes(lessons, log, missingSkipped);
     std::printf("credited while the site did not count: %d min in the cap's wait, %d with their "
                 "lesson's record still\n",
                 notCounted.inCapWait, notCounted.recordStill);
@@ -193,47 +254,18 @@ bool reportNight(const Night& night)
     std::printf("program's waits: %d, %d of them lengthened for the engine, %.1f s in all\n",
                 night.engine.waits, night.engine.lengthened,
                 static_cast<double>(night.engine.realWaitMs) / 1000);
-    std::printf("ticks held for a page to load: %d, %.1f s in all\n", night.engine.heldTicks,
-                static_cast<double>(night.engine.heldRealMs) / 1000);
+    std::printf("ticks held for a page to load or an answer: %d, %.1f s in all\n",
+                night.engine.heldTicks, static_cast<double>(night.engine.heldRealMs) / 1000);
 
-    // The judge's own checks: the record the soak polled is what the site's reports moved into
-    // it, and the first lesson the program left done stands beside the record's minutes.
-    const bool recordAgrees = !siteLog.complete || siteLog.progressCreditedMs == record.totalMs();
-    std::printf("judge check: the record polled %.2f min, the site's reports moved %.2f min "
-                "(%lld events%s): %s\n",
-                minutes(record.totalMs()), minutes(siteLog.progressCreditedMs),
-                static_cast<long long>(siteLog.events), siteLog.complete ? "" : ", not all kept",
-                !siteLog.complete ? "not comparable"
-                : recordAgrees    ? "agree"
-                                  : "DISAGREE");
     const auto hourText = [&runHour](std::int64_t siteMs) {
         return siteMs < 0 ? QStringLiteral("never")
                           : QStringLiteral("%1 h").arg(runHour(siteMs), 0, 'f', 2);
     };
-    std::printf("judge check: the cap reached by the record's day at %s, the first report "
-                "refused at %s; site days capped: %zu\n",
-                qPrintable(hourText(record.capReachedMs())),
-                qPrintable(hourText(siteLog.firstCappedMs)), siteLog.cappedDays.size());
-    if (firstDone && log.firstDone) {
-        const LessonFacts facts = factsOf(*log.firstDone);
-        std::printf("judge check: lesson %d-%d, the first the program left done (%.2f h): the "
-                    "program's %d min (required %d), the record's %.1f min then, %.1f at the "
-                    "end: %s by the record\n",
-                    facts.lesson.first, facts.lesson.second + 1, firstDone->hour,
-                    firstDone->studied, facts.required, minutes(firstDone->recordMs),
-                    minutes(facts.recordMs),
-                    isShort(facts, &LessonFacts::recordMs) ? "short" : "done");
-    }
-
-    std::printf("pss after the first lesson: %s\n", qPrintable(describe(first)));
-    std::printf("pss at the end:             %s\n", qPrintable(describe(last)));
-    std::printf("pss at the end, with the site's record: %s\n",
-                qPrintable(describe(pssByRole(night.memory.beforeReset))));
-    std::printf("this process's heap in use with the site's record: %s MB, without: %s MB\n",
-                qPrintable(megabytes(night.memory.heapBeforeResetKb)),
-                qPrintable(megabytes(night.memory.heapAfterResetKb)));
-    std::printf("pss over the run:\n%s\n", qPrintable(night.memory.series.join('\n')));
-    std::printf("run %s\n", log.ended ? "ended" : "did not end in time");
+    const bool recordAgrees = printJudgeChecks(night, lessons, hourText);
+    printMemory(night.memory, first, last);
+    std::printf("run %s\n", log.paused  ? "paused (it waits for the learner)"
+                            : log.ended ? "ended"
+                                        : "did not end in time");
     std::printf("minutes lost per session recovery (from its end to the next minute in the "
                 "record): %s\n",
                 qPrintable(lostPerRecovery.join(QLatin1Char(' '))));
@@ -241,8 +273,9 @@ bool reportNight(const Night& night)
     const double wallOverIdeal =
         static_cast<double>(runMs) / static_cast<double>(std::max(idealMinutes, 1) * kMinute +
                                                          std::max<std::int64_t>(capWaitMs, 0));
-    const bool met = log.ended && allFaults && capFromMs >= 0 && creditedBeforeLogin == 0 &&
-                     recordAgrees && byRecord.done >= static_cast<int>(lessons.size()) - 1 &&
+    const bool met = log.ended && !log.paused && allFaults && capFromMs >= 0 &&
+                     creditedBeforeLogin == 0 && recordAgrees &&
+                     byRecord.done >= static_cast<int>(lessons.size()) - 1 &&
                      byRecord.shortInRun == 0 && byRecord.overCredited == 0 && skippedCount <= 1 &&
                      onlyMissingSkipped && byRecord.siteShort == 0 && notCounted.total() <= 10 &&
                      stall.longest < 10 * kMinute && wallOverIdeal <= 1.12 && growth <= 10.0 &&

@@ -74,6 +74,7 @@ void RunLog::take(const records::RunEvent& e, std::int64_t atMs)
     case RunEventKind::RunPaused:
         siteView << QStringLiteral("%1 h PAUSED: %2").arg(hour(atMs), e.detail);
         ended = true;
+        paused = true;
         break;
     case RunEventKind::RunEnded:
         siteView << QStringLiteral("%1 h ended").arg(hour(atMs));

@@ -37,7 +37,8 @@ struct RunLog
     int linksClicked = 0;
     QStringList resumes;             // after how many minutes of sleep
     std::optional<Lesson> firstDone; // the first lesson the program left as done
-    bool ended = false;
+    bool ended = false;              // ended or paused
+    bool paused = false;             // it waits for the learner
     // What the program saw of the site's count and of its own run, each with its hour.
     QStringList siteView;
     QByteArrayList events; // every one, tab-separated, for SOAK_RECORD_DIR
