@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include "app/continue_controls.h"
 #include "app/page_time_setting.h"
 #include "app/record_settings.h"
 #include "app/site_address.h"
@@ -91,6 +92,7 @@ void Program::startUp()
     if (m_siteFigures.address().host().compare(m_config.site.host(), Qt::CaseInsensitive) != 0)
         m_siteFigures.setPlace(records::RecordPlace::Unknown);
     m_run->setRecordSettings(readRecordSettings(m_config.dataFolder));
+    m_run->setContinueControls(readContinueControls(m_config.dataFolder));
     const QSignalBlocker asSaved(m_window->pageTimeAction());
     m_window->pageTimeAction()->setChecked(pageTime);
 }

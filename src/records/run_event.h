@@ -35,6 +35,7 @@ enum class RunEventKind
     SiteStopped,      // the site stopped counting: nothing is credited (detail: why)
     SiteCountsAgain,  // the site counts again after it stopped: the run goes on (lesson)
     NoSiteRecord,     // the site has no study record to check the minutes against
+    LessonReopened,   // the lesson's player, open, is opened again (category, lesson, detail: why)
 };
 
 struct RunEvent

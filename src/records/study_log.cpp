@@ -72,6 +72,8 @@ QString describeRunEvent(const RunEvent& event)
         return QStringLiteral("无法保存学习进度：%1").arg(oneLine(event.detail));
     case RunEventKind::PageFailed:
         return withDetail(withPlace(QStringLiteral("课程打开失败"), event), event);
+    case RunEventKind::LessonReopened:
+        return withDetail(withPlace(QStringLiteral("重新打开课程"), event), event);
     case RunEventKind::SessionRecovered:
         return withPlace(QStringLiteral("登录已失效，已重新登录"), event);
     case RunEventKind::RunPaused:

@@ -6,14 +6,14 @@
 namespace lumora::study {
 
 LessonNavigator::LessonNavigator(catalogue::Catalogue& catalogue, page::BrowserViews& views,
-                                 WaitFor waitFor)
-    : m_catalogue(catalogue), m_views(views), m_waitFor(std::move(waitFor))
+                                 const platform::Clock& clock, WaitFor waitFor)
+    : m_catalogue(catalogue), m_views(views), m_clock(clock), m_waitFor(std::move(waitFor))
 {
     // Disconnected with the navigator: the context object goes with it.
     QObject::connect(&views.player(), &platform::BrowserControl::windowClosedByPage,
                      &m_signalContext, [this] { m_playerClosed = true; });
-    // The lesson's page is known as soon as it has loaded, not at the next tick: a page that
-    // moves on by itself within the tick would otherwise be taken for the lesson's.
+    // Each load is seen as soon as it has loaded, not at the next tick: the opening is timed
+    // from the first, and a page that moves on by itself within the tick is told from it.
     QObject::connect(&views.player(), &platform::BrowserControl::documentLoaded, &m_signalContext,
                      [this] { claim(m_views.player().lastLoad()); });
 }
@@ -22,10 +22,19 @@ LessonNavigator::Claim LessonNavigator::claim(const platform::LoadInfo& load)
 {
     if (m_playerClosed)
         return Claim::Left;
-    if (m_lessonsLoad != 0)
-        return load.serial == m_lessonsLoad ? Claim::Lessons : Claim::Left;
     if (load.serial == m_playerLoadAtClick)
         return Claim::NotYet;
+    const bool known = load.serial == m_lessonsLoad || load.serial == m_openingLoad;
+    if (!known) {
+        const std::chrono::milliseconds now = m_clock.now();
+        if (!m_firstLoadSeen)
+            m_firstLoadSeen = now;
+        // After the opening only the load it settled on is the lesson's; a lesson none of whose
+        // loads has succeeded yet takes the first that does, as it would have at once.
+        if (now - *m_firstLoadSeen > kOpeningFor && m_lessonsLoad != 0)
+            return Claim::Left;
+        m_openingLoad = load.serial;
+    }
     // Until it succeeds, a load may still be redirected or fail: it is judged as the lesson's
     // without becoming its own.
     if (load.outcome == platform::LoadOutcome::Succeeded)
@@ -115,6 +124,8 @@ catalogue::LessonOpening LessonNavigator::openLesson(int lesson)
     // it opened before (a named window): the player's load serial tells its load apart.
     m_playerLoadAtClick = m_views.player().lastLoad().serial;
     m_lessonsLoad = 0;
+    m_openingLoad = 0;
+    m_firstLoadSeen.reset();
     m_playerClosed = false;
     m_views.expectPlayerWindow(m_playerLoadAtClick);
     return m_catalogue.openLesson(lesson);

@@ -4,12 +4,14 @@ namespace lumora::study {
 
 void MinuteTally::tick(int openPlayer)
 {
+    if (startsMinute(openPlayer))
+        m_ticks = 0;
     m_ticks += 1;
-    m_openNow = openPlayer >= 0;
     if (m_ticks == 1)
         m_player = openPlayer;
     else if (openPlayer != m_player)
         m_player = -1;
+    m_openAtLastTick = openPlayer;
 }
 
 MinuteTally::Outcome MinuteTally::close(bool sessionConfirmed, bool recovering,
@@ -18,10 +20,8 @@ MinuteTally::Outcome MinuteTally::close(bool sessionConfirmed, bool recovering,
     m_ticks = 0;
     if (recovering)
         return Outcome::Recovering;
-    if (!m_openNow)
-        return Outcome::PlayerNotOpen;
     if (m_player < 0)
-        return Outcome::PlayerOpenedDuringMinute;
+        return Outcome::PlayerNotOpen;
     if (video == VideoWatch::Minute::NoVideo)
         return Outcome::NoVideo;
     if (video == VideoWatch::Minute::NotPlayed)
@@ -37,9 +37,7 @@ const char* outcomeReason(MinuteTally::Outcome outcome)
     case MinuteTally::Outcome::Recovering:
         return "logging in again";
     case MinuteTally::Outcome::PlayerNotOpen:
-        return "the lesson's player is not open";
-    case MinuteTally::Outcome::PlayerOpenedDuringMinute:
-        return "the lesson's player opened during the minute";
+        return "the lesson's player was not open all minute";
     case MinuteTally::Outcome::SessionUnconfirmed:
         return "the site did not confirm the session";
     case MinuteTally::Outcome::VideoNotPlayed:

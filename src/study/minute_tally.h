@@ -1,9 +1,11 @@
 #pragma once
 
-// Whether a study minute is credited. Every third tick closes a minute, which counts only when one
-// and the same player of the lesson was open at each of its ticks (the site counts a player from
-// its opening, not from the minute's start), its video played through most of the minute, and
-// the site confirmed the session during it.
+// Whether a study minute is credited. A minute is three ticks, which counts only when one and the
+// same player of the lesson was open at each of them (the site counts a player from its opening,
+// not from the minute's start), its video played through most of the minute, and the site
+// confirmed the session during it. A tick that finds a player open where the tick before found
+// none, or another, starts a minute: a lesson opened again, or whose video plays again, earns a
+// whole minute three ticks later rather than waiting for the next minute's first tick.
 // Pure logic: the study run tells it what each tick found.
 
 #include "study/video_watch.h"
@@ -18,18 +20,22 @@ public:
     enum class Outcome
     {
         Credit,
-        Recovering,               // logging in again
-        PlayerNotOpen,            // the lesson's player was not open at the minute's last tick
-        PlayerOpenedDuringMinute, // another player (or none) was open at an earlier tick
-        SessionUnconfirmed,       // the site did not confirm the session
-        VideoNotPlayed,           // the lesson's video did not play through most of the minute
-        NoVideo,                  // no video was seen on the lesson's page
+        Recovering,         // logging in again
+        PlayerNotOpen,      // the lesson's player was not open at one of the minute's ticks
+        SessionUnconfirmed, // the site did not confirm the session
+        VideoNotPlayed,     // the lesson's video did not play through most of the minute
+        NoVideo,            // no video was seen on the lesson's page
     };
 
     // A new run: the next tick starts a minute.
     void reset() { *this = MinuteTally(); }
     // One tick: the load serial of the lesson's player when it was open, or -1.
     void tick(int openPlayer);
+    // Whether a tick that finds `openPlayer` open starts a minute (before tick() is told).
+    bool startsMinute(int openPlayer) const
+    {
+        return openPlayer >= 0 && openPlayer != m_openAtLastTick;
+    }
     // Whether this tick is the minute's first, when the session is asked: a slow site's answer
     // has most of the minute to come.
     bool asksSession() const { return m_ticks == 1; }
@@ -42,8 +48,8 @@ public:
 
 private:
     int m_ticks = 0;
-    int m_player = -1;      // the player open at every tick of this minute so far, or -1
-    bool m_openNow = false; // whether a player was open at the last tick
+    int m_player = -1;         // the player open at every tick of this minute so far, or -1
+    int m_openAtLastTick = -1; // the player open at the last tick, or -1
 };
 
 const char* outcomeReason(MinuteTally::Outcome outcome);

@@ -61,7 +61,8 @@ PlayerObservation observePlayer(const page::BrowserViews& views, LessonNavigator
     // play is the engine's fault; any other error is this player's failure.
     const platform::VideoReport& video = media.video;
     if (!video.present || video.errorCode == 0)
-        return {PlayerState::Open, media.errorCodes, video, media.firstLine};
+        return {PlayerState::Open, media.errorCodes,     video,
+                media.firstLine,   media.documentMedium, media.controls};
     const bool unplayable = video.errorCode == 4 && video.typeUnplayable;
     return {unplayable ? PlayerState::VideoUnsupported : PlayerState::VideoFailed, media.errorCodes,
             video};

@@ -61,6 +61,17 @@ QString RunTexts::videoPaused(int lesson)
         .arg(records::lessonName(lesson));
 }
 
+QString RunTexts::videoAsks(int lesson, const QString& pageAsks)
+{
+    return tr("%1的视频已暂停，页面上写着：%2。请在课件上回答，暂停期间不计学习时间")
+        .arg(records::lessonName(lesson), pageAsks);
+}
+
+QString RunTexts::siteSlow()
+{
+    return tr("网站响应很慢，暂时无法确认登录状态，不计学习时间，正在等待网站");
+}
+
 QString RunTexts::reopening(PlayerState state)
 {
     switch (state) {
@@ -81,6 +92,11 @@ QString RunTexts::skipped(int lesson)
     return tr("%1的页面多次无法打开，本次学习跳过该课").arg(records::lessonName(lesson));
 }
 
+QString RunTexts::skippedFor(int lesson, const QString& why)
+{
+    return tr("%1本次学习跳过：%2").arg(records::lessonName(lesson), why);
+}
+
 QString RunTexts::siteVideos()
 {
     return tr("网站的视频暂时无法播放，一课接一课出现同样的问题，不是课的问题：不跳过任何课，"
@@ -90,6 +106,11 @@ QString RunTexts::siteVideos()
 QString RunTexts::noVideo(int lesson, const QString& pageSays)
 {
     return tr("第 %1 课的页面上没有找到视频：%2").arg(lesson + 1).arg(pageSays);
+}
+
+QString RunTexts::documentLesson(int lesson, const QString& pageSays)
+{
+    return tr("第 %1 课的页面是文档，没有视频或音频：%2").arg(lesson + 1).arg(pageSays);
 }
 
 QString RunTexts::videoFailed()
@@ -132,6 +153,49 @@ QString RunTexts::bothCounts(const QString& lesson, int siteMinutes, int program
         .arg(lesson)
         .arg(siteMinutes)
         .arg(programMinutes);
+}
+
+namespace {
+
+// A reason whose words need no filling in.
+RunTexts::Reason reason(const char* chinese)
+{
+    return {QString::fromUtf8(chinese), RunTexts::tr(chinese)};
+}
+
+} // namespace
+
+RunTexts::Reason RunTexts::leftByItself()
+{
+    return reason(QT_TRANSLATE_NOOP("RunTexts", "课件页面自己转到了别处"));
+}
+
+RunTexts::Reason RunTexts::mediumStill(int minutes)
+{
+    const char* text = QT_TRANSLATE_NOOP("RunTexts", "课件的视频 %1 分钟既没有播放也没有暂停");
+    return {QString::fromUtf8(text).arg(minutes), tr(text).arg(minutes)};
+}
+
+RunTexts::Reason RunTexts::siteUnreachable()
+{
+    return reason(QT_TRANSLATE_NOOP("RunTexts", "无法连接培训网站"));
+}
+
+RunTexts::Reason RunTexts::noMedium(bool document, const QString& pageSays)
+{
+    Reason why = reason(document ? QT_TRANSLATE_NOOP("RunTexts", "课件是文档，没有视频或音频")
+                                 : QT_TRANSLATE_NOOP("RunTexts", "页面上没有找到视频或音频"));
+    if (!pageSays.isEmpty()) {
+        why.recorded += QStringLiteral("：") + pageSays;
+        why.shown += tr("：") + pageSays;
+    }
+    return why;
+}
+
+RunTexts::Reason RunTexts::siteVideosTooLong(int minutes)
+{
+    const char* text = QT_TRANSLATE_NOOP("RunTexts", "网站的视频 %1 分钟一直无法播放");
+    return {QString::fromUtf8(text).arg(minutes), tr(text).arg(minutes)};
 }
 
 } // namespace lumora::study

@@ -28,11 +28,19 @@ public:
     static QString listDiffers(const QString& category, int listed, int timetable);
     static QString cannotPlay();
     static QString videoPaused(int lesson);
+    // The lesson's medium is paused behind the page's question, in its words.
+    static QString videoAsks(int lesson, const QString& pageAsks);
+    // The session check has had no verdict for minutes: the site is slow.
+    static QString siteSlow();
     // The lesson's player is opened again because it was found `state`.
     static QString reopening(PlayerState state);
     static QString skipped(int lesson);
+    // The lesson is skipped for `why` (a Reason's shown words).
+    static QString skippedFor(int lesson, const QString& why);
     static QString siteVideos();
     static QString noVideo(int lesson, const QString& pageSays);
+    // The lesson's page shows a document rather than a video or audio.
+    static QString documentLesson(int lesson, const QString& pageSays);
     static QString videoFailed();
     static QString loginsFailed(int times);
     // The site's record grew by `counted` minutes over the last `window` minutes in which the
@@ -44,6 +52,24 @@ public:
     static QString noRecord();
     // A lesson with the site's figure and the program's.
     static QString bothCounts(const QString& lesson, int siteMinutes, int programMinutes);
+
+    // Why a lesson is opened again or skipped: in Chinese as the run record keeps it whatever
+    // the learner reads (the record is read back), and as the learner reads it.
+    struct Reason
+    {
+        QString recorded;
+        QString shown;
+    };
+    // Its page went to another by itself.
+    static Reason leftByItself();
+    // Its medium has neither played nor been paused for `minutes`.
+    static Reason mediumStill(int minutes);
+    // The site check finds no site while the page is open.
+    static Reason siteUnreachable();
+    // Its page has no video or audio (shows a document when `document`); `pageSays`: its words.
+    static Reason noMedium(bool document, const QString& pageSays);
+    // The site's videos have failed for `minutes`, lesson after lesson.
+    static Reason siteVideosTooLong(int minutes);
 };
 
 } // namespace lumora::study

@@ -4,18 +4,18 @@ namespace lumora::study {
 
 namespace {
 
-// Causes that a reload, a new login or the category opened again may mend. A player that fails
-// on its own is the lesson's: opened again, then skipped.
-bool wantsAnAnswer(StallCause cause)
+// Causes that a reload or the category opened again may mend. A player that fails on its own is
+// the lesson's: opened again, then skipped; so is a page without a medium.
+bool wantsAPage(StallCause cause)
 {
     switch (cause) {
-    case StallCause::NoSessionAnswer:
     case StallCause::PlayerSilent:
     case StallCause::NoCoursePage:
-    case StallCause::NoVideo:
-    case StallCause::SiteVideos:
         return true;
     case StallCause::None:
+    case StallCause::NoSessionAnswer:
+    case StallCause::NoVideo:
+    case StallCause::SiteVideos:
     case StallCause::PlayerNotOpen:
     case StallCause::VideoNotPlaying:
     case StallCause::LearnerNeeded:
@@ -36,26 +36,20 @@ StallWatch::Step StallWatch::minuteClosed(StallCause cause, const QString& detai
         return Step::None;
     }
     ++m_minutes;
+    m_slowMinutes = cause == StallCause::NoSessionAnswer ? m_slowMinutes + 1 : 0;
     m_why = detail.isEmpty() ? shownText(stallCauseText(cause)) : detail;
-    if (!wantsAnAnswer(cause))
+    if (!wantsAPage(cause))
         return Step::None;
-    // The first round a step every two minutes from the third; then one step every ten.
+    // A reload at the third such minute, the category at the fifth; then one of them in turn
+    // every ten minutes.
     const int n = ++m_askingMinutes;
-    int rung = -1;
-    if (n == 3 || n == 5 || n == 7)
-        rung = (n - 3) / 2;
-    else if (n > 7 && (n - 7) % 10 == 0)
-        rung = ((n - 7) / 10 - 1) % 3;
-    switch (rung) {
-    case 0:
+    if (n == 3)
         return Step::ReloadMainPage;
-    case 1:
-        return Step::LogInAgain;
-    case 2:
+    if (n == 5)
         return Step::ReopenCategory;
-    default:
-        return Step::None;
-    }
+    if (n > 5 && (n - 5) % 10 == 0)
+        return (n - 5) / 10 % 2 == 1 ? Step::ReloadMainPage : Step::ReopenCategory;
+    return Step::None;
 }
 
 QString StallWatch::text() const
@@ -71,8 +65,7 @@ QString stallCauseText(StallCause cause)
     case StallCause::None:
         return {};
     case StallCause::NoSessionAnswer:
-        return QString::fromUtf8(
-            QT_TRANSLATE_NOOP("lumora::study::StallWatch", "培训网站没有回答登录状态的查询"));
+        return QString::fromUtf8(QT_TRANSLATE_NOOP("lumora::study::StallWatch", "网站响应很慢"));
     case StallCause::PlayerNotOpen:
         return QString::fromUtf8(QT_TRANSLATE_NOOP("lumora::study::StallWatch", "课件没有打开"));
     case StallCause::PlayerSilent:
@@ -111,8 +104,6 @@ const char* stallStepName(StallWatch::Step step)
         return "none";
     case StallWatch::Step::ReloadMainPage:
         return "reload the main page";
-    case StallWatch::Step::LogInAgain:
-        return "log in again";
     case StallWatch::Step::ReopenCategory:
         return "open the category again";
     }
@@ -130,8 +121,6 @@ QString stallStepText(StallWatch::Step step)
         return {};
     case StallWatch::Step::ReloadMainPage:
         return QString::fromUtf8(QT_TRANSLATE_NOOP("lumora::study::StallWatch", "重新载入主页面"));
-    case StallWatch::Step::LogInAgain:
-        return QString::fromUtf8(QT_TRANSLATE_NOOP("lumora::study::StallWatch", "重新登录"));
     case StallWatch::Step::ReopenCategory:
         return QString::fromUtf8(
             QT_TRANSLATE_NOOP("lumora::study::StallWatch", "重新打开课程列表"));

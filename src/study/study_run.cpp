@@ -21,7 +21,7 @@ StudyRun::StudyRun(platform::Platform& platform, platform::EventGate& gate,
       m_timer(platform.createTimer()), m_followUp(platform.createTimer()),
       m_sessionCheck(views.main(), session.loginPage(),
                      [&session] { return session.courseFrameAddress(); }),
-      m_navigator(catalogue, views,
+      m_navigator(catalogue, views, platform.clock(),
                   [this](std::chrono::milliseconds limit, const std::function<bool()>& ready) {
                       return waitFor(limit, ready);
                   }),

@@ -32,6 +32,7 @@
 #include "study/progress.h"
 #include "study/record_watch.h"
 #include "study/run_phase.h"
+#include "study/run_texts.h"
 #include "study/site_count.h"
 #include "study/stall_watch.h"
 #include "study/video_watch.h"
@@ -93,6 +94,9 @@ public:
     void openChosenLesson(int lesson);
     // Page time for lesson pages without a video (the learner's setting).
     void setPageTimeWithoutVideo(bool allowed) { m_videoWatch.setPageTimeWithoutVideo(allowed); }
+    // The texts of a page's controls the run presses to let a paused medium go on (the
+    // learner's setting).
+    void setContinueControls(const QStringList& texts) { m_videoWatch.setContinueControls(texts); }
     // Where the site's study record is and how to read it (the learner's settings).
     void setRecordSettings(RecordWatch::Settings settings)
     {
@@ -223,13 +227,20 @@ private:
     // player when its minute may count, else -1.
     int lookAfterPlayer();
     void actOn(const TickVerdict& verdict, const PlayerObservation& seen);
-    // What the player's video calls for; the observation turns VideoStalled when it stopped.
+    // What the player's medium calls for; the observation turns VideoStalled when it stopped,
+    // NoMedium when the page has had none for long.
     void lookAfterVideo(PlayerObservation& seen);
     void reopenLesson(PlayerState state);
-    // Lesson after lesson fails the same way: nothing is skipped, `giveBack` is studied again.
-    void siteVideosFailing(const std::optional<LessonKey>& giveBack, PlayerState state);
+    // Lesson after lesson fails the same way: nothing is skipped, the verdict's lessons given back
+    // are studied again.
+    void siteVideosFailing(const TickVerdict& verdict, PlayerState state);
     void reportVideoFailure(const QList<int>& mediaErrors);
-    void skipLesson();
+    // The lesson is skipped for this run, for `why` when the run can tell.
+    void skipLesson(const std::optional<RunTexts::Reason>& why = std::nullopt);
+    std::optional<RunTexts::Reason> skipReason(const TickVerdict& verdict,
+                                               const PlayerObservation& seen) const;
+    // Why a player found `state` is opened again, when its page did open.
+    static std::optional<RunTexts::Reason> reopenReason(PlayerState state);
     // The lessons skipped in this run, by name (empty: none).
     QString skippedNames() const;
     // The timetable's lessons not done, by name (with the site's figure and the program's where
@@ -246,6 +257,7 @@ private:
 
     void report(records::RunEventKind kind, int lesson = -1, int minutes = 0,
                 const QString& detail = {});
+    void report(records::RunEventKind kind, int lesson, const RunTexts::Reason& why);
     void updateStatus();
 
     platform::Platform& m_platform;

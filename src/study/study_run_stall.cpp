@@ -1,8 +1,10 @@
 // The study run's minutes that earn nothing: why each one did, and what the run does about a
-// stretch of them (see StallWatch) and about a category that did not open.
+// stretch of them (see StallWatch: reloads and the category opened again, never a login) and
+// about a category that did not open.
 
 #include "page/login_form.h"
 #include "platform/logging.h"
+#include "study/run_texts.h"
 #include "study/study_run.h"
 
 namespace lumora::study {
@@ -27,13 +29,14 @@ StallCause StudyRun::stallCause(MinuteTally::Outcome outcome,
     case platform::SiteProbe::Answer::Reachable:
         break;
     }
-    if (session == page::SessionCheck::Verdict::NoAnswer)
-        return StallCause::NoSessionAnswer;
     // Lesson after lesson failing the same way: whatever this minute lacked, the site is at fault.
     if (m_playerWatch.siteTrouble())
         return StallCause::SiteVideos;
     if (m_tickCause != StallCause::None)
         return m_tickCause;
+    // A slow site, not an ended session: that one shows itself and is logged in again at once.
+    if (session == page::SessionCheck::Verdict::NoAnswer)
+        return StallCause::NoSessionAnswer;
     if (outcome == Outcome::VideoNotPlayed)
         return StallCause::VideoNotPlaying;
     if (outcome == Outcome::NoVideo)
@@ -62,6 +65,8 @@ void StudyRun::noteStall(StallCause cause)
                                 : StallWatch::tr("%1，%2").arg(shownWhy, shownText(stepText));
         emit runEvent(event);
     }
+    if (m_stall.siteSlow())
+        emit notice(RunTexts::siteSlow());
     escalate(step);
 }
 
@@ -75,9 +80,6 @@ void StudyRun::escalate(StallWatch::Step step)
         // The course page comes back with the reload; the category is opened on it again.
         m_views.main().refresh();
         openAtNextTick(m_catalogue.category(), lesson);
-        break;
-    case StallWatch::Step::LogInAgain:
-        beginRecovery();
         break;
     case StallWatch::Step::ReopenCategory:
         openCategoryAt(m_catalogue.category(), lesson);

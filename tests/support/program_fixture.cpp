@@ -1,5 +1,6 @@
 #include "program_fixture.h"
 
+#include <QSettings>
 #include <algorithm>
 
 namespace lumora::testing {
@@ -129,9 +130,14 @@ CoursePage makeCoursePage(QList<int> lessonCounts)
     return page;
 }
 
-RunFixture::RunFixture(bool scanned)
+RunFixture::RunFixture(bool scanned, const QVariantMap& settings)
 {
     writeState("demo\r\ndemo123\r\n\r\n\r\n\r\n\r\n");
+    if (!settings.isEmpty()) {
+        QSettings ini(dir.filePath(QStringLiteral("lumora.ini")), QSettings::IniFormat);
+        for (auto it = settings.begin(); it != settings.end(); ++it)
+            ini.setValue(it.key(), it.value());
+    }
     start();
     showCoursePage(site);
     // A scan has run before (the category links are listed), so a category choice opens its

@@ -10,6 +10,7 @@
 
 #include <QListWidget>
 #include <QTemporaryDir>
+#include <QVariantMap>
 #include <memory>
 
 namespace lumora::testing {
@@ -145,8 +146,9 @@ struct ProgramFixture
 // the run's events are kept.
 struct RunFixture : ProgramFixture
 {
-    // `scanned`: a scan of the course page has listed its links already.
-    explicit RunFixture(bool scanned = true);
+    // `scanned`: a scan of the course page has listed its links already; `settings`: what
+    // lumora.ini says when the program starts.
+    explicit RunFixture(bool scanned = true, const QVariantMap& settings = {});
     void pressStudy()
     {
         dispatch([this] { run().startStudy(); });

@@ -21,7 +21,9 @@ private slots:
     void studiedRecord_readsAnyShape_progressDecidesTheNextStep();
     void playerWatch_verdicts();
     void videoWatch_countsWhatPlayed();
-    void stallWatch_escalatesOnlyForWantOfAnAnswer_loginRetriesBackOff();
+    void videoWatch_theLessonsMediumStaysTheLessons();
+    void videoWatch_aPausedMediumWaits_aStillOneIsOpenedAgain();
+    void stallWatch_escalatesOnlyForWantOfAPage_loginRetriesBackOff();
 };
 
 void StudyRulesTest::studiedRecord_readsAnyShape_progressDecidesTheNextStep()
@@ -66,11 +68,13 @@ void StudyRulesTest::studiedRecord_readsAnyShape_progressDecidesTheNextStep()
     QCOMPARE(lessonProgress(0, 7, std::nullopt), P::Unknown); // a lesson the timetable lacks
 }
 
-// What successive ticks on one lesson found, and what they decided, one letter a tick:
-// c credit, r reopen, s skip, e session ended, p pause, t the site's trouble, b the same and the
-// lesson skipped before given back, - nothing. A '*' before a state means the lesson's link was
-// clicked just before that tick; '!' means the site check found no site; '>' means the run moved
-// to the next lesson; '+' that a minute was credited before the tick.
+// What successive ticks 20 s apart found, and what they decided, one letter a tick:
+// c credit, r reopen, s skip, k skip as the site's trouble lasted too long, e session ended,
+// p pause, t the site's trouble with the lesson opened again, w the same with the lesson left as
+// it is, b the site's trouble with lessons skipped before given back, - nothing. Before a state:
+// '*' the lesson's link was clicked just before that tick, '!' the site check found no site, '>'
+// the run moved to the next lesson, '^' back to the first, '+' a minute was credited before the
+// tick, '@' ten minutes passed before it.
 void StudyRulesTest::playerWatch_verdicts()
 {
     const std::pair<QString, QString> cases[] = {
@@ -79,13 +83,21 @@ void StudyRulesTest::playerWatch_verdicts()
         {"F F O F", "rrcs"},     // an open tick does not reset the count (a still video)
         {"F F +O F F", "rrcrr"}, // a credited minute does
         {"F F >F F", "rrrr"},    // so does the next lesson
-        {"F F F >F F F >F F F", "rrsrrbrrt"}, // the same failure lesson after lesson: the site's
-        {"V V V >F F F", "rrsrrs"},           // not so for another failure
-        {"F F F >O +O >F F F", "rrsccrrs"},   // nor once a lesson played between
-        {"F F F >F +O F F F", "rrsrcrrb"},    // a minute of the next lesson does not break the row
-        {"F F F >F F F +O F F F", "rrsrrbcrrt"}, // nor one of the site in trouble
-        {"S S S >S S S", "rrsrrb"},              // a still video counts as a failure
-        {"F J F J F", "rrrrs"},                // a player that left the lesson: reopened, no fault
+        // The same failure three lessons in a row: the site's; both skipped are given back, and
+        // the lesson is opened again every two minutes.
+        {"F F F >F F F >F F F F F F F F F", "rrsrrsrrbwwwwwt"},
+        {"V V V >F F F >F F F", "rrsrrsrrs"},         // not so for another failure
+        {"F F F >O +O >F F F >F F F", "rrsccrrsrrs"}, // nor once a lesson played between
+        {"F F F >F +O F F F >F F F", "rrsrcrrsrrb"},  // a minute of the next one does not break it
+        {"F F F >F F F >F F F +O F F F", "rrsrrsrrbcrrt"}, // nor one of the site in trouble
+        {"S S S >S S S >S S S", "rrsrrsrrb"},              // a still video counts as a failure
+        {"M >M >M", "ssb"},                                // so do five minutes without a medium
+        // Half an hour of trouble: the lesson is skipped; lessons given back are not given back
+        // again.
+        {"F F F >F F F >F F F @F @F @F ^F F F >F F F >F F F", "rrsrrsrrbttkrrsrrsrrt"},
+        // A player that played a minute and moved on is opened again; leaving before a minute is
+        // failing to open.
+        {"+O J +O J J J J", "crcrrrs"},
         {"*N N N *N N N", "--r--r"},           // no window: two ticks of grace after a click
         {"L L L L L L O", "------c"},          // slow loading is waited for
         {"L L L L L L L L L L", "---------r"}, // a load that never ends fails
@@ -96,33 +108,37 @@ void StudyRulesTest::playerWatch_verdicts()
         {"!O !O !O !O O !O", "rrcccr"},        // wrong three times: the engine wins, until the
                                                // check finds the site again
     };
-    const QString states = "OFNLDPUVXSJ";
+    const QString states = "OFNLDPUVXSJM";
     const PlayerState players[] = {
         PlayerState::Open,         PlayerState::Failed,      PlayerState::NotOpened,
         PlayerState::Loading,      PlayerState::SiteDown,    PlayerState::LoginPage,
         PlayerState::Unreadable,   PlayerState::VideoFailed, PlayerState::VideoUnsupported,
-        PlayerState::VideoStalled, PlayerState::LeftLesson};
+        PlayerState::VideoStalled, PlayerState::LeftLesson,  PlayerState::NoMedium};
+    using namespace std::chrono_literals;
     for (const auto& [ticks, verdicts] : cases) {
         PlayerWatch watch;
         QString decided;
         int lesson = 7;
+        std::chrono::milliseconds now = 0ms;
         for (const QString& tick : ticks.split(' ')) {
-            lesson += tick.startsWith('>');
+            lesson = tick.contains('^') ? 7 : lesson + tick.contains('>');
+            now += tick.contains('@') ? 10min : 20s;
             if (tick.startsWith('*'))
                 watch.lessonClicked();
             if (tick.contains('+'))
                 watch.minuteCredited();
             const Answer site = tick.startsWith('!') ? Answer::Unreachable : Answer::Reachable;
             const TickVerdict v =
-                watch.judge({2, lesson}, players[states.indexOf(tick.back())], site);
-            decided += v.credit         ? 'c'
-                       : v.skip         ? 's'
-                       : v.sessionEnded ? 'e'
-                       : v.cannotPlay   ? 'p'
-                       : v.giveBack     ? 'b'
-                       : v.siteTrouble  ? 't'
-                       : v.reopen       ? 'r'
-                                        : '-';
+                watch.judge({2, lesson}, players[states.indexOf(tick.back())], site, now);
+            decided += v.credit                ? 'c'
+                       : v.troubleTooLong      ? 'k'
+                       : v.skip                ? 's'
+                       : v.sessionEnded        ? 'e'
+                       : v.cannotPlay          ? 'p'
+                       : !v.giveBack.isEmpty() ? 'b'
+                       : v.siteTrouble         ? (v.reopen ? 't' : 'w')
+                       : v.reopen              ? 'r'
+                                               : '-';
         }
         QVERIFY2(decided == verdicts, qPrintable(ticks + " gave " + decided));
     }
@@ -192,32 +208,140 @@ void StudyRulesTest::videoWatch_countsWhatPlayed()
     QCOMPARE(part.closeMinute(), VideoWatch::Minute::Played);
     part.minuteNotCredited(false);
     QVERIFY(!minute(part, 7, {125, 135, 145}, 3120));
-    // Ended: played again; after two minutes without moving: opened again.
+    // Ended: played again.
     QVERIFY(watch.tick(lesson, 3, {true, 30, true, true}, 3000).replay);
-    int still = 0;
-    for (int tick = 1; tick <= 6; ++tick)
-        still += watch.tick(lesson, 3, {true, 0, true, false}, 3000 + 20 * tick).reopen ? tick : 0;
-    QCOMPARE(still, 6);
 }
 
-void StudyRulesTest::stallWatch_escalatesOnlyForWantOfAnAnswer_loginRetriesBackOff()
+// A medium's shapes over a minute: the medium's time, source and length at each tick (no source:
+// no medium seen), whether the lesson had a minute credited before, and whether the minute counts.
+void StudyRulesTest::videoWatch_theLessonsMediumStaysTheLessons()
 {
+    struct Seen
+    {
+        double time;
+        QString source = "lesson";
+        double duration = 0;
+        bool ended = false;
+    };
+    const std::tuple<const char*, bool, QList<Seen>, bool> cases[] = {
+        {"plays", false, {{20}, {40}, {60}}, true},
+        {"its frame reports it late", false, {{0, ""}, {0, ""}, {40}}, true},
+        {"a pre-roll before it never counts",
+         false,
+         {{20, "ad", 30}, {15, "l", 600}, {35, "l", 600}},
+         false},
+        {"a short lesson that ends is its own",
+         false,
+         {{20, "l", 50}, {40, "l", 50}, {50, "l", 50, true}},
+         true},
+        {"a looping clip wraps round its end",
+         false,
+         {{20, "l", 50}, {40, "l", 50}, {10, "l", 50}},
+         true},
+        {"a seek back is no play", false, {{300}, {200}, {120}}, false},
+        {"another medium after a credited minute", true, {{80}, {10, "next"}, {30, "next"}}, false},
+        {"the same after a credited minute", true, {{80}, {100}, {120}}, true},
+    };
+    for (const auto& [name, creditedBefore, ticks, counts] : cases) {
+        VideoWatch watch;
+        const LessonKey lesson{0, 1};
+        double at = 0;
+        if (creditedBefore) {
+            for (const double time : {0, 20, 40, 60})
+                watch.tick(lesson, 1, {true, time, false, false, 0, "lesson"}, at += 20);
+            QVERIFY2(watch.closeMinute() == VideoWatch::Minute::Played, name);
+            watch.minuteCredited();
+        }
+        for (const Seen& seen : ticks)
+            watch.tick(lesson, 1,
+                       {!seen.source.isEmpty(), seen.time, seen.ended, seen.ended, seen.duration,
+                        seen.source},
+                       at += 20);
+        QVERIFY2((watch.closeMinute() == VideoWatch::Minute::Played) == counts, name);
+    }
+}
+
+// What a medium that does not play calls for, tick after tick (20 s apart): the first tick that
+// calls for something other than waiting, and what.
+void StudyRulesTest::videoWatch_aPausedMediumWaits_aStillOneIsOpenedAgain()
+{
+    using Control = lumora::platform::PageControl;
+    const QList<Control> question = {{"退出学习", "正在播放 退出学习"},
+                                     {"我在学习", "您还在学习吗？ 我在学习"}};
+    const QList<Control> exitAndContinue = {{"退出学习", "正在播放 退出学习"},
+                                            {"继续学习", "继续学习? 继续学习"}};
+    const std::tuple<const char*, VideoSample, bool, int, QString> cases[] = {
+        // Neither playing nor paused: the lesson's failure after ten minutes, not two.
+        {"still", {true, 100, false, false}, false, 31, "reopen"},
+        {"paused", {true, 100, true, false}, false, 0, ""},
+        {"paused behind the site's own control",
+         {true, 100, true, false, 0, {}, exitAndContinue},
+         false,
+         1,
+         "press"},
+        {"paused behind a question",
+         {true, 100, true, false, 0, {}, question},
+         false,
+         0,
+         "您还在学习吗？ 我在学习"},
+        {"no medium", {}, false, 16, "no medium"},
+        {"no medium, page time asked for", {}, true, 0, ""},
+    };
+    for (const auto& [name, sample, pageTime, firstCall, call] : cases) {
+        VideoWatch watch;
+        watch.setPageTimeWithoutVideo(pageTime);
+        int at = 0;
+        QString asks;
+        for (int tick = 1; tick <= 40 && at == 0; ++tick) {
+            const VideoWatch::Call c = watch.tick({0, 1}, 1, sample, 20.0 * tick);
+            asks = c.pageAsks;
+            const QString what = c.reopen          ? "reopen"
+                                 : c.pressContinue ? "press"
+                                 : c.noMedium      ? "no medium"
+                                                   : "";
+            if (!what.isEmpty())
+                at = what == call ? tick : -tick;
+        }
+        QVERIFY2(at == firstCall, name);
+        if (firstCall == 0)
+            QVERIFY2(asks == call, name);
+    }
+}
+
+void StudyRulesTest::stallWatch_escalatesOnlyForWantOfAPage_loginRetriesBackOff()
+{
+    // Minutes of one cause, and the steps they bring (R reload, C the category), by minute.
     using Step = StallWatch::Step;
+    const std::pair<StallCause, QString> causes[] = {
+        {StallCause::PlayerSilent, "3R 5C 15R 25C"},
+        {StallCause::NoCoursePage, "3R 5C 15R 25C"},
+        {StallCause::NoSessionAnswer, ""},
+        {StallCause::NoVideo, ""},
+        {StallCause::SiteVideos, ""},
+        {StallCause::SiteTrouble, ""},
+    };
+    for (const auto& [cause, expected] : causes) {
+        StallWatch watch;
+        QStringList steps;
+        for (int minute = 1; minute <= 27; ++minute) {
+            const Step step = watch.minuteClosed(cause);
+            if (step != Step::None)
+                steps << QString::number(minute) + (step == Step::ReloadMainPage ? "R" : "C");
+        }
+        QCOMPARE(steps.join(' '), expected);
+        QVERIFY(watch.text().startsWith("27 分钟未能计时"));
+        QCOMPARE(watch.siteSlow(), cause == StallCause::NoSessionAnswer);
+    }
+    // No verdict on the session three minutes running: a slow site, until another cause.
     StallWatch watch;
-    QList<Step> steps;
-    for (int minute = 1; minute <= 27; ++minute)
-        steps << watch.minuteClosed(StallCause::NoSessionAnswer);
-    QCOMPARE(steps.indexOf(Step::ReloadMainPage), 2);
-    QCOMPARE(steps.indexOf(Step::LogInAgain), 4);
-    QCOMPARE(steps.indexOf(Step::ReopenCategory), 6);
-    QCOMPARE(steps.lastIndexOf(Step::ReloadMainPage), 16); // then one step every ten minutes
-    QCOMPARE(steps.lastIndexOf(Step::LogInAgain), 26);
-    QCOMPARE(watch.text(), "27 分钟未能计时：培训网站没有回答登录状态的查询");
-    // The site's own trouble is waited out; a credited minute ends the stall.
-    watch.reset();
-    for (int minute = 1; minute <= 9; ++minute)
-        QCOMPARE(watch.minuteClosed(StallCause::SiteTrouble), Step::None);
-    QVERIFY(watch.text().startsWith("9 分钟未能计时"));
+    watch.minuteClosed(StallCause::NoSessionAnswer);
+    watch.minuteClosed(StallCause::NoSessionAnswer);
+    QVERIFY(!watch.siteSlow());
+    watch.minuteClosed(StallCause::NoSessionAnswer);
+    QVERIFY(watch.siteSlow());
+    QCOMPARE(watch.text(), "3 分钟未能计时：网站响应很慢");
+    watch.minuteClosed(StallCause::PlayerNotOpen);
+    QVERIFY(!watch.siteSlow());
     QVERIFY(watch.minuteClosed(StallCause::None) == Step::None && watch.text().isEmpty());
     using namespace std::chrono_literals;
     QList<std::chrono::milliseconds> delays;
