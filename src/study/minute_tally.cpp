@@ -7,17 +7,28 @@ void MinuteTally::tick(int openPlayer)
     if (startsMinute(openPlayer))
         m_ticks = 0;
     m_ticks += 1;
-    if (m_ticks == 1)
+    if (m_ticks == 1) {
         m_player = openPlayer;
-    else if (openPlayer != m_player)
+        m_late = 0;
+    } else if (openPlayer != m_player)
         m_player = -1;
     m_openAtLastTick = openPlayer;
+}
+
+bool MinuteTally::holdOpen()
+{
+    if (m_late >= kMostLateTicks || !closesMinute())
+        return false;
+    m_late += 1;
+    m_ticks -= 1;
+    return true;
 }
 
 MinuteTally::Outcome MinuteTally::close(bool sessionConfirmed, bool recovering,
                                         VideoWatch::Minute video)
 {
     m_ticks = 0;
+    m_late = 0;
     if (recovering)
         return Outcome::Recovering;
     if (m_player < 0)

@@ -384,6 +384,8 @@ void StudyRun::onStudyTick()
         m_sessionCheck.ask();
     // A lesson that this minute's credit made done is left at once: its successor's player
     // opens before the next minute starts, and that minute can count whole.
+    if (m_tally.closesMinute() && m_videoWatch.playerYoung() && m_tally.holdOpen())
+        qCDebug(lcStudy) << "the minute waits a tick: its player has not played a minute yet";
     if (m_tally.closesMinute() && closeMinute() && visitDone())
         leaveLesson();
     askForTheRecordWhenDue();

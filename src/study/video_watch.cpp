@@ -39,6 +39,9 @@ VideoWatch::Call VideoWatch::tick(const LessonKey& lesson, int player, const Vid
         m_behind = 0;
         m_held = 0;
         m_stillSince = now;
+        m_playerCredited = false;
+        m_playerPlayed = 0;
+        m_shortEnded = false;
     }
     m_tickPlayed = m_tickPassed = 0;
     m_tickSawVideo = m_tickSpoiled = false;
@@ -68,6 +71,7 @@ VideoWatch::Call VideoWatch::tick(const LessonKey& lesson, int player, const Vid
 
     if (video.ended) {
         call.replay = true;
+        m_shortEnded = m_shortEnded || isShort(video.duration);
         m_lastTime = 0;
         m_behind = 0;
         m_stillSince = now;
@@ -94,6 +98,7 @@ double VideoWatch::movedSince(const VideoSample& video, double elapsed)
         // Once the lesson has earned a minute, another medium is not what it earned it with.
         if (isShort(m_duration) && !isShort(video.duration))
             m_held = 0;
+        m_shortEnded = false;
         if (m_lessonCredited)
             m_spoiled = m_tickSpoiled = true;
     } else {
@@ -113,14 +118,18 @@ double VideoWatch::movedSince(const VideoSample& video, double elapsed)
     // Before the lesson has earned a minute, a short clip may be a pre-roll: what it plays is
     // held until it ends (or wraps round) with nothing after it, as the lesson's own short video
     // does.
-    const bool mayBePreroll = !m_lessonCredited && isShort(video.duration);
+    // Once it has ended with the same clip after it, it is the lesson's.
+    const bool mayBePreroll = !m_lessonCredited && !m_shortEnded && isShort(video.duration);
     double counted = mayBePreroll ? 0 : moved;
     if (mayBePreroll)
         m_held += moved;
     if (!mayBePreroll || video.ended || wrapped)
         counted += std::exchange(m_held, 0.0);
+    if (mayBePreroll && wrapped)
+        m_shortEnded = true;
     m_played += counted;
     m_tickPlayed += counted;
+    m_playerPlayed += counted;
     return moved;
 }
 
@@ -168,7 +177,7 @@ VideoWatch::Minute VideoWatch::closeMinute()
     // lesson's video played before, uncredited, makes up for it: the site counted every second
     // the lesson is then credited with. The video must still be seen playing a tick's time.
     const bool madeUp = owedAfter <= 0 && m_played >= kSeenShare * m_passed;
-    const bool played = !m_spoiled && m_played > 0 && owedAfter <= kMostOwed &&
+    const bool played = !m_spoiled && m_played > 0 && owedAfter <= kMostOwed && !playerYoung() &&
                         (m_played >= kPlayedShare * m_passed || madeUp);
     const Minute minute = played                                      ? Minute::Played
                           : !m_sawVideo && m_settings.pageTimeAllowed ? Minute::Played

@@ -57,6 +57,9 @@ public:
     static constexpr double kShortMedium = 60;
     // The most the lesson's credited minutes may lack of what its video played, in seconds.
     static constexpr double kMostOwed = 20;
+    // What a newly opened player must have played, since its page opened, before its first
+    // minute counts: the site counts it from there, and three ticks span only 40 s of it.
+    static constexpr double kPlayerMinute = 60;
 
     // What a tick calls for.
     struct Call
@@ -88,6 +91,12 @@ public:
     static QStringList defaultContinueControls();
     // The minute starts again at the last tick: what the ticks before it saw is dropped.
     void restartMinute();
+    // The player's medium has not yet played a minute since its page opened, and none of its
+    // minutes was credited: its first minute is not one yet.
+    bool playerYoung() const
+    {
+        return m_sawVideo && !m_playerCredited && m_playerPlayed < kPlayerMinute;
+    }
     // The minute closes; the next minute starts.
     Minute closeMinute();
     // What the minute just closed came to, for the log: seconds played and passed, and what the
@@ -102,6 +111,7 @@ public:
     {
         m_owed += m_lastMinute.passed - m_lastMinute.played;
         m_lessonCredited = true;
+        m_playerCredited = true;
     }
     // It was not: `forTheVideo` when only for the video's sake (the session confirmed, the same
     // player open throughout), and so the site counted what played in it; otherwise that play
@@ -142,16 +152,19 @@ private:
     LessonKey m_lesson;
     double m_owed = 0; // seconds the lesson's credited minutes lack of what its video played
     bool m_lessonCredited = false;
+    bool m_playerCredited = false; // a minute of the player open now was credited
+    double m_playerPlayed = 0;     // seconds its medium played since its page opened
     Figures m_lastMinute;
     int m_player = -1;
-    QString m_source;      // what the player's medium played at the last tick
-    double m_duration = 0; // ... and how long it was
-    double m_lastTime = 0; // the medium's time at the last tick
-    double m_lastAt = 0;   // the clock then
-    double m_played = 0;   // seconds played in the minute so far
-    double m_passed = 0;   // seconds the clock moved over the same ticks
-    double m_held = 0;     // seconds played of a short clip that may be a pre-roll
-    double m_behind = 0;   // seconds the video fell behind the clock since its player opened
+    QString m_source;          // what the player's medium played at the last tick
+    double m_duration = 0;     // ... and how long it was
+    double m_lastTime = 0;     // the medium's time at the last tick
+    double m_lastAt = 0;       // the clock then
+    double m_played = 0;       // seconds played in the minute so far
+    double m_passed = 0;       // seconds the clock moved over the same ticks
+    double m_held = 0;         // seconds played of a short clip that may be a pre-roll
+    bool m_shortEnded = false; // ... until it ended or wrapped round with nothing else after it
+    double m_behind = 0;       // seconds the video fell behind the clock since its player opened
     bool m_sawVideo = false;
     bool m_spoiled = false; // the lesson's medium gave way to another in this minute
     // This tick's share of the minute, for restartMinute().

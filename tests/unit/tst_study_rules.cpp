@@ -159,7 +159,9 @@ void StudyRulesTest::videoWatch_countsWhatPlayed()
         return counts;
     };
     VideoWatch watch;
-    QVERIFY(minute(watch, 1, {15, 35, 55}, 0));   // a new player, playing all along
+    // A new player's first minute is a minute of its own play: three ticks span only 40 s.
+    QVERIFY(!minute(watch, 1, {15, 35, 55}, -80));
+    QVERIFY(minute(watch, 1, {20, 40, 60}, 0)); // a new player, playing all along
     QVERIFY(minute(watch, 1, {75, 95, 115}, 60)); // 60 s of 60
     // Read late, then caught up: 45 s of 60 played.
     QVERIFY(minute(watch, 1, {115.1, 160, 160.1}, 120));
@@ -174,16 +176,18 @@ void StudyRulesTest::videoWatch_countsWhatPlayed()
     // time; a minute not credited makes it up, as the site counted what played in it. Another
     // lesson starts with nothing owed.
     const auto shortMinute = [&](int player, int k, int from) {
-        const double v = 52.0 * (k - from);
+        const double v = 60 + 52.0 * (k - from);
         return minute(watch, player, {v + 52 / 3.0, v + 104 / 3.0, v + 52}, 300 + 60 * k);
     };
     lesson = {1, 2};
+    QVERIFY(minute(watch, 4, {20, 40, 60}, 240));
     QList<bool> counted{shortMinute(4, 0, 0), shortMinute(4, 1, 0)};
     lesson = {1, 3};
+    QVERIFY(minute(watch, 5, {20, 40, 60}, 360));
     for (int k = 2; k < 6; ++k)
         counted << shortMinute(5, k, 2);
     QCOMPARE(counted, (QList<bool>{true, true, true, true, false, true}));
-    QVERIFY(minute(watch, 5, {233, 253, 273}, 1000)); // a held tick earns no more than one on time
+    QVERIFY(minute(watch, 5, {293, 313, 333}, 1000)); // a held tick earns no more than one on time
     // A minute played only in part counts when what the lesson's video played uncredited before
     // makes up the rest (30 s of 60 after a minute not credited), not when it falls short of that
     // (the fourth), and never for less than a tick's time of play (the fifth).
@@ -191,23 +195,23 @@ void StudyRulesTest::videoWatch_countsWhatPlayed()
     lesson = {1, 4};
     QList<bool> made;
     for (const auto& [times, at] :
-         std::initializer_list<std::pair<QList<double>, double>>{{{15, 35, 55}, 2000},
-                                                                 {{65, 75, 85}, 2060},
-                                                                 {{120, 130, 140}, 2120},
-                                                                 {{150, 160, 170}, 2180},
-                                                                 {{175, 180, 185}, 2240},
-                                                                 {{195, 205, 215}, 2300}})
+         std::initializer_list<std::pair<QList<double>, double>>{{{20, 40, 60}, 2000},
+                                                                 {{70, 80, 90}, 2060},
+                                                                 {{125, 135, 145}, 2120},
+                                                                 {{155, 165, 175}, 2180},
+                                                                 {{180, 185, 190}, 2240},
+                                                                 {{200, 210, 220}, 2300}})
         made << minute(part, 6, times, at);
     QCOMPARE(made, (QList<bool>{true, false, true, false, false, true}));
     // Play in a minute not credited for another reason (the session unconfirmed) may not have
     // counted on the site: it makes up for nothing.
     lesson = {1, 5};
-    QVERIFY(minute(part, 7, {15, 35, 55}, 3000));
-    for (const double time : {75, 95, 115})
-        part.tick(lesson, 7, {true, time, false, false}, time + 3005);
+    QVERIFY(minute(part, 7, {20, 40, 60}, 3000));
+    for (const double time : {80, 100, 120})
+        part.tick(lesson, 7, {true, time, false, false}, time + 3000);
     QCOMPARE(part.closeMinute(), VideoWatch::Minute::Played);
     part.minuteNotCredited(false);
-    QVERIFY(!minute(part, 7, {125, 135, 145}, 3120));
+    QVERIFY(!minute(part, 7, {130, 140, 150}, 3120));
     // Ended: played again.
     QVERIFY(watch.tick(lesson, 3, {true, 30, true, true}, 3000).replay);
 }
@@ -225,14 +229,15 @@ void StudyRulesTest::videoWatch_theLessonsMediumStaysTheLessons()
     };
     const std::tuple<const char*, bool, QList<Seen>, bool> cases[] = {
         {"plays", false, {{20}, {40}, {60}}, true},
-        {"its frame reports it late", false, {{0, ""}, {0, ""}, {40}}, true},
+        {"its frame reports it late", false, {{0, ""}, {0, ""}, {40}, {60}, {80}}, true},
+        {"a new player's first 40 s", false, {{0, ""}, {20}, {40}}, false},
         {"a pre-roll before it never counts",
          false,
          {{20, "ad", 30}, {15, "l", 600}, {35, "l", 600}},
          false},
         {"a short lesson that ends is its own",
          false,
-         {{20, "l", 50}, {40, "l", 50}, {50, "l", 50, true}},
+         {{20, "l", 50}, {40, "l", 50}, {50, "l", 50, true}, {15, "l", 50}},
          true},
         {"a looping clip wraps round its end",
          false,
