@@ -206,6 +206,26 @@
         <source>学习记录</source>
         <translation>Study record</translation>
     </message>
+    <message>
+        <source>网站从 %1 起停止计时，此后不再记时：%2</source>
+        <translation>The site stopped counting from %1; nothing was credited after that: %2</translation>
+    </message>
+    <message>
+        <source>没有找到网站的学习记录页：这里的分钟数都是本程序自己记的，无法与网站核对，请自己在网站上查看。</source>
+        <translation>The site&apos;s study record page was not found: the minutes here are the program&apos;s own and cannot be checked against the site. Please check them on the site.</translation>
+    </message>
+    <message>
+        <source>还没有读到网站的学习记录：这里的分钟数是本程序自己记的，请自己在网站上查看。</source>
+        <translation>The site&apos;s study record has not been read yet: the minutes here are the program&apos;s own. Please check them on the site.</translation>
+    </message>
+    <message>
+        <source>网站的学习记录（%1 读取）：%2 课共 %3 分钟，本程序对这些课记了 %4 分钟。图中实心的是网站记的分钟，斜线的是本程序记的。</source>
+        <translation>The site&apos;s study record (read %1): %2 lessons, %3 minutes in all; the program credited %4 minutes to them. Solid bars are the site&apos;s minutes, hatched bars the program&apos;s.</translation>
+    </message>
+    <message>
+        <source>%1/%2(网站%3)</source>
+        <translation>%1/%2 (site %3)</translation>
+    </message>
 </context>
 <context>
     <name>RunTexts</name>
@@ -228,10 +248,6 @@
     <message>
         <source>以下课的页面多次无法打开，本次跳过：%1。</source>
         <translation>These lessons failed to open several times and were skipped this time: %1.</translation>
-    </message>
-    <message>
-        <source>以下课没有学到：%1。</source>
-        <translation>These lessons were not studied: %1.</translation>
     </message>
     <message>
         <source>请稍后再按“连续学习”补学。</source>
@@ -297,6 +313,78 @@
         <source>课的视频打不开（网站的视频文件缺失或无法读取）</source>
         <translation>The lesson&apos;s video cannot be opened (the site&apos;s video file is missing or unreadable).</translation>
     </message>
+    <message>
+        <source>以下课没有学够：%1。</source>
+        <translation>These lessons are not studied enough yet: %1.</translation>
+    </message>
+    <message>
+        <source>%1的视频已暂停，页面上写着：%2。请在课件上回答，暂停期间不计学习时间</source>
+        <translation>The video of %1 is paused; the page says: %2. Please answer it on the lesson&apos;s page; no study time counts while it is paused</translation>
+    </message>
+    <message>
+        <source>网站响应很慢，暂时无法确认登录状态，不计学习时间，正在等待网站</source>
+        <translation>The site is answering very slowly and the login cannot be confirmed; no study time counts while the program waits for the site</translation>
+    </message>
+    <message>
+        <source>%1本次学习跳过：%2</source>
+        <translation>%1 skipped in this run: %2</translation>
+    </message>
+    <message>
+        <source>第 %1 课的页面是文档，没有视频或音频：%2</source>
+        <translation>The page of lesson %1 is a document, with no video or audio: %2</translation>
+    </message>
+    <message>
+        <source>网站已停止计时（近 %1 分钟只记了 %2 分钟）：可能今日学时已满，或网站的计时出了问题</source>
+        <translation>The site has stopped counting (only %2 minutes counted in the last %1 minutes): the day&apos;s study hours may be full, or the site&apos;s counting has a problem</translation>
+    </message>
+    <message>
+        <source>%1；网页上写着：%2</source>
+        <translation>%1; the page says: %2</translation>
+    </message>
+    <message>
+        <source>。程序不再记时，每 30 分钟查看一次网站是否恢复计时。</source>
+        <translation>. The program credits nothing more and checks every 30 minutes whether the site counts again.</translation>
+    </message>
+    <message>
+        <source>网站已停止计时，网页上写着：%1。程序不再记时，每 30 分钟查看一次网站是否恢复计时。</source>
+        <translation>The site has stopped counting; the page says: %1. The program credits nothing more and checks every 30 minutes whether the site counts again.</translation>
+    </message>
+    <message>
+        <source>没有找到网站的学习记录页：学习时间只是本程序自己记的，无法与网站核对。请自己在网站上查看学习时间。</source>
+        <translation>The site&apos;s study record page was not found: the study time is only the program&apos;s own count and cannot be checked against the site. Please check the study time on the site.</translation>
+    </message>
+    <message>
+        <source>%1（网站记了 %2 分钟，本程序记了 %3 分钟）</source>
+        <translation>%1 (the site counted %2 minutes, the program %3)</translation>
+    </message>
+    <message>
+        <source>课件页面自己转到了别处</source>
+        <translation>The lesson&apos;s page went elsewhere by itself</translation>
+    </message>
+    <message>
+        <source>课件的视频 %1 分钟既没有播放也没有暂停</source>
+        <translation>The lesson&apos;s video neither played nor was paused for %1 minutes</translation>
+    </message>
+    <message>
+        <source>无法连接培训网站</source>
+        <translation>Cannot reach the training site</translation>
+    </message>
+    <message>
+        <source>课件是文档，没有视频或音频</source>
+        <translation>The lesson is a document, with no video or audio</translation>
+    </message>
+    <message>
+        <source>页面上没有找到视频或音频</source>
+        <translation>No video or audio was found on the page</translation>
+    </message>
+    <message>
+        <source>：</source>
+        <translation>: </translation>
+    </message>
+    <message>
+        <source>网站的视频 %1 分钟一直无法播放</source>
+        <translation>The site&apos;s videos could not play for %1 minutes</translation>
+    </message>
 </context>
 <context>
     <name>lumora::app::AddressTexts</name>
@@ -314,6 +402,25 @@
     <message>
         <source>学习进度未能保存（%1）：%2。请腾出磁盘空间或关闭占用该文件的程序；程序会不断重试。</source>
         <translation>Study progress could not be saved (%1): %2. Free some disk space or close the program that holds the file; the program keeps trying.</translation>
+    </message>
+</context>
+<context>
+    <name>lumora::app::RecordSettingsTexts</name>
+    <message>
+        <source>学习记录页地址</source>
+        <translation>Study record page address</translation>
+    </message>
+    <message>
+        <source>网站“学习记录”页的地址（以 http:// 或 https:// 开头；留空则由程序在课程页上查找）：</source>
+        <translation>The address of the site&apos;s study record page (starting with http:// or https://; leave empty for the program to look for it on the course page):</translation>
+    </message>
+    <message>
+        <source>未能保存设置。</source>
+        <translation>The settings could not be saved.</translation>
+    </message>
+    <message>
+        <source>不是网站地址：%1</source>
+        <translation>Not a web address: %1</translation>
     </message>
 </context>
 <context>
@@ -529,10 +636,6 @@ This run still uses this site address: %2</translation>
         <translation>%1 minutes not counted: %2</translation>
     </message>
     <message>
-        <source>培训网站没有回答登录状态的查询</source>
-        <translation>the training site did not answer whether you are still logged in</translation>
-    </message>
-    <message>
         <source>课件没有打开</source>
         <translation>the player did not open</translation>
     </message>
@@ -577,16 +680,16 @@ This run still uses this site address: %2</translation>
         <translation>reloading the main page</translation>
     </message>
     <message>
-        <source>重新登录</source>
-        <translation>logging in again</translation>
-    </message>
-    <message>
         <source>重新打开课程列表</source>
         <translation>opening the lesson list again</translation>
     </message>
     <message>
         <source>%1，%2</source>
         <translation>%1; %2</translation>
+    </message>
+    <message>
+        <source>网站响应很慢</source>
+        <translation>The site is answering very slowly</translation>
     </message>
 </context>
 <context>
@@ -681,6 +784,10 @@ This run still uses this site address: %2</translation>
     <message>
         <source>类别链接</source>
         <translation>Category links</translation>
+    </message>
+    <message>
+        <source>学习记录页地址…</source>
+        <translation>Study record page address…</translation>
     </message>
 </context>
 <context>
@@ -810,6 +917,10 @@ This run still uses this site address: %2</translation>
         <source>预计剩余 %1</source>
         <translation>About %1 left</translation>
     </message>
+    <message>
+        <source>已完成 %1/%2 课（未与网站核对）</source>
+        <translation>%1/%2 lessons done (not checked against the site)</translation>
+    </message>
 </context>
 <context>
     <name>lumora::window::TimetablePicture</name>
@@ -830,10 +941,6 @@ This run still uses this site address: %2</translation>
         <translation>Finished lessons</translation>
     </message>
     <message>
-        <source>已学的分钟</source>
-        <translation>Minutes studied</translation>
-    </message>
-    <message>
         <source>还需学的分钟</source>
         <translation>Minutes still needed</translation>
     </message>
@@ -848,6 +955,22 @@ This run still uses this site address: %2</translation>
     <message>
         <source>；</source>
         <translation>; </translation>
+    </message>
+    <message>
+        <source>网站记的分钟</source>
+        <translation>Minutes the site counted</translation>
+    </message>
+    <message>
+        <source>本程序记的分钟（未与网站核对）</source>
+        <translation>Minutes the program credited (not checked against the site)</translation>
+    </message>
+    <message>
+        <source>%1（网站记了 %2 分钟）</source>
+        <translation>%1 (the site counted %2 minutes)</translation>
+    </message>
+    <message>
+        <source>%1（本程序记的）</source>
+        <translation>%1 (the program&apos;s own)</translation>
     </message>
 </context>
 <context>
@@ -919,6 +1042,18 @@ This run still uses this site address: %2</translation>
     <message>
         <source>显示窗口</source>
         <translation>Show window</translation>
+    </message>
+    <message>
+        <source>网站已停止计时</source>
+        <translation>The site has stopped counting</translation>
+    </message>
+    <message>
+        <source>网站恢复计时</source>
+        <translation>The site counts again</translation>
+    </message>
+    <message>
+        <source>学习继续。</source>
+        <translation>Studying goes on.</translation>
     </message>
 </context>
 </TS>

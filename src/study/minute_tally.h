@@ -5,8 +5,8 @@
 // not from the minute's start), its video played through most of the minute, and the site
 // confirmed the session during it. A tick that finds a player open where the tick before found
 // none, or another, starts a minute: a lesson opened again, or whose video plays again, earns a
-// whole minute three ticks later rather than waiting for the next minute's first tick; a tick or
-// two later when the new player's medium has not yet played a minute of its own.
+// whole minute three ticks later rather than waiting for the next minute's first tick; a tick
+// later when the new player's medium has not yet played a minute of its own.
 // Pure logic: the study run tells it what each tick found.
 
 #include "study/video_watch.h"
@@ -45,7 +45,7 @@ public:
     // The minute closes a tick later (a player newer than the minute has not played one yet),
     // at most kMostLateTicks times; false when it may not, and it is judged on what played.
     bool holdOpen();
-    static constexpr int kMostLateTicks = 2;
+    static constexpr int kMostLateTicks = 1;
     // `video`: what the lesson's video came to over the minute.
     Outcome close(bool sessionConfirmed, bool recovering, VideoWatch::Minute video);
     // Ticks of the minute under way (0 to 2 between ticks).

@@ -47,9 +47,12 @@ bool StudyRun::visitDone() const
     if (key.lesson < 0 || !minutes)
         return false;
     // The program's own count keeps a minute's margin for the site's last unsaved report;
-    // where the site's record is read, waiting for it to show the minutes takes that place.
-    const int needed =
-        m_record.place() == records::RecordPlace::Found ? minutes->required : minutes->target();
+    // where the site's record has the lesson, waiting for it to show the minutes takes that
+    // place. A lesson the record does not list yet is left by the program's count, and its
+    // figure is looked at later in the night.
+    const bool siteHasIt = m_record.place() == records::RecordPlace::Found &&
+                           m_figures.lesson(key.category, key.lesson).has_value();
+    const int needed = siteHasIt ? minutes->required : minutes->target();
     // A lesson the site had counted short of what the program credited is studied for what it
     // lacks, however many minutes the program once credited it.
     if (m_visit.lesson == key && m_visit.siteMinutes)

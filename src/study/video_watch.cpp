@@ -41,8 +41,10 @@ VideoWatch::Call VideoWatch::tick(const LessonKey& lesson, int player, const Vid
         m_stillSince = now;
         m_playerCredited = false;
         m_playerPlayed = 0;
+        m_playerTicks = 0;
         m_shortEnded = false;
     }
+    m_playerTicks += 1;
     m_tickPlayed = m_tickPassed = 0;
     m_tickSawVideo = m_tickSpoiled = false;
     Call call;

@@ -58,8 +58,11 @@ public:
     // The most the lesson's credited minutes may lack of what its video played, in seconds.
     static constexpr double kMostOwed = 20;
     // What a newly opened player must have played, since its page opened, before its first
-    // minute counts: the site counts it from there, and three ticks span only 40 s of it.
+    // minute counts at its third tick: the site counts it from there, and three ticks span only
+    // 40 s. Failing that, the minute spans a fourth tick, a minute of the clock after the page
+    // was first seen, and most of it played, as any minute.
     static constexpr double kPlayerMinute = 60;
+    static constexpr int kPlayerMinuteTicks = 4;
 
     // What a tick calls for.
     struct Call
@@ -91,11 +94,11 @@ public:
     static QStringList defaultContinueControls();
     // The minute starts again at the last tick: what the ticks before it saw is dropped.
     void restartMinute();
-    // The player's medium has not yet played a minute since its page opened, and none of its
-    // minutes was credited: its first minute is not one yet.
+    // None of the player's minutes was credited, and its first is not one yet (kPlayerMinute).
     bool playerYoung() const
     {
-        return m_sawVideo && !m_playerCredited && m_playerPlayed < kPlayerMinute;
+        return m_sawVideo && !m_playerCredited && m_playerPlayed < kPlayerMinute &&
+               m_playerTicks < kPlayerMinuteTicks;
     }
     // The minute closes; the next minute starts.
     Minute closeMinute();
@@ -154,6 +157,7 @@ private:
     bool m_lessonCredited = false;
     bool m_playerCredited = false; // a minute of the player open now was credited
     double m_playerPlayed = 0;     // seconds its medium played since its page opened
+    int m_playerTicks = 0;         // ticks that saw it open
     Figures m_lastMinute;
     int m_player = -1;
     QString m_source;          // what the player's medium played at the last tick
