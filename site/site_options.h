@@ -107,6 +107,9 @@ struct SiteOptions
     // Monotonic milliseconds for study time, session lifetimes and event stamps: the site
     // clock. Empty = std::chrono::steady_clock. Tests set it to control time.
     std::function<std::int64_t()> clockMs{};
+    // Told of each request as it arrives (headers read), before any fault or delay answers it,
+    // on the server's worker thread: its method and path. For measuring when a visitor asked.
+    std::function<void(const std::string& method, const std::string& path)> requestArrived{};
 
     // Fault modes, also settable while the server runs (see SiteServer).
     std::int64_t sessionLifetimeMs = 0; // sessions end this long after login; 0: never

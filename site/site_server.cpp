@@ -777,6 +777,9 @@ std::unique_ptr<httplib::Server> SiteServer::Impl::makeServer(int threads)
     created->set_write_timeout(5);
     httplib::Server* raw = created.get();
     created->set_pre_routing_handler([this, raw](const Request& req, Response& res) {
+        if (options.requestArrived) {
+            options.requestArrived(req.method, req.path);
+        }
         // The record and the clock are the watcher's, not the site's: no fault touches them.
         if (req.path.starts_with("/_site")) {
             if (isLoopbackAddress(req.remote_addr)) {

@@ -1,5 +1,7 @@
 #include "window/first_show.h"
 
+#include "platform/logging.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -30,9 +32,13 @@ void FirstShow::showNow()
 {
     if (!std::exchange(m_waiting, false))
         return;
+    const bool loaded = m_latest.isActive();
     m_latest.stop();
-    if (!m_window.testAttribute(Qt::WA_WState_ExplicitShowHide))
-        m_window.show();
+    if (m_window.testAttribute(Qt::WA_WState_ExplicitShowHide))
+        return;
+    m_window.show();
+    // What start-up measurements wait for.
+    qCDebug(lcEngine) << "window shown" << (loaded ? "with the first page" : "while it loads");
 }
 
 } // namespace lumora::window

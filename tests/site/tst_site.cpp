@@ -10,6 +10,8 @@
 
 #include <chrono>
 #include <future>
+#include <mutex>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 using namespace lumora::site;
@@ -232,14 +234,25 @@ private slots:
     void faults_slowPagesMaintenanceAndTheTimeoutPage()
     {
         using namespace std::chrono_literals;
-        Site site;
+        std::mutex arrivedMutex;
+        std::vector<std::string> arrived;
+        Site site({.requestArrived = [&](const std::string& method, const std::string& path) {
+            const std::lock_guard lock(arrivedMutex);
+            arrived.push_back(method + ' ' + path);
+        }});
+        const auto hasArrived = [&](const std::string& request) {
+            const std::lock_guard lock(arrivedMutex);
+            return std::ranges::find(arrived, request) != arrived.end();
+        };
         site.login();
-        // A slow page waits for the site clock, on a worker of its own.
+        // A slow page waits for the site clock, on a worker of its own; its request is seen as
+        // it arrives, not when it is answered.
         site.server->setPathDelay("/course/lessons", 5000);
         auto slow = std::async(std::launch::async, [&] { return site.get("/course/lessons"); });
         QCOMPARE(site.get("/course/main").status, 200);
         QTRY_VERIFY_WITH_TIMEOUT(site.events("slow-answer").size() == 1, 20000);
         QVERIFY(slow.wait_for(0s) == std::future_status::timeout);
+        QVERIFY(hasArrived("POST /permission/loginAction.do") && hasArrived("GET /course/lessons"));
         site.now += 5000;
         QVERIFY(slow.wait_for(30s) == std::future_status::ready && slow.get().status == 200);
         site.server->setPathDelay("/course/lessons", 0);
@@ -251,7 +264,8 @@ private slots:
         site.server->setMaintenance(true);
         for (const char* path : {"/course/main", "/player/media/lesson.mp4", "/"})
             QVERIFY(site.get(path).status == 503 &&
-                    site.get(path).text().contains(u"系统维护中，请稍后再访问"_s));
+                    site.get(path).text().contains(u"系统维护中，请稍后再访问"_s) &&
+                    hasArrived(std::string("GET ") + path));
         site.now += 60000;
         QCOMPARE(site.beat(1, 1, player).status, 503);
         site.server->setMaintenance(false);
