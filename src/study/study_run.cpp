@@ -160,8 +160,10 @@ void StudyRun::categoryListed()
     if (m_record.place() == records::RecordPlace::None)
         tellNoRecord();
     if (m_siteWait.active()) {
-        // Opened again to look whether the site counts again: the look goes on.
+        // Opened again (after a login, say) to look whether the site counts again: the look
+        // starts over with a new player; the old one shows what the old session left.
         enterPhase(RunPhase::WaitingForSite);
+        m_siteWait.lookingSince = {};
         m_siteWait.nextLookAt = m_platform.clock().now();
         return waitingTick();
     }

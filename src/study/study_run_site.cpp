@@ -279,7 +279,8 @@ void StudyRun::waitingTick()
         if (now < m_siteWait.nextLookAt)
             return;
         // A look: the lesson's player plays a while, and the record tells whether it counted.
-        const int lesson = m_catalogue.selectedLesson();
+        // The run's lesson: a category opened again (after a login) has none selected yet.
+        const int lesson = m_navigator.lessonIndex();
         m_siteWait.secondsBefore = m_figures.lesson(m_catalogue.category(), lesson)
                                        .value_or(records::SiteFigure{})
                                        .seconds;
@@ -298,6 +299,8 @@ void StudyRun::waitingTick()
     // The site saying so again ends the look at once.
     if (const QString cap = capWordsOnThePlayer(); !cap.isEmpty()) {
         qCInfo(lcStudy) << "the site still does not count:" << cap;
+        // The session served the look: the logins that led to it were not in vain.
+        m_logins.reset();
         pressPlayerExit();
         closePlayer();
         m_siteWait.lookingSince = {};

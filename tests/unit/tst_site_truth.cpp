@@ -97,6 +97,7 @@ private slots:
     void leave_whenTheRecordShowsTheMinutes_orAfterTheBound_thenComeBack();
     void siteStopsCounting_noticedWaitedFor_goesOnWhenItCountsAgain_data();
     void siteStopsCounting_noticedWaitedFor_goesOnWhenItCountsAgain();
+    void siteStopsCounting_sessionsEndingMeanwhile_loggedInAndLookedAgain();
     void end_whenTheRecordAgrees_elseNamesBothFigures();
     void noRecordPage_theProgramsOwnFiguresSaidSo();
     void recordAddress_theLearnersOwn_keptAndRead();
@@ -203,6 +204,31 @@ void SiteTruthTest::siteStopsCounting_noticedWaitedFor_goesOnWhenItCountsAgain()
              (QList{RunPhase::Studying, RunPhase::WaitingForSite, RunPhase::Studying}));
     QVERIFY(f.kinds().contains(RunEventKind::SiteStopped) &&
             f.kinds().contains(RunEventKind::SiteCountsAgain));
+}
+
+void SiteTruthTest::siteStopsCounting_sessionsEndingMeanwhile_loggedInAndLookedAgain()
+{
+    TruthFixture f;
+    f.main().pages[f.session().loginPage()].document->elements()[3].onClick = [&f](auto&) {
+        f.main().startLoad({f.site.top});
+    };
+    f.pressStudy();
+    f.ticksUntil([&] { return f.kinds().count(RunEventKind::MinuteCredited) == 12; });
+    f.record.growth = 0;
+    f.playerDocument->link("今日学时已满").id = "cap";
+    f.ticksUntil([&] { return f.run().phase() == RunPhase::WaitingForSite; });
+    // The session ends before each look, hour after hour: each look logs in again, then looks
+    // with a new player; the waiting goes on, never taken for logins that fail at once.
+    const std::shared_ptr<FakeDocument> player = f.playerDocument;
+    for (int look = 1; look <= 4; ++look) {
+        f.playerDocument = makeLoginPage();
+        f.ticksUntil([&] { return f.kinds().count(RunEventKind::SessionRecovered) == look; });
+        f.playerDocument = player;
+        const qsizetype closed = f.player().navigations.count(QUrl("about:blank"));
+        f.ticksUntil([&] { return f.player().navigations.count(QUrl("about:blank")) > closed; });
+        QCOMPARE(f.run().phase(), RunPhase::WaitingForSite);
+    }
+    QVERIFY(!f.kinds().contains(RunEventKind::RunPaused));
 }
 
 void SiteTruthTest::end_whenTheRecordAgrees_elseNamesBothFigures()
