@@ -132,7 +132,10 @@ void StudyRun::lookAfterVideo(PlayerObservation& seen)
         if (!pressed.isEmpty())
             qCInfo(lcStudy).nospace() << "the video of lesson " << lesson + 1
                                       << " is paused: pressed the page's " << pressed;
-        else
+        else if (call.pressContinue)
+            qCWarning(lcStudy).nospace() << "the video of lesson " << lesson + 1
+                                         << " is paused: its continue control would not be pressed";
+        if (pressed.isEmpty())
             emit notice(call.pageAsks.isEmpty() ? RunTexts::videoPaused(lesson)
                                                 : RunTexts::videoAsks(lesson, call.pageAsks));
     }
