@@ -161,7 +161,7 @@ void StudyRulesTest::videoWatch_countsWhatPlayed()
     VideoWatch watch;
     // A new player's first minute is a minute of its own play: three ticks span only 40 s.
     QVERIFY(!minute(watch, 1, {15, 35, 55}, -80));
-    QVERIFY(minute(watch, 1, {20, 40, 60}, 0)); // a new player, playing all along
+    QVERIFY(minute(watch, 1, {20, 40, 60}, 0));   // a new player, playing all along
     QVERIFY(minute(watch, 1, {75, 95, 115}, 60)); // 60 s of 60
     // Read late, then caught up: 45 s of 60 played.
     QVERIFY(minute(watch, 1, {115.1, 160, 160.1}, 120));
