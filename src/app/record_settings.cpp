@@ -15,7 +15,10 @@ class RecordSettingsTexts
     Q_DECLARE_TR_FUNCTIONS(lumora::app::RecordSettingsTexts)
 };
 
-const QString kAddressKey = QStringLiteral("record/address");
+QString addressKey()
+{
+    return QStringLiteral("record/address");
+}
 
 QString settingsFile(const QString& dataFolder)
 {
@@ -70,7 +73,7 @@ std::optional<QUrl> changeRecordAddress(platform::Dialogs& dialogs, const QStrin
         const QUrl url(answer->trimmed());
         if (answer->trimmed().isEmpty() || isWebAddress(url)) {
             QSettings file(settingsFile(dataFolder), QSettings::IniFormat);
-            file.setValue(kAddressKey, answer->trimmed());
+            file.setValue(addressKey(), answer->trimmed());
             file.sync();
             if (dataFolder.isEmpty() || file.status() != QSettings::NoError) {
                 qCWarning(lcState)

@@ -14,10 +14,22 @@ namespace {
 //   record  <the record page's address, or "none">
 //   read    <when the record was read last, ISO 8601>
 //   lesson  <category> <lesson> <seconds> <when read>
-const QString kRecord = QStringLiteral("record");
-const QString kRead = QStringLiteral("read");
-const QString kLesson = QStringLiteral("lesson");
-const QString kNone = QStringLiteral("none");
+QString recordTag()
+{
+    return QStringLiteral("record");
+}
+QString readTag()
+{
+    return QStringLiteral("read");
+}
+QString lessonTag()
+{
+    return QStringLiteral("lesson");
+}
+QString noneTag()
+{
+    return QStringLiteral("none");
+}
 
 std::optional<int> wholeNumber(const QString& text)
 {
@@ -68,17 +80,17 @@ bool SiteFigures::load()
         const QStringList fields = line.trimmed().split(QLatin1Char('\t'));
         if (fields.value(0).isEmpty() || fields.value(0).startsWith(QLatin1Char('#')))
             continue;
-        if (fields.at(0) == kRecord && fields.size() == 2) {
+        if (fields.at(0) == recordTag() && fields.size() == 2) {
             const QUrl address(fields.at(1));
-            if (fields.at(1) == kNone)
+            if (fields.at(1) == noneTag())
                 setPlace(RecordPlace::None);
             else if (address.isValid() && !address.isRelative())
                 setPlace(RecordPlace::Found, address);
             else
                 ++passedOver;
-        } else if (fields.at(0) == kRead && fields.size() == 2) {
+        } else if (fields.at(0) == readTag() && fields.size() == 2) {
             m_lastRead = QDateTime::fromString(fields.at(1), Qt::ISODate);
-        } else if (fields.at(0) == kLesson && fields.size() == 5) {
+        } else if (fields.at(0) == lessonTag() && fields.size() == 5) {
             const auto category = wholeNumber(fields.at(1));
             const auto lesson = wholeNumber(fields.at(2));
             const auto seconds = wholeNumber(fields.at(3));
@@ -102,13 +114,15 @@ bool SiteFigures::save() const
         return false;
     QString text = QStringLiteral("# Lumora: the training site's own study record as last read\n");
     if (m_place != RecordPlace::Unknown)
-        text += kRecord + QLatin1Char('\t') +
-                (m_place == RecordPlace::None ? kNone : m_address.toString()) + QLatin1Char('\n');
+        text += recordTag() + QLatin1Char('\t') +
+                (m_place == RecordPlace::None ? noneTag() : m_address.toString()) +
+                QLatin1Char('\n');
     if (m_lastRead.isValid())
-        text += kRead + QLatin1Char('\t') + m_lastRead.toString(Qt::ISODate) + QLatin1Char('\n');
+        text +=
+            readTag() + QLatin1Char('\t') + m_lastRead.toString(Qt::ISODate) + QLatin1Char('\n');
     for (auto it = m_figures.constBegin(); it != m_figures.constEnd(); ++it)
         text += QStringLiteral("%1\t%2\t%3\t%4\t%5\n")
-                    .arg(kLesson)
+                    .arg(lessonTag())
                     .arg(it.key().first)
                     .arg(it.key().second)
                     .arg(it->seconds)
