@@ -91,18 +91,6 @@ int usageError(const QString& message)
     return kUsageError;
 }
 
-// The option's value as a number in [low, high], or nullopt (also when absent).
-std::optional<double> number(const QCommandLineParser& parser, const char* name, double low,
-                             double high, bool whole)
-{
-    bool ok = false;
-    const double value = parser.value(QLatin1StringView(name)).toDouble(&ok);
-    if (!ok || value < low || value > high || (whole && value != std::floor(value))) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -236,14 +224,7 @@ int main(int argc, char** argv)
     std::optional<double> stallFor;
     std::optional<double> maintenanceAt;
     std::optional<double> maintenanceFor;
-    const struct
-    {
-        const char* name;
-        double low;
-        double high;
-        bool whole;
-        std::function<void(double)> store;
-    } numbers[] = {
+    const lumora::site::cli::NumberOption numbers[] = {
         {"port", 0, 65535, true, [&](double v) { options.port = int(v); }},
         {"heartbeat-ms", 50, 3600000, true, [&](double v) { options.heartbeatMs = int(v); }},
         {"session-lifetime-ms", 0, 1e12, true,
@@ -273,16 +254,8 @@ int main(int argc, char** argv)
         {"video-outage-status", 400, 599, true,
          [&](double v) { options.videoOutageStatus = int(v); }},
     };
-    for (const auto& n : numbers) {
-        if (!set(n.name)) {
-            continue;
-        }
-        const auto value = number(parser, n.name, n.low, n.high, n.whole);
-        if (!value) {
-            return usageError(u"bad value %1 for --%2"_s.arg(
-                parser.value(QLatin1StringView(n.name)), QLatin1StringView(n.name)));
-        }
-        n.store(*value);
+    if (const QString error = lumora::site::cli::readNumbers(parser, numbers); !error.isEmpty()) {
+        return usageError(error);
     }
     if (outageAt.has_value() != outageFor.has_value()) {
         return usageError(u"--outage-at and --outage-for go together"_s);

@@ -119,6 +119,22 @@ void addStudyOptions(QCommandLineParser& parser)
     }
 }
 
+QString readNumbers(const QCommandLineParser& parser, std::span<const NumberOption> numbers)
+{
+    for (const NumberOption& n : numbers) {
+        if (!parser.isSet(QLatin1StringView(n.name))) {
+            continue;
+        }
+        bool ok = false;
+        const double value = parser.value(QLatin1StringView(n.name)).toDouble(&ok);
+        if (!ok || value < n.low || value > n.high || (n.whole && value != std::floor(value))) {
+            return badValue(parser, n.name);
+        }
+        n.store(value);
+    }
+    return {};
+}
+
 QString readStudyOptions(const QCommandLineParser& parser, SiteOptions& options)
 {
     const auto set = [&](const char* name) { return parser.isSet(QLatin1StringView(name)); };
@@ -138,14 +154,7 @@ QString readStudyOptions(const QCommandLineParser& parser, SiteOptions& options)
         }
     }
     // Numbers: name, range, whole number or not, where it goes.
-    const struct
-    {
-        const char* name;
-        double low;
-        double high;
-        bool whole;
-        std::function<void(double)> store;
-    } numbers[] = {
+    const NumberOption numbers[] = {
         {"progress-seconds", 1, 86400, true, [&](double v) { options.progressSeconds = int(v); }},
         {"daily-cap-minutes", 0, 1e6, true, [&](double v) { options.dailyCapMinutes = int(v); }},
         {"site-day-hours", 1e-4, 1e5, false, [&](double v) { options.siteDayHours = v; }},
@@ -154,16 +163,8 @@ QString readStudyOptions(const QCommandLineParser& parser, SiteOptions& options)
          [&](double v) { options.refuseLoginsForMs = std::llround(v * 1000); }},
         {"preroll-seconds", 0, 86400, true, [&](double v) { options.prerollSeconds = int(v); }},
     };
-    for (const auto& n : numbers) {
-        if (!set(n.name)) {
-            continue;
-        }
-        bool ok = false;
-        const double value = parser.value(QLatin1StringView(n.name)).toDouble(&ok);
-        if (!ok || value < n.low || value > n.high || (n.whole && value != std::floor(value))) {
-            return badValue(parser, n.name);
-        }
-        n.store(value);
+    if (QString error = readNumbers(parser, numbers); !error.isEmpty()) {
+        return error;
     }
     for (const QString& error :
          {readNamed(parser, "record-titles", options.recordPage.titles, recordTitlesFromName),
