@@ -679,14 +679,21 @@ void TestWebEngineBrowser::lessonMediaAnywhere_questionsAnswered()
                 !media().video.paused && media().video.currentTime > 1);
 
     // A question stops the video (pages/question.html); its answer plays it on. The question sits
-    // in the top document, a frame, a closed shadow root.
+    // in the top document, a frame, a closed shadow root, beside the video in a frame of another
+    // origin (a second port).
     const QByteArray page = testPage("question.html");
     const PageControl question{"继续学习", "您还在学习吗？ 继续学习"};
+    TestServer other;
+    other.put("/lesson.mp4", readWholeFile(LUMORA_TEST_MEDIA).value_or(""));
+    other.put("/ask.html", QByteArray(page).replace("WHERE", "document.body"));
+    m_server->put("/outer.html", "<iframe width=420 height=320 src='" +
+                                     other.url("/ask.html").toEncoded() + "'></iframe>");
     for (const QString where : {"document.body", "frames[0].document.body",
                                 "document.body.appendChild(document.createElement('div'))"
-                                ".attachShadow({mode: 'closed'})"}) {
+                                ".attachShadow({mode: 'closed'})",
+                                "other origin"}) {
         m_server->put("/ask.html", QByteArray(page).replace("WHERE", where.toUtf8()));
-        QVERIFY(loadMain("/ask.html"));
+        QVERIFY(loadMain(where == "other origin" ? "/outer.html" : "/ask.html"));
         WAIT_VERIFY(media().video.paused && media().controls.contains(question));
         const double stopped = media().video.currentTime;
         QCOMPARE(m_main->clickControl({"继续学习"}), "继续学习");

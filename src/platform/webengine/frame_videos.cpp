@@ -54,6 +54,7 @@ bool FrameVideos::take(const QString& json, Clock::time_point now)
     f.codes = readErrorCodes(object);
     f.line = object.value(QStringLiteral("line")).toString().trimmed().left(kFirstLineMax);
     f.documentMedium = readDocumentMedium(object);
+    f.controls = readControls(object);
     return true;
 }
 
@@ -75,8 +76,14 @@ void FrameVideos::mergeInto(MediaReport& report, double reachedArea, Clock::time
         document = document || frame.documentMedium;
     }
     const Entry* lesson = lessonFrame();
-    if (lesson && isLesson(lesson->second.video, lesson->second.area, report.video, reachedArea))
+    if (lesson && isLesson(lesson->second.video, lesson->second.area, report.video, reachedArea)) {
         report.video = lesson->second.video;
+        for (const PageControl& control : lesson->second.controls) {
+            if (report.controls.size() == MediaReport::kMaxControls)
+                break;
+            report.controls.append(control);
+        }
+    }
     report.documentMedium = document && !report.video.present;
     if (report.firstLine.isEmpty() && speaking)
         report.firstLine = speaking->line;
@@ -106,7 +113,7 @@ FrameVideos::Lesson FrameVideos::lesson(Clock::time_point now)
     const Entry* found = lessonFrame();
     if (!found)
         return {};
-    return {found->first, found->second.video, found->second.area};
+    return {found->first, found->second.video, found->second.area, found->second.controls};
 }
 
 } // namespace lumora::platform::webengine

@@ -28,8 +28,9 @@ public:
     // largest video shown across all frames (one reached by the top document wins a tie), else,
     // with no video anywhere, the first audio element that plays, else the first (the top
     // document's first); the error codes of every frame count, a frame's document shown makes a
-    // document lesson when there is no medium, and the first line of text comes from a frame
-    // when the reached documents have none.
+    // document lesson when there is no medium, the first line of text comes from a frame
+    // when the reached documents have none, and the controls of the frame whose medium is the
+    // lesson's follow the reached ones (its question sits beside its video).
     void mergeInto(MediaReport& report, double reachedArea, Clock::time_point now = Clock::now());
 
     struct Lesson
@@ -37,9 +38,11 @@ public:
         QString frame; // empty when no fresh report has a medium
         VideoReport video;
         double area = 0;
+        QList<PageControl> controls = {};
     };
     // The medium of the frames that is the lesson's unless the top document's is, for
-    // replayVideo() (which weighs them against the top document's as mergeInto() does).
+    // replayVideo() and clickControl() (which weigh them against the top document's as
+    // mergeInto() does).
     Lesson lesson(Clock::time_point now = Clock::now());
 
 private:
@@ -52,6 +55,7 @@ private:
         QList<int> codes;
         QString line;
         bool documentMedium = false;
+        QList<PageControl> controls;
     };
     using Entry = std::map<QString, Frame>::value_type;
     // The frame whose medium is the lesson's, among the frames'; null for none.

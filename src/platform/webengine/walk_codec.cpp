@@ -211,20 +211,26 @@ MediaReport readMediaReport(const DecodedEnvelope& envelope)
     report.firstLine =
         envelope.object.value(QStringLiteral("firstLine")).toString().trimmed().left(kFirstLineMax);
     report.documentMedium = readDocumentMedium(envelope.object) && !report.video.present;
+    report.controls = readControls(envelope.object);
+    return report;
+}
+
+QList<PageControl> readControls(const QJsonObject& object)
+{
     // The limits hold whatever the page sent.
-    const QJsonArray controls = envelope.object.value(QStringLiteral("controls")).toArray();
+    QList<PageControl> read;
+    const QJsonArray controls = object.value(QStringLiteral("controls")).toArray();
     for (const QJsonValue& value : controls) {
         const QJsonObject control = value.toObject();
         const QString text = control.value(QStringLiteral("text")).toString().trimmed();
         if (text.isEmpty() || leftCharacters(text, PageControl::kMaxText) != text)
             continue;
-        report.controls.append(
-            {text, leftCharacters(control.value(QStringLiteral("context")).toString(),
-                                  PageControl::kMaxContext)});
-        if (report.controls.size() == MediaReport::kMaxControls)
+        read.append({text, leftCharacters(control.value(QStringLiteral("context")).toString(),
+                                          PageControl::kMaxContext)});
+        if (read.size() == MediaReport::kMaxControls)
             break;
     }
-    return report;
+    return read;
 }
 
 } // namespace lumora::platform::webengine

@@ -35,6 +35,8 @@ MediaReport readMediaReport(const DecodedEnvelope& envelope);
 VideoReport readVideoReport(const QJsonObject& video);
 QList<int> readErrorCodes(const QJsonObject& object);
 bool readDocumentMedium(const QJsonObject& object);
+// The controls a page or frame reported, within MediaReport's limits.
+QList<PageControl> readControls(const QJsonObject& object);
 // The longest first line of a page's text a report carries.
 inline constexpr int kFirstLineMax = 40;
 

@@ -210,8 +210,21 @@ bool WebEngineBrowser::replayVideo()
 
 QString WebEngineBrowser::clickControl(const QStringList& texts)
 {
-    const DecodedEnvelope answer = call(
-        assembleCall(QStringLiteral("lumora.clickControl"), QJsonArray::fromStringList(texts)));
+    // Where the reached documents have none, the frame of another origin that plays the lesson
+    // is asked to press the first wanted control its last report showed.
+    const FrameVideos::Lesson other = m_frameVideos.lesson();
+    QString inFrame;
+    for (const QString& text : texts) {
+        if (std::any_of(other.controls.begin(), other.controls.end(),
+                        [&text](const PageControl& c) { return c.text == text; })) {
+            inFrame = text;
+            break;
+        }
+    }
+    const QJsonObject frame{{QStringLiteral("frame"), inFrame.isEmpty() ? QString() : other.frame},
+                            {QStringLiteral("text"), inFrame}};
+    const DecodedEnvelope answer = call(assembleCall(QStringLiteral("lumora.clickControl"),
+                                                     QJsonArray::fromStringList(texts), frame));
     if (!answer.ok()) {
         qCDebug(lcPage) << "no control pressed in" << url().toDisplayString() << answer.error;
         return {};

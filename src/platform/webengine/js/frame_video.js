@@ -48,9 +48,14 @@
     window.addEventListener('load', () => send(false));
     setInterval(() => send(false), 2000);
     window.addEventListener('pagehide', () => send(true));
-    // The top document asks the frame whose video is the lesson's to play it again.
+    // The top document asks the frame whose video is the lesson's to play it again, or to press
+    // the continue control beside it.
     window.addEventListener('message', (event) => {
-        if (event.data && event.data.lumoraReplay === frame)
+        if (!event.data)
+            return;
+        if (event.data.lumoraReplay === frame)
             page.replayVideo();
+        else if (event.data.lumoraPress === frame && Array.isArray(event.data.wanted))
+            page.clickControl(event.data.wanted.map(String));
     });
 })

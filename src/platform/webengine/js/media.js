@@ -214,15 +214,18 @@
         return '';
     }
 
+    function controlsReport(found) {
+        const read = new Map();
+        return controlsOf(found.controls, () => true, kMaxControls).map((control) => ({
+            text: control.text, context: contextOf(control.el, control.text, read) }));
+    }
+
     function mediaErrors() {
         const found = survey();
         const lesson = lessonMedium(found);
-        const read = new Map();
-        const controls = controlsOf(found.controls, () => true, kMaxControls).map((control) => ({
-            text: control.text, context: contextOf(control.el, control.text, read) }));
         return { ok: true, error: '', codes: errorCodes(found, lesson),
                  video: mediumReport(lesson), firstLine: firstLine(),
-                 documentMedium: showsDocumentOnly(found), controls: controls };
+                 documentMedium: showsDocumentOnly(found), controls: controlsReport(found) };
     }
 
     // What a frame out of the top document's reach tells the host about itself (js/frame_video.js).
@@ -230,12 +233,14 @@
         const found = survey();
         const lesson = lessonMedium(found);
         return { codes: errorCodes(found, lesson), video: mediumReport(lesson), line: firstLine(),
-                 documentMedium: showsDocumentOnly(found) };
+                 documentMedium: showsDocumentOnly(found), controls: controlsReport(found) };
     }
 
     // Clicks the first control whose text is wanted[0], else wanted[1] ...; answers the text
-    // clicked.
-    function clickControl(wanted) {
+    // clicked. `other` ({frame, text}), when given, names the frame of another origin that plays
+    // the lesson and the wanted text its last report showed: with none here, that frame is asked
+    // to press it (its question sits beside its video, out of this document's reach).
+    function clickControl(wanted, other) {
         const names = new Set(wanted);
         const matches = controlsOf(survey().controls, (said) => names.has(said), Infinity);
         for (const name of wanted) {
@@ -244,6 +249,10 @@
                 click(match.el);
                 return { ok: true, error: '', clicked: name };
             }
+        }
+        if (other && other.frame && names.has(other.text)) {
+            postToFrames(window, { lumoraPress: other.frame, wanted: [other.text] });
+            return { ok: true, error: '', clicked: other.text };
         }
         return { ok: true, error: '', clicked: '' };
     }
