@@ -32,9 +32,11 @@
 //   one that ignores it the wait's minutes.
 // - T: the longest stretch of simulated time in which the record counted no whole minute of any
 //   lesson, less the site's own faults (stall, maintenance, outage, video outage, refused
-//   logins), the machine's sleep and the cap's wait; it says where it began.
+//   logins), the machine's sleep and the cap's wait; it says where it began. The cap's wait
+//   here lasts until the run's first look after the new site day (it looks every 30 minutes
+//   and cannot know when the site's day turns), or until the record grows, if sooner.
 // - W: the simulated time of the run over the ideal: the timetable's own minimum (every lesson's
-//   required minutes plus one) plus the cap's wait.
+//   required minutes plus one) plus the cap's wait, as for T.
 // - G: the growth of the process tree's proportional set size, after a garbage collection, from
 //   the first lesson to the end (the site's record dropped first: it shares this process).
 // Exit code 0 only when D >= 44, S = 0, M = 0, K <= 1 (the missing video's lesson), L = 0,

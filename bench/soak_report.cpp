@@ -1,6 +1,9 @@
 #include "soak_report.h"
 
+#include "study/study_run.h"
+
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -166,8 +169,20 @@ bool reportNight(const Night& night)
     const std::pair<std::int64_t, std::int64_t> capWait =
         capFromMs < 0 ? std::pair<std::int64_t, std::int64_t>{-1, -1}
                       : std::pair{capFromMs, (capFromMs / kSiteDay + 1) * kSiteDay};
-    const std::int64_t capWaitMs = capWait.second - capWait.first;
     const NotCounted notCounted = creditedWhileNotCounting(log.credits, record, capWait);
+    // The run cannot know when the site's day turns: it looks every kLookEvery, so the wait
+    // lasts until its first look after the new day, or until the record grows, if sooner.
+    std::int64_t resumedMs = capWait.second;
+    if (capFromMs >= 0) {
+        const std::int64_t lookDue =
+            capWait.second +
+            std::chrono::duration_cast<std::chrono::milliseconds>(study::StudyRun::kLookEvery)
+                .count();
+        const auto grew =
+            std::upper_bound(record.minutes().begin(), record.minutes().end(), capWait.second);
+        resumedMs = grew == record.minutes().end() ? lookDue : std::min(*grew, lookDue);
+    }
+    const std::int64_t capWaitMs = resumedMs - capWait.first;
 
     // After the wake-up the session had ended: a minute credited before the site saw the
     // program log in again was credited on what the program knew before the sleep.
@@ -204,17 +219,19 @@ bool reportNight(const Night& night)
         allFaults = allFaults && fault.firedMs >= 0;
     }
     if (capFromMs >= 0)
-        fired << QStringLiteral("the day's cap (%1 min) at %2 h, the next site day at %3 h")
+        fired << QStringLiteral("the day's cap (%1 min) at %2 h, the next site day at %3 h, "
+                                "counted again at %4 h")
                      .arg(kDailyCapMinutes)
                      .arg(runHour(capWait.first), 0, 'f', 2)
-                     .arg(runHour(capWait.second), 0, 'f', 2);
+                     .arg(runHour(capWait.second), 0, 'f', 2)
+                     .arg(runHour(resumedMs), 0, 'f', 2);
     else
         fired << QStringLiteral("the day's cap (%1 min) never reached").arg(kDailyCapMinutes);
 
     // The site-made and machine-made windows and the cap's wait: the record cannot count.
     Windows excused = excusedWindows(faults, log.runStartMs);
     if (capFromMs >= 0)
-        excused.push_back(capWait);
+        excused.emplace_back(capWait.first, resumedMs);
     const Stalls stall = longestStall(record.minutes(), log.runStartMs, runEndMs, excused);
     QStringList lostPerRecovery;
     for (const std::int64_t end : siteLog.sessionEnds) {
