@@ -1,7 +1,7 @@
 // Start-up as the site sees it, against a bare QWebEngineView: from process start to the site
 // receiving the login page's request and the last image that page loads, and (the program only)
-// to its window being shown; the proportional set size of each process tree 3 s after the page
-// is complete. For the program and for bench/bare_view with the same engine flags, in
+// to its window having been drawn; the proportional set size of each process tree 3 s after the
+// page is complete. For the program and for bench/bare_view with the same engine flags, in
 // alternating rounds against the in-process stand-in site, whose arrivals are stamped on the
 // steady clock that also stamps each process's start. The program keeps its data folder between
 // rounds, as on a learner's machine; a first round, not counted, creates it. Seven counted
@@ -36,8 +36,8 @@ constexpr int kGiveUpMs = 60000;
 // The login page's request, and the images it loads: the later of those two is its last one.
 constexpr auto kLoginPath = "/permission/loginAction.do";
 constexpr const char* kImagePaths[] = {"/permission/randomCode.do", "/images/login.svg"};
-// What the program logs (lumora.engine debug) as FirstShow shows its window.
-constexpr auto kWindowShown = "lumora.engine: window shown";
+// What the program logs (lumora.engine debug) once its window has been drawn.
+constexpr auto kWindowShown = "lumora.engine: window drawn";
 
 // When each path was first asked for since the last clear, on the steady clock.
 class Arrivals
@@ -73,7 +73,7 @@ struct Sample
 {
     double requestMs = -1;   // the login page's request received
     double lastImageMs = -1; // the later of its images' requests received
-    double windowMs = -1;    // the window shown (the program only)
+    double windowMs = -1;    // the window drawn (the program only)
     double completeMs = -1;  // the process said the page is complete
     long long pssKb = 0;
 };

@@ -1,5 +1,6 @@
 // Lumora: an automatic-study browser for one training site.
 
+#include "app/first_drawing.h"
 #include "app/program.h"
 #include "app/single_copy.h"
 #include "app/site_address.h"
@@ -7,6 +8,7 @@
 #include "lumora_config.h"
 #include "platform/console.h"
 #include "platform/log_file.h"
+#include "platform/logging.h"
 #include "platform/user_folders.h"
 #include "platform/webengine/qt_platform.h"
 
@@ -180,8 +182,6 @@ int main(int argc, char* argv[])
         return 0;
 
     platform::QtPlatform platform(folders);
-    // The login page loads while the window and the rest are built.
-    platform.openFirstPage(config.loginPage());
     app::Program program(platform, config);
     window::MainWindow& mainWindow = program.window();
     platform.qtDialogs().setParent(&mainWindow);
@@ -189,6 +189,12 @@ int main(int argc, char* argv[])
                      &window::MainWindow::bringToFront);
     program.start();
     tellWhenH264CannotPlay(platform, mainWindow);
-    mainWindow.showOnFirstPage();
+    // The window at once, drawn before the engine starts: the login page then loads in its view.
+    mainWindow.showOnFirstPage(window::FirstShow::kAtOnce);
+    const app::AfterFirstDrawing engineStart(mainWindow, [&platform] {
+        // What start-up measurements wait for as the window's appearance.
+        qCDebug(lcEngine) << "window drawn, the engine starts";
+        platform.startEngine();
+    });
     return QApplication::exec();
 }

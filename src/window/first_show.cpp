@@ -25,6 +25,8 @@ void FirstShow::showOnFirstPage(int latestMs)
     else
         m_window.setWindowState(m_window.windowState() | Qt::WindowMaximized);
     m_waiting = true;
+    if (latestMs <= 0)
+        return showNow();
     m_latest.start(latestMs);
 }
 
@@ -38,7 +40,7 @@ void FirstShow::showNow()
         return;
     m_window.show();
     // What start-up measurements wait for.
-    qCDebug(lcEngine) << "window shown" << (loaded ? "with the first page" : "while it loads");
+    qCDebug(lcEngine) << "window shown" << (loaded ? "with the first page" : "before it");
 }
 
 } // namespace lumora::window

@@ -11,14 +11,15 @@ class QWidget;
 
 namespace lumora::window {
 
-// Shows the window once its main view's first document has loaded: the window then opens with
-// the page drawn rather than an empty view, and its own first drawing (some 20 ms of the
-// engine's thread) does not delay the page. A slower site gets the window at the latest
-// `latestMs` after it was asked for, with the page still loading.
+// Shows the window at once (kAtOnce: the program's start, where the window is drawn before the
+// engine starts), or once its main view's first document has loaded, so that it opens with the
+// page drawn: a slower site then gets the window at the latest `latestMs` after it was asked
+// for, with the page still loading.
 class FirstShow final : public QObject
 {
     Q_OBJECT
 public:
+    static constexpr int kAtOnce = 0;
     static constexpr int kLatestMs = 500;
 
     // Made before anything else connects to `view`: a view never shown answers no calls into its
@@ -26,8 +27,9 @@ public:
     FirstShow(QWidget& window, platform::BrowserControl& view);
 
     // Sizes the window for the screen (1440 x 900 where that fits, maximised where not) and
-    // shows it at the first page's load or `latestMs` from now, whichever comes first. A window
-    // shown or hidden meanwhile (a second copy's start brought it forward) is left as it is.
+    // shows it at the first page's load or `latestMs` from now, whichever comes first; at once
+    // for kAtOnce. A window shown or hidden meanwhile (a second copy's start brought it forward)
+    // is left as it is.
     void showOnFirstPage(int latestMs);
 
 private:

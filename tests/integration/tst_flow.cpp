@@ -138,11 +138,12 @@ void FlowTest::startWindow()
     config.site = site->url();
     config.stateFilePath = dir->filePath("boot.txt");
     config.dataFolder = dir->path();
-    platform->openFirstPage(config.loginPage()); // as the program starts
+    platform->viewsWaitForStart = true; // as the program starts: the window, then the engine
     program = std::make_unique<app::Program>(*platform, config);
     program->start();
     window().resize(1440, 900);
     window().show();
+    platform->host.start();
     WAIT_VERIFY(showsLoginPage(mainView()));
 }
 

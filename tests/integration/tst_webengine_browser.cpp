@@ -239,7 +239,7 @@ private slots:
     void walksAreTheSameOnFakeAndEngine();
     void controlsAreTheSameOnFakeAndEngine();
     void loadOutcomes();
-    void firstPageLoadsBeforeItsView();
+    void viewsMadeBeforeTheStartWaitForIt();
     void popupsLoadInTheChosenView();
     void studiesInTheBackground();
     void framesReportTheirLoads_mediaAsked();
@@ -393,34 +393,31 @@ void TestWebEngineBrowser::loadOutcomes()
     m_main->setSilent(false);
 }
 
-void TestWebEngineBrowser::firstPageLoadsBeforeItsView()
+void TestWebEngineBrowser::viewsMadeBeforeTheStartWaitForIt()
 {
-    // A page asked for ahead loads without a view and goes on in the view given later, asked
-    // from the site once when asked for again at once; asked for after the engine reported, it
-    // loads again.
+    // Before its host starts, a view shows empty with no page of any profile (Qt's view would
+    // make one of the default profile as it is shown), and what it is asked to load waits. The
+    // start loads it, asked from the site once, its first document without the isolated world's
+    // scripts (walked all the same), the next ones with them.
     m_server->put("/ahead.html", "<p>a</p>");
     const QUrl ahead = m_server->url("/ahead.html");
-    const std::unique_ptr<WebEngineBrowser> early =
-        m_host->createViewless(WebEngineHost::IsolatedScripts::AfterFirstLoad);
-    early->navigateAhead(ahead);
-    early->showIn(&m_window);
+    WebEngineHost host(m_storage.filePath("waiting"), kScriptTimeoutMs);
+    QWidget window;
+    const std::unique_ptr<BrowserControl> early = host.createWaitingBrowser(&window);
     early->navigate(ahead);
-    early->widget()->show();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(window.findChildren<QWebEnginePage*>().isEmpty());
+    host.start();
     WAIT_VERIFY(early->readyState() == ReadyState::Complete &&
                 early->lastLoad().outcome == LoadOutcome::Succeeded);
     QCOMPARE(qobject_cast<QWebEngineView*>(early->widget())->url(), ahead);
     QCOMPARE(m_server->requests("/ahead.html").size(), 1);
-    // Its first document went without the isolated world's scripts, and is walked all the same;
-    // the documents after it have them from their start.
     const QString walkHere = QStringLiteral("typeof lumora");
-    QCOMPARE(early->evaluateText(walkHere), "undefined");
+    QCOMPARE(WebEngineHost::runScriptForText(*early, walkHere), "undefined");
     QCOMPARE(found(*early, "p"), QList<int>{0});
-    early->navigateAhead(ahead);
-    WAIT_VERIFY(early->lastLoad().outcome == LoadOutcome::Succeeded &&
-                m_server->requests("/ahead.html").size() == 2);
-    QCOMPARE(early->evaluateText(walkHere), "object");
     QVERIFY(load(*early, ahead));
-    QCOMPARE(m_server->requests("/ahead.html").size(), 3);
+    QCOMPARE(WebEngineHost::runScriptForText(*early, walkHere), "object");
 }
 
 void TestWebEngineBrowser::popupsLoadInTheChosenView()
@@ -801,7 +798,7 @@ void TestWebEngineBrowser::profileFolders()
     QCOMPARE(settleProfileFolder({m_storage.filePath("file/local"), roaming}), roaming);
     QCOMPARE(runRecord(roaming), QList<QByteArray>({"-", "stale"}));
 
-    // A host keeps the profile generation on record and removes the others.
+    // A host keeps the profile generation on record and removes the others as it starts.
     const QString root = m_storage.filePath("generations");
     QVERIFY(QDir(root).mkpath("gen-1") && QDir(root).mkpath("gen-2/kept") &&
             write(root + "/generation", "2"));
@@ -814,6 +811,7 @@ void TestWebEngineBrowser::profileFolders()
         QVERIFY(QDir().mkpath(profile + "/cache/old") && QDir().mkpath(profile + "/cache.old-1/x"));
         host.clearCache();
         QVERIFY(!QFile::exists(profile + "/cache"));
+        host.start();
     }
     QCOMPARE(QDir(profile).entryList({"cache*"}, QDir::Dirs | QDir::NoDotAndDotDot), {});
     QVERIFY(!QDir(root + "/gen-1").exists() && QDir(root + "/gen-2/kept").exists());

@@ -7,7 +7,6 @@
 
 #include "fake_platform.h"
 #include "platform/qt_services.h"
-#include "platform/webengine/first_view.h"
 #include "platform/webengine/webengine_host.h"
 #include "site_server.h"
 
@@ -28,10 +27,8 @@ public:
 
     std::unique_ptr<platform::BrowserControl> createBrowser(QWidget* parent) override
     {
-        return firstView.take(host, parent);
+        return viewsWaitForStart ? host.createWaitingBrowser(parent) : host.createBrowser(parent);
     }
-    // As the program starts (QtPlatform::openFirstPage).
-    void openFirstPage(const QUrl& url) { firstView.open(host, url); }
     platform::Clock& clock() override { return realClock; }
     // The first timer is the study run's tick, fired by hand; the others run as in the program.
     std::unique_ptr<platform::Timer> createTimer() override
@@ -44,7 +41,8 @@ public:
     platform::SiteProbe& siteProbe() override { return probe; }
 
     platform::webengine::WebEngineHost host;
-    platform::webengine::FirstView firstView; // goes before the host
+    // As in the program (QtPlatform): the views wait for host.start(), empty until then.
+    bool viewsWaitForStart = false;
     platform::QtClock realClock;
     platform::QtSiteProbe probe;
 };

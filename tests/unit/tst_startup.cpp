@@ -1,6 +1,7 @@
 // Start-up, the site address, a start after a restart (--resume) and the save, on the fake
 // platform.
 
+#include "app/first_drawing.h"
 #include "app/site_address.h"
 #include "app/translations.h"
 #include "program_fixture.h"
@@ -18,6 +19,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QTest>
+#include <QWindow>
 
 using namespace lumora;
 using namespace lumora::testing;
@@ -30,6 +32,7 @@ private slots:
     void start_restoresTheStateFile_studyLocked();
     void siteAddress_givenSavedBuiltInOrAskedUntilUsable();
     void start_siteNotAnswering_toldAndRetriedUntilTheLoginPage();
+    void start_windowAtOnce_engineOnceItIsDrawn();
     void resume_logsInAndGoesOn_registeredOnlyWhileRunning();
     void save_failureToldOnce_refusalMovesToTheFallback();
     void translations_followTheSystemLanguage_data();
@@ -159,6 +162,25 @@ void StartupTest::start_siteNotAnswering_toldAndRetriedUntilTheLoginPage()
     retry.fire();
     f.platform.runEventLoop();
     QVERIFY(told().isEmpty() && !retry.isEnabled() && f.main().navigations.size() == 5);
+}
+
+void StartupTest::start_windowAtOnce_engineOnceItIsDrawn()
+{
+    // The window shows at once; the engine's start (some 160 ms of the thread) waits until it
+    // has been drawn, or at the latest for a window that is not drawn (shown minimised).
+    ProgramFixture f;
+    window::MainWindow& w = f.window();
+    w.showOnFirstPage(window::FirstShow::kAtOnce);
+    QVERIFY(w.isVisible());
+    QList<bool> startsDrawn;
+    const app::AfterFirstDrawing engineStart(
+        w, [&] { startsDrawn.append(w.windowHandle()->isExposed()); }, 60000);
+    QVERIFY(startsDrawn.isEmpty());
+    QTRY_COMPARE(startsDrawn, QList<bool>{true});
+    QWidget minimised;
+    const app::AfterFirstDrawing late(
+        minimised, [&] { startsDrawn.append(false); }, 50);
+    QTRY_COMPARE(startsDrawn, QList<bool>({true, false}));
 }
 
 void StartupTest::resume_logsInAndGoesOn_registeredOnlyWhileRunning()

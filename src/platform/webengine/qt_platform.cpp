@@ -98,14 +98,14 @@ void QtPlatform::prepareProcess()
     webengine::WebEngineHost::prepareProcess();
 }
 
-void QtPlatform::openFirstPage(const QUrl& url)
+void QtPlatform::startEngine()
 {
-    m_firstView.open(*m_engine, url);
+    m_engine->start();
 }
 
 std::unique_ptr<BrowserControl> QtPlatform::createBrowser(QWidget* parent)
 {
-    return m_firstView.take(*m_engine, parent);
+    return m_engine->createWaitingBrowser(parent);
 }
 
 std::unique_ptr<Timer> QtPlatform::createTimer()

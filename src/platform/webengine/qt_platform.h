@@ -3,7 +3,6 @@
 #include "platform/platform.h"
 #include "platform/qt_services.h"
 #include "platform/system_sleep_inhibitor.h"
-#include "platform/webengine/first_view.h"
 
 #include <functional>
 #include <memory>
@@ -49,10 +48,10 @@ public:
     SiteProbe& siteProbe() override { return m_probe; }
     SleepInhibitor& sleepInhibitor() override { return m_sleep; }
 
-    // Clears the HTTP cache and starts loading `url` in the view the next createBrowser() gives,
-    // so that the page loads while the rest of the program is built. The start's own cache clear
-    // and first navigation to `url` then go with these.
-    void openFirstPage(const QUrl& url);
+    // Starts the engine: some 160 ms in which this thread does nothing else, so the window is
+    // best drawn before. The views made until then (which wait for it, empty) get their pages,
+    // and the loads they were asked for start. Anything that needs the engine earlier starts it.
+    void startEngine();
 
     QtDialogs& qtDialogs() { return m_dialogs; }
     // Asks the engine whether it plays H.264 video with AAC sound (MP4 courses); `done` gets the
@@ -61,7 +60,6 @@ public:
 
 private:
     std::unique_ptr<webengine::WebEngineHost> m_engine;
-    webengine::FirstView m_firstView; // goes before the engine
     QtClock m_clock;
     QtDialogs m_dialogs;
     QtSiteProbe m_probe;

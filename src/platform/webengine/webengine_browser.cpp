@@ -49,9 +49,42 @@ QString scriptSourceId(const char* scriptName)
 
 } // namespace
 
-WebEngineBrowser::WebEngineBrowser(std::shared_ptr<BrowserEnvironment> environment,
-                                   QWebEngineView* view)
-    : m_env(std::move(environment)), m_view(view)
+// A view that may be shown before its page exists: Qt's view, shown or hidden without a page,
+// makes one of the engine's default profile, which would start the engine there. Until its page
+// comes it stays empty and takes no drops (Qt's view would hand them to the page).
+class PageView final : public QWebEngineView
+{
+public:
+    explicit PageView(QWidget* parent) : QWebEngineView(parent) { setAcceptDrops(false); }
+    Q_DISABLE_COPY_MOVE(PageView)
+
+    void showPage(QWebEnginePage* page)
+    {
+        m_hasPage = true;
+        setAcceptDrops(true);
+        setPage(page);
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        m_hasPage ? QWebEngineView::showEvent(event) : QWidget::showEvent(event);
+    }
+    void hideEvent(QHideEvent* event) override
+    {
+        m_hasPage ? QWebEngineView::hideEvent(event) : QWidget::hideEvent(event);
+    }
+    void closeEvent(QCloseEvent* event) override
+    {
+        m_hasPage ? QWebEngineView::closeEvent(event) : QWidget::closeEvent(event);
+    }
+
+private:
+    bool m_hasPage = false;
+};
+
+WebEngineBrowser::WebEngineBrowser(std::shared_ptr<BrowserEnvironment> environment)
+    : m_env(std::move(environment))
 {
     m_startTimeout.setSingleShot(true);
     m_startTimeout.setInterval(kLoadStartTimeoutMs);
@@ -111,7 +144,7 @@ void WebEngineBrowser::attachPage(BrowserPage* page)
         connect(page, &QWebEnginePage::windowCloseRequested, this,
                 &WebEngineBrowser::reportWindowClosedByPage);
         if (m_view)
-            m_view->setPage(page);
+            m_view->showPage(page);
     }
     delete old;
 }
@@ -134,9 +167,9 @@ void WebEngineBrowser::setSilent(bool silent)
 void WebEngineBrowser::showIn(QWidget* parent)
 {
     Q_ASSERT(!m_view);
-    m_view = new QWebEngineView(parent);
+    m_view = new PageView(parent);
     if (m_page)
-        m_view->setPage(m_page);
+        m_view->showPage(m_page);
 }
 
 QUrl WebEngineBrowser::url() const

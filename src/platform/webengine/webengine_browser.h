@@ -14,13 +14,14 @@
 #include <QWebEngineScript>
 #include <memory>
 #include <optional>
+#include <utility>
 
 class QWebEngineLoadingInfo;
-class QWebEngineView;
 
 namespace lumora::platform::webengine {
 
 class BrowserPage;
+class PageView;
 
 // What the views need from their host. Shared, so that a view outliving its host stays safe.
 struct BrowserEnvironment
@@ -50,7 +51,7 @@ class WebEngineBrowser final : public BrowserControl
 {
     Q_OBJECT
 public:
-    WebEngineBrowser(std::shared_ptr<BrowserEnvironment> environment, QWebEngineView* view);
+    explicit WebEngineBrowser(std::shared_ptr<BrowserEnvironment> environment);
     ~WebEngineBrowser() override;
 
     QWidget* widget() override;
@@ -81,12 +82,11 @@ public:
     // started until then go without them.
     void insertScriptsAfterLoad(QList<QWebEngineScript> scripts);
     bool viewVisible() const;
-    // Gives a browser made without a view (WebEngineHost::createViewless) its view, in `parent`,
-    // showing the page it has, loaded or loading.
+    // Gives the browser its view, in `parent`, showing the page it has, loaded or loading; one
+    // without a page yet stays empty until attachPage().
     void showIn(QWidget* parent);
-    // Loads `url` like navigate(), and lets the next navigate() to the same address before the
-    // engine reports anything go with this load instead of starting it over.
-    void navigateAhead(const QUrl& url);
+    // What navigate() asked for while there was no page, which is forgotten here.
+    QUrl takeWaitingUrl() { return std::exchange(m_waitingUrl, QUrl()); }
     // The page shown, or the one navigate() asked for while it has not appeared yet.
     QUrl shownOrRequestedUrl() const;
     qint64 rendererProcessId() const;
@@ -118,7 +118,7 @@ private:
     bool endUnresponsiveRenderer(const QUrl& next);
 
     std::shared_ptr<BrowserEnvironment> m_env;
-    QPointer<QWebEngineView> m_view;
+    QPointer<PageView> m_view;
     BrowserPage* m_page = nullptr;
     NewWindowHandler m_newWindowHandler;
     PendingCalls m_calls;
@@ -126,7 +126,7 @@ private:
     LoadState m_load;
     QTimer m_startTimeout;
     bool m_silent = false;
-    QUrl m_ahead; // navigateAhead()'s address, until the engine reports on it
+    QUrl m_waitingUrl;                     // asked for before there was a page
     QList<QWebEngineScript> m_heldScripts; // insertScriptsAfterLoad()'s, until then
     int m_loadsWithoutHeldScripts = 0;     // the loads started before they joined
 };

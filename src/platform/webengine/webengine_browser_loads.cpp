@@ -65,18 +65,12 @@ LoadInfo outcomeOf(const QWebEngineLoadingInfo& info)
 
 } // namespace
 
-void WebEngineBrowser::navigateAhead(const QUrl& url)
-{
-    navigate(url);
-    m_ahead = url;
-}
-
 void WebEngineBrowser::navigate(const QUrl& url)
 {
-    if (!m_page)
+    if (!m_page) {
+        m_waitingUrl = url; // WebEngineHost::start() loads it
         return;
-    if (!m_ahead.isEmpty() && url == std::exchange(m_ahead, QUrl()))
-        return; // already on its way
+    }
     m_env->profileInUse = true;
     const bool loadNow = m_load.loadRequested(url);
     m_startTimeout.start();
@@ -137,7 +131,6 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info)
 {
     if (!m_page)
         return;
-    m_ahead.clear(); // from now on a navigation to it is a new load
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
         m_frameVideos.clear(); // the frames that reported go with the document
         m_env->profileInUse = true;

@@ -67,6 +67,13 @@ QWebEngineScript makeScript(const char* name, const QString& source,
     return script;
 }
 
+// When a page's isolated-world scripts join it.
+enum class IsolatedScripts
+{
+    FromFirstDocument,
+    AfterFirstLoad
+};
+
 } // namespace
 
 struct WebEngineHost::Impl
@@ -81,7 +88,8 @@ struct WebEngineHost::Impl
     QString foregroundSource;
     QString openShadowSource;
     int generation = 1;
-    QWebEngineProfile* profile = nullptr;
+    std::optional<int> recordedGeneration; // what the generation file said at construction
+    QWebEngineProfile* profile = nullptr;  // made by start()
     QList<QPointer<WebEngineBrowser>> browsers;
     QList<QPointer<QWebEngineProfile>> retiring;
     QList<QPointer<QWebEnginePage>> probes; // canPlayType() pages; they go before their profile
@@ -89,11 +97,16 @@ struct WebEngineHost::Impl
     bool cacheCleared = false; // clearCache() works once a run
     FolderDisposal disposal;   // last to go: it waits for its deletions
 
+    QString cachePathOf(int gen) const
+    {
+        return QDir(generationPath(root, gen)).filePath(QStringLiteral("cache"));
+    }
+
     QWebEngineProfile* makeProfile(int gen)
     {
         const QString path = generationPath(root, gen);
         QDir().mkpath(path);
-        const QString cachePath = QDir(path).filePath(QStringLiteral("cache"));
+        const QString cachePath = cachePathOf(gen);
         if (QFile::exists(QDir(root).filePath(kClearCacheMarker))) {
             disposal.dispose(cachePath);
             QFile::remove(QDir(root).filePath(kClearCacheMarker));
@@ -232,6 +245,25 @@ WebEngineHost::WebEngineHost(const QString& storageRoot, int scriptTimeoutMs,
 
     d->env->scriptTimeoutMs = std::max(1, scriptTimeoutMs);
     d->env->endProcess = std::move(endProcess);
+    d->recordedGeneration = readGeneration(d->root);
+    d->generation = d->recordedGeneration.value_or(1);
+}
+
+WebEngineHost::~WebEngineHost()
+{
+    // Pages first: a profile must outlive its pages.
+    for (WebEngineBrowser* browser : d->liveBrowsers())
+        browser->detachPage();
+    d->endProbes();
+    delete d->profile;
+    for (const auto& old : std::as_const(d->retiring))
+        delete old.data();
+}
+
+void WebEngineHost::start()
+{
+    if (d->profile)
+        return;
     d->env->frameEventTag = randomTag();
     d->env->frameVideoTag = randomTag();
     d->env->windowCloseTag = randomTag();
@@ -256,45 +288,46 @@ WebEngineHost::WebEngineHost(const QString& storageRoot, int scriptTimeoutMs,
     d->openShadowSource = readResource(QStringLiteral(":/lumora/js/open_shadow.js")).trimmed() +
                           QLatin1Char('(') + scriptLiteral(randomTag()) + QStringLiteral(");");
 
-    const std::optional<int> recorded = readGeneration(d->root);
-    d->generation = recorded.value_or(1);
     removeOtherGenerations(d->root, d->generation);
     // Written only when missing: a save is flushed to the disk, which takes time at every start.
-    if (!recorded)
+    if (!d->recordedGeneration)
         writeGeneration(d->root, d->generation);
     d->profile = d->makeProfile(d->generation);
-}
 
-WebEngineHost::~WebEngineHost()
-{
-    // Pages first: a profile must outlive its pages.
-    for (WebEngineBrowser* browser : d->liveBrowsers())
-        browser->detachPage();
-    d->endProbes();
-    delete d->profile;
-    for (const auto& old : std::as_const(d->retiring))
-        delete old.data();
+    for (WebEngineBrowser* browser : d->liveBrowsers()) {
+        // The first page a view was asked for goes without the isolated world's scripts: creating
+        // that world in a renderer just started costs about a fifth of the page's load, and the
+        // login page needs none of them (the walk installs itself at the first call).
+        const QUrl waiting = browser->takeWaitingUrl();
+        browser->attachPage(d->makePage(browser, waiting.isEmpty()
+                                                     ? IsolatedScripts::FromFirstDocument
+                                                     : IsolatedScripts::AfterFirstLoad));
+        if (waiting.isEmpty())
+            continue;
+        browser->insertScriptsAfterLoad(d->isolatedWorldScripts());
+        browser->navigate(waiting);
+    }
 }
 
 std::unique_ptr<BrowserControl> WebEngineHost::createBrowser(QWidget* parent)
 {
-    std::unique_ptr<WebEngineBrowser> browser = createViewless();
-    browser->showIn(parent);
-    return browser;
+    start();
+    return createWaitingBrowser(parent);
 }
 
-std::unique_ptr<WebEngineBrowser> WebEngineHost::createViewless(IsolatedScripts isolated)
+std::unique_ptr<BrowserControl> WebEngineHost::createWaitingBrowser(QWidget* parent)
 {
-    auto browser = std::make_unique<WebEngineBrowser>(d->env, nullptr);
-    browser->attachPage(d->makePage(browser.get(), isolated));
-    if (isolated == IsolatedScripts::AfterFirstLoad)
-        browser->insertScriptsAfterLoad(d->isolatedWorldScripts());
+    auto browser = std::make_unique<WebEngineBrowser>(d->env);
+    if (d->profile)
+        browser->attachPage(d->makePage(browser.get()));
     d->browsers.append(browser.get());
+    browser->showIn(parent);
     return browser;
 }
 
 void WebEngineHost::canPlayType(const QString& mimeType, std::function<void(bool)> done)
 {
+    start();
     auto* page = new QWebEnginePage(d->profile, this);
     d->probes.removeAll(QPointer<QWebEnginePage>());
     d->probes.append(page);
@@ -330,7 +363,7 @@ void WebEngineHost::clearCache()
     if (std::exchange(d->cacheCleared, true))
         return;
     if (!d->env->profileInUse) {
-        d->disposal.dispose(d->profile->cachePath());
+        d->disposal.dispose(d->cachePathOf(d->generation));
         return;
     }
     QFile marker(QDir(d->root).filePath(kClearCacheMarker));
@@ -340,6 +373,7 @@ void WebEngineHost::clearCache()
 
 void WebEngineHost::clearEverything()
 {
+    start();
     // Cookies and visited links go at once. WORKAROUND (Qt 6.4.2): Qt has no call that drops
     // site storage (local storage, IndexedDB, service workers), which only goes with the
     // profile's directory, hence the new generation.

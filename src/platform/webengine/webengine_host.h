@@ -17,7 +17,8 @@ namespace lumora::platform::webengine {
 class WebEngineBrowser;
 
 // Owns the one on-disk browser profile shared by every view, creates the views, and clears
-// the profile's data. Storage lives under `storageRoot` and is kept between runs.
+// the profile's data. Storage lives under `storageRoot` and is kept between runs. The profile is
+// made by start(), which starts the engine; views made before it wait for it.
 //
 // Layout: <storageRoot>/generation names the profile generation in use, whose data is in
 // <storageRoot>/gen-<N>/. A full clear moves to a new generation; older ones are deleted (at
@@ -40,19 +41,16 @@ public:
     // window is in the background.
     static void prepareProcess();
 
-    // A new view on the shared profile; its widget gets `parent`.
+    // Makes the profile, which starts the engine (some 160 ms in which this thread does nothing
+    // else), then gives each view made so far its page and starts the load it was asked for.
+    // Once; later calls, and those below that need the profile before it, do nothing more.
+    void start();
+    // A new view on the shared profile, started first if it was not; its widget gets `parent`.
     std::unique_ptr<BrowserControl> createBrowser(QWidget* parent);
-    // When a page's isolated-world scripts join it. Creating that world in a renderer just
-    // started costs about a fifth of the first page's load; the login page needs none of them
-    // (the walk installs itself at the first call).
-    enum class IsolatedScripts
-    {
-        FromFirstDocument,
-        AfterFirstLoad
-    };
-    // One with a page and no view yet: it can load before the window is built (showIn()).
-    std::unique_ptr<WebEngineBrowser>
-    createViewless(IsolatedScripts isolated = IsolatedScripts::FromFirstDocument);
+    // The same without starting: before start() its widget may be shown (empty) and what it is
+    // asked to load waits for its page; the first document it then loads goes without the
+    // isolated world's scripts, which join after it.
+    std::unique_ptr<BrowserControl> createWaitingBrowser(QWidget* parent);
 
     // Asks a page of the profile whether it can play `mimeType` (HTMLMediaElement.canPlayType):
     // `done` gets true for "probably" or "maybe", false for no. It is not called at all when the
