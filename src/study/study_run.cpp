@@ -202,11 +202,10 @@ void StudyRun::startLesson(int lesson)
 {
     enterPhase(RunPhase::Studying);
     const LessonKey key{m_catalogue.category(), lesson};
-    std::optional<int> siteMinutes;
-    if (const auto figure = m_figures.lesson(key.category, key.lesson);
-        figure && m_record.place() == records::RecordPlace::Found)
-        siteMinutes = figure->minutes();
-    m_visit = {key, siteMinutes, 0};
+    // The same lesson opened again (after a login, say) goes on with its visit: the figure kept
+    // may be older than the minutes credited since.
+    if (key != m_visit.lesson)
+        beginVisit(key);
     lessonOpened(m_navigator.openRunLesson(lesson));
     emit playerShown(true);
     updateStatus();
@@ -309,18 +308,22 @@ void StudyRun::chooseCategory(int category)
     m_catalogue.openCategory(category);
 }
 
+void StudyRun::beginVisit(const LessonKey& key)
+{
+    std::optional<int> siteMinutes;
+    if (const auto figure = m_figures.lesson(key.category, key.lesson);
+        figure && m_record.place() == records::RecordPlace::Found)
+        siteMinutes = figure->minutes();
+    m_visit = {key, siteMinutes, 0};
+}
+
 void StudyRun::openChosenLesson(int lesson)
 {
     lessonOpened(m_navigator.openLesson(lesson));
     // Minutes go to the chosen lesson from now on.
     const LessonKey key{m_catalogue.category(), m_catalogue.selectedLesson()};
-    if (key != m_visit.lesson) {
-        std::optional<int> siteMinutes;
-        if (const auto figure = m_figures.lesson(key.category, key.lesson);
-            figure && m_record.place() == records::RecordPlace::Found)
-            siteMinutes = figure->minutes();
-        m_visit = {key, siteMinutes, 0};
-    }
+    if (key != m_visit.lesson)
+        beginVisit(key);
     if (m_phase == RunPhase::LeavingLesson)
         enterPhase(RunPhase::Studying);
     updateStatus();

@@ -208,6 +208,11 @@ void StudyRun::onSiteReading(const SiteReading& reading)
 {
     std::optional<SiteCount::Judgement> judgement;
     if (reading.ok) {
+        // The lesson's visit counts from the newest figure: an older one would leave out the
+        // minutes credited since it was read, and the lesson would be studied past its minutes.
+        if (const auto figure = reading.figures.constFind(m_visit.lesson);
+            figure != reading.figures.cend() && m_record.place() == records::RecordPlace::Found)
+            m_visit = {m_visit.lesson, *figure / 60, 0};
         judgement = m_siteCount.read(reading.at, reading.figures);
         if (judgement)
             qCInfo(lcStudy).nospace()
@@ -320,11 +325,7 @@ void StudyRun::siteCountsAgain()
     report(RunEventKind::SiteCountsAgain, m_catalogue.selectedLesson());
     emit notice({});
     // The player opened for the look plays on: its minutes count from the next one.
-    const LessonKey key{m_catalogue.category(), m_catalogue.selectedLesson()};
-    std::optional<int> siteMinutes;
-    if (const auto figure = m_figures.lesson(key.category, key.lesson))
-        siteMinutes = figure->minutes();
-    m_visit = {key, siteMinutes, 0};
+    beginVisit({m_catalogue.category(), m_catalogue.selectedLesson()});
     m_tally.reset();
     m_videoWatch.reset();
     enterPhase(RunPhase::Studying);

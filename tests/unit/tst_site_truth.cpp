@@ -95,6 +95,7 @@ class SiteTruthTest : public QObject
 private slots:
     void start_whereTheRecordSaysTheWorkIs_stateFileNeverLowered();
     void leave_whenTheRecordShowsTheMinutes_orAfterTheBound_thenComeBack();
+    void leave_theSameLessonOpenedAfterALogin_byTheNewestFigure();
     void siteStopsCounting_noticedWaitedFor_goesOnWhenItCountsAgain_data();
     void siteStopsCounting_noticedWaitedFor_goesOnWhenItCountsAgain();
     void siteStopsCounting_sessionsEndingMeanwhile_loggedInAndLookedAgain();
@@ -161,6 +162,25 @@ void SiteTruthTest::leave_whenTheRecordShowsTheMinutes_orAfterTheBound_thenComeB
     f.ticksUntil([&] { return !f.run().running(); }, 400);
     QCOMPARE(f.kinds().count(RunEventKind::LessonLeftShort), 1);
     QVERIFY(f.record.seconds.value({3, 7}) >= 60 * required.at(7));
+}
+
+void SiteTruthTest::leave_theSameLessonOpenedAfterALogin_byTheNewestFigure()
+{
+    // The session ends a while after the record was last read: the lesson opened again after
+    // the login counts on from what it had, not from the figure read before its last minutes.
+    TruthFixture f;
+    f.main().pages[f.session().loginPage()].document->elements()[3].onClick = [&f](auto&) {
+        f.main().startLoad({f.site.top});
+    };
+    f.pressStudy();
+    f.ticksUntil([&] { return f.kinds().count(RunEventKind::MinuteCredited) == 15; });
+    const std::shared_ptr<FakeDocument> player = f.playerDocument;
+    f.playerDocument = makeLoginPage();
+    f.ticksUntil([&] { return f.kinds().contains(RunEventKind::SessionRecovered); });
+    f.playerDocument = player;
+    f.ticksUntil([&] { return f.kinds().contains(RunEventKind::LessonDone); }, 400);
+    // Left within a minute of the site having it (the record is read each minute meanwhile).
+    QVERIFY(f.record.seconds.value({0, 0}) <= 60 * (f.required(0, 0) + 1));
 }
 
 void SiteTruthTest::siteStopsCounting_noticedWaitedFor_goesOnWhenItCountsAgain_data()
