@@ -208,10 +208,12 @@ void StudyRun::onSiteReading(const SiteReading& reading)
 {
     std::optional<SiteCount::Judgement> judgement;
     if (reading.ok) {
-        // The lesson's visit counts from the newest figure: an older one would leave out the
-        // minutes credited since it was read, and the lesson would be studied past its minutes.
-        if (const auto figure = reading.figures.constFind(m_visit.lesson);
-            figure != reading.figures.cend() && m_record.place() == records::RecordPlace::Found)
+        // A site that counted more of the lesson than its visit's own reckoning (it counted
+        // while no minute was credited) is taken at its word: the lesson is left sooner. One
+        // that counted less is not: the program's minutes never run past its own count.
+        const auto figure = reading.figures.constFind(m_visit.lesson);
+        if (figure != reading.figures.cend() &&
+            *figure / 60 > m_visit.siteMinutes.value_or(0) + m_visit.credits)
             m_visit = {m_visit.lesson, *figure / 60, 0};
         judgement = m_siteCount.read(reading.at, reading.figures);
         if (judgement)
