@@ -194,6 +194,8 @@ private:
     void askForTheRecordWhenDue();
     void followTheRecord();
     void onSiteReading(const SiteReading& reading);
+    // The lesson being left goes on short of the site's record, to be gone back to once.
+    void leaveShort(const QString& why);
     // The lesson's visit starts: from the site's figure for it, where the record has one.
     void beginVisit(const LessonKey& key);
     // The site stopped counting: no player, the learner told, the record asked now and then.

@@ -83,21 +83,9 @@ void StudyRun::leavingTick()
 {
     const LessonKey key{m_catalogue.category(), m_catalogue.selectedLesson()};
     const std::chrono::milliseconds waited = m_platform.clock().now() - m_leaving.since;
-    if (waited >= kLeaveAtMost) {
-        const int siteMinutes =
-            m_figures.lesson(key.category, key.lesson).value_or(records::SiteFigure{}).minutes();
-        qCWarning(lcStudy).nospace()
-            << "lesson " << key.lesson + 1 << " of category " << key.category << ": the site's "
-            << "record still has " << siteMinutes << " minutes after " << kLeaveAtMost.count()
-            << " minutes; going on, to look again later";
-        // Gone back to once at most: a lesson left short again stays where it is.
-        const auto known = std::find_if(m_leftShort.begin(), m_leftShort.end(),
-                                        [&](const LeftShort& left) { return left.lesson == key; });
-        if (known == m_leftShort.end())
-            m_leftShort.append({key, m_platform.clock().now(), false});
-        report(RunEventKind::LessonLeftShort, key.lesson, siteMinutes);
-        return moveOn();
-    }
+    if (waited >= kLeaveAtMost)
+        return leaveShort(QStringLiteral("the site's record still has it short after %1 minutes")
+                              .arg(kLeaveAtMost.count()));
     // A site that saves a visit only when its own exit control is pressed shows nothing until
     // then: the figure has not moved at all.
     const auto figure = m_figures.lesson(key.category, key.lesson);
@@ -109,6 +97,23 @@ void StudyRun::leavingTick()
     }
     if (!m_leaving.exitPressed)
         lookAfterPlayer();
+}
+
+void StudyRun::leaveShort(const QString& why)
+{
+    const LessonKey key{m_catalogue.category(), m_catalogue.selectedLesson()};
+    const int siteMinutes =
+        m_figures.lesson(key.category, key.lesson).value_or(records::SiteFigure{}).minutes();
+    qCWarning(lcStudy).nospace() << "lesson " << key.lesson + 1 << " of category " << key.category
+                                 << " (the site's record: " << siteMinutes << " minutes): " << why
+                                 << "; going on, to look again later";
+    // Gone back to once at most: a lesson left short again stays where it is.
+    const auto known = std::find_if(m_leftShort.begin(), m_leftShort.end(),
+                                    [&](const LeftShort& left) { return left.lesson == key; });
+    if (known == m_leftShort.end())
+        m_leftShort.append({key, m_platform.clock().now(), false});
+    report(RunEventKind::LessonLeftShort, key.lesson, siteMinutes);
+    moveOn();
 }
 
 void StudyRun::moveOn()
@@ -234,9 +239,13 @@ void StudyRun::onSiteReading(const SiteReading& reading)
         if (judgement && !judgement->counting)
             return siteStoppedCounting(
                 RunTexts::siteStopped(judgement->window.count(), judgement->counted));
-        // A record that cannot be read cannot show the lesson's minutes: waiting is in vain.
-        if (m_phase == RunPhase::LeavingLesson &&
-            (!reading.ok || !needsStudy(m_catalogue.category(), m_catalogue.selectedLesson())))
+        if (m_phase != RunPhase::LeavingLesson)
+            return;
+        // A record that cannot be read now cannot show the lesson's minutes: waiting is in
+        // vain, and the lesson is looked at again in a later reading.
+        if (!reading.ok)
+            leaveShort(QStringLiteral("the site's record could not be read"));
+        else if (!needsStudy(m_catalogue.category(), m_catalogue.selectedLesson()))
             moveOn();
         return;
     case RunPhase::WaitingForSite: {

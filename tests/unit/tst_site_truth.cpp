@@ -58,8 +58,13 @@ struct TruthFixture : RunFixture
             }
             if (url != kRecord)
                 return std::nullopt;
-            return platform::FetchAnswer{
-                platform::FetchAnswer::Status::Answered, 200, url, false, false, record.page(), {}};
+            return platform::FetchAnswer{platform::FetchAnswer::Status::Answered,
+                                         recordStatus,
+                                         url,
+                                         false,
+                                         false,
+                                         record.page(),
+                                         {}};
         };
         // The site counts what its open player plays, whatever the program credits.
         QObject::connect(&timer(), &platform::Timer::tick, &run(), [this] {
@@ -83,6 +88,7 @@ struct TruthFixture : RunFixture
     }
 
     SiteRecord record;
+    int recordStatus = 200;
     bool linked = true;
     QList<RunPhase> phases;
 };
@@ -96,6 +102,7 @@ private slots:
     void start_whereTheRecordSaysTheWorkIs_stateFileNeverLowered();
     void leave_whenTheRecordShowsTheMinutes_orAfterTheBound_thenComeBack();
     void leave_afterALogin_neverPastTheOwnCount_soonerWhereTheSiteIsAhead();
+    void leave_aRecordThatCannotBeRead_goneOnAndComeBack();
     void siteStopsCounting_noticedWaitedFor_goesOnWhenItCountsAgain_data();
     void siteStopsCounting_noticedWaitedFor_goesOnWhenItCountsAgain();
     void siteStopsCounting_sessionsEndingMeanwhile_loggedInAndLookedAgain();
@@ -187,6 +194,28 @@ void SiteTruthTest::leave_afterALogin_neverPastTheOwnCount_soonerWhereTheSiteIsA
         // Left within a minute of the site having it (the record is read each minute meanwhile).
         QVERIFY(growth < 20 || f.record.seconds.value({0, 0}) <= 60 * (f.required(0, 0) + 1));
     }
+}
+
+void SiteTruthTest::leave_aRecordThatCannotBeRead_goneOnAndComeBack()
+{
+    // The site stalls while the last lesson is left: its record cannot be read, so the run goes
+    // on at once and comes back to the lesson when the record, read again, has it short.
+    TruthFixture f;
+    f.catalogue().setCategory(3);
+    f.setStudied(3, allDone(3));
+    for (int lesson = 0; lesson < 8; ++lesson)
+        f.record.seconds[{3, lesson}] = 60 * (f.required(3, lesson) - (lesson < 7 ? 0 : 1));
+    f.record.growth = 0;
+    f.pressStudy();
+    f.ticksUntil([&] { return f.run().phase() == RunPhase::LeavingLesson; });
+    f.recordStatus = 500;
+    f.ticksUntil([&] { return f.kinds().contains(RunEventKind::LessonLeftShort); }, 9);
+    QCOMPARE(f.kinds().count(RunEventKind::LessonLeftShort), 1);
+    f.recordStatus = 200;
+    f.record.growth = 20;
+    f.ticksUntil([&] { return !f.run().running(); }, 400);
+    QCOMPARE(f.main().clickLog.count("lesson-3-8"), 2);
+    QVERIFY(f.record.seconds.value({3, 7}) >= 60 * f.required(3, 7));
 }
 
 void SiteTruthTest::siteStopsCounting_noticedWaitedFor_goesOnWhenItCountsAgain_data()
