@@ -1,5 +1,6 @@
 // The view and its page: script calls, new windows and the page's console messages.
-// Loads and renderer recovery are in webengine_browser_loads.cpp.
+// Loads and renderer recovery are in webengine_browser_loads.cpp, the lesson's medium and the
+// page's controls in webengine_browser_media.cpp.
 
 #include "platform/webengine/webengine_browser.h"
 
@@ -216,54 +217,6 @@ int WebEngineBrowser::fetch(const QUrl& url)
 FetchAnswer WebEngineBrowser::fetchAnswer(int ticket)
 {
     return readFetchAnswer(call(assembleCall(QStringLiteral("lumora.fetchAnswer"), ticket)));
-}
-
-MediaReport WebEngineBrowser::mediaErrors()
-{
-    const DecodedEnvelope answer = call(QStringLiteral("lumora.mediaErrors()"));
-    MediaReport report = readMediaReport(answer);
-    if (report.ok()) {
-        const QJsonObject video = answer.object.value(QStringLiteral("video")).toObject();
-        m_frameVideos.mergeInto(report, video.value(QStringLiteral("area")).toDouble());
-    }
-    return report;
-}
-
-bool WebEngineBrowser::replayVideo()
-{
-    // The top document replays its own medium, or asks the frame whose medium is the lesson's.
-    const FrameVideos::Lesson other = m_frameVideos.lesson();
-    const QJsonObject described{
-        {QStringLiteral("frame"), other.frame},
-        {QStringLiteral("area"), other.area},
-        {QStringLiteral("audio"), other.video.audio},
-        {QStringLiteral("playing"), !other.video.paused && !other.video.ended}};
-    return call(assembleCall(QStringLiteral("lumora.replayVideo"), described)).ok();
-}
-
-QString WebEngineBrowser::clickControl(const QStringList& texts)
-{
-    // Where the reached documents have none, the frame of another origin that plays the lesson
-    // is asked to press the first wanted control its last report showed.
-    const FrameVideos::Lesson other = m_frameVideos.lesson();
-    QString inFrame;
-    for (const QString& text : texts) {
-        if (std::any_of(other.controls.begin(), other.controls.end(),
-                        [&text](const PageControl& c) { return c.text == text; })) {
-            inFrame = text;
-            break;
-        }
-    }
-    const QJsonObject frame{{QStringLiteral("frame"), inFrame.isEmpty() ? QString() : other.frame},
-                            {QStringLiteral("text"), inFrame}};
-    const DecodedEnvelope answer = call(assembleCall(QStringLiteral("lumora.clickControl"),
-                                                     QJsonArray::fromStringList(texts), frame));
-    if (!answer.ok()) {
-        qCDebug(lcPage) << "no control pressed in" << url().toDisplayString() << answer.error;
-        return {};
-    }
-    const QString clicked = answer.object.value(QStringLiteral("clicked")).toString();
-    return texts.contains(clicked) ? clicked : QString();
 }
 
 QString WebEngineBrowser::pageText(int maxChars)
