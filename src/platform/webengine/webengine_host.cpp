@@ -392,19 +392,4 @@ QString WebEngineHost::profilePath() const
     return generationPath(d->root, d->generation);
 }
 
-qint64 WebEngineHost::rendererProcessId(const BrowserControl& control)
-{
-    const auto* browser = qobject_cast<const WebEngineBrowser*>(&control);
-    return browser ? browser->rendererProcessId() : 0;
-}
-
-std::optional<QString> WebEngineHost::runScriptForText(BrowserControl& control,
-                                                       const QString& script)
-{
-    auto* browser = qobject_cast<WebEngineBrowser*>(&control);
-    if (!browser)
-        return std::nullopt;
-    return browser->evaluateText(script);
-}
-
 } // namespace lumora::platform::webengine
