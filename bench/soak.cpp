@@ -282,10 +282,11 @@ int main(int argc, char* argv[])
             const std::vector<ProcessPss> tree = settledPss(mainWindow);
             world().go();
             pssSeries << QStringLiteral("  %1 h, %2 links clicked: %3; this process's heap in use "
-                                        "%4 MB")
+                                        "%4 MB (%5 MB freed and kept)")
                              .arg(sim / kHour, 2)
                              .arg(log.linksClicked, 3)
-                             .arg(describe(pssByRole(tree)), megabytes(heapInUseKb()));
+                             .arg(describe(pssByRole(tree)), megabytes(heapInUseKb()),
+                                  megabytes(heapFreeKb()));
             std::fprintf(stderr, "soak: %s, %zu minutes credited\n", qPrintable(pssSeries.last()),
                          log.credits.size());
             if (verbose)
@@ -308,7 +309,7 @@ int main(int argc, char* argv[])
     // moves nothing, so the two agree.
     world().stop();
     pollSite();
-    const std::string json = site.eventsJson();
+    std::string json = site.eventsJson();
     const site::LessonTotals pageTime = site.studyMilliseconds(kUser);
     world().go();
     const SiteLog siteLog = readSiteLog(QByteArray::fromStdString(json), kSiteDay);
@@ -322,6 +323,8 @@ int main(int argc, char* argv[])
             eventFile.write(log.events.join('\n') + '\n');
         }
     }
+    // Megabytes of the judge's, not the program's: gone before the memory is measured.
+    std::string().swap(json);
 
     // The stand-in site shares this process: the record it kept for the judgement is not the
     // program's memory, so it goes before the program's is measured.

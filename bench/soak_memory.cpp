@@ -86,4 +86,10 @@ long long heapInUseKb()
     return static_cast<long long>((heap.uordblks + heap.hblkhd) / 1024);
 }
 
+long long heapFreeKb()
+{
+    const struct mallinfo2 heap = mallinfo2();
+    return static_cast<long long>(heap.fordblks / 1024);
+}
+
 } // namespace lumora::bench

@@ -32,5 +32,7 @@ std::vector<ProcessPss> settledPss(window::MainWindow& mainWindow);
 
 // What this process's malloc has handed out and not taken back, kB.
 long long heapInUseKb();
+// Freed and kept by the allocator: free chunks the system could not be given back.
+long long heapFreeKb();
 
 } // namespace lumora::bench

@@ -361,15 +361,23 @@ void SiteState::record(const QString& kind, const QString& user, const QJsonObje
 
 void SiteState::recordLocked(const QString& kind, const QString& user, QJsonObject fields)
 {
-    RecordedEvent event{m_nextSeq++, kind, user, {}};
-    fields.insert(QStringLiteral("seq"), event.seq);
+    const qint64 seq = m_nextSeq++;
+    fields.insert(QStringLiteral("seq"), seq);
     fields.insert(QStringLiteral("ms"), nowMs() - m_startMs);
     fields.insert(QStringLiteral("kind"), kind);
     fields.insert(QStringLiteral("user"), user);
-    event.json = QJsonDocument(fields).toJson(QJsonDocument::Compact);
-    m_events.push_back(std::move(event));
-    while (m_events.size() > kMaxEvents) {
-        m_events.pop_front();
+    const QByteArray text = QJsonDocument(fields).toJson(QJsonDocument::Compact);
+    m_events.push_back({seq, kind, user, m_eventTexts.size(), text.size()});
+    m_eventTexts += text;
+    if (m_events.size() > kMaxEvents) {
+        // The oldest tenth at once: each drop moves every text left.
+        const auto kept = m_events.begin() + qsizetype(kMaxEvents / 10);
+        const qsizetype dropped = kept->offset;
+        m_events.erase(m_events.begin(), kept);
+        m_eventTexts.remove(0, dropped);
+        for (EventPlace& place : m_events) {
+            place.offset -= dropped;
+        }
     }
 }
 
@@ -399,8 +407,8 @@ QByteArray SiteState::eventsJson() const
                                   {QStringLiteral("watchedMilliseconds"), watched}})
             .toJson(QJsonDocument::Compact);
     QByteArray out = "{\"events\":[";
-    for (const RecordedEvent& event : m_events) {
-        out += event.json;
+    for (const EventPlace& event : m_events) {
+        out += QByteArrayView(m_eventTexts).sliced(event.offset, event.length);
         out += ',';
     }
     if (!m_events.empty()) {
@@ -414,7 +422,13 @@ QByteArray SiteState::eventsJson() const
 std::vector<RecordedEvent> SiteState::events() const
 {
     std::lock_guard lock(m_mutex);
-    return {m_events.begin(), m_events.end()};
+    std::vector<RecordedEvent> events;
+    events.reserve(m_events.size());
+    for (const EventPlace& event : m_events) {
+        events.push_back(
+            {event.seq, event.kind, event.user, m_eventTexts.mid(event.offset, event.length)});
+    }
+    return events;
 }
 
 std::map<QString, std::map<QString, qint64>> SiteState::studyMilliseconds() const
@@ -453,7 +467,8 @@ std::map<std::pair<int, int>, qint64> SiteState::lessonTotalsLocked(const Totals
 void SiteState::reset()
 {
     std::lock_guard lock(m_mutex);
-    m_events.clear();
+    m_events = {};
+    m_eventTexts = {};
     m_nextSeq = 1;
     m_studyMs.clear();
     m_watchedMs.clear();

@@ -184,7 +184,19 @@ private:
     std::map<QString, SessionInfo> m_sessions;
     std::deque<QString> m_sessionOrder;
     std::map<QString, Player> m_players;
-    std::deque<RecordedEvent> m_events;
+    // The events' texts in one buffer, indexed: a night's tens of thousands of small blocks
+    // would stay in the allocator's arenas after a reset, inside a measured program's memory
+    // when this site shares its process.
+    struct EventPlace
+    {
+        qint64 seq = 0;
+        QString kind;
+        QString user;
+        qsizetype offset = 0;
+        qsizetype length = 0;
+    };
+    std::vector<EventPlace> m_events;
+    QByteArray m_eventTexts;
     qint64 m_nextSeq = 1;
     Totals m_studyMs;
     Totals m_watchedMs;
