@@ -10,13 +10,41 @@
 
 #include "platform/webengine/webengine_host.h"
 
+#include "platform/logging.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace lumora::platform::webengine {
+
+namespace {
+
+// glibc's allocator, left to itself, keeps what the engine frees over a night: its threshold for
+// giving large blocks their own mapping rises with every large block freed, so the pages' texts
+// and the engine's buffers end up inside the heap, where a small block that lives on pins each
+// freed stretch; and every thread that allocates gets an arena of its own to keep free blocks
+// in. Over a night's run, the memory freed and kept grew from 12 to 41 MB while what was in use
+// grew by 6; with a fixed threshold and four arenas it stayed under 9 MB. Only this process's:
+// the same settings in the engine's renderers slowed their pages and kept nothing back.
+void keepTheHeapFromGrowing()
+{
+#if defined(__GLIBC__)
+    constexpr int kOwnMappingFrom = 128 * 1024; // glibc's own starting threshold, kept
+    constexpr int kArenas = 4;
+    if (mallopt(M_MMAP_THRESHOLD, kOwnMappingFrom) == 0 || mallopt(M_ARENA_MAX, kArenas) == 0)
+        qCWarning(lcEngine) << "the allocator's settings for a long run could not be made";
+#endif
+}
+
+} // namespace
 
 void WebEngineHost::prepareProcess()
 {
+    keepTheHeapFromGrowing();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     const auto add = [&flags](const QByteArray& flag) {
