@@ -45,8 +45,9 @@
 // the run ended in time.
 //
 // `--verbose` prints every simulated hour (not every third) the memory of each process, the
-// links clicked and this process's heap in use. SOAK_RECORD_DIR keeps the site's record and the
-// program's events for a lesson that does not add up.
+// links clicked, this process's heap in use and what its allocator freed and kept.
+// SOAK_RECORD_DIR keeps the site's record and the program's events for a lesson that does not
+// add up.
 
 #include "app/program.h"
 #include "fake_platform.h"
