@@ -301,6 +301,12 @@ void TestWebEngineBrowser::walksAreTheSameOnFakeAndEngine()
         QCOMPARE(read.positions, (QList<int>{1, 2}));
         QCOMPARE(read.texts, (QStringList{"Next Page", "next"}));
     }
+    // An SVG link's address is no string on the engine: it reads as written.
+    m_server->put("/svg.html", "<svg><a href='lesson?id=3'><text>3</text></a></svg>");
+    QVERIFY(loadMain("/svg.html"));
+    QCOMPARE(m_main->walk(walk("a", {collect({is(Field::Href, Compare::Exact, "lesson?id=3")})}))
+                 .positions,
+             QList<int>{0});
 }
 
 void TestWebEngineBrowser::controlsAreTheSameOnFakeAndEngine()

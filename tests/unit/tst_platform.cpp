@@ -9,6 +9,7 @@
 #include "platform/qt_services.h"
 #include "platform/rotating_file.h"
 #include "platform/system_sleep_inhibitor.h"
+#include "platform/webengine/load_state.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -78,6 +79,7 @@ private slots:
     void sleepInhibitor_firstWayThatWorks_heldUntilReleased();
     void singleCopy_secondToldAndFirstShown_lockFreedWithTheFirst();
     void runTimer_ticksWhileEnabled();
+    void rendererGone_reloadedOnce_aNavigationMeanwhileWaitsForIt();
 };
 
 void PlatformTest::logFile_lumoraCategoriesOnly_allPassedOn_failureTold()
@@ -216,6 +218,11 @@ void PlatformTest::singleCopy_secondToldAndFirstShown_lockFreedWithTheFirst()
     secondCopy.join();
     QVERIFY(handedOver);
     QCOMPARE(dialogs.texts, QStringList{"程序正在运行，请检查窗口是否被最小化。"});
+    bool answered = false; // and the first's answer reached the second
+    std::thread askAgain([&] { answered = second.askRunningCopyToShow(); });
+    QTRY_COMPARE(shown.count(), 2);
+    askAgain.join();
+    QVERIFY(answered);
     // With the first copy gone, the next one is the only one.
     first.reset();
     QVERIFY(!platform::SingleInstance(lock).anotherCopyRunning());
@@ -231,6 +238,34 @@ void PlatformTest::runTimer_ticksWhileEnabled()
     QVERIFY(ticks.wait() && timer.isEnabled());
     timer.setEnabled(false);
     QVERIFY(!timer.isEnabled());
+}
+
+void PlatformTest::rendererGone_reloadedOnce_aNavigationMeanwhileWaitsForIt()
+{
+    using platform::LoadOutcome;
+    using platform::webengine::LoadState;
+    const QUrl a("http://site.example/a"), b("http://site.example/b");
+    LoadState state;
+    QVERIFY(state.loadRequested(a));
+    state.loadStarted(a);
+    QVERIFY(state.loadFinished({LoadOutcome::Succeeded, 200, {}, a}, false));
+    // A navigation asked for before the deferred reload runs waits for it, and is what it loads.
+    QVERIFY(state.rendererTerminated());
+    QVERIFY(!state.loadRequested(b));
+    QCOMPARE(state.reloadDue(), std::optional<QUrl>(b));
+    state.loadStarted(b);
+    QCOMPARE(state.lastLoad().url, b);
+    // A load begun since the crash needs no reload.
+    QVERIFY(state.rendererTerminated());
+    state.loadStarted(a);
+    QCOMPARE(state.reloadDue(), std::nullopt);
+    // Without a load that succeeds in between, crashes are reloaded (as they were) a few times.
+    LoadState failing;
+    for (int crash = 0; crash < platform::webengine::kMaxCrashReloads; ++crash) {
+        QVERIFY(failing.rendererTerminated());
+        QCOMPARE(failing.reloadDue(), std::optional<QUrl>(QUrl()));
+    }
+    QVERIFY(!failing.rendererTerminated());
 }
 
 QTEST_GUILESS_MAIN(PlatformTest)

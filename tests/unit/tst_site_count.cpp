@@ -23,6 +23,7 @@ private slots:
     void figures_keptInAFileOfTheirOwn_damagedLinesPassedOver();
     void judge_growthAgainstCredits_data();
     void judge_growthAgainstCredits();
+    void judge_fromTheReadingNearTheWindowsStart();
 };
 
 using Titles = std::array<QStringList, records::kCategoryCount>;
@@ -151,6 +152,24 @@ void SiteCountTest::judge_growthAgainstCredits()
             noticedAt = minute;
     }
     QTEST(noticedAt, "noticedAt");
+}
+
+void SiteCountTest::judge_fromTheReadingNearTheWindowsStart()
+{
+    // Read at minutes 5 and 20: 5 is a quarter inside the long window, so the long window
+    // judges, over the 15 minutes credited since that reading.
+    SiteCount count;
+    const LessonKey lesson{1, 2};
+    std::optional<SiteCount::Judgement> judged;
+    for (int minute = 1; minute <= 20; ++minute) {
+        count.credited(lesson, std::chrono::minutes(minute));
+        if (minute == 5 || minute == 20)
+            judged = count.read(std::chrono::minutes(minute), {{lesson, 60 * minute}});
+    }
+    QVERIFY(judged && judged->counting);
+    QCOMPARE(judged->window, SiteCount::kWindow);
+    QCOMPARE(judged->credited, 15);
+    QCOMPARE(judged->counted, 15);
 }
 
 QTEST_GUILESS_MAIN(SiteCountTest)

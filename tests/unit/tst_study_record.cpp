@@ -113,6 +113,7 @@ void StudyRecordTest::timeColumn_byHeaderElseTheOneWithUnits_data()
         "1200");
     row("a named column of no times passes", "课程|学习时长|累计时长",
         {"第1课|已完成|30分钟", "第2课|未完成|1:00:00"}, "1800|3600");
+    row("the time first", "学习时长|课程", {"30分钟|第1课"}, "1800");
     row("seconds by the header", "课程|学习时长（秒）", {"第1课|125", "第2课|0"}, "125|0");
     row("minutes by the header", "td:序号|课程名称|观看时长(分钟)", {"1|第1课|35"}, "2100");
     row("an unreadable row keeps its place", "课程|学习时长",
