@@ -176,10 +176,15 @@ QList<records::RunEventKind> RunFixture::kinds() const
 
 void RunFixture::setStudied(int category, const QList<int>& minutes)
 {
+    records().setRecordText(category, recordText(minutes));
+}
+
+QString recordText(const QList<int>& minutes)
+{
     QString record;
     for (int i = 0; i < minutes.size(); ++i)
         record += QStringLiteral("%1.%2.").arg(i + 1).arg(minutes.at(i));
-    records().setRecordText(category, record);
+    return record;
 }
 
 QList<int> allDone(int category)

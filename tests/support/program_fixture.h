@@ -180,5 +180,7 @@ struct RunFixture : ProgramFixture
 
 // Studied minutes that make every lesson of the category done (one past required).
 QList<int> allDone(int category);
+// A category's line of the state file for these minutes, lesson by lesson.
+QString recordText(const QList<int>& minutes);
 
 } // namespace lumora::testing

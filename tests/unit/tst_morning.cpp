@@ -134,6 +134,10 @@ void MorningTest::bars_studiedAgainstNeeded()
     // Needed: one minute past the requirement (45, 47, 50, 43, ...); unreadable minutes are 0.
     QCOMPARE(bars[2].lessons.mid(0, 4), (QList<LessonBar>{{46, 46}, {20, 48}, {0, 51}, {99, 44}}));
     QCOMPARE(bars[2].minutesLeft, 28 + 51 + 45 + 48 + 54);
+    // The category's line of the summary: what this night credited, lessons done, time left.
+    const QStringList cells = MorningReport::categoryCells(bars[2], 7);
+    QCOMPARE(cells.mid(1), (QStringList{"7 分钟", "2 / 7 课", "3 小时 46 分"}));
+    QCOMPARE(MorningReport::categoryCells({"学校教育", {{46, 46}}, 0}, 0).at(3), "全部学完");
 }
 
 void MorningTest::window_showsFollowsAndExports()

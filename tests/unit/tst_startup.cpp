@@ -186,9 +186,8 @@ void StartupTest::start_windowAtOnce_engineOnceItIsDrawn()
 void StartupTest::resume_logsInAndGoesOn_registeredOnlyWhileRunning()
 {
     ProgramFixture f(true);
-    QString done; // the first category studied through: the run goes on at the second
-    for (int lesson = 0; lesson < allDone(0).size(); ++lesson)
-        done += QString("%1.%2.").arg(lesson + 1).arg(allDone(0).at(lesson));
+    // The first category studied through: the run goes on at the second.
+    const QString done = recordText(allDone(0));
     f.writeState("demo\r\ndemo123\r\n" + done.toUtf8() + "\r\n\r\n\r\n\r\n");
     // The network is not up yet: the login page is asked for again a while later.
     f.main().pages[f.session().loginPage()] = {std::make_shared<FakeDocument>(),
@@ -213,6 +212,20 @@ void StartupTest::resume_logsInAndGoesOn_registeredOnlyWhileRunning()
     f.dispatch([&f] { f.run().startStudy(); });
     f.program->quit();
     QVERIFY(f.platform.fakeRestart.held);
+
+    // Everything studied meanwhile: the run comes back only to end.
+    ProgramFixture all(true);
+    QByteArray state = "demo\r\ndemo123\r\n";
+    for (int category = 0; category < 4; ++category)
+        state += recordText(allDone(category)).toUtf8() + "\r\n";
+    all.writeState(state);
+    all.start();
+    all.platform.runEventLoop();
+    all.showCoursePage(site);
+    const QString told =
+        platform::readWholeFile(records::StudyLog::pathIn(all.dir.path())).value_or("");
+    QVERIFY2(told.contains("程序重新启动，继续被中断的学习\n"), qPrintable(told));
+    QVERIFY(!all.run().running() && !all.main().clickLog.contains("lesson-1-1"));
 }
 
 void StartupTest::save_failureToldOnce_refusalMovesToTheFallback()

@@ -141,6 +141,7 @@ void StateFileTest::lockedFile_savesNothingUntilRead_heldSaveToldWhy()
     testing::FakeTimer& retry = *timer;
     keeper.retryReadsWith(std::move(timer), gate);
     QSignalSpy told(&keeper, &records::StateKeeper::statusMessage);
+    QSignalSpy held(&keeper, &records::StateKeeper::savesHeldChanged);
     QVERIFY(!keeper.restore() && keeper.savesHeld() && retry.isEnabled());
     QVERIFY(told.last().first().toString().contains("暂时无法读取"));
     // The learner logs in with a name they typed (the site keeps no password for it); two
@@ -157,6 +158,7 @@ void StateFileTest::lockedFile_savesNothingUntilRead_heldSaveToldWhy()
     retry.fire();
     QVERIFY(!keeper.savesHeld() && !retry.isEnabled() &&
             told.last().first().toString().contains("已读取"));
+    QCOMPARE(held.last().first(), QVariant(false)); // the window lets go of its notice too
     const records::LoadedState saved = records::parseStateFile(files.files["c"].bytes);
     QCOMPARE(files.writes, 1);
     // The typed name is not paired with the file's password, which is another name's.

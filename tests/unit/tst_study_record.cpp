@@ -1,6 +1,8 @@
 // Reading a training site's study-record page from its HTML: the times, the column of studied
 // time, the rows, the next page and links found by their text.
 
+#include "fake_browser.h"
+#include "page/record_fetch.h"
 #include "page/study_record.h"
 
 #include <QTest>
@@ -32,6 +34,8 @@ private slots:
     void nextPage_usableLinksOnly();
     void linkTo_hrefOrOnclick_byNormalizedText_data();
     void linkTo_hrefOrOnclick_byNormalizedText();
+    void fetch_pageByPage_untilTheLastOrAFailure_data();
+    void fetch_pageByPage_untilTheLastOrAFailure();
 };
 
 // Each row: the text, what bare numbers count, minutes per 学时 (0: not set), the seconds (-1:
@@ -269,5 +273,58 @@ void StudyRecordTest::linkTo_hrefOrOnclick_byNormalizedText()
     QTEST(linkTo(html, kBase, {"学习记录", "我的学时", "record"}).toString(), "address");
 }
 
-QTEST_GUILESS_MAIN(StudyRecordTest)
+// A record read through the page's fetches, page n at p<n>.html answered as the n-th word says:
+// "next" (a page of times linking the next), "last", "back" (linking page 1), "plain" (no times),
+// "500", "login".
+void StudyRecordTest::fetch_pageByPage_untilTheLastOrAFailure_data()
+{
+    QTest::addColumn<QStringList>("pages");
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("three pages") << QStringList{"next", "next", "last"} << "read 3, complete";
+    QTest::newRow("a later page without times")
+        << QStringList{"next", "plain"} << "read 1, in part";
+    QTest::newRow("a link back") << QStringList{"next", "back"} << "read 2, in part";
+    QTest::newRow("no times at all") << QStringList{"plain"} << "failed: no table of studied time";
+    QTest::newRow("an error on the way") << QStringList{"next", "500"} << "failed: HTTP 500";
+    QTest::newRow("the login page") << QStringList{"login"} << "failed: the login page came";
+}
+
+void StudyRecordTest::fetch_pageByPage_untilTheLastOrAFailure()
+{
+    QFETCH(QStringList, pages);
+    lumora::testing::FakeBrowser browser;
+    browser.setDocument(std::make_shared<lumora::testing::FakeDocument>());
+    browser.answerFetch = [&pages](const QUrl& url) {
+        const int n = url.fileName().mid(1).chopped(5).toInt();
+        const QString word = pages.value(n - 1);
+        QString body = QString("<table><tr><th>课程</th><th>学习时长</th></tr><tr><td>第%1课</td>"
+                               "<td>30分钟</td></tr></table>")
+                           .arg(n);
+        if (word == "next" || word == "back")
+            body += QString("<a href='p%1.html'>下一页</a>").arg(word == "next" ? n + 1 : 1);
+        else if (word == "plain")
+            body = "<p>系统维护中</p>";
+        else if (word == "login")
+            body = "<input name=userName><input name=Password type=password>";
+        using lumora::platform::FetchAnswer;
+        return std::optional<FetchAnswer>({.status = FetchAnswer::Status::Answered,
+                                           .httpStatus = word == "500" ? 500 : 200,
+                                           .url = url,
+                                           .body = body,
+                                           .error = {}});
+    };
+    RecordFetch fetch(browser);
+    fetch.start(kBase.resolved(QUrl("p1.html")), {});
+    for (int round = 0; round < 10 && fetch.poll() == RecordFetch::State::Reading; ++round)
+        browser.finishLoad();
+    QFETCH(QString, outcome);
+    const QString seen = fetch.state() == RecordFetch::State::Read
+                             ? QString("read %1, %2")
+                                   .arg(fetch.rows().size())
+                                   .arg(fetch.complete() ? "complete" : "in part")
+                             : "failed: " + fetch.failure();
+    QVERIFY2(seen.startsWith(outcome), qPrintable(seen));
+}
+
+QTEST_MAIN(StudyRecordTest)
 #include "tst_study_record.moc"
