@@ -103,8 +103,6 @@ void StudyRun::retryOpening()
         return;
     }
     openCategoryAt(m_opening.category, m_opening.lesson);
-    if (m_phase == RunPhase::Opening)
-        m_tickCause = StallCause::NoCoursePage;
 }
 
 } // namespace lumora::study

@@ -85,7 +85,8 @@ std::optional<TrayNotification> trayNotificationFor(const records::RunEvent& eve
     }
 }
 
-TrayIcon::TrayIcon(MainWindow& window, QObject* parent) : QObject(parent), m_window(window)
+TrayIcon::TrayIcon(MainWindow& window, QObject* parent)
+    : QObject(parent), m_window(window), m_toolTip(trayToolTip({}))
 {
     // The menu follows the window, tray or not: its visibility and its buttons' enabled states.
     buildMenu();
@@ -99,7 +100,7 @@ TrayIcon::TrayIcon(MainWindow& window, QObject* parent) : QObject(parent), m_win
     }
     m_icon = new QSystemTrayIcon(this);
     m_icon->setContextMenu(m_menu.get());
-    m_icon->setToolTip(trayToolTip({}));
+    m_icon->setToolTip(m_toolTip);
     updateIcon();
     connect(m_icon, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
@@ -185,8 +186,9 @@ void TrayIcon::quit()
 
 void TrayIcon::showProgress(const study::StudySnapshot& snapshot)
 {
+    m_toolTip = trayToolTip(snapshot);
     if (m_icon)
-        m_icon->setToolTip(trayToolTip(snapshot));
+        m_icon->setToolTip(m_toolTip);
 }
 
 void TrayIcon::notify(const records::RunEvent& event)

@@ -50,6 +50,8 @@ public:
     bool shown() const { return m_icon != nullptr; }
     // The icon's menu, kept up to date whether or not there is a tray to show it in.
     QMenu* menu() const { return m_menu.get(); }
+    // What the icon's tool tip says, kept likewise.
+    QString toolTip() const { return m_toolTip; }
 
     // The study panel's figures changed.
     void showProgress(const study::StudySnapshot& snapshot);
@@ -72,6 +74,7 @@ private:
     QAction* m_toggle = nullptr;
     QAction* m_study = nullptr;
     QAction* m_exitCourseware = nullptr;
+    QString m_toolTip;
 };
 
 } // namespace lumora::window

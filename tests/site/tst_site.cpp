@@ -424,28 +424,15 @@ private slots:
     void program_optionsAndStopSignal()
     {
         QProcess process;
-        process.start(LUMORA_SITE_BINARY, {"--port=0",
-                                           "--player-fail-next=1",
-                                           "--ended-session-player=stay",
-                                           "--player-hang-next=1",
-                                           "--player-media=mp4",
-                                           "--video-seconds=30",
-                                           "--overlay-after=20",
-                                           "--ended-session-page=timeout",
-                                           "--slow=/x=5",
-                                           "--cross-origin-video=1",
-                                           "--player-message=0-1=今日学时已满",
-                                           "--video-outage-at=5",
-                                           "--video-outage-for=1000",
-                                           "--list-short=3=2",
-                                           "--progress-seconds=30",
-                                           "--record-link-text=我的学时",
-                                           "--player-start=resume",
-                                           "--lesson-media=0-2=pdf",
-                                           "--entry-page=all=5:post",
-                                           "--preroll-seconds=7",
-                                           "--overlay-text=您还在学习吗？",
-                                           "--overlay-button=继续"});
+        const QString options =
+            "--port=0 --player-fail-next=1 --ended-session-player=stay --player-hang-next=1 "
+            "--player-media=mp4 --video-seconds=30 --overlay-after=20 --slow=/x=5 "
+            "--ended-session-page=timeout --cross-origin-video=1 --player-message=0-1=今日学时已满 "
+            "--video-outage-at=5 --video-outage-for=1000 --list-short=3=2 --progress-seconds=30 "
+            "--record-link-text=我的学时 --player-start=resume --lesson-media=0-2=pdf "
+            "--entry-page=all=5:post --preroll-seconds=7 --overlay-text=您还在学习吗？ "
+            "--overlay-button=继续";
+        process.start(LUMORA_SITE_BINARY, options.split(u' '));
         // The line is written and flushed at once: one read gets it whole.
         QVERIFY(process.waitForReadyRead(10000));
         const QByteArray line = process.readLine();

@@ -572,6 +572,13 @@ void HonestMinutesTest::session_retriesBackOff_loggingInFollowsThePages_capped()
     };
     f->pressStudy();
     QCOMPARE(f->minute(), 1);
+    // A login followed by a credited minute: the logins count afresh after it.
+    f->answerSessionChecks(false);
+    QCOMPARE(f->minute(), 0);
+    f->answerSessionChecks(true);
+    for (int tick = 0; tick < 6 && f->kinds().count(RunEventKind::MinuteCredited) < 2; ++tick)
+        f->tick();
+    QCOMPARE(f->kinds().count(RunEventKind::MinuteCredited), 2);
     f->answerSessionChecks(false); // and yet every session check finds it ended
     for (int login = 1; login <= study::LoginBudget::kMaxPerLesson; ++login) {
         const int opened = f->playersOpened;
@@ -579,7 +586,7 @@ void HonestMinutesTest::session_retriesBackOff_loggingInFollowsThePages_capped()
         // From the verdict to the player open again with no tick between: at the pages' pace.
         f->platform.runEventLoop();
         f->platform.runEventLoop();
-        QVERIFY(f->kinds().count(RunEventKind::SessionRecovered) == login &&
+        QVERIFY(f->kinds().count(RunEventKind::SessionRecovered) == login + 1 &&
                 f->playersOpened == opened + 1);
     }
     // One login too many within the lesson: the run pauses for the learner.

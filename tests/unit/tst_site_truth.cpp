@@ -58,13 +58,10 @@ struct TruthFixture : RunFixture
             }
             if (url != kRecord)
                 return std::nullopt;
-            return platform::FetchAnswer{platform::FetchAnswer::Status::Answered,
-                                         recordStatus,
-                                         url,
-                                         false,
-                                         false,
-                                         record.page(),
-                                         {}};
+            ++recordFetches;
+            using Status = platform::FetchAnswer::Status;
+            return platform::FetchAnswer{
+                Status::Answered, recordStatus, url, false, false, record.page(), {}};
         };
         // The site counts what its open player plays, whatever the program credits.
         QObject::connect(&timer(), &platform::Timer::tick, &run(), [this] {
@@ -89,6 +86,7 @@ struct TruthFixture : RunFixture
 
     SiteRecord record;
     int recordStatus = 200;
+    int recordFetches = 0;
     bool linked = true;
     QList<RunPhase> phases;
 };
@@ -108,6 +106,7 @@ private slots:
     void siteStopsCounting_sessionsEndingMeanwhile_loggedInAndLookedAgain();
     void end_whenTheRecordAgrees_elseNamesBothFigures();
     void noRecordPage_theProgramsOwnFiguresSaidSo();
+    void recordFailing_lookedForAgainAtTheNextOpening();
     void recordAddress_theLearnersOwn_keptAndRead();
     void phases_data();
     void phases();
@@ -338,6 +337,23 @@ void SiteTruthTest::noRecordPage_theProgramsOwnFiguresSaidSo()
     f.dispatch([&f] { f.run().exitCourseware(); });
     f.pressStudy();
     QCOMPARE(f.kinds().count(RunEventKind::NoSiteRecord), 1); // told once
+}
+
+void SiteTruthTest::recordFailing_lookedForAgainAtTheNextOpening()
+{
+    // Three readings failed in a row: the page may have moved, and no more is asked of it until
+    // the course page is looked at again.
+    TruthFixture f;
+    f.pressStudy();
+    QCOMPARE(f.recordFetches, 1);
+    f.recordStatus = 500;
+    f.ticksUntil([&] { return f.recordFetches == 5; }, 3 * 45);
+    QCOMPARE(f.recordFetches, 4);
+    f.recordStatus = 200;
+    f.dispatch([&f] { f.run().exitCourseware(); });
+    f.pressStudy();
+    QCOMPARE(f.recordFetches, 5);
+    QVERIFY(!f.window().studyStatus()->summaryText().contains("未与网站核对"));
 }
 
 void SiteTruthTest::recordAddress_theLearnersOwn_keptAndRead()

@@ -113,6 +113,12 @@ void StartupTest::siteAddress_givenSavedBuiltInOrAskedUntilUsable()
     QVERIFY(next.saved() == QUrl("https://new.example") && dialogs.texts.last().contains("已保存"));
     QVERIFY(f.main().navigations.last() == f.session().loginPage() &&
             f.session().loginPage().host() == "new.example");
+    // The same address again, or a cancel: nothing is saved, said or loaded.
+    const qsizetype said = dialogs.texts.size(), loads = f.main().navigations.size();
+    dialogs.answers = {"https://new.example"};
+    f.window().siteAddressAction()->trigger();
+    f.window().siteAddressAction()->trigger();
+    QVERIFY(dialogs.texts.size() == said && f.main().navigations.size() == loads);
     // A file edited by hand holds what --site would refuse: not used.
     QSettings(f.dir.filePath("lumora.ini"), QSettings::IniFormat).setValue("site", "file:///x");
     QVERIFY(next.saved().isEmpty());

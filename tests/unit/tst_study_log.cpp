@@ -169,7 +169,8 @@ void StudyLogTest::tray_toolTipNotificationsAndMenu()
     action("显示窗口")->trigger();
     QVERIFY(f.window().isVisible());
     action("连续学习")->trigger(); // as the button does: a run starts
-    QVERIFY(f.timer().isEnabled());
+    QVERIFY(f.timer().isEnabled() &&
+            f.program->tray().toolTip().contains("正在打开课程：个体辅导"));
     // The program ends, the run with it, once the learner says so (no tray here: two answers).
     f.platform.fakeDialogs.choices = {0};
     action("退出程序")->trigger();

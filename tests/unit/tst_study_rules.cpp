@@ -227,26 +227,20 @@ void StudyRulesTest::videoWatch_theLessonsMediumStaysTheLessons()
         double duration = 0;
         bool ended = false;
     };
+    // clang-format off
     const std::tuple<const char*, bool, QList<Seen>, bool> cases[] = {
         {"plays", false, {{20}, {40}, {60}}, true},
         {"its frame reports it late", false, {{0, ""}, {0, ""}, {40}, {60}, {80}}, true},
         {"a new player's first 40 s", false, {{0, ""}, {20}, {40}}, false},
-        {"a pre-roll before it never counts",
-         false,
-         {{20, "ad", 30}, {15, "l", 600}, {35, "l", 600}},
-         false},
-        {"a short lesson that ends is its own",
-         false,
-         {{20, "l", 50}, {40, "l", 50}, {50, "l", 50, true}, {15, "l", 50}},
-         true},
-        {"a looping clip wraps round its end",
-         false,
-         {{20, "l", 50}, {40, "l", 50}, {10, "l", 50}},
-         true},
+        {"a pre-roll before it never counts", false, {{20, "ad", 30}, {15, "l", 600}, {35, "l", 600}}, false},
+        {"a short lesson that ends is its own", false,
+         {{20, "l", 50}, {40, "l", 50}, {50, "l", 50, true}, {15, "l", 50}}, true},
+        {"a looping clip wraps round its end", false, {{20, "l", 50}, {40, "l", 50}, {10, "l", 50}}, true},
         {"a seek back is no play", false, {{300}, {200}, {120}}, false},
         {"another medium after a credited minute", true, {{80}, {10, "next"}, {30, "next"}}, false},
         {"the same after a credited minute", true, {{80}, {100}, {120}}, true},
     };
+    // clang-format on
     for (const auto& [name, creditedBefore, ticks, counts] : cases) {
         VideoWatch watch;
         const LessonKey lesson{0, 1};
@@ -275,23 +269,17 @@ void StudyRulesTest::videoWatch_aPausedMediumWaits_aStillOneIsOpenedAgain()
                                      {"我在学习", "您还在学习吗？ 我在学习"}};
     const QList<Control> exitAndContinue = {{"退出学习", "正在播放 退出学习"},
                                             {"继续学习", "继续学习? 继续学习"}};
+    // clang-format off
     const std::tuple<const char*, VideoSample, bool, int, QString> cases[] = {
         // Neither playing nor paused: the lesson's failure after ten minutes, not two.
         {"still", {true, 100, false, false}, false, 31, "reopen"},
         {"paused", {true, 100, true, false}, false, 0, ""},
-        {"paused behind the site's own control",
-         {true, 100, true, false, 0, {}, exitAndContinue},
-         false,
-         1,
-         "press"},
-        {"paused behind a question",
-         {true, 100, true, false, 0, {}, question},
-         false,
-         0,
-         "您还在学习吗？ 我在学习"},
+        {"paused behind the site's own control", {true, 100, true, false, 0, {}, exitAndContinue}, false, 1, "press"},
+        {"paused behind a question", {true, 100, true, false, 0, {}, question}, false, 0, "您还在学习吗？ 我在学习"},
         {"no medium", {}, false, 16, "no medium"},
         {"no medium, page time asked for", {}, true, 0, ""},
     };
+    // clang-format on
     for (const auto& [name, sample, pageTime, firstCall, call] : cases) {
         VideoWatch watch;
         watch.setPageTimeWithoutVideo(pageTime);
@@ -317,14 +305,12 @@ void StudyRulesTest::stallWatch_escalatesOnlyForWantOfAPage_loginRetriesBackOff(
 {
     // Minutes of one cause, and the steps they bring (R reload, C the category), by minute.
     using Step = StallWatch::Step;
-    const std::pair<StallCause, QString> causes[] = {
-        {StallCause::PlayerSilent, "3R 5C 15R 25C"},
-        {StallCause::NoCoursePage, "3R 5C 15R 25C"},
-        {StallCause::NoSessionAnswer, ""},
-        {StallCause::NoVideo, ""},
-        {StallCause::SiteVideos, ""},
-        {StallCause::SiteTrouble, ""},
-    };
+    const std::pair<StallCause, QString> causes[] = {{StallCause::PlayerSilent, "3R 5C 15R 25C"},
+                                                     {StallCause::NoCoursePage, "3R 5C 15R 25C"},
+                                                     {StallCause::NoSessionAnswer, ""},
+                                                     {StallCause::NoVideo, ""},
+                                                     {StallCause::SiteVideos, ""},
+                                                     {StallCause::SiteTrouble, ""}};
     for (const auto& [cause, expected] : causes) {
         StallWatch watch;
         QStringList steps;
