@@ -246,13 +246,9 @@ void LoginTest::verdict_fromTheAnswer()
         {"no answer", -1, "", 0, "", Verdict::NoAnswer},
     };
     for (const auto& [name, http, url, redirect, body, verdict] : cases) {
-        FetchAnswer answer;
-        answer.status = http < 0 ? FetchAnswer::Status::NoAnswer : FetchAnswer::Status::Answered;
-        answer.httpStatus = http;
-        answer.url = QUrl(url);
-        answer.redirected = redirect > 0;
-        answer.leftOrigin = redirect > 1;
-        answer.body = body;
+        using Status = FetchAnswer::Status;
+        const Status status = http < 0 ? Status::NoAnswer : Status::Answered;
+        const FetchAnswer answer{status, http, QUrl(url), redirect > 0, redirect > 1, body, {}};
         QVERIFY2(page::sessionVerdict(answer, kCourseFrameUrl, kLogin) == verdict, name);
     }
 }

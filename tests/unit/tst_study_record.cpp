@@ -166,7 +166,7 @@ void StudyRecordTest::rows_innermostCellsAsShown_layoutAndPagerLeftOut()
     <tr><td>第１课&#12288;心理辅导<br>概论</td><td>&nbsp;1小时5分&nbsp;</td><td>已完成</td></tr>
     <tr><td>第2课 &amp; 复习&#x3000;</td><td>--</td><td><span>学习&lt;中&gt;</span></td></tr>
     <tr><td></td><td> </td></tr>
-    <tr><td>第3课<td>00:45<td>学习中
+    <tr><td>第3课 &nbsp;<td>00:45<td>学习中
   </TABLE>
 </td></tr></table>
 <table><tr><td>共2页</td><td><a href="list.do?page=2">下一页</a></td></tr></table>
@@ -259,6 +259,7 @@ void StudyRecordTest::linkTo_hrefOrOnclick_byNormalizedText_data()
         << site + "/rec.do";
     QTest::newRow("first by text")
         << "<a href=a.do>其他</a><a href=b.do>学习记录</a>" << site + "/record/b.do";
+    QTest::newRow("left open at the end") << "<p><a href=a.do>学习记录" << site + "/record/a.do";
     QTest::newRow("a link left open ends at the next")
         << "<a href=a.do>学习记录<a href=b.do>退出</a>" << site + "/record/a.do";
     QTest::newRow("longer text") << "<a href=a.do>学习记录查询</a>"

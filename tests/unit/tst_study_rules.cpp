@@ -305,12 +305,12 @@ void StudyRulesTest::stallWatch_escalatesOnlyForWantOfAPage_loginRetriesBackOff(
 {
     // Minutes of one cause, and the steps they bring (R reload, C the category), by minute.
     using Step = StallWatch::Step;
-    const std::pair<StallCause, QString> causes[] = {{StallCause::PlayerSilent, "3R 5C 15R 25C"},
-                                                     {StallCause::NoCoursePage, "3R 5C 15R 25C"},
-                                                     {StallCause::NoSessionAnswer, ""},
-                                                     {StallCause::NoVideo, ""},
-                                                     {StallCause::SiteVideos, ""},
-                                                     {StallCause::SiteTrouble, ""}};
+    // clang-format off
+    const std::pair<StallCause, QString> causes[] = {
+        {StallCause::PlayerSilent, "3R 5C 15R 25C"}, {StallCause::NoCoursePage, "3R 5C 15R 25C"},
+        {StallCause::NoSessionAnswer, ""}, {StallCause::NoVideo, ""}, {StallCause::SiteVideos, ""},
+        {StallCause::SiteTrouble, ""}};
+    // clang-format on
     for (const auto& [cause, expected] : causes) {
         StallWatch watch;
         QStringList steps;
