@@ -23,7 +23,7 @@ Program::Program(platform::Platform& platform, AppConfig config)
     m_views = std::make_unique<page::BrowserViews>(m_window->mainView(), m_window->playerView());
     m_state = std::make_unique<records::StateKeeper>(
         records::StateFileStore(m_config.stateFilePath, m_config.stateFileFallback,
-                                m_config.olderStateFiles),
+                                m_config.olderStateFiles, platform.files()),
         m_records);
     m_windowRouting = std::make_unique<page::WindowRouting>(
         *m_views, platform.clock(), [&platform] { return platform.createBrowser(nullptr); });

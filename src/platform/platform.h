@@ -4,6 +4,7 @@
 #include "platform/browsing_data.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/files.h"
 #include "platform/restart_registration.h"
 #include "platform/site_probe.h"
 #include "platform/sleep_inhibitor.h"
@@ -31,6 +32,8 @@ public:
     virtual SleepInhibitor& sleepInhibitor() = 0;
     // Registering for a restart: the system's own unless the platform brings one (the fakes).
     virtual RestartRegistration& restartRegistration() { return systemRestartRegistration(); }
+    // The file system the state file lives in: the system's unless the platform brings one.
+    virtual Files& files() { return systemFiles(); }
 };
 
 } // namespace lumora::platform

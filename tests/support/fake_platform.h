@@ -197,6 +197,7 @@ public:
     platform::SiteProbe& siteProbe() override { return fakeProbe; }
     platform::SleepInhibitor& sleepInhibitor() override { return fakeSleep; }
     platform::RestartRegistration& restartRegistration() override { return fakeRestart; }
+    platform::Files& files() override { return *fileSystem; }
 
     // The controls handed out, in order: the main view first, then the player view.
     QList<FakeBrowser*> browsers;
@@ -209,6 +210,7 @@ public:
     FakeSiteProbe fakeProbe;
     FakeSleepInhibitor fakeSleep;
     FakeRestartRegistration fakeRestart;
+    platform::Files* fileSystem = &platform::systemFiles(); // a test's FakeFiles, if it sets one
 
 private:
     QList<std::pair<std::chrono::milliseconds, std::function<void()>>> m_later;

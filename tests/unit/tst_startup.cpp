@@ -4,6 +4,7 @@
 #include "app/first_drawing.h"
 #include "app/site_address.h"
 #include "app/translations.h"
+#include "fake_files.h"
 #include "program_fixture.h"
 #include "records/study_log.h"
 #include "study/progress.h"
@@ -276,6 +277,14 @@ void StartupTest::save_failureToldOnce_refusalMovesToTheFallback()
     QVERIFY(!program.state().lastSaveFailed() && w.noticePanel()->trouble().isEmpty());
     QVERIFY(save().isEmpty() && !program.state().lastSaveFailed() &&
             QFile::exists(config.stateFileFallback));
+    // Held by another program at start: marked as not saving while it cannot be read.
+    FakeFiles files;
+    files.files[config.stateFilePath].readAs = platform::ReadStatus::Locked;
+    FakePlatform heldPlatform;
+    heldPlatform.fileSystem = &files;
+    app::Program held(heldPlatform, config);
+    held.start();
+    QVERIFY(held.state().savesHeld() && held.window().studyStatus()->saveFailureVisible());
 }
 
 void StartupTest::translations_followTheSystemLanguage_data()
