@@ -108,8 +108,12 @@ RecordWatch::RecordWatch(page::BrowserViews& views, catalogue::Catalogue& catalo
 void RecordWatch::setSettings(Settings settings)
 {
     m_settings = std::move(settings);
-    if (m_settings.address.isValid())
+    if (m_settings.address.isValid()) {
         m_figures.setPlace(records::RecordPlace::Found, m_settings.address);
+        // A look for the link is no reading: the new address is read at the next chance.
+        if (!reading())
+            m_askedAt = {};
+    }
 }
 
 void RecordWatch::find()

@@ -220,8 +220,7 @@ void FlowTest::login_refusedThenAccepted_unlocksStudyAndSavesCredentials()
     QVERIFY(!refused.value("ok").toBool());
     QCOMPARE(refused.value("fields").toObject().value("Password").toString(),
              QString("wrong,pass"));
-    QVERIFY(window().loginButton()->isEnabled());
-    QVERIFY(!window().studyButton()->isEnabled());
+    QVERIFY(window().loginButton()->isEnabled() && !window().studyButton()->isEnabled());
     QCOMPARE(records::readStateFile(dir->filePath("boot.txt"))->values.password,
              QString("wrong,pass"));
 
@@ -283,8 +282,7 @@ void FlowTest::study_crossesIntoNextCategory_thenExits()
 
     window().exitButton()->click();
     WAIT_VERIFY(!site->events("exit").isEmpty());
-    QVERIFY(!platform->timer->isEnabled());
-    QVERIFY(!playerView().widget()->isVisible());
+    QVERIFY(!platform->timer->isEnabled() && !playerView().widget()->isVisible());
 
     // A restart finds the credited minutes.
     program.reset();
@@ -463,8 +461,7 @@ void FlowTest::recovery_refusedCredentials_pauseTheRun()
     // login page, which a tick then judges.
     for (int i = 0; i < 5 && platform->timer->isEnabled(); ++i)
         tickAndSettle();
-    QVERIFY(!platform->timer->isEnabled());
-    QVERIFY(window().loginButton()->isEnabled());
+    QVERIFY(!platform->timer->isEnabled() && window().loginButton()->isEnabled());
     QVERIFY(window().statusBar()->currentMessage().contains("拒绝"));
     QCOMPARE(site->events("login").size(), 2); // no retries against a refusing site
 }

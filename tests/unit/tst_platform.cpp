@@ -250,8 +250,7 @@ void PlatformTest::rendererGone_reloadedOnce_aNavigationMeanwhileWaitsForIt()
     state.loadStarted(a);
     QVERIFY(state.loadFinished({LoadOutcome::Succeeded, 200, {}, a}, false));
     // A navigation asked for before the deferred reload runs waits for it, and is what it loads.
-    QVERIFY(state.rendererTerminated());
-    QVERIFY(!state.loadRequested(b));
+    QVERIFY(state.rendererTerminated() && !state.loadRequested(b));
     QCOMPARE(state.reloadDue(), std::optional<QUrl>(b));
     state.loadStarted(b);
     QCOMPARE(state.lastLoad().url, b);

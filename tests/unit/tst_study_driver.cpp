@@ -312,8 +312,7 @@ void StudyDriverTest::exit_clicksEveryExitInput_stopsWhileLoadingOrWaiting()
     f->main().setReadyState(platform::ReadyState::Loading);
     f->main().clickLog.clear();
     f->window().exitButton()->click();
-    QVERIFY(f->main().clickLog.isEmpty());
-    QVERIFY(!f->timer().isEnabled());
+    QVERIFY(f->main().clickLog.isEmpty() && !f->timer().isEnabled());
     QVERIFY(!f->player().widget()->isVisibleTo(&f->window()));
     f = std::make_unique<RunFixture>();
     f->catalogue().setCategory(2);
