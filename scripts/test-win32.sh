@@ -16,12 +16,17 @@ x86_64-w64-mingw32-g++ -std=c++20 -O1 -Wall -Wextra -Wpedantic -Werror -static -
   -ladvapi32 -lshell32
 
 wine=$(command -v wine || command -v wine64 || echo /usr/lib/wine/wine64)
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 export WINEPREFIX="$out/wine-prefix" WINEDEBUG=-all WINEARCH=win64
 # No display, no Mono or Gecko to offer: nothing waits for a click.
 export WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   start=$SECONDS
   timeout 300 "$wine" wineboot --init >/dev/null 2>&1
+  # wineboot returns before its server has written the prefix's registry; a program started
+  # meanwhile may fail without a word.
+  timeout 300 "$wineserver" -w
+  [ -f "$WINEPREFIX/system.reg" ] || { echo "no Wine prefix was made in $WINEPREFIX" >&2; exit 1; }
   echo "Wine prefix made in $((SECONDS - start)) s"
 fi
 timeout 120 "$wine" "$out/tst_win32.exe"
