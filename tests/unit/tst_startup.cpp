@@ -265,8 +265,7 @@ void StartupTest::save_failureToldOnce_refusalMovesToTheFallback()
     QCOMPARE(window::trayNotificationFor(events[0])->text, events[0].detail);
     QVERIFY(platform.fakeDialogs.shown.isEmpty() && !QFile::exists(config.stateFileFallback));
     // Once it is gone the whole file is written and the warning goes away.
-    QVERIFY(QDir(dir.filePath("c")).removeRecursively());
-    QVERIFY(save().isEmpty());
+    QVERIFY(QDir(dir.filePath("c")).removeRecursively() && save().isEmpty());
     QCOMPARE(platform::readWholeFile(config.stateFilePath), "\r\n\r\n\r\n\r\n\r\n\r\n");
     QVERIFY(!program.state().lastSaveFailed() && !w.studyStatus()->saveFailureVisible());
     QVERIFY(w.noticePanel()->trouble().isEmpty());
