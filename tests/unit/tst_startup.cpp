@@ -292,12 +292,12 @@ void StartupTest::translations_followTheSystemLanguage_data()
     // Qt's OK button, the window's texts, texts built later
     QTest::addColumn<QStringList>("texts");
     const QStringList chinese = {
-        "确定",         "连续学习",         "注意",    "该网站登录需要验证码",
-        "1 小时 15 分", "无法连接培训网站", "未在学习"};
-    const QStringList english = {"OK",          "Study continuously",
-                                 "Notice",      "This site asks for a verification code",
-                                 "1 h 15 min",  "cannot reach the training site",
-                                 "Not studying"};
+        "确定",         "连续学习",         "注意",     "该网站登录需要验证码",
+        "1 小时 15 分", "无法连接培训网站", "未在学习", "网站响应很慢"};
+    const QStringList english = {"OK",           "Study continuously",
+                                 "Notice",       "This site asks for a verification code",
+                                 "1 h 15 min",   "cannot reach the training site",
+                                 "Not studying", "The site is answering very slowly"};
     QTest::newRow("Chinese") << QLocale(QLocale::Chinese, QLocale::China) << chinese;
     QTest::newRow("Chinese, Taiwan") << QLocale(QLocale::Chinese, QLocale::Taiwan) << chinese;
     QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates) << english;
@@ -322,6 +322,14 @@ void StartupTest::translations_followTheSystemLanguage()
     const QString cause = study::stallCauseText(study::StallCause::SiteDown);
     QVERIFY(study::shownText(cause) == texts[5] && cause == "无法连接培训网站");
     QCOMPARE(study::whereText({}), texts[6]);
+    // A stall's cause as the tray shows it, from a run: the site too slow to tell the session.
+    RunFixture run;
+    run.pressStudy();
+    run.main().fetchReply->status = platform::FetchAnswer::Status::Pending;
+    for (int minute = 0; minute < 3; ++minute)
+        run.minute();
+    QVERIFY(run.events.last().shownDetail == texts[7] &&
+            run.events.last().detail == "网站响应很慢");
 }
 
 QTEST_MAIN(StartupTest)

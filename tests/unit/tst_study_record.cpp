@@ -211,20 +211,15 @@ void StudyRecordTest::nextPage_usableLinksOnly_data()
         << "<a href=list.do?page=0>上一页</a> [<a href=\"?page=3\"><b>下页</b></a>]"
         << site + "list.do?page=3";
     QTest::newRow("后一页") << "<a href=\"p2.html\">后一页</a>" << site + "p2.html";
-    QTest::newRow("anchor") << "<a href=\"#\">下一页</a>"
-                            << "";
-    QTest::newRow("script") << "<a href=\"javascript:void(0)\">下一页</a>"
-                            << "";
-    QTest::newRow("no href") << "<a>下一页</a>"
-                             << "";
-    QTest::newRow("disabled class") << "<a class=\"pg Disabled\" href=\"p2.html\">下一页</a>"
-                                    << "";
-    QTest::newRow("this page") << "<a href=\"list.do?page=1\">下一页</a>"
-                               << "";
+    QTest::newRow("anchor") << "<a href=\"#\">下一页</a>" << QString();
+    QTest::newRow("script") << "<a href=\"javascript:void(0)\">下一页</a>" << QString();
+    QTest::newRow("no href") << "<a>下一页</a>" << QString();
+    QTest::newRow("disabled class")
+        << "<a class=\"pg Disabled\" href=\"p2.html\">下一页</a>" << QString();
+    QTest::newRow("this page") << "<a href=\"list.do?page=1\">下一页</a>" << QString();
     QTest::newRow("not a link") << "<span onclick=\"location='p2.html'\">下一页</span>"
-                                << "";
-    QTest::newRow("in a comment") << "<!-- <a href=\"p2.html\">下一页</a> -->"
-                                  << "";
+                                << QString();
+    QTest::newRow("in a comment") << "<!-- <a href=\"p2.html\">下一页</a> -->" << QString();
 }
 
 void StudyRecordTest::nextPage_usableLinksOnly()
@@ -262,10 +257,9 @@ void StudyRecordTest::linkTo_hrefOrOnclick_byNormalizedText_data()
     QTest::newRow("left open at the end") << "<p><a href=a.do>学习记录" << site + "/record/a.do";
     QTest::newRow("a link left open ends at the next")
         << "<a href=a.do>学习记录<a href=b.do>退出</a>" << site + "/record/a.do";
-    QTest::newRow("longer text") << "<a href=a.do>学习记录查询</a>"
-                                 << "";
+    QTest::newRow("longer text") << "<a href=a.do>学习记录查询</a>" << QString();
     QTest::newRow("no address") << "<button onclick=\"return confirm('确定吗')\">学习记录</button>"
-                                << "";
+                                << QString();
 }
 
 void StudyRecordTest::linkTo_hrefOrOnclick_byNormalizedText()
