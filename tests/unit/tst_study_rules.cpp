@@ -98,15 +98,16 @@ void StudyRulesTest::playerWatch_verdicts()
         // A player that played a minute and moved on is opened again; leaving before a minute is
         // failing to open.
         {"+O J +O J J J J", "crcrrrs"},
-        {"*N N N *N N N", "--r--r"},           // no window: two ticks of grace after a click
-        {"L L L L L L O", "------c"},          // slow loading is waited for
-        {"L L L L L L L L L L", "---------r"}, // a load that never ends fails
-        {"D D D D O", "rrrrc"},                // the site down never skips
-        {"O P", "ce"},                         // the login page ends the session
-        {"X", "p"},                            // a format the engine cannot play: pause
-        {"!O D !O O", "rrrc"},                 // the site check: reopen until the site answers
-        {"!O !O !O !O O !O", "rrcccr"},        // wrong three times: the engine wins, until the
-                                               // check finds the site again
+        {"F F F >O >F F F >F F F", "rrscrrsrrb"}, // a lesson seen but not played: still a row
+        {"*N N N *N N N", "--r--r"},              // no window: two ticks of grace after a click
+        {"L L L L L L O", "------c"},             // slow loading is waited for
+        {"L L L L L L L L L L", "---------r"},    // a load that never ends fails
+        {"D D D D O", "rrrrc"},                   // the site down never skips
+        {"O P", "ce"},                            // the login page ends the session
+        {"X", "p"},                               // a format the engine cannot play: pause
+        {"!O D !O O", "rrrc"},                    // the site check: reopen until the site answers
+        {"!O !O !O !O O !O", "rrcccr"},           // wrong three times: the engine wins, until the
+                                                  // check finds the site again
     };
     const QString states = "OFNLDPUVXSJM";
     const PlayerState players[] = {

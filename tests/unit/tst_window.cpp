@@ -143,8 +143,10 @@ void WindowTest::accessibility_readsWhatTheLearnerReads()
                  qPrintable(widget->objectName() + ": " + shown));
         read << shown;
     }
-    // The message wraps inside the panel, read whole there.
-    QVERIFY(w.noticePanel()->findChild<QLabel*>("troubleLabel")->hasHeightForWidth());
+    // The message wraps inside the panel, read whole there, and says that it wants the learner.
+    QLabel* trouble = w.noticePanel()->findChild<QLabel*>("troubleLabel");
+    QVERIFY(trouble->hasHeightForWidth() && QAccessible::queryAccessibleInterface(trouble)->text(
+                                                QAccessible::Description) == "需要处理");
     const QString stall = w.studyStatus()->stallText();
     QVERIFY(read.contains(refused) && read.contains(stall) && stall.startsWith("3 分钟未能计时") &&
             read.contains(w.recordWindow()->morningView()->headline()) && read.size() >= 20);
