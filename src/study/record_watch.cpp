@@ -110,9 +110,15 @@ void RecordWatch::setSettings(Settings settings)
     m_settings = std::move(settings);
     if (m_settings.address.isValid()) {
         m_figures.setPlace(records::RecordPlace::Found, m_settings.address);
-        // A look for the link is no reading: the new address is read at the next chance.
-        if (!reading())
-            m_askedAt = {};
+        if (!m_lookAt.isEmpty()) {
+            // The learner's address overtakes a look for the link, which would otherwise end
+            // over it; the reading takes the look's place for whoever follows it.
+            m_lookAt.clear();
+            m_fetch.start(m_settings.address, {m_settings.minutesPerXueshi});
+            m_askedAt = m_clock.now();
+        } else if (!reading()) {
+            m_askedAt = {}; // read at the next chance
+        }
     }
 }
 

@@ -103,35 +103,29 @@ private slots:
 
     void recordPage_writesTimesAndTitlesAsItsSiteDoes_data()
     {
-        QTest::addColumn<QString>("form");
+        // Each row is named by its time form.
         QTest::addColumn<QString>("titles");
         QTest::addColumn<QString>("header");
         QTest::addColumn<QString>("time");
-        QTest::addColumn<QString>("title");
-        const QString fullwidth = u"第１课　心理学基础"_s;
-        QTest::newRow("min-sec") << "min-sec"
-                                 << "fullwidth" << u"学习时长"_s << u"75分3秒"_s << fullwidth;
-        QTest::newRow("hms") << "hms"
-                             << "plain" << u"学习时长"_s << u"1:15:03"_s << u"第1课 心理学基础"_s;
-        QTest::newRow("mm-ss") << "mm-ss"
-                               << "fullwidth" << u"学习时长"_s << u"75:03"_s << fullwidth;
-        QTest::newRow("minutes") << "minutes"
-                                 << "fullwidth" << u"学习时长"_s << u"75分钟"_s << fullwidth;
-        QTest::newRow("seconds") << "seconds"
-                                 << "fullwidth" << u"学习时长(秒)"_s << u"4503"_s << fullwidth;
-        QTest::newRow("xueshi") << "xueshi"
-                                << "fullwidth" << u"学时"_s << u"1.6学时"_s << fullwidth;
+        const QString full = u"fullwidth"_s;
+        QTest::newRow("min-sec") << full << u"学习时长"_s << u"75分3秒"_s;
+        QTest::newRow("hms") << u"plain"_s << u"学习时长"_s << u"1:15:03"_s;
+        QTest::newRow("mm-ss") << full << u"学习时长"_s << u"75:03"_s;
+        QTest::newRow("minutes") << full << u"学习时长"_s << u"75分钟"_s;
+        QTest::newRow("seconds") << full << u"学习时长(秒)"_s << u"4503"_s;
+        QTest::newRow("xueshi") << full << u"学时"_s << u"1.6学时"_s;
     }
     void recordPage_writesTimesAndTitlesAsItsSiteDoes()
     {
-        QFETCH(QString, form);
+        const std::string form = QTest::currentDataTag();
         QFETCH(QString, titles);
         QFETCH(QString, header);
         QFETCH(QString, time);
-        QFETCH(QString, title);
+        const QString title =
+            titles == "plain"_L1 ? u"第1课 心理学基础"_s : u"第１课　心理学基础"_s;
         Site site;
         site.login();
-        site.server->setRecordPage({.timeForm = *recordTimeFormFromName(form.toStdString()),
+        site.server->setRecordPage({.timeForm = *recordTimeFormFromName(form),
                                     .titles = *recordTitlesFromName(titles.toStdString())});
         const QString player = site.play(2, 0).player();
         site.now += 4503000;
@@ -216,8 +210,7 @@ private slots:
         QTest::addColumn<QStringList>("shown");  // in the page's markup
         QTest::addColumn<QStringList>("absent"); // from it
         const QString video = u"<video"_s;
-        QTest::newRow("audio") << "audio"
-                               << "autoplay" << QStringList{"<audio id=\"audio\""}
+        QTest::newRow("audio") << u"audio"_s << u"autoplay"_s << QStringList{"<audio id=\"audio\""}
                                << QStringList{video, "playButton"};
         for (const char* mode : {"open", "closed"})
             QTest::addRow("shadow-%s", mode)
@@ -226,16 +219,13 @@ private slots:
                        mode)}
                 << QStringList{video};
         QTest::newRow("pdf")
-            << "pdf"
-            << "autoplay"
+            << u"pdf"_s << u"autoplay"_s
             << QStringList{R"(<embed id="lessonDocument" type="application/pdf" src="/player/media/lesson.pdf")"}
             << QStringList{video, "<audio"};
-        QTest::newRow("button") << "canvas"
-                                << "button"
+        QTest::newRow("button") << u"canvas"_s << u"button"_s
                                 << QStringList{video, u"id=\"playButton\">播放</button>"_s}
                                 << QStringList{"resumeDialog"};
-        QTest::newRow("resume") << "mp4"
-                                << "resume"
+        QTest::newRow("resume") << u"mp4"_s << u"resume"_s
                                 << QStringList{u"<p>从上次位置继续？</p>"_s, u">继续播放<"_s,
                                                u">从头播放<"_s}
                                 << QStringList{"playButton"};

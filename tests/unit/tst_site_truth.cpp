@@ -106,6 +106,7 @@ private slots:
     void end_whenTheRecordAgrees_elseNamesBothFigures();
     void noRecordPage_theProgramsOwnFiguresSaidSo_orTheLearnersAddressRead();
     void recordFailing_lookedForAgainAtTheNextOpening();
+    void learnersAddress_givenWhileTheLinkIsLookedFor_readAtOnce();
     void phases_data();
     void phases();
 };
@@ -353,6 +354,22 @@ void SiteTruthTest::noRecordPage_theProgramsOwnFiguresSaidSo_orTheLearnersAddres
     f.record.seconds[{0, 0}] = 60 * f.required(0, 0); // the site has the first lesson done
     f.pressStudy();
     QCOMPARE(f.main().clickLog.last(), "lesson-0-2");
+}
+
+void SiteTruthTest::learnersAddress_givenWhileTheLinkIsLookedFor_readAtOnce()
+{
+    TruthFixture f; // its course frame so slow that the look for the link lasts
+    const auto site = f.main().answerFetch;
+    f.main().answerFetch = [&](const QUrl& url) {
+        using enum platform::FetchAnswer::Status;
+        return url == kRecord ? site(url)
+                              : platform::FetchAnswer{Pending, 0, {}, false, false, {}, {}};
+    };
+    f.pressStudy();
+    f.platform.fakeDialogs.answers = {kRecord.toString()};
+    f.window().recordAddressAction()->trigger();
+    f.ticksUntil([&] { return !f.main().clickLog.filter("lesson").isEmpty(); }, 10);
+    QVERIFY(f.readings() == 1 && !f.kinds().contains(RunEventKind::NoSiteRecord));
 }
 
 void SiteTruthTest::recordFailing_lookedForAgainAtTheNextOpening()
