@@ -100,6 +100,7 @@ public:
     platform::BrowsingData& browsingData() override { return host; }
     platform::SiteProbe& siteProbe() override { return probe; }
     platform::SleepInhibitor& sleepInhibitor() override { return awake; } // never asks the system
+    bool hasSystemTray() override { return false; } // a night without a desktop
 
     platform::webengine::WebEngineHost host;
     SimulatedClock simulatedClock;

@@ -40,7 +40,7 @@ Program::Program(platform::Platform& platform, AppConfig config)
         std::make_unique<StartWatch>(m_gate, *m_views, *m_session, platform.createTimer());
     m_window->setStudyRecord({records::StudyLog::pathIn(m_config.dataFolder), &m_records,
                               &m_siteFigures, &platform.dialogs(), &platform::systemFiles()});
-    m_tray = std::make_unique<window::TrayIcon>(*m_window);
+    m_tray = std::make_unique<window::TrayIcon>(*m_window, m_platform.hasSystemTray());
     connectWindow();
     connectRoles();
     connectSaves();

@@ -34,6 +34,8 @@ public:
     virtual RestartRegistration& restartRegistration() { return systemRestartRegistration(); }
     // The file system the state file lives in: the system's unless the platform brings one.
     virtual Files& files() { return systemFiles(); }
+    // Whether the desktop has a tray to show the program's icon in.
+    virtual bool hasSystemTray() = 0;
 };
 
 } // namespace lumora::platform

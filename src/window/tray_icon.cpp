@@ -85,7 +85,7 @@ std::optional<TrayNotification> trayNotificationFor(const records::RunEvent& eve
     }
 }
 
-TrayIcon::TrayIcon(MainWindow& window, QObject* parent)
+TrayIcon::TrayIcon(MainWindow& window, bool systemTray, QObject* parent)
     : QObject(parent), m_window(window), m_toolTip(trayToolTip({}))
 {
     // The menu follows the window, tray or not: its visibility and its buttons' enabled states.
@@ -94,7 +94,7 @@ TrayIcon::TrayIcon(MainWindow& window, QObject* parent)
     m_window.studyButton()->installEventFilter(this);
     m_window.exitButton()->installEventFilter(this);
     updateActions();
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (!systemTray) {
         qCInfo(lcStudy) << "no system tray: study progress is shown in the window only";
         return;
     }

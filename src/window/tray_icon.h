@@ -42,7 +42,8 @@ class TrayIcon final : public QObject
 {
     Q_OBJECT
 public:
-    explicit TrayIcon(MainWindow& window, QObject* parent = nullptr);
+    // `systemTray`: the desktop has a tray to show the icon in.
+    TrayIcon(MainWindow& window, bool systemTray, QObject* parent = nullptr);
     ~TrayIcon() override;
     Q_DISABLE_COPY_MOVE(TrayIcon)
 

@@ -2,7 +2,7 @@
 
 namespace lumora::testing {
 
-FakePlatform::FakePlatform()
+FakePlatform::FakePlatform(bool systemTray) : systemTray(systemTray)
 {
     fakeClock.eventLoopRuns = [this] { runEventLoop(); };
 }

@@ -178,7 +178,8 @@ public:
 class FakePlatform : public platform::Platform
 {
 public:
-    FakePlatform();
+    // `systemTray`: the desktop has a tray.
+    explicit FakePlatform(bool systemTray = false);
     // What the event loop does between two ticks and inside waits: loads under way end, the
     // site check's answer arrives, and what was posted for a time now past runs.
     void runEventLoop();
@@ -198,6 +199,7 @@ public:
     platform::SleepInhibitor& sleepInhibitor() override { return fakeSleep; }
     platform::RestartRegistration& restartRegistration() override { return fakeRestart; }
     platform::Files& files() override { return *fileSystem; }
+    bool hasSystemTray() override { return systemTray; }
 
     // The controls handed out, in order: the main view first, then the player view.
     QList<FakeBrowser*> browsers;
@@ -211,6 +213,7 @@ public:
     FakeSleepInhibitor fakeSleep;
     FakeRestartRegistration fakeRestart;
     platform::Files* fileSystem = &platform::systemFiles(); // a test's FakeFiles, if it sets one
+    const bool systemTray;
 
 private:
     QList<std::pair<std::chrono::milliseconds, std::function<void()>>> m_later;

@@ -54,9 +54,10 @@ std::shared_ptr<FakeDocument> makeLoginPage();
 
 struct ProgramFixture
 {
-    // `resume`: started again after a restart (--resume).
-    explicit ProgramFixture(bool resume = false)
-        : program(std::make_unique<app::Program>(
+    // `resume`: started again after a restart (--resume); `systemTray`: the desktop has a tray.
+    explicit ProgramFixture(bool resume = false, bool systemTray = false)
+        : platform(systemTray),
+          program(std::make_unique<app::Program>(
               platform,
               app::AppConfig{.site = QUrl(QStringLiteral("http://training.example:8080/")),
                              .stateFilePath = statePath(),

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSystemTrayIcon>
 #include <QTest>
 
 using namespace lumora;
@@ -149,9 +150,11 @@ void StudyLogTest::tray_toolTipNotificationsAndMenu()
         QCOMPARE(n ? n->text : QString(), text);
         QCOMPARE(n && n->warning, warning);
     }
-    ProgramFixture f;
+    ProgramFixture f(false, true);
     f.start();
     QMenu* menu = f.program->tray().menu();
+    auto* icon = f.program->tray().findChild<QSystemTrayIcon*>(); // the window's icon, its menu
+    QVERIFY(icon->isVisible() && icon->contextMenu() == menu && !icon->icon().isNull());
     const auto action = [menu](const QString& text) {
         const QList<QAction*> all = menu->actions();
         return *std::find_if(all.begin(), all.end(), [&](QAction* a) { return a->text() == text; });
@@ -169,12 +172,15 @@ void StudyLogTest::tray_toolTipNotificationsAndMenu()
     action("显示窗口")->trigger();
     QVERIFY(f.window().isVisible());
     action("连续学习")->trigger(); // as the button does: a run starts
-    QVERIFY(f.timer().isEnabled() &&
-            f.program->tray().toolTip().contains("正在打开课程：个体辅导"));
-    // The program ends, the run with it, once the learner says so (no tray here: two answers).
-    f.platform.fakeDialogs.choices = {0};
+    QVERIFY(f.timer().isEnabled() && icon->toolTip().contains("正在打开课程：个体辅导"));
+    emit icon->activated(QSystemTrayIcon::Trigger); // a click on the icon, as the first entry
+    QVERIFY(f.window().isHidden());
+    emit icon->messageClicked();
+    QVERIFY(f.window().isVisible());
+    // The program ends, the run with it, once the learner says so (of three answers).
+    f.platform.fakeDialogs.choices = {1};
     action("退出程序")->trigger();
-    QCOMPARE(f.platform.fakeDialogs.offered.first(), QString("结束学习并退出"));
+    QCOMPARE(f.platform.fakeDialogs.offered.first(), QString("继续在托盘中学习"));
     QVERIFY(f.window().unloaded() && !f.timer().isEnabled());
 }
 

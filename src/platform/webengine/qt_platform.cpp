@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QSystemTrayIcon>
 
 namespace lumora::platform {
 
@@ -111,6 +112,11 @@ std::unique_ptr<BrowserControl> QtPlatform::createBrowser(QWidget* parent)
 std::unique_ptr<Timer> QtPlatform::createTimer()
 {
     return std::make_unique<QtTimer>();
+}
+
+bool QtPlatform::hasSystemTray()
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 BrowsingData& QtPlatform::browsingData()

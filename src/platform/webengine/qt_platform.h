@@ -47,6 +47,7 @@ public:
     BrowsingData& browsingData() override;
     SiteProbe& siteProbe() override { return m_probe; }
     SleepInhibitor& sleepInhibitor() override { return m_sleep; }
+    bool hasSystemTray() override;
 
     // Starts the engine: some 160 ms in which this thread does nothing else, so the window is
     // best drawn before. The views made until then (which wait for it, empty) get their pages,
