@@ -119,7 +119,6 @@ private slots:
     {
         const std::string form = QTest::currentDataTag();
         QFETCH(QString, titles);
-        QFETCH(QString, header);
         QFETCH(QString, time);
         const QString title =
             titles == "plain"_L1 ? u"第1课 心理学基础"_s : u"第１课　心理学基础"_s;
@@ -131,7 +130,7 @@ private slots:
         site.now += 4503000;
         site.progress(2, 0, player, playing(4503));
         const QString html = site.get("/course/records").text(); // in the page charset, GBK
-        QCOMPARE(elements(html, "th").value(3).second, header);
+        QTEST(elements(html, "th").value(3).second, "header");
         QStringList cells;
         for (const auto& cell : elements(elements(html, "tr").value(1).second, "td"))
             cells += cell.second;

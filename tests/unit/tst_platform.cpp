@@ -195,8 +195,8 @@ void PlatformTest::sleepInhibitor_firstWayThatWorks_heldUntilReleased()
             held << inhibitor.held();
         }
         QCOMPARE(calls.join(','), expected);
-        QCOMPARE(held,
-                 QList<bool>({true, false, true})); // as asked, also with no way to stay awake
+        // As asked, also with no way to stay awake.
+        QCOMPARE(held, QList<bool>({true, false, true}));
     }
 }
 

@@ -55,11 +55,10 @@ void SiteCountTest::match_byNormalizedTitleWithinCategory_unreadableIsNoVerdict_
     QTest::newRow("read in part") << record << false << Figures{{{2, 0}, 720}, {{2, 1}, 240}} << 1;
     // The same title in two categories: the row's category decides; a row naming neither is
     // none of them, and one naming a category is none of another's.
-    QTest::newRow("shared title") << QList<page::RecordRow>{row({"学校教育", "第1课 班会"}, 60),
-                                                            row({"无类别", "第1课 班会"}, 99),
-                                                            row({"团体训练", "第1课 心理学概论"},
-                                                                7)}
-                                  << false << Figures{{{3, 0}, 60}} << 0;
+    const QList<page::RecordRow> shared = {row({"学校教育", "第1课 班会"}, 60),
+                                           row({"无类别", "第1课 班会"}, 99),
+                                           row({"团体训练", "第1课 心理学概论"}, 7)};
+    QTest::newRow("shared title") << shared << false << Figures{{{3, 0}, 60}} << 0;
 }
 
 void SiteCountTest::match_byNormalizedTitleWithinCategory_unreadableIsNoVerdict()

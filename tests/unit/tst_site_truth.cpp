@@ -8,7 +8,6 @@
 #include "records/timetable.h"
 #include "window/study_status.h"
 
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace lumora;
@@ -359,12 +358,7 @@ void SiteTruthTest::noRecordPage_theProgramsOwnFiguresSaidSo_orTheLearnersAddres
 void SiteTruthTest::learnersAddress_givenWhileTheLinkIsLookedFor_readAtOnce()
 {
     TruthFixture f; // its course frame so slow that the look for the link lasts
-    const auto site = f.main().answerFetch;
-    f.main().answerFetch = [&](const QUrl& url) {
-        using enum platform::FetchAnswer::Status;
-        return url == kRecord ? site(url)
-                              : platform::FetchAnswer{Pending, 0, {}, false, false, {}, {}};
-    };
+    f.main().fetchReply->status = platform::FetchAnswer::Status::Pending;
     f.pressStudy();
     f.platform.fakeDialogs.answers = {kRecord.toString()};
     f.window().recordAddressAction()->trigger();

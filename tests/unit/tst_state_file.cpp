@@ -5,7 +5,6 @@
 #include "fake_platform.h"
 #include "records/state_keeper.h"
 
-#include <QDir>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
