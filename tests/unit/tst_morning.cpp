@@ -161,6 +161,7 @@ void MorningTest::window_showsFollowsAndExports()
     QCOMPARE(view->headline(),
              "上次学习：2024-05-01 22:00 至 2024-05-02 06:30（8 小时 30 分），学习暂停：密码错误");
     QCOMPARE(view->history()->rowCount(), 2); // the previous file's run too
+    QCOMPARE(view->findChild<QTableWidget*>("RecordSummary")->findItems("学校教育", {}).size(), 1);
     QCOMPARE(view->picture()->bars()[3].lessons.mid(0, 2),
              (QList<LessonBar>{{45, 45}, {3, 55, 40}}));
     QCOMPARE(view->picture()->bars()[3].minutesLeft, (54 - 40) + 58 + 48 + 52 + 56 + 59 + 50);

@@ -344,11 +344,12 @@ void SiteTruthTest::noRecordPage_theProgramsOwnFiguresSaidSo_orTheLearnersAddres
     f.dispatch([&f] { f.run().exitCourseware(); });
     f.pressStudy();
     QCOMPARE(f.kinds().count(RunEventKind::NoSiteRecord), 1); // told once
-    // The learner gives the record's address in the settings: kept, and read at the next start.
+    // The learner gives the record's address in the settings (two refused first): kept, and
+    // read at the next start.
     f.dispatch([&f] { f.run().exitCourseware(); });
-    f.platform.fakeDialogs.answers = {"records", kRecord.toString()};
+    f.platform.fakeDialogs.answers = {"records", "ftp://a.example/r", kRecord.toString()};
     f.window().recordAddressAction()->trigger();
-    QCOMPARE(f.platform.fakeDialogs.texts.last(), "不是网站地址：records"); // the first refused
+    QCOMPARE(f.platform.fakeDialogs.texts.last(), "不是网站地址：ftp://a.example/r");
     QCOMPARE(app::readRecordSettings(f.dir.path()).address, kRecord);
     f.record.seconds[{0, 0}] = 60 * f.required(0, 0); // the site has the first lesson done
     f.pressStudy();
