@@ -165,6 +165,8 @@ void MorningTest::window_showsFollowsAndExports()
     QCOMPARE(view->picture()->bars()[3].lessons.mid(0, 2),
              (QList<LessonBar>{{45, 45}, {3, 55, 40}}));
     QCOMPARE(view->picture()->bars()[3].minutesLeft, (54 - 40) + 58 + 48 + 52 + 56 + 59 + 50);
+    // Drawn on the base colour, as the tables around it are.
+    QCOMPARE(view->picture()->grab().toImage().pixelColor(0, 0), view->palette().base().color());
     QVERIFY(view->siteLine().startsWith(
         "网站的学习记录（2024-05-02 06:40 读取）：1 课共 40 分钟，本程序对这些课记了 3 分钟。"));
 
@@ -191,6 +193,8 @@ void MorningTest::window_showsFollowsAndExports()
     shown.followRun();
     QTRY_COMPARE(view->history()->rowCount(), 3);
     QVERIFY(view->headline().endsWith("没有结束的记录（仍在学习，或程序意外中断）"));
+    view->showRuns({}, {}); // a record emptied: nothing of its last run stays
+    QVERIFY(view->findChild<QWidget*>("LastRunDetails")->property("text").toString().isEmpty());
 }
 
 void MorningTest::window_soakRecord_keepsLast30()
