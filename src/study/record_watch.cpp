@@ -114,8 +114,7 @@ void RecordWatch::setSettings(Settings settings)
             // The learner's address overtakes a look for the link, which would otherwise end
             // over it; the reading takes the look's place for whoever follows it.
             m_lookAt.clear();
-            m_fetch.start(m_settings.address, {m_settings.minutesPerXueshi});
-            m_askedAt = m_clock.now();
+            ask();
         } else if (!reading()) {
             m_askedAt = {}; // read at the next chance
         }
