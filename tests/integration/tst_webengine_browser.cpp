@@ -341,6 +341,9 @@ void TestWebEngineBrowser::controlsAreTheSameOnFakeAndEngine()
     QCOMPARE(fake.clickLog.join(','), "continue,resume,close,part14");
     QVERIFY(WebEngineHost::runScriptForText(*m_main, "document.title") ==
             "continue,resume,close,part14,");
+    m_server->put("/lone.html", "<meta charset=utf-8><button>继续学习</button>"); // no question
+    QVERIFY(loadMain("/lone.html") &&
+            m_main->mediaErrors().controls == (QList<PageControl>{{"继续学习", ""}}));
 }
 
 void TestWebEngineBrowser::loadOutcomes()
@@ -394,8 +397,7 @@ void TestWebEngineBrowser::loadOutcomes()
     QVERIFY(loadMain("/noisy.html") && found(*m_main, "p") == QList<int>{0} &&
             found(*m_main, "i") == QList<int>{0});
     WAIT_VERIFY(alerts.size() == 1);
-    QCOMPARE(alerts.first().first().toString(), "refused 1");
-    QCOMPARE(m_main->pageText(100), "a");
+    QVERIFY(alerts.first().first().toString() == "refused 1" && m_main->pageText(100) == "a");
     m_main->setSilent(false);
 }
 
@@ -445,8 +447,7 @@ void TestWebEngineBrowser::popupsLoadInTheChosenView()
         QVERIFY(m_main->walk(walk("a", {click(text(via))})).ok());
         WAIT_VERIFY(m_second->lastLoad().url == m_server->url(page) &&
                     m_second->readyState() == ReadyState::Complete);
-        QCOMPARE(m_second->lastLoad().outcome, outcome);
-        QCOMPARE(found(*m_second, "p").value(0), 0);
+        QVERIFY(m_second->lastLoad().outcome == outcome && found(*m_second, "p").value(0) == 0);
     }
     chosen = nullptr; // refused: nothing changes
     QVERIFY(m_main->walk(walk("a", {click(text("broken"))})).ok());
@@ -764,8 +765,7 @@ void TestWebEngineBrowser::rendererCrashes()
     WAIT_VERIFY(m_main->lastLoad().outcome == LoadOutcome::RendererGone &&
                 WebEngineHost::rendererProcessId(*m_main) != killed);
     QVERIFY(load(*m_second, m_server->url("/plain.html"))); // time for a reload that never comes
-    QCOMPARE(m_server->requests("/doomed.html").size(), 4);
-    QVERIFY(loadMain("/plain.html"));
+    QVERIFY(m_server->requests("/doomed.html").size() == 4 && loadMain("/plain.html"));
 #endif
 }
 
@@ -792,8 +792,7 @@ void TestWebEngineBrowser::profileFolders()
     QCOMPARE(runRecord(local), QList<QByteArray>({"new", "old"}));
     QCOMPARE(runRecord(roaming), QList<QByteArray>({"-", "-"}));
     QVERIFY(QDir(roaming).mkpath("browser") && write(StudyLog::previousPathIn(roaming), "stale"));
-    QCOMPARE(settleProfileFolder({local, roaming}), local);
-    QVERIFY(QFile::exists(local + cookies));
+    QVERIFY(settleProfileFolder({local, roaming}) == local && QFile::exists(local + cookies));
     QCOMPARE(runRecord(local), QList<QByteArray>({"new", "old"}));
     QCOMPARE(settleProfileFolder({roaming, roaming}), roaming); // one folder for both (Linux)
     // A new folder that cannot be made (a file stands in its way): both stay where they are.

@@ -193,8 +193,10 @@ void MorningTest::window_showsFollowsAndExports()
     shown.followRun();
     QTRY_COMPARE(view->history()->rowCount(), 3);
     QVERIFY(view->headline().endsWith("没有结束的记录（仍在学习，或程序意外中断）"));
+    const QWidget* details = view->findChild<QWidget*>("LastRunDetails"); // long lines wrapped
+    QVERIFY(details->hasHeightForWidth() && !details->property("text").toString().isEmpty());
     view->showRuns({}, {}); // a record emptied: nothing of its last run stays
-    QVERIFY(view->findChild<QWidget*>("LastRunDetails")->property("text").toString().isEmpty());
+    QVERIFY(details->property("text").toString().isEmpty());
 }
 
 void MorningTest::window_soakRecord_keepsLast30()

@@ -213,6 +213,7 @@ void StartupTest::resume_logsInAndGoesOn_registeredOnlyWhileRunning()
     f.showCoursePage(site);
     QCOMPARE(f.main().clickLog.mid(1), (QStringList{"category-1", "course-menu", "lesson-1-1"}));
     QCOMPARE(f.platform.fakeRestart.held, QStringList{"--resume"});
+    QCOMPARE(app::argumentsToResume({"--resume", "-x"}), (QStringList{"-x", "--resume"}));
     f.showCoursePage(site); // once only
     const QString record = platform::readWholeFile(records::StudyLog::pathIn(f.dir.path())).value();
     QCOMPARE(record.count("程序重新启动，继续被中断的学习：团体训练"), 1);
@@ -288,6 +289,9 @@ void StartupTest::save_failureToldOnce_refusalMovesToTheFallback()
     app::Program held(heldPlatform, config);
     held.start();
     QVERIFY(held.state().savesHeld() && held.window().studyStatus()->saveFailureVisible());
+    files.files[config.stateFilePath].readAs = platform::ReadStatus::Read; // let go: read again
+    emit heldPlatform.timers[2]->tick(); // the retry's
+    QVERIFY(!held.state().savesHeld() && !held.window().studyStatus()->saveFailureVisible());
 }
 
 void StartupTest::translations_followTheSystemLanguage_data()

@@ -234,6 +234,7 @@ void StudyRulesTest::videoWatch_theLessonsMediumStaysTheLessons()
         {"its frame reports it late", false, {{0, ""}, {0, ""}, {40}, {60}, {80}}, true},
         {"a new player's first 40 s", false, {{0, ""}, {20}, {40}}, false},
         {"a pre-roll before it never counts", false, {{20, "ad", 30}, {15, "l", 600}, {35, "l", 600}}, false},
+        {"short clips that end are the lesson's", false, {{20, "a", 30}, {20, "l", 40}, {40, "l", 40, true}}, true},
         {"a short lesson that ends is its own", false,
          {{20, "l", 50}, {40, "l", 50}, {50, "l", 50, true}, {15, "l", 50}}, true},
         {"a looping clip wraps round its end", false, {{20, "l", 50}, {40, "l", 50}, {10, "l", 50}}, true},
