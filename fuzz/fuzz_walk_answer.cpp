@@ -15,15 +15,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const QString json =
         QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    const DecodedAnswer answer = decodeWalkAnswer(json);
+    const DecodedEnvelope envelope = decodeEnvelope(json);
+    const WalkResult walk = readWalkResult(envelope);
     // A failure always says why; missing page scripts are always a failure.
-    if (!answer.result.ok() && answer.result.error.isEmpty())
+    if (!walk.ok() && walk.error.isEmpty())
         std::abort();
-    if (answer.scriptMissing && answer.result.ok())
+    if (envelope.scriptMissing && walk.ok())
         std::abort();
     // A media report keeps its limits whatever the page sent (a character is at most two UTF-16
     // units), and a page with a medium is no document lesson.
-    const MediaReport report = readMediaReport(decodeEnvelope(json));
+    const MediaReport report = readMediaReport(envelope);
     if (report.controls.size() > MediaReport::kMaxControls ||
         (report.documentMedium && report.video.present))
         std::abort();

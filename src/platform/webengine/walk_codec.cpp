@@ -124,12 +124,6 @@ DecodedEnvelope decodeEnvelope(const QString& json)
     return envelope;
 }
 
-DecodedAnswer decodeWalkAnswer(const QString& json)
-{
-    const DecodedEnvelope envelope = decodeEnvelope(json);
-    return {envelope.scriptMissing, readWalkResult(envelope)};
-}
-
 WalkResult readWalkResult(const DecodedEnvelope& envelope)
 {
     WalkResult result;

@@ -40,15 +40,4 @@ QList<PageControl> readControls(const QJsonObject& object);
 // The longest first line of a page's text a report carries.
 inline constexpr int kFirstLineMax = 40;
 
-struct DecodedAnswer
-{
-    // The page-side functions were not installed in the document (injection missed it).
-    bool scriptMissing = false;
-    WalkResult result;
-};
-
-// Reads the page's answer envelope {ok, error, length, positions, clicks}. An answer that is
-// not such an envelope is a failure (Missing) that says so; it never throws.
-DecodedAnswer decodeWalkAnswer(const QString& json);
-
 } // namespace lumora::platform::webengine
