@@ -397,8 +397,7 @@ void HonestMinutesTest::
     QCOMPARE(f->minute(), 1); // a minute of play since the press
     f->playerDocument->video.errorCode = 4;
     f->playerDocument->video.typeUnplayable = true;
-    QCOMPARE(f->minute(), 0);
-    QVERIFY(!f->timer().isEnabled());
+    QVERIFY(f->minute() == 0 && !f->timer().isEnabled());
     QVERIFY(f->window().statusBar()->currentMessage().contains("无法播放"));
     QCOMPARE(f->kinds().count(RunEventKind::RunPaused), 1);
     QCOMPARE(f->kinds().count(RunEventKind::VideoFailed), 1);
@@ -492,8 +491,7 @@ void HonestMinutesTest::session_confirmedBeforeEveryMinute_aSlowSiteWaited_noLog
     QVERIFY(!f->session().recovering());
     // The session ended under the open player: no minute, and the run logs in again.
     f->answerSessionChecks(false);
-    QCOMPARE(f->minute(), 0);
-    QVERIFY(f->session().recovering());
+    QVERIFY(f->minute() == 0 && f->session().recovering());
     QCOMPARE(f->studied(0, 0), 2);
     // The login sent, its answer slower than a minute: waited for, not taken as refused.
     QVERIFY(f->minute() == 0 && f->timer().isEnabled() && f->session().recovering());
@@ -578,8 +576,7 @@ void HonestMinutesTest::session_retriesBackOff_loggingInFollowsThePages_capped()
                 f->playersOpened == opened + 1);
     }
     // One login too many within the lesson: the run pauses for the learner.
-    QCOMPARE(f->minute(), 0);
-    QVERIFY(!f->timer().isEnabled());
+    QVERIFY(f->minute() == 0 && !f->timer().isEnabled());
     QVERIFY(f->window().statusBar()->currentMessage().contains("登录后很快又失效"));
     QVERIFY(!f->player().widget()->isVisibleTo(&f->window())); // the site shows, to log in
     QVERIFY(f->window().loginButton()->isEnabled());

@@ -289,8 +289,9 @@ void StartupTest::save_failureToldOnce_refusalMovesToTheFallback()
     app::Program held(heldPlatform, config);
     held.start();
     QVERIFY(held.state().savesHeld() && held.window().studyStatus()->saveFailureVisible());
-    files.files[config.stateFilePath].readAs = platform::ReadStatus::Read; // let go: read again
-    emit heldPlatform.timers[2]->tick(); // the retry's
+    // Let go: read again at the retry's tick.
+    files.files[config.stateFilePath].readAs = platform::ReadStatus::Read;
+    emit heldPlatform.timers[2]->tick();
     QVERIFY(!held.state().savesHeld() && !held.window().studyStatus()->saveFailureVisible());
 }
 
