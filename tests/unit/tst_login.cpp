@@ -317,6 +317,7 @@ void LoginTest::newWindows_theLessonsInThePlayer_othersOnTheirOwn()
     // The window a notice opens is shown on its own, silent, and leaves the player view alone.
     QVERIFY(opensApart(0));
     QVERIFY(made[0]->widget()->isWindow() && made[0]->widget()->isVisible() && *made[0]->silent);
+    QVERIFY(!made[0]->widget()->testAttribute(Qt::WA_QuitOnClose)); // its close ends no program
     // The lesson's click: its window goes into the player view, once.
     views.expectPlayerWindow(player.lastLoad().serial);
     QCOMPARE(main.requestNewWindow(), &player);

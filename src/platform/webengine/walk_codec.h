@@ -14,7 +14,8 @@ namespace lumora::platform::webengine {
 QJsonArray encodeFramePath(const FramePath& frames);
 QJsonObject encodeWalkRequest(const WalkRequest& request);
 
-// Any answer envelope {ok, error, ...} as the page gave it.
+// Any answer envelope {ok, error, ...} as the page gave it. An answer that is not such an
+// envelope is a failure (Missing) that says so; it never throws.
 struct DecodedEnvelope
 {
     // The page-side functions were not installed in the document (injection missed it).
