@@ -90,11 +90,6 @@ QString StudyStatus::summaryText() const
     return QStringList{m_where->text(), m_done->text(), m_left->text()}.join(QLatin1Char(' '));
 }
 
-int StudyStatus::progressValue() const
-{
-    return m_lesson->value();
-}
-
 bool StudyStatus::saveFailureVisible() const
 {
     return !m_saveFailed->isHidden();

@@ -25,7 +25,6 @@ public:
 
     // The texts shown, for tests and accessibility.
     QString summaryText() const;
-    int progressValue() const;
     bool saveFailureVisible() const;
 
 private:

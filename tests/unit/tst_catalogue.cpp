@@ -138,8 +138,7 @@ void CatalogueTest::category_opensItsLinkWhenListed()
         f->window().categoryList()->setCurrentRow(category);
         QCOMPARE(catalogue().chosenCategory(), -1);
     });
-    QCOMPARE(catalogue().category(), category);
-    QCOMPARE(catalogue().chosenCategory(), category);
+    QVERIFY(catalogue().category() == category && catalogue().chosenCategory() == category);
     const bool opened = linksScanned > category;
     QCOMPARE(f->main().clickLog,
              opened ? QStringList{QString("category-%1").arg(category)} : QStringList());

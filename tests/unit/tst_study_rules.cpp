@@ -331,8 +331,7 @@ void StudyRulesTest::stallWatch_escalatesOnlyForWantOfAPage_loginRetriesBackOff(
     watch.minuteClosed(StallCause::NoSessionAnswer);
     QVERIFY(!watch.siteSlow());
     watch.minuteClosed(StallCause::NoSessionAnswer);
-    QVERIFY(watch.siteSlow());
-    QCOMPARE(watch.text(), "3 分钟未能计时：网站响应很慢");
+    QVERIFY(watch.siteSlow() && watch.text() == "3 分钟未能计时：网站响应很慢");
     watch.minuteClosed(StallCause::PlayerNotOpen);
     QVERIFY(!watch.siteSlow());
     QVERIFY(watch.minuteClosed(StallCause::None) == Step::None && watch.text().isEmpty());
