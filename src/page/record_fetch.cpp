@@ -12,7 +12,6 @@ void RecordFetch::start(const QUrl& address, const RecordReading& reading)
     m_seen.clear();
     m_pages = 0;
     m_complete = false;
-    m_failure.clear();
     m_state = State::Reading;
     ask(address);
 }

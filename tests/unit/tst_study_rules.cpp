@@ -49,8 +49,7 @@ void StudyRulesTest::studiedRecord_readsAnyShape_progressDecidesTheNextStep()
         QCOMPARE(read, minutes);
         QCOMPARE(record.text(), text); // read and written back unchanged
         record.setMinutes(2, 9);
-        QCOMPARE(record.text(), afterSet);
-        QCOMPARE(StudiedRecord(afterSet).minutes(2), 9);
+        QVERIFY(record.text() == afterSet && StudiedRecord(afterSet).minutes(2) == 9);
     }
     QCOMPARE(requiredMinutes(requiredMinutesTables().at(2)),
              (QList<int>{45, 47, 50, 43, 44, 47, 53}));
