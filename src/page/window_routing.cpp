@@ -93,7 +93,6 @@ void WindowRouting::closeOwnWindow(const platform::BrowserControl* browser)
         return;
     platform::BrowserControl* closing = found->release();
     m_windows.erase(found);
-    closing->widget()->removeEventFilter(this);
     closing->widget()->hide();
     // Not at once: its own event or signal may be on the stack.
     closing->deleteLater();
