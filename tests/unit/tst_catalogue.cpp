@@ -174,8 +174,7 @@ void CatalogueTest::lesson_clicksItsLinkWhenPageComplete()
     f->main().clickLog.clear();
     f->main().setReadyState(state);
     const catalogue::LessonOpening opening = catalogue().openLesson(lesson);
-    QCOMPARE(f->main().clickLog, clicks);
-    QCOMPARE(opening.clicked, !clicks.isEmpty());
+    QVERIFY(f->main().clickLog == clicks && opening.clicked == !clicks.isEmpty());
     QCOMPARE(catalogue().selectedLesson(), lesson < 21 ? lesson : -1);
     QCOMPARE(f->window().lessonList()->currentRow(), catalogue().selectedLesson());
 }

@@ -247,6 +247,8 @@ void PlatformTest::rendererGone_reloadedOnce_aNavigationMeanwhileWaitsForIt()
     LoadState state;
     QVERIFY(state.loadRequested(a));
     state.loadStarted(a);
+    // A page's script closing its window is told once a document.
+    QVERIFY(state.closeRequested() && !state.closeRequested());
     // The end of a load that a newer request superseded goes unreported.
     QVERIFY(state.loadRequested(b));
     QVERIFY(!state.loadFinished({LoadOutcome::NetworkError, 0, {}, a}, false));

@@ -114,8 +114,7 @@ void StudyDriverTest::nextCategory_allOrNothing_triedAgainAtTheNextTick()
     // The old lesson's player earns nothing meanwhile; on the fresh page the list comes.
     f->listDelay = 0s;
     f->tick();
-    QCOMPARE(f->catalogue().category(), 2);
-    QCOMPARE(f->main().clickLog.last(), QString("lesson-2-1"));
+    QVERIFY(f->catalogue().category() == 2 && f->main().clickLog.last() == QString("lesson-2-1"));
     QCOMPARE(f->studied(1, 8), allDone(1).at(8));
     QVERIFY(f->kinds().contains(RunEventKind::CategoryOpened));
     // The learner's choice of a category during the run goes the same way, all or nothing.
