@@ -1,5 +1,6 @@
 #include "window/notice_panel.h"
 
+#include "window/trouble_mark.h"
 #include "window/widget_layout.h"
 
 #include <QLabel>
@@ -34,7 +35,7 @@ NoticePanel::NoticePanel(QWidget* parent) : QGroupBox(tr("注意"), parent)
     // Read by its text, whatever it says now; what it is about is added, not put in its place.
     m_trouble->setAccessibleDescription(tr("需要处理"));
     m_trouble->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_trouble->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
+    markAsTrouble(m_trouble);
     m_trouble->setTextInteractionFlags(Qt::TextSelectableByMouse);
     place(m_trouble, 120, 840, 2535, 2295);
     m_trouble->hide();

@@ -2,6 +2,7 @@
 
 #include "records/timetable.h"
 #include "study/run_texts.h"
+#include "window/trouble_mark.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -20,11 +21,12 @@ StudyStatus::StudyStatus(QWidget* parent)
     m_lesson->setAccessibleName(tr("本课学习进度"));
     m_lesson->setFormat(tr("%v / %m 分钟"));
     m_lesson->setMaximumWidth(220);
+    m_saveFailed->setObjectName(QStringLiteral("StudySaveFailed"));
     m_saveFailed->setText(tr("学习进度保存失败"));
-    m_saveFailed->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
+    markAsTrouble(m_saveFailed);
     m_saveFailed->hide();
     m_stall->setObjectName(QStringLiteral("StudyStall"));
-    m_stall->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
+    markAsTrouble(m_stall);
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(4, 0, 4, 0);

@@ -342,8 +342,7 @@ void HonestMinutesTest::
     // the minute waits for the replay's first tick.
     QVERIFY(f->minute() == 0 && f->player().replays == 1);
     f->tick();
-    QCOMPARE(f->kinds().count(RunEventKind::MinuteCredited), 1);
-    QCOMPARE(f->minute(), 1);
+    QVERIFY(f->kinds().count(RunEventKind::MinuteCredited) == 1 && f->minute() == 1);
     // Paused behind the site's own question: its continue control is pressed as a learner would,
     // never its exit, and the minutes count again.
     f->player().clickLog.clear();
@@ -436,8 +435,7 @@ void HonestMinutesTest::minute_onlyForTheLessonsOwnPlayer_openAllMinute()
         video.currentTime -= 10; // the tick adds 20
         f->tick();
     }
-    QCOMPARE(f->kinds().count(RunEventKind::MinuteCredited), 1);
-    QCOMPARE(f->minute(), 1);
+    QVERIFY(f->kinds().count(RunEventKind::MinuteCredited) == 1 && f->minute() == 1);
     // The first lesson is done, and the next lesson's link cannot be clicked: the first
     // lesson's player still plays, and none of its minutes go to the next lesson. The course page
     // is no fault of the lesson: the category is opened again, and the lesson with it.

@@ -147,7 +147,10 @@ void WindowTest::accessibility_readsWhatTheLearnerReads()
     QLabel* trouble = w.noticePanel()->findChild<QLabel*>("troubleLabel");
     QVERIFY(trouble->hasHeightForWidth() && QAccessible::queryAccessibleInterface(trouble)->text(
                                                 QAccessible::Description) == "需要处理");
-    QCOMPARE(trouble->palette().color(QPalette::WindowText), QColor(0xb0, 0, 0x20)); // in red
+    // In red: the message, and the study panel's stall and failed save.
+    w.studyStatus()->setSaveFailed(true);
+    for (const char* mark : {"troubleLabel", "StudyStall", "StudySaveFailed"})
+        QVERIFY(w.findChild<QLabel*>(mark)->palette().color(QPalette::WindowText) == 0xb00020);
     const QString stall = w.studyStatus()->stallText();
     QVERIFY(read.contains(refused) && read.contains(stall) && stall.startsWith("3 分钟未能计时") &&
             read.contains(w.recordWindow()->morningView()->headline()) && read.size() >= 20);
