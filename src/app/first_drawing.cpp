@@ -29,7 +29,6 @@ void AfterFirstDrawing::run()
     if (!m_then)
         return;
     parent()->removeEventFilter(this);
-    m_latest.stop();
     std::exchange(m_then, {})();
 }
 
