@@ -129,8 +129,8 @@ void SiteTruthTest::start_whereTheRecordSaysTheWorkIs_stateFileNeverLowered()
     f.ticksUntil([&] { return f.main().clickLog.last() != "lesson-2-2"; });
     QCOMPARE(f.main().clickLog.last(), "lesson-2-4");
     QCOMPARE(f.kinds().count(RunEventKind::MinuteCredited), f.required(2, 1) - 10);
-    QVERIFY(f.studied(2, 1) > allDone(2).at(1)); // raised, never lowered
-    QVERIFY(f.records().recordText(2) != before);
+    // Raised, never lowered, and the record's text with it.
+    QVERIFY(f.studied(2, 1) > allDone(2).at(1) && f.records().recordText(2) != before);
     // The site's figures are kept apart, with when they were read.
     records::SiteFigures kept(records::SiteFigures::pathIn(f.dir.path()));
     QVERIFY(kept.load() && kept.place() == records::RecordPlace::Found);
