@@ -90,6 +90,9 @@ private:
         };
         if (!waitUntil(answered))
             return page::SessionCheck::Verdict::Unknown;
+        // Answered once: the page keeps no finished fetch for a night's checks to pile up.
+        const auto forgotten = mainView().fetchAnswer(ticket).status;
+        [&] { QCOMPARE(forgotten, platform::FetchAnswer::Status::Unknown); }();
         return page::sessionVerdict(answer, frame, program->session().loginPage());
     }
     QString text(const QString& script)
