@@ -1,6 +1,6 @@
 # Installs the build into a staging folder (DESTDIR) and starts the installed programs with
-# --help: each must exit 0 and print its usage; a refused site address exits 2; lumora
-# --check-h264 says its engine plays MP4 lessons. Run by ctest
+# --help: each must exit 0 and print its usage; lumora knows each of its options; a refused site
+# address exits 2; lumora --check-h264 says its engine plays MP4 lessons. Run by ctest
 # (test install_and_start) as
 #   cmake -D BUILD_DIR=... -D STAGING_DIR=... -D PREFIX=... -D BINDIR=... -D WITH_SITE=ON|OFF
 #         -P install_and_start.cmake
@@ -34,6 +34,15 @@ endfunction()
 
 lumora_expect_usage(lumora "Usage: ${bin}/lumora [options]")
 lumora_expect_usage(lumora "--site <URL>")
+# Every option the program is started with is one it knows (a restart by the system adds
+# --resume): an unknown one ends it with exit 1 before --version is read.
+execute_process(COMMAND "${bin}/lumora" --site http://site.example --resume --check-h264
+                        --state-file "${STAGING_DIR}/state.txt" --version
+  RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE errors TIMEOUT 60)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "lumora with each of its options exited with ${result}:\n${output}${errors}")
+endif()
+message(STATUS "${bin}/lumora with each of its options and --version: exit 0")
 if(WITH_SITE)
   lumora_expect_usage(lumora-site "--heartbeat-ms <N>")
 endif()
