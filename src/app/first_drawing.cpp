@@ -1,6 +1,7 @@
 #include "app/first_drawing.h"
 
 #include <QEvent>
+#include <QTimer>
 #include <QWidget>
 #include <utility>
 
@@ -10,9 +11,7 @@ AfterFirstDrawing::AfterFirstDrawing(QWidget& window, std::function<void()> then
     : QObject(&window), m_then(std::move(then))
 {
     window.installEventFilter(this);
-    m_latest.setSingleShot(true);
-    connect(&m_latest, &QTimer::timeout, this, &AfterFirstDrawing::run);
-    m_latest.start(latestMs);
+    QTimer::singleShot(latestMs, this, &AfterFirstDrawing::run);
 }
 
 bool AfterFirstDrawing::eventFilter(QObject* /*watched*/, QEvent* event)

@@ -5,7 +5,6 @@
 // program at once rather than a window left blank until the engine has started.
 
 #include <QObject>
-#include <QTimer>
 #include <functional>
 
 class QWidget;
@@ -30,7 +29,6 @@ private:
     void run();
 
     std::function<void()> m_then;
-    QTimer m_latest;
 };
 
 } // namespace lumora::app
